@@ -1,0 +1,145 @@
+// Name, path and separator helpers.
+#include <string_view>
+
+#include "engine/core/helpers.h"
+#include "engine/core/os.h"
+
+namespace bramble {
+
+namespace {
+
+constexpr std::string_view kPathDelimiters = "\\/:";
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// Position of the last character of Text that is one of Delimiters, skipping
+// the trail bytes of double-byte characters; npos when there is none.
+size_t LastDelimiter(const std::string& Text, std::string_view Delimiters) {
+    size_t last = std::string::npos;
+    for (size_t i = 0; i < Text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(Text[i]);
+        if (os::IsLeadByte(c) && i + 1 < Text.size()) {
+            ++i;
+            continue;
+        }
+        if (Delimiters.find(static_cast<char>(c)) != std::string_view::npos) last = i;
+    }
+    return last;
+}
+
+// Start of the last character, which may be a double-byte one.
+size_t LastCharStart(const std::string& Text) {
+    size_t start = 0;
+    for (size_t i = 0; i < Text.size(); ++i) {
+        start = i;
+        if (os::IsLeadByte(static_cast<unsigned char>(Text[i])) && i + 1 < Text.size()) ++i;
+    }
+    return start;
+}
+
+bool EndsInSeparator(const std::string& Path) {
+    if (Path.empty()) return false;
+    const size_t last = LastCharStart(Path);
+    return last == Path.size() - 1 && IsSeparator(Path[last]);
+}
+
+}  // namespace
+
+std::string OemToAnsiName(const std::string& Name) { return SlashToBackslash(os::OemToAnsi(Name)); }
+
+std::string AnsiToOemName(const std::string& Name) { return os::AnsiToOem(Name); }
+
+std::string SlashToBackslash(std::string Name) {
+    for (char& c : Name)
+        if (c == '/') c = '\\';
+    return Name;
+}
+
+std::string BackslashToSlash(std::string Name) {
+    for (size_t i = 0; i < Name.size(); ++i) {
+        if (os::IsLeadByte(static_cast<unsigned char>(Name[i])) && i + 1 < Name.size())
+            ++i;
+        else if (Name[i] == '\\')
+            Name[i] = '/';
+    }
+    return Name;
+}
+
+std::string AppendBackslash(const std::string& Path) {
+    if (Path.empty() || EndsInSeparator(Path)) return Path;
+    return Path + '\\';
+}
+
+std::string RemoveBackslash(const std::string& Path) {
+    if (!EndsInSeparator(Path)) return Path;
+    return Path.substr(0, Path.size() - 1);
+}
+
+bool IsUNCPath(const std::string& Path) {
+    return Path.size() >= 3 && IsSeparator(Path[0]) && IsSeparator(Path[1]);
+}
+
+size_t LastDotPos(const std::string& Name) {
+    const size_t pos = Name.rfind('.');
+    return pos == std::string::npos ? Name.size() : pos;
+}
+
+std::string ShiftChars(const std::string& Text, bool Subtract, int Amount) {
+    const unsigned delta = Subtract ? 0u - static_cast<unsigned>(Amount) : static_cast<unsigned>(Amount);
+    std::string out = Text;
+    for (char& c : out)
+        c = static_cast<char>(static_cast<unsigned char>(static_cast<unsigned char>(c) + delta));
+    return out;
+}
+
+std::string SplitToken(std::string& Text, const std::string& Delimiter) {
+    const size_t pos = Delimiter.empty() ? std::string::npos : Text.find(Delimiter);
+    std::string token;
+    if (pos == std::string::npos) {
+        token.swap(Text);
+    } else {
+        token = Text.substr(0, pos);
+        Text.erase(0, pos + Delimiter.size());
+    }
+    return token;
+}
+
+std::string ExtractFileName(const std::string& Path) {
+    const size_t pos = LastDelimiter(Path, kPathDelimiters);
+    return pos == std::string::npos ? Path : Path.substr(pos + 1);
+}
+
+std::string ExtractFilePath(const std::string& Path) {
+    const size_t pos = LastDelimiter(Path, kPathDelimiters);
+    return pos == std::string::npos ? std::string() : Path.substr(0, pos + 1);
+}
+
+std::string ExtractFileExt(const std::string& Path) {
+    const size_t pos = LastDelimiter(Path, ".\\/:");
+    return pos != std::string::npos && Path[pos] == '.' ? Path.substr(pos) : std::string();
+}
+
+std::string ChangeFileExt(const std::string& Path, const std::string& Ext) {
+    size_t pos = LastDelimiter(Path, ".\\/:");
+    if (pos == std::string::npos || Path[pos] != '.') pos = Path.size();
+    return Path.substr(0, pos) + Ext;
+}
+
+std::string UpperCase(std::string Text) {
+    for (char& c : Text)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return Text;
+}
+
+void NormalizeSpecList(std::vector<std::string>& List) {
+    std::vector<std::string> kept;
+    kept.reserve(List.size());
+    for (const std::string& entry : List) {
+        if (entry.empty()) continue;
+        std::string name = ExtractFileName(SlashToBackslash(entry));
+        if (!name.empty()) kept.push_back(std::move(name));
+    }
+    List.swap(kept);
+}
+
+}  // namespace bramble

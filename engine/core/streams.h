@@ -1,0 +1,77 @@
+// Byte streams of the class library the engine is written against: a file
+// stream, a memory stream, and a temporary-file stream that deletes its file
+// when freed. Positions and sizes are 64-bit.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/core/os.h"
+
+namespace bramble {
+
+class TStream {
+public:
+    virtual ~TStream() = default;
+    // Bytes transferred; a short count means end of data or an error.
+    virtual int64_t Read(void* buffer, int64_t count) = 0;
+    virtual int64_t Write(const void* buffer, int64_t count) = 0;
+    virtual bool Seek(int64_t position) = 0;  // absolute
+    virtual int64_t Position() const = 0;
+    virtual int64_t Size() const = 0;
+    virtual bool SetSize(int64_t size) = 0;
+    // Copies count bytes (all from the current position when count <= 0)
+    // from source; the bytes copied.
+    int64_t CopyFrom(TStream& source, int64_t count);
+};
+
+class TFileStream : public TStream {
+public:
+    TFileStream() = default;
+    // False when the file cannot be opened (or created).
+    bool Open(const std::string& path, os::OpenMode mode);
+    bool IsOpen() const { return file_.IsOpen(); }
+    bool Close() { return file_.Close(); }
+    const std::string& FileName() const { return name_; }
+    os::File& Handle() { return file_; }
+
+    int64_t Read(void* buffer, int64_t count) override;
+    int64_t Write(const void* buffer, int64_t count) override;
+    bool Seek(int64_t position) override;
+    int64_t Position() const override;
+    int64_t Size() const override;
+    bool SetSize(int64_t size) override;
+
+protected:
+    os::File file_;
+    std::string name_;
+};
+
+class TMemoryStream : public TStream {
+public:
+    int64_t Read(void* buffer, int64_t count) override;
+    int64_t Write(const void* buffer, int64_t count) override;
+    bool Seek(int64_t position) override;
+    int64_t Position() const override { return pos_; }
+    int64_t Size() const override { return static_cast<int64_t>(data_.size()); }
+    bool SetSize(int64_t size) override;
+    void Clear() { data_.clear(); pos_ = 0; }
+    std::vector<uint8_t>& Data() { return data_; }
+    const std::vector<uint8_t>& Data() const { return data_; }
+
+private:
+    std::vector<uint8_t> data_;
+    int64_t pos_ = 0;
+};
+
+// A stream on a new temporary file (prefix "dvx") that is deleted when the
+// stream is freed.
+class TTempFileStream : public TFileStream {
+public:
+    // dir empty: the system's temporary folder. IsOpen() tells success.
+    explicit TTempFileStream(const std::string& dir = {});
+    ~TTempFileStream() override;
+};
+
+}  // namespace bramble

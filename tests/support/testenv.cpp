@@ -1,0 +1,91 @@
+#include "support/testenv.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "engine/core/os.h"
+
+namespace bramble::test {
+
+namespace {
+
+// Linux paths reach a Windows program under Wine through drive Z:.
+std::string FromEnvironmentPath(const char* value) {
+    std::string path = value ? value : "";
+#ifdef _WIN32
+    if (!path.empty() && path[0] == '/') {
+        for (char& c : path)
+            if (c == '/') c = '\\';
+        path = "Z:" + path;
+    }
+#endif
+    return path;
+}
+
+void RemoveTree(const std::string& dir) {
+    os::Finder finder;
+    os::FindData fd;
+    for (int rc = finder.First(Join(dir, "*"), fd); rc == 0; rc = finder.Next(fd)) {
+        if (fd.name == "." || fd.name == "..") continue;
+        std::string child = Join(dir, fd.name);
+        if (fd.attributes & os::faDirectory) {
+            RemoveTree(child);
+        } else {
+            os::SetAttributes(child, 0);
+            os::FileDelete(child);
+        }
+    }
+    finder.Close();
+    os::DirRemove(dir);
+}
+
+}  // namespace
+
+std::string Join(const std::string& dir, const std::string& name) {
+    if (dir.empty()) return name;
+    char last = dir.back();
+    if (last == '/' || last == '\\') return dir + name;
+    return dir + os::PathSeparator() + name;
+}
+
+// The build writes its own folders in as defaults, so a test binary run by
+// hand finds them too; the environment overrides them.
+std::string FixturesDir() {
+    const char* v = std::getenv("BRAMBLE_FIXTURES");
+    return FromEnvironmentPath(v ? v : BRAMBLE_FIXTURES_DEFAULT);
+}
+std::string CorpusDir() {
+    const char* v = std::getenv("BRAMBLE_CORPUS");
+    return FromEnvironmentPath(v ? v : BRAMBLE_CORPUS_DEFAULT);
+}
+
+std::string ScratchDir(const std::string& name) {
+    std::string base = FixturesDir();
+    if (base.empty()) base = os::GetTempDirectory();
+    std::string root = Join(base, "scratch");
+    os::DirCreate(root);
+#ifdef _WIN32
+    std::string dir = Join(root, "w32-" + name);
+#else
+    std::string dir = Join(root, "nat-" + name);
+#endif
+    if (os::DirectoryExists(dir)) RemoveTree(dir);
+    os::DirCreate(dir);
+    return dir;
+}
+
+std::string ReadAll(const std::string& path) {
+    os::File f;
+    if (!f.Open(path, os::OpenMode::Read)) return {};
+    std::string bytes(static_cast<size_t>(f.Size()), '\0');
+    int64_t got = f.Read(bytes.data(), static_cast<int64_t>(bytes.size()));
+    bytes.resize(got < 0 ? 0 : static_cast<size_t>(got));
+    return bytes;
+}
+
+void WriteAll(const std::string& path, const std::string& bytes) {
+    os::File f;
+    if (f.Open(path, os::OpenMode::Create)) f.Write(bytes.data(), static_cast<int64_t>(bytes.size()));
+}
+
+}  // namespace bramble::test

@@ -1,0 +1,21 @@
+// Where the tests find their archives, in the running platform's path form.
+#pragma once
+
+#include <string>
+
+namespace bramble::test {
+
+// Folder of archives the peer tools made for this run (tests/make-fixtures).
+std::string FixturesDir();
+// The shared corpus of archives made by other people's tools.
+std::string CorpusDir();
+// A fresh empty folder for one test; removed by nobody (it lives in the
+// build tree, so a failed test leaves its evidence).
+std::string ScratchDir(const std::string& name);
+// Joins a folder and a name with the platform's separator.
+std::string Join(const std::string& dir, const std::string& name);
+// Whole file as bytes; empty when unreadable.
+std::string ReadAll(const std::string& path);
+void WriteAll(const std::string& path, const std::string& bytes);
+
+}  // namespace bramble::test
