@@ -1,6 +1,16 @@
-// The lister: walks an archive's headers and reports every entry. The walk
-// of each kind arrives with the lister; this is the component's shape.
+// The lister: walks an archive's headers without decompressing anything and
+// reports every entry that passes the file specs through OnRead, with the
+// entry in EntryInfo.
+//
+// The walk of each kind lives in its own file (dovex_zip.cpp, dovex_tar.cpp
+// ...): a Setup function that finds the first header and sets the header
+// step, and a Parse function that reads one header, reports its entry and
+// sets where the next one starts.
 #pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
 
 #include "engine/core/zipcommon.h"
 
@@ -8,7 +18,7 @@ namespace bramble {
 
 class TDovex : public TZipCommon {
 public:
-    explicit TDovex(TComponent* AOwner = nullptr) : TZipCommon(AOwner) { zipCmntBufSize_ = 32000; }
+    explicit TDovex(TComponent* AOwner = nullptr);
 
     bool ShowBlankDirs() const { return showBlankDirs_; }
     void SetShowBlankDirs(bool v) { showBlankDirs_ = v; }
@@ -19,8 +29,92 @@ public:
     TOnTotals OnTotals;
     TOnCorruptZipHeader OnCorruptZipHeader;
 
+    // Lists ArchiveFile; False only when it is empty.
+    bool ReadArchive();
+    // Silent look-up of one entry by its stored name; EntryInfo holds it.
+    bool FindEntryInfo(const std::string& Name);
+    // Silent scan that collects the names of the entries passing FileSpec.
+    std::vector<std::string> CollectNames();
+
+    enum TScanMode { smList = 0, smCollect = 1, smLookup = 2 };
+    int ScanMode() const { return scanMode_; }
+    uint8_t TotalRatio() const { return totalRatio_; }
+
 protected:
+    // ---- the walk's state ----
+    int headerSize_ = 0;     // bytes read per header step; 0 ends the scan
+    int64_t scanPos_ = 1;    // position of the current header, from 1
+    int64_t next_ = 0;       // file offset of the next header, from 0
+    int64_t scanEnd_ = 0;    // the file size
+    std::vector<uint8_t> hdr_;  // the current header's bytes
+    int64_t hdrRead_ = 0;    // how many of them were read
+    int scanMode_ = smList;
+    uint8_t totalRatio_ = 0;
+    bool found_ = false;     // the look-up found its entry
+    std::vector<std::string> collected_;
+    bool volumeContinues_ = false;  // ARJ: the main header's volume flag
+    // MsGZ directory records (number, name) kept during a scan.
+    struct MsGZDir {
+        uint32_t number;
+        std::string name;
+    };
+    std::vector<MsGZDir> msgzDirs_;
+
+    // ---- shared by the walks ----
+    // Exactly count bytes at a file offset; false on a short read.
+    bool ReadAt(int64_t offset, void* buffer, int64_t count);
+    // Up to count bytes at a file offset; the bytes read (0 on error).
+    int64_t ReadUpTo(int64_t offset, void* buffer, int64_t count);
+    // A stored name of length bytes at offset, read to at most 2500 bytes
+    // or the end of the file, converted to ANSI with '\' separators.
+    std::string ReadStoredName(int64_t offset, int64_t length);
+    // OEM to ANSI and '/' to '\' (also 0xFF with lhaSeparators), leaving the
+    // second byte of a Shift-JIS pair alone.
+    static std::string ConvertStoredName(const std::string& raw, bool lhaSeparators = false);
+    // Reports the entry in EntryInfo (Ratio is filled here): OnReadFile,
+    // the FileSpec test (unless testSpec is false), counting (unless count
+    // is false), OnReadBegin, OnRead, OnReadEnd. Offset is the file offset
+    // of the entry's header. False when the entry was not reported.
+    bool ListEntry(int64_t offset, bool testSpec = true, bool count = true);
+    // Ends the walk after this header.
+    void EndScan() { next_ = scanEnd_; }
+
+    // ---- the walks, one pair per kind ----
+    void SetupFirstHeader();
+    void ParseHeader();
+
+    void SetupZip();
+    void ParseZip();
+    void SetupTar();
+    void ParseTar();
+    void SetupGZip();
+    void ParseGZip();
+    void SetupUue();
+    void SetupCab();
+    void ParseCab();
+    void SetupMsGZ();
+    void ParseMsGZ();
+    void SetupLha();
+    void ParseLha();
+    void SetupBh();
+    void ParseBh();
+    void SetupArj();
+    void ParseArj();
+    void SetupArc();
+    void ParseArc();
+    void SetupZoo();
+    void ParseZoo();
+    void SetupHa();
+    void ParseHa();
+    void SetupRar();
+    void ParseRar();
+    void SetupAce();
+    void ParseAce();
+
     bool showBlankDirs_ = false;
+
+private:
+    void Scan();
 };
 
 }  // namespace bramble

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/entryinfo.h"
 #include "engine/core/messages.h"
 #include "engine/core/readwrite.h"
 #include "engine/core/types.h"
@@ -81,6 +82,15 @@ public:
     bool CloseOutput();
     // The stream OpenOutput made for target 2 (a temporary file).
     TTempFileStream* TempOutput() { return tempOutput_.get(); }
+
+    // The current entry (lister and writers fill it before OnRead).
+    TEntryInfo EntryInfo;
+    // Display name of a method by the archive kind and the stored code;
+    // Flags carries a ZIP flag word (deflate level bits), an ARC header's
+    // method byte, an ARJ file type or the RAR/ZIP attributes as the kind
+    // needs.
+    std::string CompressMethodName(uint16_t Method, uint32_t Flags) const;
+    static std::string DeflateMethodName(uint32_t Flags);
 
     bool MatchesFileSpec(const std::string& Name, bool NameOnly) const;
     bool MoreToFind(int Found) const;
