@@ -141,10 +141,7 @@ bool UnLzwDecode(TZipCommon& Reader, int64_t CompressedSize) {
     } flushOnExit{out};
 
     while (!Reader.Cancel()) {
-        if (freeEnt > maxCode) {
-            // As the compress program does: the width only stops growing at
-            // the maximum, where the limit becomes the table size. A 9-bit
-            // file therefore moves on to 10-bit codes once its table fills.
+        if (freeEnt > maxCode && width < maxBits) {
             in.SkipToGroupEnd(width, groupStart);
             groupStart = in.bit;
             ++width;
