@@ -1,10 +1,19 @@
-// The base of every reader and of the tester. The shared extract/test run
-// arrives with the reader drivers; this is the component's shape.
+// The base of every reader and of the tester: the shared extract/test run.
+// A reader overrides ExtractArchive only; the driver opens the archive, fires
+// the run events, decides per entry whether and where it is written
+// (PrepareExtractFile), restores stamps and copies stored data.
 #pragma once
 
 #include "engine/core/zipcommon.h"
 
 namespace bramble {
+
+// What a reader does with the entry PrepareExtractFile was asked about.
+enum TPrepareResult : uint8_t {
+    prExtract,  // open the output (OutputName for targets 0 and 2) and decode
+    prSkip,     // leave this entry out (existing output kept, or OnBegin said no)
+    prStop      // the run was cancelled: stop walking the entries
+};
 
 class TUnBase : public TZipCommon {
 public:
@@ -18,15 +27,76 @@ public:
     uint32_t MaxFileDate() const { return maxFileDate_; }
     TdvxFileList& FileList() { return fileList_; }
 
+    // Where the walk of the archive stands and where it ends: set from
+    // ArcOffset (counted from 1) and ArcFileSize when a run starts.
+    int64_t ScanPosition() const { return scanPosition_; }
+    void SetScanPosition(int64_t v) { scanPosition_ = v; }
+    int64_t ScanEnd() const { return scanEnd_; }
+    void SetScanEnd(int64_t v) { scanEnd_ = v; }
+    // Bytes of output still to come in this run (for the archive progress);
+    // readers set it before their extraction pass and lower it when they
+    // skip an entry. TotalToDo is what it was set to.
+    int64_t BytesToDo() const { return bytesToDo_; }
+    void SetBytesToDo(int64_t v) {
+        bytesToDo_ = v;
+        totalToDo_ = v;
+    }
+    void SkipBytes(int64_t v) { bytesToDo_ -= v; }
+
+    // Writes the entries to files; the number of entries handled.
+    // HandOverFrom: a component whose run hands over to this one (the
+    // tester to its reader).
+    int Extract(TZipCommon* HandOverFrom = nullptr);
+    // Decodes and checks every entry, writing nothing.
+    int Test(TZipCommon* HandOverFrom = nullptr);
+
+    // Called by a reader before each entry it would write, once OutputName
+    // holds the entry's output path (ConvertFileName). FN is the name shown
+    // in the events; it takes the answer of OnRenameCompressedFile. Exists
+    // tells whether the output exists (always False unless the output goes
+    // to files or the temporary stream). FileDate is the entry's date.
+    TPrepareResult PrepareExtractFile(std::string& FN, bool& Exists, TDateTime FileDate);
+
+    // After an entry was written to a file (target 0 only): closes the
+    // output, sets its date by DateAttribute and, with RestoreFileAttr, the
+    // DOS attribute bits read-only, hidden, system and archive of Attr
+    // (archives made on Unix keep the mode in the high 16 bits). Attributes
+    // that are only the archive bit are left as the file got them.
+    void RestoreFileStamp(uint32_t Attr, uint32_t DosDate, const std::string& FN);
+
+    // Copies PackedSize stored bytes from the input (the archive, or Input
+    // when InputSource takes the stream handed in) to the output, folding
+    // the output into the check value of CrcKind. With Decrypt the ARJ kinds
+    // are ungarbled on read and the ZIP-cipher kinds deciphered on write.
+    // False when cancelled; input that ends early raises 25236.
+    bool UnStore(int64_t PackedSize, int CrcKind, bool Decrypt, TStream* Input = nullptr);
+
+    // The stream the hooks write to for the current target (the temporary
+    // stream of target 2; nullptr otherwise, the hook picks the target).
+    TStream* OutputStreamArg() { return OutputTarget == otTempStream ? TempOutput() : nullptr; }
+
     // Every reader overrides it: walks the entries and extracts or tests them.
     virtual void ExtractArchive() {}
 
 protected:
+    int ExecuteExtract(TZipCommon* HandOverFrom);
+    // Progress of the current entry (Done of Total) and of the whole run.
+    void ReportProgress(int64_t Done, int64_t Total);
+
     bool restoreFileAttr_ = true;
     TCpuType cpuType_ = cptAuto;
     uint8_t outputDriveType_ = 0;
     uint32_t maxFileDate_ = 0;
     TdvxFileList fileList_;
+    int64_t scanPosition_ = 1;
+    int64_t scanEnd_ = 0;
+    int64_t bytesToDo_ = 0;
+    int64_t totalToDo_ = 0;
 };
+
+// The drive part of a path as the disk manager takes it: "C:" for a drive
+// letter, "\\server\share" for a UNC path, the current directory's drive
+// otherwise (empty natively).
+std::string DriveOfPath(const std::string& Path);
 
 }  // namespace bramble
