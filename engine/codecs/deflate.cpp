@@ -1,0 +1,740 @@
+#include "engine/codecs/deflate.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "engine/core/messages.h"
+
+namespace bramble {
+
+namespace {
+
+static_assert(std::endian::native == std::endian::little, "the bit writer stores little-endian words");
+
+// ---- format constants ------------------------------------------------------
+
+constexpr unsigned kWSize = 32768;                              // sliding window (history)
+constexpr unsigned kWMask = kWSize - 1;
+constexpr unsigned kWindowBytes = 2 * kWSize;                   // history + lookahead
+constexpr unsigned kHashBits = 15;
+constexpr unsigned kHashSize = 1u << kHashBits;
+constexpr unsigned kMinMatch = 3;
+constexpr unsigned kMaxMatch = 258;
+constexpr unsigned kMinLookahead = kMaxMatch + kMinMatch + 1;   // 262
+constexpr unsigned kMaxDist = kWSize - kMinLookahead;           // 32506
+constexpr unsigned kTooFar = 4096;
+constexpr unsigned kSymLimit = 32767;                           // symbols per block
+constexpr unsigned kLitCodes = 286;
+constexpr unsigned kDistCodes = 30;
+constexpr unsigned kBlCodes = 19;
+constexpr unsigned kMaxBits = 15;
+constexpr unsigned kMaxBlBits = 7;
+constexpr unsigned kEndBlock = 256;
+constexpr size_t kOutBuf = 65536;  // bytes handed to the write hook at a time
+constexpr size_t kOutSlack = 64;   // a symbol never writes more than 8 bytes past the check
+
+constexpr uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+                                      2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+constexpr uint16_t kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+                                      31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+constexpr uint8_t kDistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
+                                    6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+constexpr uint16_t kDistBase[30] = {1,    2,    3,    4,    5,    7,     9,     13,    17,    25,
+                                    33,   49,   65,   97,   129,  193,   257,   385,   513,   769,
+                                    1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+constexpr uint8_t kBlOrder[kBlCodes] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+
+// A Huffman code ready for an LSB-first bit writer: the code bits reversed,
+// with any extra bits already placed above them.
+struct Code {
+    uint32_t bits = 0;
+    uint32_t len = 0;
+};
+
+uint32_t Reverse(uint32_t code, unsigned len) {
+    uint32_t r = 0;
+    for (unsigned i = 0; i < len; ++i, code >>= 1) r = (r << 1) | (code & 1);
+    return r;
+}
+
+// Tables that never change: built once per program run.
+struct StaticTables {
+    uint8_t lengthCode[256];  // match length - 3 -> length code 0..28
+    uint8_t distCode[512];    // distance - 1 -> code (below 256 direct, else by distance >> 7)
+    uint8_t fixedLitLen[288];
+    uint8_t fixedDistLen[kDistCodes];
+
+    StaticTables() {
+        for (unsigned code = 0; code < 28; ++code)
+            for (unsigned n = 0; n < (1u << kLengthExtra[code]); ++n)
+                lengthCode[kLengthBase[code] - 3 + n] = static_cast<uint8_t>(code);
+        // Length 258 has its own code, not the last of code 27's range.
+        lengthCode[255] = 28;
+        for (unsigned code = 0; code < kDistCodes; ++code) {
+            for (unsigned n = 0; n < (1u << kDistExtra[code]); ++n) {
+                unsigned d = kDistBase[code] - 1 + n;
+                if (d < 256) distCode[d] = static_cast<uint8_t>(code);
+                else distCode[256 + (d >> 7)] = static_cast<uint8_t>(code);
+            }
+        }
+        for (unsigned i = 0; i < 288; ++i) fixedLitLen[i] = i < 144 ? 8 : i < 256 ? 9 : i < 280 ? 7 : 8;
+        for (unsigned i = 0; i < kDistCodes; ++i) fixedDistLen[i] = 5;
+    }
+};
+
+const StaticTables& Tables() {
+    static const StaticTables t;
+    return t;
+}
+
+inline unsigned DistCode(const StaticTables& t, unsigned d /* distance - 1 */) {
+    return d < 256 ? t.distCode[d] : t.distCode[256 + (d >> 7)];
+}
+
+// ---- match parameters ----------------------------------------------------------
+
+struct Config {
+    unsigned good;   // shorten the chain walk once the previous match is this long
+    unsigned lazy;   // lazy: no new search once the previous match is this long;
+                     // fast: matches up to this long have all their strings inserted
+    unsigned nice;   // stop the chain walk at a match this long
+    unsigned chain;  // chain steps at most
+    bool fast;
+};
+
+Config ConfigOf(int level) {
+    switch (level) {
+        case 1: return {4, 4, 8, 4, true};
+        case 2: return {4, 5, 16, 8, true};
+        case 9: return {32, 258, 258, 4096, false};
+        default: return {8, 32, 128, 256, false};  // 7
+    }
+}
+
+inline uint32_t Load32(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+inline uint64_t Load64(const uint8_t* p) {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+}
+
+// ---- Huffman code lengths ------------------------------------------------------
+
+// Optimal code lengths for the symbols with a non-zero frequency, limited to
+// maxBits (the overflow is pushed up from the deepest level). At least two
+// codes always get a length, as a decoder needs a complete or one-bit code.
+void BuildLengths(const uint32_t* freq, unsigned n, unsigned maxBits, uint8_t* lens) {
+    std::memset(lens, 0, n);
+    uint32_t keyed[kLitCodes];  // frequency in the high bits, symbol in the low 9 bits
+    unsigned count = 0;
+    for (unsigned i = 0; i < n; ++i)
+        if (freq[i]) keyed[count++] = (std::min<uint32_t>(freq[i], 0x7FFFFF) << 9) | i;
+    if (count < 2) {
+        unsigned used = count ? (keyed[0] & 0x1FF) : 1;
+        lens[used] = 1;
+        lens[used == 0 ? 1 : 0] = 1;
+        return;
+    }
+    std::sort(keyed, keyed + count);
+
+    // Code lengths in place (the minimum-redundancy algorithm of Moffat and
+    // Katajainen): A holds frequencies sorted ascending, then parent links,
+    // then depths.
+    uint32_t A[kLitCodes];
+    for (unsigned i = 0; i < count; ++i) A[i] = keyed[i] >> 9;
+    {
+        int nn = static_cast<int>(count);
+        A[0] += A[1];
+        int root = 0, leaf = 2;
+        for (int next = 1; next < nn - 1; ++next) {
+            if (leaf >= nn || A[root] < A[leaf]) {
+                A[next] = A[root];
+                A[root++] = static_cast<uint32_t>(next);
+            } else {
+                A[next] = A[leaf++];
+            }
+            if (leaf >= nn || (root < next && A[root] < A[leaf])) {
+                A[next] += A[root];
+                A[root++] = static_cast<uint32_t>(next);
+            } else {
+                A[next] += A[leaf++];
+            }
+        }
+        A[nn - 2] = 0;
+        for (int next = nn - 3; next >= 0; --next) A[next] = A[A[next]] + 1;
+        int avbl = 1, used = 0, depth = 0;
+        root = nn - 2;
+        int next = nn - 1;
+        while (avbl > 0) {
+            while (root >= 0 && static_cast<int>(A[root]) == depth) {
+                ++used;
+                --root;
+            }
+            while (avbl > used) {
+                A[next--] = static_cast<uint32_t>(depth);
+                --avbl;
+            }
+            avbl = 2 * used;
+            ++depth;
+            used = 0;
+        }
+    }
+
+    // A[0] is now the longest length (least frequent symbol).
+    if (A[0] > maxBits) {
+        unsigned perLen[kMaxBits + 1] = {};
+        for (unsigned i = 0; i < count; ++i) ++perLen[std::min<uint32_t>(A[i], maxBits)];
+        uint32_t total = 0;
+        for (unsigned l = 1; l <= maxBits; ++l) total += perLen[l] << (maxBits - l);
+        while (total > (1u << maxBits)) {
+            --perLen[maxBits];
+            for (unsigned l = maxBits - 1; l > 0; --l) {
+                if (perLen[l]) {
+                    --perLen[l];
+                    perLen[l + 1] += 2;
+                    break;
+                }
+            }
+            --total;
+        }
+        unsigned idx = 0;
+        for (unsigned l = maxBits; l > 0; --l)
+            for (unsigned k = perLen[l]; k > 0; --k) A[idx++] = l;
+    }
+    for (unsigned i = 0; i < count; ++i) lens[keyed[i] & 0x1FF] = static_cast<uint8_t>(A[i]);
+}
+
+// Canonical codes for the lengths; false when the lengths over-subscribe
+// the code space (which BuildLengths never produces).
+bool MakeCodes(const uint8_t* lens, unsigned n, unsigned maxBits, Code* codes) {
+    unsigned perLen[kMaxBits + 2] = {};
+    for (unsigned i = 0; i < n; ++i) ++perLen[lens[i]];
+    perLen[0] = 0;
+    uint32_t next[kMaxBits + 2] = {};
+    uint32_t code = 0;
+    for (unsigned l = 1; l <= maxBits; ++l) {
+        code = (code + perLen[l - 1]) << 1;
+        next[l] = code;
+    }
+    for (unsigned l = 1; l <= maxBits; ++l)
+        if (next[l] + perLen[l] > (1u << l)) return false;
+    for (unsigned i = 0; i < n; ++i) {
+        unsigned l = lens[i];
+        if (l > maxBits) return false;
+        codes[i].len = l;
+        codes[i].bits = l ? Reverse(next[l]++, l) : 0;
+    }
+    return true;
+}
+
+// ---- the encoder -----------------------------------------------------------------
+
+class Encoder {
+public:
+    Encoder(TZipCommon& owner, int level, bool encrypt, TStream* in, TStream* out, int64_t inputSize,
+            bool allowRaw, int64_t archiveTotal)
+        : owner_(owner), t_(Tables()), cfg_(ConfigOf(level)), earlyEnd_(level >= 3), encrypt_(encrypt),
+          in_(in), out_(out), inputSize_(inputSize), archiveTotal_(archiveTotal), allowRaw_(allowRaw),
+          window_(kWindowBytes + 16), head_(kHashSize), prev_(kWSize), syms_(new uint32_t[kSymLimit + 1]),
+          outBuf_(new uint8_t[kOutBuf + kOutSlack]) {}
+
+    int64_t Run(uint16_t& method);
+
+private:
+    // input
+    void Fill();
+    void Slide();
+    // 15 bits from the three bytes at s, by multiplication: it spreads
+    // similar strings far better than a shift-and-xor hash, so the chain
+    // limit is spent on real candidates.
+    unsigned Hash(unsigned s) const { return ((Load32(&window_[s]) << 8) * 0x9E3779B1u) >> (32 - kHashBits); }
+    unsigned Insert(unsigned s) {
+        unsigned h = Hash(s);
+        unsigned old = head_[h];
+        prev_[s & kWMask] = static_cast<uint16_t>(old);
+        head_[h] = static_cast<uint16_t>(s);
+        return old;
+    }
+    unsigned LongestMatch(unsigned cur, unsigned prevLength);
+    void RunFast();
+    void RunLazy();
+
+    // tally
+    bool TallyLit(uint8_t c) {
+        syms_[n_++] = c;
+        ++litFreq_[c];
+        return BlockFull();
+    }
+    bool TallyMatch(unsigned dist, unsigned len) {
+        syms_[n_++] = (len - kMinMatch) | (dist << 8);
+        ++litFreq_[kEndBlock + 1 + t_.lengthCode[len - kMinMatch]];
+        ++distFreq_[DistCode(t_, dist - 1)];
+        ++matches_;
+        return BlockFull();
+    }
+    bool BlockFull() {
+        if (earlyEnd_ && (n_ & 0xFFF) == 0 && LooksDone()) return true;
+        return n_ >= kSymLimit;
+    }
+    bool LooksDone() const;
+
+    // blocks and bits
+    void FlushBlock(bool final);
+    void WriteStored(const uint8_t* data, unsigned len, bool final);
+    void WriteSymbols(const Code* lit, const Code* dist);
+    void Put(uint64_t bits, unsigned n) {
+        bitBuf_ |= bits << bitCount_;
+        bitCount_ += n;
+        if (bitCount_ >= 32) {
+            uint32_t w = static_cast<uint32_t>(bitBuf_);
+            std::memcpy(&outBuf_[outPos_], &w, 4);
+            outPos_ += 4;
+            bitBuf_ >>= 32;
+            bitCount_ -= 32;
+        }
+    }
+    void AlignToByte() {
+        bitCount_ = (bitCount_ + 7) & ~7u;
+        while (bitCount_ >= 8) {
+            outBuf_[outPos_++] = static_cast<uint8_t>(bitBuf_);
+            bitBuf_ >>= 8;
+            bitCount_ -= 8;
+        }
+    }
+    void EnsureRoom() {
+        if (outPos_ >= kOutBuf) FlushOut();
+    }
+    void FlushOut();
+    void WriteRaw(const uint8_t* data, size_t len);
+    [[noreturn]] void Fail(int code) {
+        owner_.RaiseError(owner_.ArchiveFile(), "", "0", code);
+        throw E_RAISE(code);  // only reached through an override that returns
+    }
+
+    TZipCommon& owner_;
+    const StaticTables& t_;
+    const Config cfg_;
+    const bool earlyEnd_;
+    const bool encrypt_;
+    TStream* const in_;
+    TStream* const out_;
+    const int64_t inputSize_;
+    const int64_t archiveTotal_;
+    const bool allowRaw_;
+
+    std::vector<uint8_t> window_;
+    std::vector<uint16_t> head_;
+    std::vector<uint16_t> prev_;
+    unsigned strstart_ = 0;
+    unsigned lookahead_ = 0;
+    unsigned matchStart_ = 0;
+    long blockStart_ = 0;  // goes negative once the block's start slid out of the window
+    bool eof_ = false;
+    int64_t bytesRead_ = 0;
+
+    // Written before read: left uninitialised (tiny inputs are common).
+    std::unique_ptr<uint32_t[]> syms_;  // literal, or (length - 3) | distance << 8
+    unsigned n_ = 0;
+    unsigned matches_ = 0;
+    uint32_t litFreq_[kLitCodes] = {};
+    uint32_t distFreq_[kDistCodes] = {};
+    bool firstBlock_ = true;
+    bool rawStored_ = false;
+
+    std::unique_ptr<uint8_t[]> outBuf_;
+    size_t outPos_ = 0;
+    uint64_t bitBuf_ = 0;
+    unsigned bitCount_ = 0;
+    int64_t written_ = 0;
+};
+
+void Encoder::Slide() {
+    std::memcpy(window_.data(), window_.data() + kWSize, kWSize);
+    matchStart_ = matchStart_ >= kWSize ? matchStart_ - kWSize : 0;
+    strstart_ -= kWSize;
+    blockStart_ -= static_cast<long>(kWSize);
+    // Positions that slid out become "no entry" (0).
+    for (auto& h : head_) h = static_cast<uint16_t>(h >= kWSize ? h - kWSize : 0);
+    for (auto& p : prev_) p = static_cast<uint16_t>(p >= kWSize ? p - kWSize : 0);
+}
+
+void Encoder::Fill() {
+    for (;;) {
+        if (strstart_ >= kWSize + kMaxDist) Slide();
+        if (eof_) return;
+        unsigned room = kWindowBytes - lookahead_ - strstart_;
+        int64_t got = owner_.ReadHook(in_, room, 32, false, &window_[strstart_ + lookahead_]);
+        if (got <= 0) {
+            eof_ = true;
+        } else {
+            if (got > room) got = room;  // a hook never delivers more than asked
+            lookahead_ += static_cast<unsigned>(got);
+            bytesRead_ += got;
+        }
+        owner_.DoProgress(bytesRead_, inputSize_, archiveTotal_);
+        if (owner_.Cancel()) Fail(25400);
+        if (lookahead_ >= kMinLookahead) return;
+    }
+}
+
+unsigned Encoder::LongestMatch(unsigned cur, unsigned prevLength) {
+    unsigned chain = cfg_.chain;
+    if (prevLength >= cfg_.good) chain >>= 2;
+    unsigned nice = std::min(cfg_.nice, lookahead_);
+    const uint8_t* win = window_.data();
+    const uint8_t* scan = win + strstart_;
+    const unsigned limit = strstart_ > kMaxDist ? strstart_ - kMaxDist : 0;
+    unsigned best = prevLength;
+    // A candidate must match the four bytes that end at scan[best] (only the
+    // first three while best is 2) before the whole compare: most are
+    // rejected by that one load. best < kMaxMatch, so the load stays inside
+    // the window.
+    unsigned endAt = best >= 3 ? best - 3 : 0;
+    uint32_t endMask = best >= 3 ? 0xFFFFFFFFu : 0x00FFFFFFu;
+    uint32_t endWord = Load32(scan + endAt) & endMask;
+    const uint16_t* prev = prev_.data();
+    do {
+        const uint8_t* match = win + cur;
+        if ((Load32(match + endAt) & endMask) != endWord) continue;
+        unsigned len = 0;
+        for (;;) {
+            uint64_t x = Load64(scan + len) ^ Load64(match + len);
+            if (x) {
+                len += static_cast<unsigned>(std::countr_zero(x)) >> 3;
+                break;
+            }
+            len += 8;
+            if (len >= kMaxMatch) break;
+        }
+        // The last word reaches past 258 (never past the window's padding).
+        if (len > kMaxMatch) len = kMaxMatch;
+        if (len > best) {
+            matchStart_ = cur;
+            best = len;
+            if (len >= nice) break;
+            endAt = best - 3;
+            endMask = 0xFFFFFFFFu;
+            endWord = Load32(scan + endAt);
+        }
+    } while ((cur = prev[cur & kWMask]) > limit && --chain != 0);
+    return best <= lookahead_ ? best : lookahead_;
+}
+
+void Encoder::RunFast() {
+    const unsigned insertLimit = cfg_.lazy;
+    for (;;) {
+        if (lookahead_ < kMinLookahead) {
+            Fill();
+            if (lookahead_ == 0) break;
+        }
+        unsigned head = 0;
+        if (lookahead_ >= kMinMatch) head = Insert(strstart_);
+        unsigned len = 0;
+        if (head != 0 && strstart_ - head <= kMaxDist) len = LongestMatch(head, kMinMatch - 1);
+        bool full;
+        if (len >= kMinMatch) {
+            full = TallyMatch(strstart_ - matchStart_, len);
+            lookahead_ -= len;
+            if (len <= insertLimit && lookahead_ >= kMinMatch) {
+                for (unsigned k = 1; k < len; ++k) Insert(strstart_ + k);
+            }
+            strstart_ += len;
+        } else {
+            full = TallyLit(window_[strstart_]);
+            --lookahead_;
+            ++strstart_;
+        }
+        if (full) FlushBlock(false);
+    }
+}
+
+void Encoder::RunLazy() {
+    unsigned matchLength = kMinMatch - 1;
+    bool pending = false;  // the byte before strstart waits to be tallied
+    for (;;) {
+        if (lookahead_ < kMinLookahead) {
+            Fill();
+            if (lookahead_ == 0) break;
+        }
+        unsigned head = 0;
+        if (lookahead_ >= kMinMatch) head = Insert(strstart_);
+        const unsigned prevLength = matchLength;
+        const unsigned prevMatch = matchStart_;
+        matchLength = kMinMatch - 1;
+        if (head != 0 && prevLength < cfg_.lazy && strstart_ - head <= kMaxDist) {
+            matchLength = LongestMatch(head, prevLength);
+            if (matchLength == kMinMatch && strstart_ - matchStart_ > kTooFar) matchLength = kMinMatch - 1;
+        }
+        if (prevLength >= kMinMatch && matchLength <= prevLength) {
+            const unsigned maxInsert = strstart_ + lookahead_ - kMinMatch;
+            bool full = TallyMatch(strstart_ - 1 - prevMatch, prevLength);
+            // The strings of the match from strstart on (strstart - 1 and
+            // strstart are in already).
+            lookahead_ -= prevLength - 1;
+            unsigned end = strstart_ - 1 + prevLength;
+            unsigned stop = std::min(end - 1, maxInsert);
+            for (unsigned s = strstart_ + 1; s <= stop; ++s) Insert(s);
+            strstart_ = end;
+            pending = false;
+            matchLength = kMinMatch - 1;
+            if (full) FlushBlock(false);
+        } else if (pending) {
+            bool full = TallyLit(window_[strstart_ - 1]);
+            if (full) FlushBlock(false);
+            ++strstart_;
+            --lookahead_;
+        } else {
+            pending = true;
+            ++strstart_;
+            --lookahead_;
+        }
+    }
+    if (pending) TallyLit(window_[strstart_ - 1]);
+}
+
+bool Encoder::LooksDone() const {
+    uint64_t outBits = uint64_t(n_) * 8;
+    for (unsigned d = 0; d < kDistCodes; ++d) outBits += uint64_t(distFreq_[d]) * (5 + kDistExtra[d]);
+    uint64_t outBytes = outBits >> 3;
+    long inBytes = static_cast<long>(strstart_) - blockStart_;
+    return matches_ < n_ / 2 && outBytes < static_cast<uint64_t>(inBytes / 2);
+}
+
+void Encoder::FlushOut() {
+    if (outPos_ == 0) return;
+    owner_.CompressWriteHook(out_, true, static_cast<int64_t>(outPos_), 0, encrypt_, outBuf_.get());
+    written_ += static_cast<int64_t>(outPos_);
+    outPos_ = 0;
+}
+
+void Encoder::WriteRaw(const uint8_t* data, size_t len) {
+    EnsureRoom();
+    while (len > 0) {
+        size_t k = std::min(len, kOutBuf - outPos_);
+        std::memcpy(&outBuf_[outPos_], data, k);
+        outPos_ += k;
+        data += k;
+        len -= k;
+        EnsureRoom();
+    }
+}
+
+void Encoder::WriteStored(const uint8_t* data, unsigned len, bool final) {
+    Put(final ? 1 : 0, 3);
+    AlignToByte();
+    EnsureRoom();
+    uint8_t hdr[4] = {static_cast<uint8_t>(len), static_cast<uint8_t>(len >> 8), static_cast<uint8_t>(~len),
+                      static_cast<uint8_t>(~len >> 8)};
+    WriteRaw(hdr, 4);
+    WriteRaw(data, len);
+}
+
+void Encoder::WriteSymbols(const Code* lit, const Code* dist) {
+    // Length symbols with their extra bits folded in.
+    Code lenCodes[256];
+    for (unsigned lc = 0; lc < 256; ++lc) {
+        unsigned code = t_.lengthCode[lc];
+        const Code& c = lit[kEndBlock + 1 + code];
+        lenCodes[lc].bits = c.bits | ((lc + kMinMatch - kLengthBase[code]) << c.len);
+        lenCodes[lc].len = c.len + kLengthExtra[code];
+    }
+    const uint32_t* s = syms_.get();
+    for (unsigned i = 0; i < n_; ++i) {
+        if (outPos_ >= kOutBuf) FlushOut();
+        uint32_t v = s[i];
+        uint32_t d = v >> 8;
+        if (d == 0) {
+            Put(lit[v].bits, lit[v].len);
+        } else {
+            const Code& lc = lenCodes[v & 0xFF];
+            --d;
+            unsigned dc = DistCode(t_, d);
+            const Code& dcode = dist[dc];
+            uint64_t bits = lc.bits | (uint64_t(dcode.bits | ((d + 1 - kDistBase[dc]) << dcode.len)) << lc.len);
+            unsigned len = lc.len + dcode.len + kDistExtra[dc];
+            // A match is at most 48 bits: split so Put never gets more than 32.
+            if (len <= 32) {
+                Put(bits, len);
+            } else {
+                Put(bits & 0xFFFFFFFFu, 32);
+                Put(bits >> 32, len - 32);
+            }
+        }
+    }
+    Put(lit[kEndBlock].bits, lit[kEndBlock].len);
+}
+
+void Encoder::FlushBlock(bool final) {
+    const unsigned storedLen = static_cast<unsigned>(static_cast<long>(strstart_) - blockStart_);
+    const bool inWindow = blockStart_ >= 0;
+    litFreq_[kEndBlock] = 1;
+
+    uint8_t litLen[kLitCodes], distLen[kDistCodes];
+    BuildLengths(litFreq_, kLitCodes, kMaxBits, litLen);
+    BuildLengths(distFreq_, kDistCodes, kMaxBits, distLen);
+
+    // Extra bits cost the same in both codings.
+    uint64_t extraBits = 0;
+    for (unsigned c = 0; c < 29; ++c) extraBits += uint64_t(litFreq_[kEndBlock + 1 + c]) * kLengthExtra[c];
+    for (unsigned c = 0; c < kDistCodes; ++c) extraBits += uint64_t(distFreq_[c]) * kDistExtra[c];
+    uint64_t dynBits = extraBits, fixBits = extraBits;
+    for (unsigned c = 0; c < kLitCodes; ++c) {
+        dynBits += uint64_t(litFreq_[c]) * litLen[c];
+        fixBits += uint64_t(litFreq_[c]) * t_.fixedLitLen[c];
+    }
+    for (unsigned c = 0; c < kDistCodes; ++c) {
+        dynBits += uint64_t(distFreq_[c]) * distLen[c];
+        fixBits += uint64_t(distFreq_[c]) * 5;
+    }
+
+    // Run-length coded tree lengths (runs may cross from the literal to the
+    // distance lengths, as the format allows).
+    unsigned hlit = kLitCodes, hdist = kDistCodes;
+    while (hlit > 257 && litLen[hlit - 1] == 0) --hlit;
+    while (hdist > 1 && distLen[hdist - 1] == 0) --hdist;
+    uint8_t all[kLitCodes + kDistCodes];
+    std::memcpy(all, litLen, hlit);
+    std::memcpy(all + hlit, distLen, hdist);
+    const unsigned total = hlit + hdist;
+    uint16_t rle[kLitCodes + kDistCodes];  // symbol | extra << 5
+    unsigned nrle = 0;
+    uint32_t blFreq[kBlCodes] = {};
+    auto emit = [&](unsigned sym, unsigned extra) {
+        rle[nrle++] = static_cast<uint16_t>(sym | extra << 5);
+        ++blFreq[sym];
+    };
+    for (unsigned i = 0; i < total;) {
+        unsigned l = all[i];
+        unsigned run = 1;
+        while (i + run < total && all[i + run] == l) ++run;
+        i += run;
+        if (l == 0) {
+            while (run >= 11) {
+                unsigned r = std::min(run, 138u);
+                emit(18, r - 11);
+                run -= r;
+            }
+            if (run >= 3) {
+                emit(17, run - 3);
+                run = 0;
+            }
+        } else {
+            emit(l, 0);
+            --run;
+            while (run >= 3) {
+                unsigned r = std::min(run, 6u);
+                emit(16, r - 3);
+                run -= r;
+            }
+        }
+        for (; run > 0; --run) emit(l, 0);
+    }
+    uint8_t blLen[kBlCodes];
+    BuildLengths(blFreq, kBlCodes, kMaxBlBits, blLen);
+    unsigned hclen = kBlCodes;
+    while (hclen > 4 && blLen[kBlOrder[hclen - 1]] == 0) --hclen;
+    dynBits += 5 + 5 + 4 + 3 * hclen;
+    for (unsigned c = 0; c < kBlCodes; ++c) dynBits += uint64_t(blFreq[c]) * blLen[c];
+    dynBits += uint64_t(blFreq[16]) * 2 + uint64_t(blFreq[17]) * 3 + uint64_t(blFreq[18]) * 7;
+
+    const uint64_t dynBytes = (dynBits + 3 + 7) >> 3;
+    const uint64_t fixBytes = (fixBits + 3 + 7) >> 3;
+    const uint64_t estimate = std::min(dynBytes, fixBytes);
+
+    const uint8_t* blockData = inWindow ? &window_[static_cast<size_t>(blockStart_)] : nullptr;
+    if (firstBlock_ && final && allowRaw_ && inWindow && estimate >= storedLen) {
+        // Nothing is gained: the whole input goes out as it is (stored).
+        WriteRaw(blockData, storedLen);
+        rawStored_ = true;
+    } else if (inWindow && storedLen <= 0xFFFF && uint64_t(storedLen) + 4 <= estimate) {
+        WriteStored(blockData, storedLen, final);
+    } else if (fixBytes == estimate) {
+        Code lit[288], dist[kDistCodes];
+        if (!MakeCodes(t_.fixedLitLen, 288, kMaxBits, lit) || !MakeCodes(t_.fixedDistLen, kDistCodes, kMaxBits, dist))
+            Fail(25246);
+        Put((final ? 1 : 0) | (1 << 1), 3);
+        WriteSymbols(lit, dist);
+    } else {
+        Code lit[kLitCodes], dist[kDistCodes], bl[kBlCodes];
+        if (!MakeCodes(litLen, kLitCodes, kMaxBits, lit) || !MakeCodes(distLen, kDistCodes, kMaxBits, dist) ||
+            !MakeCodes(blLen, kBlCodes, kMaxBlBits, bl))
+            Fail(25246);
+        Put((final ? 1 : 0) | (2 << 1), 3);
+        Put(hlit - 257, 5);
+        Put(hdist - 1, 5);
+        Put(hclen - 4, 4);
+        for (unsigned i = 0; i < hclen; ++i) Put(blLen[kBlOrder[i]], 3);
+        static constexpr uint8_t kRepeatBits[3] = {2, 3, 7};
+        for (unsigned i = 0; i < nrle; ++i) {
+            EnsureRoom();
+            unsigned sym = rle[i] & 31, extra = rle[i] >> 5;
+            // A tree symbol without a usable code would make the stream
+            // undecodable: an internal fault, never sent.
+            if (bl[sym].len == 0 || bl[sym].len > kMaxBlBits) Fail(25245);
+            Put(bl[sym].bits, bl[sym].len);
+            if (sym >= 16) Put(extra, kRepeatBits[sym - 16]);
+        }
+        WriteSymbols(lit, dist);
+    }
+
+    // The next block.
+    firstBlock_ = false;
+    blockStart_ = static_cast<long>(strstart_);
+    n_ = 0;
+    matches_ = 0;
+    std::memset(litFreq_, 0, sizeof litFreq_);
+    std::memset(distFreq_, 0, sizeof distFreq_);
+    EnsureRoom();
+}
+
+int64_t Encoder::Run(uint16_t& method) {
+    method = 8;
+    Fill();
+    if (lookahead_ == 0) {
+        if (allowRaw_) {
+            method = 0;  // an empty entry is simply stored
+            return 0;
+        }
+        // The shortest valid stream: one final fixed block holding only the end code.
+        Put(1 | (1 << 1), 3);
+        Put(0, 7);
+        AlignToByte();
+        FlushOut();
+        return written_;
+    }
+    if (cfg_.fast) RunFast();
+    else RunLazy();
+    FlushBlock(true);
+    if (rawStored_) method = 0;
+    AlignToByte();
+    FlushOut();
+    return written_;
+}
+
+}  // namespace
+
+int DeflateLevelOf(TDeflateType Level) {
+    switch (Level) {
+        case dtDeflateS: return 1;
+        case dtDeflateF: return 2;
+        case dtDeflateX: return 9;
+        default: return 7;
+    }
+}
+
+int64_t Deflate(TZipCommon& Owner, TDeflateType Level, bool Encrypt, TStream* Input, TStream* Output,
+                int64_t InputSize, bool AllowRawStore, uint16_t& MethodOut, int64_t ArchiveTotal) {
+    // About 600 KB of working tables: on the heap, for this call only.
+    auto enc = std::make_unique<Encoder>(Owner, DeflateLevelOf(Level), Encrypt, Input, Output, InputSize,
+                                         AllowRawStore, ArchiveTotal);
+    return enc->Run(MethodOut);
+}
+
+}  // namespace bramble
