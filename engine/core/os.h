@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <string>
 #include <vector>
@@ -134,6 +135,11 @@ struct DiskSpace {
     uint32_t bytesPerSector = 0;
     uint32_t freeClusters = 0;
     uint32_t totalClusters = 0;
+    // The same space in bytes, exact beyond 4 GB: free to the caller and
+    // total (GetDiskFreeSpaceExA / statvfs). A provider that leaves
+    // totalBytes 0 gets both worked out from the cluster counts.
+    uint64_t freeBytes = 0;
+    uint64_t totalBytes = 0;
 };
 
 // Drive type values as GetDriveTypeA answers: 0 unknown, 1 no root,
@@ -180,6 +186,18 @@ uint64_t LocalToFileTime(uint64_t localFileTime);
 uint32_t TickCount();  // milliseconds, wraps
 uint64_t NowFileTime();  // current time as FILETIME, UTC
 
+// ---- timers ------------------------------------------------------------
+
+// Timers fire on the thread's message loop, every ms milliseconds, until
+// stopped: on Windows through SetTimer, natively from ProcessMessages. A
+// callback may stop its own or any other timer. 0 is never a timer.
+using TimerId = uintptr_t;
+TimerId StartTimer(unsigned ms, std::function<void()> callback);
+void StopTimer(TimerId id);
+// Fires every running timer once now, as if its interval had passed, so
+// tests need not wait for the clock.
+void FireTimers();
+
 // ---- randomness ------------------------------------------------------------
 
 // Fills with bytes from the system's cryptographic random source.
@@ -201,9 +219,14 @@ struct AppHooks {
     std::function<void()> processMessages;
     std::function<Answer(const std::string& text, const std::string& caption)> askYesNo;
     std::function<Answer(const std::string& text, const std::string& caption)> askRetryCancel;
+    // Gets what a timer callback threw (it cannot cross the system's
+    // dispatch); unset, such exceptions are dropped.
+    std::function<void(std::exception_ptr)> handleException;
 };
 void SetAppHooks(const AppHooks& hooks);
 const AppHooks& GetAppHooks();
+// Runs the application's hook; natively it then fires the timers that are
+// due, as a message loop would.
 void ProcessMessages();
 Answer AskYesNo(const std::string& text, const std::string& caption);
 Answer AskRetryCancel(const std::string& text, const std::string& caption);

@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -551,10 +552,20 @@ bool GetVolumeInfo(const std::string& root, VolumeInfo& out) {
 
 bool GetDiskSpace(const std::string& root, DiskSpace& out) {
     auto& p = Provider();
-    if (p && p->diskSpace) return p->diskSpace(root, out);
+    if (p && p->diskSpace) {
+        if (!p->diskSpace(root, out)) return false;
+        if (out.totalBytes == 0) {
+            uint64_t unit = uint64_t{out.bytesPerSector} * out.sectorsPerCluster;
+            out.freeBytes = unit * out.freeClusters;
+            out.totalBytes = unit * out.totalClusters;
+        }
+        return true;
+    }
     struct statvfs vfs;
     if (::statvfs(".", &vfs) != 0) return false;
     uint64_t unit = vfs.f_frsize ? vfs.f_frsize : vfs.f_bsize;
+    out.freeBytes = uint64_t{vfs.f_bavail} * unit;
+    out.totalBytes = uint64_t{vfs.f_blocks} * unit;
     uint64_t bytesPerSector = 512;
     uint64_t sectorsPerCluster = unit >= 512 ? unit / 512 : 1;
     if (unit < 512 || unit % 512) {
@@ -745,7 +756,63 @@ void SetAppHooks(const AppHooks& hooks) { Hooks() = WithDefaults(hooks); }
 
 const AppHooks& GetAppHooks() { return Hooks(); }
 
-void ProcessMessages() { Hooks().processMessages(); }
+// ---- timers --------------------------------------------------------------
+
+namespace {
+
+// Without a message loop, timers are a table that ProcessMessages and
+// FireTimers walk.
+struct PendingTimer {
+    std::chrono::milliseconds interval;
+    std::chrono::steady_clock::time_point due;
+    std::shared_ptr<std::function<void()>> callback;
+};
+
+std::map<TimerId, PendingTimer>& Timers() {
+    static std::map<TimerId, PendingTimer> timers;
+    return timers;
+}
+
+void RunTimer(TimerId id) {
+    auto it = Timers().find(id);
+    if (it == Timers().end()) return;  // stopped by an earlier callback
+    it->second.due = std::chrono::steady_clock::now() + it->second.interval;
+    auto callback = it->second.callback;  // survives a StopTimer inside
+    try {
+        (*callback)();
+    } catch (...) {
+        if (Hooks().handleException) Hooks().handleException(std::current_exception());
+    }
+}
+
+void FireDueTimers(bool all) {
+    auto now = std::chrono::steady_clock::now();
+    std::vector<TimerId> ids;
+    for (const auto& [id, timer] : Timers())
+        if (all || timer.due <= now) ids.push_back(id);
+    for (TimerId id : ids) RunTimer(id);
+}
+
+}  // namespace
+
+TimerId StartTimer(unsigned ms, std::function<void()> callback) {
+    static TimerId last = 0;
+    if (!callback) return 0;
+    TimerId id = ++last;
+    auto interval = std::chrono::milliseconds(ms);
+    Timers()[id] = {interval, std::chrono::steady_clock::now() + interval,
+                    std::make_shared<std::function<void()>>(std::move(callback))};
+    return id;
+}
+
+void StopTimer(TimerId id) { Timers().erase(id); }
+
+void FireTimers() { FireDueTimers(true); }
+
+void ProcessMessages() {
+    Hooks().processMessages();
+    FireDueTimers(false);
+}
 
 Answer AskYesNo(const std::string& text, const std::string& caption) {
     return Hooks().askYesNo(text, caption);

@@ -9,6 +9,8 @@
 #undef AnsiToOem
 
 #include <algorithm>
+#include <map>
+#include <memory>
 #include <optional>
 
 namespace bramble::os {
@@ -386,14 +388,33 @@ bool GetVolumeInfo(const std::string& root, VolumeInfo& out) {
 
 bool GetDiskSpace(const std::string& root, DiskSpace& out) {
     auto& p = Provider();
-    if (p && p->diskSpace) return p->diskSpace(root, out);
+    if (p && p->diskSpace) {
+        if (!p->diskSpace(root, out)) return false;
+        if (out.totalBytes == 0) {
+            uint64_t unit = uint64_t{out.bytesPerSector} * out.sectorsPerCluster;
+            out.freeBytes = unit * out.freeClusters;
+            out.totalBytes = unit * out.totalClusters;
+        }
+        return true;
+    }
     DWORD spc = 0, bps = 0, freeClusters = 0, totalClusters = 0;
-    BOOL ok;
+    ULARGE_INTEGER available{}, total{}, totalFree{};
+    BOOL ok, okEx;
     {
         QuietErrors quiet(SEM_FAILCRITICALERRORS);
         ok = GetDiskFreeSpaceA(RootOrNull(root), &spc, &bps, &freeClusters, &totalClusters);
+        okEx = ok && GetDiskFreeSpaceExA(RootOrNull(root), &available, &total, &totalFree);
     }
     if (!ok) return false;
+    // The cluster counts stop near 2 GB on large volumes; the byte counts
+    // do not.
+    if (okEx) {
+        out.freeBytes = available.QuadPart;
+        out.totalBytes = total.QuadPart;
+    } else {
+        out.freeBytes = uint64_t{spc} * bps * freeClusters;
+        out.totalBytes = uint64_t{spc} * bps * totalClusters;
+    }
     out.sectorsPerCluster = spc;
     out.bytesPerSector = bps;
     out.freeClusters = freeClusters;
@@ -538,6 +559,54 @@ void SetAppHooks(const AppHooks& hooks) { Hooks() = WithDefaults(hooks); }
 const AppHooks& GetAppHooks() { return Hooks(); }
 
 void ProcessMessages() { Hooks().processMessages(); }
+
+// ---- timers --------------------------------------------------------------
+
+namespace {
+
+// Thread timers without a window: the system picks the id and hands it to
+// the one procedure, which finds the callback by it.
+std::map<UINT_PTR, std::shared_ptr<std::function<void()>>>& Timers() {
+    static std::map<UINT_PTR, std::shared_ptr<std::function<void()>>> timers;
+    return timers;
+}
+
+void RunTimer(UINT_PTR id) {
+    auto it = Timers().find(id);
+    if (it == Timers().end()) return;  // stopped by an earlier callback
+    auto callback = it->second;        // survives a StopTimer inside
+    try {
+        (*callback)();
+    } catch (...) {
+        // Nothing may unwind through the system's message dispatch.
+        try {
+            if (Hooks().handleException) Hooks().handleException(std::current_exception());
+        } catch (...) {
+        }
+    }
+}
+
+void CALLBACK TimerProc(HWND, UINT, UINT_PTR id, DWORD) { RunTimer(id); }
+
+}  // namespace
+
+TimerId StartTimer(unsigned ms, std::function<void()> callback) {
+    if (!callback) return 0;
+    UINT_PTR id = SetTimer(nullptr, 0, ms, TimerProc);
+    if (id == 0) return 0;
+    Timers()[id] = std::make_shared<std::function<void()>>(std::move(callback));
+    return id;
+}
+
+void StopTimer(TimerId id) {
+    if (Timers().erase(id)) KillTimer(nullptr, id);
+}
+
+void FireTimers() {
+    std::vector<UINT_PTR> ids;
+    for (const auto& entry : Timers()) ids.push_back(entry.first);
+    for (UINT_PTR id : ids) RunTimer(id);
+}
 
 Answer AskYesNo(const std::string& text, const std::string& caption) {
     return Hooks().askYesNo(text, caption);
