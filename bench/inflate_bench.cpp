@@ -1,0 +1,166 @@
+// Inflate throughput of ZipMethodDecode against zlib's raw inflate on the
+// same deflate streams, in one run:
+//   text    C++ headers from /usr/include/c++, concatenated (several MB)
+//   binary  /usr/bin/cmake
+//   both    the two together
+// Each stream is made by zlib (level 6, raw). Every decoder runs it several
+// times; the best time counts. MB/s are of decoded output (1 MB = 10^6 bytes).
+//
+//   inflate_bench [TEXT_MB] [REPEATS]
+#include <zlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "engine/codecs/zipmethod.h"
+#include "engine/core/crc.h"
+
+using namespace bramble;
+using Bytes = std::vector<uint8_t>;
+
+namespace {
+
+Bytes ReadFile(const std::filesystem::path& p) {
+    std::ifstream f(p, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(f), {});
+}
+
+Bytes CollectText(size_t limit) {
+    std::vector<std::filesystem::path> files;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(
+             "/usr/include/c++", std::filesystem::directory_options::skip_permission_denied)) {
+        if (e.is_regular_file()) files.push_back(e.path());
+    }
+    std::sort(files.begin(), files.end());
+    Bytes text;
+    for (const auto& p : files) {
+        Bytes b = ReadFile(p);
+        text.insert(text.end(), b.begin(), b.end());
+        if (text.size() >= limit) break;
+    }
+    if (text.size() > limit) text.resize(limit);
+    return text;
+}
+
+Bytes RawDeflate(const Bytes& in) {
+    z_stream z{};
+    deflateInit2(&z, 6, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+    Bytes out(deflateBound(&z, in.size()));
+    z.next_in = const_cast<Bytef*>(in.data());
+    z.avail_in = static_cast<uInt>(in.size());
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    deflate(&z, Z_FINISH);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
+
+template <typename F>
+double BestSeconds(int repeats, F&& f) {
+    double best = 1e30;
+    for (int i = 0; i < repeats; ++i) {
+        auto t0 = std::chrono::steady_clock::now();
+        f();
+        double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        best = std::min(best, s);
+    }
+    return best;
+}
+
+// zlib raw inflate into 256 KB blocks, as a streaming extractor would run
+// it; with Crc the blocks are also checked with zlib's crc32.
+uint32_t ZlibInflate(const Bytes& packed, size_t expected, bool withCrc) {
+    static Bytes out(262144);
+    z_stream z{};
+    inflateInit2(&z, -15);
+    z.next_in = const_cast<Bytef*>(packed.data());
+    z.avail_in = static_cast<uInt>(packed.size());
+    uLong crc = crc32(0, nullptr, 0);
+    size_t total = 0;
+    int rc;
+    do {
+        z.next_out = out.data();
+        z.avail_out = static_cast<uInt>(out.size());
+        rc = inflate(&z, Z_NO_FLUSH);
+        size_t n = out.size() - z.avail_out;
+        if (withCrc) crc = crc32(crc, out.data(), static_cast<uInt>(n));
+        total += n;
+    } while (rc == Z_OK);
+    inflateEnd(&z);
+    if (rc != Z_STREAM_END || total != expected) {
+        std::fprintf(stderr, "zlib inflate failed (%d)\n", rc);
+        std::exit(1);
+    }
+    return static_cast<uint32_t>(crc);
+}
+
+// ZipMethodDecode through the component's hooks, decoding only (no output
+// target). With Crc the real extract hook runs and folds every block into
+// the CRC-32; without it the hook only counts.
+uint32_t EngineInflate(const Bytes& packed, size_t expected, bool withCrc) {
+    TZipCommon c;
+    c.InputSource = isMemory;
+    c.MemoryBlock = packed.data();
+    c.MemoryLeft = static_cast<int64_t>(packed.size());
+    c.OutputTarget = otTest;
+    c.ProgressHook = nullptr;
+    int64_t seen = 0;
+    if (!withCrc) {
+        c.ExtractWriteHook = [&seen](TStream*, bool, int64_t n, int, bool, const uint8_t*) {
+            seen += n;
+            return n;
+        };
+    }
+    c.Crc = 0xFFFFFFFFu;
+    try {
+        ZipMethodDecode(c, 8, 0, static_cast<int64_t>(packed.size()), static_cast<int64_t>(expected), false);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "ZipMethodDecode failed: %s\n", e.what());
+        std::exit(1);
+    }
+    return ~c.Crc;
+}
+
+void Measure(const char* name, const Bytes& data, int repeats) {
+    Bytes packed = RawDeflate(data);
+    size_t n = data.size();
+    uint32_t want = static_cast<uint32_t>(crc32(crc32(0, nullptr, 0), data.data(), static_cast<uInt>(n)));
+    if (ZlibInflate(packed, n, true) != want || EngineInflate(packed, n, true) != want) {
+        std::fprintf(stderr, "%s: CRC mismatch\n", name);
+        std::exit(1);
+    }
+    double mb = static_cast<double>(n) / 1e6;
+    double zPlain = mb / BestSeconds(repeats, [&] { ZlibInflate(packed, n, false); });
+    double ePlain = mb / BestSeconds(repeats, [&] { EngineInflate(packed, n, false); });
+    double zCrc = mb / BestSeconds(repeats, [&] { ZlibInflate(packed, n, true); });
+    double eCrc = mb / BestSeconds(repeats, [&] { EngineInflate(packed, n, true); });
+    std::printf("%-7s %8.2f MB -> %7.2f MB packed\n", name, mb, static_cast<double>(packed.size()) / 1e6);
+    std::printf("  decode only    zlib %8.1f MB/s   ZipMethodDecode %8.1f MB/s   ratio %.2f\n", zPlain, ePlain,
+                ePlain / zPlain);
+    std::printf("  with CRC-32    zlib %8.1f MB/s   ZipMethodDecode %8.1f MB/s   ratio %.2f\n", zCrc, eCrc,
+                eCrc / zCrc);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    size_t textMb = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 8;
+    int repeats = argc > 2 ? std::atoi(argv[2]) : 7;
+    Bytes text = CollectText(textMb * 1000000);
+    Bytes binary = ReadFile("/usr/bin/cmake");
+    Bytes both = text;
+    both.insert(both.end(), binary.begin(), binary.end());
+    std::printf("zlib %s; best of %d runs; ratio = ZipMethodDecode / zlib\n", zlibVersion(), repeats);
+    Measure("text", text, repeats);
+    Measure("binary", binary, repeats);
+    Measure("both", both, repeats);
+    return 0;
+}

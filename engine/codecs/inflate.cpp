@@ -1,0 +1,488 @@
+#include "engine/codecs/inflate.h"
+
+#include <bit>
+#include <cstring>
+#include <memory>
+
+namespace bramble {
+
+namespace {
+
+// ---- decode tables ------------------------------------------------------------
+//
+// One 32-bit entry per lookup slot:
+//   bits 0-4    bits to drop: code length plus extra bits (at most 28)
+//   bits 8-11   code length within this table (subtable pointer: its index bits)
+//   bits 12-14  kind
+//   bits 16-31  value: literal byte, length or distance base, subtable start
+// Lengths and distances drop code and extra bits at once; the extra value is
+// the dropped bits shifted right by the code length.
+
+constexpr uint32_t kLiteral = 0u << 12;  // also a code-length symbol
+constexpr uint32_t kBase = 1u << 12;     // length or distance base + extra bits
+constexpr uint32_t kEndOfBlock = 2u << 12;
+constexpr uint32_t kSubtable = 3u << 12;
+constexpr uint32_t kInvalid = 4u << 12;
+constexpr uint32_t kKindMask = 7u << 12;
+
+constexpr unsigned kLitBits = 11;
+constexpr unsigned kDistBits = 8;
+constexpr unsigned kPreBits = 7;
+constexpr uint32_t kLitMask = (1u << kLitBits) - 1;
+constexpr uint32_t kDistMask = (1u << kDistBits) - 1;
+constexpr uint32_t kPreMask = (1u << kPreBits) - 1;
+// Each code longer than the root bits opens at most one subtable of at most
+// 2^(15 - root) slots: a bound that needs no trust in the code lengths.
+constexpr size_t kLitSize = (1u << kLitBits) + 288 * (1u << (15 - kLitBits));
+constexpr size_t kDistSize = (1u << kDistBits) + 32 * (1u << (15 - kDistBits));
+constexpr size_t kPreSize = 1u << kPreBits;
+
+const uint16_t kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+                                  31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+const uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+                                  2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+const uint16_t kDistBase[30] = {1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
+                                193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+const uint8_t kDistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6,
+                                6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+const uint8_t kCodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+
+enum class TableKind { CodeLengths, LitLen, Dist };
+
+constexpr uint32_t MakeEntry(uint32_t kind, uint32_t value, unsigned codeLen, unsigned extra) {
+    return value << 16 | kind | codeLen << 8 | (codeLen + extra);
+}
+
+// What symbol Sym stands for, as an entry without its code length.
+uint32_t SymbolEntry(TableKind kind, unsigned sym, unsigned codeLen) {
+    switch (kind) {
+        case TableKind::CodeLengths: return MakeEntry(kLiteral, sym, codeLen, 0);
+        case TableKind::LitLen:
+            if (sym < 256) return MakeEntry(kLiteral, sym, codeLen, 0);
+            if (sym == 256) return MakeEntry(kEndOfBlock, 0, codeLen, 0);
+            // 286 and 287 take part in the code but stand for nothing.
+            if (sym < 286) return MakeEntry(kBase, kLengthBase[sym - 257], codeLen, kLengthExtra[sym - 257]);
+            return MakeEntry(kInvalid, 0, codeLen, 0);
+        case TableKind::Dist:
+            if (sym < 30) return MakeEntry(kBase, kDistBase[sym], codeLen, kDistExtra[sym]);
+            return MakeEntry(kInvalid, 0, codeLen, 0);
+    }
+    return kInvalid;
+}
+
+uint32_t ReverseBits(uint32_t code, unsigned len) {
+    uint32_t r = 0;
+    for (unsigned i = 0; i < len; ++i) {
+        r = (r << 1) | (code & 1);
+        code >>= 1;
+    }
+    return r;
+}
+
+// Builds the lookup table of a canonical code from its code lengths.
+// Returns false for lengths that do not form a usable code: over-subscribed,
+// or incomplete beyond the one case deflate allows (a single code of one
+// bit, for literal/length and distance codes). No codes at all gives a table
+// whose every slot is invalid.
+bool BuildTable(const uint8_t* lens, unsigned n, unsigned root, uint32_t* table, size_t capacity,
+                TableKind kind) {
+    unsigned count[16] = {};
+    for (unsigned i = 0; i < n; ++i) count[lens[i] & 15]++;
+    count[0] = 0;
+    int left = 1;
+    unsigned maxLen = 0;
+    for (unsigned len = 1; len <= 15; ++len) {
+        left <<= 1;
+        left -= static_cast<int>(count[len]);
+        if (left < 0) return false;
+        if (count[len]) maxLen = len;
+    }
+    const size_t rootSize = size_t{1} << root;
+    for (size_t i = 0; i < rootSize; ++i) table[i] = kInvalid;
+    if (maxLen == 0) return true;
+    if (left > 0 && (kind == TableKind::CodeLengths || maxLen != 1)) return false;
+
+    // Symbols in code order: by length, then by value.
+    unsigned offs[16] = {};
+    for (unsigned len = 1; len < 15; ++len) offs[len + 1] = offs[len] + count[len];
+    uint16_t sorted[288];
+    unsigned total = 0;
+    for (unsigned sym = 0; sym < n; ++sym) {
+        if (lens[sym]) {
+            sorted[offs[lens[sym]]++] = static_cast<uint16_t>(sym);
+            ++total;
+        }
+    }
+
+    uint32_t code = 0;  // canonical code, first bit highest
+    unsigned prevLen = 0;
+    size_t next = rootSize;  // where the next subtable goes
+    uint32_t openPrefix = ~0u;
+    size_t subStart = 0;
+    unsigned subBits = 0;
+    for (unsigned i = 0; i < total; ++i) {
+        unsigned sym = sorted[i];
+        unsigned len = lens[sym];
+        if (i > 0) code = (code + 1) << (len - prevLen);
+        prevLen = len;
+        uint32_t rev = ReverseBits(code, len);  // as it arrives, first bit lowest
+        if (len <= root) {
+            uint32_t e = SymbolEntry(kind, sym, len);
+            for (size_t k = rev; k < rootSize; k += size_t{1} << len) table[k] = e;
+        } else {
+            uint32_t prefix = rev & static_cast<uint32_t>(rootSize - 1);
+            if (prefix != openPrefix) {
+                // The subtable holds every code behind this prefix: size it
+                // by the codes of this length and longer still to place.
+                unsigned bits = len - root;
+                int room = 1 << bits;
+                while (bits + root < maxLen) {
+                    room -= static_cast<int>(count[bits + root]);
+                    if (room <= 0) break;
+                    ++bits;
+                    room <<= 1;
+                }
+                subBits = bits;
+                subStart = next;
+                if (subStart + (size_t{1} << subBits) > capacity) return false;
+                next += size_t{1} << subBits;
+                for (size_t k = 0; k < (size_t{1} << subBits); ++k) table[subStart + k] = kInvalid;
+                table[prefix] = MakeEntry(kSubtable, static_cast<uint32_t>(subStart), subBits, root - subBits);
+                openPrefix = prefix;
+            }
+            uint32_t e = SymbolEntry(kind, sym, len - root);
+            for (size_t k = rev >> root; k < (size_t{1} << subBits); k += size_t{1} << (len - root))
+                table[subStart + k] = e;
+        }
+        count[len]--;
+    }
+    return true;
+}
+
+// ---- the decoder ----------------------------------------------------------------
+
+// Output goes into one buffer holding the 32 KB history the distances may
+// reach and a large stretch of new output; when the stretch is full it is
+// written out in one block and the last 32 KB move to the front.
+constexpr size_t kHistory = 32768;
+constexpr size_t kBufSize = kHistory * 8;
+constexpr size_t kBufSlack = 64;          // word-wise copies may run past the end
+constexpr size_t kFastRoom = 258 + 2 + 40;  // one loop turn writes at most this
+constexpr ptrdiff_t kFastInput = 16;      // two 8-byte loads per loop turn
+
+inline uint64_t Load64(const uint8_t* p) {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
+    return v;
+}
+
+class TInflater {
+public:
+    TInflater(TZipInput& in, TZipOutput& out) : in_(in), out_(out) {
+        buf_ = std::make_unique<uint8_t[]>(kBufSize + kBufSlack);
+        op_ = flushed_ = buf_.get();
+    }
+
+    void Run() {
+        for (;;) {
+            uint32_t header = in_.ZipGetBits(3);
+            switch (header >> 1) {
+                case 0: StoredBlock(); break;
+                case 1:
+                    if (!fixedBuilt_) BuildFixed();
+                    HuffmanBlock(fixedLit_, fixedDist_);
+                    break;
+                case 2:
+                    ReadDynamicTables();
+                    HuffmanBlock(lit_, dist_);
+                    break;
+                default: Fail(25109);
+            }
+            if (header & 1) break;
+        }
+        Flush();
+    }
+
+private:
+    TZipInput& in_;
+    TZipOutput& out_;
+    std::unique_ptr<uint8_t[]> buf_;
+    uint8_t* op_;       // next byte of output
+    uint8_t* flushed_;  // first byte not yet written out
+    bool fixedBuilt_ = false;
+    uint32_t lit_[kLitSize];
+    uint32_t dist_[kDistSize];
+    uint32_t fixedLit_[kLitSize];
+    uint32_t fixedDist_[kDistSize];
+    uint32_t pre_[kPreSize];
+
+    [[noreturn]] void Fail(int code) { ZipDecodeError(out_.Owner(), code); }
+
+    uint8_t* BufEnd() { return buf_.get() + kBufSize; }
+    uint8_t* FastLimit() { return buf_.get() + kBufSize - kFastRoom; }
+
+    void Flush() {
+        out_.Write(flushed_, static_cast<size_t>(op_ - flushed_));
+        if (static_cast<size_t>(op_ - buf_.get()) > kHistory) {
+            std::memmove(buf_.get(), op_ - kHistory, kHistory);
+            op_ = buf_.get() + kHistory;
+        }
+        flushed_ = op_;
+    }
+
+    void BuildFixed() {
+        uint8_t lens[288];
+        for (unsigned i = 0; i < 144; ++i) lens[i] = 8;
+        for (unsigned i = 144; i < 256; ++i) lens[i] = 9;
+        for (unsigned i = 256; i < 280; ++i) lens[i] = 7;
+        for (unsigned i = 280; i < 288; ++i) lens[i] = 8;
+        BuildTable(lens, 288, kLitBits, fixedLit_, kLitSize, TableKind::LitLen);
+        uint8_t dlens[32];
+        for (unsigned i = 0; i < 32; ++i) dlens[i] = 5;
+        BuildTable(dlens, 32, kDistBits, fixedDist_, kDistSize, TableKind::Dist);
+        fixedBuilt_ = true;
+    }
+
+    void ReadDynamicTables() {
+        unsigned nlit = in_.ZipGetBits(5) + 257;
+        unsigned ndist = in_.ZipGetBits(5) + 1;
+        unsigned ncode = in_.ZipGetBits(4) + 4;
+        if (nlit > 288 || ndist > 32) Fail(25247);
+
+        uint8_t preLens[19] = {};
+        for (unsigned i = 0; i < ncode; ++i) preLens[kCodeLengthOrder[i]] = static_cast<uint8_t>(in_.ZipGetBits(3));
+        if (!BuildTable(preLens, 19, kPreBits, pre_, kPreSize, TableKind::CodeLengths)) Fail(25138);
+
+        uint8_t lens[288 + 32] = {};
+        unsigned total = nlit + ndist;
+        for (unsigned n = 0; n < total;) {
+            uint32_t e = pre_[in_.ZipPeekBits(kPreBits) & kPreMask];
+            if ((e & kKindMask) != kLiteral) Fail(25138);
+            in_.ZipDropBits(e & 31);
+            unsigned sym = e >> 16;
+            if (sym < 16) {
+                lens[n++] = static_cast<uint8_t>(sym);
+                continue;
+            }
+            unsigned repeat;
+            uint8_t value = 0;
+            if (sym == 16) {
+                if (n == 0) Fail(25138);  // nothing to repeat
+                value = lens[n - 1];
+                repeat = 3 + in_.ZipGetBits(2);
+            } else if (sym == 17) {
+                repeat = 3 + in_.ZipGetBits(3);
+            } else {
+                repeat = 11 + in_.ZipGetBits(7);
+            }
+            if (repeat > total - n) Fail(25138);
+            std::memset(lens + n, value, repeat);
+            n += repeat;
+        }
+        // Without an end-of-block code the block could never end.
+        if (lens[256] == 0) Fail(25138);
+        if (!BuildTable(lens, nlit, kLitBits, lit_, kLitSize, TableKind::LitLen)) Fail(25138);
+        if (!BuildTable(lens + nlit, ndist, kDistBits, dist_, kDistSize, TableKind::Dist)) Fail(25138);
+    }
+
+    void StoredBlock() {
+        in_.AlignToByte();
+        uint32_t len = in_.ZipGetBits(16);
+        uint32_t nlen = in_.ZipGetBits(16);
+        if ((len ^ 0xFFFFu) != nlen) Fail(25109);
+        if (op_ > FastLimit()) Flush();
+        // Whole bytes still in the bit buffer come first.
+        while (len && in_.BitCount >= 8) {
+            if (op_ == BufEnd()) Flush();
+            *op_++ = static_cast<uint8_t>(in_.ZipGetBits(8));
+            --len;
+        }
+        if (!len) return;
+        // The buffer is empty now; what stood above its count were copies of
+        // the bytes at Next, which are taken directly from here on.
+        in_.Bits = 0;
+        while (len) {
+            if (in_.Next == in_.End && !in_.Fill()) in_.Truncated();
+            if (op_ == BufEnd()) Flush();
+            size_t n = len;
+            size_t avail = static_cast<size_t>(in_.End - in_.Next);
+            size_t room = static_cast<size_t>(BufEnd() - op_);
+            if (n > avail) n = avail;
+            if (n > room) n = room;
+            std::memcpy(op_, in_.Next, n);
+            op_ += n;
+            in_.Next += n;
+            len -= static_cast<uint32_t>(n);
+        }
+    }
+
+    void HuffmanBlock(const uint32_t* lit, const uint32_t* dist) {
+        for (;;) {
+            if (op_ > FastLimit()) Flush();
+            if (in_.End - in_.Next < 2 * kFastInput) in_.Fill();
+            if (in_.End - in_.Next >= kFastInput) {
+                if (FastLoop(lit, dist)) return;
+            } else {
+                if (SlowSymbol(lit, dist)) return;
+            }
+        }
+    }
+
+    // One symbol with every bit accounted for: used near the end of the
+    // input, where words cannot be loaded ahead. True at the end of block.
+    bool SlowSymbol(const uint32_t* lit, const uint32_t* dist) {
+        in_.ZipNeedBits(56);
+        uint32_t e = lit[in_.Bits & kLitMask];
+        if ((e & kKindMask) == kSubtable) {
+            in_.ZipDropBits(kLitBits);
+            e = lit[(e >> 16) + (in_.Bits & ((1u << ((e >> 8) & 15)) - 1))];
+        }
+        uint32_t kind = e & kKindMask;
+        if (kind == kLiteral) {
+            in_.ZipDropBits(e & 31);
+            *op_++ = static_cast<uint8_t>(e >> 16);
+            return false;
+        }
+        if (kind == kEndOfBlock) {
+            in_.ZipDropBits(e & 31);
+            return true;
+        }
+        if (kind != kBase) Fail(25109);
+        unsigned n = e & 31;
+        uint32_t length = (e >> 16) + ((static_cast<uint32_t>(in_.Bits) & ((1u << n) - 1)) >> ((e >> 8) & 15));
+        in_.ZipDropBits(n);
+        // At least 36 bits are left: enough for any distance.
+        e = dist[in_.Bits & kDistMask];
+        if ((e & kKindMask) == kSubtable) {
+            in_.ZipDropBits(kDistBits);
+            e = dist[(e >> 16) + (in_.Bits & ((1u << ((e >> 8) & 15)) - 1))];
+        }
+        if ((e & kKindMask) != kBase) Fail(25109);
+        n = e & 31;
+        uint32_t distance = (e >> 16) + ((static_cast<uint32_t>(in_.Bits) & ((1u << n) - 1)) >> ((e >> 8) & 15));
+        in_.ZipDropBits(n);
+        if (distance > static_cast<size_t>(op_ - buf_.get())) Fail(25109);
+        const uint8_t* src = op_ - distance;
+        for (uint32_t i = 0; i < length; ++i) op_[i] = src[i];
+        op_ += length;
+        return false;
+    }
+
+    // The hot loop: runs while at least 16 input bytes are buffered and the
+    // output has room for one more turn. Bits are loaded a word at a time;
+    // after a load at least 56 are valid, enough for two literals, or a
+    // length and (after one more load when needed) a distance. True at the
+    // end of block.
+    bool FastLoop(const uint32_t* lit, const uint32_t* dist) {
+        const uint8_t* ip = in_.Next;
+        const uint8_t* const inEnd = in_.End;
+        uint64_t bits = in_.Bits;
+        unsigned count = in_.BitCount;
+        uint8_t* op = op_;
+        uint8_t* const opLimit = FastLimit();
+        const uint8_t* const outStart = buf_.get();
+        bool endOfBlock = false;
+        int error = 0;
+
+#define BRAMBLE_REFILL()                         \
+    do {                                         \
+        bits |= Load64(ip) << count;             \
+        ip += (63 - count) >> 3;                 \
+        count |= 56;                             \
+    } while (0)
+#define BRAMBLE_LOOKUP(table, mask, rootBits)                                         \
+    do {                                                                              \
+        e = table[bits & (mask)];                                                     \
+        if ((e & kKindMask) == kSubtable) {                                           \
+            bits >>= (rootBits);                                                      \
+            count -= (rootBits);                                                      \
+            e = table[(e >> 16) + (static_cast<uint32_t>(bits) & ((1u << ((e >> 8) & 15)) - 1))]; \
+        }                                                                             \
+    } while (0)
+
+        while (inEnd - ip >= kFastInput && op <= opLimit) {
+            uint32_t e;
+            BRAMBLE_REFILL();
+            BRAMBLE_LOOKUP(lit, kLitMask, kLitBits);
+            if ((e & kKindMask) == kLiteral) {
+                bits >>= e & 31;
+                count -= e & 31;
+                *op++ = static_cast<uint8_t>(e >> 16);
+                BRAMBLE_LOOKUP(lit, kLitMask, kLitBits);
+                if ((e & kKindMask) == kLiteral) {
+                    bits >>= e & 31;
+                    count -= e & 31;
+                    *op++ = static_cast<uint8_t>(e >> 16);
+                    continue;
+                }
+            }
+            if ((e & kKindMask) != kBase) {
+                if ((e & kKindMask) == kEndOfBlock) {
+                    bits >>= e & 31;
+                    count -= e & 31;
+                    endOfBlock = true;
+                } else {
+                    error = 25109;  // literal/length symbol 286 or 287, or no such code
+                }
+                break;
+            }
+            unsigned n = e & 31;
+            uint32_t length = (e >> 16) + ((static_cast<uint32_t>(bits) & ((1u << n) - 1)) >> ((e >> 8) & 15));
+            bits >>= n;
+            count -= n;
+            if (count < 28) BRAMBLE_REFILL();
+            BRAMBLE_LOOKUP(dist, kDistMask, kDistBits);
+            if ((e & kKindMask) != kBase) {
+                error = 25109;  // distance code 30 or 31, or no such code
+                break;
+            }
+            n = e & 31;
+            uint32_t distance = (e >> 16) + ((static_cast<uint32_t>(bits) & ((1u << n) - 1)) >> ((e >> 8) & 15));
+            bits >>= n;
+            count -= n;
+            if (distance > static_cast<size_t>(op - outStart)) {
+                error = 25109;  // before the first byte of output
+                break;
+            }
+            const uint8_t* src = op - distance;
+            uint8_t* dst = op;
+            op += length;
+            if (distance >= 16) {
+                do {
+                    std::memcpy(dst, src, 16);
+                    dst += 16;
+                    src += 16;
+                } while (dst < op);
+            } else if (distance >= 8) {
+                do {
+                    std::memcpy(dst, src, 8);
+                    dst += 8;
+                    src += 8;
+                } while (dst < op);
+            } else if (distance == 1) {
+                std::memset(dst, *src, length);
+            } else {
+                while (dst < op) *dst++ = *src++;
+            }
+        }
+#undef BRAMBLE_REFILL
+#undef BRAMBLE_LOOKUP
+
+        in_.Next = ip;
+        in_.Bits = bits;
+        in_.BitCount = count;
+        op_ = op;
+        if (error) Fail(error);
+        return endOfBlock;
+    }
+};
+
+}  // namespace
+
+void Inflate(TZipInput& In, TZipOutput& Out) {
+    auto inflater = std::make_unique<TInflater>(In, Out);
+    inflater->Run();
+}
+
+}  // namespace bramble

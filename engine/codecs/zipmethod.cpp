@@ -1,0 +1,162 @@
+#include "engine/codecs/zipmethod.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "engine/codecs/explode.h"
+#include "engine/codecs/inflate.h"
+#include "engine/codecs/unreduce.h"
+#include "engine/codecs/unshrink.h"
+
+namespace bramble {
+
+// ---- errors -----------------------------------------------------------------
+
+void ZipDecodeError(TZipCommon& c, int ECode) {
+    // The entry being decoded names the error; the archive when there is none.
+    const std::string& fn = c.OutputName().empty() ? c.ArchiveFile() : c.OutputName();
+    c.RaiseError(fn, "", "0", ECode);
+    throw E_RAISE(ECode);  // an override that returned
+}
+
+// ---- input ------------------------------------------------------------------
+
+// A little slack behind the block lets the unread tail of the previous
+// block stay in front of the next one.
+constexpr size_t kInputSlack = 64;
+
+TZipInput::TZipInput(TZipCommon& Owner, int64_t Count, bool Decrypt, TStream* Stream)
+    : owner_(Owner), stream_(Stream), decrypt_(Decrypt), remaining_(Count < 0 ? 0 : Count) {
+    // 8 bytes of zeros after the largest fill keep word loads in bounds.
+    buffer_.assign(static_cast<size_t>(kBlock) + kInputSlack + 8, 0);
+    Next = End = buffer_.data();
+}
+
+bool TZipInput::Fill() {
+    if (owner_.Cancel()) {
+        remaining_ = 0;
+        ZipDecodeError(owner_, 25400);
+    }
+    if (ended_) return false;
+    size_t tail = static_cast<size_t>(End - Next);
+    uint8_t* base = buffer_.data();
+    // Only a short tail is ever kept: decoders fill once they run low.
+    if (tail > kInputSlack) return true;
+    if (tail && Next != base) std::memmove(base, Next, tail);
+    Next = base;
+    End = base + tail;
+    for (;;) {
+        if (remaining_ <= 0) {
+            ended_ = true;
+            return tail != 0;
+        }
+        int64_t want = remaining_ < kBlock ? remaining_ : kBlock;
+        int64_t got = owner_.ReadHook(stream_, want, 0, decrypt_, base + tail);
+        if (got > 0) {
+            if (got > want) got = want;  // a hook that overstates what it read
+            remaining_ -= got;
+            End = base + tail + got;
+            return true;
+        }
+        if (!NextSource()) {
+            ended_ = true;
+            return tail != 0;
+        }
+    }
+}
+
+bool TZipInput::ZipNeedBits(unsigned n) {
+    while (BitCount < 56) {
+        int b = ZipReadByte();
+        if (b < 0) {
+            // Past the end: zeros, counted, so that looking ahead is harmless
+            // and consuming them is caught.
+            ++Overread;
+        } else {
+            Bits |= static_cast<uint64_t>(b) << BitCount;
+        }
+        BitCount += 8;
+    }
+    return BitCount - 8 * Overread >= n;
+}
+
+void TZipInput::Truncated() {
+    remaining_ = 0;
+    ended_ = true;
+    ZipDecodeError(owner_, 25236);
+}
+
+// ---- output -----------------------------------------------------------------
+
+TZipOutput::TZipOutput(TZipCommon& Owner, int64_t Expected, int64_t ArchiveTotal, TStream* Stream)
+    : owner_(Owner), stream_(Stream), expected_(Expected), archiveTotal_(ArchiveTotal) {}
+
+void TZipOutput::Write(const uint8_t* Buffer, size_t Count) {
+    if (Count == 0) return;
+    if (owner_.Cancel()) ZipDecodeError(owner_, 25400);
+    int64_t n = static_cast<int64_t>(Count);
+    if (expected_ >= 0 && n > expected_ - produced_) ZipDecodeError(owner_, 25109);
+    owner_.ExtractWriteHook(stream_, true, n, 32, false, Buffer);
+    produced_ += n;
+    int64_t total = expected_ >= 0 ? expected_ : produced_;
+    owner_.DoProgress(produced_, total, archiveTotal_ > 0 ? archiveTotal_ : total);
+}
+
+// ---- dispatch -----------------------------------------------------------------
+
+namespace {
+
+bool IsSupportedMethod(uint16_t Method) {
+    return Method <= 6 || Method == 8;
+}
+
+// Method 0: the bytes as they are, block by block.
+void CopyStored(TZipInput& In, TZipOutput& Out) {
+    for (;;) {
+        if (In.Next == In.End && !In.Fill()) break;
+        Out.Write(In.Next, static_cast<size_t>(In.End - In.Next));
+        In.Next = In.End;
+    }
+}
+
+}  // namespace
+
+void ZipMethodDecode(TZipInput& In, uint16_t Method, uint16_t Flags, int64_t UnpackedSize, int64_t ArchiveTotal) {
+    TZipCommon& c = In.Owner();
+    if (!IsSupportedMethod(Method)) ZipDecodeError(c, 25326);
+    // Without an end marker only the size says where the data ends.
+    if (UnpackedSize < 0 && Method != 0 && Method != 8) ZipDecodeError(c, 25109);
+    // An empty entry needs no data at all, whatever its method.
+    if (UnpackedSize == 0 && In.Remaining() == 0) return;
+
+    TZipOutput Out(c, UnpackedSize, ArchiveTotal, c.TempOutput());
+    try {
+        switch (Method) {
+            case 0: CopyStored(In, Out); break;
+            case 1: Unshrink(In, Out); break;
+            case 2: case 3: case 4: case 5: Unreduce(In, Out, Method - 1); break;
+            case 6: Explode(In, Out, Flags); break;
+            case 8: Inflate(In, Out); break;
+            default: break;
+        }
+    } catch (const std::bad_alloc&) {
+        ZipDecodeError(c, 25253);
+    }
+    if (UnpackedSize >= 0 && Out.Produced() != UnpackedSize) ZipDecodeError(c, 25109);
+}
+
+void ZipMethodDecode(TZipCommon& c, uint16_t Method, uint16_t Flags, int64_t PackedSize, int64_t UnpackedSize,
+                     bool Decrypt, int64_t ArchiveTotal) {
+    if (!IsSupportedMethod(Method)) ZipDecodeError(c, 25326);
+    int64_t count = PackedSize - (Decrypt ? 12 : 0);
+    std::unique_ptr<TZipInput> in;
+    try {
+        in = std::make_unique<TZipInput>(c, count < 0 ? 0 : count, Decrypt);
+    } catch (const std::bad_alloc&) {
+        ZipDecodeError(c, 25253);
+    }
+    ZipMethodDecode(*in, Method, Flags, UnpackedSize, ArchiveTotal);
+}
+
+}  // namespace bramble
