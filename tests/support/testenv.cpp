@@ -39,6 +39,11 @@ void RemoveTree(const std::string& dir) {
     os::DirRemove(dir);
 }
 
+std::string RemoveTrailingSeparator(std::string dir) {
+    while (dir.size() > 1 && (dir.back() == '/' || dir.back() == '\\')) dir.pop_back();
+    return dir;
+}
+
 }  // namespace
 
 std::string Join(const std::string& dir, const std::string& name) {
@@ -60,9 +65,9 @@ std::string CorpusDir() {
 }
 
 std::string ScratchDir(const std::string& name) {
-    std::string base = FixturesDir();
-    if (base.empty()) base = os::GetTempDirectory();
-    std::string root = Join(base, "scratch");
+    // Beside the fixtures, not inside: that folder belongs to make-fixtures.
+    std::string fixtures = RemoveTrailingSeparator(FixturesDir());
+    std::string root = fixtures.empty() ? Join(os::GetTempDirectory(), "bramble-scratch") : fixtures + "-scratch";
     os::DirCreate(root);
 #ifdef _WIN32
     std::string dir = Join(root, "w32-" + name);
