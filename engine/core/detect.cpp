@@ -8,14 +8,15 @@
 #include "engine/core/dvxmain.h"
 #include "engine/core/helpers.h"
 #include "engine/core/os.h"
+#include "engine/readers/ziprecords.h"
 
 namespace bramble {
 
 namespace {
 
-constexpr uint32_t kLocalSig = 0x04034B50;
-constexpr uint32_t kCentralSig = 0x02014B50;
-constexpr uint32_t kEndSig = 0x06054B50;
+constexpr uint32_t kLocalSig = zip::kLocalSig;
+constexpr uint32_t kCentralSig = zip::kCentralSig;
+constexpr uint32_t kEndSig = zip::kEndSig;
 
 uint32_t Le32(const uint8_t* p) {
     return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;

@@ -1,6 +1,7 @@
 #include "engine/core/dovex.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "engine/core/helpers.h"
 #include "engine/core/os.h"
@@ -11,19 +12,51 @@ TDovex::TDovex(TComponent* AOwner) : TZipCommon(AOwner) { zipCmntBufSize_ = 3200
 
 // ---- shared by the walks --------------------------------------------------------
 
+int64_t TDovex::ReadCached(int64_t offset, void* buffer, int64_t count) {
+    constexpr int64_t kWindow = 65536;
+    if (count <= 0 || offset < 0) return 0;
+    if (count > kWindow / 2) {
+        if (!inFile_.Seek(offset)) return 0;
+        const int64_t got = inFile_.Read(buffer, count);
+        return got < 0 ? 0 : got;
+    }
+    // The window belongs to the file it was read from: volumes and
+    // cabinets of a set are opened in turn under other names.
+    const bool held = windowAt_ >= 0 && offset >= windowAt_ && offset + count <= windowAt_ + windowLen_ &&
+                      windowFile_ == inFile_.FileName();
+    if (!held) {
+        windowAt_ = -1;
+        window_.resize(static_cast<size_t>(kWindow));
+        if (!inFile_.Seek(offset)) return 0;
+        const int64_t got = inFile_.Read(window_.data(), kWindow);
+        if (got <= 0) return 0;
+        windowAt_ = offset;
+        windowLen_ = got;
+        windowFile_ = inFile_.FileName();
+    }
+    const int64_t n = std::min(count, windowAt_ + windowLen_ - offset);
+    std::memcpy(buffer, &window_[static_cast<size_t>(offset - windowAt_)], static_cast<size_t>(n));
+    return n;
+}
+
 bool TDovex::ReadAt(int64_t offset, void* buffer, int64_t count) {
     if (count < 0 || offset < 0) return false;
     if (count == 0) return true;
-    return inFile_.Seek(offset) && inFile_.Read(buffer, count) == count;
+    return ReadCached(offset, buffer, count) == count;
 }
 
 int64_t TDovex::ReadUpTo(int64_t offset, void* buffer, int64_t count) {
-    if (count <= 0 || offset < 0 || !inFile_.Seek(offset)) return 0;
-    int64_t got = inFile_.Read(buffer, count);
-    return got < 0 ? 0 : got;
+    return ReadCached(offset, buffer, count);
 }
 
 std::string TDovex::ConvertStoredName(const std::string& raw, bool lhaSeparators) {
+    // Printable ASCII is the same in the OEM and the ANSI code page: only
+    // the separators change.
+    if (std::all_of(raw.begin(), raw.end(), [](char c) { return c >= 0x20 && c < 0x7F; })) {
+        std::string out = raw;
+        std::replace(out.begin(), out.end(), '/', '\\');
+        return out;
+    }
     // Convert run by run so the second byte of a Shift-JIS pair, which may
     // look like a separator or an OEM letter, is kept as it is.
     std::string out;
@@ -100,6 +133,7 @@ bool TDovex::ReadArchive() {
     EntryInfo.Clear();
 
     inFile_.Close();
+    windowAt_ = -1;
     if (!inFile_.Open(archiveFile_, os::OpenMode::Read)) RaiseError(archiveFile_, "", "0", 25236);
     arcFileSize_ = inFile_.Size();
     if (arcFileSize_ < 0) {
@@ -113,6 +147,9 @@ bool TDovex::ReadArchive() {
         ~Cleanup() {
             d.hdr_.clear();
             d.hdr_.shrink_to_fit();
+            d.window_.clear();
+            d.window_.shrink_to_fit();
+            d.windowAt_ = -1;
             d.msgzDirs_.clear();
             d.headerSize_ = 0;
             d.scanPos_ = 1;
@@ -146,19 +183,21 @@ void TDovex::Scan() {
     scanEnd_ = arcFileSize_;
 
     next_ = scanPos_ - 1;
-    while (headerSize_ > 0 && next_ + headerSize_ < scanEnd_ && !cancel_) {
+    // A header that ends exactly at the end of the file is still whole.
+    while (headerSize_ > 0 && next_ + headerSize_ <= scanEnd_ && !cancel_) {
         os::ProcessMessages();
         const int64_t at = next_;
         scanPos_ = at + 1;
         hdr_.assign(static_cast<size_t>(headerSize_), 0);
-        if (!inFile_.Seek(at)) RaiseError(archiveFile_, "", "0", 25236);
-        hdrRead_ = inFile_.Read(hdr_.data(), headerSize_);
+        if (!inFile_.IsOpen()) RaiseError(archiveFile_, "", "0", 25236);
+        hdrRead_ = ReadCached(at, hdr_.data(), headerSize_);
         if (hdrRead_ <= 0) break;
         next_ = at + hdrRead_;
+        volumeChanged_ = false;
         ParseHeader();
         // Every header must move the walk on: a chain pointing back or to
         // itself would never end.
-        if (next_ <= at && next_ < scanEnd_) break;
+        if (!volumeChanged_ && next_ <= at && next_ < scanEnd_) break;
     }
 }
 

@@ -27,7 +27,6 @@ public:
     TNotifyEvent OnReadBegin;
     TNotifyEvent OnReadEnd;
     TOnTotals OnTotals;
-    TOnCorruptZipHeader OnCorruptZipHeader;
 
     // Lists ArchiveFile; False only when it is empty.
     bool ReadArchive();
@@ -53,6 +52,25 @@ protected:
     bool found_ = false;     // the look-up found its entry
     std::vector<std::string> collected_;
     bool volumeContinues_ = false;  // ARJ: the main header's volume flag
+    // Set by a walk that moved on to another volume file during this header
+    // (next_ then counts in the new file, scanEnd_ is its size), so the loop
+    // does not take the smaller offset for a step backwards.
+    bool volumeChanged_ = false;
+    // ZIP: headers taken in this scan (a bad first header is reported).
+    int64_t zipHeaders_ = 0;
+    // Cabinet: what the walk keeps of the cabinet now open.
+    struct CabWalk {
+        std::string path;                     // the cabinet file now open
+        std::string nextName;                 // its next cabinet's stored name
+        std::vector<uint16_t> folderMethods;  // compression word per folder
+        uint32_t filesLeft = 0;
+        uint16_t flags = 0, setId = 0, index = 0;
+    };
+    CabWalk cab_;
+    // Kept from one header to the next by the walks that need it: the
+    // ARC/PAK directory path, the ACE archive's creator version.
+    std::string walkPath_;
+    uint16_t walkVersion_ = 0;
     // MsGZ directory records (number, name) kept during a scan.
     struct MsGZDir {
         uint32_t number;
@@ -110,11 +128,27 @@ protected:
     void ParseRar();
     void SetupAce();
     void ParseAce();
+    // Helpers of the ZIP and cabinet walks.
+    void ListZipCentral(const uint8_t* record, int64_t at, const std::string& name);
+    void WalkSpannedZip();
+    bool ReadCabHeader(int64_t base);
+    bool OpenNextCabinet();
 
     bool showBlankDirs_ = false;
 
+    // Forgets what was read ahead; walks that reopen a file under the same
+    // name (the disks of a spanned set) call it.
+    void DropReadAhead() { windowAt_ = -1; }
+
 private:
     void Scan();
+    // Reads through a window of the file kept from the last read: the walks
+    // read many small headers close to each other. Bytes read, 0 on error.
+    int64_t ReadCached(int64_t offset, void* buffer, int64_t count);
+    std::vector<uint8_t> window_;
+    int64_t windowAt_ = -1;  // file offset of window_[0]; -1 when empty
+    int64_t windowLen_ = 0;
+    std::string windowFile_;  // the file the window holds
 };
 
 }  // namespace bramble

@@ -40,7 +40,8 @@ public:
     void SetOverwriteMode(TOverwriteMode v) { overwriteMode_ = v; }
 
     bool Cancel() const { return cancel_; }
-    void SetCancel(bool Value);
+    // The tester passes a cancel on to the reader it runs.
+    virtual void SetCancel(bool Value);
     // Sets the flag without telling anyone (a run starting afresh).
     void SetCancelQuietly(bool Value) { cancel_ = Value; }
     const std::string& OutputName() const { return outputName_; }
@@ -64,6 +65,9 @@ public:
     TOnProgress OnProgress;
     TOnRead OnRead;
     TOnRenameFile OnRenameCompressedFile;
+    // The lister, the ZIP reader and the tester ask it about a ZIP whose
+    // headers detection did not all find.
+    TOnCorruptZipHeader OnCorruptZipHeader;
 
     std::function<void(int64_t Done, int64_t Total, int64_t ArchiveTotal)> ProgressHook;
 

@@ -7,6 +7,27 @@
 //                             packed size, CRC (8 hex digits), method,
 //                             date-time "yyyy-mm-dd hh:mm:ss", tab-separated;
 //                             then "TOTAL", entries, unpacked, packed
+//   arcdrv test ARCHIVE [-p PASSWORD]
+//                             "OK name" or "FAIL name" per entry; exit 0
+//                             only when every entry passed
+//   arcdrv extract ARCHIVE DIR [-p PASSWORD] [--skip]
+//                             extracts through the reader of the archive's
+//                             kind; existing files are replaced, or kept
+//                             with --skip
+//   arcdrv add ARCHIVE [-k KIND] [-m METHOD] [-l S|F|N|X] [-p PASSWORD] [-r]
+//              [--move] [--dirs MODE] FILES...
+//                             adds (or with --move moves) FILES, relative to
+//                             the current folder, through the writer of KIND
+//                             (gzip, tar; by default from the archive's
+//                             extension, else from its content). METHOD:
+//                             store, deflate, tarred, gziptar; -l the deflate
+//                             level; -r into sub-folders; MODE: none,
+//                             absolute, nodrive, relative, start. Entries
+//                             already in the archive are replaced. Prints
+//                             "FAIL name" per file not added, then
+//                             "added N"
+//   arcdrv delete ARCHIVE SPEC...
+//                             deletes the entries SPEC names; "deleted N"
 //
 // Exit status: 0 success, 1 the operation failed, 2 usage.
 #include <cstdio>
@@ -15,6 +36,10 @@
 
 #include "engine/core/dovex.h"
 #include "engine/core/helpers.h"
+#include "engine/core/zipcheck.h"
+#include "engine/readers/readers.h"
+#include "engine/writers/gzip.h"
+#include "engine/writers/tar.h"
 
 using namespace bramble;
 
@@ -22,7 +47,12 @@ namespace {
 
 int Usage() {
     std::fputs("usage: arcdrv detect ARCHIVE\n"
-               "       arcdrv list ARCHIVE\n",
+               "       arcdrv list ARCHIVE\n"
+               "       arcdrv test ARCHIVE [-p PASSWORD]\n"
+               "       arcdrv extract ARCHIVE DIR [-p PASSWORD] [--skip]\n"
+               "       arcdrv add ARCHIVE [-k KIND] [-m METHOD] [-l S|F|N|X] [-p PASSWORD] [-r] [--move]\n"
+               "                  [--dirs MODE] FILES...\n"
+               "       arcdrv delete ARCHIVE SPEC...\n",
                stderr);
     return 2;
 }
@@ -66,6 +96,195 @@ int List(const std::string& archive) {
     return 0;
 }
 
+struct Options {
+    std::vector<std::string> passwords;
+    bool skip = false;
+    std::vector<std::string> rest;
+};
+
+Options ParseOptions(const std::vector<std::string>& args, size_t from) {
+    Options o;
+    for (size_t i = from; i < args.size(); ++i) {
+        if (args[i] == "-p" && i + 1 < args.size())
+            o.passwords.push_back(args[++i]);
+        else if (args[i] == "--skip")
+            o.skip = true;
+        else
+            o.rest.push_back(args[i]);
+    }
+    return o;
+}
+
+int Test(const std::string& archive, const Options& o) {
+    TZipCheck check;
+    PrintErrors(check);
+    check.SetArchiveFile(archive);
+    check.FileSpec() = {"*.*"};
+    check.SetPasswords(o.passwords);
+    bool allPassed = true;
+    int reported = 0;
+    check.OnStatus = [&](TObject*, const std::string& FN, bool pass) {
+        std::printf("%s %s\n", pass ? "OK" : "FAIL", FN.c_str());
+        allPassed = allPassed && pass;
+        ++reported;
+    };
+    int failedBefore = 0;
+    check.OnError = [&](TObject*, const std::string& FN, const std::string& MsgEx, const std::string&, int ECode) {
+        std::fprintf(stderr, "error %d %s%s%s\n", ECode, MessageText(ECode).c_str(), MsgEx.empty() ? "" : " ",
+                     MsgEx.c_str());
+        if (ECode == 25151) {
+            std::printf("FAIL %s\n", FN.c_str());
+            ++failedBefore;
+        }
+    };
+    check.TestArchive();
+    return allPassed && failedBefore == 0 ? 0 : 1;
+}
+
+int Extract(const std::string& archive, const std::string& dir, const Options& o) {
+    TDovex dovex;  // the program picks the reader by what the lister found
+    dovex.SetArchiveFile(archive);
+    std::unique_ptr<TUnBase> reader = CreateReaderForKind(dovex.ArcType());
+    if (!reader) {
+        std::fprintf(stderr, "error 25242 %s\n", MessageText(25242).c_str());
+        return 1;
+    }
+    PrintErrors(*reader);
+    bool allPassed = true;
+    reader->OnEnd = [&](TObject*, const std::string& FN, bool pass) {
+        if (!pass) std::printf("FAIL %s\n", FN.c_str());
+        allPassed = allPassed && pass;
+    };
+    reader->SetArchiveFile(archive);
+    reader->SetExtractDir(dir);
+    reader->FileSpec() = {"*.*"};
+    reader->SetPasswords(o.passwords);
+    reader->SetConfirmOverwrites(o.skip);
+    reader->SetOverwriteMode(o.skip ? omSkip : omOverwrite);
+    int n = reader->Extract();
+    std::printf("extracted %d\n", n);
+    return allPassed ? 0 : 1;
+}
+
+// The writer for a kind name, or for the archive's extension or content.
+std::unique_ptr<TCompBase> CreateWriter(const std::string& kind, const std::string& archive) {
+    std::string k = UpperCase(kind);
+    if (k.empty()) {
+        const std::string ext = UpperCase(ExtractFileExt(archive));
+        if (ext == ".GZ" || ext == ".TGZ")
+            k = "GZIP";
+        else if (ext == ".TAR")
+            k = "TAR";
+        else if (os::FileExists(archive)) {
+            TDovex dovex;
+            dovex.SetArchiveFile(archive);
+            if (dovex.ArcType() == atGZip) k = "GZIP";
+            if (dovex.ArcType() == atTar) k = "TAR";
+        }
+    }
+    if (k == "GZIP") return std::make_unique<TGZip>();
+    if (k == "TAR") return std::make_unique<TTar>();
+    return nullptr;
+}
+
+struct WriteOptions {
+    std::string kind, method, level, password, dirs;
+    bool recurse = false, move = false;
+    std::vector<std::string> files;
+    bool ok = true;
+};
+
+WriteOptions ParseWriteOptions(const std::vector<std::string>& args, size_t from) {
+    WriteOptions o;
+    for (size_t i = from; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (a == "-k" && hasValue)
+            o.kind = args[++i];
+        else if (a == "-m" && hasValue)
+            o.method = args[++i];
+        else if (a == "-l" && hasValue)
+            o.level = UpperCase(args[++i]);
+        else if (a == "-p" && hasValue)
+            o.password = args[++i];
+        else if (a == "--dirs" && hasValue)
+            o.dirs = args[++i];
+        else if (a == "-r")
+            o.recurse = true;
+        else if (a == "--move")
+            o.move = true;
+        else if (!a.empty() && a[0] == '-')
+            o.ok = false;
+        else
+            o.files.push_back(a);
+    }
+    return o;
+}
+
+bool ApplyWriteOptions(TCompBase& w, const WriteOptions& o) {
+    if (!o.method.empty()) {
+        static const std::pair<const char*, TCompressMethod> methods[] = {
+            {"STORE", cmStore}, {"DEFLATE", cmDeflate}, {"TARRED", cmTarred}, {"GZIPTAR", cmGzipTar}};
+        bool known = false;
+        for (const auto& [name, m] : methods) {
+            if (UpperCase(o.method) != name) continue;
+            if (!w.AllowedMethods().contains(m)) return false;
+            w.SetCompressMethod(m);
+            known = true;
+        }
+        if (!known) return false;
+    }
+    if (!o.level.empty()) {
+        const std::string levels = "SFNX";
+        if (o.level.size() != 1 || levels.find(o.level) == std::string::npos) return false;
+        w.SetDeflateType(static_cast<TDeflateType>(levels.find(o.level)));
+    }
+    if (!o.dirs.empty()) {
+        static const std::pair<const char*, TStoredDirNames> modes[] = {{"none", sdNone},
+                                                                        {"absolute", sdAbsolute},
+                                                                        {"nodrive", sdAbsoluteNoDrv},
+                                                                        {"relative", sdRelative},
+                                                                        {"start", sdRelativeStoreStart}};
+        bool known = false;
+        for (const auto& [name, mode] : modes)
+            if (o.dirs == name) {
+                w.SetStoredDirNames(mode);
+                known = true;
+            }
+        if (!known) return false;
+    }
+    w.SetPassword(o.password);
+    w.SetRecurseDirs(o.recurse);
+    return true;
+}
+
+// Runs a writer over the archive; prints "FAIL name" for each file that
+// did not go in and the count under Label.
+int RunWriter(const std::string& archive, const WriteOptions& o, TSwitch sw, const char* label) {
+    std::unique_ptr<TCompBase> w = CreateWriter(o.kind, archive);
+    if (!w) {
+        std::fprintf(stderr, "error 25242 %s\n", MessageText(25242).c_str());
+        return 1;
+    }
+    if (!ApplyWriteOptions(*w, o)) return Usage();
+    PrintErrors(*w);
+    bool allPassed = true;
+    w->OnEnd = [&](TObject*, const std::string& FN, bool pass) {
+        if (!pass) std::printf("FAIL %s\n", FN.c_str());
+        allPassed = allPassed && pass;
+    };
+    // A newer file replaces the entry of the same name.
+    w->OnReplaceFile = [](TObject*, const std::string&, const std::string&, TDateTime, TDateTime, int, int, int, int,
+                          bool& replace) { replace = true; };
+    w->SetDefaultDir(os::CurrentDir());
+    w->SetArchiveFile(archive);
+    w->FileSpec() = o.files;
+    w->SetSwitch(sw);
+    const int n = w->Compress();
+    std::printf("%s %d\n", label, n);
+    return allPassed && (n > 0 || o.files.empty()) ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -74,6 +293,26 @@ int main(int argc, char** argv) {
     try {
         if (args[0] == "detect" && args.size() == 2) return Detect(args[1]);
         if (args[0] == "list" && args.size() == 2) return List(args[1]);
+        if (args[0] == "test" && args.size() >= 2) {
+            Options o = ParseOptions(args, 2);
+            if (o.rest.empty()) return Test(args[1], o);
+        }
+        if (args[0] == "add" && args.size() >= 3) {
+            WriteOptions o = ParseWriteOptions(args, 2);
+            if (o.ok && !o.files.empty()) return RunWriter(args[1], o, o.move ? swMove : swAdd, "added");
+        }
+        if (args[0] == "delete" && args.size() >= 3) {
+            WriteOptions o;
+            o.files.assign(args.begin() + 2, args.end());
+            return RunWriter(args[1], o, swDelete, "deleted");
+        }
+        if (args[0] == "extract" && args.size() >= 3) {
+            Options o = ParseOptions(args, 2);
+            if (o.rest.size() == 1) return Extract(args[1], o.rest[0], o);
+        }
+    } catch (const E_RAISE& e) {
+        // Already reported through OnError.
+        return 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "arcdrv: %s\n", e.what());
         return 1;

@@ -1,0 +1,28 @@
+#include "engine/readers/readers.h"
+
+#include "engine/readers/ungzip.h"
+#include "engine/readers/untar.h"
+#include "engine/readers/unzip.h"
+
+namespace bramble {
+
+std::unique_ptr<TUnBase> CreateReaderForKind(TArcType Kind) {
+    // Readers join this table as they are built; until then the kind is
+    // refused as unsupported.
+    switch (Kind) {
+        case atZip:
+        case atZipExe:
+        case atZipMV: return std::make_unique<TUnZIP>();
+        case atJar: return std::make_unique<TUnJar>();
+        case atGZip: {
+            // A decompressed TAR goes on to a TAR reader the gzip reader owns.
+            auto gz = std::make_unique<TUnGZIP>();
+            gz->SetUnTar(new TUnTAR(gz.get()));
+            return gz;
+        }
+        case atTar: return std::make_unique<TUnTAR>();
+        default: return nullptr;
+    }
+}
+
+}  // namespace bramble
