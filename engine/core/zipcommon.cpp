@@ -119,7 +119,8 @@ std::string TZipCommon::GetVolumeName(const std::string& Name, int N) {
     size_t sep = Name.find_last_of("\\/:");
     if (sep != std::string::npos && LastDotPos(Name) < sep) base = Name;
     if (arcType_ == atRar || arcType_ == atRarExe) {
-        if (N >= 100 && N % 100 == 0) {
+        // Volume 0 too: a set named .rar (letter 'q') goes on with .r00.
+        if (N % 100 == 0) {
             int next = static_cast<unsigned char>(volumeLetter_) + 1;
             if (next >= 123) next = '0';
             volumeLetter_ = static_cast<char>(next);
