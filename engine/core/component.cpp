@@ -5,10 +5,15 @@
 namespace bramble {
 
 TComponent::TComponent(TComponent* AOwner) : owner_(AOwner) {
-    if (owner_) owner_->components_.push_back(this);
+    if (owner_) {
+        owner_->components_.push_back(this);
+        if (owner_->state_.contains(csLoading)) state_.insert(csLoading);
+    }
 }
 
 TComponent::~TComponent() {
+    Destroying();
+    alive_.reset();
     // Tell the watchers first: they may still look at our owner's list.
     std::vector<TComponent*> watchers;
     watchers.swap(notify_);
@@ -25,6 +30,38 @@ TComponent::~TComponent() {
         auto& list = owner_->components_;
         list.erase(std::remove(list.begin(), list.end(), this), list.end());
     }
+}
+
+void TComponent::Destroying() {
+    if (state_.contains(csDestroying)) return;
+    state_.insert(csDestroying);
+    for (TComponent* c : components_) c->Destroying();
+}
+
+void TComponent::LoadedAll() {
+    // A Loaded override may create components: walk a copy.
+    std::vector<TComponent*> owned = components_;
+    for (TComponent* c : owned)
+        if (c->state_.contains(csLoading)) c->Loaded();
+    if (state_.contains(csLoading)) Loaded();
+}
+
+TAliveToken TComponent::AliveToken() {
+    if (!alive_) alive_ = std::make_shared<char>(0);
+    return TAliveToken(alive_);
+}
+
+TComponent* TComponent::FindComponent(const std::string& AName) const {
+    if (AName.empty()) return nullptr;
+    for (TComponent* c : components_) {
+        const std::string& n = c->name_;
+        if (n.size() == AName.size() &&
+            std::equal(n.begin(), n.end(), AName.begin(), [](char a, char b) {
+                return (a >= 'A' && a <= 'Z' ? a + 32 : a) == (b >= 'A' && b <= 'Z' ? b + 32 : b);
+            }))
+            return c;
+    }
+    return nullptr;
 }
 
 void TComponent::FreeNotification(TComponent* AComponent) {
