@@ -168,6 +168,8 @@ void TUnGZIP::ExtractArchive() {
             throw;
         }
     } else if (gzip) {
+        // Refused before the output exists: no empty file is left behind.
+        if (first.flags & kFEncrypted) RaiseError(FN, "", "0", 25290);
         if (!OpenOutput(target, OutputStreamArg())) RaiseError(target, "", "0", 25235);
         try {
             pass = DecodeGzip(first, FN);

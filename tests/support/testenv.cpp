@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <gtest/gtest.h>
+
 #include "engine/core/os.h"
 
 namespace bramble::test {
@@ -69,10 +71,14 @@ std::string ScratchDir(const std::string& name) {
     std::string fixtures = RemoveTrailingSeparator(FixturesDir());
     std::string root = fixtures.empty() ? Join(os::GetTempDirectory(), "bramble-scratch") : fixtures + "-scratch";
     os::DirCreate(root);
+    // Tests run side by side: each gets folders of its own.
+    std::string owner;
+    if (const ::testing::TestInfo* t = ::testing::UnitTest::GetInstance()->current_test_info())
+        owner = std::string(t->test_suite_name()) + "." + t->name() + "-";
 #ifdef _WIN32
-    std::string dir = Join(root, "w32-" + name);
+    std::string dir = Join(root, "w32-" + owner + name);
 #else
-    std::string dir = Join(root, "nat-" + name);
+    std::string dir = Join(root, "nat-" + owner + name);
 #endif
     if (os::DirectoryExists(dir)) RemoveTree(dir);
     os::DirCreate(dir);
