@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+
+#include "ui/forms.h"
+#include "ui/menus.h"
+#include "ui/stdctrls.h"
+#include "ui_support.h"
+
+namespace bramble {
+namespace {
+
+TEST(Shortcuts, TextAndValuesConvertBothWays) {
+    EXPECT_EQ(ShortCutToText(ShortCut('C', {ssCtrl})), "Ctrl+C");
+    EXPECT_EQ(ShortCutToText(ShortCut(VK_DELETE, {ssShift})), "Shift+Del");
+    EXPECT_EQ(ShortCutToText(ShortCut(VK_F3, {})), "F3");
+    EXPECT_EQ(ShortCutToText(ShortCut('Z', {ssCtrl, ssShift})), "Shift+Ctrl+Z");
+    EXPECT_EQ(ShortCutToText(ShortCut(VK_F2, {ssAlt, ssShift})), "Shift+Alt+F2");
+    EXPECT_EQ(ShortCutToText(ShortCut(VK_INSERT, {})), "Ins");
+    EXPECT_EQ(ShortCutToText(ShortCut(VK_RETURN, {})), "Enter");
+    EXPECT_EQ(ShortCutToText(0), "");
+    EXPECT_EQ(TextToShortCut("Ctrl+C"), ShortCut('C', {ssCtrl}));
+    EXPECT_EQ(TextToShortCut("ctrl+shift+z"), ShortCut('Z', {ssCtrl, ssShift}));
+    EXPECT_EQ(TextToShortCut("Alt+Shift+F2"), ShortCut(VK_F2, {ssAlt, ssShift}));
+    EXPECT_EQ(TextToShortCut("F12"), ShortCut(VK_F12, {}));
+    EXPECT_EQ(TextToShortCut("Del"), ShortCut(VK_DELETE, {}));
+    EXPECT_EQ(TextToShortCut("Ctrl+"), 0);
+    EXPECT_EQ(TextToShortCut("Ctrl+Foo"), 0);
+    EXPECT_EQ(TextToShortCut(""), 0);
+    for (TShortCut sc : {ShortCut('A', {ssCtrl}), ShortCut(VK_F11, {}), ShortCut(VK_NUMPAD5, {ssShift}),
+                         ShortCut(VK_BACK, {ssAlt})})
+        EXPECT_EQ(TextToShortCut(ShortCutToText(sc)), sc) << ShortCutToText(sc);
+    EXPECT_EQ(ShortCut(0x1FF, {}), 0);  // not a key
+}
+
+TEST(Shortcuts, HotkeysAreStrippedAndFound) {
+    EXPECT_EQ(StripHotkey("&File"), "File");
+    EXPECT_EQ(StripHotkey("Save && E&xit"), "Save & Exit");
+    EXPECT_EQ(StripHotkey("trailing&"), "trailing");
+    EXPECT_EQ(GetHotkey("Save && E&xit"), 'X');
+    EXPECT_EQ(GetHotkey("A && B"), 0);
+    EXPECT_EQ(GetHotkey(""), 0);
+    EXPECT_TRUE(IsAccel('x', "E&xit"));
+    EXPECT_FALSE(IsAccel('e', "E&xit"));
+}
+
+TEST(Menus, ItemsFormATreeWithRadioGroupsAndIndexChecks) {
+    TComponent owner(nullptr);
+    TPopupMenu menu(&owner);
+    auto item = [&](const std::string& cap) {
+        auto* m = new TMenuItem(&owner);
+        m->SetCaption(cap);
+        return m;
+    };
+    TMenuItem* view = item("&View");
+    menu.Items()->Add(view);
+    TMenuItem* report = item("&Report");
+    TMenuItem* list = item("&List");
+    TMenuItem* sep = item("-");
+    TMenuItem* flat = item("&Flat");
+    for (TMenuItem* m : {report, list, sep, flat}) view->Add(m);
+    for (TMenuItem* m : {report, list}) {
+        m->SetRadioItem(true);
+        m->SetGroupIndex(1);
+        m->SetAutoCheck(true);
+    }
+    report->SetChecked(true);
+    list->Click();
+    EXPECT_TRUE(list->Checked());
+    EXPECT_FALSE(report->Checked());
+    flat->SetAutoCheck(true);
+    flat->Click();
+    flat->Click();
+    EXPECT_FALSE(flat->Checked());
+    EXPECT_EQ(view->Find("list"), list);
+    EXPECT_EQ(list->MenuIndex(), 1);
+    EXPECT_EQ(list->GetParentMenu(), &menu);
+    EXPECT_TRUE(sep->IsLine());
+    EXPECT_THROW(view->Add(report), EMenuError);     // already in a menu
+    EXPECT_THROW(report->Add(view), EMenuError);     // its own ancestor
+    EXPECT_THROW(view->Items(9), EMenuError);
+    EXPECT_THROW(view->Remove(item("stray")), EMenuError);
+    list->SetMenuIndex(0);
+    EXPECT_EQ(view->Items(0), list);
+    delete report;
+    EXPECT_EQ(view->Count(), 3);
+    EXPECT_EQ(FindMenuItemByCommand(list->Command()), list);
+    UINT gone = flat->Command();
+    delete flat;
+    EXPECT_EQ(FindMenuItemByCommand(gone), nullptr);
+
+    // The Win32 menu shows visible items with their shortcut text and state.
+    list->SetShortCut(TextToShortCut("Ctrl+L"));
+    list->SetEnabled(false);
+    sep->SetVisible(false);
+    HMENU h = menu.Handle();
+    ASSERT_EQ(GetMenuItemCount(h), 1);
+    HMENU sub = GetSubMenu(h, 0);
+    ASSERT_EQ(GetMenuItemCount(sub), 1);
+    char text[64] = {};
+    GetMenuStringA(sub, 0, text, sizeof text, MF_BYPOSITION);
+    EXPECT_STREQ(text, "&List\tCtrl+L");
+    EXPECT_TRUE(GetMenuState(sub, 0, MF_BYPOSITION) & MF_GRAYED);
+    EXPECT_TRUE(GetMenuState(sub, 0, MF_BYPOSITION) & MF_CHECKED);
+    // A disabled item's shortcut does nothing; an enabled one clicks.
+    int clicks = 0;
+    list->OnClick = [&](TObject*) { ++clicks; };
+    EXPECT_FALSE(menu.IsShortCut(TextToShortCut("Ctrl+L")));
+    list->SetEnabled(true);
+    EXPECT_TRUE(menu.IsShortCut(TextToShortCut("Ctrl+L")));
+    EXPECT_TRUE(menu.DispatchCommand(list->Command()));
+    EXPECT_EQ(clicks, 2);
+}
+
+// The menu kit replaces showing: a popup whose Popup records the call.
+class TRecordingPopup : public TPopupMenu {
+public:
+    using TPopupMenu::TPopupMenu;
+    std::vector<TPoint> shown;
+    void Popup(int X, int Y) override {
+        DoPopup(this);
+        shown.push_back({X, Y});
+    }
+};
+
+TEST(Menus, ContextMenuOfAWindowlessControlGoesThroughTheReplaceablePopup) {
+    auto* form = new TForm(nullptr);
+    form->SetBorderStyle(bsNone);
+    form->SetBounds(0, 0, 200, 100);
+    auto* label = new TLabel(form);
+    label->SetParent(form);
+    label->SetAutoSize(false);
+    label->SetBounds(10, 10, 80, 30);
+    auto* pm = new TRecordingPopup(form);
+    int popups = 0;
+    pm->OnPopup = [&](TObject*) { ++popups; };
+    label->SetPopupMenu(pm);
+    form->Show();
+    test::Pump();
+    HWND h = form->Handle();
+    SendMessageA(h, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(20, 20));
+    SendMessageA(h, WM_RBUTTONUP, 0, MAKELPARAM(20, 20));
+    test::Pump();
+    ASSERT_EQ(pm->shown.size(), 1u);
+    EXPECT_EQ(pm->shown[0], form->ClientToScreen({20, 20}));
+    EXPECT_EQ(pm->PopupComponent(), label);
+    EXPECT_EQ(popups, 1);
+    // Outside the label the form has no popup menu: nothing shows.
+    SendMessageA(h, WM_RBUTTONUP, 0, MAKELPARAM(150, 80));
+    test::Pump();
+    EXPECT_EQ(pm->shown.size(), 1u);
+    // The popup forgets a freed popup component.
+    delete label;
+    EXPECT_EQ(pm->PopupComponent(), nullptr);
+    TCustomForm::Free(form);
+}
+
+}  // namespace
+}  // namespace bramble

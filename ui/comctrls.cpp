@@ -1,0 +1,1545 @@
+#include "ui/comctrls.h"
+
+#include <richedit.h>
+
+#include <algorithm>
+
+namespace bramble {
+
+// ---- columns -----------------------------------------------------------------------------------
+
+static int FmtOf(TAlignment a) {
+    return a == taRightJustify ? LVCFMT_RIGHT : a == taCenter ? LVCFMT_CENTER : LVCFMT_LEFT;
+}
+
+void TListColumn::SetCaption(const std::string& v) {
+    caption_ = v;
+    owner_->UpdateColumn(Index());
+}
+
+int TListColumn::Width() const {
+    if (owner_->HandleAllocated() && owner_->view_style_ == vsReport) {
+        int w = static_cast<int>(SendMessageA(owner_->Handle(), LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(Index()), 0));
+        if (w > 0) return w;
+    }
+    return width_;
+}
+
+void TListColumn::SetWidth(int v) {
+    width_ = v;
+    owner_->UpdateColumn(Index());
+}
+
+void TListColumn::SetAlignment(TAlignment v) {
+    alignment_ = v;
+    owner_->UpdateColumn(Index());
+}
+
+int TListColumn::Index() const {
+    auto& l = owner_->columns_.columns_;
+    for (size_t i = 0; i < l.size(); ++i)
+        if (l[i].get() == this) return static_cast<int>(i);
+    return -1;
+}
+
+TListColumn* TListColumns::Add() {
+    columns_.push_back(std::unique_ptr<TListColumn>(new TListColumn(owner_)));
+    owner_->UpdateColumns();
+    return columns_.back().get();
+}
+
+TListColumn* TListColumns::Items(int Index) const {
+    if (Index < 0 || Index >= Count()) throw EListError(Format(SListIndexError, Index));
+    return columns_[static_cast<size_t>(Index)].get();
+}
+
+void TListColumns::Delete(int Index) {
+    if (Index < 0 || Index >= Count()) throw EListError(Format(SListIndexError, Index));
+    columns_.erase(columns_.begin() + Index);
+    owner_->UpdateColumns();
+}
+
+void TListColumns::Clear() {
+    columns_.clear();
+    owner_->UpdateColumns();
+}
+
+// ---- items -------------------------------------------------------------------------------------
+
+TListItem::TListItem(TListView* Owner) : owner_(Owner) {
+    sub_items_.OnChange = [this](TObject*) {
+        if (virtual_index_ < 0)
+            for (int s = 1; s <= owner_->columns_.Count(); ++s) Push(s);
+    };
+}
+
+void TListItem::Push(int sub) {
+    if (virtual_index_ >= 0 || !owner_->HandleAllocated()) return;
+    int i = Index();
+    if (i < 0) return;
+    std::string t = sub == 0 ? caption_ : (sub - 1 < sub_items_.Count() ? sub_items_.Get(sub - 1) : std::string());
+    LVITEMA it{};
+    it.iSubItem = sub;
+    it.pszText = t.data();
+    SendMessageA(owner_->Handle(), LVM_SETITEMTEXTA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&it));
+}
+
+void TListItem::SetCaption(const std::string& v) {
+    caption_ = v;
+    Push(0);
+}
+
+void TListItem::SetImageIndex(int v) {
+    image_index_ = v;
+    if (virtual_index_ >= 0 || !owner_->HandleAllocated()) return;
+    LVITEMA it{};
+    it.mask = LVIF_IMAGE;
+    it.iItem = Index();
+    it.iImage = v;
+    SendMessageA(owner_->Handle(), LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&it));
+}
+
+int TListItem::Index() const {
+    if (virtual_index_ >= 0) return virtual_index_;
+    return owner_->items_.IndexOf(this);
+}
+
+bool TListItem::Selected() const { return owner_->IsSelected(Index()); }
+void TListItem::SetSelected(bool v) { owner_->SetIsSelected(Index(), v); }
+
+bool TListItem::Focused() const {
+    if (!owner_->HandleAllocated()) return false;
+    return SendMessageA(owner_->Handle(), LVM_GETITEMSTATE, static_cast<WPARAM>(Index()), LVIS_FOCUSED) != 0;
+}
+
+void TListItem::SetFocused(bool v) {
+    LVITEMA it{};
+    it.stateMask = LVIS_FOCUSED;
+    it.state = v ? LVIS_FOCUSED : 0;
+    SendMessageA(owner_->Handle(), LVM_SETITEMSTATE, static_cast<WPARAM>(Index()), reinterpret_cast<LPARAM>(&it));
+}
+
+void TListItem::MakeVisible(bool PartialOK) {
+    SendMessageA(owner_->Handle(), LVM_ENSUREVISIBLE, static_cast<WPARAM>(Index()), PartialOK);
+}
+
+void TListItem::Delete() {
+    int i = Index();
+    if (virtual_index_ < 0 && i >= 0) owner_->items_.Delete(i);
+}
+
+TListItems::~TListItems() = default;
+
+int TListItems::Count() const {
+    return owner_->owner_data_ ? virtual_count_ : static_cast<int>(items_.size());
+}
+
+void TListItems::SetCount(int v) {
+    if (v < 0) v = 0;
+    owner_->ResetDataCache();
+    if (owner_->owner_data_) {
+        virtual_count_ = v;
+        if (owner_->HandleAllocated())
+            SendMessageA(owner_->Handle(), LVM_SETITEMCOUNT, static_cast<WPARAM>(v), 0);
+        return;
+    }
+    while (Count() > v) Delete(Count() - 1);
+    while (Count() < v) Add();
+}
+
+TListItem* TListItems::Add() { return Insert(Count()); }
+
+TListItem* TListItems::Insert(int Index) {
+    if (owner_->owner_data_) throw EListError("Not allowed on an owner-data list");
+    if (Index < 0 || Index > Count()) throw EListError(Format(SListIndexError, Index));
+    auto item = std::unique_ptr<TListItem>(new TListItem(owner_));
+    TListItem* p = item.get();
+    items_.insert(items_.begin() + Index, std::move(item));
+    owner_->InsertItemWindow(Index, p);
+    return p;
+}
+
+TListItem* TListItems::Item(int Index) {
+    if (owner_->owner_data_) {
+        if (Index < 0 || Index >= virtual_count_) throw EListError(Format(SListIndexError, Index));
+        return owner_->DataItem(Index);
+    }
+    if (Index < 0 || Index >= Count()) throw EListError(Format(SListIndexError, Index));
+    return items_[static_cast<size_t>(Index)].get();
+}
+
+void TListItems::Delete(int Index) {
+    if (owner_->owner_data_) throw EListError("Not allowed on an owner-data list");
+    if (Index < 0 || Index >= Count()) throw EListError(Format(SListIndexError, Index));
+    if (owner_->HandleAllocated()) SendMessageA(owner_->Handle(), LVM_DELETEITEM, static_cast<WPARAM>(Index), 0);
+    items_.erase(items_.begin() + Index);
+}
+
+void TListItems::Clear() {
+    owner_->ResetDataCache();
+    if (owner_->HandleAllocated()) SendMessageA(owner_->Handle(), LVM_DELETEALLITEMS, 0, 0);
+    items_.clear();
+    virtual_count_ = 0;
+    if (owner_->owner_data_ && owner_->HandleAllocated())
+        SendMessageA(owner_->Handle(), LVM_SETITEMCOUNT, 0, 0);
+}
+
+int TListItems::IndexOf(const TListItem* Item) const {
+    for (size_t i = 0; i < items_.size(); ++i)
+        if (items_[i].get() == Item) return static_cast<int>(i);
+    return -1;
+}
+
+void TListItems::BeginUpdate() {
+    if (update_count_++ == 0 && owner_->HandleAllocated()) SendMessageA(owner_->Handle(), WM_SETREDRAW, FALSE, 0);
+}
+
+void TListItems::EndUpdate() {
+    if (update_count_ > 0 && --update_count_ == 0 && owner_->HandleAllocated()) {
+        SendMessageA(owner_->Handle(), WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(owner_->Handle(), nullptr, TRUE);
+    }
+}
+
+// ---- TListView ---------------------------------------------------------------------------------
+
+TListView::TListView(TComponent* AOwner) : TWinControl(AOwner), columns_(this), items_(this) {
+    SetControlStyle({csSetCaption, csDoubleClicks});
+    SetBounds(0, 0, 250, 150);
+    SetTabStop(true);
+    SetParentColor(false);
+    SetColor(clWindow);
+    small_link_.OnChange = [this](TObject*) { UpdateImages(); };
+    large_link_.OnChange = [this](TObject*) { UpdateImages(); };
+}
+
+TListView::~TListView() {
+    Destroying();
+    if (small_images_) small_images_->UnRegisterChanges(&small_link_);
+    if (large_images_) large_images_->UnRegisterChanges(&large_link_);
+    DestroyHandle();
+}
+
+void TListView::CreateParams(TCreateParams& P) {
+    TWinControl::CreateParams(P);
+    CreateSubClass(P, WC_LISTVIEWA);
+    static const DWORD views[] = {LVS_ICON, LVS_SMALLICON, LVS_LIST, LVS_REPORT};
+    P.Style |= views[view_style_] | LVS_SHAREIMAGELISTS;
+    if (!multi_select_) P.Style |= LVS_SINGLESEL;
+    if (!read_only_) P.Style |= LVS_EDITLABELS;
+    if (!hide_selection_) P.Style |= LVS_SHOWSELALWAYS;
+    if (!show_headers_) P.Style |= LVS_NOCOLUMNHEADER;
+    if (owner_data_) P.Style |= LVS_OWNERDATA;
+    P.ExStyle |= WS_EX_CLIENTEDGE;
+    P.WindowClass.style &= ~(CS_HREDRAW | CS_VREDRAW);
+}
+
+void TListView::CreateWnd() {
+    TWinControl::CreateWnd();
+    HWND h = Handle();
+    SendMessageA(h, LVM_SETBKCOLOR, 0, static_cast<LPARAM>(ColorToRGB(Color())));
+    SendMessageA(h, LVM_SETTEXTBKCOLOR, 0, static_cast<LPARAM>(ColorToRGB(Color())));
+    SendMessageA(h, LVM_SETTEXTCOLOR, 0, static_cast<LPARAM>(ColorToRGB(Font().Color())));
+    UpdateExStyle();
+    UpdateImages();
+    UpdateColumns();
+    if (owner_data_) {
+        SendMessageA(h, LVM_SETITEMCOUNT, static_cast<WPARAM>(items_.virtual_count_), 0);
+    } else {
+        for (size_t i = 0; i < items_.items_.size(); ++i) InsertItemWindow(static_cast<int>(i), items_.items_[i].get());
+    }
+}
+
+void TListView::DestroyWnd() {
+    // Column widths the user chose survive a new window.
+    if (HandleAllocated() && view_style_ == vsReport)
+        for (auto& c : columns_.columns_) c->width_ = c->Width();
+    TWinControl::DestroyWnd();
+}
+
+void TListView::UpdateExStyle() {
+    if (!HandleAllocated()) return;
+    DWORD ex = (grid_lines_ ? LVS_EX_GRIDLINES : 0) | (row_select_ ? LVS_EX_FULLROWSELECT : 0);
+    SendMessageA(Handle(), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT, ex);
+}
+
+void TListView::UpdateImages() {
+    if (!HandleAllocated()) return;
+    SendMessageA(Handle(), LVM_SETIMAGELIST, LVSIL_SMALL,
+                 reinterpret_cast<LPARAM>(small_images_ ? small_images_->Handle() : nullptr));
+    SendMessageA(Handle(), LVM_SETIMAGELIST, LVSIL_NORMAL,
+                 reinterpret_cast<LPARAM>(large_images_ ? large_images_->Handle() : nullptr));
+}
+
+void TListView::UpdateColumns() {
+    if (!HandleAllocated()) return;
+    HWND h = Handle();
+    while (SendMessageA(h, LVM_DELETECOLUMN, 0, 0)) {
+    }
+    for (int i = 0; i < columns_.Count(); ++i) {
+        TListColumn* c = columns_.Items(i);
+        LVCOLUMNA col{};
+        col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
+        col.fmt = i == 0 ? LVCFMT_LEFT : FmtOf(c->alignment_);
+        col.cx = c->width_;
+        col.pszText = c->caption_.data();
+        col.iSubItem = i;
+        SendMessageA(h, LVM_INSERTCOLUMNA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&col));
+    }
+    if (!owner_data_)
+        for (auto& it : items_.items_)
+            for (int s = 1; s < columns_.Count(); ++s) it->Push(s);
+}
+
+void TListView::UpdateColumn(int Index) {
+    if (!HandleAllocated() || Index < 0) return;
+    TListColumn* c = columns_.Items(Index);
+    LVCOLUMNA col{};
+    col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
+    col.fmt = Index == 0 ? LVCFMT_LEFT : FmtOf(c->alignment_);
+    col.cx = c->width_;
+    col.pszText = c->caption_.data();
+    SendMessageA(Handle(), LVM_SETCOLUMNA, static_cast<WPARAM>(Index), reinterpret_cast<LPARAM>(&col));
+}
+
+void TListView::InsertItemWindow(int Index, TListItem* Item) {
+    if (!HandleAllocated()) return;
+    LVITEMA it{};
+    it.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
+    it.iItem = Index;
+    it.pszText = Item->caption_.data();
+    it.iImage = Item->image_index_;
+    it.lParam = reinterpret_cast<LPARAM>(Item);
+    SendMessageA(Handle(), LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&it));
+    for (int s = 1; s < columns_.Count(); ++s) Item->Push(s);
+}
+
+TListItem* TListView::DataItem(int Index) {
+    if (!data_item_) data_item_ = std::unique_ptr<TListItem>(new TListItem(this));
+    if (cached_index_ == Index) return data_item_.get();
+    TListItem* d = data_item_.get();
+    d->virtual_index_ = Index;
+    d->caption_.clear();
+    d->sub_items_.Clear();
+    d->image_index_ = -1;
+    d->data_ = nullptr;
+    cached_index_ = Index;
+    if (OnData) OnData(this, d);
+    return d;
+}
+
+void TListView::Notification(TComponent* AComponent, TOperation Operation) {
+    TWinControl::Notification(AComponent, Operation);
+    if (Operation != opRemove) return;
+    if (AComponent == small_images_) small_images_ = nullptr;
+    if (AComponent == large_images_) large_images_ = nullptr;
+    if ((AComponent == small_images_ || AComponent == large_images_) && !ComponentState().contains(csDestroying))
+        UpdateImages();
+}
+
+void TListView::SetSmallImages(TCustomImageList* v) {
+    if (v == small_images_) return;
+    if (small_images_) {
+        small_images_->UnRegisterChanges(&small_link_);
+        small_images_->RemoveFreeNotification(this);
+    }
+    small_images_ = v;
+    if (v) {
+        v->RegisterChanges(&small_link_);
+        v->FreeNotification(this);
+    }
+    UpdateImages();
+}
+
+void TListView::SetLargeImages(TCustomImageList* v) {
+    if (v == large_images_) return;
+    if (large_images_) {
+        large_images_->UnRegisterChanges(&large_link_);
+        large_images_->RemoveFreeNotification(this);
+    }
+    large_images_ = v;
+    if (v) {
+        v->RegisterChanges(&large_link_);
+        v->FreeNotification(this);
+    }
+    UpdateImages();
+}
+
+void TListView::SetViewStyle(TViewStyle v) {
+    if (v == view_style_) return;
+    if (HandleAllocated() && view_style_ == vsReport)
+        for (auto& c : columns_.columns_) c->width_ = c->Width();
+    view_style_ = v;
+    if (HandleAllocated()) {
+        static const DWORD views[] = {LVS_ICON, LVS_SMALLICON, LVS_LIST, LVS_REPORT};
+        LONG s = GetWindowLongA(Handle(), GWL_STYLE);
+        SetWindowLongA(Handle(), GWL_STYLE, static_cast<LONG>((s & ~LVS_TYPEMASK) | views[v]));
+        InvalidateRect(Handle(), nullptr, TRUE);
+    }
+}
+
+void TListView::SetOwnerData(bool v) {
+    if (v == owner_data_) return;
+    items_.Clear();
+    owner_data_ = v;
+    RecreateWnd();
+}
+
+void TListView::SetMultiSelect(bool v) {
+    if (v == multi_select_) return;
+    multi_select_ = v;
+    if (HandleAllocated()) {
+        LONG s = GetWindowLongA(Handle(), GWL_STYLE);
+        SetWindowLongA(Handle(), GWL_STYLE, v ? (s & ~LVS_SINGLESEL) : (s | LVS_SINGLESEL));
+    }
+}
+
+void TListView::SetReadOnly(bool v) {
+    if (v == read_only_) return;
+    read_only_ = v;
+    if (HandleAllocated()) {
+        LONG s = GetWindowLongA(Handle(), GWL_STYLE);
+        SetWindowLongA(Handle(), GWL_STYLE, v ? (s & ~LVS_EDITLABELS) : (s | LVS_EDITLABELS));
+    }
+}
+
+void TListView::SetRowSelect(bool v) {
+    row_select_ = v;
+    UpdateExStyle();
+}
+
+void TListView::SetGridLines(bool v) {
+    grid_lines_ = v;
+    UpdateExStyle();
+}
+
+void TListView::SetHideSelection(bool v) {
+    if (v == hide_selection_) return;
+    hide_selection_ = v;
+    if (HandleAllocated()) {
+        LONG s = GetWindowLongA(Handle(), GWL_STYLE);
+        SetWindowLongA(Handle(), GWL_STYLE, v ? (s & ~LVS_SHOWSELALWAYS) : (s | LVS_SHOWSELALWAYS));
+    }
+}
+
+void TListView::SetShowColumnHeaders(bool v) {
+    if (v == show_headers_) return;
+    show_headers_ = v;
+    RecreateWnd();
+}
+
+int TListView::GetNextItem(int StartIndex, TSearchDir Direction, TItemStates States) {
+    if (!HandleAllocated()) return -1;
+    UINT flags = Direction == sdPrevious ? LVNI_ABOVE : LVNI_ALL;
+    if (States.contains(isSelected)) flags |= LVNI_SELECTED;
+    if (States.contains(isFocused)) flags |= LVNI_FOCUSED;
+    if (States.contains(isCut)) flags |= LVNI_CUT;
+    if (States.contains(isDropHilited)) flags |= LVNI_DROPHILITED;
+    return static_cast<int>(SendMessageA(Handle(), LVM_GETNEXTITEM, static_cast<WPARAM>(StartIndex), flags));
+}
+
+TListItem* TListView::Selected() {
+    int i = GetNextItem(-1, sdNext, {isSelected});
+    return i < 0 ? nullptr : items_.Item(i);
+}
+
+void TListView::SetSelected(TListItem* v) {
+    ClearSelection();
+    if (v) {
+        v->SetSelected(true);
+        v->SetFocused(true);
+    }
+}
+
+int TListView::SelCount() {
+    if (!HandleAllocated()) return 0;
+    return static_cast<int>(SendMessageA(Handle(), LVM_GETSELECTEDCOUNT, 0, 0));
+}
+
+int TListView::ItemIndex() { return GetNextItem(-1, sdNext, {isSelected}); }
+
+void TListView::SetItemIndex(int v) {
+    ClearSelection();
+    if (v >= 0 && v < items_.Count()) {
+        SetIsSelected(v, true);
+        items_.Item(v)->SetFocused(true);
+    }
+}
+
+TListItem* TListView::ItemFocused() {
+    int i = GetNextItem(-1, sdNext, {isFocused});
+    return i < 0 ? nullptr : items_.Item(i);
+}
+
+bool TListView::IsSelected(int Index) {
+    if (!HandleAllocated() || Index < 0) return false;
+    return SendMessageA(Handle(), LVM_GETITEMSTATE, static_cast<WPARAM>(Index), LVIS_SELECTED) != 0;
+}
+
+void TListView::SetIsSelected(int Index, bool v) {
+    LVITEMA it{};
+    it.stateMask = LVIS_SELECTED;
+    it.state = v ? LVIS_SELECTED : 0;
+    SendMessageA(Handle(), LVM_SETITEMSTATE, static_cast<WPARAM>(Index), reinterpret_cast<LPARAM>(&it));
+}
+
+void TListView::SelectAll() {
+    LVITEMA it{};
+    it.stateMask = LVIS_SELECTED;
+    it.state = LVIS_SELECTED;
+    SendMessageA(Handle(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&it));
+}
+
+void TListView::ClearSelection() {
+    if (!HandleAllocated()) return;
+    LVITEMA it{};
+    it.stateMask = LVIS_SELECTED;
+    it.state = 0;
+    SendMessageA(Handle(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&it));
+}
+
+TListItem* TListView::GetItemAt(int X, int Y) {
+    LVHITTESTINFO hi{};
+    hi.pt = {X, Y};
+    int i = static_cast<int>(SendMessageA(Handle(), LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hi)));
+    return i < 0 ? nullptr : items_.Item(i);
+}
+
+void TListView::UpdateItems(int FirstIndex, int LastIndex) {
+    ResetDataCache();
+    if (HandleAllocated()) SendMessageA(Handle(), LVM_REDRAWITEMS, static_cast<WPARAM>(FirstIndex), LastIndex);
+}
+
+namespace {
+struct SortContext {
+    TListView* view;
+    TLVCompareEvent* compare;
+};
+
+int CALLBACK CompareItems(LPARAM a, LPARAM b, LPARAM ctx) {
+    auto* c = reinterpret_cast<SortContext*>(ctx);
+    return CallGuarded(c->view, 0, [&] {
+        auto* x = reinterpret_cast<TListItem*>(a);
+        auto* y = reinterpret_cast<TListItem*>(b);
+        int r = 0;
+        if (*c->compare)
+            (*c->compare)(c->view, x, y, 0, r);
+        else
+            r = CompareText(x->Caption(), y->Caption());
+        return r;
+    });
+}
+}  // namespace
+
+bool TListView::AlphaSort() {
+    if (owner_data_) return false;
+    auto& v = items_.items_;
+    if (!HandleAllocated()) {
+        std::stable_sort(v.begin(), v.end(), [&](const auto& x, const auto& y) {
+            int r = 0;
+            if (OnCompare)
+                OnCompare(this, x.get(), y.get(), 0, r);
+            else
+                r = CompareText(x->Caption(), y->Caption());
+            return r < 0;
+        });
+        return true;
+    }
+    SortContext ctx{this, &OnCompare};
+    BOOL ok = static_cast<BOOL>(
+        SendMessageA(Handle(), LVM_SORTITEMS, reinterpret_cast<WPARAM>(&ctx), reinterpret_cast<LPARAM>(CompareItems)));
+    // Bring the model into the window's new order.
+    std::vector<std::unique_ptr<TListItem>> sorted;
+    sorted.reserve(v.size());
+    for (int i = 0; i < static_cast<int>(v.size()); ++i) {
+        LVITEMA it{};
+        it.mask = LVIF_PARAM;
+        it.iItem = i;
+        SendMessageA(Handle(), LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&it));
+        auto* p = reinterpret_cast<TListItem*>(it.lParam);
+        for (auto& u : v)
+            if (u && u.get() == p) {
+                sorted.push_back(std::move(u));
+                break;
+            }
+    }
+    for (auto& u : v)
+        if (u) sorted.push_back(std::move(u));
+    v.swap(sorted);
+    return ok != FALSE;
+}
+
+void TListView::NotifyHandler(TMessage& m) {
+    auto* hdr = reinterpret_cast<NMHDR*>(m.LParam);
+    switch (hdr->code) {
+        case LVN_GETDISPINFOA: {
+            auto* di = reinterpret_cast<NMLVDISPINFOA*>(m.LParam);
+            int i = di->item.iItem;
+            TListItem* item = nullptr;
+            if (owner_data_) {
+                if (i < 0 || i >= items_.virtual_count_) return;
+                item = DataItem(i);
+            } else {
+                item = reinterpret_cast<TListItem*>(di->item.lParam);
+                if (!item && i >= 0 && i < items_.Count()) item = items_.items_[static_cast<size_t>(i)].get();
+                if (!item) return;
+            }
+            int sub = di->item.iSubItem;
+            if ((di->item.mask & LVIF_TEXT) && di->item.pszText && di->item.cchTextMax > 0) {
+                const std::string* t = nullptr;
+                std::string tmp;
+                if (sub == 0) {
+                    t = &item->caption_;
+                } else if (sub - 1 < item->sub_items_.Count()) {
+                    tmp = item->sub_items_.Get(sub - 1);
+                    t = &tmp;
+                }
+                lstrcpynA(di->item.pszText, t ? t->c_str() : "", di->item.cchTextMax);
+            }
+            if ((di->item.mask & LVIF_IMAGE) && sub == 0) di->item.iImage = item->image_index_;
+            return;
+        }
+        case LVN_ODCACHEHINT: {
+            auto* ch = reinterpret_cast<NMLVCACHEHINT*>(m.LParam);
+            if (OnDataHint && !Silent()) OnDataHint(this, ch->iFrom, ch->iTo);
+            return;
+        }
+        case LVN_ODFINDITEMW:
+        case LVN_ODFINDITEMA: {
+            // Some systems send the wide form to an ANSI parent: same layout,
+            // wide text.
+            auto* fi = reinterpret_cast<NMLVFINDITEMA*>(m.LParam);
+            bool wide = hdr->code == LVN_ODFINDITEMW;
+            int index = -1;
+            if (OnDataFind && !Silent()) {
+                UINT f = fi->lvfi.flags;
+                TItemFind kind = (f & LVFI_PARAM)        ? ifData
+                                 : (f & LVFI_PARTIAL)    ? ifPartialString
+                                 : (f & LVFI_STRING)     ? ifExactString
+                                                         : ifNearest;
+                std::string s;
+                if (fi->lvfi.psz && wide) {
+                    auto* w = reinterpret_cast<const wchar_t*>(fi->lvfi.psz);
+                    int n = WideCharToMultiByte(CP_ACP, 0, w, -1, nullptr, 0, nullptr, nullptr);
+                    if (n > 1) {
+                        s.resize(static_cast<size_t>(n));
+                        WideCharToMultiByte(CP_ACP, 0, w, -1, s.data(), n, nullptr, nullptr);
+                        s.resize(static_cast<size_t>(n - 1));
+                    }
+                } else if (fi->lvfi.psz) {
+                    s = fi->lvfi.psz;
+                }
+                // "From the top" comes as -1; handlers get a row they can index.
+                int start = fi->iStart < 0 || fi->iStart >= items_.virtual_count_ ? 0 : fi->iStart;
+                OnDataFind(this, kind, s, {fi->lvfi.pt.x, fi->lvfi.pt.y}, reinterpret_cast<void*>(fi->lvfi.lParam),
+                           start, sdAll, (f & LVFI_WRAP) != 0, index);
+                if (index < -1 || index >= items_.virtual_count_) index = -1;
+            }
+            m.Result = index;
+            return;
+        }
+        case LVN_COLUMNCLICK: {
+            auto* nm = reinterpret_cast<NMLISTVIEW*>(m.LParam);
+            if (OnColumnClick && !Silent() && nm->iSubItem >= 0 && nm->iSubItem < columns_.Count())
+                OnColumnClick(this, columns_.Items(nm->iSubItem));
+            return;
+        }
+        case LVN_ITEMCHANGED: {
+            auto* nm = reinterpret_cast<NMLISTVIEW*>(m.LParam);
+            if (Silent() || !(nm->uChanged & LVIF_STATE)) return;
+            TListItem* item = nullptr;
+            if (nm->iItem >= 0 && nm->iItem < items_.Count()) item = items_.Item(nm->iItem);
+            if (OnChange) OnChange(this, item, ctState);
+            bool was = nm->uOldState & LVIS_SELECTED, now = nm->uNewState & LVIS_SELECTED;
+            if (was != now && OnSelectItem) OnSelectItem(this, item, now);
+            return;
+        }
+        case NM_CLICK:
+            Click();
+            return;
+        case NM_DBLCLK:
+            DblClick();
+            return;
+        default:
+            break;
+    }
+}
+
+void TListView::WndProc(TMessage& m) {
+    switch (m.Msg) {
+        case CN_NOTIFY:
+            NotifyHandler(m);
+            return;
+        case WM_PAINT:
+            ResetDataCache();
+            break;
+        case CM_COLORCHANGED:
+            if (HandleAllocated()) {
+                SendMessageA(Handle(), LVM_SETBKCOLOR, 0, static_cast<LPARAM>(ColorToRGB(Color())));
+                SendMessageA(Handle(), LVM_SETTEXTBKCOLOR, 0, static_cast<LPARAM>(ColorToRGB(Color())));
+            }
+            break;
+        case CM_FONTCHANGED:
+            if (HandleAllocated())
+                SendMessageA(Handle(), LVM_SETTEXTCOLOR, 0, static_cast<LPARAM>(ColorToRGB(Font().Color())));
+            break;
+        default:
+            break;
+    }
+    TWinControl::WndProc(m);
+}
+
+// ---- tree view ----------------------------------------------------------------------------------
+
+TTreeNode::~TTreeNode() {
+    for (TTreeNode* c : children_) delete c;
+}
+
+void TTreeNode::UpdateWindow(UINT mask) {
+    if (!id_ || !owner_->HandleAllocated()) return;
+    TVITEMA it{};
+    it.mask = mask | TVIF_HANDLE;
+    it.hItem = id_;
+    it.pszText = text_.data();
+    it.iImage = image_index_;
+    it.iSelectedImage = selected_index_;
+    it.cChildren = HasChildren() ? 1 : 0;
+    SendMessageA(owner_->Handle(), TVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&it));
+}
+
+void TTreeNode::SetText(const std::string& v) {
+    text_ = v;
+    UpdateWindow(TVIF_TEXT);
+}
+
+void TTreeNode::SetImageIndex(int v) {
+    image_index_ = v;
+    UpdateWindow(TVIF_IMAGE);
+}
+
+void TTreeNode::SetSelectedIndex(int v) {
+    selected_index_ = v;
+    UpdateWindow(TVIF_SELECTEDIMAGE);
+}
+
+void TTreeNode::SetHasChildren(bool v) {
+    has_children_ = v;
+    UpdateWindow(TVIF_CHILDREN);
+}
+
+int TTreeNode::Index() const {
+    const auto& l = parent_ ? parent_->children_ : owner_->items_.roots_;
+    auto it = std::find(l.begin(), l.end(), this);
+    return it == l.end() ? -1 : static_cast<int>(it - l.begin());
+}
+
+int TTreeNode::Level() const {
+    int n = 0;
+    for (TTreeNode* p = parent_; p; p = p->parent_) ++n;
+    return n;
+}
+
+TTreeNode* TTreeNode::GetNextSibling() const {
+    const auto& l = parent_ ? parent_->children_ : owner_->items_.roots_;
+    int i = Index();
+    return i >= 0 && i + 1 < static_cast<int>(l.size()) ? l[static_cast<size_t>(i + 1)] : nullptr;
+}
+
+bool TTreeNode::Expanded() const {
+    if (id_ && owner_->HandleAllocated())
+        return (SendMessageA(owner_->Handle(), TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(id_), TVIS_EXPANDED) &
+                TVIS_EXPANDED) != 0;
+    return expanded_;
+}
+
+void TTreeNode::SetExpanded(bool v) {
+    if (v)
+        Expand(false);
+    else
+        Collapse(false);
+}
+
+void TTreeNode::Expand(bool Recurse) {
+    expanded_ = true;
+    if (id_ && owner_->HandleAllocated())
+        SendMessageA(owner_->Handle(), TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(id_));
+    if (Recurse)
+        for (TTreeNode* c : std::vector<TTreeNode*>(children_)) c->Expand(true);
+}
+
+void TTreeNode::Collapse(bool Recurse) {
+    expanded_ = false;
+    if (id_ && owner_->HandleAllocated())
+        SendMessageA(owner_->Handle(), TVM_EXPAND, TVE_COLLAPSE, reinterpret_cast<LPARAM>(id_));
+    if (Recurse)
+        for (TTreeNode* c : children_) c->Collapse(true);
+}
+
+bool TTreeNode::Selected() const { return owner_->Selected() == this; }
+
+void TTreeNode::SetSelected(bool v) {
+    if (v)
+        owner_->SetSelected(this);
+    else if (Selected())
+        owner_->SetSelected(nullptr);
+}
+
+void TTreeNode::MakeVisible() {
+    if (id_ && owner_->HandleAllocated())
+        SendMessageA(owner_->Handle(), TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(id_));
+}
+
+void TTreeNode::Delete() { owner_->items_.Delete(this); }
+
+void TTreeNode::DeleteChildren() {
+    while (!children_.empty()) owner_->items_.Delete(children_.back());
+    UpdateWindow(TVIF_CHILDREN);
+}
+
+TTreeNodes::~TTreeNodes() {
+    for (TTreeNode* n : roots_) delete n;
+}
+
+TTreeNode* TTreeNodes::InsertNode(TTreeNode* Parent, int Index, const std::string& S) {
+    auto* n = new TTreeNode(owner_);
+    n->text_ = S;
+    n->parent_ = Parent;
+    auto& l = Parent ? Parent->children_ : roots_;
+    Index = std::clamp(Index, 0, static_cast<int>(l.size()));
+    l.insert(l.begin() + Index, n);
+    if (owner_->HandleAllocated()) {
+        HTREEITEM after = Index == 0 ? TVI_FIRST : l[static_cast<size_t>(Index - 1)]->id_;
+        owner_->InsertWindowNode(n, after);
+        if (Parent) Parent->UpdateWindow(TVIF_CHILDREN);
+    }
+    return n;
+}
+
+TTreeNode* TTreeNodes::Add(TTreeNode* Sibling, const std::string& S) {
+    TTreeNode* parent = Sibling ? Sibling->parent_ : nullptr;
+    int count = parent ? parent->Count() : static_cast<int>(roots_.size());
+    return InsertNode(parent, count, S);
+}
+
+TTreeNode* TTreeNodes::AddChild(TTreeNode* Parent, const std::string& S) {
+    return InsertNode(Parent, Parent ? Parent->Count() : static_cast<int>(roots_.size()), S);
+}
+
+TTreeNode* TTreeNodes::AddChildFirst(TTreeNode* Parent, const std::string& S) { return InsertNode(Parent, 0, S); }
+
+void TTreeNodes::Unlink(TTreeNode* Node) {
+    auto& l = Node->parent_ ? Node->parent_->children_ : roots_;
+    l.erase(std::remove(l.begin(), l.end(), Node), l.end());
+}
+
+static void ForgetSelection(TTreeView* tv, TTreeNode* n, TTreeNode*& selected) {
+    for (TTreeNode* p = selected; p; p = p->Parent())
+        if (p == n) {
+            selected = nullptr;
+            return;
+        }
+}
+
+void TTreeNodes::Delete(TTreeNode* Node) {
+    if (!Node) return;
+    std::vector<TTreeNode*> stack{Node};
+    if (owner_->OnDeletion && !owner_->Silent()) {
+        while (!stack.empty()) {
+            TTreeNode* n = stack.back();
+            stack.pop_back();
+            owner_->OnDeletion(owner_, n);
+            for (TTreeNode* c : n->children_) stack.push_back(c);
+        }
+    }
+    ForgetSelection(owner_, Node, owner_->selected_);
+    TTreeNode* parent = Node->parent_;
+    Unlink(Node);
+    if (Node->id_ && owner_->HandleAllocated()) {
+        owner_->rebuilding_ = true;
+        SendMessageA(owner_->Handle(), TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(Node->id_));
+        owner_->rebuilding_ = false;
+    }
+    delete Node;
+    if (parent) parent->UpdateWindow(TVIF_CHILDREN);
+}
+
+void TTreeNodes::Clear() {
+    while (!roots_.empty()) Delete(roots_.back());
+}
+
+int TTreeNodes::Count() const {
+    int n = 0;
+    std::vector<TTreeNode*> stack(roots_.begin(), roots_.end());
+    while (!stack.empty()) {
+        TTreeNode* x = stack.back();
+        stack.pop_back();
+        ++n;
+        for (TTreeNode* c : x->children_) stack.push_back(c);
+    }
+    return n;
+}
+
+void TTreeNodes::BeginUpdate() {
+    if (update_count_++ == 0 && owner_->HandleAllocated()) SendMessageA(owner_->Handle(), WM_SETREDRAW, FALSE, 0);
+}
+
+void TTreeNodes::EndUpdate() {
+    if (update_count_ > 0 && --update_count_ == 0 && owner_->HandleAllocated()) {
+        SendMessageA(owner_->Handle(), WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(owner_->Handle(), nullptr, TRUE);
+    }
+}
+
+TTreeView::TTreeView(TComponent* AOwner) : TWinControl(AOwner), items_(this) {
+    SetControlStyle({csSetCaption, csDoubleClicks});
+    SetBounds(0, 0, 121, 97);
+    SetTabStop(true);
+    SetParentColor(false);
+    SetColor(clWindow);
+    image_link_.OnChange = [this](TObject*) {
+        if (HandleAllocated())
+            SendMessageA(Handle(), TVM_SETIMAGELIST, TVSIL_NORMAL,
+                         reinterpret_cast<LPARAM>(images_ ? images_->Handle() : nullptr));
+    };
+}
+
+TTreeView::~TTreeView() {
+    Destroying();
+    if (images_) images_->UnRegisterChanges(&image_link_);
+    DestroyHandle();
+}
+
+void TTreeView::CreateParams(TCreateParams& P) {
+    TWinControl::CreateParams(P);
+    CreateSubClass(P, WC_TREEVIEWA);
+    if (show_lines_) P.Style |= TVS_HASLINES;
+    if (show_root_) P.Style |= TVS_LINESATROOT;
+    if (show_buttons_) P.Style |= TVS_HASBUTTONS;
+    if (!read_only_) P.Style |= TVS_EDITLABELS;
+    if (!hide_selection_) P.Style |= TVS_SHOWSELALWAYS;
+    P.ExStyle |= WS_EX_CLIENTEDGE;
+}
+
+void TTreeView::InsertWindowNode(TTreeNode* Node, HTREEITEM After) {
+    TVINSERTSTRUCTA ins{};
+    ins.hParent = Node->parent_ ? Node->parent_->id_ : TVI_ROOT;
+    ins.hInsertAfter = After ? After : TVI_LAST;
+    ins.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM | TVIF_CHILDREN;
+    ins.item.pszText = Node->text_.data();
+    ins.item.iImage = Node->image_index_;
+    ins.item.iSelectedImage = Node->selected_index_;
+    ins.item.lParam = reinterpret_cast<LPARAM>(Node);
+    ins.item.cChildren = Node->HasChildren() ? 1 : 0;
+    Node->id_ = reinterpret_cast<HTREEITEM>(SendMessageA(Handle(), TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&ins)));
+}
+
+void TTreeView::CreateWnd() {
+    TWinControl::CreateWnd();
+    if (images_)
+        SendMessageA(Handle(), TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(images_->Handle()));
+    SendMessageA(Handle(), TVM_SETBKCOLOR, 0, static_cast<LPARAM>(ColorToRGB(Color())));
+    rebuilding_ = true;
+    std::vector<TTreeNode*> order;
+    std::vector<TTreeNode*> stack(items_.roots_.rbegin(), items_.roots_.rend());
+    while (!stack.empty()) {
+        TTreeNode* n = stack.back();
+        stack.pop_back();
+        InsertWindowNode(n, TVI_LAST);
+        order.push_back(n);
+        for (auto it = n->children_.rbegin(); it != n->children_.rend(); ++it) stack.push_back(*it);
+    }
+    for (TTreeNode* n : order)
+        if (n->expanded_) SendMessageA(Handle(), TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(n->id_));
+    if (selected_) SendMessageA(Handle(), TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(selected_->id_));
+    rebuilding_ = false;
+}
+
+void TTreeView::DestroyWnd() {
+    if (HandleAllocated()) {
+        std::vector<TTreeNode*> stack(items_.roots_.begin(), items_.roots_.end());
+        while (!stack.empty()) {
+            TTreeNode* n = stack.back();
+            stack.pop_back();
+            n->expanded_ = n->Expanded();
+            n->id_ = nullptr;
+            for (TTreeNode* c : n->children_) stack.push_back(c);
+        }
+    }
+    rebuilding_ = true;
+    TWinControl::DestroyWnd();
+    rebuilding_ = false;
+}
+
+TTreeNode* TTreeView::NodeFromId(HTREEITEM Id) const {
+    if (!Id || !HandleAllocated()) return nullptr;
+    TVITEMA it{};
+    it.mask = TVIF_PARAM | TVIF_HANDLE;
+    it.hItem = Id;
+    SendMessageA(const_cast<TTreeView*>(this)->Handle(), TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&it));
+    return reinterpret_cast<TTreeNode*>(it.lParam);
+}
+
+void TTreeView::Notification(TComponent* AComponent, TOperation Operation) {
+    TWinControl::Notification(AComponent, Operation);
+    if (Operation == opRemove && AComponent == images_) images_ = nullptr;
+}
+
+void TTreeView::SetImages(TCustomImageList* v) {
+    if (v == images_) return;
+    if (images_) {
+        images_->UnRegisterChanges(&image_link_);
+        images_->RemoveFreeNotification(this);
+    }
+    images_ = v;
+    if (v) {
+        v->RegisterChanges(&image_link_);
+        v->FreeNotification(this);
+    }
+    if (image_link_.OnChange) image_link_.OnChange(this);
+}
+
+TTreeNode* TTreeView::Selected() const { return selected_; }
+
+void TTreeView::SetSelected(TTreeNode* v) {
+    selected_ = v;
+    if (HandleAllocated())
+        SendMessageA(Handle(), TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(v ? v->id_ : nullptr));
+}
+
+static void StyleBit(TTreeView* t, DWORD bit, bool on) {
+    if (!t->HandleAllocated()) return;
+    LONG s = GetWindowLongA(t->Handle(), GWL_STYLE);
+    SetWindowLongA(t->Handle(), GWL_STYLE, on ? (s | static_cast<LONG>(bit)) : (s & ~static_cast<LONG>(bit)));
+    InvalidateRect(t->Handle(), nullptr, TRUE);
+}
+
+void TTreeView::SetShowLines(bool v) {
+    show_lines_ = v;
+    StyleBit(this, TVS_HASLINES, v);
+}
+void TTreeView::SetShowRoot(bool v) {
+    show_root_ = v;
+    StyleBit(this, TVS_LINESATROOT, v);
+}
+void TTreeView::SetShowButtons(bool v) {
+    show_buttons_ = v;
+    StyleBit(this, TVS_HASBUTTONS, v);
+}
+void TTreeView::SetReadOnly(bool v) {
+    read_only_ = v;
+    StyleBit(this, TVS_EDITLABELS, !v);
+}
+void TTreeView::SetHideSelection(bool v) {
+    hide_selection_ = v;
+    StyleBit(this, TVS_SHOWSELALWAYS, !v);
+}
+
+TTreeNode* TTreeView::GetNodeAt(int X, int Y) {
+    TVHITTESTINFO hi{};
+    hi.pt = {X, Y};
+    auto id = reinterpret_cast<HTREEITEM>(SendMessageA(Handle(), TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hi)));
+    if (!(hi.flags & (TVHT_ONITEM | TVHT_ONITEMBUTTON))) return nullptr;
+    return NodeFromId(id);
+}
+
+void TTreeView::WndProc(TMessage& m) {
+    if (m.Msg == CN_NOTIFY) {
+        auto* hdr = reinterpret_cast<NMHDR*>(m.LParam);
+        switch (hdr->code) {
+            case TVN_SELCHANGINGA: {
+                if (rebuilding_ || Silent()) return;
+                auto* nm = reinterpret_cast<NMTREEVIEWA*>(m.LParam);
+                bool allow = true;
+                if (OnChanging) OnChanging(this, reinterpret_cast<TTreeNode*>(nm->itemNew.lParam), allow);
+                m.Result = allow ? 0 : 1;
+                return;
+            }
+            case TVN_SELCHANGEDA: {
+                if (rebuilding_) return;
+                auto* nm = reinterpret_cast<NMTREEVIEWA*>(m.LParam);
+                selected_ = reinterpret_cast<TTreeNode*>(nm->itemNew.lParam);
+                if (OnChange && !Silent()) OnChange(this, selected_);
+                return;
+            }
+            case TVN_ITEMEXPANDINGA: {
+                if (rebuilding_ || Silent()) return;
+                auto* nm = reinterpret_cast<NMTREEVIEWA*>(m.LParam);
+                auto* node = reinterpret_cast<TTreeNode*>(nm->itemNew.lParam);
+                bool allow = true;
+                if (nm->action & TVE_EXPAND) {
+                    if (OnExpanding) OnExpanding(this, node, allow);
+                } else if (OnCollapsing) {
+                    OnCollapsing(this, node, allow);
+                }
+                m.Result = allow ? 0 : 1;
+                return;
+            }
+            case TVN_ITEMEXPANDEDA: {
+                if (rebuilding_ || Silent()) return;
+                auto* nm = reinterpret_cast<NMTREEVIEWA*>(m.LParam);
+                auto* node = reinterpret_cast<TTreeNode*>(nm->itemNew.lParam);
+                if (node) node->expanded_ = (nm->action & TVE_EXPAND) != 0;
+                if ((nm->action & TVE_EXPAND) && OnExpanded) OnExpanded(this, node);
+                if ((nm->action & TVE_COLLAPSE) && OnCollapsed) OnCollapsed(this, node);
+                return;
+            }
+            case NM_CLICK: Click(); return;
+            case NM_DBLCLK: DblClick(); return;
+            default: return;
+        }
+    }
+    TWinControl::WndProc(m);
+}
+
+// ---- status bar ----------------------------------------------------------------------------------
+
+void TStatusPanel::SetText(const std::string& v) {
+    text_ = v;
+    owner_->UpdatePanel(Index());
+}
+void TStatusPanel::SetWidth(int v) {
+    width_ = v;
+    owner_->UpdatePanels();
+}
+void TStatusPanel::SetAlignment(TAlignment v) {
+    alignment_ = v;
+    owner_->UpdatePanel(Index());
+}
+void TStatusPanel::SetStyle(TStatusPanelStyle v) {
+    style_ = v;
+    owner_->UpdatePanel(Index());
+}
+void TStatusPanel::SetBevel(TStatusPanelBevel v) {
+    bevel_ = v;
+    owner_->UpdatePanel(Index());
+}
+int TStatusPanel::Index() const {
+    auto& l = owner_->panels_.panels_;
+    for (size_t i = 0; i < l.size(); ++i)
+        if (l[i].get() == this) return static_cast<int>(i);
+    return -1;
+}
+
+TStatusPanel* TStatusPanels::Add() {
+    panels_.push_back(std::unique_ptr<TStatusPanel>(new TStatusPanel(owner_)));
+    owner_->UpdatePanels();
+    return panels_.back().get();
+}
+
+TStatusPanel* TStatusPanels::Items(int Index) const {
+    if (Index < 0 || Index >= Count()) throw EListError(Format(SListIndexError, Index));
+    return panels_[static_cast<size_t>(Index)].get();
+}
+
+void TStatusPanels::Delete(int Index) {
+    if (Index < 0 || Index >= Count()) throw EListError(Format(SListIndexError, Index));
+    panels_.erase(panels_.begin() + Index);
+    owner_->UpdatePanels();
+}
+
+void TStatusPanels::Clear() {
+    panels_.clear();
+    owner_->UpdatePanels();
+}
+
+TStatusBar::TStatusBar(TComponent* AOwner) : TWinControl(AOwner), panels_(this) {
+    SetControlStyle({csCaptureMouse, csClickEvents, csDoubleClicks, csOpaque, csAcceptsControls});
+    SetBounds(0, 0, 200, 19);
+    SetAlign(alBottom);
+}
+
+void TStatusBar::CreateParams(TCreateParams& P) {
+    TWinControl::CreateParams(P);
+    CreateSubClass(P, STATUSCLASSNAMEA);
+    // The bar is placed by the alignment, not by itself.
+    P.Style |= CCS_NOPARENTALIGN | CCS_NORESIZE | CCS_NOMOVEY | WS_CLIPCHILDREN;
+    if (size_grip_) P.Style |= SBARS_SIZEGRIP;
+}
+
+void TStatusBar::CreateWnd() {
+    TWinControl::CreateWnd();
+    UpdatePanels();
+}
+
+void TStatusBar::UpdatePanels() {
+    if (!HandleAllocated()) return;
+    HWND h = Handle();
+    SendMessageA(h, SB_SIMPLE, simple_panel_, 0);
+    if (simple_panel_) {
+        SendMessageA(h, SB_SETTEXTA, 255, reinterpret_cast<LPARAM>(simple_text_.c_str()));
+        return;
+    }
+    std::vector<int> parts;
+    int x = 0;
+    for (int i = 0; i < panels_.Count(); ++i) {
+        x += panels_.Items(i)->width_;
+        parts.push_back(i == panels_.Count() - 1 ? -1 : x);
+    }
+    if (parts.empty()) parts.push_back(-1);
+    SendMessageA(h, SB_SETPARTS, parts.size(), reinterpret_cast<LPARAM>(parts.data()));
+    for (int i = 0; i < panels_.Count(); ++i) UpdatePanel(i);
+}
+
+void TStatusBar::UpdatePanel(int Index) {
+    if (!HandleAllocated() || simple_panel_ || Index < 0 || Index >= panels_.Count()) return;
+    TStatusPanel* p = panels_.Items(Index);
+    WPARAM flags = static_cast<WPARAM>(Index);
+    if (p->bevel_ == pbNone) flags |= SBT_NOBORDERS;
+    if (p->bevel_ == pbRaised) flags |= SBT_POPOUT;
+    std::string t = p->text_;
+    if (p->style_ == psOwnerDraw) {
+        flags |= SBT_OWNERDRAW;
+        SendMessageA(Handle(), SB_SETTEXTA, flags, reinterpret_cast<LPARAM>(p));
+        return;
+    }
+    if (p->alignment_ == taCenter) t = "\t" + t;
+    if (p->alignment_ == taRightJustify) t = "\t\t" + t;
+    SendMessageA(Handle(), SB_SETTEXTA, flags, reinterpret_cast<LPARAM>(t.c_str()));
+}
+
+void TStatusBar::SetSimplePanel(bool v) {
+    simple_panel_ = v;
+    UpdatePanels();
+}
+
+void TStatusBar::SetSimpleText(const std::string& v) {
+    simple_text_ = v;
+    if (HandleAllocated() && simple_panel_) SendMessageA(Handle(), SB_SETTEXTA, 255, reinterpret_cast<LPARAM>(v.c_str()));
+}
+
+void TStatusBar::SetSizeGrip(bool v) {
+    if (v == size_grip_) return;
+    size_grip_ = v;
+    RecreateWnd();
+}
+
+TRect TStatusBar::PanelRect(int Index) {
+    RECT r{};
+    SendMessageA(Handle(), SB_GETRECT, static_cast<WPARAM>(Index), reinterpret_cast<LPARAM>(&r));
+    return {r.left, r.top, r.right, r.bottom};
+}
+
+void TStatusBar::WndProc(TMessage& m) {
+    if (m.Msg == CN_DRAWITEM) {
+        auto& d = *reinterpret_cast<DRAWITEMSTRUCT*>(m.LParam);
+        canvas_.SetHandle(d.hDC);
+        struct Detach {
+            TCanvas& c;
+            ~Detach() { c.SetHandle(nullptr); }
+        } detach{canvas_};
+        canvas_.Font().Assign(Font());
+        canvas_.Brush().SetColor(clBtnFace);
+        int i = static_cast<int>(d.itemID);
+        if (OnDrawPanel && i >= 0 && i < panels_.Count() && !Silent())
+            OnDrawPanel(this, panels_.Items(i), Rect(d.rcItem.left, d.rcItem.top, d.rcItem.right, d.rcItem.bottom));
+        m.Result = 1;
+        return;
+    }
+    TWinControl::WndProc(m);
+}
+
+// ---- progress bar -------------------------------------------------------------------------------
+
+TProgressBar::TProgressBar(TComponent* AOwner) : TWinControl(AOwner) {
+    SetControlStyle({csCaptureMouse, csClickEvents, csDoubleClicks});
+    SetBounds(0, 0, 150, 16);
+}
+
+void TProgressBar::CreateParams(TCreateParams& P) {
+    TWinControl::CreateParams(P);
+    CreateSubClass(P, PROGRESS_CLASSA);
+    if (smooth_) P.Style |= PBS_SMOOTH;
+}
+
+void TProgressBar::CreateWnd() {
+    TWinControl::CreateWnd();
+    SendMessageA(Handle(), PBM_SETRANGE32, static_cast<WPARAM>(min_), max_);
+    SendMessageA(Handle(), PBM_SETSTEP, static_cast<WPARAM>(step_), 0);
+    SendMessageA(Handle(), PBM_SETPOS, static_cast<WPARAM>(position_), 0);
+}
+
+void TProgressBar::SetMin(int v) {
+    min_ = v;
+    if (HandleAllocated()) SendMessageA(Handle(), PBM_SETRANGE32, static_cast<WPARAM>(min_), max_);
+}
+
+void TProgressBar::SetMax(int v) {
+    max_ = v;
+    if (HandleAllocated()) SendMessageA(Handle(), PBM_SETRANGE32, static_cast<WPARAM>(min_), max_);
+}
+
+int TProgressBar::Position() const {
+    if (HandleAllocated())
+        return static_cast<int>(SendMessageA(const_cast<TProgressBar*>(this)->Handle(), PBM_GETPOS, 0, 0));
+    return position_;
+}
+
+void TProgressBar::SetPosition(int v) {
+    position_ = std::clamp(v, min_, std::max(min_, max_));
+    if (HandleAllocated()) SendMessageA(Handle(), PBM_SETPOS, static_cast<WPARAM>(position_), 0);
+}
+
+void TProgressBar::SetStep(int v) {
+    step_ = v;
+    if (HandleAllocated()) SendMessageA(Handle(), PBM_SETSTEP, static_cast<WPARAM>(v), 0);
+}
+
+void TProgressBar::StepIt() {
+    // The platform's bar wraps to the start at the end.
+    int p = Position() + step_;
+    if (p > max_) p = min_ + (p - max_) - 1;
+    SetPosition(p);
+}
+
+void TProgressBar::StepBy(int Delta) { SetPosition(Position() + Delta); }
+
+void TProgressBar::SetSmooth(bool v) {
+    if (v == smooth_) return;
+    smooth_ = v;
+    RecreateWnd();
+}
+
+// ---- rich edit ---------------------------------------------------------------------------------
+
+namespace {
+const char* RichEditClass() {
+    static const char* cls = [] {
+        if (LoadLibraryA("riched20.dll")) return RICHEDIT_CLASSA;  // "RichEdit20A"
+        if (LoadLibraryA("riched32.dll")) return "RICHEDIT";
+        return "EDIT";
+    }();
+    return cls;
+}
+}  // namespace
+
+TRichEdit::TRichEdit(TComponent* AOwner) : TCustomMemo(AOwner) {}
+
+bool TRichEdit::Available() { return std::string(RichEditClass()) != "EDIT"; }
+
+void TRichEdit::CreateParams(TCreateParams& P) {
+    TCustomMemo::CreateParams(P);
+    // Replace the plain edit base taken by the memo with the rich edit.
+    std::string base = P.WinClassName.substr(0, P.WinClassName.rfind(':'));
+    P.WinClassName = base;
+    CreateSubClass(P, RichEditClass());
+}
+
+void TRichEdit::CreateWnd() {
+    TCustomMemo::CreateWnd();
+    SendMessageA(Handle(), EM_SETEVENTMASK, 0, ENM_CHANGE);
+    SendMessageA(Handle(), EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(ColorToRGB(Color())));
+}
+
+// ---- page control --------------------------------------------------------------------------------
+
+TTabSheet::TTabSheet(TComponent* AOwner) : TWinControl(AOwner) {
+    SetControlStyle({csAcceptsControls, csCaptureMouse, csClickEvents, csSetCaption, csDoubleClicks});
+    SetVisible(false);
+}
+
+TTabSheet::~TTabSheet() {
+    Destroying();
+    if (page_control_) page_control_->RemovePage(this);
+}
+
+void TTabSheet::SetPageControl(TPageControl* v) {
+    if (v == page_control_) return;
+    if (page_control_) page_control_->RemovePage(this);
+    SetParent(v);
+    if (v) v->InsertPage(this);
+}
+
+int TTabSheet::PageIndex() const {
+    if (!page_control_) return -1;
+    auto& l = page_control_->pages_;
+    auto it = std::find(l.begin(), l.end(), this);
+    return it == l.end() ? -1 : static_cast<int>(it - l.begin());
+}
+
+void TTabSheet::SetPageIndex(int v) {
+    if (!page_control_) return;
+    auto& l = page_control_->pages_;
+    l.erase(std::remove(l.begin(), l.end(), this), l.end());
+    v = std::clamp(v, 0, static_cast<int>(l.size()));
+    l.insert(l.begin() + v, this);
+    page_control_->UpdateTabs();
+}
+
+void TTabSheet::SetTabVisible(bool v) {
+    tab_visible_ = v;
+    if (page_control_) {
+        if (!v && page_control_->active_ == this) page_control_->SetActivePage(nullptr);
+        page_control_->UpdateTabs();
+    }
+}
+
+void TTabSheet::SetImageIndex(int v) {
+    image_index_ = v;
+    if (page_control_) page_control_->UpdateTabs();
+}
+
+void TTabSheet::WndProc(TMessage& m) {
+    TWinControl::WndProc(m);
+    if (m.Msg == CM_TEXTCHANGED && page_control_) page_control_->UpdateTabs();
+}
+
+TPageControl::TPageControl(TComponent* AOwner) : TWinControl(AOwner) {
+    SetControlStyle({csAcceptsControls, csDoubleClicks});
+    SetBounds(0, 0, 289, 193);
+    SetTabStop(true);
+}
+
+TPageControl::~TPageControl() {
+    Destroying();
+    for (TTabSheet* p : pages_) p->page_control_ = nullptr;
+    pages_.clear();
+    active_ = nullptr;
+}
+
+void TPageControl::CreateParams(TCreateParams& P) {
+    TWinControl::CreateParams(P);
+    CreateSubClass(P, WC_TABCONTROLA);
+    P.Style |= WS_CLIPCHILDREN;
+    P.WindowClass.style &= ~(CS_HREDRAW | CS_VREDRAW);
+}
+
+void TPageControl::CreateWnd() {
+    TWinControl::CreateWnd();
+    if (images_) SendMessageA(Handle(), TCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images_->Handle()));
+    UpdateTabs();
+}
+
+void TPageControl::Notification(TComponent* AComponent, TOperation Operation) {
+    TWinControl::Notification(AComponent, Operation);
+    if (Operation == opRemove && AComponent == images_) images_ = nullptr;
+}
+
+void TPageControl::SetImages(TCustomImageList* v) {
+    if (images_) images_->RemoveFreeNotification(this);
+    images_ = v;
+    if (v) v->FreeNotification(this);
+    if (HandleAllocated())
+        SendMessageA(Handle(), TCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(v ? v->Handle() : nullptr));
+}
+
+void TPageControl::InsertPage(TTabSheet* Page) {
+    if (std::find(pages_.begin(), pages_.end(), Page) != pages_.end()) return;
+    pages_.push_back(Page);
+    Page->page_control_ = this;
+    UpdateTabs();
+    if (!active_ && Page->tab_visible_) SetActivePage(Page);
+}
+
+void TPageControl::RemovePage(TTabSheet* Page) {
+    pages_.erase(std::remove(pages_.begin(), pages_.end(), Page), pages_.end());
+    Page->page_control_ = nullptr;
+    if (active_ == Page) {
+        active_ = nullptr;
+        if (!ComponentState().contains(csDestroying)) {
+            for (TTabSheet* p : pages_)
+                if (p->tab_visible_) {
+                    SetActivePage(p);
+                    break;
+                }
+        }
+    }
+    if (!ComponentState().contains(csDestroying)) UpdateTabs();
+}
+
+int TPageControl::TabIndexOf(const TTabSheet* Page) const {
+    int t = 0;
+    for (TTabSheet* p : pages_) {
+        if (!p->tab_visible_) continue;
+        if (p == Page) return t;
+        ++t;
+    }
+    return -1;
+}
+
+TTabSheet* TPageControl::PageOfTab(int TabIndex) const {
+    int t = 0;
+    for (TTabSheet* p : pages_) {
+        if (!p->tab_visible_) continue;
+        if (t == TabIndex) return p;
+        ++t;
+    }
+    return nullptr;
+}
+
+void TPageControl::UpdateTabs() {
+    if (!HandleAllocated()) return;
+    HWND h = Handle();
+    SendMessageA(h, TCM_DELETEALLITEMS, 0, 0);
+    int t = 0;
+    for (TTabSheet* p : pages_) {
+        if (!p->tab_visible_) continue;
+        std::string cap = p->Caption();
+        TCITEMA it{};
+        it.mask = TCIF_TEXT | TCIF_IMAGE;
+        it.pszText = cap.data();
+        it.iImage = p->image_index_;
+        SendMessageA(h, TCM_INSERTITEMA, static_cast<WPARAM>(t++), reinterpret_cast<LPARAM>(&it));
+    }
+    SendMessageA(h, TCM_SETCURSEL, static_cast<WPARAM>(TabIndexOf(active_)), 0);
+    Realign();
+}
+
+TRect TPageControl::DisplayRect() {
+    RECT r{0, 0, Width(), Height()};
+    if (HandleAllocated()) {
+        GetClientRect(Handle(), &r);
+        SendMessageA(Handle(), TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&r));
+    }
+    return {r.left, r.top, r.right, r.bottom};
+}
+
+void TPageControl::AlignControls(TControl* AControl, TRect& Rect) {
+    TRect d = DisplayRect();
+    for (TTabSheet* p : pages_) p->SetBounds(d.Left, d.Top, d.Width(), d.Height());
+    TWinControl::AlignControls(AControl, d);
+}
+
+void TPageControl::SetActivePage(TTabSheet* v) {
+    if (v && v->page_control_ != this) return;
+    if (v == active_) return;
+    TTabSheet* old = active_;
+    active_ = v;
+    if (v) {
+        TRect d = DisplayRect();
+        v->SetBounds(d.Left, d.Top, d.Width(), d.Height());
+        v->SetVisible(true);
+        v->BringToFront();
+        if (v->HandleAllocated())
+            SetWindowPos(v->Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+    if (old) old->SetVisible(false);
+    if (HandleAllocated()) SendMessageA(Handle(), TCM_SETCURSEL, static_cast<WPARAM>(TabIndexOf(v)), 0);
+}
+
+int TPageControl::ActivePageIndex() const { return active_ ? active_->PageIndex() : -1; }
+
+void TPageControl::SetActivePageIndex(int v) {
+    SetActivePage(v >= 0 && v < PageCount() ? pages_[static_cast<size_t>(v)] : nullptr);
+}
+
+void TPageControl::WndProc(TMessage& m) {
+    if (m.Msg == CN_NOTIFY) {
+        auto* hdr = reinterpret_cast<NMHDR*>(m.LParam);
+        if (hdr->code == TCN_SELCHANGING) {
+            bool allow = true;
+            if (OnChanging && !Silent()) OnChanging(this, allow);
+            m.Result = allow ? 0 : 1;
+            return;
+        }
+        if (hdr->code == TCN_SELCHANGE) {
+            int t = static_cast<int>(SendMessageA(Handle(), TCM_GETCURSEL, 0, 0));
+            SetActivePage(PageOfTab(t));
+            if (OnChange && !Silent()) OnChange(this);
+            return;
+        }
+        return;
+    }
+    TWinControl::WndProc(m);
+}
+
+}  // namespace bramble
