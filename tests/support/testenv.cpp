@@ -72,9 +72,16 @@ std::string ScratchDir(const std::string& name) {
     std::string root = fixtures.empty() ? Join(os::GetTempDirectory(), "bramble-scratch") : fixtures + "-scratch";
     os::DirCreate(root);
     // Tests run side by side: each gets folders of its own.
+    // The test is named by a short hash: Windows paths stop at 260
+    // characters, and some tests extract deep trees.
     std::string owner;
-    if (const ::testing::TestInfo* t = ::testing::UnitTest::GetInstance()->current_test_info())
-        owner = std::string(t->test_suite_name()) + "." + t->name() + "-";
+    if (const ::testing::TestInfo* t = ::testing::UnitTest::GetInstance()->current_test_info()) {
+        uint32_t h = 2166136261u;
+        for (char c : std::string(t->test_suite_name()) + "." + t->name()) h = (h ^ static_cast<uint8_t>(c)) * 16777619u;
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "%08x-", h);
+        owner = hex;
+    }
 #ifdef _WIN32
     std::string dir = Join(root, "w32-" + owner + name);
 #else
