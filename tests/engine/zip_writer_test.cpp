@@ -1,0 +1,1132 @@
+// The ZIP writer: round trips through our reader at every level, with and
+// without a password, stored folder names, updates, deletes and moves,
+// self-extracting stubs, the size and count limits, damaged archives, and
+// spanned sets on faked removable disks (and, under Wine, on emulated
+// floppies). Natively the peers check our archives (unzip, 7z, Python's
+// zipfile) and archives of the peers survive our updates intact.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/core/exception.h"
+#include "engine/core/helpers.h"
+#include "engine/core/os.h"
+#include "engine/readers/unzip.h"
+#include "engine/readers/ziprecords.h"
+#include "engine/writers/writers.h"
+#include "engine/writers/zip.h"
+#include "support/testenv.h"
+#include "support/winefloppy.h"
+
+namespace bramble {
+namespace {
+
+using test::Join;
+using test::ReadAll;
+using test::ScratchDir;
+using test::WriteAll;
+
+std::string Fixture(const std::string& name) { return Join(test::FixturesDir(), name); }
+
+// ---- making inputs ---------------------------------------------------------------------
+
+std::string Text(size_t size) {
+    std::string s;
+    for (int i = 0; s.size() < size; ++i) s += "line " + std::to_string(i * 7 % 1000) + " of some text\n";
+    s.resize(size);
+    return s;
+}
+
+std::string Noise(size_t size, uint32_t seed) {
+    std::string s(size, '\0');
+    for (char& c : s) {
+        seed = seed * 1103515245u + 12345u;
+        c = static_cast<char>(seed >> 16);
+    }
+    return s;
+}
+
+// Files under a folder, by name relative to it ('/' separators).
+using Tree = std::map<std::string, std::string>;
+
+void Plant(const std::string& dir, const Tree& files) {
+    for (const auto& [name, data] : files) {
+        std::string path = dir;
+        std::string rest = name;
+        for (size_t slash; (slash = rest.find('/')) != std::string::npos; rest.erase(0, slash + 1)) {
+            path = Join(path, rest.substr(0, slash));
+            os::DirCreate(path);
+        }
+        WriteAll(Join(path, rest), data);
+    }
+}
+
+Tree ReadTree(const std::string& dir) {
+    Tree t;
+    namespace fs = std::filesystem;
+    if (!fs::exists(dir)) return t;
+    for (const auto& e : fs::recursive_directory_iterator(dir)) {
+        if (!e.is_regular_file()) continue;
+        std::string rel = fs::relative(e.path(), dir).generic_string();
+        t[rel] = ReadAll(e.path().string());
+    }
+    return t;
+}
+
+// ---- the records of an archive, read independently of the engine ---------------------
+
+struct CEntry {
+    TZipCentralRecord rec;
+    std::string name, extra, comment;
+};
+struct Parsed {
+    bool ok = false;
+    TZipEndRecord end;
+    std::string comment;
+    std::vector<CEntry> entries;
+    TZipLocalHeader Local(const std::string& bytes, const CEntry& e) const {
+        return TZipLocalHeader::Parse(reinterpret_cast<const uint8_t*>(bytes.data()) + e.rec.LocalOffset);
+    }
+};
+
+Parsed Parse(const std::string& bytes) {
+    Parsed p;
+    const auto* b = reinterpret_cast<const uint8_t*>(bytes.data());
+    if (bytes.size() < 22) return p;
+    size_t at = bytes.size() - 22;
+    while (zip::GetLe32(b + at) != zip::kEndSig)
+        if (at-- == 0) return p;
+    p.end = TZipEndRecord::Parse(b + at);
+    p.comment = bytes.substr(at + 22, p.end.CommentLength);
+    size_t pos = p.end.CentralOffset;
+    for (int i = 0; i < p.end.TotalEntries; ++i) {
+        if (pos + 46 > bytes.size()) return p;
+        CEntry e;
+        e.rec = TZipCentralRecord::Parse(b + pos);
+        if (!e.rec.Valid()) return p;
+        e.name = bytes.substr(pos + 46, e.rec.NameLength);
+        e.extra = bytes.substr(pos + 46 + e.rec.NameLength, e.rec.ExtraLength);
+        e.comment = bytes.substr(pos + 46 + e.rec.NameLength + e.rec.ExtraLength, e.rec.CommentLength);
+        pos += static_cast<size_t>(e.rec.TotalSize());
+        p.entries.push_back(e);
+    }
+    p.ok = true;
+    return p;
+}
+
+std::vector<std::string> Names(const Parsed& p) {
+    std::vector<std::string> n;
+    for (const CEntry& e : p.entries) n.push_back(e.name);
+    return n;
+}
+
+const CEntry* Find(const Parsed& p, const std::string& name) {
+    for (const CEntry& e : p.entries)
+        if (e.name == name) return &e;
+    return nullptr;
+}
+
+// ---- running the writer and the reader ---------------------------------------------------
+
+struct WriteRun {
+    int count = 0;
+    int raised = 0;
+    bool success = false;
+    bool removed = false;
+    std::vector<int> errors;
+    std::vector<std::string> errorEx;
+    std::map<std::string, bool> ends;   // OnEnd by name
+    std::vector<std::string> reads;     // OnRead: the entry's name
+    int Errors(int code) const { return static_cast<int>(std::count(errors.begin(), errors.end(), code)); }
+};
+
+// One compress run of a fresh writer over Archive, with the files of Specs
+// taken relative to Dir.
+WriteRun Write(const std::string& archive, const std::string& dir, const std::vector<std::string>& specs,
+          TSwitch sw = swAdd, const std::function<void(TZip&)>& setup = {}) {
+    WriteRun run;
+    TZip w;
+    w.SetDefaultDir(dir);
+    w.SetArchiveFile(archive);
+    w.FileSpec() = specs;
+    w.SetSwitch(sw);
+    w.OnError = [&](TObject*, const std::string&, const std::string& ex, const std::string&, int code) {
+        run.errors.push_back(code);
+        run.errorEx.push_back(ex);
+    };
+    w.OnEnd = [&](TObject*, const std::string& fn, bool pass) { run.ends[fn] = pass; };
+    w.OnRead = [&](TObject*, int, int) { run.reads.push_back(w.EntryInfo.FileName); };
+    if (setup) setup(w);
+    try {
+        run.count = w.Compress();
+    } catch (const E_RAISE& e) {
+        run.raised = e.Code();
+    }
+    run.success = w.Success();
+    run.removed = w.ArchiveRemoved();
+    EXPECT_EQ(RunningComponent(), nullptr);
+    return run;
+}
+
+struct Back {
+    int count = 0;
+    int raised = 0;
+    std::vector<int> errors;
+    std::map<std::string, bool> ends;
+    bool AllPassed() const {
+        return std::all_of(ends.begin(), ends.end(), [](const auto& e) { return e.second; });
+    }
+};
+
+Back Extract(const std::string& archive, const std::string& dir, const std::string& password = "",
+             const std::function<void(TUnZIP&)>& setup = {}) {
+    Back back;
+    TUnZIP r;
+    r.SetArchiveFile(archive);
+    r.SetExtractDir(dir);
+    r.FileSpec() = {"*.*"};
+    if (!password.empty()) r.SetPasswords({password});
+    r.OnError = [&](TObject*, const std::string&, const std::string&, const std::string&, int code) {
+        back.errors.push_back(code);
+    };
+    r.OnEnd = [&](TObject*, const std::string& fn, bool pass) { back.ends[ExtractFileName(fn)] = pass; };
+    if (setup) setup(r);
+    try {
+        back.count = r.Extract();
+    } catch (const E_RAISE& e) {
+        back.raised = e.Code();
+    }
+    return back;
+}
+
+#ifndef _WIN32
+std::string Quote(const std::string& s) { return "'" + s + "'"; }
+int Shell(const std::string& cmd) { return std::system((cmd + " >/dev/null 2>&1").c_str()); }
+
+// Python's zipfile extracts every member and compares it with the file of
+// the same name under Dir.
+const char* kPyCompare = R"(
+import sys, zipfile, os
+z = zipfile.ZipFile(sys.argv[1])
+if len(sys.argv) > 3: z.setpassword(sys.argv[3].encode())
+n = 0
+for i in z.infolist():
+    if i.is_dir(): continue
+    want = open(os.path.join(sys.argv[2], i.filename), 'rb').read()
+    if z.read(i) != want: sys.exit('differs: ' + i.filename)
+    n += 1
+sys.exit(0 if n > 0 else 'no files')
+)";
+#endif
+
+// ---- round trips ----------------------------------------------------------------------
+
+TEST(ZipWriter, RoundTripsAtEveryLevelWithAndWithoutPassword) {
+    const std::string src = ScratchDir("zipw-rt-src");
+    const Tree files = {{"text.txt", Text(150000)},  {"noise.bin", Noise(70000, 7)}, {"empty.txt", ""},
+                        {"tiny.bin", Noise(100, 3)}, {"packed.zip", Text(5000)},     {"prog.exe", Text(5000)}};
+    Plant(src, files);
+#ifndef _WIN32
+    WriteAll(Join(src, "compare.py"), kPyCompare);
+#endif
+    const char* levels = "SFNX";
+    const uint16_t levelBits[] = {6, 4, 0, 2};
+    for (int level = 0; level < 4; ++level) {
+        for (const std::string password : {"", "s3cret"}) {
+            SCOPED_TRACE(std::string(1, levels[level]) + " password '" + password + "'");
+            const std::string out = ScratchDir("zipw-rt-out");
+            const std::string archive = Join(out, "rt.zip");
+            const WriteRun run = Write(archive, src, {"*.txt", "*.bin", "*.zip", "*.exe"}, swAdd, [&](TZip& w) {
+                w.SetDeflateType(static_cast<TDeflateType>(level));
+                w.SetPassword(password);
+            });
+            ASSERT_EQ(run.raised, 0);
+            EXPECT_EQ(run.count, 6);
+            EXPECT_TRUE(run.errors.empty());
+            EXPECT_EQ(run.ends.size(), 6u);
+            for (const auto& [name, pass] : run.ends) EXPECT_TRUE(pass) << name;
+            EXPECT_EQ(std::set<std::string>(run.reads.begin(), run.reads.end()),
+                      (std::set<std::string>{"text.txt", "noise.bin", "empty.txt", "tiny.bin", "packed.zip",
+                                             "prog.exe"}));
+
+            const std::string bytes = ReadAll(archive);
+            const Parsed p = Parse(bytes);
+            ASSERT_TRUE(p.ok);
+            EXPECT_EQ(p.end.TotalEntries, 6);
+            EXPECT_EQ(p.end.EntriesOnDisk, 6);
+            EXPECT_EQ(p.end.ThisDisk, 0);
+            EXPECT_EQ(p.end.CentralDisk, 0);
+            EXPECT_EQ(p.end.CommentLength, 0);
+            EXPECT_EQ(p.end.CentralOffset + p.end.CentralSize + 22u, bytes.size());
+            for (const CEntry& e : p.entries) {
+                SCOPED_TRACE(e.name);
+                const TZipLocalHeader h = p.Local(bytes, e);
+                ASSERT_TRUE(h.Valid());
+                EXPECT_EQ(h.VersionNeeded, 20);
+                EXPECT_EQ(e.rec.VersionMadeBy, 20);
+                EXPECT_EQ(e.rec.VersionNeeded, 9);
+                EXPECT_EQ(e.rec.InternalAttr, 0);
+                EXPECT_EQ(e.rec.ExtraLength, 0);
+                EXPECT_EQ(h.ExtraLength, 0);
+                EXPECT_EQ(e.rec.Flags, h.Flags);
+                EXPECT_EQ(e.rec.Method, h.Method);
+                EXPECT_EQ(e.rec.CRC, h.CRC);
+                EXPECT_EQ(e.rec.PackedSize, h.PackedSize);
+                EXPECT_EQ(e.rec.UnpackedSize, files.at(e.name).size());
+                EXPECT_EQ(e.rec.ExternalAttr & ~0x27u, 0u);
+                if (e.name == "empty.txt") {
+                    // No encryption header, no data, nothing to say.
+                    EXPECT_EQ(h.Method, 0);
+                    EXPECT_EQ(h.Flags, 0);
+                    EXPECT_EQ(h.CRC, 0u);
+                    EXPECT_EQ(h.PackedSize, 0u);
+                    continue;
+                }
+                const uint16_t crypt = password.empty() ? 0 : 1;
+                if (e.name == "packed.zip") {
+                    // An archive extension is stored, without level bits.
+                    EXPECT_EQ(h.Method, 0);
+                    EXPECT_EQ(h.Flags, crypt);
+                    EXPECT_EQ(h.PackedSize, 5000u + 12u * crypt);
+                } else {
+                    EXPECT_EQ(h.Flags, crypt | levelBits[level]);
+                    // Text (also behind .exe) shrinks; what does not is stored.
+                    if (e.name == "text.txt" || e.name == "prog.exe") {
+                        EXPECT_EQ(h.Method, 8);
+                    }
+                    if (e.name == "tiny.bin") {
+                        EXPECT_EQ(h.Method, 0);
+                    }
+                    if (h.Method == 0) {
+                        EXPECT_EQ(h.PackedSize, e.rec.UnpackedSize + 12u * crypt);
+                    }
+                }
+            }
+
+            const std::string back = ScratchDir("zipw-rt-back");
+            const Back b = Extract(archive, back, password);
+            EXPECT_EQ(b.raised, 0);
+            EXPECT_TRUE(b.errors.empty());
+            EXPECT_TRUE(b.AllPassed());
+            EXPECT_TRUE(ReadTree(back) == files);
+#ifndef _WIN32
+            const std::string pw = password.empty() ? "" : " -P " + password;
+            EXPECT_EQ(Shell("unzip -tq" + pw + " " + Quote(archive)), 0);
+            EXPECT_EQ(Shell("7z t -p" + Quote(password) + " " + Quote(archive)), 0);
+            EXPECT_EQ(Shell("python3 " + Quote(Join(src, "compare.py")) + " " + Quote(archive) + " " + Quote(src) +
+                            (password.empty() ? "" : " " + password)),
+                      0);
+#endif
+        }
+    }
+}
+
+TEST(ZipWriter, StoresFolderNamesByEachMode) {
+    const std::string src = ScratchDir("zipw-dirs-src");
+    Plant(src, {{"top/a.txt", "alpha\n"}, {"top/sub/b.txt", Text(3000)}, {"other.txt", "no"}});
+    const std::string top = Join(src, "top");
+    struct Mode {
+        TStoredDirNames mode;
+        std::set<std::string> names;  // exact, or the tails of absolute names
+        bool absolute;
+    };
+    const std::vector<Mode> modes = {
+        {sdNone, {"a.txt", "b.txt"}, false},
+        {sdRelative, {"a.txt", "sub/b.txt"}, false},
+        {sdRelativeStoreStart, {"top/a.txt", "top/sub/b.txt"}, false},
+        {sdAbsoluteNoDrv, {"/top/a.txt", "/top/sub/b.txt"}, true},
+        {sdAbsolute, {"/top/a.txt", "/top/sub/b.txt"}, true},
+    };
+    for (const Mode& m : modes) {
+        SCOPED_TRACE(static_cast<int>(m.mode));
+        const std::string out = ScratchDir("zipw-dirs-out");
+        const std::string archive = Join(out, "dirs.zip");
+        const WriteRun run = Write(archive, src, {Join(top, "*.txt")}, swAdd, [&](TZip& w) {
+            w.SetStoredDirNames(m.mode);
+            w.SetRecurseDirs(true);
+        });
+        ASSERT_EQ(run.raised, 0);
+        EXPECT_EQ(run.count, 2);
+        const std::vector<std::string> names = Names(Parse(ReadAll(archive)));
+        ASSERT_EQ(names.size(), 2u);
+        std::set<std::string> got;
+        for (const std::string& n : names) {
+            EXPECT_EQ(n.find('\\'), std::string::npos) << n;
+            if (!m.absolute) {
+                got.insert(n);
+                continue;
+            }
+            const size_t at = n.rfind("/top/");
+            ASSERT_NE(at, std::string::npos) << n;
+            got.insert(n.substr(at));
+            const bool drive = n.size() > 1 && n[1] == ':';
+#ifdef _WIN32
+            // Only sdAbsolute keeps the drive.
+            EXPECT_EQ(drive, m.mode == sdAbsolute) << n;
+#else
+            EXPECT_FALSE(drive) << n;
+#endif
+            if (m.mode == sdAbsoluteNoDrv) {
+                EXPECT_EQ(n[0], '/') << n;
+            }
+        }
+        EXPECT_EQ(got, m.names);
+
+        // Whatever the stored path, the reader puts the files back inside
+        // its folder with their contents.
+        const std::string back = ScratchDir("zipw-dirs-back");
+        const Back b = Extract(archive, back);
+        EXPECT_EQ(b.count, 2);
+        EXPECT_TRUE(b.AllPassed());
+        std::map<std::string, std::string> byName;
+        for (const auto& [name, data] : ReadTree(back)) byName[ExtractFileName(name)] = data;
+        EXPECT_EQ(byName, (std::map<std::string, std::string>{{"a.txt", "alpha\n"}, {"b.txt", Text(3000)}}));
+#ifndef _WIN32
+        EXPECT_EQ(Shell("unzip -tq " + Quote(archive)), 0);
+#endif
+    }
+}
+
+// ---- updating --------------------------------------------------------------------------
+
+void SetDate(const std::string& path, int year) {
+    os::FileTimes t;
+    t.lastWrite = DosDateToFileTime(static_cast<uint32_t>((year - 1980) << 25 | 1 << 21 | 1 << 16));
+    ASSERT_TRUE(os::SetTimes(path, t));
+}
+
+TEST(ZipWriter, UpdatesReplacesDeletesAndMovesKeepingTheOtherEntries) {
+    const std::string src = ScratchDir("zipw-up-src");
+    Plant(src, {{"a.txt", Text(20000)}, {"b.txt", Text(9000)}, {"c.txt", "gamma\n"}});
+    for (const char* n : {"a.txt", "b.txt", "c.txt"}) SetDate(Join(src, n), 2001);
+    const std::string archive = Join(ScratchDir("zipw-up"), "up.zip");
+    ASSERT_EQ(Write(archive, src, {"*.txt"}).count, 3);
+    const std::string first = ReadAll(archive);
+
+    // Unchanged sources leave their entries alone; a changed one is
+    // replaced only when OnReplaceFile says so.
+    WriteAll(Join(src, "b.txt"), "a new b\n");
+    SetDate(Join(src, "b.txt"), 2003);
+    WriteRun run = Write(archive, src, {"b.txt"});
+    EXPECT_EQ(run.count, 0);
+    EXPECT_EQ(ReadAll(archive), first);
+    int asked = 0;
+    run = Write(archive, src, {"*.txt"}, swAdd, [&](TZip& w) {
+        w.OnReplaceFile = [&](TObject*, const std::string& oldFN, const std::string&, TDateTime, TDateTime, int oldSize,
+                              int newSize, int, int, bool& replace) {
+            ++asked;
+            EXPECT_EQ(oldFN, "b.txt");
+            EXPECT_EQ(oldSize, 9000);
+            EXPECT_EQ(newSize, 8);
+            replace = true;
+        };
+    });
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(run.count, 1);
+    Parsed p = Parse(ReadAll(archive));
+    EXPECT_EQ(Names(p), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));  // in its place
+    std::string back = ScratchDir("zipw-up-back");
+    Back b = Extract(archive, back);
+    EXPECT_TRUE(b.AllPassed());
+    EXPECT_TRUE(ReadTree(back) == (Tree{{"a.txt", Text(20000)}, {"b.txt", "a new b\n"}, {"c.txt", "gamma\n"}}));
+
+    // Deleting the middle entry lowers the last one's offset by exactly
+    // what the deleted one took.
+    const std::string before = ReadAll(archive);
+    p = Parse(before);
+    const CEntry bEntry = *Find(p, "b.txt");
+    const uint32_t cOffset = Find(p, "c.txt")->rec.LocalOffset;
+    run = Write(archive, src, {"b.txt"}, swDelete);
+    EXPECT_EQ(run.count, 1);
+    EXPECT_TRUE(run.reads.empty());
+    p = Parse(ReadAll(archive));
+    EXPECT_EQ(Names(p), (std::vector<std::string>{"a.txt", "c.txt"}));
+    EXPECT_EQ(p.end.TotalEntries, 2);
+    EXPECT_EQ(Find(p, "c.txt")->rec.LocalOffset, cOffset - (30 + 5 + bEntry.rec.PackedSize));
+    back = ScratchDir("zipw-up-back2");
+    b = Extract(archive, back);
+    EXPECT_TRUE(ReadTree(back) == (Tree{{"a.txt", Text(20000)}, {"c.txt", "gamma\n"}}));
+
+    // A move deletes the sources that went in, and only those.
+    Plant(src, {{"m1.dat", "one"}, {"m2.dat", "two"}});
+    run = Write(archive, src, {"*.dat"}, swMove, [](TZip& w) {
+        w.SetDeleteOptions(doFinal);
+        w.OnBegin = [](TObject*, const std::string& fn, int, bool& extract) {
+            extract = ExtractFileName(fn) != "m2.dat";
+        };
+    });
+    EXPECT_EQ(run.count, 1);
+    EXPECT_FALSE(os::FileExists(Join(src, "m1.dat")));
+    EXPECT_TRUE(os::FileExists(Join(src, "m2.dat")));
+    EXPECT_EQ(Names(Parse(ReadAll(archive))), (std::vector<std::string>{"a.txt", "c.txt", "m1.dat"}));
+#ifndef _WIN32
+    EXPECT_EQ(Shell("unzip -tq " + Quote(archive)), 0);
+#endif
+}
+
+TEST(ZipWriter, DeletingEveryEntryRemovesTheArchive) {
+    const std::string src = ScratchDir("zipw-all-src");
+    Plant(src, {{"a.txt", "A"}, {"b.txt", "B"}});
+    const std::string archive = Join(ScratchDir("zipw-all"), "all.zip");
+    ASSERT_EQ(Write(archive, src, {"*.txt"}).count, 2);
+    const std::string made = ReadAll(archive);
+
+    // Nothing matches: the archive stays as it was.
+    WriteRun run = Write(archive, src, {"zzz.txt"}, swDelete);
+    EXPECT_EQ(run.count, 0);
+    EXPECT_FALSE(run.removed);
+    EXPECT_EQ(ReadAll(archive), made);
+
+    run = Write(archive, src, {"*.*"}, swDelete);
+    EXPECT_EQ(run.raised, 0);
+    EXPECT_EQ(run.count, 2);
+    EXPECT_TRUE(run.success);
+    EXPECT_TRUE(run.removed);
+    EXPECT_FALSE(os::FileExists(archive));
+
+    // And a delete on what is no longer there has nothing to do.
+    run = Write(archive, src, {"*.*"}, swDelete);
+    EXPECT_EQ(run.raised, 26859);
+}
+
+TEST(ZipWriter, KeepsTheStubOfASelfExtractingArchive) {
+    const std::string src = ScratchDir("zipw-sfx-src");
+    Plant(src, {{"added.txt", Text(4000)}});
+    for (const char* name : {"sfx.exe", "sfx_unadjusted.exe", "sfx_15770.exe"}) {
+        SCOPED_TRACE(name);
+        const std::string original = ReadAll(Fixture(name));
+        ASSERT_FALSE(original.empty());
+        const std::string archive = Join(ScratchDir("zipw-sfx"), name);
+        WriteAll(archive, original);
+        TZip probe;
+        probe.SetArchiveFile(archive);
+        EXPECT_EQ(probe.ArcType(), atZip);
+        const int64_t stub = probe.ArcOffset() - 1;
+        EXPECT_GT(stub, 15000);
+
+        WriteRun run = Write(archive, src, {"added.txt"});
+        EXPECT_EQ(run.count, 1);
+        std::string now = ReadAll(archive);
+        EXPECT_EQ(now.substr(0, static_cast<size_t>(stub)), original.substr(0, static_cast<size_t>(stub)));
+        // Offsets count the stub, as a self-extractor's must.
+        const Parsed p = Parse(now);
+        ASSERT_TRUE(p.ok);
+        for (const CEntry& e : p.entries) EXPECT_TRUE(p.Local(now, e).Valid()) << e.name;
+        const std::string back = ScratchDir("zipw-sfx-back");
+        const Back b = Extract(archive, back);
+        EXPECT_TRUE(b.AllPassed());
+        EXPECT_EQ(b.count, 4);
+        EXPECT_EQ(ReadTree(back).at("added.txt"), Text(4000));
+
+        run = Write(archive, src, {"sub\\nested.txt"}, swDelete);
+        EXPECT_EQ(run.count, 1);
+        now = ReadAll(archive);
+        EXPECT_EQ(now.substr(0, static_cast<size_t>(stub)), original.substr(0, static_cast<size_t>(stub)));
+#ifndef _WIN32
+        // Not a byte out of place: unzip has nothing to warn about.
+        EXPECT_EQ(Shell("unzip -t " + Quote(archive)), 0);
+#endif
+    }
+}
+
+// ---- limits ----------------------------------------------------------------------------
+
+// An archive of Count stored empty entries, built here.
+std::string ManyEntries(int count) {
+    std::string locals, central;
+    for (int i = 0; i < count; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "e%05d", i);
+        TZipLocalHeader h;
+        h.NameLength = 6;
+        TZipCentralRecord c;
+        c.NameLength = 6;
+        c.LocalOffset = static_cast<uint32_t>(locals.size());
+        auto hb = h.Bytes();
+        auto cb = c.Bytes();
+        locals.append(reinterpret_cast<const char*>(hb.data()), hb.size()).append(name, 6);
+        central.append(reinterpret_cast<const char*>(cb.data()), cb.size()).append(name, 6);
+    }
+    TZipEndRecord end;
+    end.EntriesOnDisk = end.TotalEntries = static_cast<uint16_t>(count);
+    end.CentralOffset = static_cast<uint32_t>(locals.size());
+    end.CentralSize = static_cast<uint32_t>(central.size());
+    auto eb = end.Bytes();
+    return locals + central + std::string(reinterpret_cast<const char*>(eb.data()), eb.size());
+}
+
+TEST(ZipWriter, RefusesFilesOfTwoGigabytesAndMoreThan65535Entries) {
+    const std::string src = ScratchDir("zipw-big-src");
+    Plant(src, {{"small.txt", "small"}});
+    {
+        // A sparse file: its size is what counts, nothing is read.
+        os::File f;
+        ASSERT_TRUE(f.Open(Join(src, "huge.bin"), os::OpenMode::Create));
+        ASSERT_TRUE(f.Seek(TZip::kMaxFileSize));
+        ASSERT_TRUE(f.Truncate());
+    }
+    const std::string archive = Join(ScratchDir("zipw-big"), "big.zip");
+    WriteRun run = Write(archive, src, {"*.*"});
+    EXPECT_EQ(run.count, 1);
+    EXPECT_EQ(run.Errors(25256), 1);
+    EXPECT_FALSE(run.ends.at("huge.bin"));
+    EXPECT_TRUE(run.ends.at("small.txt"));
+    EXPECT_EQ(Names(Parse(ReadAll(archive))), (std::vector<std::string>{"small.txt"}));
+    os::FileDelete(Join(src, "huge.bin"));
+
+    // 65535 entries are the most an end record counts: one more is refused
+    // before anything is written, one less is fine.
+    const std::string many = ManyEntries(65535);
+    WriteAll(archive, many);
+    run = Write(archive, src, {"small.txt"});
+    EXPECT_EQ(run.raised, 25256);
+    EXPECT_EQ(ReadAll(archive), many);
+    run = Write(archive, src, {"e00007"}, swDelete);
+    EXPECT_EQ(run.count, 1);
+    run = Write(archive, src, {"small.txt"});
+    EXPECT_EQ(run.count, 1);
+    const Parsed p = Parse(ReadAll(archive));
+    EXPECT_EQ(p.end.TotalEntries, 65535);
+    EXPECT_EQ(p.entries.back().name, "small.txt");
+}
+
+// ---- damaged archives ------------------------------------------------------------------
+
+TEST(ZipWriter, DamagedArchivesAreRefusedUnchangedNeverCrashing) {
+    const std::string src = ScratchDir("zipw-bad-src");
+    Plant(src, {{"a.txt", Text(3000)}, {"b.txt", "bee"}, {"c.txt", "sea"}});
+    const std::string dir = ScratchDir("zipw-bad");
+    const std::string good = Join(dir, "good.zip");
+    ASSERT_EQ(Write(good, src, {"*.txt"}).count, 3);
+    const std::string ok = ReadAll(good);
+    const Parsed p = Parse(ok);
+    const size_t endAt = ok.size() - 22, cd = p.end.CentralOffset;
+    auto patched = [&](size_t at, const std::string& bytes) {
+        std::string s = ok;
+        s.replace(at, bytes.size(), bytes);
+        return s;
+    };
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"truncated", ok.substr(0, ok.size() / 2)},
+        {"directory cut", ok.substr(0, cd + 60) + ok.substr(endAt)},
+        {"directory far away", patched(endAt + 16, std::string("\xF0\xFF\xFF\x7F", 4))},
+        {"too many entries", patched(endAt + 8, std::string("\xFF\x00\xFF\x00", 4))},
+        {"long name", patched(cd + 28, std::string("\xFF\xFF", 2))},
+        {"bad local header", patched(0, "XX")},
+        {"local offset past directory", patched(cd + 42, std::string("\x00\x00\x00\x70", 4))},
+        {"huge packed size", patched(cd + 20, std::string("\x00\x00\xF0\x7F", 4))},
+        {"end record alone", std::string("PK\x05\x06", 4) + std::string(18, '\xFF')},
+        {"noise", Noise(5000, 99)},
+    };
+    for (const auto& [what, bytes] : cases) {
+        SCOPED_TRACE(what);
+        const std::string archive = Join(dir, "bad.zip");
+        WriteAll(archive, bytes);
+        WriteRun run = Write(archive, src, {"c.txt"});
+        EXPECT_NE(run.raised, 0);
+        EXPECT_EQ(ReadAll(archive), bytes);
+        run = Write(archive, src, {"a.txt"}, swDelete);
+        EXPECT_NE(run.raised, 0);
+        EXPECT_EQ(ReadAll(archive), bytes);
+        // Listing through the writer stops quietly.
+        Write(archive, src, {"*.*"}, swRead);
+    }
+}
+
+// ---- archives of other writers -----------------------------------------------------------
+
+#ifndef _WIN32
+// Lists, per entry, everything an update must carry over: name bytes,
+// flags, method, CRC, sizes, both extra fields, comment, and the data
+// (with its descriptor) byte for byte; then the archive comment.
+const char* kPyDump = R"(
+import sys, zipfile, struct
+z = zipfile.ZipFile(sys.argv[1]); raw = open(sys.argv[1], 'rb').read()
+out = open(sys.argv[2], 'w')
+for i in z.infolist():
+    o = i.header_offset
+    n, x = struct.unpack('<HH', raw[o + 26:o + 30])
+    data = raw[o + 30 + n + x:o + 30 + n + x + i.compress_size + (16 if i.flag_bits & 8 else 0)]
+    out.write('%s %x %d %08x %d %d %s %s %s %s %d\n' % (i.orig_filename.encode('cp437', 'replace').hex(), i.flag_bits,
+              i.compress_type, i.CRC, i.compress_size, i.file_size, i.extra.hex(),
+              raw[o + 30 + n:o + 30 + n + x].hex(), i.comment.hex(), data.hex()[:64], len(data)))
+out.write('comment ' + z.comment.hex() + '\n')
+)";
+
+std::map<std::string, std::string> DumpEntries(const std::string& archive, const std::string& script) {
+    const std::string out = archive + ".dump";
+    EXPECT_EQ(Shell("python3 " + Quote(script) + " " + Quote(archive) + " " + Quote(out)), 0);
+    std::map<std::string, std::string> lines;
+    std::string all = ReadAll(out);
+    for (size_t at = 0; at < all.size();) {
+        size_t nl = all.find('\n', at);
+        std::string line = all.substr(at, nl - at);
+        lines[line.substr(0, line.find(' '))] = line;
+        at = nl == std::string::npos ? all.size() : nl + 1;
+    }
+    return lines;
+}
+
+std::string Hex(const std::string& s) {
+    std::string h;
+    char b[3];
+    for (unsigned char c : s) {
+        std::snprintf(b, sizeof b, "%02x", c);
+        h += b;
+    }
+    return h;
+}
+
+TEST(ZipWriterInterop, UpdatesPeerArchivesKeepingEveryRecordOfTheKeptEntries) {
+    const std::string src = ScratchDir("zipw-peer-src");
+    Plant(src, {{"a.txt", Text(30000)}, {"b.txt", Text(7000)}, {"c.bin", Noise(4000, 5)}, {"dir/d.txt", "dee\n"}});
+    const std::string newSrc = ScratchDir("zipw-peer-new");
+    Plant(newSrc, {{"new.txt", Text(2000)}});
+    const std::string dir = ScratchDir("zipw-peer");
+    const std::string dump = Join(dir, "dump.py");
+    WriteAll(dump, kPyDump);
+    const std::string py = Join(dir, "make.py");
+    // Entry comments, an extra field of its own, an archive comment, a
+    // name outside ASCII, and (written to a pipe) data descriptors.
+    WriteAll(py, R"(
+import sys, zipfile, os
+os.chdir(sys.argv[1])
+z = zipfile.ZipFile(sys.stdout.buffer if sys.argv[2] == '-' else sys.argv[2], 'w', zipfile.ZIP_DEFLATED)
+for n in ['a.txt', 'b.txt', 'c.bin', 'dir/d.txt']:
+    i = zipfile.ZipInfo(n, (2001, 2, 3, 4, 5, 6))
+    i.comment = ('comment of ' + n).encode()
+    i.extra = b'\xfe\xca\x04\x00abcd'
+    i.compress_type = zipfile.ZIP_DEFLATED
+    z.writestr(i, open(n, 'rb').read())
+z.writestr(zipfile.ZipInfo('caf\u00e9.txt', (2001, 2, 3, 4, 5, 6)), b'utf-8 name')
+z.comment = b'the archive comment'
+z.close()
+)");
+    struct Peer {
+        const char* name;
+        std::string command;  // makes ARCHIVE from the files in src
+    };
+    const std::vector<Peer> peers = {
+        {"infozip.zip", "cd " + Quote(src) + " && zip -q -r ARCHIVE a.txt b.txt c.bin dir && zip -q -z ARCHIVE <<< 'note'"},
+        {"infozip-stream.zip", "cd " + Quote(src) + " && zip -q -r - a.txt b.txt c.bin dir | cat > ARCHIVE"},
+        {"sevenzip.zip", "cd " + Quote(src) + " && 7z a -tzip ARCHIVE a.txt b.txt c.bin dir"},
+        {"python.zip", "python3 " + Quote(py) + " " + Quote(src) + " ARCHIVE"},
+        {"python-stream.zip", "python3 " + Quote(py) + " " + Quote(src) + " - | cat > ARCHIVE"},
+    };
+    for (const Peer& peer : peers) {
+        SCOPED_TRACE(peer.name);
+        const std::string archive = Join(dir, peer.name);
+        std::string cmd = peer.command;
+        for (size_t at; (at = cmd.find("ARCHIVE")) != std::string::npos;) cmd.replace(at, 7, Quote(archive));
+        const std::string script = archive + ".sh";
+        WriteAll(script, cmd + "\n");
+        ASSERT_EQ(Shell("bash " + Quote(script)), 0) << cmd;
+        ASSERT_EQ(Shell("unzip -tq " + Quote(archive)), 0);
+        const auto before = DumpEntries(archive, dump);
+        ASSERT_GE(before.size(), 5u);
+        // Written to a pipe, the peers put the sizes behind the data.
+        if (std::string(peer.name).find("stream") != std::string::npos) {
+            EXPECT_EQ(before.at(Hex("a.txt")).substr(11, 2), "8 ") << before.at(Hex("a.txt"));
+        }
+
+        WriteRun run = Write(archive, newSrc, {"new.txt"});
+        EXPECT_EQ(run.count, 1);
+        EXPECT_EQ(Shell("unzip -tq " + Quote(archive)), 0);
+        run = Write(archive, newSrc, {"b.txt"}, swDelete);
+        EXPECT_EQ(run.count, 1);
+        EXPECT_EQ(Shell("unzip -tq " + Quote(archive)), 0);
+        EXPECT_EQ(Shell("7z t " + Quote(archive)), 0);
+
+        auto after = DumpEntries(archive, dump);
+        EXPECT_EQ(after.count(Hex("b.txt")), 0u);
+        EXPECT_EQ(after.count(Hex("new.txt")), 1u);
+        for (const auto& [name, line] : before) {
+            if (name == Hex("b.txt")) continue;
+            EXPECT_EQ(after[name], line) << name;
+        }
+        const std::string back = ScratchDir("zipw-peer-back");
+        ASSERT_EQ(Shell("unzip -q " + Quote(archive) + " -d " + Quote(back)), 0);
+        EXPECT_EQ(ReadAll(Join(back, "a.txt")), Text(30000));
+        EXPECT_EQ(ReadAll(Join(Join(back, "dir"), "d.txt")), "dee\n");
+        EXPECT_EQ(ReadAll(Join(back, "new.txt")), Text(2000));
+    }
+}
+#endif
+
+// ---- spanning ----------------------------------------------------------------------------
+
+// A removable drive whose disks the test changes. Each disk has its own
+// capacity, label and serial; the archive's file on the drive is the disk's
+// file, saved away when another disk goes in.
+class FakeFloppies {
+public:
+    FakeFloppies(const std::string& folder, int64_t capacity) : file_(Join(folder, "set.zip")), capacity_(capacity) {
+        provider_.driveType = [](const std::string&) { return unsigned{os::dtRemovable}; };
+        provider_.volumeInfo = [this](const std::string&, os::VolumeInfo& info) {
+            info.label = disks_[Current()].label;
+            info.serial = 0x7000u + static_cast<uint32_t>(current_);
+            info.fileSystem = "FAT";
+            return true;
+        };
+        provider_.diskSpace = [this](const std::string&, os::DiskSpace& s) {
+            const int64_t used = os::FileExists(file_) ? static_cast<int64_t>(ReadAll(file_).size()) : 0;
+            // Reading back (on Windows every drive is this one, the output's
+            // too) the disks are taken as roomy.
+            const int64_t room = reading ? 1 << 30 : std::max<int64_t>(disks_[Current()].capacity - used, 0);
+            s = {1, 512, static_cast<uint32_t>(room / 512), static_cast<uint32_t>(capacity_ / 512),
+                 static_cast<uint64_t>(room), static_cast<uint64_t>(capacity_)};
+            return true;
+        };
+        provider_.setLabel = [this](const std::string&, const std::string& label) {
+            disks_[Current()].label = label;
+            return true;
+        };
+        os::SetDriveProvider(&provider_);
+        disks_.resize(1);
+        disks_[0].capacity = capacity_;
+    }
+    ~FakeFloppies() { os::SetDriveProvider(nullptr); }
+
+    std::string Archive() const {
+#ifdef _WIN32
+        return file_;
+#else
+        return "A:" + file_;
+#endif
+    }
+    // Puts disk N (from 1; a new blank one past the last) in the drive.
+    void Insert(int n) {
+        Save();
+        current_ = n;
+        while (static_cast<int>(disks_.size()) < n) disks_.push_back({"", false, "", capacity_});
+        const Disk& d = disks_[Current()];
+        if (d.hasFile)
+            WriteAll(file_, d.content);
+        else
+            os::FileDelete(file_);
+    }
+    void Save() {
+        Disk& d = disks_[Current()];
+        d.hasFile = os::FileExists(file_);
+        d.content = d.hasFile ? ReadAll(file_) : "";
+    }
+    int Count() const { return static_cast<int>(disks_.size()); }
+    int InDrive() const { return current_; }
+    const std::string& Content(int n) const { return disks_[static_cast<size_t>(n - 1)].content; }
+    const std::string& Label(int n) const { return disks_[static_cast<size_t>(n - 1)].label; }
+    bool reading = false;
+    bool HasFile(int n) const { return disks_[static_cast<size_t>(n - 1)].hasFile; }
+    void SetCapacity(int n, int64_t bytes) {
+        while (static_cast<int>(disks_.size()) < n) disks_.push_back({"", false, "", capacity_});
+        disks_[static_cast<size_t>(n - 1)].capacity = bytes;
+    }
+    void PutFile(int n, const std::string& bytes) {
+        while (static_cast<int>(disks_.size()) < n) disks_.push_back({"", false, "", capacity_});
+        disks_[static_cast<size_t>(n - 1)].content = bytes;
+        disks_[static_cast<size_t>(n - 1)].hasFile = true;
+        if (n == current_) WriteAll(file_, bytes);
+    }
+    // Wires the reader's three disk questions to Insert.
+    void Answer(TUnZIP& r) {
+        r.OnGetZipLastDisk = [this](TObject*, bool& cancel) {
+            Insert(LastWithFile());
+            cancel = false;
+        };
+        r.OnGetZipFirstDisk = [this](TObject*, bool& cancel) {
+            Insert(1);
+            cancel = false;
+        };
+        r.OnGetZipNextDisk = [this](TObject*, const std::string& volume, bool& cancel) {
+            Insert(std::stoi(volume));
+            cancel = false;
+        };
+    }
+    int LastWithFile() const {
+        int last = 1;
+        for (int i = 1; i <= Count(); ++i)
+            if (HasFile(i)) last = i;
+        return last;
+    }
+
+private:
+    struct Disk {
+        std::string content;
+        bool hasFile = false;
+        std::string label;
+        int64_t capacity = 0;
+    };
+    size_t Current() const { return static_cast<size_t>(current_ - 1); }
+
+    std::string file_;
+    int64_t capacity_;
+    std::vector<Disk> disks_;
+    int current_ = 1;
+    os::DriveProvider provider_;
+};
+
+TEST(ZipWriterSpanning, SpansOntoLabelledDisksThatReadBack) {
+    const std::string src = ScratchDir("zipw-span-src");
+    const Tree files = {{"big.bin", Noise(250000, 11)}, {"text.txt", Text(200000)}, {"small.txt", "small\n"},
+                        {"more.bin", Noise(60000, 12)}};
+    Plant(src, files);
+    FakeFloppies drive(ScratchDir("zipw-span-drive"), 100000);
+    std::vector<std::string> asked;
+    WriteRun run = Write(drive.Archive(), src, {"*.*"}, swAdd, [&](TZip& w) {
+        w.OnInsertDiskette = [&](TObject*, const std::string& volume, int total, int, bool& cancel) {
+            asked.push_back(volume);
+            EXPECT_EQ(total, 100000);
+            drive.Insert(std::stoi(volume));
+            cancel = false;
+        };
+    });
+    drive.Save();
+    ASSERT_EQ(run.raised, 0);
+    EXPECT_EQ(run.count, 4);
+    EXPECT_TRUE(run.errors.empty()) << ::testing::PrintToString(run.errors);
+    EXPECT_TRUE(run.success);
+    const int disks = drive.Count();
+    ASSERT_GE(disks, 4);
+    std::vector<std::string> expected;
+    for (int i = 2; i <= disks; ++i) expected.push_back(std::to_string(i));
+    EXPECT_EQ(asked, expected);
+    for (int i = 1; i <= disks; ++i) {
+        EXPECT_EQ(drive.Label(i), zip::VolumeLabel(i));
+        EXPECT_TRUE(drive.HasFile(i));
+        EXPECT_LE(static_cast<int64_t>(drive.Content(i).size()), 100000);
+    }
+    // The first disk opens with the marker and a local header.
+    EXPECT_EQ(drive.Content(1).substr(0, 8), std::string("PK\x07\x08PK\x03\x04", 8));
+
+    // Every entry's disk and offset point at its local header; the end
+    // record stands whole on the last disk.
+    const std::string& last = drive.Content(disks);
+    ASSERT_GE(last.size(), 22u);
+    const TZipEndRecord end = TZipEndRecord::Parse(reinterpret_cast<const uint8_t*>(last.data()) + last.size() - 22);
+    ASSERT_TRUE(end.Valid());
+    EXPECT_EQ(end.ThisDisk, disks - 1);
+    EXPECT_EQ(end.TotalEntries, 4);
+    EXPECT_EQ(end.EntriesOnDisk, 4);
+    std::string central;
+    for (int d = end.CentralDisk + 1; d <= disks; ++d)
+        central += d == end.CentralDisk + 1 ? drive.Content(d).substr(end.CentralOffset) : drive.Content(d);
+    ASSERT_GE(central.size(), end.CentralSize);
+    for (size_t at = 0, i = 0; i < 4; ++i) {
+        const TZipCentralRecord c = TZipCentralRecord::Parse(reinterpret_cast<const uint8_t*>(central.data()) + at);
+        ASSERT_TRUE(c.Valid());
+        ASSERT_LT(c.DiskStart, disks);
+        const std::string& disk = drive.Content(c.DiskStart + 1);
+        ASSERT_LE(c.LocalOffset + 30u, disk.size());
+        EXPECT_EQ(disk.substr(c.LocalOffset, 4), std::string("PK\x03\x04", 4)) << i;
+        at += static_cast<size_t>(c.TotalSize());
+    }
+
+    // Our reader reads the set disk by disk.
+    drive.Insert(1);
+    drive.reading = true;
+    const std::string back = ScratchDir("zipw-span-back");
+    const Back b = Extract(drive.Archive(), back, "", [&](TUnZIP& r) {
+        EXPECT_EQ(r.ArcType(), atZipMV);
+        drive.Answer(r);
+    });
+    EXPECT_EQ(b.raised, 0);
+    EXPECT_TRUE(b.errors.empty()) << ::testing::PrintToString(b.errors);
+    EXPECT_EQ(b.count, 4);
+    EXPECT_TRUE(b.AllPassed());
+    EXPECT_TRUE(ReadTree(back) == files);
+
+#ifndef _WIN32
+    // The parts as a split archive: zip joins them into one that unzip
+    // accepts.
+    const std::string parts = ScratchDir("zipw-span-parts");
+    for (int i = 1; i <= disks; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "set.z%02d", i);
+        WriteAll(Join(parts, i == disks ? std::string("set.zip") : std::string(name)), drive.Content(i));
+    }
+    EXPECT_EQ(Shell("cd " + Quote(parts) + " && zip -q -s 0 set.zip --out joined.zip"), 0);
+    EXPECT_EQ(Shell("unzip -tq " + Quote(Join(parts, "joined.zip"))), 0);
+#endif
+}
+
+TEST(ZipWriterSpanning, DiskQuestionsAndRefusals) {
+    const std::string src = ScratchDir("zipw-spanq-src");
+    Plant(src, {{"big.bin", Noise(150000, 21)}});
+    // Fits: no question, no marker, no label.
+    {
+        FakeFloppies drive(ScratchDir("zipw-spanq-fit"), 1000000);
+        int asked = 0;
+        WriteRun run = Write(drive.Archive(), src, {"big.bin"}, swAdd, [&](TZip& w) {
+            w.OnInsertDiskette = [&](TObject*, const std::string&, int, int, bool&) { ++asked; };
+        });
+        drive.Save();
+        EXPECT_EQ(run.count, 1);
+        EXPECT_EQ(asked, 0);
+        EXPECT_EQ(drive.Content(1).substr(0, 4), std::string("PK\x03\x04", 4));
+        EXPECT_EQ(drive.Label(1), "");
+    }
+    // No handler: 25270 names the event, and nothing is written.
+    {
+        FakeFloppies drive(ScratchDir("zipw-spanq-none"), 60000);
+        WriteRun run = Write(drive.Archive(), src, {"big.bin"});
+        drive.Save();
+        EXPECT_EQ(run.Errors(25270), 1);
+        EXPECT_NE(std::find(run.errorEx.begin(), run.errorEx.end(), "OnInsertDiskette"), run.errorEx.end());
+        EXPECT_FALSE(run.success);
+        EXPECT_EQ(run.count, 0);
+    }
+    // A first disk with too little room is asked about; leaving Cancel set
+    // ends the run.
+    {
+        FakeFloppies drive(ScratchDir("zipw-spanq-cancel"), 60000);
+        drive.SetCapacity(1, 20);
+        std::vector<std::string> asked;
+        WriteRun run = Write(drive.Archive(), src, {"big.bin"}, swAdd, [&](TZip& w) {
+            w.OnInsertDiskette = [&](TObject*, const std::string& v, int, int free, bool&) {
+                asked.push_back(v + "/" + std::to_string(free));
+            };
+        });
+        EXPECT_EQ(asked, (std::vector<std::string>{"1/20"}));
+        EXPECT_FALSE(run.success);
+        EXPECT_EQ(run.count, 0);
+    }
+    // The full disk offered again is not taken; a disk that holds the
+    // archive's name is overwritten only when OnFileExists allows.
+    {
+        FakeFloppies drive(ScratchDir("zipw-spanq-same"), 60000);
+        drive.PutFile(2, "stale part");
+        drive.PutFile(3, "another stale part");
+        drive.SetCapacity(2, 60000);
+        std::vector<std::string> asked, exists;
+        int offers = 0;
+        WriteRun run = Write(drive.Archive(), src, {"big.bin"}, swAdd, [&](TZip& w) {
+            w.OnInsertDiskette = [&](TObject*, const std::string& v, int, int, bool& cancel) {
+                asked.push_back(v);
+                // First the same disk again, then the next one.
+                if (offers++ > 0) drive.Insert(std::stoi(v));
+                cancel = false;
+            };
+            w.OnFileExists = [&](TObject*, const std::string&, TDateTime, TOverwriteMode& mode) {
+                exists.push_back(std::to_string(drive.InDrive()));
+                mode = drive.InDrive() == 2 ? omOverwrite : omSkip;
+            };
+        });
+        drive.Save();
+        EXPECT_EQ(asked, (std::vector<std::string>{"2", "2", "3"}));
+        EXPECT_EQ(exists, (std::vector<std::string>{"2", "3"}));
+        EXPECT_FALSE(run.success);  // skipped on disk 3
+        EXPECT_EQ(drive.Content(3), "another stale part");
+        EXPECT_NE(drive.Content(2), "stale part");
+    }
+}
+
+#ifdef _WIN32
+// The same on floppies that Wine emulates: 1.44 MB disks of their own,
+// changed by mapping the drive letter to the next disk's folder.
+TEST(ZipWriterSpanning, SpansOntoEmulatedFloppies) {
+    if (!test::RunningUnderWine()) GTEST_SKIP() << "emulated floppies need Wine";
+    if (!test::PreparedFloppiesHaveFloppySpace()) GTEST_SKIP() << "no 1.44 MB floppies prepared";
+    std::vector<std::string> disks;
+    for (int n = 1; n <= 3; ++n) {
+        const std::string dir = test::PreparedFloppy(n);
+        ASSERT_FALSE(dir.empty());
+        for (const char* stale : {"set.zip", ".windows-label"}) os::FileDelete(Join(dir, stale));
+        disks.push_back(dir);
+    }
+    const std::string src = ScratchDir("zipw-floppy-src");
+    const Tree files = {{"noise.bin", Noise(1800000, 31)}, {"text.txt", Text(300000)}};
+    Plant(src, files);
+    const char letter = 'S';
+    int inDrive = 1;
+    auto insert = [&](int disk) {
+        inDrive = disk;
+        ASSERT_TRUE(test::MapWineFloppy(letter, test::UnixPathOf(disks[static_cast<size_t>(disk - 1)])));
+    };
+    struct Unmap {
+        char l;
+        ~Unmap() { test::UnmapWineDrive(l); }
+    } unmap{letter};
+    insert(1);
+    const std::string archive = std::string(1, letter) + ":\\set.zip";
+    std::vector<std::string> asked;
+    const WriteRun run = Write(archive, src, {"*.*"}, swAdd, [&](TZip& w) {
+        w.OnInsertDiskette = [&](TObject*, const std::string& v, int, int, bool& cancel) {
+            asked.push_back(v);
+            const int n = std::stoi(v);
+            if (n > 3) return;
+            insert(n);
+            cancel = false;
+        };
+    });
+    ASSERT_EQ(run.raised, 0);
+    EXPECT_TRUE(run.errors.empty()) << ::testing::PrintToString(run.errors);
+    EXPECT_EQ(run.count, 2);
+    EXPECT_EQ(asked, (std::vector<std::string>{"2"}));
+    for (int n = 1; n <= 2; ++n) {
+        std::string label = ReadAll(Join(disks[static_cast<size_t>(n - 1)], ".windows-label"));
+        while (!label.empty() && (label.back() == '\n' || label.back() == '\r')) label.pop_back();
+        EXPECT_EQ(label, zip::VolumeLabel(n));
+        EXPECT_TRUE(os::FileExists(Join(disks[static_cast<size_t>(n - 1)], "set.zip")));
+    }
+    EXPECT_EQ(ReadAll(Join(disks[0], "set.zip")).substr(0, 4), std::string("PK\x07\x08", 4));
+
+    insert(1);
+    const std::string back = ScratchDir("zipw-floppy-back");
+    const Back b = Extract(archive, back, "", [&](TUnZIP& r) {
+        EXPECT_EQ(r.ArcType(), atZipMV);
+        r.OnGetZipLastDisk = [&](TObject*, bool& cancel) {
+            insert(2);
+            cancel = false;
+        };
+        r.OnGetZipFirstDisk = [&](TObject*, bool& cancel) {
+            insert(1);
+            cancel = false;
+        };
+        r.OnGetZipNextDisk = [&](TObject*, const std::string& v, bool& cancel) {
+            insert(std::stoi(v));
+            cancel = false;
+        };
+    });
+    EXPECT_EQ(b.raised, 0);
+    EXPECT_TRUE(b.errors.empty()) << ::testing::PrintToString(b.errors);
+    EXPECT_EQ(b.count, 2);
+    EXPECT_TRUE(b.AllPassed());
+    EXPECT_TRUE(ReadTree(back) == files);
+    for (const std::string& d : disks)
+        for (const char* stale : {"set.zip", ".windows-label"}) os::FileDelete(Join(d, stale));
+}
+#endif
+
+// ---- the writer table --------------------------------------------------------------------
+
+TEST(Writers, TheTableHandsOutTheWriterOfEachWritableKind) {
+    auto zip = CreateWriterForKind(atZipExe);
+    ASSERT_NE(zip, nullptr);
+    EXPECT_EQ(zip->ArcType(), atZip);
+    EXPECT_NE(dynamic_cast<TZip*>(zip.get()), nullptr);
+    auto jar = CreateWriterForKind(atJar);
+    ASSERT_NE(jar, nullptr);
+    EXPECT_EQ(jar->ArcType(), atJar);
+    EXPECT_EQ(jar->DefaultExt(), ".jar");
+    EXPECT_EQ(CreateWriterForKind(atGZip)->ArcType(), atGZip);
+    EXPECT_EQ(CreateWriterForKind(atTar)->ArcType(), atTar);
+    for (TArcType t : {atRar, atArj, atCab, atUnknown, atNA}) EXPECT_EQ(CreateWriterForKind(t), nullptr) << int(t);
+    // A JAR takes its own extension; only the two ZIP methods are allowed.
+    TJar j;
+    j.SetArchiveFile(Join(ScratchDir("zipw-jar"), "lib"));
+    EXPECT_EQ(ExtractFileExt(j.ArchiveFile()), ".jar");
+    j.SetCompressMethod(cmTarred);
+    EXPECT_EQ(j.CompressMethod(), cmDeflate);
+    j.SetCompressMethod(cmStore);
+    EXPECT_EQ(j.CompressMethod(), cmStore);
+}
+
+}  // namespace
+}  // namespace bramble
