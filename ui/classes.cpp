@@ -37,10 +37,8 @@ int CompareText(const std::string& a, const std::string& b) {
 
 bool SameText(const std::string& a, const std::string& b) { return CompareText(a, b) == 0; }
 
-std::string UpperCase(std::string s) {
-    for (char& c : s) c = Up(c);
-    return s;
-}
+// UpperCase is the engine's (engine/core/names.cpp, the same ASCII rule):
+// a second definition here breaks every program that links both.
 
 std::string LowerCase(std::string s) {
     for (char& c : s)

@@ -24,6 +24,10 @@ bool IsDataError(int code) {
     }
 }
 
+// The methods ZipMethodDecode takes: stored, shrunk, reduced, imploded,
+// deflated.
+bool IsDecodableMethod(uint32_t method) { return method <= 6 || method == 8; }
+
 // Thrown through the decoder when the user refuses the next disk of a set:
 // the run ends without a message.
 struct TDiskRefused {};
@@ -470,6 +474,11 @@ bool TUnZIP::ExtractEntry(const Entry& e) {
                 return false;
         }
     }
+
+    // A method no decoder here knows is refused before the output is
+    // opened: opening it would empty a file the user chose to replace, for
+    // nothing.
+    if (!IsDecodableMethod(rec.Method)) return failed(25326);
 
     const std::string target = toFile ? OutputName() : FN;
     if (!OpenOutput(target, OutputStreamArg())) RaiseError(target, "", "0", 25235);

@@ -11,6 +11,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/core/dovex.h"
@@ -626,6 +627,117 @@ TEST(Lister, SingleEntryKindsNameTheirEntry) {
     }
 }
 
+TEST(Lister, GzipAndUuFilesListTheirOneEntryByTheirOwnRules) {
+    const std::string dir = ScratchDir("lister-single");
+    // The one entry is listed and counted whatever FileSpec says; only a
+    // look-up asks for its name.
+    for (const std::string file : {"hello.txt.gz", "hello.txt.Z", "hello.uue"}) {
+        for (const std::vector<std::string>& spec : {std::vector<std::string>{}, {"*.zip"}}) {
+            SCOPED_TRACE(file + " with " + ::testing::PrintToString(spec));
+            const Listing l = List(Fixture(file), [&](TDovex& d) { d.SetFileSpec(spec); });
+            EXPECT_EQ(l.events, std::vector<std::string>({"file hello.txt", "begin", "read 1", "end", "totals 1"}));
+            EXPECT_EQ(l.fileCount, 1);
+        }
+        TDovex d;
+        d.SetArchiveFile(Fixture(file));
+        d.SetFileSpec({"*.*"});
+        EXPECT_EQ(d.CollectNames(), std::vector<std::string>({"hello.txt"})) << file;
+    }
+
+    // Extra field, name, comment and header CRC are passed over: the packed
+    // size is what lies between them and the 8-byte trailer.
+    const std::string extra = ReadAll(Join(Fixture("gztar"), "extra.gz"));
+    const size_t header = 10 + 2 + 8 + sizeof("commented.txt") +
+                          sizeof("A comment that runs on for a while, as comments do.") + 2;
+    Listing l = List(Join(Fixture("gztar"), "extra.gz"));
+    ASSERT_EQ(l.entries.size(), 1u);
+    EXPECT_EQ(l.entries[0].info.FileName, "commented.txt");
+    EXPECT_EQ(l.entries[0].info.PackedSize, static_cast<int64_t>(extra.size() - header - 8));
+    EXPECT_EQ(l.entries[0].info.UnpackedSize, 11360);
+    EXPECT_EQ(l.entries[0].info.CRC, 0xCFEAAE9Eu);
+    EXPECT_EQ(l.entries[0].info.MethodCode, 8);
+    EXPECT_FALSE(l.entries[0].info.Encrypted);
+
+    // Flag 0x20 marks the member encrypted.
+    std::string flagged = ReadAll(Fixture("hello.txt.gz"));
+    flagged[3] = static_cast<char>(flagged[3] | 0x20);
+    WriteAll(Join(dir, "flagged.txt.gz"), flagged);
+    l = List(Join(dir, "flagged.txt.gz"));
+    ASSERT_EQ(l.entries.size(), 1u);
+    EXPECT_TRUE(l.entries[0].info.Encrypted);
+    EXPECT_EQ(l.entries[0].info.FileName, "flagged.txt");
+
+    // Without a stored time (gzip -n), and always for compress, the date is
+    // the archive file's own; a stored MTIME is the date otherwise.
+    auto dated = [&](const std::string& file) {
+        const std::string copy = Join(dir, file);
+        WriteAll(copy, ReadAll(Fixture(file)));
+        os::FileTimes t;
+        t.lastWrite = DosDateToFileTime(0x3A8A5000);  // 2009-04-10 10:00:00
+        EXPECT_TRUE(os::SetTimes(copy, t));
+        const Listing one = List(copy);
+        EXPECT_EQ(one.entries.size(), 1u) << file;
+        int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+        if (!one.entries.empty()) DecodeDateTime(one.entries[0].info.DateTime, y, mo, d, h, mi, s);
+        return std::vector<int>({y, mo, d, h, mi, s});
+    };
+    EXPECT_EQ(dated("hello.txt.gz"), std::vector<int>({2009, 4, 10, 10, 0, 0}));
+    EXPECT_EQ(dated("hello.txt.Z"), std::vector<int>({2009, 4, 10, 10, 0, 0}));
+    EXPECT_EQ(dated("hello.uue"), std::vector<int>({2009, 4, 10, 10, 0, 0}));
+    l = List(Fixture("named.gz"));
+    ASSERT_EQ(l.entries.size(), 1u);
+    EXPECT_DOUBLE_EQ(l.entries[0].info.DateTime, UnixToDateTime(981173106));
+
+    // The older members of the family: the method is named by the
+    // signature, the sizes are the file's.
+    for (const auto& [sig, name] : std::map<std::string, std::string>{{"\x1f\x1e", "PackMAGIC"}, {"\x1f\xa0", "LzhMAGIC"}}) {
+        SCOPED_TRACE(name);
+        const std::string path = Join(dir, "old.z");
+        WriteAll(path, sig + std::string("\x55\x01", 2) + std::string(60, '\x33'));
+        l = List(path);
+        ASSERT_EQ(l.entries.size(), 1u);
+        EXPECT_EQ(l.entries[0].info.FileName, "old");
+        EXPECT_EQ(l.entries[0].info.MethodName, name);
+        EXPECT_EQ(l.entries[0].info.PackedSize, 64);
+        EXPECT_EQ(l.entries[0].info.UnpackedSize, 64);
+        EXPECT_EQ(l.entries[0].info.CRC, 0u);
+    }
+
+    // UU text: the first "begin " that starts a line names the entry, up
+    // to the end of the line or a blank, at most 255 characters; the entry
+    // is the whole file. (Detection looks for the line in the first 2500
+    // bytes, well inside the 32768 the lister reads.)
+    const ListSetup uue = [](TDovex& d) { d.SetArcType(atUue); };
+    struct UuCase {
+        std::string text;
+        std::vector<std::string> names;
+    };
+    const std::string body = "M9&5L;&\\L('=O<FQD+@H*\n`\nend\n";
+    const std::vector<UuCase> cases = {
+        {"begin 644 crlf.txt\r\n" + body, {"crlf.txt"}},
+        {"xbegin 644 not.txt\nbegin 600 yes.txt trailing words\n" + body, {"yes.txt"}},
+        {"begin 644 " + std::string(300, 'n') + "\n" + body, {std::string(255, 'n')}},
+        {std::string(2400, '-') + "\nbegin 644 late.txt\n" + body, {"late.txt"}},
+    };
+    for (const UuCase& c : cases) {
+        SCOPED_TRACE(c.text.substr(0, 40));
+        const std::string path = Join(dir, "case.uue");
+        WriteAll(path, c.text);
+        l = List(path, uue);
+        EXPECT_EQ(l.raised, 0);
+        EXPECT_EQ(Names(l), c.names);
+        EXPECT_EQ(l.totals, static_cast<int>(c.names.size()));
+        if (l.entries.empty()) continue;
+        const TEntryInfo& e = l.entries[0].info;
+        EXPECT_EQ(e.PackedSize, static_cast<int64_t>(c.text.size()));
+        EXPECT_EQ(e.UnpackedSize, static_cast<int64_t>(c.text.size()));
+        EXPECT_EQ(e.CRC, 0u);
+        EXPECT_EQ(e.MethodCode, 0);
+        EXPECT_EQ(e.MethodName, "");
+        EXPECT_EQ(e.Attr, 32);
+    }
+}
+
 namespace {
 
 // A tar header with a name, a size field as given and a type flag, its
@@ -677,6 +789,33 @@ TEST(Lister, TarHeadersAreTakenAsStoredAndBoundedByTheFile) {
     WriteAll(Join(dir, "bad.tar"), bad + std::string(1024, '\0'));
     l = List(Join(dir, "bad.tar"), [](TDovex& d) { d.SetArcType(atTar); });
     EXPECT_EQ(Names(l), std::vector<std::string>({"one.txt"}));
+}
+
+TEST(Lister, TarNamesAreTrimmedAndEntriesCarryTheHeaderChecksumAndTime) {
+    const std::string dir = ScratchDir("lister-tar-fields");
+    // Blanks around a name go; a name filling all 100 bytes has no NUL;
+    // '/' becomes '\'.
+    const std::string full(100, 'n');
+    const std::string tar = TarHeader("  spaced name.txt  ", "00000000003", '0') + std::string(512, 'z') +
+                            TarHeader(full, "0", '0') + TarHeader("dir/sub/file.txt", "0", 0) +
+                            std::string(1024, '\0');
+    WriteAll(Join(dir, "fields.tar"), tar);
+    const Listing l = List(Join(dir, "fields.tar"), [](TDovex& d) { d.SetArcType(atTar); });
+    ASSERT_EQ(Names(l), std::vector<std::string>({"spaced name.txt", full, "dir\\sub\\file.txt"}));
+    for (size_t i = 0; i < l.entries.size(); ++i) {
+        const TEntryInfo& e = l.entries[i].info;
+        const size_t at = i == 0 ? 0 : 512 * (i + 1);
+        EXPECT_EQ(e.CRC, static_cast<uint32_t>(OctalToInt(std::string_view(tar).substr(at + 148, 8))));
+        EXPECT_DOUBLE_EQ(e.DateTime, UnixToDateTime(07346545362));
+        EXPECT_EQ(e.MethodName, "Tarred");
+        EXPECT_EQ(e.MethodCode, 0);
+        EXPECT_EQ(e.Attr, 0);
+        EXPECT_EQ(e.ExternalAttr, 0u);
+        EXPECT_FALSE(e.Encrypted);
+        EXPECT_EQ(l.entries[i].offset, static_cast<int>(at));
+    }
+    EXPECT_EQ(l.entries[0].info.UnpackedSize, 3);
+    EXPECT_EQ(l.entries[0].info.PackedSize, 3);
 }
 
 namespace {

@@ -62,6 +62,7 @@ struct ZItem {
     uint16_t madeBy = 20;
     uint32_t dosDate = 0x2A43'20A3;  // 2001-02-03 04:05:06
     bool badCrc = false;             // the stored CRC is not the data's
+    uint16_t method = 0;             // as stored; the data is stored whatever it says
 };
 
 void Le(std::string& out, uint32_t v, int n) {
@@ -75,7 +76,7 @@ std::string BuildZip(const std::vector<ZItem>& items, bool withCentral = true) {
         const uint32_t crc = Crc32(it.data) ^ (it.badCrc ? 0x00010000u : 0u);
         auto common = [&](std::string& s) {
             Le(s, 0, 2);  // flags
-            Le(s, 0, 2);  // stored
+            Le(s, it.method, 2);
             Le(s, it.dosDate & 0xFFFF, 2);
             Le(s, it.dosDate >> 16, 2);
             Le(s, crc, 4);
@@ -377,6 +378,56 @@ TEST(ZipReader, CrcFailuresFailOnlyTheirEntry) {
     EXPECT_EQ(peerTested, static_cast<int>(run.ends.size()));
     EXPECT_EQ(peerFailed, run.Failed());
 #endif
+}
+
+TEST(ZipReader, UnknownMethodsFailTheirEntryBeforeAnyOutput) {
+    const std::string src = ScratchDir("unzip-method-src");
+    for (const uint16_t method : {7, 9, 12, 14, 99}) {
+        SCOPED_TRACE(method);
+        const std::string archive = Join(src, "m" + std::to_string(method) + ".zip");
+        ZItem odd{"odd.bin", "whatever this is"};
+        odd.method = method;
+        WriteAll(archive, BuildZip({{"a.txt", "alpha"}, odd, {"c.txt", "charlie"}}));
+        // A file of the entry's name that the run may replace is left as it
+        // was: nothing could be decoded into it.
+        const std::string dir = ScratchDir("unzip-method-" + std::to_string(method));
+        WriteAll(Join(dir, "odd.bin"), "mine");
+        const GoOptions replace = {.setup = [](TUnZIP& r) { r.SetConfirmOverwrites(false); }};
+        ReaderRun run = Go(archive, dir, replace);
+        EXPECT_EQ(run.raised, 0);
+        EXPECT_EQ(run.errors, std::vector<int>({25326}));
+        EXPECT_EQ(run.Failed(), std::set<std::string>({"odd.bin"}));
+        EXPECT_EQ(run.ends.size(), 3u);
+        EXPECT_EQ(ReadAll(Join(dir, "odd.bin")), "mine");
+        EXPECT_EQ(ReadAll(Join(dir, "c.txt")), "charlie");
+        // Nor is anything made of it where there was nothing.
+        os::FileDelete(Join(dir, "odd.bin"));
+        run = Go(archive, dir, replace);
+        EXPECT_FALSE(os::FileExists(Join(dir, "odd.bin")));
+        run = Go(archive, "", {.test = true});
+        EXPECT_EQ(run.errors, std::vector<int>({25326}));
+        EXPECT_EQ(run.Failed(), std::set<std::string>({"odd.bin"}));
+    }
+}
+
+TEST(ZipReader, ASingleNameStopsTheWalkAtItsFirstMatch) {
+    const std::string archive = Join(ScratchDir("unzip-first-src"), "dup.zip");
+    WriteAll(archive, BuildZip({{"dup.txt", "first"}, {"other.txt", "other"}, {"dup.txt", "second"}}));
+    // One name without wildcards: the first entry of that name only.
+    std::string dir = ScratchDir("unzip-first-one");
+    ReaderRun run = Go(archive, dir, {.setup = [](TUnZIP& r) { r.FileSpec() = {"dup.txt"}; }});
+    EXPECT_EQ(run.count, 1);
+    EXPECT_EQ(run.begun.size(), 1u);
+    EXPECT_EQ(ReadAll(Join(dir, "dup.txt")), "first");
+    // A wildcard finds them all; the later one replaces the earlier.
+    dir = ScratchDir("unzip-first-all");
+    run = Go(archive, dir, {.setup = [](TUnZIP& r) {
+                 r.FileSpec() = {"dup.*"};
+                 r.SetConfirmOverwrites(false);
+             }});
+    EXPECT_EQ(run.count, 2);
+    EXPECT_EQ(ReadAll(Join(dir, "dup.txt")), "second");
+    EXPECT_FALSE(os::FileExists(Join(dir, "other.txt")));
 }
 
 TEST(ZipReader, FoldersAndVolumeLabelsAreNeitherExtractedNorCounted) {
