@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/core/bytes.h"
 #include "engine/core/dvxmain.h"
 #include "engine/core/helpers.h"
 #include "engine/core/os.h"
@@ -18,10 +19,6 @@ constexpr uint32_t kLocalSig = zip::kLocalSig;
 constexpr uint32_t kCentralSig = zip::kCentralSig;
 constexpr uint32_t kEndSig = zip::kEndSig;
 
-uint32_t Le32(const uint8_t* p) {
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
 // The first 4 bytes at p as a little-endian value, zeros past the end.
 uint32_t Le32Bounded(const uint8_t* p, size_t available) {

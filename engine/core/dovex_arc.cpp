@@ -1,6 +1,7 @@
 // ARC and PAK walk of the lister.
 #include <cstring>
 
+#include "engine/core/bytes.h"
 #include "engine/core/dovex.h"
 #include "engine/core/helpers.h"
 
@@ -8,11 +9,6 @@ namespace bramble {
 
 namespace {
 
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 constexpr int kArcHeader = 29;
 // The oldest stored method has no unpacked-size field.

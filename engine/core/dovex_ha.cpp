@@ -1,4 +1,5 @@
 // HA walk of the lister.
+#include "engine/core/bytes.h"
 #include "engine/core/dovex.h"
 #include "engine/core/helpers.h"
 
@@ -6,10 +7,6 @@ namespace bramble {
 
 namespace {
 
-uint32_t Le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 constexpr int kHaArchiveHeader = 4;  // "HA" and the entry count
 constexpr int kHaFixed = 17;         // type, packed, size, CRC, time

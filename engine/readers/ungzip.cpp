@@ -1,3 +1,4 @@
+#include "engine/core/bytes.h"
 #include "engine/readers/ungzip.h"
 
 #include "engine/codecs/unlzw.h"
@@ -12,9 +13,6 @@ namespace {
 constexpr uint8_t kFHCrc = 0x02, kFExtra = 0x04, kFName = 0x08, kFComment = 0x10,
                   kFEncrypted = 0x20;
 
-uint32_t Le32(const uint8_t* p) {
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
 
 // The name an entry gets when the member stores none: the archive's name
 // less its last extension (a .tgz or .taz holds a .tar).

@@ -9,6 +9,7 @@
 // check that they have them.
 #pragma once
 
+#include "engine/core/bytes.h"
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -54,17 +55,10 @@ constexpr uint16_t kVersionNeededCentral = 9;
 // Volume labels of spanned disks: the prefix, then the disk's number.
 constexpr const char* kVolumeLabelPrefix = "PKBACK# ";
 
-inline uint16_t GetLe16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-inline uint32_t GetLe32(const uint8_t* p) {
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-inline void PutLe16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-inline void PutLe32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
+inline uint16_t GetLe16(const uint8_t* p) { return Le16(p); }
+inline uint32_t GetLe32(const uint8_t* p) { return Le32(p); }
+using bramble::PutLe16;
+using bramble::PutLe32;
 
 // "PKBACK# " followed by the number formatted with "%.3d" (at least three
 // digits, zero-padded): disk 1 is "PKBACK# 001".

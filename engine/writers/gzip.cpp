@@ -1,3 +1,4 @@
+#include "engine/core/bytes.h"
 #include "engine/writers/gzip.h"
 
 #include <algorithm>
@@ -14,16 +15,7 @@ constexpr uint64_t kTicksPerSecond = 10000000ULL;
 constexpr uint64_t kUnixEpochSeconds = 11644473600ULL;  // 1601-01-01 to 1970-01-01
 constexpr uint8_t kFName = 0x08;
 
-void PutLe32(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-    p[2] = static_cast<uint8_t>(v >> 16);
-    p[3] = static_cast<uint8_t>(v >> 24);
-}
 
-uint32_t Le32(const uint8_t* p) {
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
 
 bool SameText(const std::string& a, const std::string& b) { return UpperCase(a) == UpperCase(b); }
 
