@@ -3,6 +3,7 @@
 // attributes and times are mapped to their DOS/FILETIME forms, and the
 // finder follows the Windows wildcard rules.
 #include "engine/core/os.h"
+#include "engine/core/os_shared.h"
 
 #include <dirent.h>
 #include <dlfcn.h>
@@ -151,41 +152,12 @@ bool CopyContents(int in, int out) {
     }
 }
 
-std::optional<DriveProvider>& Provider() {
-    static std::optional<DriveProvider> provider;
-    return provider;
-}
-
-AppHooks WithDefaults(AppHooks hooks) {
-    if (!hooks.processMessages) hooks.processMessages = [] {};
-    if (!hooks.askYesNo)
-        hooks.askYesNo = [](const std::string&, const std::string&) { return Answer::No; };
-    if (!hooks.askRetryCancel)
-        hooks.askRetryCancel = [](const std::string&, const std::string&) { return Answer::Cancel; };
-    return hooks;
-}
-
-AppHooks& Hooks() {
-    static AppHooks hooks = WithDefaults({});
-    return hooks;
-}
+using detail::Hooks;
+using detail::Provider;
 
 }  // namespace
 
 // ---- File --------------------------------------------------------------
-
-File::~File() { Close(); }
-
-File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
-
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = other.handle_;
-        other.handle_ = -1;
-    }
-    return *this;
-}
 
 bool File::Open(const std::string& path, OpenMode mode) {
     Close();
@@ -530,13 +502,6 @@ char PathSeparator() { return '/'; }
 
 // ---- drives --------------------------------------------------------------
 
-void SetDriveProvider(const DriveProvider* provider) {
-    if (provider)
-        Provider() = *provider;
-    else
-        Provider().reset();
-}
-
 unsigned DriveType(const std::string& root) {
     auto& p = Provider();
     if (p && p->driveType) return p->driveType(root);
@@ -752,9 +717,7 @@ void LibraryFree(void* library) {
 
 // ---- the application's hooks -------------------------------------------
 
-void SetAppHooks(const AppHooks& hooks) { Hooks() = WithDefaults(hooks); }
 
-const AppHooks& GetAppHooks() { return Hooks(); }
 
 // ---- timers --------------------------------------------------------------
 
@@ -812,14 +775,6 @@ void FireTimers() { FireDueTimers(true); }
 void ProcessMessages() {
     Hooks().processMessages();
     FireDueTimers(false);
-}
-
-Answer AskYesNo(const std::string& text, const std::string& caption) {
-    return Hooks().askYesNo(text, caption);
-}
-
-Answer AskRetryCancel(const std::string& text, const std::string& caption) {
-    return Hooks().askRetryCancel(text, caption);
 }
 
 uint32_t LastError() { return static_cast<uint32_t>(errno); }

@@ -1,5 +1,6 @@
 // The OS layer on Windows: thin wrappers over the ANSI Win32 calls.
 #include "engine/core/os.h"
+#include "engine/core/os_shared.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -45,24 +46,8 @@ private:
 
 const char* RootOrNull(const std::string& root) { return root.empty() ? nullptr : root.c_str(); }
 
-std::optional<DriveProvider>& Provider() {
-    static std::optional<DriveProvider> provider;
-    return provider;
-}
-
-AppHooks WithDefaults(AppHooks hooks) {
-    if (!hooks.processMessages) hooks.processMessages = [] {};
-    if (!hooks.askYesNo)
-        hooks.askYesNo = [](const std::string&, const std::string&) { return Answer::No; };
-    if (!hooks.askRetryCancel)
-        hooks.askRetryCancel = [](const std::string&, const std::string&) { return Answer::Cancel; };
-    return hooks;
-}
-
-AppHooks& Hooks() {
-    static AppHooks hooks = WithDefaults({});
-    return hooks;
-}
+using detail::Hooks;
+using detail::Provider;
 
 void Fill(FindData& out, const WIN32_FIND_DATAA& fd) {
     out.name = fd.cFileName;
@@ -80,19 +65,6 @@ HANDLE OpenForTimes(const std::string& path, DWORD access) {
 }  // namespace
 
 // ---- File --------------------------------------------------------------
-
-File::~File() { Close(); }
-
-File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
-
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = other.handle_;
-        other.handle_ = -1;
-    }
-    return *this;
-}
 
 bool File::Open(const std::string& path, OpenMode mode) {
     Close();
@@ -354,13 +326,6 @@ char PathSeparator() { return '\\'; }
 
 // ---- drives --------------------------------------------------------------
 
-void SetDriveProvider(const DriveProvider* provider) {
-    if (provider)
-        Provider() = *provider;
-    else
-        Provider().reset();
-}
-
 unsigned DriveType(const std::string& root) {
     auto& p = Provider();
     if (p && p->driveType) return p->driveType(root);
@@ -554,9 +519,7 @@ void LibraryFree(void* library) {
 
 // ---- the application's hooks -------------------------------------------
 
-void SetAppHooks(const AppHooks& hooks) { Hooks() = WithDefaults(hooks); }
 
-const AppHooks& GetAppHooks() { return Hooks(); }
 
 void ProcessMessages() { Hooks().processMessages(); }
 
@@ -606,14 +569,6 @@ void FireTimers() {
     std::vector<UINT_PTR> ids;
     for (const auto& entry : Timers()) ids.push_back(entry.first);
     for (UINT_PTR id : ids) RunTimer(id);
-}
-
-Answer AskYesNo(const std::string& text, const std::string& caption) {
-    return Hooks().askYesNo(text, caption);
-}
-
-Answer AskRetryCancel(const std::string& text, const std::string& caption) {
-    return Hooks().askRetryCancel(text, caption);
 }
 
 uint32_t LastError() { return GetLastError(); }
