@@ -1,0 +1,318 @@
+// The main window: the archive's entries in a list, the menus and toolbar
+// with the commands on them, the Messages window, the status bar with the
+// busy indicator and progress bar, and one engine component per role whose
+// events all arrive at a small set of shared handlers here.
+//
+// All archive work runs on the GUI thread inside the command that started
+// it. While a run is under way the engine lets messages through (progress,
+// repaints, the indicator's cancel click); every command refuses to start
+// then, and closing the window cancels the run and closes once it is over.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/forms/entrylist.h"
+#include "engine/core/dovex.h"
+#include "engine/core/os.h"
+#include "engine/core/unbase.h"
+#include "engine/core/zipcheck.h"
+#include "ui/comctrls.h"
+#include "ui/dialogs.h"
+#include "ui/forms.h"
+#include "ui/menus.h"
+#include "ui/stdctrls.h"
+
+namespace bramble {
+
+class TCompBase;
+class TUnTAR;
+
+// ---- helpers the commands share (also for the tests) -------------------------
+
+// The command line split into the switch (the last argument holding a "/";
+// "none" when arguments exist but no switch, empty without arguments) and
+// the other arguments joined with single blanks.
+struct TCommandLine {
+    std::string Switch;
+    std::string Path;
+};
+TCommandLine ParseCommandLine(const std::vector<std::string>& Args);
+// The arguments of this process as the platform splits them (quotes
+// removed), without the program's own name.
+std::vector<std::string> ProcessArguments();
+
+// The long form of a path that may hold short (8.3) names; a trailing "\"
+// is kept. Raises Exception("Path %s does not exist!") for a missing path.
+std::string ExpandLongPath(const std::string& Path);
+
+// A path without the extension of its file name (from the last "." of the
+// name, not of a folder), trailing blanks cut: the folder that Fast
+// extract and "/x" extract into.
+std::string PathWithoutExtension(const std::string& Path);
+// The ZIP archive "/a" adds a file to: its folder, the name up to its first
+// ".", then ".zip".
+std::string AddArchiveName(const std::string& Path);
+
+// "123 bytes", "1.5 KB", "2.34 MB"; empty for a negative count.
+std::string getkb(int64_t Bytes);
+
+// Where a dialog of DialogWidth x DialogHeight goes over the main window:
+// centred on it, kept off a taskbar docked on any edge, and on the screen.
+// Without a taskbar (no "Shell_TrayWnd" window) the work area bounds it.
+TPoint PlaceDialogRect(const TRect& MainWindow, int DialogWidth, int DialogHeight, int ScreenWidth,
+                       int ScreenHeight, const TRect* Taskbar, const TRect& WorkArea);
+// Places a dialog over the main window by the rule above.
+void PlaceDialog(TCustomForm* Dialog, TCustomForm* MainWindow);
+
+// The "Messages" line of an engine error (empty for ids outside the
+// message ranges the program reports).
+std::string ErrorLine(const std::string& ArchiveFile, const std::string& MsgEx, int ECode);
+
+// The arguments formCreate reads (the program's own by default; WinMain
+// hands them over, tests set their own).
+void SetCommandLineArguments(std::vector<std::string> Args);
+const std::vector<std::string>& CommandLineArguments();
+
+// ---- the default-program question -------------------------------------------------
+
+// Asked at start-up while ".zip" files are not associated with the program.
+class TfrmDefault : public TForm {
+public:
+    explicit TfrmDefault(TComponent* AOwner);
+    TLabel* Label1;
+    TCheckBox* CheckBox1;  // "Always perform this check when starting Bramble"
+    TButton* btnYes;
+    TButton* btnNo;
+};
+
+// ---- the busy indicator ---------------------------------------------------------
+
+// A small windowed box in the status bar that draws its image centred.
+class TLedBox : public TCustomControl {
+public:
+    explicit TLedBox(TComponent* AOwner);
+    TNotifyEvent OnPaint;
+
+protected:
+    void Paint() override;
+};
+
+// ---- the main window --------------------------------------------------------------
+
+class TfrmMain : public TForm {
+public:
+    explicit TfrmMain(TComponent* AOwner);
+    ~TfrmMain() override;
+
+    // ---- controls ----
+    TMainMenu* MainMenu1;
+    TMenuItem *mnuFile, *mnuNew1, *mnuOpen1, *mnuClose1, *FileMakeexe1, *mnuUUEncode1, *mnuExit1;
+    TMenuItem *mnuAction, *mnuAddFiles1, *mnuDelete1, *mnuExtract1, *ActionFastextract1, *mnuView2,
+        *SelectAll1, *Invertselection1, *mnuTest, *mnuRefresh1;
+    TMenuItem *mnuViewMenu, *mnuToolbar, *mnuErrorMessages1, *mnuDisplayElapsedTime1, *mnuBlankDirs1, *mnuSort1,
+        *mnuIcons, *mnuReport1, *mnuList1, *mnuSmall1, *mnuLarge1, *mnuOptions;
+    TMenuItem *mnuHelp, *Contents1, *BrambleHomepage1, *About1;
+
+    TPanel* Skiffbar1;  // the toolbar
+    TBitBtn *ToolbarButtonNew, *ToolbarButtonOpen, *ToolbarButtonAdd, *ToolbarButtonExtract, *ToolbarButtonDel,
+        *ToolbarButtonView, *ToolbarButtonInstall;
+    TButton* ToolbarButtonExtractDrop;  // the Extract button's drop-down arrow
+    TPopupMenu *PopupMenuTB, *PopupMenuExtract, *PopupMenuInstall, *PopupMenu98List;
+    TMenuItem *Flat1, *Text1, *Tooltips1, *ListOpen1, *Properties1;
+
+    TListView* ListView1;
+    TPanel* MsgToolWindow;  // the Messages window
+    TPanel* MsgCaption;
+    TButton* MsgClose;
+    TRichEdit* RichEdit1;
+    TStatusBar* StatusBar1;
+    TProgressBar* ProgressBar1;
+    TLedBox* pbxLed;
+    TBitmap imgLed;
+    TOpenDialog* OpenDialog1;
+
+    // ---- engine components ----
+    TDovex* Dovex1;
+    TZipCheck* ZipCheck1;
+    TUnTAR* UnTAR1;      // also where the gzip reader hands a TAR on
+    TCompBase* Zip1;     // the ZIP writer, nullptr while there is none
+    TCompBase* Tar1;
+
+    std::unique_ptr<TEntryList> Entries;
+
+    // ---- state shared with the commands ----
+    std::string CommandSwitch;
+    std::string CommandPath;
+    std::string TempFolder;
+    std::string LastOpenFolder;
+    TCompBase* CompressComponent = nullptr;
+    TUnBase* ExtractComponent = nullptr;
+    bool UseVirtualList = true;
+    // Names this program wrote into TempFolder for viewing or installing;
+    // they are deleted when the window goes.
+    std::set<std::string> ExtractedNames;
+    // From the Options key: the viewer and where Open starts.
+    std::string ViewProgram;
+    bool StartLast = false, StartOther = false;
+    std::string StartupFolder;
+
+    // ---- operations ----
+    void OpenArchive(const std::string& Path);
+    // which: 0 the selected entries, 1 all; confirm: 1 asks before
+    // overwriting, 0 overwrites existing files.
+    void ExtractFiles(const std::string& Target, const std::string& Viewer, const std::string& OpenWith,
+                      int Confirm, int Which, bool Restore);
+    bool DefineCompressComponent();
+    void EnableMenus();
+    void DisplayTotals();
+    void ApplicationBusy();
+    void ApplicationWaiting();
+    void SetLedColor(TColor Color);
+    void AddMessage(const std::string& Line);
+    void ShowMessages();
+    // The reader for the kind by the program's table, or nullptr.
+    TUnBase* ReaderFor(TArcType Kind);
+    // A run of an archive command is under way.
+    bool Busy() const { return running_ > 0; }
+    TColor LedColor() const { return ledColor_; }
+
+    // ---- commands ----
+    void mnuOpen1Click(TObject* Sender);
+    void mnuClose1Click(TObject* Sender);
+    void mnuExit1Click(TObject* Sender);
+    void mnuDelete1Click(TObject* Sender);
+    void ActionFastextract1Click(TObject* Sender);
+    void mnuView2Click(TObject* Sender);
+    void SelectAll1Click(TObject* Sender);
+    void Invertselection1Click(TObject* Sender);
+    void mnuTestClick(TObject* Sender);
+    void mnuRefresh1Click(TObject* Sender);
+    void mnuToolbarClick(TObject* Sender);
+    void mnuErrorMessages1Click(TObject* Sender);
+    void mnuDisplayElapsedTime1Click(TObject* Sender);
+    void mnuBlankDirs1Click(TObject* Sender);
+    void mnuSort1Click(TObject* Sender);
+    void View1Click(TObject* Sender);
+    void Contents1Click(TObject* Sender);
+    void BrambleHomepage1Click(TObject* Sender);
+    void ListView1DblClick(TObject* Sender);
+    void ListView1KeyDown(TObject* Sender, WORD& Key, TShiftState Shift);
+    void ListView1MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+    void ListView1Click(TObject* Sender);
+    void PopupMenuExtractPopup(TObject* Sender);
+    void MyPopupHandler(TObject* Sender);
+    void PopupHandlerInstall(TObject* Sender);
+    void PopupMenuInstallChange();
+    void FlatClick(TObject* Sender);
+    void TextClick(TObject* Sender);
+    void TooltipsClick(TObject* Sender);
+    void pbxLedClick(TObject* Sender);
+    void pbxLedPaint(TObject* Sender);
+    void FormResize(TObject* Sender);
+    void FormPaint(TObject* Sender);
+    void Install(const std::string& Name);
+
+    // ---- engine events ----
+    void Dovex1Activate(TObject* Sender);
+    void Dovex1Deactivate(TObject* Sender);
+    void Dovex1Read(TObject* Sender, int Offset, int Filenum);
+    void Dovex1Error(TObject* Sender, const std::string& FN, const std::string& MsgEx, const std::string& VolumeID,
+                     int ECode);
+    void Dovex1NextVolume(TObject* Sender, std::string& VolumeName, const std::string& VolumeID, bool FExists,
+                          bool& Cancel);
+    void Dovex1GetZipFirstDisk(TObject* Sender, bool& Cancel);
+    void Dovex1GetZipLastDisk(TObject* Sender, bool& Cancel);
+    void Dovex1GetZipNextDisk(TObject* Sender, const std::string& VolumeName, bool& Cancel);
+    void Dovex1CorruptZipHeader(TObject* Sender, uint8_t HeadFlag, bool& Cancel);
+    void UnZIP1begin(TObject* Sender, const std::string& FN, int Count, bool& Extract);
+    void UnZIP1end(TObject* Sender, const std::string& FN, bool CRC_PASS);
+    void UnZIP1Progress(TObject* Sender, uint8_t ProgressByFile, uint8_t ProgressByArchive);
+    void UnZIP1FileExists(TObject* Sender, const std::string& FN, TDateTime FileDate, TOverwriteMode& OverwriteMode);
+    void UnZIP1GetPassword(TObject* Sender, const std::string& FN, std::string& Password, bool& TryAgain);
+    void UnZIP1ElapsedTime(TObject* Sender, float ElapsedTime);
+    void Zip1Activate(TObject* Sender);
+    void Zip1Deactivate(TObject* Sender);
+    void Zip1begin(TObject* Sender, const std::string& FN, int Count, bool& Extract);
+    void Zip1end(TObject* Sender, const std::string& FN, bool CRC_PASS);
+    void Zip1RecurseDir(TObject* Sender, const std::string& Directory);
+    void Zip1NonWriteableArchive(TObject* Sender, const std::string& ArchiveFile, bool& WriteToFile);
+    void Zip1ReplaceFile(TObject* Sender, const std::string& OldFN, const std::string& FN, TDateTime OldDate,
+                         TDateTime NewDate, int OldFileSize, int NewFileSize, int OldAttr, int NewAttr,
+                         bool& Replace);
+    void Zip1InsertDiskette(TObject* Sender, const std::string& VolumeName, int TotalSpace, int FreeSpace,
+                            bool& Cancel);
+    void ZipCheck1Activate(TObject* Sender);
+    void ZipCheck1Deactivate(TObject* Sender);
+    void ZipCheck1Status(TObject* Sender, const std::string& FN, bool PassFail);
+    void ZipCheck1Error(TObject* Sender, const std::string& FN, const std::string& MsgEx,
+                        const std::string& VolumeID, int ECode);
+    void ZipCheck1End(TObject* Sender, const std::string& FN);
+    void ZipCheck1NextVolume(TObject* Sender, std::string& VolumeName, const std::string& VolumeID, bool FExists,
+                             bool& Cancel);
+
+    // Carries out the command-line switch; runs once, posted after the
+    // first paint.
+    void RunSwitch();
+    void RunSwitchAction(const std::string& Switch);
+
+    void WndProc(TMessage& Message) override;
+
+private:
+    void BuildMenus();
+    void BuildToolbar();
+    void BuildListAndMessages();
+    void BuildStatusBar();
+    void CreateEngine();
+    void WireReader(TUnBase* Reader, TArcType Kind);
+    void WireWriter(TCompBase* Writer);
+    void formCreate(TObject* Sender);
+    void formDestroy(TObject* Sender);
+    void FormCloseQuery(TObject* Sender, bool& CanClose);
+    void ReadOptions();
+    void ApplySettings();
+    void SaveSettings();
+    void ToolbarLook();
+    void LoadGlyph(TBitBtn* Button, const std::string& Name);
+    void ButtonHover(TBitBtn* Button, const std::string& Base, bool Enter);
+    // Runs a command unless a run is under way; the run's guard and the
+    // quiet end of a cancelled run are here, for every command alike.
+    template <typename F>
+    void Command(F&& Body);
+    void SetStatus(int Panel, const std::string& Text, bool RepaintNow = false);
+    std::string ShortenPath(const std::string& Path);
+    void OpenWithShell(const std::string& File, const std::string& Parameters);
+    void ExtractSelectedAndOpen();
+    void ClearInstallMenu();
+    void SetArchiveCaption();
+
+    struct RunMark;
+    int running_ = 0;
+    bool closePending_ = false;
+    bool firstPaint_ = true;
+    bool switchPosted_ = false;
+    bool driveChecked_ = false;
+    bool tempRun_ = false;  // the running extraction goes into TempFolder
+    int busyCount_ = 0;
+    TColor ledColor_ = clGreen;
+    std::string switchPath_;  // the command line's path made absolute at start-up
+    std::string tempBegin_;   // the temporary file now being written, if it was new
+    bool tempBeginNew_ = false;
+    std::map<TArcType, std::unique_ptr<TUnBase>> readers_;
+    std::vector<std::unique_ptr<TCompBase>> writers_;
+    os::AppHooks savedHooks_;
+    bool hooksInstalled_ = false;
+};
+
+extern TfrmMain* frmMain;
+
+// The engine's questions as message boxes and its message pump as the
+// application's; the window installs them when it is created.
+os::AppHooks ProgramHooks();
+
+}  // namespace bramble
