@@ -6,6 +6,11 @@
 
 namespace bramble {
 
+static void SetStyleBit(HWND h, DWORD bit, bool on) {
+    LONG s = GetWindowLongA(h, GWL_STYLE);
+    SetWindowLongA(h, GWL_STYLE, on ? (s | static_cast<LONG>(bit)) : (s & ~static_cast<LONG>(bit)));
+}
+
 // ---- columns -----------------------------------------------------------------------------------
 
 static int FmtOf(TAlignment a) {
@@ -339,29 +344,13 @@ void TListView::Notification(TComponent* AComponent, TOperation Operation) {
 
 void TListView::SetSmallImages(TCustomImageList* v) {
     if (v == small_images_) return;
-    if (small_images_) {
-        small_images_->UnRegisterChanges(&small_link_);
-        small_images_->RemoveFreeNotification(this);
-    }
-    small_images_ = v;
-    if (v) {
-        v->RegisterChanges(&small_link_);
-        v->FreeNotification(this);
-    }
+    SwitchImageList(this, small_images_, v, small_link_);
     UpdateImages();
 }
 
 void TListView::SetLargeImages(TCustomImageList* v) {
     if (v == large_images_) return;
-    if (large_images_) {
-        large_images_->UnRegisterChanges(&large_link_);
-        large_images_->RemoveFreeNotification(this);
-    }
-    large_images_ = v;
-    if (v) {
-        v->RegisterChanges(&large_link_);
-        v->FreeNotification(this);
-    }
+    SwitchImageList(this, large_images_, v, large_link_);
     UpdateImages();
 }
 
@@ -388,19 +377,13 @@ void TListView::SetOwnerData(bool v) {
 void TListView::SetMultiSelect(bool v) {
     if (v == multi_select_) return;
     multi_select_ = v;
-    if (HandleAllocated()) {
-        LONG s = GetWindowLongA(Handle(), GWL_STYLE);
-        SetWindowLongA(Handle(), GWL_STYLE, v ? (s & ~LVS_SINGLESEL) : (s | LVS_SINGLESEL));
-    }
+    if (HandleAllocated()) SetStyleBit(Handle(), LVS_SINGLESEL, !v);
 }
 
 void TListView::SetReadOnly(bool v) {
     if (v == read_only_) return;
     read_only_ = v;
-    if (HandleAllocated()) {
-        LONG s = GetWindowLongA(Handle(), GWL_STYLE);
-        SetWindowLongA(Handle(), GWL_STYLE, v ? (s & ~LVS_EDITLABELS) : (s | LVS_EDITLABELS));
-    }
+    if (HandleAllocated()) SetStyleBit(Handle(), LVS_EDITLABELS, !v);
 }
 
 void TListView::SetRowSelect(bool v) {
@@ -416,10 +399,7 @@ void TListView::SetGridLines(bool v) {
 void TListView::SetHideSelection(bool v) {
     if (v == hide_selection_) return;
     hide_selection_ = v;
-    if (HandleAllocated()) {
-        LONG s = GetWindowLongA(Handle(), GWL_STYLE);
-        SetWindowLongA(Handle(), GWL_STYLE, v ? (s & ~LVS_SHOWSELALWAYS) : (s | LVS_SHOWSELALWAYS));
-    }
+    if (HandleAllocated()) SetStyleBit(Handle(), LVS_SHOWSELALWAYS, !v);
 }
 
 void TListView::SetShowColumnHeaders(bool v) {
@@ -986,15 +966,7 @@ void TTreeView::Notification(TComponent* AComponent, TOperation Operation) {
 
 void TTreeView::SetImages(TCustomImageList* v) {
     if (v == images_) return;
-    if (images_) {
-        images_->UnRegisterChanges(&image_link_);
-        images_->RemoveFreeNotification(this);
-    }
-    images_ = v;
-    if (v) {
-        v->RegisterChanges(&image_link_);
-        v->FreeNotification(this);
-    }
+    SwitchImageList(this, images_, v, image_link_);
     if (image_link_.OnChange) image_link_.OnChange(this);
 }
 
@@ -1008,8 +980,7 @@ void TTreeView::SetSelected(TTreeNode* v) {
 
 static void StyleBit(TTreeView* t, DWORD bit, bool on) {
     if (!t->HandleAllocated()) return;
-    LONG s = GetWindowLongA(t->Handle(), GWL_STYLE);
-    SetWindowLongA(t->Handle(), GWL_STYLE, on ? (s | static_cast<LONG>(bit)) : (s & ~static_cast<LONG>(bit)));
+    SetStyleBit(t->Handle(), bit, on);
     InvalidateRect(t->Handle(), nullptr, TRUE);
 }
 

@@ -27,26 +27,8 @@ TFont::TFont() {
     height_ = -MulDiv(8, ppi_, 72);
 }
 
-TFont::~TFont() {
-    if (handle_) DeleteObject(handle_);
-    if (stale_) DeleteObject(stale_);
-}
-
-void TFont::Invalidate() {
-    if (handle_) {
-        if (stale_) DeleteObject(stale_);
-        stale_ = handle_;
-        handle_ = nullptr;
-    }
-    Changed();
-}
-
 HFONT TFont::Handle() {
-    if (stale_) {
-        DeleteObject(stale_);
-        stale_ = nullptr;
-    }
-    if (!handle_) {
+    return CachedHandle([this] {
         LOGFONTA lf{};
         lf.lfHeight = height_;
         lf.lfWeight = style_.contains(fsBold) ? FW_BOLD : FW_NORMAL;
@@ -59,10 +41,8 @@ HFONT TFont::Handle() {
         lf.lfQuality = DEFAULT_QUALITY;
         lf.lfPitchAndFamily = pitch_ == fpFixed ? FIXED_PITCH : pitch_ == fpVariable ? VARIABLE_PITCH : DEFAULT_PITCH;
         lstrcpynA(lf.lfFaceName, name_.c_str(), LF_FACESIZE);
-        handle_ = CreateFontIndirectA(&lf);
-        if (!handle_) throw EOutOfResources("Out of system resources");
-    }
-    return handle_;
+        return CreateFontIndirectA(&lf);
+    });
 }
 
 void TFont::SetHandle(HFONT Value) {
@@ -133,43 +113,20 @@ void TFont::SetPitch(TFontPitch v) {
 
 // ---- TBrush --------------------------------------------------------------------
 
-TBrush::~TBrush() {
-    if (handle_) DeleteObject(handle_);
-    if (stale_) DeleteObject(stale_);
-}
-
-void TBrush::Invalidate() {
-    if (handle_) {
-        if (stale_) DeleteObject(stale_);
-        stale_ = handle_;
-        handle_ = nullptr;
-    }
-    Changed();
-}
-
 HBRUSH TBrush::Handle() {
-    if (stale_) {
-        DeleteObject(stale_);
-        stale_ = nullptr;
-    }
-    if (!handle_) {
+    return CachedHandle([this] {
+        if (bitmap_ && !bitmap_->Empty()) return CreatePatternBrush(bitmap_->Handle());
         LOGBRUSH lb{};
-        if (bitmap_ && !bitmap_->Empty()) {
-            handle_ = CreatePatternBrush(bitmap_->Handle());
-        } else {
-            lb.lbColor = ColorToRGB(color_);
-            switch (style_) {
-                case bsSolid: lb.lbStyle = BS_SOLID; break;
-                case bsClear: lb.lbStyle = BS_HOLLOW; break;
-                default:
-                    lb.lbStyle = BS_HATCHED;
-                    lb.lbHatch = static_cast<ULONG_PTR>(style_ - bsHorizontal);
-            }
-            handle_ = CreateBrushIndirect(&lb);
+        lb.lbColor = ColorToRGB(color_);
+        switch (style_) {
+            case bsSolid: lb.lbStyle = BS_SOLID; break;
+            case bsClear: lb.lbStyle = BS_HOLLOW; break;
+            default:
+                lb.lbStyle = BS_HATCHED;
+                lb.lbHatch = static_cast<ULONG_PTR>(style_ - bsHorizontal);
         }
-        if (!handle_) throw EOutOfResources("Out of system resources");
-    }
-    return handle_;
+        return CreateBrushIndirect(&lb);
+    });
 }
 
 void TBrush::Assign(const TBrush& o) {
@@ -200,31 +157,9 @@ void TBrush::SetBitmap(TBitmap* v) {
 
 // ---- TPen ----------------------------------------------------------------------
 
-TPen::~TPen() {
-    if (handle_) DeleteObject(handle_);
-    if (stale_) DeleteObject(stale_);
-}
-
-void TPen::Invalidate() {
-    if (handle_) {
-        if (stale_) DeleteObject(stale_);
-        stale_ = handle_;
-        handle_ = nullptr;
-    }
-    Changed();
-}
-
 HPEN TPen::Handle() {
-    if (stale_) {
-        DeleteObject(stale_);
-        stale_ = nullptr;
-    }
-    if (!handle_) {
-        static const int styles[] = {PS_SOLID, PS_DASH, PS_DOT, PS_DASHDOT, PS_DASHDOTDOT, PS_NULL, PS_INSIDEFRAME};
-        handle_ = CreatePen(styles[style_], width_, ColorToRGB(color_));
-        if (!handle_) throw EOutOfResources("Out of system resources");
-    }
-    return handle_;
+    static const int styles[] = {PS_SOLID, PS_DASH, PS_DOT, PS_DASHDOT, PS_DASHDOTDOT, PS_NULL, PS_INSIDEFRAME};
+    return CachedHandle([this] { return CreatePen(styles[style_], width_, ColorToRGB(color_)); });
 }
 
 void TPen::Assign(const TPen& o) {
@@ -975,6 +910,18 @@ void TCustomImageList::Change() {
     for (TChangeLink* l : links)
         if (l->OnChange) l->OnChange(this);
     if (OnChange) OnChange(this);
+}
+
+void SwitchImageList(TComponent* Owner, TCustomImageList*& Field, TCustomImageList* Value, TChangeLink& Link) {
+    if (Field) {
+        Field->UnRegisterChanges(&Link);
+        Field->RemoveFreeNotification(Owner);
+    }
+    Field = Value;
+    if (Value) {
+        Value->RegisterChanges(&Link);
+        Value->FreeNotification(Owner);
+    }
 }
 
 // ---- TMemoryDC -------------------------------------------------------------------

@@ -71,16 +71,58 @@ protected:
     void Changed();
 };
 
+// A graphics object whose GDI handle is made from its description on first
+// use. A change retires the handle rather than deleting it: a canvas may
+// still have it selected into a context until the change notice makes it
+// deselect, so the retired handle is deleted only on the next Handle() or
+// with the object.
+template <typename H>
+class TGdiGraphicsObject : public TGraphicsObject {
+public:
+    TGdiGraphicsObject() = default;
+    ~TGdiGraphicsObject() override {
+        if (handle_) DeleteObject(handle_);
+        if (stale_) DeleteObject(stale_);
+    }
+    TGdiGraphicsObject(const TGdiGraphicsObject&) = delete;
+    TGdiGraphicsObject& operator=(const TGdiGraphicsObject&) = delete;
+
+protected:
+    // The handle; Make() creates it when there is none.
+    template <typename MakeFn>
+    H CachedHandle(MakeFn Make) {
+        if (stale_) {
+            DeleteObject(stale_);
+            stale_ = nullptr;
+        }
+        if (!handle_) {
+            handle_ = Make();
+            if (!handle_) throw EOutOfResources("Out of system resources");
+        }
+        return handle_;
+    }
+    // The description changed: the next Handle() makes a new handle.
+    void Invalidate() {
+        if (handle_) {
+            if (stale_) DeleteObject(stale_);
+            stale_ = handle_;
+            handle_ = nullptr;
+        }
+        Changed();
+    }
+
+private:
+    H handle_ = nullptr;
+    H stale_ = nullptr;  // replaced but perhaps still selected somewhere
+};
+
 enum TFontStyle : uint8_t { fsBold, fsItalic, fsUnderline, fsStrikeOut };
 using TFontStyles = TSet<TFontStyle>;
 enum TFontPitch : uint8_t { fpDefault, fpVariable, fpFixed };
 
-class TFont : public TGraphicsObject {
+class TFont : public TGdiGraphicsObject<HFONT> {
 public:
     TFont();
-    ~TFont() override;
-    TFont(const TFont&) = delete;
-    TFont& operator=(const TFont&) = delete;
 
     void Assign(const TFont& Source);
     // The logical font; made on first use and again after a change.
@@ -106,7 +148,6 @@ public:
     int PixelsPerInch() const { return ppi_; }
 
 private:
-    void Invalidate();
     std::string name_ = "MS Sans Serif";
     int height_ = -11;
     TColor color_ = clWindowText;
@@ -114,20 +155,14 @@ private:
     uint8_t charset_ = DEFAULT_CHARSET;
     TFontPitch pitch_ = fpDefault;
     int ppi_ = 96;
-    HFONT handle_ = nullptr;
-    HFONT stale_ = nullptr;  // replaced but perhaps still selected somewhere
 };
 
 enum TBrushStyle : uint8_t { bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBDiagonal, bsCross, bsDiagCross };
 
 class TBitmap;
 
-class TBrush : public TGraphicsObject {
+class TBrush : public TGdiGraphicsObject<HBRUSH> {
 public:
-    TBrush() = default;
-    ~TBrush() override;
-    TBrush(const TBrush&) = delete;
-    TBrush& operator=(const TBrush&) = delete;
     void Assign(const TBrush& Source);
     HBRUSH Handle();
     TColor Color() const { return color_; }
@@ -139,24 +174,17 @@ public:
     void SetBitmap(TBitmap* v);
 
 private:
-    void Invalidate();
     TColor color_ = clWhite;
     TBrushStyle style_ = bsSolid;
     TBitmap* bitmap_ = nullptr;
-    HBRUSH handle_ = nullptr;
-    HBRUSH stale_ = nullptr;
 };
 
 enum TPenStyle : uint8_t { psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame };
 enum TPenMode : uint8_t { pmBlack, pmWhite, pmNop, pmNot, pmCopy, pmNotCopy, pmMergePenNot, pmMaskPenNot,
                           pmMergeNotPen, pmMaskNotPen, pmMerge, pmNotMerge, pmMask, pmNotMask, pmXor, pmNotXor };
 
-class TPen : public TGraphicsObject {
+class TPen : public TGdiGraphicsObject<HPEN> {
 public:
-    TPen() = default;
-    ~TPen() override;
-    TPen(const TPen&) = delete;
-    TPen& operator=(const TPen&) = delete;
     void Assign(const TPen& Source);
     HPEN Handle();
     TColor Color() const { return color_; }
@@ -169,13 +197,10 @@ public:
     void SetMode(TPenMode v);
 
 private:
-    void Invalidate();
     TColor color_ = clBlack;
     int width_ = 1;
     TPenStyle style_ = psSolid;
     TPenMode mode_ = pmCopy;
-    HPEN handle_ = nullptr;
-    HPEN stale_ = nullptr;
 };
 
 class TIcon;
@@ -407,6 +432,10 @@ class TImageList : public TCustomImageList {
 public:
     using TCustomImageList::TCustomImageList;
 };
+
+// Moves a component's image-list property from the list in Field to Value:
+// Link's registration and Owner's free notification go with it.
+void SwitchImageList(TComponent* Owner, TCustomImageList*& Field, TCustomImageList* Value, TChangeLink& Link);
 
 // Screen-compatible memory context helpers used by controls that paint off
 // screen: a bitmap of the given size on a memory DC, freed together.

@@ -366,15 +366,7 @@ TMenu::~TMenu() {
 
 void TMenu::SetImages(TCustomImageList* v) {
     if (v == images_) return;
-    if (images_) {
-        images_->UnRegisterChanges(&image_link_);
-        images_->RemoveFreeNotification(this);
-    }
-    images_ = v;
-    if (v) {
-        v->RegisterChanges(&image_link_);
-        v->FreeNotification(this);
-    }
+    SwitchImageList(this, images_, v, image_link_);
     MenuChanged(nullptr, false);
 }
 

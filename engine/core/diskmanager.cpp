@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "engine/core/messages.h"
+#include "engine/readers/ziprecords.h"
 
 namespace bramble {
 
@@ -15,32 +16,14 @@ std::string RootOf(const std::string& drive) {
     return drive + "\\";
 }
 
-// The space of one drive as the manager keeps it.
-struct Space {
-    uint32_t sectorsPerCluster = 0;
-    uint32_t bytesPerSector = 0;
-    uint32_t freeClusters = 0;
-    uint32_t totalClusters = 0;
-    uint64_t freeBytes = 0;
-    uint64_t totalBytes = 0;
-};
-
 // A network drive is not asked (it may stall on a slow link) and counts as
 // read, with no space known.
-bool ReadSpace(const std::string& root, unsigned driveType, Space& out) {
+bool ReadSpace(const std::string& root, unsigned driveType, os::DiskSpace& out) {
     if (driveType == os::dtRemote) {
-        out = Space{};
+        out = os::DiskSpace{};
         return true;
     }
-    os::DiskSpace space;
-    if (!os::GetDiskSpace(root, space)) return false;
-    out.sectorsPerCluster = space.sectorsPerCluster;
-    out.bytesPerSector = space.bytesPerSector;
-    out.freeClusters = space.freeClusters;
-    out.totalClusters = space.totalClusters;
-    out.freeBytes = space.freeBytes;
-    out.totalBytes = space.totalBytes;
-    return true;
+    return os::GetDiskSpace(root, out);
 }
 
 // Without a known floppy form (every system but Windows 9x) a removable
@@ -67,7 +50,7 @@ const std::string& TDiskManager::DriveTypeNameOf(unsigned Value) {
 }
 
 int TDiskManager::ParseDiskNumber(const std::string& Label) {
-    static const std::string marker = "PKBACK# ";
+    static const std::string marker = zip::kVolumeLabelPrefix;
     size_t at = Label.rfind(marker);
     if (at == std::string::npos) return 0;
     std::string digits = Label.substr(at + marker.size());
@@ -94,7 +77,7 @@ void TDiskManager::SetDrive(const std::string& Value) {
 }
 
 bool TDiskManager::GetDiskSpace() {
-    Space space;
+    os::DiskSpace space;
     if (!ReadSpace(Root(), driveType_, space)) return false;
     sectorsPerCluster_ = space.sectorsPerCluster;
     bytesPerSector_ = space.bytesPerSector;
@@ -132,7 +115,7 @@ bool TDiskManager::RefreshDiskInfo() {
     }
     const unsigned type = os::DriveType(root);
     unsigned kind = 0;
-    Space space;
+    os::DiskSpace space;
     if (type != os::dtRemovable) {
         while (!ReadSpace(root, type, space)) {
             if (!AskRetryDrive(drive_)) {
@@ -144,7 +127,7 @@ bool TDiskManager::RefreshDiskInfo() {
         kind = os::GetFloppyKind(drive_);
         // A disk that was just read is there; its space is what a spanned
         // writer fills next, so it is read too, and unknown is none.
-        if (!ReadSpace(root, type, space)) space = Space{};
+        if (!ReadSpace(root, type, space)) space = os::DiskSpace{};
     }
 
     volumeLabel_ = info.label;

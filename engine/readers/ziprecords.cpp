@@ -1,6 +1,7 @@
 #include "engine/readers/ziprecords.h"
 
 #include <cstdio>
+#include <type_traits>
 
 namespace bramble {
 
@@ -12,125 +13,134 @@ std::string zip::VolumeLabel(int DiskNumber) {
     return std::string(kVolumeLabelPrefix) + digits;
 }
 
-// ---- local header ----------------------------------------------------------------
+// Each record is its fields in stored order, each as wide as its type, with
+// no gaps: one list of the fields per record serves parsing, writing and the
+// size check.
+namespace {
 
-TZipLocalHeader TZipLocalHeader::Parse(const uint8_t* p) {
-    TZipLocalHeader h;
-    h.Signature = GetLe32(p);
-    h.VersionNeeded = GetLe16(p + 4);
-    h.Flags = GetLe16(p + 6);
-    h.Method = GetLe16(p + 8);
-    h.Time = GetLe16(p + 10);
-    h.Date = GetLe16(p + 12);
-    h.CRC = GetLe32(p + 14);
-    h.PackedSize = GetLe32(p + 18);
-    h.UnpackedSize = GetLe32(p + 22);
-    h.NameLength = GetLe16(p + 26);
-    h.ExtraLength = GetLe16(p + 28);
-    return h;
+class FieldReader {
+public:
+    explicit FieldReader(const uint8_t* p) : p_(p) {}
+    void operator()(uint16_t& v) {
+        v = GetLe16(p_);
+        p_ += 2;
+    }
+    void operator()(uint32_t& v) {
+        v = GetLe32(p_);
+        p_ += 4;
+    }
+
+private:
+    const uint8_t* p_;
+};
+
+class FieldWriter {
+public:
+    explicit FieldWriter(uint8_t* p) : p_(p) {}
+    void operator()(uint16_t v) {
+        PutLe16(p_, v);
+        p_ += 2;
+    }
+    void operator()(uint32_t v) {
+        PutLe32(p_, v);
+        p_ += 4;
+    }
+
+private:
+    uint8_t* p_;
+};
+
+// Rec is Record, const or not: Write visits a const record.
+template <typename Rec, typename Record>
+concept SameRecord = std::is_same_v<std::remove_const_t<Rec>, Record>;
+
+template <SameRecord<TZipLocalHeader> Rec, typename Visit>
+constexpr void Fields(Rec& h, Visit&& f) {
+    f(h.Signature);
+    f(h.VersionNeeded);
+    f(h.Flags);
+    f(h.Method);
+    f(h.Time);
+    f(h.Date);
+    f(h.CRC);
+    f(h.PackedSize);
+    f(h.UnpackedSize);
+    f(h.NameLength);
+    f(h.ExtraLength);
 }
 
-void TZipLocalHeader::Write(uint8_t* p) const {
-    PutLe32(p, Signature);
-    PutLe16(p + 4, VersionNeeded);
-    PutLe16(p + 6, Flags);
-    PutLe16(p + 8, Method);
-    PutLe16(p + 10, Time);
-    PutLe16(p + 12, Date);
-    PutLe32(p + 14, CRC);
-    PutLe32(p + 18, PackedSize);
-    PutLe32(p + 22, UnpackedSize);
-    PutLe16(p + 26, NameLength);
-    PutLe16(p + 28, ExtraLength);
+template <SameRecord<TZipCentralRecord> Rec, typename Visit>
+constexpr void Fields(Rec& r, Visit&& f) {
+    f(r.Signature);
+    f(r.VersionMadeBy);
+    f(r.VersionNeeded);
+    f(r.Flags);
+    f(r.Method);
+    f(r.Time);
+    f(r.Date);
+    f(r.CRC);
+    f(r.PackedSize);
+    f(r.UnpackedSize);
+    f(r.NameLength);
+    f(r.ExtraLength);
+    f(r.CommentLength);
+    f(r.DiskStart);
+    f(r.InternalAttr);
+    f(r.ExternalAttr);
+    f(r.LocalOffset);
 }
 
-std::array<uint8_t, TZipLocalHeader::kSize> TZipLocalHeader::Bytes() const {
-    std::array<uint8_t, kSize> b{};
-    Write(b.data());
-    return b;
+template <SameRecord<TZipEndRecord> Rec, typename Visit>
+constexpr void Fields(Rec& e, Visit&& f) {
+    f(e.Signature);
+    f(e.ThisDisk);
+    f(e.CentralDisk);
+    f(e.EntriesOnDisk);
+    f(e.TotalEntries);
+    f(e.CentralSize);
+    f(e.CentralOffset);
+    f(e.CommentLength);
 }
 
-// ---- central record ---------------------------------------------------------------
+template <typename Rec>
+constexpr size_t StoredSize() {
+    Rec r{};
+    size_t n = 0;
+    Fields(r, [&n](const auto& v) { n += sizeof v; });
+    return n;
+}
 
-TZipCentralRecord TZipCentralRecord::Parse(const uint8_t* p) {
-    TZipCentralRecord r;
-    r.Signature = GetLe32(p);
-    r.VersionMadeBy = GetLe16(p + 4);
-    r.VersionNeeded = GetLe16(p + 6);
-    r.Flags = GetLe16(p + 8);
-    r.Method = GetLe16(p + 10);
-    r.Time = GetLe16(p + 12);
-    r.Date = GetLe16(p + 14);
-    r.CRC = GetLe32(p + 16);
-    r.PackedSize = GetLe32(p + 20);
-    r.UnpackedSize = GetLe32(p + 24);
-    r.NameLength = GetLe16(p + 28);
-    r.ExtraLength = GetLe16(p + 30);
-    r.CommentLength = GetLe16(p + 32);
-    r.DiskStart = GetLe16(p + 34);
-    r.InternalAttr = GetLe16(p + 36);
-    r.ExternalAttr = GetLe32(p + 38);
-    r.LocalOffset = GetLe32(p + 42);
+static_assert(StoredSize<TZipLocalHeader>() == TZipLocalHeader::kSize);
+static_assert(StoredSize<TZipCentralRecord>() == TZipCentralRecord::kSize);
+static_assert(StoredSize<TZipEndRecord>() == TZipEndRecord::kSize);
+
+template <typename Rec>
+Rec ParseRecord(const uint8_t* p) {
+    Rec r;
+    Fields(r, FieldReader(p));
     return r;
 }
 
-void TZipCentralRecord::Write(uint8_t* p) const {
-    PutLe32(p, Signature);
-    PutLe16(p + 4, VersionMadeBy);
-    PutLe16(p + 6, VersionNeeded);
-    PutLe16(p + 8, Flags);
-    PutLe16(p + 10, Method);
-    PutLe16(p + 12, Time);
-    PutLe16(p + 14, Date);
-    PutLe32(p + 16, CRC);
-    PutLe32(p + 20, PackedSize);
-    PutLe32(p + 24, UnpackedSize);
-    PutLe16(p + 28, NameLength);
-    PutLe16(p + 30, ExtraLength);
-    PutLe16(p + 32, CommentLength);
-    PutLe16(p + 34, DiskStart);
-    PutLe16(p + 36, InternalAttr);
-    PutLe32(p + 38, ExternalAttr);
-    PutLe32(p + 42, LocalOffset);
-}
-
-std::array<uint8_t, TZipCentralRecord::kSize> TZipCentralRecord::Bytes() const {
-    std::array<uint8_t, kSize> b{};
-    Write(b.data());
+template <typename Rec>
+std::array<uint8_t, Rec::kSize> RecordBytes(const Rec& r) {
+    std::array<uint8_t, Rec::kSize> b{};
+    r.Write(b.data());
     return b;
 }
 
-// ---- end record -------------------------------------------------------------------
+}  // namespace
 
-TZipEndRecord TZipEndRecord::Parse(const uint8_t* p) {
-    TZipEndRecord e;
-    e.Signature = GetLe32(p);
-    e.ThisDisk = GetLe16(p + 4);
-    e.CentralDisk = GetLe16(p + 6);
-    e.EntriesOnDisk = GetLe16(p + 8);
-    e.TotalEntries = GetLe16(p + 10);
-    e.CentralSize = GetLe32(p + 12);
-    e.CentralOffset = GetLe32(p + 16);
-    e.CommentLength = GetLe16(p + 20);
-    return e;
-}
+TZipLocalHeader TZipLocalHeader::Parse(const uint8_t* p) { return ParseRecord<TZipLocalHeader>(p); }
+void TZipLocalHeader::Write(uint8_t* p) const { Fields(*this, FieldWriter(p)); }
+std::array<uint8_t, TZipLocalHeader::kSize> TZipLocalHeader::Bytes() const { return RecordBytes(*this); }
 
-void TZipEndRecord::Write(uint8_t* p) const {
-    PutLe32(p, Signature);
-    PutLe16(p + 4, ThisDisk);
-    PutLe16(p + 6, CentralDisk);
-    PutLe16(p + 8, EntriesOnDisk);
-    PutLe16(p + 10, TotalEntries);
-    PutLe32(p + 12, CentralSize);
-    PutLe32(p + 16, CentralOffset);
-    PutLe16(p + 20, CommentLength);
-}
+TZipCentralRecord TZipCentralRecord::Parse(const uint8_t* p) { return ParseRecord<TZipCentralRecord>(p); }
+void TZipCentralRecord::Write(uint8_t* p) const { Fields(*this, FieldWriter(p)); }
+std::array<uint8_t, TZipCentralRecord::kSize> TZipCentralRecord::Bytes() const { return RecordBytes(*this); }
 
-std::array<uint8_t, TZipEndRecord::kSize> TZipEndRecord::Bytes() const {
-    std::array<uint8_t, kSize> b{};
-    Write(b.data());
-    return b;
-}
+TZipEndRecord TZipEndRecord::Parse(const uint8_t* p) { return ParseRecord<TZipEndRecord>(p); }
+void TZipEndRecord::Write(uint8_t* p) const { Fields(*this, FieldWriter(p)); }
+std::array<uint8_t, TZipEndRecord::kSize> TZipEndRecord::Bytes() const { return RecordBytes(*this); }
 
 // ---- the reader's entry record ----------------------------------------------------------
 
