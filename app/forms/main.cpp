@@ -15,6 +15,7 @@
 #include "engine/readers/ungzip.h"
 #include "engine/readers/untar.h"
 #include "engine/readers/unzip.h"
+#include "engine/readers/uudecode.h"
 #include "engine/writers/tar.h"
 #include "engine/writers/zip.h"
 #include "ui/registry.h"
@@ -760,6 +761,9 @@ void TfrmMain::CreateEngine() {
     UnTAR1 = new TUnTAR(this);
     UnTAR1->SetName("UnTAR1");
     WireReader(UnTAR1, atTar);
+    UUDecode1 = new TUUDecode(this);
+    UUDecode1->SetName("UUDecode1");
+    WireReader(UUDecode1, atUue);
 
     auto* zip = new TZip(this);
     zip->SetName("Zip1");
@@ -784,6 +788,7 @@ TUnBase* TfrmMain::ReaderFor(TArcType Kind) {
         default: break;
     }
     if (Kind == atTar) return UnTAR1;
+    if (Kind == atUue) return UUDecode1;
     auto it = readers_.find(Kind);
     if (it != readers_.end()) return it->second.get();
     std::unique_ptr<TUnBase> r = CreateReaderForKind(Kind);
@@ -1294,7 +1299,52 @@ void TfrmMain::OpenArchive(const std::string& Path) {
         }
         SetArchiveCaption();
     }
+    if (Dovex1->ArcType() == atUue) DoUueDecode();
     EnableMenus();
+}
+
+void TfrmMain::DoUueDecode() {
+    // Only an encoded archive is worth opening: the lister's one entry
+    // names what the text holds.
+    if (!Entries || Entries->Count() < 1) return;
+    if (TZipCommon::ArcExtIndex(ExtractFileExt(Entries->GetEntry(0)->Name)) < 0) return;
+    if (MessageDlg("Decode archive to a temp folder and open it?", mtConfirmation, {mbYes, mbNo}) != mrYes) return;
+
+    struct DecodeLook {
+        TfrmMain& f;
+        std::string folder = os::CurrentDir();
+        explicit DecodeLook(TfrmMain& ff) : f(ff) {
+            f.ProgressBar1->SetPosition(0);
+            f.ProgressBar1->SetVisible(true);
+            f.ApplicationBusy();
+            // The decoded file is the program's own: it goes with the window.
+            f.tempRun_ = true;
+        }
+        ~DecodeLook() {
+            f.tempRun_ = false;
+            f.ProgressBar1->SetVisible(false);
+            os::SetCurrentDir(folder);
+            f.ApplicationWaiting();
+        }
+    } look(*this);
+
+    UUDecode1->SetArchiveFile(Dovex1->ArchiveFile());
+    UUDecode1->SetExtractDir(TempFolder);
+    UUDecode1->FileSpec() = {"*.*"};
+    try {
+        UUDecode1->Extract();
+    } catch (const E_RAISE&) {
+        return;  // said on the Messages window through OnError
+    }
+    const std::string decoded = UUDecode1->DecodedFileName();
+    if (decoded.empty() || !os::FileExists(decoded)) return;
+    Dovex1->SetArchiveFile(decoded);
+    Dovex1->ReadArchive();
+    OpenDialog1->SetFileName(decoded);
+    // The list now shows the decoded archive: so do the totals and the
+    // caption.
+    DisplayTotals();
+    SetArchiveCaption();
 }
 
 void TfrmMain::EnableMenus() {

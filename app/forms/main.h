@@ -32,6 +32,7 @@ namespace bramble {
 
 class TCompBase;
 class TUnTAR;
+class TUUDecode;
 
 // ---- helpers the commands share (also for the tests) -------------------------
 
@@ -141,6 +142,7 @@ public:
     TDovex* Dovex1;
     TZipCheck* ZipCheck1;
     TUnTAR* UnTAR1;      // also where the gzip reader hands a TAR on
+    TUUDecode* UUDecode1;
     TCompBase* Zip1;     // the ZIP writer, nullptr while there is none
     TCompBase* Tar1;
 
@@ -164,6 +166,9 @@ public:
 
     // ---- operations ----
     void OpenArchive(const std::string& Path);
+    // After a UU/XX-encoded file was listed: offers to decode the archive it
+    // holds into TempFolder and opens the result.
+    void DoUueDecode();
     // which: 0 the selected entries, 1 all; confirm: 1 asks before
     // overwriting, 0 overwrites existing files.
     void ExtractFiles(const std::string& Target, const std::string& Viewer, const std::string& OpenWith,

@@ -2,6 +2,7 @@
 
 #include "engine/readers/ungzip.h"
 #include "engine/readers/untar.h"
+#include "engine/readers/uudecode.h"
 #include "engine/readers/unzip.h"
 
 namespace bramble {
@@ -21,6 +22,7 @@ std::unique_ptr<TUnBase> CreateReaderForKind(TArcType Kind) {
             return gz;
         }
         case atTar: return std::make_unique<TUnTAR>();
+        case atUue: return std::make_unique<TUUDecode>();
         default: return nullptr;
     }
 }

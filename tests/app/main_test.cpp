@@ -16,6 +16,7 @@
 #include "app/forms/overwrite.h"
 #include "engine/core/crc.h"
 #include "engine/core/helpers.h"
+#include "engine/writers/uuencode.h"
 #include "registry_redirect.h"
 #include "support/testenv.h"
 #include "ui/registry.h"
@@ -272,6 +273,61 @@ TEST_F(MainWindow, OpensArchivesOfSeveralKindsAndListsTheirEntries) {
     EXPECT_FALSE(f->mnuTest->Enabled());
     EXPECT_FALSE(f->mnuDelete1->Enabled());
     EXPECT_FALSE(f->ToolbarButtonDel->Enabled());
+}
+
+TEST_F(MainWindow, DecodesAnEncodedArchiveIntoTheTempFolderAndListsIt) {
+    AnswerAll modals;
+    TfrmMain* f = Make();
+    const std::string dir = ScratchDir("main-uue");
+    const std::string zip = CopyInto(dir, "plain.zip");
+    const std::string uue = Join(dir, "plain.uue");
+    {
+        TUUEncode enc;
+        enc.SetArchiveFile(zip);
+        enc.SetOutFilename(uue);
+        ASSERT_EQ(enc.Compress(), 1);
+    }
+    // The only plain.zip left is the one decoding makes.
+    ASSERT_TRUE(DeleteFileA(zip.c_str()));
+    f->TempFolder = AppendBackslash(ScratchDir("main-uue-temp"));
+
+    f->OpenArchive(uue);
+    test::Pump();
+    EXPECT_TRUE(modals.AskedAbout("Decode archive to a temp folder and open it?"));
+    const std::string decoded = f->TempFolder + "plain.zip";
+    EXPECT_EQ(f->Dovex1->ArchiveFile(), decoded);
+    EXPECT_EQ(f->Dovex1->ArcType(), atZip);
+    std::map<std::string, int64_t> got;
+    for (int i = 0; i < f->Entries->Count(); ++i) {
+        const TShellItem* e = f->Entries->GetEntry(i);
+        got[e->StoredName()] = e->SizeValue;
+    }
+    EXPECT_EQ(got, PeerListing("plain.zip.tsv"));
+    EXPECT_EQ(f->ListView1->Items().Count(), f->Entries->Count());
+    EXPECT_EQ(Trim(f->StatusBar1->Panels()[0]->Text()), "ZIP");
+    EXPECT_EQ(ReadAll(decoded), ReadAll(Join(FixturesDir(), "plain.zip")));
+    // The decoded copy is the program's own and goes with the window.
+    EXPECT_EQ(f->ExtractedNames.count(decoded), 1u);
+
+    // No: the encoded file stays open as its one entry.
+    modals.DialogAnswer = mrNo;
+    f->OpenArchive(uue);
+    test::Pump();
+    EXPECT_EQ(f->Dovex1->ArchiveFile(), uue);
+    ASSERT_EQ(f->Entries->Count(), 1);
+    EXPECT_EQ(f->Entries->GetEntry(0)->Name, "plain.zip");
+
+    // An encoded file that holds no archive is only listed; Fast extract
+    // decodes it like any other kind.
+    modals.Asked.clear();
+    const std::string hello = CopyInto(dir, "hello.uue");
+    f->OpenArchive(hello);
+    test::Pump();
+    EXPECT_FALSE(modals.AskedAbout("Decode archive"));
+    EXPECT_TRUE(f->ActionFastextract1->Enabled());
+    f->ActionFastextract1->Click();
+    test::Pump();
+    EXPECT_EQ(ReadAll(Join(Join(dir, "hello"), "hello.txt")), ReadAll(Join(Join(FixturesDir(), "in"), "hello.txt")));
 }
 
 TEST_F(MainWindow, DeleteAndItsButtonFollowTheArchiveKind) {

@@ -1,0 +1,105 @@
+// The UU/XX decoder: turns a UU- or XX-encoded text file (also split over
+// several part files) back into the file it holds. The text may carry mail
+// headers or other lines before its "begin" line; the alphabet is taken
+// from a "table" or "charmap" header when there is one, else from the first
+// data line.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/core/unbase.h"
+
+namespace bramble {
+
+// How the name of the next part file is made from the first one.
+enum TNextVolumeName : uint8_t { nvChangeFilename, nvChangeExt };
+
+// The name of part Number of the set whose first file is Name:
+// nvChangeExt keeps the extension's first (3 - digits) characters and
+// appends the number (data.uue, 2 -> data.uu2; 15 -> data.u15; without an
+// extension the number is appended to the name); nvChangeFilename cuts the
+// base name (by the number's digits, or to 8 - digits with LongNames) and
+// puts the number before the extension.
+std::string UuNextVolumeName(const std::string& Name, int Number, TNextVolumeName Mode, bool LongNames);
+
+// The two alphabets: character i encodes the 6-bit value i.
+extern const char kUuAlphabet[65];
+extern const char kXxAlphabet[65];
+
+class TUUDecode : public TUnBase {
+public:
+    explicit TUUDecode(TComponent* AOwner = nullptr) : TUnBase(AOwner) {}
+
+    // ---- published properties ----
+    int MaxHeaderLines() const { return maxHeaderLines_; }
+    void SetMaxHeaderLines(int v) { maxHeaderLines_ = v; }
+    TNextVolumeName NextVolumeName() const { return nextVolumeName_; }
+    void SetNextVolumeName(TNextVolumeName v) { nextVolumeName_ = v; }
+    bool VolumeLongFilenames() const { return volumeLongFilenames_; }
+    void SetVolumeLongFilenames(bool v) { volumeLongFilenames_ = v; }
+    uint8_t VolumeStartNum() const { return volumeStartNum_; }
+    void SetVolumeStartNum(uint8_t v) { volumeStartNum_ = v > 10 ? 10 : v; }
+
+    // ---- what the last run found ----
+    // The full path of the file written (empty when nothing was).
+    const std::string& DecodedFileName() const { return decodedFileName_; }
+    // "UUdecode" or "XXdecode".
+    const std::string& KindName() const { return kindName_; }
+
+    void ExtractArchive() override;
+
+    // ---- the steps of a run ----
+    // Reads the header lines up to "begin"; false when there is none.
+    bool UuScanHeader(std::string& Name);
+    // Decodes data lines until "end" (true) or the end of the part (false).
+    bool UuDecodeBody();
+    // Positions a further part at its first data line.
+    void UuSkipToData();
+    // Decodes one data line into the output; EndedByLF tells whether the
+    // line was ended by a line feed or by the end of the input.
+    void UuDecodeGroups(const std::string& Line, bool EndedByLF);
+
+private:
+    // The next line of the input (CR dropped, at most kMaxLine characters
+    // kept); false at the end of the input.
+    bool ReadLine(std::string& Line, bool& EndedByLF);
+    // Chooses the alphabet from the first data line; false when neither
+    // fits it.
+    bool SettleAlphabet(const std::string& FirstLine);
+    void UseAlphabet(const std::string& Alphabet);
+    void Flush();
+    bool Fill();
+    // The line read ahead when there is one, else the next of the input.
+    bool NextLine(std::string& Line, bool& EndedByLF);
+    void ResetInput();
+    bool IsEndLine(const std::string& Line) const;
+
+    int maxHeaderLines_ = 100;
+    TNextVolumeName nextVolumeName_ = nvChangeExt;
+    bool volumeLongFilenames_ = false;
+    uint8_t volumeStartNum_ = 0;
+
+    std::string decodedFileName_;
+    std::string kindName_ = "XXdecode";
+    std::string alphabet_;
+    std::array<int, 256> inverse_{};
+    char fullLineChar_ = 'h';
+    std::string suppliedAlphabet_;  // from "table" or "charmap"
+
+    std::vector<uint8_t> in_;
+    size_t inPos_ = 0, inLen_ = 0;
+    bool inEof_ = false;
+    int64_t inDone_ = 0;  // bytes of the current part consumed
+    int64_t partSize_ = 0;
+    std::vector<uint8_t> out_;
+    std::string pending_;      // a line read ahead, decoded next
+    bool havePending_ = false;
+    bool pendingLF_ = true;
+    bool illegalReported_ = false;
+    std::string FN_;
+};
+
+}  // namespace bramble
