@@ -115,6 +115,18 @@ bool TDovex::ListEntry(int64_t offset, bool testSpec, bool count) {
     return true;
 }
 
+bool TDovex::MoveToNextVolume(std::string& VolumeName) {
+    if (!OpenNextVolume(VolumeName)) {
+        SetCancelQuietly(true);
+        return false;
+    }
+    // Offsets count in the new file from here on: the loop must not take
+    // the smaller one for a step backwards.
+    volumeChanged_ = true;
+    scanEnd_ = arcFileSize_;
+    return true;
+}
+
 // ---- the run ----------------------------------------------------------------------
 
 bool TDovex::ReadArchive() {

@@ -96,6 +96,10 @@ protected:
     bool ListEntry(int64_t offset, bool testSpec = true, bool count = true);
     // Ends the walk after this header.
     void EndScan() { next_ = scanEnd_; }
+    // Opens the volume after VolumeName (the name is updated) and makes the
+    // walk go on in it; false, with the walk cancelled quietly, when the
+    // user refused it.
+    bool MoveToNextVolume(std::string& VolumeName);
 
     // ---- the walks, one pair per kind ----
     void SetupFirstHeader();

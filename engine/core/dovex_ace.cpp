@@ -53,12 +53,7 @@ void TDovex::ParseAce() {
     // the volume was refused or is no ACE archive.
     std::string volume = inFile_.FileName();
     auto nextVolume = [&]() -> int64_t {
-        if (!OpenNextVolume(volume)) {
-            SetCancelQuietly(true);
-            return -1;
-        }
-        volumeChanged_ = true;
-        scanEnd_ = arcFileSize_;
+        if (!MoveToNextVolume(volume)) return -1;
         uint8_t m[kMainFixed];
         if (!ReadAt(0, m, kMainFixed) || m[4] != kMainBlock || std::memcmp(m + 7, "**ACE**", 7) != 0) return -1;
         return 4 + Le16(m + 2);

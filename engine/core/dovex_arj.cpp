@@ -109,12 +109,7 @@ void TDovex::ParseArj() {
     // first file header, or -1 when the volume was refused or is no ARJ.
     std::string volume = inFile_.FileName();
     auto nextVolume = [&]() -> int64_t {
-        if (!OpenNextVolume(volume)) {
-            SetCancelQuietly(true);
-            return -1;
-        }
-        volumeChanged_ = true;
-        scanEnd_ = arcFileSize_;
+        if (!MoveToNextVolume(volume)) return -1;
         ArjBlock main;
         if (!ReadArjBlock(read, 0, scanEnd_, main) || main.basicSize == 0) return -1;
         volumeContinues_ = (main.Flags() & 0x04) != 0;

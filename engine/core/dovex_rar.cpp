@@ -118,12 +118,7 @@ void TDovex::ParseRar() {
     // header, or -1 when the volume was refused.
     std::string volume = inFile_.FileName();
     auto nextVolume = [&]() -> int64_t {
-        if (!OpenNextVolume(volume)) {
-            SetCancelQuietly(true);
-            return -1;
-        }
-        volumeChanged_ = true;
-        scanEnd_ = arcFileSize_;
+        if (!MoveToNextVolume(volume)) return -1;
         uint8_t main[kMainHeader];
         if (!ReadAt(kMarker, main, kMainHeader)) RaiseError(volume, "", "0", 25236);
         if (main[2] != kMainBlock || (Le16(main + 3) & kEncryptedHeaders)) return -1;
