@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     d.SetShowBlankDirs(size % 2 == 0);
     int64_t sum = 0;
     d.OnRead = [&](TObject*, int offset, int filenum) {
-        sum += offset + filenum + d.EntryInfo.FileName.size() + d.EntryInfo.PackedSize;
+        sum += int64_t{offset} + filenum + static_cast<int64_t>(d.EntryInfo.FileName.size()) + d.EntryInfo.PackedSize;
     };
     d.OnReadFile = [&](TObject*, const std::string& name) { sum += name.size(); };
     // Every volume, cabinet or disk a walk asks for is this same file, so

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <utility>
+
 namespace bramble {
 
 namespace {
@@ -11,7 +13,9 @@ TCallbackExceptionHandler& Handler() {
 }
 }  // namespace
 
-void SetCallbackExceptionHandler(TCallbackExceptionHandler H) { Handler() = std::move(H); }
+TCallbackExceptionHandler SetCallbackExceptionHandler(TCallbackExceptionHandler H) {
+    return std::exchange(Handler(), std::move(H));
+}
 
 std::string ExceptionMessage(std::exception_ptr E) {
     try {

@@ -18,8 +18,9 @@ namespace bramble {
 // Where exceptions caught at system entry points go. The application object
 // installs its HandleException here; without one they are written to the
 // debugger output and dropped.
+// Returns the handler it replaces, so a temporary one can be undone.
 using TCallbackExceptionHandler = std::function<void(TObject* Sender, std::exception_ptr E)>;
-void SetCallbackExceptionHandler(TCallbackExceptionHandler Handler);
+TCallbackExceptionHandler SetCallbackExceptionHandler(TCallbackExceptionHandler Handler);
 
 // Call only inside a catch block: hands the exception in flight to the
 // handler. Never throws.

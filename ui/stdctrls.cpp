@@ -40,7 +40,7 @@ void TLabel::AdjustBounds() {
     HGDIOBJ old = SelectObject(dc, Font().Handle());
     RECT r{0, 0, word_wrap_ ? Width() : 0, 0};
     std::string t = Caption();
-    if (t.empty()) t = " ";
+    if (t.empty()) t.push_back(' ');
     DrawTextIn(dc, t, r, DrawFlags() | DT_CALCRECT);
     SelectObject(dc, old);
     ReleaseDC(nullptr, dc);

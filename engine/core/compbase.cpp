@@ -241,7 +241,7 @@ int TCompBase::GatherFileSpec(int i) {
     if (ExtractFilePath(spec).empty())
         spec = AppendBackslash(DefaultDir()) + spec;
     else if (spec.size() >= 2 && spec[1] == ':' && (spec.size() == 2 || (spec[2] != '\\' && spec[2] != '/')))
-        spec.insert(2, "\\");
+        spec = spec.substr(0, 2) + '\\' + spec.substr(2);
     const std::string full = os::FullPathName(spec);
     baseDir_ = ExtractFilePath(full);
     const int found = GatherFiles(baseDir_, ExtractFileName(full));

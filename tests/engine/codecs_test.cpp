@@ -163,6 +163,7 @@ TEST(ZipMethodDecode, PeerArchivesDecodeToTheirCrc) {
 }
 
 TEST(ZipMethodDecode, ShrunkAndImplodedCorpusArchivesDecodeToTheirCrc) {
+    BRAMBLE_NEED_CORPUS();
     const std::string dir = test::Join(test::CorpusDir(), "misc");
     auto shrunk = CheckPeerArchive(test::Join(dir, "cc-SHRUNK.ZIP"));
     EXPECT_EQ(shrunk[1], 2);
@@ -180,6 +181,7 @@ TEST(ZipMethodDecode, ShrunkAndImplodedCorpusArchivesDecodeToTheirCrc) {
 }
 
 TEST(ZipMethodDecode, RefusesUnknownMethodsBeforeTouchingTheData) {
+    BRAMBLE_NEED_CORPUS();
     // A tokenized entry (method 7) made by a peer, and methods nobody here knows.
     Bytes zip = test::ReadAll(test::Join(test::Join(test::CorpusDir(), "misc"), "cc-moby.zip"));
     auto entries = ReadPeerZip(zip);

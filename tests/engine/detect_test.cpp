@@ -258,6 +258,7 @@ TEST(Detect, VolumeNumbersFromExtensions) {
 }
 
 TEST(Detect, EveryCorpusFileIsClassifiedWithoutHarm) {
+    BRAMBLE_NEED_CORPUS();
     // The corpus holds real archives of every kind, also deliberately broken
     // ones: each must end as some kind, and the common extensions as theirs.
     std::map<std::string, int> byKind;

@@ -187,14 +187,19 @@ void ExpectListingMatchesPeer(const std::string& archive, const std::string& lis
         std::string name = SlashToBackslash(expected[i].name);
         // gzip names a .tgz member ".tar"; the lister only drops the extension.
         const bool nameByRule = gzip && EndsWith(lower, ".tgz");
-        if (ComparableName(name, e.FileName, tar) && !nameByRule) EXPECT_EQ(e.FileName, name) << "entry " << i;
+        if (ComparableName(name, e.FileName, tar) && !nameByRule) {
+            EXPECT_EQ(e.FileName, name) << "entry " << i;
+        }
         // 32-bit fields of a Zip64 archive say 0xFFFFFFFF; the peer reads
         // the real size from the extra field.
         const bool zip64 = zip && (e.UnpackedSize == 0xFFFFFFFF || e.PackedSize == 0xFFFFFFFF);
         const bool link = expected[i].kind == 'h';
-        if (expected[i].size != "-" && !zip64 && !compress && !link) EXPECT_EQ(std::to_string(e.UnpackedSize), expected[i].size) << name;
-        if (zip && expected[i].packed != "-" && !zip64)
+        if (expected[i].size != "-" && !zip64 && !compress && !link) {
+            EXPECT_EQ(std::to_string(e.UnpackedSize), expected[i].size) << name;
+        }
+        if (zip && expected[i].packed != "-" && !zip64) {
             EXPECT_EQ(std::to_string(e.PackedSize), expected[i].packed) << name;
+        }
     }
 }
 
@@ -234,6 +239,7 @@ TEST(Lister, ListingsAgreeWithPeersOnArchivesTheyMade) {
 }
 
 TEST(Lister, ListingsAgreeWithPeersOnTheSharedCorpus) {
+    BRAMBLE_NEED_CORPUS();
     // Archives the engine does not take for what the peers take them for;
     // their listings are not the lister's to match.
     const std::set<std::string> otherKinds = {
@@ -266,6 +272,7 @@ TEST(Lister, ListingsAgreeWithPeersOnTheSharedCorpus) {
 }
 
 TEST(Lister, EveryCorpusArchiveListsWithoutRaising) {
+    BRAMBLE_NEED_CORPUS();
     // The deliberately broken ones included: a damaged header ends the walk
     // with at most a reported error.
     for (const std::string dir : {"libarchive", "misc"}) {
@@ -911,9 +918,11 @@ TEST(Lister, CabinetChainsGoOnOnlyToTheNextCabinetOfTheSet) {
     EXPECT_EQ(l.errors, std::vector<int>({25904}));
 
     // The libarchive pair: the continued file is listed once.
-    l = List(Join(Join(CorpusDir(), "libarchive"), "test_read_format_cab_multi.p1.cab"), AcceptVolumes);
-    EXPECT_EQ(Names(l), std::vector<std::string>({"ones"}));
-    EXPECT_TRUE(l.errors.empty());
+    if (CorpusPresent()) {
+        l = List(Join(Join(CorpusDir(), "libarchive"), "test_read_format_cab_multi.p1.cab"), AcceptVolumes);
+        EXPECT_EQ(Names(l), std::vector<std::string>({"ones"}));
+        EXPECT_TRUE(l.errors.empty());
+    }
 
     // More files promised than stored, a name without its NUL.
     std::string cut = MakeCab(3, 0, "", {{"x.txt"}, {"y.txt"}});
@@ -923,6 +932,7 @@ TEST(Lister, CabinetChainsGoOnOnlyToTheNextCabinetOfTheSet) {
     l = List(Join(dir, "cut.cab"));
     EXPECT_EQ(Names(l), std::vector<std::string>({"x.txt"}));
     EXPECT_EQ(l.raised, 0);
+    if (!CorpusPresent()) GTEST_SKIP() << "the libarchive pair: " << CorpusAbsent();
 }
 
 TEST(Lister, MsGZListsFilesUnderTheirDirectories) {

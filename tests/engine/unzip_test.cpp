@@ -227,6 +227,7 @@ TEST(ZipReader, ExtractsPeerArchivesByteForByte) {
 }
 
 TEST(ZipReader, ShrunkAndImplodedCorpusArchivesTestWithCorrectCrcs) {
+    BRAMBLE_NEED_CORPUS();
     const std::map<std::string, size_t> archives = {
         {"cc-SHRUNK.ZIP", 2},          {"cc-imploding-4Kdict-2trees.zip", 1}, {"cc-imploding-8Kdict-3trees.zip", 1},
         {"cc-moby-imploded.zip", 135}, {"cc-lorem-ipsum-implode.zip", 1},

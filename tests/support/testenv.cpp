@@ -65,6 +65,13 @@ std::string CorpusDir() {
     const char* v = std::getenv("BRAMBLE_CORPUS");
     return FromEnvironmentPath(v ? v : BRAMBLE_CORPUS_DEFAULT);
 }
+bool CorpusPresent() {
+    static const bool present = os::DirectoryExists(Join(CorpusDir(), "misc"));
+    return present;
+}
+std::string CorpusAbsent() {
+    return "the shared corpus is absent (" + CorpusDir() + ")";
+}
 
 std::string ScratchDir(const std::string& name) {
     // Beside the fixtures, not inside: that folder belongs to make-fixtures.

@@ -7,8 +7,12 @@ namespace bramble::test {
 
 // Folder of archives the peer tools made for this run (tests/make-fixtures).
 std::string FixturesDir();
-// The shared corpus of archives made by other people's tools.
+// The shared corpus of archives made by other people's tools. It lives
+// beside the project and may be absent; tests that need it skip then.
 std::string CorpusDir();
+bool CorpusPresent();
+// Why a test that needs the corpus was skipped.
+std::string CorpusAbsent();
 // A fresh empty folder for one test; removed by nobody (it lives in the
 // build tree, so a failed test leaves its evidence).
 std::string ScratchDir(const std::string& name);
@@ -19,3 +23,7 @@ std::string ReadAll(const std::string& path);
 void WriteAll(const std::string& path, const std::string& bytes);
 
 }  // namespace bramble::test
+
+// Skips the current test, with the reason, when the shared corpus is absent.
+#define BRAMBLE_NEED_CORPUS()                                                \
+    if (!::bramble::test::CorpusPresent()) GTEST_SKIP() << ::bramble::test::CorpusAbsent()

@@ -88,14 +88,16 @@ TEST(Components, LivenessTokenTellsWhetherAHandlerFreedTheComponent) {
 
 TEST(Components, CallGuardedHandsExceptionsToTheHandlerAndReturnsTheFallback) {
     std::vector<std::string> seen;
-    SetCallbackExceptionHandler([&](TObject*, std::exception_ptr e) { seen.push_back(ExceptionMessage(e)); });
+    // The application's own handler is put back for the tests that follow.
+    TCallbackExceptionHandler saved =
+        SetCallbackExceptionHandler([&](TObject*, std::exception_ptr e) { seen.push_back(ExceptionMessage(e)); });
     int r = CallGuarded(nullptr, -1, []() -> int { throw EInvalidOperation("bad"); });
     CallGuarded(nullptr, [] { throw 42; });
     int ok = CallGuarded(nullptr, -1, [] { return 7; });
     // A handler that throws itself is contained too.
     SetCallbackExceptionHandler([](TObject*, std::exception_ptr) { throw std::runtime_error("again"); });
     CallGuarded(nullptr, [] { throw std::runtime_error("x"); });
-    SetCallbackExceptionHandler(nullptr);
+    SetCallbackExceptionHandler(std::move(saved));
     EXPECT_EQ(r, -1);
     EXPECT_EQ(ok, 7);
     EXPECT_EQ(seen, (std::vector<std::string>{"bad", "Unknown exception"}));

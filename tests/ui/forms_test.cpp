@@ -65,19 +65,22 @@ public:
 };
 
 TEST(Forms, CreatedInCodeTheyGetLoadedThenOnCreateAndBecomeTheMainForm) {
-    TApplication app(nullptr);
-    TfrmAsk* f = nullptr;
-    app.CreateForm(f);
-    EXPECT_EQ(app.MainForm(), f);
-    EXPECT_TRUE(f->loading_in_ctor);
-    EXPECT_EQ(f->log, std::vector<std::string>{"create, loading=0"});
-    EXPECT_FALSE(f->edtName->ComponentState().contains(csLoading));
-    TfrmAsk* second = nullptr;
-    app.CreateForm(second);
-    EXPECT_EQ(app.MainForm(), f);
     bool destroyed = false;
-    second->destroyed = &destroyed;
+    {
+        TApplication app(nullptr);
+        TfrmAsk* f = nullptr;
+        app.CreateForm(f);
+        EXPECT_EQ(app.MainForm(), f);
+        EXPECT_TRUE(f->loading_in_ctor);
+        EXPECT_EQ(f->log, std::vector<std::string>{"create, loading=0"});
+        EXPECT_FALSE(f->edtName->ComponentState().contains(csLoading));
+        TfrmAsk* second = nullptr;
+        app.CreateForm(second);
+        EXPECT_EQ(app.MainForm(), f);
+        second->destroyed = &destroyed;
+    }
     // The application frees its forms whole: OnDestroy still sees them.
+    EXPECT_TRUE(destroyed);
 }
 
 TEST(Forms, ShowModalTakesScriptedAnswersAndTheFormKeepsItsStateBetweenUses) {
