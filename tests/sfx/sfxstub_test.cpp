@@ -74,22 +74,39 @@ std::string TextOf(HWND w) {
     return text;
 }
 
+struct Want {
+    std::string cls, text;
+    HWND hit = nullptr;
+};
+
+BOOL CALLBACK MatchChild(HWND c, LPARAM p) {
+    auto* w = reinterpret_cast<Want*>(p);
+    if (!ClassIs(c, w->cls) || (!w->text.empty() && TextOf(c) != w->text)) return TRUE;
+    w->hit = c;
+    return FALSE;
+}
+
 // A child of the window by class and (when given) text.
 HWND Child(HWND Parent, const std::string& Class, const std::string& Text = "") {
-    struct Want {
-        std::string cls, text;
-        HWND hit = nullptr;
-    } want{Class, Text};
-    EnumChildWindows(
-        Parent,
-        [](HWND c, LPARAM p) -> BOOL {
-            auto* w = reinterpret_cast<Want*>(p);
-            if (!ClassIs(c, w->cls) || (!w->text.empty() && TextOf(c) != w->text)) return TRUE;
-            w->hit = c;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&want));
+    Want want{Class, Text};
+    EnumChildWindows(Parent, MatchChild, reinterpret_cast<LPARAM>(&want));
     return want.hit;
+}
+
+BOOL CALLBACK MatchTopLevel(HWND w, LPARAM p) {
+    auto* l = reinterpret_cast<Look*>(p);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid != l->pid || !IsWindowVisible(w) || !IsWindowEnabled(w)) return TRUE;
+    const bool isBox = ClassOf(w) == "#32770";
+    if (isBox != l->box || (!isBox && !Child(w, "Edit"))) return TRUE;
+    l->found = w;
+    return FALSE;
+}
+
+BOOL CALLBACK JoinStatics(HWND c, LPARAM p) {
+    if (ClassOf(c) == "Static") *reinterpret_cast<std::string*>(p) += TextOf(c);
+    return TRUE;
 }
 
 // The self-extractor as a process, and its windows.
@@ -114,18 +131,7 @@ public:
     HWND Wait(bool Box) {
         for (int i = 0; i < 1200; ++i) {
             Look look{pi_.dwProcessId, Box};
-            EnumWindows(
-                [](HWND w, LPARAM p) -> BOOL {
-                    auto* l = reinterpret_cast<Look*>(p);
-                    DWORD pid = 0;
-                    GetWindowThreadProcessId(w, &pid);
-                    if (pid != l->pid || !IsWindowVisible(w) || !IsWindowEnabled(w)) return TRUE;
-                    const bool isBox = ClassOf(w) == "#32770";
-                    if (isBox != l->box || (!isBox && !Child(w, "Edit"))) return TRUE;
-                    l->found = w;
-                    return FALSE;
-                },
-                reinterpret_cast<LPARAM>(&look));
+            EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&look));
             if (look.found) return look.found;
             if (WaitForSingleObject(pi_.hProcess, 50) == WAIT_OBJECT_0) return nullptr;
         }
@@ -140,13 +146,7 @@ private:
 // The texts of a message box, joined.
 std::string BoxText(HWND Box) {
     std::string all;
-    EnumChildWindows(
-        Box,
-        [](HWND c, LPARAM p) -> BOOL {
-            if (ClassOf(c) == "Static") *reinterpret_cast<std::string*>(p) += TextOf(c);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&all));
+    EnumChildWindows(Box, JoinStatics, reinterpret_cast<LPARAM>(&all));
     return all;
 }
 
