@@ -10,11 +10,14 @@ using namespace bramble::shellext;
 
 extern "C" {
 
-BOOL WINAPI DllMain(HINSTANCE Instance, DWORD Reason, LPVOID) {
+BOOL WINAPI DllMain(HINSTANCE Instance, DWORD Reason, LPVOID Reserved) {
     if (Reason == DLL_PROCESS_ATTACH) {
         SetModuleInstance(Instance);
         DisableThreadLibraryCalls(Instance);
-    } else if (Reason == DLL_PROCESS_DETACH) {
+    } else if (Reason == DLL_PROCESS_DETACH && !Reserved) {
+        // Unloaded while the process goes on: the bitmap is given back. At
+        // process end the system reclaims it, and other libraries may be
+        // gone already.
         FreeSmallIcon();
     }
     return TRUE;
