@@ -499,40 +499,52 @@ void TZip::FinishArchive() {
         span = static_cast<uint64_t>(total) > room;
     }
 
+    // The directory goes into the temporary archive in either case: a set
+    // that stops short leaves it behind as a whole archive of one file.
+    if (!tempArchive_->Seek(tempArchive_->Size())) RaiseError(archiveFile_, "", "0", 25292);
+    int64_t offset = 0, size = 0;
+    int count = 0;
+    WriteCentralDirectory(*tempArchive_, offset, size, count);
+    TZipEndRecord end;
+    end.EntriesOnDisk = end.TotalEntries = static_cast<uint16_t>(count);
+    end.CentralSize = static_cast<uint32_t>(size);
+    end.CentralOffset = static_cast<uint32_t>(offset);
+    end.CommentLength = static_cast<uint16_t>(old_.comment.size());
+    const auto bytes = end.Bytes();
+    CompressWriteHook(tempArchive_.get(), false, static_cast<int64_t>(bytes.size()), 0, false, bytes.data());
+    CompressWriteHook(tempArchive_.get(), false, static_cast<int64_t>(old_.comment.size()), 0, false,
+                      reinterpret_cast<const uint8_t*>(old_.comment.data()));
     if (!span) {
-        if (!tempArchive_->Seek(tempArchive_->Size())) RaiseError(archiveFile_, "", "0", 25292);
-        int64_t offset = 0, size = 0;
-        int count = 0;
-        WriteCentralDirectory(*tempArchive_, offset, size, count);
-        TZipEndRecord end;
-        end.EntriesOnDisk = end.TotalEntries = static_cast<uint16_t>(count);
-        end.CentralSize = static_cast<uint32_t>(size);
-        end.CentralOffset = static_cast<uint32_t>(offset);
-        end.CommentLength = static_cast<uint16_t>(old_.comment.size());
-        const auto bytes = end.Bytes();
-        CompressWriteHook(tempArchive_.get(), false, static_cast<int64_t>(bytes.size()), 0, false, bytes.data());
-        CompressWriteHook(tempArchive_.get(), false, static_cast<int64_t>(old_.comment.size()), 0, false,
-                          reinterpret_cast<const uint8_t*>(old_.comment.data()));
         TCompBase::FinishArchive();
         return;
     }
 
     // Everything the old archive held is in the temporary archive now; its
-    // file on the first disk is about to be overwritten.
+    // file on the first disk is about to be overwritten. From then on the
+    // temporary is the only complete copy until the last disk is written:
+    // a set that stops short keeps it, and says where it is.
     if (oldArchive_) oldArchive_->Close();
     success_ = false;
+    setBegun_ = false;
+    auto keepIfBegun = [&] {
+        filesAdded_ = filesDeleted_ = 0;
+        if (!setBegun_) return;
+        keepTemp_ = true;
+        ReportError(archiveFile_, tempName_, "0", 25350);
+    };
     bool written = false;
     try {
         written = WriteSpanned();
     } catch (...) {
         disk_.Close();
-        filesAdded_ = filesDeleted_ = 0;
+        tempArchive_->Close();
+        keepIfBegun();
         throw;
     }
     disk_.Close();
     tempArchive_->Close();
     if (!written) {
-        filesAdded_ = filesDeleted_ = 0;
+        keepIfBegun();
         return;
     }
     success_ = true;
@@ -670,6 +682,7 @@ bool TZip::WriteSpanned() {
             ReportError(archiveFile_, "", "1", 25235);
             return false;
         }
+        setBegun_ = true;
         uint8_t marker[zip::kMarkerSize];
         zip::PutLe32(marker, zip::kSpanMarker);
         SpanWrite(marker, sizeof marker);
