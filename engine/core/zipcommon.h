@@ -45,6 +45,10 @@ public:
     // Sets the flag without telling anyone (a run starting afresh).
     void SetCancelQuietly(bool Value) { cancel_ = Value; }
     const std::string& OutputName() const { return outputName_; }
+    // The name the current entry's events carry: its output path when a
+    // reader writes files, its stored name in a test; set as the entry
+    // begins. Errors found inside the entry's data are reported under it.
+    const std::string& EntryName() const { return entryName_; }
     uint8_t ProgressByFile() const { return progressByFile_; }
     uint8_t ProgressByArchive() const { return progressByArchive_; }
 
@@ -129,6 +133,7 @@ protected:
     TOverwriteMode overwriteMode_ = omOverwrite;
     bool cancel_ = false;
     std::string outputName_;
+    std::string entryName_;
     uint8_t progressByFile_ = 0;
     uint8_t progressByArchive_ = 0;
     std::unique_ptr<TTempFileStream> tempOutput_;

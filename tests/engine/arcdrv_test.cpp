@@ -275,7 +275,7 @@ TEST(ArcDrv, TestExitsZeroOnlyWhenEveryEntryPasses) {
         {Fixture("gztar/tarball.tar.Z"), "", 0, {"tarball.tar"}, {}, ""},
         {Fixture("encrypted.zip"), "-p secret", 0, {"hello.txt", "about.txt"}, {}, ""},
         {Fixture("onlydirs.zip"), "", 0, {}, {}, ""},
-        {Join(dir, "damaged.tar.gz"), "", 1, {}, {"damaged.tar"}, ""},  // named after the file
+        {Join(dir, "damaged.tar.gz"), "", 1, {}, {"damaged.tar"}, "25151"},  // named after the file
         {Join(dir, "cut.tar"), "", 1, {"about.txt"}, {"big.bin"}, "25236"},
         {Fixture("encrypted.zip"), "", 1, {}, {"hello.txt", "about.txt"}, "25270"},
         {Fixture("encrypted.zip"), "-p wrong", 1, {}, {"hello.txt", "about.txt"}, "25270"},
