@@ -289,6 +289,59 @@ TEST(CompressReader, ExtractsEveryWidthAndHandsTarsOn) {
     }
 }
 
+TEST(GzipReader, HandsTheTarOnWithItsSettingsAndListeners) {
+    // The reader the table gives out: its TAR reader was set up by nobody.
+    struct Case {
+        const char* what;
+        bool confirm;
+        TOverwriteMode answer;  // given by OnFileExists, or set up front
+        bool replaced;
+    };
+    for (const Case& c : {Case{"asked, skip", true, omSkip, false}, Case{"not asked, overwrite", false, omOverwrite, true}}) {
+        SCOPED_TRACE(c.what);
+        const std::string dir = ScratchDir("tgz-handover");
+        WriteAll(Join(dir, "hello.txt"), "mine");
+        std::unique_ptr<TUnBase> reader = CreateReaderForKind(atGZip);
+        auto& gz = dynamic_cast<TUnGZIP&>(*reader);
+        ASSERT_NE(gz.UnTar(), nullptr);
+        std::vector<std::string> begun, asked;
+        std::set<std::string> ended;
+        int progress = 0;
+        gz.OnBegin = [&](TObject*, const std::string& fn, int, bool&) { begun.push_back(ExtractFileName(fn)); };
+        gz.OnEnd = [&](TObject*, const std::string& fn, bool pass) {
+            if (pass) ended.insert(ExtractFileName(fn));
+        };
+        gz.OnProgress = [&](TObject*, uint8_t, uint8_t) { ++progress; };
+        gz.OnFileExists = [&](TObject*, const std::string& fn, TDateTime, TOverwriteMode& mode) {
+            asked.push_back(ExtractFileName(fn));
+            mode = c.answer;
+        };
+        gz.SetConfirmOverwrites(c.confirm);
+        gz.SetOverwriteMode(c.confirm ? omOverwrite : c.answer);
+        gz.SetDateAttribute(daSysDate);
+        gz.SetArchiveFile(Fixture("tarball.tar.gz"));
+        gz.SetExtractDir(dir);
+        gz.FileSpec() = {"*.*"};
+        gz.Extract();
+        EXPECT_EQ(ReadAll(Join(dir, "hello.txt")) == "mine", !c.replaced);
+        EXPECT_EQ(asked, c.confirm ? std::vector<std::string>{"hello.txt"} : std::vector<std::string>{});
+        // The TAR's entries went through the gzip reader's listeners.
+        std::vector<std::string> expected = {"tarball.tar", "about.txt", "big.bin", "hello.txt", "nested.txt"};
+        if (!c.replaced) expected.erase(expected.begin() + 3);  // skipped before it begins
+        EXPECT_EQ(begun, expected);
+        EXPECT_EQ(ended.count("big.bin"), 1u);
+        EXPECT_EQ(ended.count("nested.txt"), 1u);
+        EXPECT_GT(progress, 2);
+        // With the gzip reader's date setting: today, not the stored 2001.
+        EXPECT_GT(UnixTimeOf(Join(dir, "about.txt")), kFixtureTime + 86400);
+        // A "skip" chosen for the TAR's entry stays the run's answer; the
+        // TAR reader is left without the gzip reader's listeners.
+        EXPECT_EQ(gz.OverwriteMode(), c.answer);
+        EXPECT_FALSE(gz.UnTar()->OnBegin);
+        EXPECT_FALSE(gz.UnTar()->OnFileExists);
+    }
+}
+
 // ===================================================================== TAR reader
 
 TEST(TarReader, ExtractsRegularFilesOfEveryPeerFormatWithTheirTimes) {
