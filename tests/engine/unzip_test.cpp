@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -18,6 +19,7 @@
 #include "engine/core/exception.h"
 #include "engine/core/helpers.h"
 #include "engine/core/os.h"
+#include "engine/core/zipcrypt.h"
 #include "engine/readers/unzip.h"
 #include "engine/readers/ziprecords.h"
 #include "support/testenv.h"
@@ -62,11 +64,43 @@ struct ZItem {
     uint16_t madeBy = 20;
     uint32_t dosDate = 0x2A43'20A3;  // 2001-02-03 04:05:06
     bool badCrc = false;             // the stored CRC is not the data's
-    uint16_t method = 0;             // as stored; the data is stored whatever it says
+    // As stored. 8 wraps the data in one stored deflate block; otherwise
+    // the data is stored whatever the method says.
+    uint16_t method = 0;
+    uint16_t flags = 0;              // further flag bits: 0x08 sizes in a descriptor, 0x800 UTF-8 name
+    std::string password;            // encrypts the entry when set
+    // A wrong password that the encryption header is made to pass as well
+    // (the one-byte check lets one in 256 through).
+    std::optional<std::string> alsoOpensFor;
 };
 
 void Le(std::string& out, uint32_t v, int n) {
     for (int i = 0; i < n; ++i) out.push_back(static_cast<char>(v >> (8 * i)));
+}
+
+// The traditional cipher over the payload, behind a header whose random
+// bytes are searched until it also passes for it.alsoOpensFor.
+std::string Encrypt(const ZItem& it, const std::string& payload, uint16_t flags, uint32_t crc) {
+    const uint8_t check = (flags & 0x08) ? static_cast<uint8_t>(it.dosDate >> 8) : static_cast<uint8_t>(crc >> 24);
+    uint8_t plain[12], header[12];
+    for (uint32_t x = 2463534242u;;) {
+        for (int i = 0; i < 10; ++i) {
+            x ^= x << 13;
+            x ^= x >> 17;
+            x ^= x << 5;
+            plain[i] = static_cast<uint8_t>(x);
+        }
+        plain[10] = static_cast<uint8_t>(crc >> 16);
+        plain[11] = check;
+        ZipInitKeys(it.password);
+        for (int i = 0; i < 12; ++i) header[i] = ZipEncryptByte(plain[i]);
+        if (!it.alsoOpensFor || ZipCheckCryptHeader(header, *it.alsoOpensFor, flags, crc, it.dosDate)) break;
+    }
+    ZipInitKeys(it.password);
+    std::string out;
+    for (uint8_t b : plain) out.push_back(static_cast<char>(ZipEncryptByte(b)));
+    for (char c : payload) out.push_back(static_cast<char>(ZipEncryptByte(static_cast<uint8_t>(c))));
+    return out;
 }
 
 std::string BuildZip(const std::vector<ZItem>& items, bool withCentral = true) {
@@ -74,25 +108,47 @@ std::string BuildZip(const std::vector<ZItem>& items, bool withCentral = true) {
     for (const ZItem& it : items) {
         const uint32_t offset = static_cast<uint32_t>(out.size());
         const uint32_t crc = Crc32(it.data) ^ (it.badCrc ? 0x00010000u : 0u);
-        auto common = [&](std::string& s) {
-            Le(s, 0, 2);  // flags
+        std::string payload = it.data;
+        if (it.method == 8) {
+            const auto n = static_cast<uint16_t>(it.data.size());
+            payload = std::string(1, '\x01');
+            Le(payload, n, 2);
+            Le(payload, static_cast<uint16_t>(~n), 2);
+            payload += it.data;
+        }
+        uint16_t flags = it.flags;
+        if (!it.password.empty()) {
+            flags |= 0x01;
+            payload = Encrypt(it, payload, flags, crc);
+        }
+        // Streamed: the local header leaves CRC and sizes to the descriptor.
+        const bool streamed = flags & 0x08;
+        auto common = [&](std::string& s, bool local) {
+            const bool later = local && streamed;
+            Le(s, flags, 2);
             Le(s, it.method, 2);
             Le(s, it.dosDate & 0xFFFF, 2);
             Le(s, it.dosDate >> 16, 2);
-            Le(s, crc, 4);
-            Le(s, static_cast<uint32_t>(it.data.size()), 4);
-            Le(s, static_cast<uint32_t>(it.data.size()), 4);
+            Le(s, later ? 0 : crc, 4);
+            Le(s, later ? 0 : static_cast<uint32_t>(payload.size()), 4);
+            Le(s, later ? 0 : static_cast<uint32_t>(it.data.size()), 4);
             Le(s, static_cast<uint32_t>(it.name.size()), 2);
             Le(s, 0, 2);  // extra
         };
         Le(out, zip::kLocalSig, 4);
         Le(out, 10, 2);
-        common(out);
-        out += it.name + it.data;
+        common(out, true);
+        out += it.name + payload;
+        if (streamed) {
+            Le(out, zip::kSpanMarker, 4);  // the descriptor's signature
+            Le(out, crc, 4);
+            Le(out, static_cast<uint32_t>(payload.size()), 4);
+            Le(out, static_cast<uint32_t>(it.data.size()), 4);
+        }
         Le(central, zip::kCentralSig, 4);
         Le(central, it.madeBy, 2);
         Le(central, 10, 2);
-        common(central);
+        common(central, false);
         Le(central, 0, 2);  // comment
         Le(central, 0, 2);  // disk
         Le(central, 0, 2);  // internal
@@ -324,6 +380,69 @@ TEST(ZipReader, PasswordsAreTriedInTurnThenAskedForAFewTimes) {
         EXPECT_TRUE(run.AllPassed());
         EXPECT_EQ(learned, std::vector<std::string>({"secret"}));
         ExpectExtracted(dir, files);
+    }
+}
+
+TEST(ZipReader, APasswordThatOpensOnlyTheHeaderMakesWayForTheNext) {
+    struct Case {
+        const char* what;
+        ZItem item;
+        std::vector<std::string> passwords;
+        const char* answer;  // what OnGetPassword gives; nullptr: no handler
+        bool pass;
+        int asked;
+    };
+    auto entry = [](uint16_t method, uint16_t flags, std::optional<std::string> decoy, bool badCrc = false) {
+        ZItem it{"about.txt", std::string(3000, 'a') + "the end\n"};
+        it.method = method;
+        it.flags = flags;
+        it.password = "secret";
+        it.alsoOpensFor = std::move(decoy);
+        it.badCrc = badCrc;
+        return it;
+    };
+    const std::vector<Case> cases = {
+        // As "zip -P secret" writes to a pipe; no password given but the
+        // right one in the list: the empty one is never tried.
+        {"streamed, deflated, header passes for none", entry(8, 0x08, ""), {"secret"}, nullptr, true, 0},
+        {"stored, header passes for none", entry(0, 0, ""), {"secret"}, nullptr, true, 0},
+        {"a wrong one first in the list", entry(8, 0, "decoy"), {"decoy", "secret"}, nullptr, true, 0},
+        {"the list's only one is wrong: the user is asked", entry(0, 0x08, "decoy"), {"decoy"}, "secret", true, 1},
+        {"damaged data, right password: the entry fails", entry(0, 0, std::nullopt, true), {"secret"}, nullptr,
+         false, 0},
+    };
+    const std::string src = ScratchDir("unzip-pw-decoy");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string archive = Join(src, "decoy.zip");
+        WriteAll(archive, BuildZip({c.item, {"plain.txt", "not encrypted"}}));
+        for (const bool test : {false, true}) {
+            SCOPED_TRACE(test ? "test" : "extract");
+            int asked = 0;
+            const std::string dir = ScratchDir("unzip-pw-decoy-out");
+            const ReaderRun run = Go(archive, dir, {.test = test, .setup = [&](TUnZIP& r) {
+                                                        r.SetPasswords(c.passwords);
+                                                        if (c.answer)
+                                                            r.OnGetPassword = [&](TObject*, const std::string&,
+                                                                                  std::string& pw, bool&) {
+                                                                pw = c.answer;
+                                                                ++asked;
+                                                            };
+                                                    }});
+            EXPECT_EQ(run.raised, 0);
+            EXPECT_EQ(asked, c.asked);
+            // Nothing a tried and abandoned password found is reported.
+            EXPECT_TRUE(run.errors.empty()) << ::testing::PrintToString(run.errors);
+            EXPECT_EQ(run.Failed(), c.pass ? std::set<std::string>() : std::set<std::string>({"about.txt"}));
+            if (!test && c.pass) {
+                EXPECT_TRUE(ReadAll(Join(dir, "about.txt")) == c.item.data);
+            }
+        }
+#ifndef _WIN32
+        // The archive is sound to the peer as well (damage aside).
+        const int peer = std::system(("unzip -tqq -P secret '" + archive + "' >/dev/null 2>&1").c_str());
+        EXPECT_EQ(peer == 0, c.pass);
+#endif
     }
 }
 
