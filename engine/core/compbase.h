@@ -24,6 +24,11 @@ public:
     };
 
     std::string Name;          // stored name (OEM code page, '\' separators)
+    // The name as the old archive stored it, where Name is another form of
+    // it: a ZIP name stored as UTF-8 (Name is its OEM form; an entry
+    // replaced by a new file keeps these bytes), a TAR header's own name
+    // field where Name drops its "./" or is a long name.
+    std::string RawName;
     std::string SourcePath;    // the local file (new entries)
     std::vector<uint8_t> Header;  // the entry's header bytes, as the writer keeps them
     std::vector<uint8_t> Extra;   // extra bytes or comment the format carries

@@ -63,7 +63,11 @@ void TZipCommon::ReportError(const std::string& FN, const std::string& MsgEx, co
 // ---- names ----------------------------------------------------------------------
 
 std::string TZipCommon::ConvertFileName(const std::string& Name) {
-    std::string name = OemToAnsiName(Name);  // also '/' -> '\'
+    return ConvertAnsiName(OemToAnsiName(Name));  // also '/' -> '\'
+}
+
+std::string TZipCommon::ConvertAnsiName(const std::string& AnsiName) {
+    const std::string name = SlashToBackslash(AnsiName);
 
     std::string dir = extractDir_;
     if (dir.empty()) {
@@ -100,7 +104,7 @@ std::string TZipCommon::ConvertFileName(const std::string& Name) {
     flush();
     if (parts.empty()) {
         outputName_.clear();
-        ReportError(Name, "", "0", 25243);
+        ReportError(name, "", "0", 25243);
         return {};
     }
     std::string result = dir;

@@ -79,6 +79,9 @@ public:
     // The output path of a name stored in an archive, also kept in
     // OutputName; empty (after reporting 25243) when nothing safe is left.
     virtual std::string ConvertFileName(const std::string& Name);
+    // The same for a stored name already turned into ANSI (with '\' or '/'
+    // separators), for formats that mark names as UTF-8.
+    std::string ConvertAnsiName(const std::string& AnsiName);
     virtual std::string GetVolumeName(const std::string& Name, int N);
     virtual TDateTime PackedDateToDateTime(uint32_t Packed);
     virtual bool OpenOutput(const std::string& Name, TStream* Stream);

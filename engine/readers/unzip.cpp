@@ -317,6 +317,7 @@ void TUnZIP::Gather(bool central, int64_t start, std::vector<Entry>& entries) {
             e.rec = TZipEntryRec::FromCentral(r);
             e.dosDate = r.DosDateTime();
             e.disk = spanned_ ? r.DiskStart : 0;
+            e.madeBy = r.VersionMadeBy;
             nameLength = r.NameLength;
             skip = int64_t{r.ExtraLength} + r.CommentLength;
             folder = (r.ExternalAttr & 0x18) != 0;  // folders and volume labels hold no data
@@ -339,7 +340,7 @@ void TUnZIP::Gather(bool central, int64_t start, std::vector<Entry>& entries) {
             next = arcFileSize_;
         std::replace(name.begin(), name.end(), '\0', ' ');
         if (!folder) {
-            e.storedName = OemToAnsiName(name);
+            e.storedName = zip::AnsiName(name, e.rec.Flags, e.madeBy);
             if (MatchesFileSpec(e.storedName, false)) {
                 if (checkSpace && !outDrive.GetDiskSpace()) checkSpace = false;
                 if (checkSpace && e.rec.UnpackedSize >= outDrive.FreeBytes())
@@ -404,13 +405,15 @@ bool TUnZIP::ExtractEntry(const Entry& e) {
         return true;
     }
     std::replace(stored.begin(), stored.end(), '\0', ' ');
-    std::string outPath = ConvertFileName(stored);
+    // The stored name as the listing shows it, then as a path in the target.
+    const std::string asListed = zip::AnsiName(stored, static_cast<uint16_t>(rec.Flags | h.Flags), e.madeBy);
+    std::string outPath = ConvertAnsiName(asListed);
     if (outPath.empty()) {  // nothing safe to write it as (reported)
         SkipBytes(rec.UnpackedSize);
         return true;
     }
     const bool toFile = OutputTarget == otFile || OutputTarget == otTempStream;
-    std::string FN = toFile ? outPath : OemToAnsiName(stored);
+    std::string FN = toFile ? outPath : asListed;
     bool exists = false;
     switch (PrepareExtractFile(FN, exists, PackedDateToDateTime(e.dosDate))) {
         case prStop: return false;

@@ -23,6 +23,7 @@ private:
         TZipEntryRec rec;
         uint32_t dosDate = 0;
         int disk = 0;            // of a spanned set, from 0: where the local header is
+        uint16_t madeBy = 0;     // "version made by" of a central record (host in the high byte)
         std::string storedName;  // as the gathering pass read it, for messages
     };
 
