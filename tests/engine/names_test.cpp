@@ -1,6 +1,7 @@
 // Stored names on their way to the user and to the disk: ZIP names kept as
 // UTF-8 (flag bit 11, or Info-ZIP's on Unix) as the lister, the reader, the
-// tester and the ZIP writer take them.
+// tester and the ZIP writer take them; and names Windows keeps for devices,
+// which ZIP, TAR and UU readers write under another name.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -199,6 +200,91 @@ TEST(Utf8Names, WhatThePeersWriteExtractsUnderItsOwnName) {
     }
 }
 #endif
+
+// ---- names Windows keeps for devices --------------------------------------------------
+
+std::string Octal(int64_t v, int width) {
+    std::string s(static_cast<size_t>(width - 1), '0');
+    for (int i = width - 2; i >= 0 && v > 0; --i, v >>= 3) s[static_cast<size_t>(i)] = static_cast<char>('0' + (v & 7));
+    return s + '\0';
+}
+
+std::string TarOf(const std::vector<std::pair<std::string, std::string>>& files) {
+    std::string out;
+    for (const auto& [name, data] : files) {
+        std::string h(512, '\0');
+        h.replace(0, name.size(), name);
+        h.replace(100, 8, Octal(0644, 8));
+        h.replace(124, 12, Octal(static_cast<int64_t>(data.size()), 12));
+        h.replace(136, 12, Octal(981173106, 12));
+        h[156] = '0';
+        h.replace(148, 8, "        ");
+        unsigned sum = 0;
+        for (unsigned char c : h) sum += c;
+        h.replace(148, 8, Octal(sum, 7) + " ");
+        out += h + data + std::string((512 - data.size() % 512) % 512, '\0');
+    }
+    return out + std::string(1024, '\0');
+}
+
+TEST(DeviceNames, AreWrittenWithALeadingUnderscoreAndReported) {
+    struct Case {
+        const char* stored;
+        const char* written;  // below the target, '\' separators
+    };
+    const std::vector<Case> cases = {
+        {"CON", "_CON"},
+        {"nul.txt", "_nul.txt"},
+        {"dir/Aux.c", "dir\\_Aux.c"},
+        {"com1 .log", "_com1 .log"},
+        {"LPT9", "_LPT9"},
+        {"prn/file.txt", "_prn\\file.txt"},
+        {"CONSOLE.txt", "CONSOLE.txt"},  // not a device
+        {"com0", "com0"},
+        {"xnul", "xnul"},
+    };
+    std::vector<std::pair<std::string, std::string>> files;
+    std::vector<ZItem> items;
+    std::set<std::string> written;
+    int renamed = 0;
+    for (const Case& c : cases) {
+        files.emplace_back(c.stored, std::string("is ") + c.stored);
+        items.push_back({c.stored, std::string("is ") + c.stored});
+        written.insert(c.written);
+        renamed += SlashToBackslash(c.stored) != c.written;
+    }
+    const std::string src = ScratchDir("devices-src");
+    struct Kind {
+        const char* file;
+        std::string bytes;
+        std::set<std::string> written;
+        int renamed;
+    };
+    const std::vector<Kind> kinds = {
+        {"devices.zip", BuildZip(items), written, renamed},
+        {"devices.tar", TarOf(files), written, renamed},
+        {"con.uue", "begin 644 con.txt\n#86)C\n`\nend\n", {"_con.txt"}, 1},
+    };
+    for (const Kind& k : kinds) {
+        SCOPED_TRACE(k.file);
+        const std::string archive = Join(src, k.file);
+        WriteAll(archive, k.bytes);
+        const std::string dir = ScratchDir("devices-out");
+        const Seen s = ReadEveryWay(archive, dir);
+        EXPECT_EQ(s.raised, 0);
+        EXPECT_EQ(s.files, k.written);
+        EXPECT_EQ(static_cast<int>(std::count(s.errors.begin(), s.errors.end(), 25243)), k.renamed)
+            << ::testing::PrintToString(s.errors);
+        // What went into a renamed file is the entry's own.
+        if (k.written.count("_CON")) {
+            EXPECT_EQ(ReadAll(Join(dir, "_CON")), "is CON");
+        }
+        // A test writes nothing, so it renames nothing.
+        if (k.renamed > 1) {
+            EXPECT_EQ(s.tested.size(), k.written.size());
+        }
+    }
+}
 
 }  // namespace
 }  // namespace bramble
