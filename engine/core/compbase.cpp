@@ -487,6 +487,13 @@ void TCompBase::CompressArchive() {
                                                       switch_ == swDelete ? noExcludes : excludeSpec_);
         ReadHeaders();
     }
+    if (switch_ == swDelete && filesDeleted_ == 0) {
+        // No entry goes by any of the names: say so, and leave the archive
+        // as it is.
+        for (const std::string& spec : fileSpec_) ReportError(spec, "", "0", 25172);
+        if (fileSpec_.empty()) ReportError(archiveFile_, "", "0", 26859);
+        return;
+    }
 
     UpdateArchive();
     PostProcess();

@@ -594,6 +594,20 @@ TEST_F(DriversWriter, ReadAndDeleteSwitchesOnMissingOrReadOnlyArchives) {
         EXPECT_EQ(reads, (std::vector<std::pair<int, int>>{{0, 1}, {kFixed + 5 + 1, 2}}));
         EXPECT_TRUE(log.events.empty());
     }
+    // A delete that names nothing the archive holds says so, name by name,
+    // and leaves the archive alone.
+    {
+        TstWriter w;
+        Log log;
+        log.Attach(w);
+        s.Prepare(w, swDelete, {"gone.txt", "*.bak"});
+        std::vector<std::string> named;
+        w.OnError = [&](TObject*, const std::string& fn, const std::string&, const std::string&, int code) {
+            named.push_back(std::to_string(code) + " " + fn);
+        };
+        EXPECT_EQ(w.Compress(), 0);
+        EXPECT_EQ(named, (std::vector<std::string>{"25172 gone.txt", "25172 *.bak"}));
+    }
     EXPECT_EQ(ReadAll(s.arc), original);
     EXPECT_EQ(DosStampOf(s.arc), stamp);
     EXPECT_EQ(TempFilesIn(s.tmp), 0);

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/dovex.h"
 #include "engine/core/helpers.h"
 #include "engine/core/messages.h"
 #include "engine/core/os.h"
@@ -757,6 +758,49 @@ TEST(TarWriter, UpdatesReplacesAndDeletesEntriesKeepingLongNameRecordsWithTheirE
     EXPECT_EQ(tree.count("c.txt"), 1u);
     EXPECT_EQ(tree.count("hardlink.txt"), 1u);
     EXPECT_EQ(tree.size(), 3u);  // and the deep file, under its full name
+}
+
+TEST(TarWriter, DeletesByTheNameTheListShows) {
+    // As "tar -C dir -cf x.tar ." stores names: behind "./".
+    const std::string dir = ScratchDir("tarw-dot");
+    const std::string archive = Join(dir, "dot.tar");
+    WriteAll(archive, TarEntry("./", "", '5') + TarEntry("./a.txt", "alpha\n") + TarEntry("./sub/b.txt", "beta\n") +
+                          TarEntry("c.txt", "gamma\n") + kTarEnd);
+    auto listed = [&] {
+        TDovex d;
+        d.SetArchiveFile(archive);
+        d.FileSpec() = {"*.*"};
+        std::vector<std::string> names;
+        d.OnRead = [&](TObject*, int, int) { names.push_back(d.EntryInfo.FileName); };
+        d.ReadArchive();
+        return names;
+    };
+    ASSERT_EQ(listed(), (std::vector<std::string>{".\\a.txt", ".\\sub\\b.txt", "c.txt"}));
+    struct Case {
+        std::string spec;  // put into FileSpec as the program does, unchanged
+        int deleted;
+        std::vector<std::string> left;
+    };
+    const std::vector<Case> cases = {
+        {".\\a.txt", 1, {".\\sub\\b.txt", "c.txt"}},  // as the list shows it
+        {"sub\\b.txt", 1, {"c.txt"}},                // without the "./"
+        {".\\a.txt", 0, {"c.txt"}},                   // gone already: said so
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.spec);
+        TTar t;
+        Events ev;
+        ev.Watch(t);
+        t.SetArchiveFile(archive);
+        t.SetSwitch(swDelete);
+        t.FileSpec().push_back(c.spec);
+        EXPECT_EQ(t.Compress(), c.deleted);
+        EXPECT_EQ(ev.Count(25172), c.deleted ? 0 : 1);
+        EXPECT_EQ(listed(), c.left);
+    }
+#ifndef _WIN32
+    EXPECT_EQ(std::system(("tar -tf '" + archive + "' >/dev/null 2>&1").c_str()), 0);
+#endif
 }
 
 TEST(TarWriter, NeverReplacesAFileThatIsNoTar) {
