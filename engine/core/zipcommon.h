@@ -149,7 +149,9 @@ protected:
 // stops the timer, fires OnDeactivate and OnElapsedTime and clears the
 // reference. A run while another is under way is refused (26859), unless
 // the one running hands over to it (the tester to its reader) and gets the
-// reference back afterwards.
+// reference back afterwards. No text of the message table says that a job
+// is running; "Nothing to do" is the one that is true of the refused run
+// (it does nothing) without naming a failure that did not happen.
 class TRunScope {
 public:
     explicit TRunScope(TZipCommon& c, TZipCommon* handOverFrom = nullptr);
