@@ -268,7 +268,14 @@ bool FileMove(const std::string& from, const std::string& to, bool replace) {
 
 bool FileRename(const std::string& from, const std::string& to) {
     // Without MOVEFILE_COPY_ALLOWED: across volumes this fails instead of
-    // copying over the target.
+    // copying over the target. A read-only target is refused as Windows
+    // refuses it; asked here because a process with the rights to ignore
+    // the attribute (Wine run as root) would otherwise replace it.
+    const DWORD attributes = GetFileAttributesA(to.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
     return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
 }
 

@@ -263,7 +263,7 @@ TEST(DeviceNames, AreWrittenWithALeadingUnderscoreAndReported) {
     const std::vector<Kind> kinds = {
         {"devices.zip", BuildZip(items), written, renamed},
         {"devices.tar", TarOf(files), written, renamed},
-        {"con.uue", "begin 644 con.txt\n#86)C\n`\nend\n", {"_con.txt"}, 1},
+        {"device.uue", "begin 644 con.txt\n#86)C\n`\nend\n", {"_con.txt"}, 1},
     };
     for (const Kind& k : kinds) {
         SCOPED_TRACE(k.file);
