@@ -210,6 +210,9 @@ public:
     void ListView1KeyDown(TObject* Sender, WORD& Key, TShiftState Shift);
     void ListView1MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
     void ListView1Click(TObject* Sender);
+    // Any selection change of the list, whoever made it (keys, type-ahead,
+    // a right-click, a sort, the program).
+    void ListView1Change(TObject* Sender, TListItem* Item, TItemChange Change);
     void PopupMenuExtractPopup(TObject* Sender);
     void MyPopupHandler(TObject* Sender);
     void PopupHandlerInstall(TObject* Sender);
@@ -301,6 +304,7 @@ private:
     bool closePending_ = false;
     bool firstPaint_ = true;
     bool switchPosted_ = false;
+    bool totalsPosted_ = false;
     bool driveChecked_ = false;
     bool tempRun_ = false;  // the running extraction goes into TempFolder
     int busyCount_ = 0;

@@ -317,6 +317,7 @@ void TfrmMain::BuildListAndMessages() {
         ListView1MouseDown(s, b, sh, x, y);
     };
     ListView1->OnClick = [this](TObject* s) { ListView1Click(s); };
+    ListView1->OnChange = [this](TObject* s, TListItem* i, TItemChange c) { ListView1Change(s, i, c); };
 }
 
 void TfrmMain::BuildStatusBar() {

@@ -391,6 +391,14 @@ void TfrmMain::BrambleHomepage1Click(TObject*) {
 
 void TfrmMain::ListView1Click(TObject*) { DisplayTotals(); }
 
+void TfrmMain::ListView1Change(TObject*, TListItem*, TItemChange Change) {
+    if (Change != ctState) return;
+    // The control selects a row on a right-click before it asks for the
+    // context menu: the menu must be there by then, not after the press.
+    ListView1->SetPopupMenu(ListView1->SelCount() > 0 ? PopupMenu98List : nullptr);
+    if (!totalsPosted_ && HandleAllocated()) totalsPosted_ = PostMessageA(Handle(), WM_SELECTIONTOTALS, 0, 0) != 0;
+}
+
 void TfrmMain::ListView1MouseDown(TObject*, TMouseButton, TShiftState, int, int) {
     ListView1->SetPopupMenu(ListView1->SelCount() > 0 ? PopupMenu98List : nullptr);
 }

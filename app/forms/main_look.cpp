@@ -214,7 +214,8 @@ void TfrmMain::ShowMessages() {
 
 void TfrmMain::DisplayTotals() {
     if (Entries) {
-        SetStatus(2, Entries->TotalsText(Dovex1->TotalUnpacked()));
+        // Closed: the lister still holds the last archive's byte total.
+        SetStatus(2, Entries->TotalsText(Dovex1->ArchiveFile().empty() ? 0 : Dovex1->TotalUnpacked()));
         SetStatus(1, Entries->SelectedText());
     }
     ProgressBar1->SetVisible(false);

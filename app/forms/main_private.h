@@ -14,6 +14,9 @@ namespace bramble {
 // Posted by the first paint: the command-line switch runs from the message
 // loop, not inside WM_PAINT.
 constexpr UINT WM_RUNSWITCH = WM_APP + 0x42;
+// Posted by a selection change of the list: the totals follow once the
+// control has finished changing rows (a range changes many at once).
+constexpr UINT WM_SELECTIONTOTALS = WM_APP + 0x43;
 
 inline std::string LowerStr(std::string s) {
     for (char& c : s)

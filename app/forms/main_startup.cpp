@@ -269,6 +269,12 @@ void TfrmMain::WndProc(TMessage& Message) {
         RunSwitch();
         return;
     }
+    if (Message.Msg == WM_SELECTIONTOTALS) {
+        totalsPosted_ = false;
+        // A run writes its own progress into the status bar.
+        if (!Busy()) DisplayTotals();
+        return;
+    }
     TForm::WndProc(Message);
 }
 
