@@ -296,6 +296,9 @@ private:
     std::string ShortenPath(const std::string& Path);
     void OpenWithShell(const std::string& File, const std::string& Parameters);
     void ExtractSelectedAndOpen();
+    // False, and says so, when a file stands where the folder an
+    // extraction goes into would be.
+    bool TargetFolderPossible(const std::string& Target);
     void ClearInstallMenu();
     void SetArchiveCaption();
 
@@ -305,6 +308,13 @@ private:
     bool firstPaint_ = true;
     bool switchPosted_ = false;
     bool totalsPosted_ = false;
+    // Errors the engine reported and the window showed, and the last one's
+    // id: the raise that follows such a report is not shown again.
+    int reportedErrors_ = 0;
+    int lastReportedCode_ = 0;
+    // The entry a run has under way, by the name its OnBegin gave (in a
+    // test: the name the list shows).
+    std::string testEntry_;
     bool driveChecked_ = false;
     bool tempRun_ = false;  // the running extraction goes into TempFolder
     int busyCount_ = 0;

@@ -193,8 +193,14 @@ void TfrmMain::mnuDelete1Click(TObject*) {
     w->FileSpec().clear();
     for (const std::string& n : Entries->SelectedNames()) w->FileSpec().push_back(n);
     w->SetSwitch(swDelete);
+    const int reported = reportedErrors_;
     if (!w->FileSpec().empty()) w->Compress();
     mnuRefresh1Click(this);
+    // The user answered Yes: a delete that found nothing to remove (the
+    // archive changed since it was listed, or its names are stored in
+    // another form) must not pass for one that worked.
+    if (w->FilesDeleted() == 0 && reportedErrors_ == reported)
+        ShowMessage("The selected file(s) were not found in the archive: nothing was deleted.");
 }
 
 void TfrmMain::ExtractFiles(const std::string& Target, const std::string& Viewer, const std::string& OpenWith,
@@ -265,9 +271,17 @@ void TfrmMain::OpenWithShell(const std::string& File, const std::string& Paramet
                   TempFolder.c_str(), SW_SHOW);
 }
 
+bool TfrmMain::TargetFolderPossible(const std::string& Target) {
+    if (!os::FileExists(Target)) return true;
+    // x.tar.gz extracts into x.tar: a file of that name is in the way.
+    Application->MessageBox("Cannot create folder " + Target, Application->Title(), MB_OK);
+    return false;
+}
+
 void TfrmMain::ActionFastextract1Click(TObject*) {
     if (Dovex1->ArchiveFile().empty()) return;
     const std::string target = PathWithoutExtension(Dovex1->ArchiveFile());
+    if (!TargetFolderPossible(target)) return;
     ExtractFiles(target, "", "", 1, ListView1->SelCount() > 0 ? 0 : 1, true);
 }
 
@@ -290,7 +304,7 @@ void TfrmMain::PopupMenuExtractPopup(TObject*) {
 
 void TfrmMain::MyPopupHandler(TObject* Sender) {
     auto* m = dynamic_cast<TMenuItem*>(Sender);
-    if (!m) return;
+    if (!m || !TargetFolderPossible(m->Hint())) return;
     ExtractFiles(m->Hint(), "", "", 1, ListView1->SelCount() > 0 ? 0 : 1, true);
 }
 

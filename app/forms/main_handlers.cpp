@@ -69,6 +69,8 @@ void TfrmMain::Dovex1Error(TObject* Sender, const std::string&, const std::strin
     if (ListView1->CanFocus()) ListView1->SetFocus();
     // A cancel is the user's own doing: the line says it.
     if (ECode == 25449 || ECode == 25400) return;
+    ++reportedErrors_;
+    lastReportedCode_ = ECode;
     Application->MessageBox(
         "Not a valid archive file, if you downloaded it from the internet, try downloading it again.",
         Application->Title(), MB_OK | MB_ICONERROR);
@@ -108,6 +110,9 @@ void TfrmMain::Dovex1CorruptZipHeader(TObject*, uint8_t HeadFlag, bool& Cancel) 
 
 void TfrmMain::UnZIP1begin(TObject*, const std::string& FN, int, bool&) {
     SetStatus(1, "Extracting: " + ShortenPath(FN), true);
+    // In a test (the tester's reader fires the tester's handlers) this is
+    // the entry's stored name.
+    testEntry_ = FN;
     tempBegin_.clear();
     if (tempRun_) {
         tempBegin_ = FN;
@@ -214,6 +219,7 @@ void TfrmMain::Zip1InsertDiskette(TObject*, const std::string& VolumeName, int, 
 }
 
 void TfrmMain::ZipCheck1Activate(TObject*) {
+    testEntry_.clear();
     SetLedColor(clRed);
     ProgressBar1->SetPosition(0);
     ProgressBar1->SetVisible(true);
@@ -226,6 +232,7 @@ void TfrmMain::ZipCheck1Deactivate(TObject*) {
 }
 
 void TfrmMain::ZipCheck1Status(TObject*, const std::string& FN, bool PassFail) {
+    testEntry_.clear();
     AddMessage(FN + (PassFail ? " ...Ok" : " ...Failed"));
     if (ListView1->CanFocus()) ListView1->SetFocus();
 }
@@ -238,8 +245,13 @@ void TfrmMain::ZipCheck1Error(TObject* Sender, const std::string& FN, const std:
         AddMessage(ErrorLine(c ? c->ArchiveFile() : FN, MsgEx, ECode));
         return;
     }
-    Application->MessageBox("File   : " + FN + "\r" + "Error# : " + std::to_string(ECode) + "\r" + MessageText(ECode),
+    // An entry's problem is told under the entry's name as the list shows
+    // it, whatever output path the reader would have used for it.
+    const std::string name = testEntry_.empty() ? FN : testEntry_;
+    Application->MessageBox("File   : " + name + "\r" + "Error# : " + std::to_string(ECode) + "\r" + MessageText(ECode),
                             Application->Title(), MB_OK);
+    ++reportedErrors_;
+    lastReportedCode_ = ECode;
 }
 
 void TfrmMain::ZipCheck1End(TObject*, const std::string&) { SetStatus(1, "Ready..."); }

@@ -63,11 +63,15 @@ void TfrmMain::Command(F&& Body) {
         return;
     }
     RunMark mark(*this);
+    const int reported = reportedErrors_;
     try {
         Body();
     } catch (const E_RAISE& e) {
         // A cancelled run has said so on the Messages window already.
         if (e.Code() == 25400 || e.Code() == 25449) return;
+        // The engine reported this very error through OnError before it
+        // raised it, and the user has its line and box: once is enough.
+        if (reportedErrors_ != reported && e.Code() == lastReportedCode_) return;
         throw;
     }
 }

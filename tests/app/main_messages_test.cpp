@@ -1,0 +1,178 @@
+// What the window tells the user when something goes wrong: once, in words
+// that say what happened, under the names the user sees in the list.
+#include <cstdio>
+#include <set>
+
+#include "engine/writers/zip.h"
+#include "main_window.h"
+
+namespace bramble {
+namespace {
+
+// A TAR written as "tar -C dir ." writes it: every name starts with "./".
+std::string DotSlashTar(const std::vector<std::pair<std::string, std::string>>& Files) {
+    auto header = [](const std::string& name, size_t size, char type) {
+        std::string h(512, '\0');
+        h.replace(0, name.size(), name);
+        std::snprintf(&h[100], 8, "%07o", type == '5' ? 0755 : 0644);
+        std::snprintf(&h[108], 8, "%07o", 0);
+        std::snprintf(&h[116], 8, "%07o", 0);
+        std::snprintf(&h[124], 12, "%011zo", size);
+        std::snprintf(&h[136], 12, "%011o", 981173106);
+        h[156] = type;
+        h.replace(257, 8, std::string("ustar\0" "00", 8));
+        h.replace(148, 8, "        ");
+        unsigned sum = 0;
+        for (unsigned char c : h) sum += c;
+        std::snprintf(&h[148], 8, "%06o", sum);
+        h[155] = ' ';
+        return h;
+    };
+    std::string out = header("./", 0, '5');
+    for (const auto& [name, data] : Files) {
+        if (name.back() == '/') {
+            out += header(name, 0, '5');
+            continue;
+        }
+        out += header(name, data.size(), '0') + data;
+        out.append((512 - data.size() % 512) % 512, '\0');
+    }
+    out.append(1024, '\0');
+    return out;
+}
+
+void SelectByName(TfrmMain* f, const std::string& Name) {
+    for (int i = 0; i < f->Entries->Count(); ++i) f->ListView1->SetIsSelected(i, f->Entries->GetEntry(i)->Name == Name);
+}
+
+bool Listed(TfrmMain* f, const std::string& Name) {
+    for (int i = 0; i < f->Entries->Count(); ++i)
+        if (f->Entries->GetEntry(i)->Name == Name) return true;
+    return false;
+}
+
+TEST_F(MainWindow, EachFailureIsToldOnceInWordsThatSayWhatHappened) {
+    AnswerAll modals;
+    TfrmMain* f = Make();
+    const std::string dir = ScratchDir("main-told");
+    const std::string text = CopyInto(dir, "notarchive.txt");
+
+    // A file that is not an archive, chosen in the Open dialog: one box.
+    modals.FileToOpen = text;
+    Choose(f->mnuOpen1);
+    test::Pump();
+    modals.Asked.erase(modals.Asked.begin());  // the file dialog itself
+    EXPECT_EQ(modals.Asked.size(), 1u) << ::testing::PrintToString(modals.Asked);
+
+    // Fast extract of x.tar.gz where a file x.tar stands in the way of the
+    // folder named like the archive: said as "/x" says it.
+    const std::string gz = Join(dir, "x.tar.gz");
+    CopyFileA(Join(FixturesDir(), "tarball.tar.gz").c_str(), gz.c_str(), FALSE);
+    const std::string blocker = Join(dir, "x.tar");
+    test::WriteAll(blocker, "a file of the user's");
+    f->OpenArchive(gz);
+    test::Pump();
+    modals.Asked.clear();
+    Choose(f->ActionFastextract1);
+    test::Pump();
+    EXPECT_EQ(modals.Asked, std::vector<std::string>{"Cannot create folder " + blocker});
+    EXPECT_EQ(ReadAll(blocker), "a file of the user's");
+}
+
+TEST_F(MainWindow, ANotArchiveOnTheCommandLineGivesOneBox) {
+    AnswerAll modals;
+    const std::string text = CopyInto(ScratchDir("main-told-cl"), "notarchive.txt");
+    Make({text});
+    test::Pump(5);
+    EXPECT_EQ(modals.Asked.size(), 1u) << ::testing::PrintToString(modals.Asked);
+}
+
+// One byte in the middle of an entry's data flipped, found through its
+// local header.
+void DamageZipEntry(std::string& Zip, const std::string& Name) {
+    const std::string sig("PK\x03\x04", 4);
+    for (size_t at = Zip.find(sig); at != std::string::npos; at = Zip.find(sig, at + 4)) {
+        auto le16 = [&](size_t o) { return static_cast<size_t>(static_cast<uint8_t>(Zip[o]) | static_cast<uint8_t>(Zip[o + 1]) << 8); };
+        const size_t nameLen = le16(at + 26), extraLen = le16(at + 28);
+        if (Zip.compare(at + 30, nameLen, Name) != 0) continue;
+        const size_t packed = le16(at + 18) | le16(at + 20) << 16;
+        Zip[at + 30 + nameLen + extraLen + packed / 2] ^= 0x55;
+        return;
+    }
+    ADD_FAILURE() << Name << " not found";
+}
+
+TEST_F(MainWindow, ATestReportsEveryDamagedEntryUnderItsStoredName) {
+    AnswerAll modals;
+    TfrmMain* f = Make();
+    const std::string dir = ScratchDir("main-damaged");
+    struct Case {
+        const char* fixture;
+        std::vector<std::string> damage;  // stored names as the archive has them
+        std::set<std::string> listed;     // ... and as the list shows them
+    };
+    for (const Case& c : {Case{"stored.zip", {"hello.txt", "sub/nested.txt"}, {"hello.txt", "sub\\nested.txt"}},
+                          Case{"plain.zip", {"about.txt", "big.bin"}, {"about.txt", "big.bin"}}}) {
+        SCOPED_TRACE(c.fixture);
+        std::string bytes = ReadAll(Join(FixturesDir(), c.fixture));
+        for (const std::string& n : c.damage) DamageZipEntry(bytes, n);
+        const std::string bad = Join(dir, c.fixture);
+        test::WriteAll(bad, bytes);
+        f->OpenArchive(bad);
+        f->RichEdit1->Lines().Clear();
+        modals.Asked.clear();
+        Choose(f->mnuTest);
+        test::Pump();
+        for (const std::string& n : c.listed) EXPECT_TRUE(HasLine(n + " ...Failed")) << n;
+        EXPECT_TRUE(HasLine("Testing done."));
+        // A box that names a file names a damaged entry as the list shows it.
+        for (const std::string& a : modals.Asked) {
+            if (a.rfind("File   : ", 0) != 0) continue;
+            std::string name = a.substr(9, a.find('\r') - 9);
+            EXPECT_EQ(c.listed.count(name), 1u) << a;
+        }
+        SCOPED_TRACE(::testing::PrintToString(modals.Asked) + ::testing::PrintToString(Lines()));
+    }
+}
+
+TEST_F(MainWindow, ADeleteThatRemovesNothingSaysSo) {
+    AnswerAll modals;
+    TfrmMain* f = Make();
+    const std::string dir = ScratchDir("main-delete");
+
+    // Another program took hello.txt out after the list was read.
+    const std::string zip = CopyInto(dir, "stored.zip");
+    f->OpenArchive(zip);
+    SelectByName(f, "hello.txt");
+    {
+        TZip other;
+        other.SetArchiveFile(zip);
+        other.SetSwitch(swDelete);
+        other.FileSpec().push_back("hello.txt");
+        ASSERT_EQ(other.Compress(), 1);
+    }
+    modals.Asked.clear();
+    Choose(f->mnuDelete1);
+    test::Pump();
+    ASSERT_GE(modals.Asked.size(), 2u);
+    EXPECT_EQ(modals.Asked[0], "Delete selected file(s)?");
+    EXPECT_NE(modals.Asked.back().find("nothing was deleted"), std::string::npos) << modals.Asked.back();
+
+    // Names stored as "./hello.txt": the entry goes, or the window says it
+    // did not; never silence.
+    const std::string tar = Join(dir, "dots.tar");
+    test::WriteAll(tar, DotSlashTar({{"./hello.txt", "hello\n"}, {"./sub/", ""}, {"./sub/n.txt", "nested\n"}}));
+    f->OpenArchive(tar);
+    ASSERT_TRUE(Listed(f, "hello.txt"));
+    SelectByName(f, "hello.txt");
+    modals.Asked.clear();
+    Choose(f->mnuDelete1);
+    test::Pump();
+    const bool gone = !Listed(f, "hello.txt");
+    const bool said = !modals.Asked.empty() && modals.Asked.back().find("nothing was deleted") != std::string::npos;
+    EXPECT_TRUE(gone || said) << ::testing::PrintToString(modals.Asked);
+    EXPECT_TRUE(Listed(f, "n.txt"));
+}
+
+}  // namespace
+}  // namespace bramble
