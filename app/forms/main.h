@@ -174,6 +174,12 @@ public:
     void ExtractFiles(const std::string& Target, const std::string& Viewer, const std::string& OpenWith,
                       int Confirm, int Which, bool Restore);
     bool DefineCompressComponent();
+    // True when the drive's size can be read (a disk is in it), asked
+    // without the system's critical-error box.
+    static bool DiskInDrive(char Drive);
+    // Says on the Messages window that a part of the program is not built
+    // yet, for commands that would show it.
+    void NotAvailable(const std::string& What);
     void EnableMenus();
     void DisplayTotals();
     void ApplicationBusy();
@@ -270,6 +276,9 @@ public:
     void RunSwitchAction(const std::string& Switch);
 
     void WndProc(TMessage& Message) override;
+    // The menu's shortcuts, and the second ones of Add files (Shift+A) and
+    // Extract (Shift+E).
+    bool IsShortCut(WORD Key, TShiftState Shift) override;
 
 private:
     void BuildMenus();

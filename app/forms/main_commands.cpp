@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cctype>
+
 #include "app/forms/main_private.h"
 #include "app/settings/settings.h"
 #include "engine/core/compbase.h"
@@ -105,10 +107,40 @@ void TfrmMain::EnableMenus() {
     ToolbarButtonView->SetEnabled(mnuView2->Enabled());
 }
 
+bool TfrmMain::DiskInDrive(char Drive) {
+    const UINT old = SetErrorMode(SEM_FAILCRITICALERRORS);
+    const std::string root = std::string(1, Drive) + ":\\";
+    ULARGE_INTEGER total{};
+    const bool ok = GetDiskFreeSpaceExA(root.c_str(), nullptr, &total, nullptr) != 0;
+    SetErrorMode(old);
+    return ok;
+}
+
+void TfrmMain::NotAvailable(const std::string& What) {
+    ShowMessages();
+    AddMessage(What + ": not available yet.");
+}
+
+bool TfrmMain::IsShortCut(WORD Key, TShiftState Shift) {
+    if (TForm::IsShortCut(Key, Shift)) return true;
+    const TShortCut sc = ShortCut(Key, Shift);
+    TMenuItem* item = sc == ShortCut('A', {ssShift})   ? mnuAddFiles1
+                      : sc == ShortCut('E', {ssShift}) ? mnuExtract1
+                                                       : nullptr;
+    // A disabled command leaves the key to the list (type-ahead).
+    if (!item || !item->Enabled()) return false;
+    item->Click();
+    return true;
+}
+
 void TfrmMain::mnuOpen1Click(TObject*) {
     std::string initial;
     if (StartOther) initial = StartupFolder;
     if (StartLast) initial = LastOpenFolder;
+    // A start folder on a floppy drive without a disk, or no drive C at
+    // all, would leave the dialog waiting on the drive.
+    const char drive = initial.empty() ? '\0' : static_cast<char>(std::tolower(static_cast<unsigned char>(initial[0])));
+    if ((drive == 'a' || drive == 'b') ? !DiskInDrive(drive) : !DiskInDrive('c')) initial = "c:\\";
     OpenDialog1->SetInitialDir(initial);
     OpenDialog1->SetFilter(
         "Zip files|*.zip|Cab files|*.cab|Lha files|*.lha|Arj files|*.arj|gZip files|*.gz|Tar files|*.tar|Zoo "
@@ -313,8 +345,11 @@ void TfrmMain::mnuView2Click(TObject*) {
         ShowMessage("No file(s) selected for viewing");
         return;
     }
-    // Without a viewer the entries are still extracted; the Options dialog
-    // that would configure one is not in this program yet.
+    // Without a viewer the entries are still extracted.
+    if (ViewProgram.empty() &&
+        MessageDlg("There is currently no viewer configured, would you like to configure one now?", mtInformation,
+                   {mbYes, mbNo}) == mrYes)
+        NotAvailable("The Options dialog");
     ExtractFiles(TempFolder, ViewProgram, "", 1, 0, false);
 }
 
@@ -425,8 +460,10 @@ void TfrmMain::ListView1KeyDown(TObject* Sender, WORD& Key, TShiftState) {
         // The keys follow the menu: nothing where Delete is not offered.
         if (mnuDelete1->Enabled()) Command([&] { mnuDelete1Click(Sender); });
         Key = 0;
+    } else if (Key == VK_INSERT) {
+        if (mnuAddFiles1->Enabled()) mnuAddFiles1->Click();
+        Key = 0;
     }
-    // Insert would run Add files, which needs the Add dialog.
 }
 
 void TfrmMain::ExtractSelectedAndOpen() { ExtractFiles(TempFolder, "", "set", 1, 0, false); }

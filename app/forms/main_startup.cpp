@@ -281,7 +281,9 @@ void TfrmMain::WndProc(TMessage& Message) {
 void TfrmMain::RunSwitch() {
     const std::string sw = CommandSwitch;
     CommandSwitch = "none";
-    const bool closing = sw == "/x" || sw == "/s" || sw == "/a";
+    // "/s" would close after the self-extractor builder; without it the
+    // window stays and says so.
+    const bool closing = sw == "/x" || sw == "/a";
     try {
         RunSwitchAction(sw);
     } catch (...) {
@@ -319,7 +321,13 @@ void TfrmMain::RunSwitchAction(const std::string& sw) {
             Zip1->Compress();
         });
     }
-    // "/e" and "/s" open dialogs this program does not have yet.
+    // The Extract dialog and the self-extractor builder are not built yet:
+    // said, not silently skipped.
+    else if (sw == "/e") {
+        NotAvailable("The Extract dialog (/e)");
+    } else if (sw == "/s") {
+        NotAvailable("Making a self-extracting .exe (/s)");
+    }
 }
 
 }  // namespace bramble
