@@ -101,12 +101,12 @@ bool TUnTAR::ExtractEntry(const Entry& e) {
     const std::string target = toFile ? OutputName() : FN;
     if (!OpenOutput(target, OutputStreamArg())) RaiseError(target, "", "0", 25235);
     Crc = 0xFFFFFFFF;
+    // The copy counts its bytes down as it goes.
     bool copied = UnStore(e.size, 32, false);
     if (OutputTarget == otFile)
         RestoreFileStamp(0x20, dosDate, target);
     else
         CloseOutput();
-    SkipBytes(e.size);
     if (OnEnd)
         OnEnd(this, FN, copied);
     else if (!copied)

@@ -1,6 +1,5 @@
 // What the window tells the user when something goes wrong: once, in words
 // that say what happened, under the names the user sees in the list.
-#include <cstdio>
 #include <set>
 
 #include "engine/writers/zip.h"
@@ -8,38 +7,6 @@
 
 namespace bramble {
 namespace {
-
-// A TAR written as "tar -C dir ." writes it: every name starts with "./".
-std::string DotSlashTar(const std::vector<std::pair<std::string, std::string>>& Files) {
-    auto header = [](const std::string& name, size_t size, char type) {
-        std::string h(512, '\0');
-        h.replace(0, name.size(), name);
-        std::snprintf(&h[100], 8, "%07o", type == '5' ? 0755 : 0644);
-        std::snprintf(&h[108], 8, "%07o", 0);
-        std::snprintf(&h[116], 8, "%07o", 0);
-        std::snprintf(&h[124], 12, "%011zo", size);
-        std::snprintf(&h[136], 12, "%011o", 981173106);
-        h[156] = type;
-        h.replace(257, 8, std::string("ustar\0" "00", 8));
-        h.replace(148, 8, "        ");
-        unsigned sum = 0;
-        for (unsigned char c : h) sum += c;
-        std::snprintf(&h[148], 8, "%06o", sum);
-        h[155] = ' ';
-        return h;
-    };
-    std::string out = header("./", 0, '5');
-    for (const auto& [name, data] : Files) {
-        if (name.back() == '/') {
-            out += header(name, 0, '5');
-            continue;
-        }
-        out += header(name, data.size(), '0') + data;
-        out.append((512 - data.size() % 512) % 512, '\0');
-    }
-    out.append(1024, '\0');
-    return out;
-}
 
 void SelectByName(TfrmMain* f, const std::string& Name) {
     for (int i = 0; i < f->Entries->Count(); ++i) f->ListView1->SetIsSelected(i, f->Entries->GetEntry(i)->Name == Name);

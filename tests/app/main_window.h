@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <sstream>
@@ -79,6 +80,39 @@ inline void Choose(TMenuItem* Item) {
     } catch (...) {
         Application->HandleException(Item, std::current_exception());
     }
+}
+
+// A ustar archive of the files given (a name ending in "/" is a folder),
+// with a "./" folder entry first, as "tar -C dir -cf x.tar ." writes it.
+inline std::string DotSlashTar(const std::vector<std::pair<std::string, std::string>>& Files) {
+    auto header = [](const std::string& name, size_t size, char type) {
+        std::string h(512, '\0');
+        h.replace(0, name.size(), name);
+        std::snprintf(&h[100], 8, "%07o", type == '5' ? 0755 : 0644);
+        std::snprintf(&h[108], 8, "%07o", 0);
+        std::snprintf(&h[116], 8, "%07o", 0);
+        std::snprintf(&h[124], 12, "%011zo", size);
+        std::snprintf(&h[136], 12, "%011o", 981173106);
+        h[156] = type;
+        h.replace(257, 8, std::string("ustar\0" "00", 8));
+        h.replace(148, 8, "        ");
+        unsigned sum = 0;
+        for (unsigned char c : h) sum += c;
+        std::snprintf(&h[148], 8, "%06o", sum);
+        h[155] = ' ';
+        return h;
+    };
+    std::string out = header("./", 0, '5');
+    for (const auto& [name, data] : Files) {
+        if (name.back() == '/') {
+            out += header(name, 0, '5');
+            continue;
+        }
+        out += header(name, data.size(), '0') + data;
+        out.append((512 - data.size() % 512) % 512, '\0');
+    }
+    out.append(1024, '\0');
+    return out;
 }
 
 inline void WriteDefaultCheckNo() {

@@ -1,0 +1,89 @@
+// What the window shows while it works and how it holds together: the
+// progress bar through a run, a window made small, and the toolbar's
+// disabled buttons. Each leaves a screenshot for a person to look at.
+#include <cmath>
+
+#include "engine/core/helpers.h"
+#include "engine/readers/untar.h"
+#include "main_window.h"
+
+namespace bramble {
+namespace {
+
+// The bar where each entry of a run ended, against the bytes of the run
+// done by then.
+struct ProgressLog {
+    std::vector<std::pair<std::string, int>> ends;  // entry, bar position
+};
+
+TEST_F(MainWindow, TheProgressBarFollowsTheBytesOfTheRun) {
+    AnswerAll modals;
+    TfrmMain* f = Make();
+    const std::string dir = ScratchDir("main-progress");
+    struct Case {
+        const char* fixture;
+        const char* tsv;
+        bool test;  // Test, else Fast extract
+    };
+    for (const Case& c : {Case{"plain.zip", "plain.zip.tsv", true}, Case{"plain.zip", "plain.zip.tsv", false},
+                          Case{"gnu.tar", "gnu.tar.tsv", true}, Case{"gnu.tar", "gnu.tar.tsv", false},
+                          Case{"tarball.tar.gz", "ustar.tar.tsv", false}, Case{"three.tar", nullptr, true},
+                          Case{"three.tar", nullptr, false}}) {
+        SCOPED_TRACE(std::string(c.fixture) + (c.test ? " test" : " extract"));
+        const std::string archive = Join(ScratchDir(std::string("main-progress-") + (c.test ? "t" : "x")), c.fixture);
+        std::map<std::string, int64_t> sizes;
+        if (c.tsv) {
+            CopyFileA(Join(FixturesDir(), c.fixture).c_str(), archive.c_str(), FALSE);
+            for (const auto& [name, size] : PeerListing(c.tsv)) sizes[ExtractFileName(name)] = size;
+        } else {
+            // Three alike entries: a count that runs ahead shows in the
+            // second.
+            test::WriteAll(archive, DotSlashTar({{"./one.bin", std::string(40000, '1')},
+                                                 {"./two.bin", std::string(40000, '2')},
+                                                 {"./three.bin", std::string(40000, '3')}}));
+            sizes = {{"one.bin", 40000}, {"two.bin", 40000}, {"three.bin", 40000}};
+        }
+        int64_t total = 0;
+        for (const auto& [name, size] : sizes) total += size;
+        f->OpenArchive(archive);
+        ProgressLog log;
+        auto record = [&](const std::string& FN) {
+            log.ends.emplace_back(ExtractFileName(FN), f->ProgressBar1->Position());
+        };
+        TOnEnd savedEnd;
+        TOnIntegrityStatus savedStatus = f->ZipCheck1->OnStatus;
+        TZipCommon* reader = nullptr;
+        if (c.test) {
+            f->ZipCheck1->OnStatus = [&](TObject* s, const std::string& fn, bool p) {
+                savedStatus(s, fn, p);
+                record(fn);
+            };
+            Choose(f->mnuTest);
+        } else {
+            reader = f->ReaderFor(f->Dovex1->ArcType());
+            if (f->Dovex1->ArcType() == atGZip) reader = f->UnTAR1;
+            savedEnd = reader->OnEnd;
+            reader->OnEnd = [&](TObject* s, const std::string& fn, bool p) {
+                savedEnd(s, fn, p);
+                record(fn);
+            };
+            Choose(f->ActionFastextract1);
+            reader->OnEnd = savedEnd;
+        }
+        f->ZipCheck1->OnStatus = savedStatus;
+        ASSERT_EQ(log.ends.size(), sizes.size());
+        int64_t done = 0;
+        int last = 0;
+        for (const auto& [name, position] : log.ends) {
+            done += sizes[name];
+            const int want = static_cast<int>(std::lround(100.0 * static_cast<double>(done) / static_cast<double>(total)));
+            EXPECT_NEAR(position, want, 1) << name;
+            EXPECT_GE(position, last) << name;
+            last = position;
+        }
+        EXPECT_EQ(last, 100);
+    }
+}
+
+}  // namespace
+}  // namespace bramble
