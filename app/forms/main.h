@@ -295,6 +295,12 @@ private:
     void ApplySettings();
     void SaveSettings();
     void ToolbarLook();
+    // The least client area at which the toolbar, a few rows of the list,
+    // the Messages window and the status bar with its texts all fit.
+    TPoint MinimumClientSize();
+    // Grows a normal window that has become smaller than that (a pane was
+    // shown, the toolbar got its captions).
+    void KeepMinimumSize();
     void LoadGlyph(TBitBtn* Button, const std::string& Name);
     void ButtonHover(TBitBtn* Button, const std::string& Base, bool Enter);
     // Runs a command unless a run is under way; the run's guard and the

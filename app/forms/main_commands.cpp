@@ -161,7 +161,12 @@ void TfrmMain::ClearInstallMenu() {
     PopupMenuInstallChange();
 }
 
-void TfrmMain::PopupMenuInstallChange() { ToolbarButtonInstall->SetVisible(PopupMenuInstall->Items()->Count() > 0); }
+void TfrmMain::PopupMenuInstallChange() {
+    const bool shown = PopupMenuInstall->Items()->Count() > 0;
+    if (shown == ToolbarButtonInstall->Visible()) return;
+    ToolbarButtonInstall->SetVisible(shown);
+    KeepMinimumSize();
+}
 
 void TfrmMain::mnuClose1Click(TObject*) {
     ClearInstallMenu();
@@ -397,11 +402,13 @@ void TfrmMain::mnuRefresh1Click(TObject*) {
 void TfrmMain::mnuToolbarClick(TObject*) {
     mnuToolbar->SetChecked(!mnuToolbar->Checked());
     Skiffbar1->SetVisible(mnuToolbar->Checked());
+    KeepMinimumSize();
 }
 
 void TfrmMain::mnuErrorMessages1Click(TObject*) {
     mnuErrorMessages1->SetChecked(!mnuErrorMessages1->Checked());
     MsgToolWindow->SetVisible(mnuErrorMessages1->Checked());
+    KeepMinimumSize();
 }
 
 void TfrmMain::mnuDisplayElapsedTime1Click(TObject*) {

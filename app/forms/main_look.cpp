@@ -90,6 +90,29 @@ void TfrmMain::ToolbarLook() {
     Skiffbar1->SetHeight(h + 4);
 }
 
+TPoint TfrmMain::MinimumClientSize() {
+    // Wide enough for every toolbar button and for the status bar's
+    // totals ("Total 1000 file(s), 123 MB") beside the light.
+    int right = 0;
+    for (int i = 0; i < Skiffbar1->ControlCount(); ++i) {
+        TControl* c = Skiffbar1->Controls(i);
+        if (c->Visible()) right = std::max(right, c->Left() + c->Width());
+    }
+    const int width = std::max(right + 4, 2 * (kLeastTotalsWidth + 39));
+    // High enough for a few rows of the list besides the panes.
+    int height = kLeastListHeight + StatusBar1->Height();
+    if (Skiffbar1->Visible()) height += Skiffbar1->Height();
+    if (MsgToolWindow->Visible()) height += MsgToolWindow->Height();
+    return Point(width, height);
+}
+
+void TfrmMain::KeepMinimumSize() {
+    if (!HandleAllocated() || WindowState() != wsNormal) return;
+    const TPoint least = MinimumClientSize();
+    if (ClientWidth() < least.X || ClientHeight() < least.Y)
+        SetClientSize(std::max(ClientWidth(), least.X), std::max(ClientHeight(), least.Y));
+}
+
 void TfrmMain::FlatClick(TObject*) {
     Flat1->SetChecked(!Flat1->Checked());
     // Plain buttons have no flat look; the choice is kept for the toolbar
@@ -99,6 +122,7 @@ void TfrmMain::FlatClick(TObject*) {
 void TfrmMain::TextClick(TObject*) {
     Text1->SetChecked(!Text1->Checked());
     ToolbarLook();
+    KeepMinimumSize();
 }
 
 void TfrmMain::TooltipsClick(TObject*) {
@@ -210,6 +234,7 @@ void TfrmMain::AddMessage(const std::string& Line) {
 void TfrmMain::ShowMessages() {
     mnuErrorMessages1->SetChecked(true);
     MsgToolWindow->SetVisible(true);
+    KeepMinimumSize();
 }
 
 void TfrmMain::DisplayTotals() {

@@ -14,6 +14,11 @@ namespace bramble {
 // Posted by the first paint: the command-line switch runs from the message
 // loop, not inside WM_PAINT.
 constexpr UINT WM_RUNSWITCH = WM_APP + 0x42;
+// The least width of the status bar's totals panel and height of the
+// list (a header and a few rows) the window keeps.
+constexpr int kLeastTotalsWidth = 150;
+constexpr int kLeastListHeight = 100;
+
 // Posted by a selection change of the list: the totals follow once the
 // control has finished changing rows (a range changes many at once).
 constexpr UINT WM_SELECTIONTOTALS = WM_APP + 0x43;

@@ -5,6 +5,8 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
+
 #include "app/forms/main_private.h"
 #include "app/settings/settings.h"
 #include "app/shellreg/shellreg.h"
@@ -267,6 +269,17 @@ void TfrmMain::FormPaint(TObject*) {
 void TfrmMain::WndProc(TMessage& Message) {
     if (Message.Msg == WM_RUNSWITCH) {
         RunSwitch();
+        return;
+    }
+    if (Message.Msg == WM_GETMINMAXINFO && HandleAllocated()) {
+        TForm::WndProc(Message);
+        const TPoint least = MinimumClientSize();
+        RECT r{0, 0, least.X, least.Y};
+        AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongPtrA(Handle(), GWL_STYLE)), GetMenu(Handle()) != nullptr,
+                           static_cast<DWORD>(GetWindowLongPtrA(Handle(), GWL_EXSTYLE)));
+        auto* mmi = reinterpret_cast<MINMAXINFO*>(Message.LParam);
+        mmi->ptMinTrackSize.x = std::max<LONG>(mmi->ptMinTrackSize.x, r.right - r.left);
+        mmi->ptMinTrackSize.y = std::max<LONG>(mmi->ptMinTrackSize.y, r.bottom - r.top);
         return;
     }
     if (Message.Msg == WM_SELECTIONTOTALS) {

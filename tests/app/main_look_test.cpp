@@ -87,3 +87,70 @@ TEST_F(MainWindow, TheProgressBarFollowsTheBytesOfTheRun) {
 
 }  // namespace
 }  // namespace bramble
+
+namespace bramble {
+namespace {
+
+TEST_F(MainWindow, AWindowMadeSmallKeepsToolbarListAndStatusBarUsable) {
+    AnswerAll modals;
+    TfrmMain* f = Make();
+    f->OpenArchive(Join(FixturesDir(), "many.zip"));
+    for (bool messages : {true, false}) {
+        SCOPED_TRACE(messages ? "with the Messages window" : "without it");
+        if (f->MsgToolWindow->Visible() != messages) f->mnuErrorMessages1->Click();
+        f->SetBounds(40, 40, 300, 200);
+        test::Pump(5);
+        test::SaveScreenshot(*f, messages ? "bramble-small.bmp" : "bramble-small-nomessages.bmp");
+        // Every toolbar button is inside the window.
+        for (TControl* b : {static_cast<TControl*>(f->ToolbarButtonView), static_cast<TControl*>(f->ToolbarButtonDel)})
+            EXPECT_LE(b->Left() + b->Width(), f->Skiffbar1->ClientWidth()) << b->Name();
+        // The list shows a few rows below the toolbar and above the rest.
+        EXPECT_GE(f->ListView1->Top(), f->Skiffbar1->Top() + f->Skiffbar1->Height());
+        EXPECT_GE(f->ListView1->Height(), 90);
+        if (messages) {
+            EXPECT_LE(f->ListView1->Top() + f->ListView1->Height(), f->MsgToolWindow->Top());
+        }
+        EXPECT_LE(f->ListView1->Top() + f->ListView1->Height(), f->StatusBar1->Top());
+        // The status bar's texts have room, and the light stays right of them.
+        int panels = 0;
+        for (int i = 0; i < 3; ++i) panels += f->StatusBar1->Panels()[i]->Width();
+        EXPECT_GE(f->StatusBar1->Panels()[2]->Width(), 150);
+        EXPECT_GE(f->pbxLed->Left(), panels);
+        EXPECT_LE(f->pbxLed->Left() + f->pbxLed->Width(), f->StatusBar1->ClientWidth());
+    }
+}
+
+// Whether the button's picture has a coloured pixel, as the screen shows it.
+bool GlyphHasColour(TWinControl& Button) {
+    TBitmap shot;
+    test::GrabWindow(Button, shot);
+    for (int y = 2; y < shot.Height() - 2; ++y)
+        for (int x = 2; x < shot.Width() - 2; ++x) {
+            COLORREF c = test::PixelAt(shot, x, y);
+            int r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
+            if (std::max({r, g, b}) - std::min({r, g, b}) > 24) return true;
+        }
+    return false;
+}
+
+TEST_F(MainWindow, DisabledToolbarButtonsAreDrawnDisabled) {
+    AnswerAll modals;
+    TfrmMain* f = Make();
+    test::Pump(5);
+    test::SaveScreenshot(*f->Skiffbar1, "bramble-toolbar-closed.bmp");
+    ASSERT_FALSE(f->ToolbarButtonDel->Enabled());
+    EXPECT_FALSE(GlyphHasColour(*f->ToolbarButtonDel));
+    EXPECT_FALSE(GlyphHasColour(*f->ToolbarButtonAdd));
+    EXPECT_TRUE(GlyphHasColour(*f->ToolbarButtonOpen));
+    f->OpenArchive(Join(FixturesDir(), "plain.zip"));
+    test::Pump(5);
+    test::SaveScreenshot(*f->Skiffbar1, "bramble-toolbar-open.bmp");
+    ASSERT_TRUE(f->ToolbarButtonDel->Enabled());
+    EXPECT_TRUE(GlyphHasColour(*f->ToolbarButtonDel));
+    f->mnuClose1->Click();
+    test::Pump(5);
+    EXPECT_FALSE(GlyphHasColour(*f->ToolbarButtonDel));
+}
+
+}  // namespace
+}  // namespace bramble
