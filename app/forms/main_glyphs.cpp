@@ -1,11 +1,30 @@
 // The toolbar's glyphs, painted rather than loaded: each button's picture
-// in its plain form and the brighter one under the mouse.
+// in its plain form and the brighter one under the mouse, each with its
+// disabled form beside it.
 #include "app/forms/main_private.h"
+
+#include <vector>
 
 namespace bramble {
 
+namespace {
+
+constexpr int kGlyphSize = 20;
+
+// Whether a pixel of a painted glyph is part of its drawing: not the
+// transparent ground, and not a pale fill (a page's white), which a
+// disabled picture leaves out as menus do.
+bool Ink(TColor c) {
+    if (c == clFuchsia) return false;
+    const COLORREF rgb = static_cast<COLORREF>(c);
+    const int luminance = (GetRValue(rgb) * 30 + GetGValue(rgb) * 59 + GetBValue(rgb) * 11) / 100;
+    return luminance < 200;
+}
+
+}  // namespace
+
 void PaintGlyph(TBitmap& B, const std::string& Base, bool Hot) {
-    const int S = 20;
+    const int S = kGlyphSize;
     B.SetSize(S, S);
     TCanvas& c = B.Canvas();
     c.Brush().SetStyle(bsSolid);
@@ -57,6 +76,33 @@ void PaintGlyph(TBitmap& B, const std::string& Base, bool Hot) {
     }
 }
 
+
+// The button's glyph as a strip of two: the picture, then its disabled
+// form as menus draw one, the drawing in the shadow colour with a
+// highlight one pixel down and right and no colour left.
+void PaintGlyphStrip(TBitmap& B, const std::string& Base, bool Hot) {
+    const int S = kGlyphSize;
+    TBitmap picture;
+    PaintGlyph(picture, Base, Hot);
+    B.SetSize(2 * S, S);
+    TCanvas& c = B.Canvas();
+    c.Brush().SetStyle(bsSolid);
+    c.Brush().SetColor(clFuchsia);
+    c.FillRect(Rect(0, 0, 2 * S, S));
+    c.CopyRect(Rect(0, 0, S, S), picture.Canvas(), Rect(0, 0, S, S));
+    std::vector<bool> ink(static_cast<size_t>(S * S));
+    for (int y = 0; y < S; ++y)
+        for (int x = 0; x < S; ++x) ink[static_cast<size_t>(y * S + x)] = Ink(picture.Canvas().Pixel(x, y));
+    const TColor highlight = ColorToRGB(clBtnHighlight), shadow = ColorToRGB(clBtnShadow);
+    for (int y = 0; y < S; ++y)
+        for (int x = 0; x < S; ++x) {
+            if (!ink[static_cast<size_t>(y * S + x)]) continue;
+            if (x + 1 < S && y + 1 < S && !ink[static_cast<size_t>((y + 1) * S + x + 1)])
+                c.SetPixel(S + x + 1, y + 1, highlight);
+            c.SetPixel(S + x, y, shadow);
+        }
+}
+
 void TfrmMain::LoadGlyph(TBitBtn* B, const std::string& Name) {
     // The name says the picture and its form: "HI"/"LO" for the display's
     // colours, a trailing "G" for the plain (not hovered) state.
@@ -67,7 +113,8 @@ void TfrmMain::LoadGlyph(TBitBtn* B, const std::string& Name) {
         base.pop_back();
     }
     if (base.size() > 2) base.resize(base.size() - 2);  // "HI" or "LO"
-    PaintGlyph(B->Glyph(), base, !plain);
+    PaintGlyphStrip(B->Glyph(), base, !plain);
+    B->SetNumGlyphs(2);
     B->Invalidate();
 }
 

@@ -47,6 +47,9 @@ inline std::string ExtractFileDir(const std::string& Path) {
 // Paints a toolbar glyph: the plain form, or the brighter one under the
 // mouse (Hot).
 void PaintGlyph(TBitmap& B, const std::string& Base, bool Hot);
+// The same picture with its disabled form beside it, for a button that
+// draws the second one while it is disabled.
+void PaintGlyphStrip(TBitmap& B, const std::string& Base, bool Hot);
 
 // Marks a run of the window for the length of a scope; a close asked for
 // meanwhile happens when the outermost run is over.
