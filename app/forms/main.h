@@ -327,6 +327,9 @@ private:
     // id: the raise that follows such a report is not shown again.
     int reportedErrors_ = 0;
     int lastReportedCode_ = 0;
+    // While a delete runs, names it did not find (25172, one per name) go
+    // to the Messages window only; the delete says once that nothing went.
+    bool deleting_ = false;
     // The entry a run has under way, by the name its OnBegin gave (in a
     // test: the name the list shows).
     std::string testEntry_;

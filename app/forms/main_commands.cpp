@@ -231,13 +231,19 @@ void TfrmMain::mnuDelete1Click(TObject*) {
     for (const std::string& n : Entries->SelectedNames()) w->FileSpec().push_back(n);
     w->SetSwitch(swDelete);
     const int reported = reportedErrors_;
-    if (!w->FileSpec().empty()) w->Compress();
+    {
+        TSwapGuard<bool> quiet(deleting_, true);
+        if (!w->FileSpec().empty()) w->Compress();
+    }
     mnuRefresh1Click(this);
     // The user answered Yes: a delete that found nothing to remove (the
     // archive changed since it was listed, or its names are stored in
-    // another form) must not pass for one that worked.
-    if (w->FilesDeleted() == 0 && reportedErrors_ == reported)
+    // another form) must not pass for one that worked. The names it missed
+    // are on the Messages window; the box comes once, not once a name.
+    if (w->FilesDeleted() == 0 && reportedErrors_ == reported) {
+        ShowMessages();
         ShowMessage("The selected file(s) were not found in the archive: nothing was deleted.");
+    }
 }
 
 void TfrmMain::ExtractFiles(const std::string& Target, const std::string& Viewer, const std::string& OpenWith,
@@ -514,6 +520,9 @@ void TfrmMain::Install(const std::string& Name) {
     std::string cmd = v.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS
                           ? "rundll.exe setupx.dll,InstallHinfSection DefaultInstall 132 "
                           : "rundll32.exe setupapi.dll,InstallHinfSection DefaultInstall 132 ";
+    // The path goes unquoted even when it holds blanks: InstallHinfSection
+    // takes the rest of its command line as the path and does not remove
+    // quotes, so a quoted path names no file.
     WinExec((cmd + file).c_str(), SW_SHOW);
 }
 

@@ -69,6 +69,7 @@ void TfrmMain::Dovex1Error(TObject* Sender, const std::string&, const std::strin
     if (ListView1->CanFocus()) ListView1->SetFocus();
     // A cancel is the user's own doing: the line says it.
     if (ECode == 25449 || ECode == 25400) return;
+    if (deleting_ && ECode == 25172) return;
     ++reportedErrors_;
     lastReportedCode_ = ECode;
     Application->MessageBox(
