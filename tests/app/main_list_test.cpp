@@ -11,6 +11,12 @@
 namespace bramble {
 namespace {
 
+// A popup menu's own loop runs until this ends it.
+void CALLBACK CloseMenuSoon(HWND, UINT, UINT_PTR Id, DWORD) {
+    KillTimer(nullptr, Id);
+    EndMenu();
+}
+
 std::set<std::string> SelectedSet(TfrmMain* f) {
     std::vector<std::string> v = f->Entries->SelectedNames();
     return {v.begin(), v.end()};
@@ -117,10 +123,7 @@ TEST_F(MainWindow, TheStatusBarFollowsEverySelectionChangeOfTheList) {
         {"right-click on a row", [&] { POINT p = RowPoint(f, RowOf(f, "big.bin")); RightClick(f, p.x, p.y); }, 1},
     };
     f->PopupMenu98List->OnPopup = [](TObject*) {
-        SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR id, DWORD) {
-            KillTimer(nullptr, id);
-            EndMenu();
-        });
+        SetTimer(nullptr, 0, 20, CloseMenuSoon);
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -149,10 +152,7 @@ TEST_F(MainWindow, TheFirstRightClickSelectsTheEntryAndShowsItsMenu) {
     int popups = 0;
     f->PopupMenu98List->OnPopup = [&](TObject*) {
         ++popups;
-        SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR id, DWORD) {
-            KillTimer(nullptr, id);
-            EndMenu();
-        });
+        SetTimer(nullptr, 0, 20, CloseMenuSoon);
     };
     const int row = RowOf(f, "hello.txt");
     ASSERT_GE(row, 0);
