@@ -47,8 +47,10 @@ TEST_F(MainWindow, TheProgressBarFollowsTheBytesOfTheRun) {
         for (const auto& [name, size] : sizes) total += size;
         f->OpenArchive(archive);
         ProgressLog log;
+        // A .tar.gz also ends its gzip member (the .tar the entries come
+        // from): only the entries count.
         auto record = [&](const std::string& FN) {
-            log.ends.emplace_back(ExtractFileName(FN), f->ProgressBar1->Position());
+            if (sizes.count(ExtractFileName(FN))) log.ends.emplace_back(ExtractFileName(FN), f->ProgressBar1->Position());
         };
         TOnEnd savedEnd;
         TOnIntegrityStatus savedStatus = f->ZipCheck1->OnStatus;
@@ -61,7 +63,6 @@ TEST_F(MainWindow, TheProgressBarFollowsTheBytesOfTheRun) {
             Choose(f->mnuTest);
         } else {
             reader = f->ReaderFor(f->Dovex1->ArcType());
-            if (f->Dovex1->ArcType() == atGZip) reader = f->UnTAR1;
             savedEnd = reader->OnEnd;
             reader->OnEnd = [&](TObject* s, const std::string& fn, bool p) {
                 savedEnd(s, fn, p);
