@@ -197,6 +197,8 @@ public:
     void mnuOpen1Click(TObject* Sender);
     void mnuClose1Click(TObject* Sender);
     void mnuExit1Click(TObject* Sender);
+    // Writes the open ZIP archive as a self-extracting program beside it.
+    void FileMakeexe1Click(TObject* Sender);
     void mnuDelete1Click(TObject* Sender);
     void ActionFastextract1Click(TObject* Sender);
     void mnuView2Click(TObject* Sender);

@@ -88,11 +88,12 @@ void TfrmMain::BuildMenus() {
     cmd(mnuOpen1, &TfrmMain::mnuOpen1Click);
     cmd(mnuClose1, &TfrmMain::mnuClose1Click);
     plain(mnuExit1, &TfrmMain::mnuExit1Click);
-    // New, the self-extractor and UUEncode need dialogs this program does
-    // not have yet: present, never enabled.
+    cmd(FileMakeexe1, &TfrmMain::FileMakeexe1Click);
+    // New and UUEncode need dialogs this program does not have yet:
+    // present, never enabled.
     mnuNew1->SetEnabled(false);
+    // Shown while the open archive is a ZIP.
     FileMakeexe1->SetVisible(false);
-    FileMakeexe1->SetEnabled(false);
     mnuUUEncode1->SetVisible(false);
     mnuUUEncode1->SetEnabled(false);
 

@@ -6,6 +6,7 @@
 #include <cctype>
 
 #include "app/forms/main_private.h"
+#include "app/forms/sfxbuilder.h"
 #include "app/settings/settings.h"
 #include "engine/core/compbase.h"
 #include "engine/core/messages.h"
@@ -191,6 +192,41 @@ void TfrmMain::mnuClose1Click(TObject*) {
 }
 
 void TfrmMain::mnuExit1Click(TObject*) { Close(); }
+
+void TfrmMain::FileMakeexe1Click(TObject*) {
+    const std::string archive = Dovex1->ArchiveFile();
+    if (archive.empty()) return;
+    const std::string exe = SelfExtractorName(archive);
+    if (os::FileExists(exe) && Application->MessageBox(exe + " already exists, overwrite?", Application->Title(),
+                                                       MB_YESNO | MB_ICONINFORMATION) != IDYES)
+        return;
+    TSfxResult r;
+    {
+        struct BuildLook {
+            TfrmMain& f;
+            explicit BuildLook(TfrmMain& ff) : f(ff) {
+                f.ProgressBar1->SetPosition(0);
+                f.ProgressBar1->SetVisible(true);
+                f.ListView1->SetCursor(crHourGlass);
+            }
+            ~BuildLook() {
+                f.ProgressBar1->SetVisible(false);
+                f.ListView1->SetCursor(crDefault);
+            }
+        } look(*this);
+        // The stub ships beside the program.
+        r = MakeSelfExtractor(ExtractFilePath(Application->ExeName()) + SfxStubFileName, archive, exe,
+                              [this](int64_t Done, int64_t Total) {
+                                  ProgressBar1->SetPosition(Total > 0 ? static_cast<int>(Done * 100 / Total) : 0);
+                                  if (ProgressBar1->HandleAllocated()) ProgressBar1->Update();
+                                  Application->ProcessMessages();
+                              });
+    }
+    if (r.Ok())
+        ShowMessage(r.Message(exe));
+    else
+        Application->MessageBox(r.Message(exe), Application->Title(), MB_OK | MB_ICONERROR);
+}
 
 bool TfrmMain::DefineCompressComponent() {
     CompressComponent = nullptr;

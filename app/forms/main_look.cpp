@@ -255,6 +255,7 @@ void TfrmMain::SetArchiveCaption() {
     } else {
         SetCaption("Bramble");
         SetStatus(0, "");
+        FileMakeexe1->SetVisible(false);
     }
 }
 

@@ -294,9 +294,9 @@ void TfrmMain::WndProc(TMessage& Message) {
 void TfrmMain::RunSwitch() {
     const std::string sw = CommandSwitch;
     CommandSwitch = "none";
-    // "/s" would close after the self-extractor builder; without it the
-    // window stays and says so.
-    const bool closing = sw == "/x" || sw == "/a";
+    // These three end the program after their action; "/e" leaves the
+    // window open.
+    const bool closing = sw == "/x" || sw == "/a" || sw == "/s";
     try {
         RunSwitchAction(sw);
     } catch (...) {
@@ -334,12 +334,12 @@ void TfrmMain::RunSwitchAction(const std::string& sw) {
             Zip1->Compress();
         });
     }
-    // The Extract dialog and the self-extractor builder are not built yet:
-    // said, not silently skipped.
+    else if (sw == "/s") {
+        Command([&] { FileMakeexe1Click(this); });
+    }
+    // The Extract dialog is not built yet: said, not silently skipped.
     else if (sw == "/e") {
         NotAvailable("The Extract dialog (/e)");
-    } else if (sw == "/s") {
-        NotAvailable("Making a self-extracting .exe (/s)");
     }
 }
 

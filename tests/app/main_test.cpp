@@ -1,6 +1,7 @@
 // The main window driven in-process under Wine (opening, listing,
-// extracting, testing, cancelling, the switch of the command line), and
-// bramble.exe itself started as a process for "/x".
+// extracting, testing, cancelling, the switch of the command line, making
+// a self-extracting program), and bramble.exe itself started as a process
+// for "/x" and "/s".
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -598,6 +599,99 @@ TEST_F(ProgramRun, AnArchiveClimbingOutOfItsFolderWritesNothingOutside) {
     std::map<std::string, std::string> tree = Tree(root);
     for (const auto& [name, data] : tree)
         EXPECT_TRUE(name == "inner\\escape.zip" || name.rfind("inner\\escape\\", 0) == 0) << name;
+}
+
+// ---- self-extracting programs -------------------------------------------------
+
+// unzip's test of a file, run as the peer it is (Wine starts Unix programs):
+// its exit status, with what it printed in Said.
+int UnzipTest(const std::string& File, std::string& Said) {
+    auto unix = [](std::string p) {
+        if (p.size() > 2 && p[1] == ':') p.erase(0, 2);
+        std::replace(p.begin(), p.end(), '\\', '/');
+        return p;
+    };
+    const std::string out = Join(ScratchDir("unzip-t"), "said.txt");
+    DeleteFileA(out.c_str());
+    std::string cmd = "Z:\\bin\\sh -c \"unzip -t '" + unix(File) + "' > '" + unix(out) + "' 2>&1; echo status=$? >> '" +
+                      unix(out) + "'\"";
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    std::vector<char> line(cmd.begin(), cmd.end());
+    line.push_back('\0');
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    // Wine hands a Unix program over without a process to wait on: the
+    // status line is its end.
+    size_t at = std::string::npos;
+    for (int waited = 0; waited < 30000 && at == std::string::npos; waited += 100) {
+        Sleep(100);
+        Said = os::FileExists(out) ? ReadAll(out) : std::string();
+        at = Said.rfind("status=");
+        if (at != std::string::npos && Said.find('\n', at) == std::string::npos) at = std::string::npos;
+    }
+    return at == std::string::npos ? -1 : std::atoi(Said.c_str() + at + 7);
+}
+
+TEST_F(MainWindow, MakeSelfExtractingBuildsAProgramUnzipAcceptsAndAsksBeforeReplacingOne) {
+    AnswerAll modals;
+    // The stub ships beside the program; the program here is this test.
+    const std::string stub = Join(ExtractFilePath(ProgramPath()), "zipsfx.bin");
+    const std::string ours = Join(ExtractFilePath(Application->ExeName()), "zipsfx.bin");
+    ASSERT_TRUE(CopyFileA(stub.c_str(), ours.c_str(), FALSE));
+    TfrmMain* f = Make();
+    const std::string dir = ScratchDir("main-sfx");
+    f->OpenArchive(CopyInto(dir, "gnu.tar"));
+    EXPECT_FALSE(f->FileMakeexe1->Visible());
+    const std::string archive = CopyInto(dir, "plain.zip");
+    const std::string exe = Join(dir, "plain.exe");
+    f->OpenArchive(archive);
+    ASSERT_TRUE(f->FileMakeexe1->Visible());
+
+    modals.Asked.clear();
+    Choose(f->FileMakeexe1);
+    EXPECT_EQ(modals.Asked, std::vector<std::string>{"Creation of " + exe + " Finished"});
+    const std::string built = ReadAll(exe);
+    EXPECT_EQ(built.size(), ReadAll(stub).size() + ReadAll(archive).size());
+    EXPECT_EQ(built.compare(0, ReadAll(stub).size(), ReadAll(stub)), 0);
+    std::string said;
+    EXPECT_EQ(UnzipTest(exe, said), 0) << said;
+    EXPECT_EQ(said.find("warning"), std::string::npos) << said;
+
+    // One there already: No leaves it, Yes replaces it.
+    const std::string question = exe + " already exists, overwrite?";
+    test::WriteAll(exe, "an older program");
+    for (int answer : {IDNO, IDYES}) {
+        modals.Asked.clear();
+        modals.BoxAnswer = answer;
+        Choose(f->FileMakeexe1);
+        ASSERT_FALSE(modals.Asked.empty());
+        EXPECT_EQ(modals.Asked[0], question);
+        EXPECT_EQ(modals.Asked.size(), answer == IDYES ? 2u : 1u);
+        EXPECT_EQ(ReadAll(exe), answer == IDYES ? built : "an older program");
+    }
+
+    // Without the stub: an error box naming it, and the program kept.
+    ASSERT_TRUE(DeleteFileA(ours.c_str()));
+    modals.Asked.clear();
+    Choose(f->FileMakeexe1);
+    ASSERT_EQ(modals.Asked.size(), 2u);
+    EXPECT_NE(modals.Asked[1].find("zipsfx.bin"), std::string::npos) << modals.Asked[1];
+    EXPECT_EQ(modals.LastBoxFlags & MB_ICONMASK, static_cast<UINT>(MB_ICONERROR));
+    EXPECT_EQ(ReadAll(exe), built);
+}
+
+TEST_F(ProgramRun, TheSelfExtractorSwitchBuildsTheProgramAndCloses) {
+    const std::string dir = ScratchDir("program-s");
+    const std::string archive = CopyInto(dir, "plain.zip");
+    const std::string exe = Join(dir, "plain.exe");
+    DWORD code = 1;
+    EXPECT_EQ(RunProgram("/s \"" + archive + "\"", code), std::vector<std::string>{"Creation of " + exe + " Finished"});
+    EXPECT_EQ(code, 0u);
+    std::string said;
+    EXPECT_EQ(UnzipTest(exe, said), 0) << said;
 }
 
 }  // namespace

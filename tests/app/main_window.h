@@ -39,9 +39,10 @@ public:
         Asked.push_back(Msg);
         return DialogAnswer;
     }
-    int MessageBox(const std::string& Text, const std::string&, UINT) override {
+    int MessageBox(const std::string& Text, const std::string&, UINT Flags) override {
         Asked.push_back(Text);
-        return IDOK;
+        LastBoxFlags = Flags;
+        return BoxAnswer;
     }
     bool InputQuery(const std::string& Caption, const std::string&, std::string&) override {
         Asked.push_back(Caption);
@@ -65,6 +66,8 @@ public:
     }
     std::vector<std::string> Asked;
     int DialogAnswer = mrYes;
+    int BoxAnswer = IDOK;  // what every message box returns
+    UINT LastBoxFlags = 0;
     std::string FileToOpen;
     std::function<int(TCustomForm*)> Drive;
 
