@@ -145,8 +145,23 @@ void TCustomComboEdit::UpdateGlyph() {
         case gkDropDown: {
             made_glyph_ = std::make_unique<TBitmap>();
             if (HBITMAP h = LoadBitmapA(nullptr, MAKEINTRESOURCEA(kObmCombo))) {
-                made_glyph_->SetHandle(h);
+                // The platform's bitmap may be monochrome: its 0 bits are
+                // the arrow (black), its 1 bits the ground (white).
+                BITMAP bm{};
+                GetObjectA(h, sizeof bm, &bm);
+                made_glyph_->SetSize(bm.bmWidth, bm.bmHeight);
+                HDC src = CreateCompatibleDC(nullptr);
+                HGDIOBJ old = SelectObject(src, h);
+                HDC dst = made_glyph_->Canvas().Handle();
+                SetTextColor(dst, RGB(0, 0, 0));
+                SetBkColor(dst, RGB(255, 255, 255));
+                BitBlt(dst, 0, 0, bm.bmWidth, bm.bmHeight, src, 0, 0, SRCCOPY);
+                SelectObject(src, old);
+                DeleteDC(src);
                 DeleteObject(h);
+                // Its bottom row may be a bar of arrow colour: the ground
+                // is what stays out.
+                made_glyph_->SetTransparentColor(clWhite);
             }
             button_->SetGlyph(made_glyph_.get());
             button_->SetNumGlyphs(1);
@@ -396,8 +411,10 @@ void TDirectoryEdit::RunDialog() {
     bool action = true;
     if (OnBeforeDialog) OnBeforeDialog(this, folder, action);
     if (!alive.Alive() || !action) return;
-    // The root of the current drive stands in for a missing start folder.
-    const std::string root(1, '\\');
+    // The root of the current drive stands in for a missing start folder,
+    // spelt out: the shell's browser does not read a bare "\".
+    char full[MAX_PATH] = {};
+    const std::string root = GetFullPathNameA("\\", MAX_PATH, full, nullptr) ? full : std::string(1, '\\');
     if (folder.empty()) folder = initial_dir_.empty() ? root : initial_dir_;
     if (!IsExistingDir(folder)) folder = root;
     {
