@@ -67,19 +67,28 @@ TEST(BrowseFolderDlg, CancelAndFailuresLeaveTheFolderAsItWas) {
     for (bool throw_in_handler : {false, true}) {
         TBrowseFolderDlg dlg;
         dlg.SetFolderName(WindowsDir());
+        std::string seen = "none";
+        dlg.OnSelChanged = [&](TObject*) { seen = dlg.FolderName(); };
         dlg.OnInitialized = [&](TObject*) {
             HWND h = dlg.Handle();
             EXPECT_EQ(GetDlgItem(h, idBrowseHelp), nullptr);  // no help context, no button
-            // Moving the selection changes FolderName while browsing...
+            // Moving the selection changes FolderName while browsing; OK
+            // is only for folders of the file system.
             SendMessageA(h, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>("C:\\"));
+            EXPECT_EQ(seen, "C:\\");
+            EXPECT_TRUE(IsWindowEnabled(GetDlgItem(h, IDOK)));
+            LPITEMIDLIST drives = nullptr;
+            if (SUCCEEDED(SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &drives))) {
+                SendMessageA(h, BFFM_SETSELECTIONA, FALSE, reinterpret_cast<LPARAM>(drives));
+                CoTaskMemFree(drives);
+                EXPECT_EQ(seen, "");
+                EXPECT_FALSE(IsWindowEnabled(GetDlgItem(h, IDOK)));
+            }
             PostMessageA(h, WM_COMMAND, IDCANCEL, 0);
-            // ...and a handler's exception stops at the shell's callback.
+            // A handler's exception stops at the shell's callback.
             if (throw_in_handler) throw Exception("handler failed");
         };
-        std::string seen;
-        dlg.OnSelChanged = [&](TObject*) { seen = dlg.FolderName(); };
         EXPECT_FALSE(dlg.Execute());
-        EXPECT_EQ(seen, "C:\\");
         EXPECT_EQ(dlg.FolderName(), WindowsDir());
     }
     ASSERT_EQ(caught.Messages.size(), 1u);
