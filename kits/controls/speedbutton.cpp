@@ -86,11 +86,12 @@ int TVqButtonGlyph::ImageWidth() const {
 }
 
 TBitmap& TVqButtonGlyph::Image(TVqButtonState State, bool Inactive) {
+    // A disabled button looks disabled, hovered or not.
     GlyphSlot slot = slotUp;
-    if (Inactive)
-        slot = slotInactive;
-    else if (State == bsDisabled)
+    if (State == bsDisabled)
         slot = slotDisabled;
+    else if (Inactive)
+        slot = slotInactive;
     else if (State == bsExclusive)
         slot = slotExclusive;
     // The down state shows the up image.

@@ -255,6 +255,7 @@ TEST(VqSpeedButton, FlatButtonsAreGrayUntilHoveredAndDisabledOnesEmbossed) {
     auto black = Strip(1, 16, {clBlack});
     off->SetGlyph(black.get());
     off->SetEnabled(false);
+    off->SetFlat(true);  // disabled wins over the grayed look
     TVqSpeedButton* cut = NewButton(form.f, 90, 10);
     cut->SetBounds(90, 10, 60, 40);
     cut->SetCaption("A caption far too long");
