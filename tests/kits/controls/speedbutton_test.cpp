@@ -256,6 +256,17 @@ TEST(VqSpeedButton, FlatButtonsAreGrayUntilHoveredAndDisabledOnesEmbossed) {
     off->SetGlyph(black.get());
     off->SetEnabled(false);
     off->SetFlat(true);  // disabled wins over the grayed look
+    // A transparent button shows the windowless control below it.
+    auto* below = new TPaintBox(form.f);
+    below->SetParent(form.f);
+    below->SetBounds(160, 10, 40, 40);
+    below->OnPaint = [&](TObject*) {
+        below->Canvas().Brush().SetColor(clBlue);
+        below->Canvas().FillRect(Rect(0, 0, 40, 40));
+    };
+    TVqSpeedButton* see = NewButton(form.f, 170, 20);
+    see->SetTransparent(true);
+    see->SetFlat(true);
     TVqSpeedButton* cut = NewButton(form.f, 90, 10);
     cut->SetBounds(90, 10, 60, 40);
     cut->SetCaption("A caption far too long");
@@ -279,6 +290,7 @@ TEST(VqSpeedButton, FlatButtonsAreGrayUntilHoveredAndDisabledOnesEmbossed) {
     flat->Perform(CM_MOUSELEAVE);
     EXPECT_FALSE(flat->MouseInside());
 
+    EXPECT_EQ(pixel(170 + 12, 20 + 12), RGB(0, 0, 255));
     EXPECT_EQ(off->State(), bsDisabled);
     EXPECT_EQ(pixel(50 + 8, 10 + 8), ColorToRGB(clBtnShadow));
     EXPECT_EQ(pixel(50 + 4 + 14, 10 + 4 + 14), ColorToRGB(clBtnHighlight));
