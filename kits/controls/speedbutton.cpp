@@ -2,7 +2,6 @@
 
 #include <windowsx.h>
 
-#include <sstream>
 #include <vector>
 
 #include "kits/controls/utils.h"
@@ -578,7 +577,6 @@ void TVqSpeedButton::PaintGlyph(TCanvas& Canvas, TRect R, TVqButtonState State, 
         SetTextColor(dc, ColorToRGB(Font().Color()));
     }
     DrawTextA(dc, text.c_str(), -1, &out, flags);
-    (void)Transparent;
 }
 
 }  // namespace bramble

@@ -1,7 +1,6 @@
 #include "kits/controls/utils.h"
 
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
 #include "ui/forms.h"
