@@ -316,6 +316,16 @@ int64_t TUnCAB::WriteEntryData(const void* Buffer, uint32_t Count) {
 
 void TUnCAB::CloseFileInfo(const std::string&, intptr_t, uint16_t Date, uint16_t Time, uint16_t Attribs, bool) {
     if (!outputOpen_) return;
+    if (entryDone_ != entrySize_) {
+        // The library closes an entry whose data it could not get whole (its
+        // next cabinet was refused): what arrived is not the entry.
+        AbandonOutput();
+        if (OnEnd)
+            OnEnd(this, entryName_, false);
+        else
+            ReportError(entryName_, "", "0", 25151);
+        return;
+    }
     outputOpen_ = false;
     if (OutputTarget == otFile)
         RestoreFileStamp(Attribs, uint32_t{Date} << 16 | Time, entryName_);
