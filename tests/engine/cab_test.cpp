@@ -329,6 +329,41 @@ TEST(CabReader, AChainStopsWhereTheNextCabinetIsMissing) {
     EXPECT_EQ(both.ends, std::vector<std::string>{"ones"});
 }
 
+// A stored cabinet of one file, in a set: just what the records need.
+std::string StoredCabinet(uint16_t setId, uint16_t index, const std::string& prev, const std::string& next,
+                          const std::string& name, const std::string& data) {
+    auto le16 = [](uint16_t v) { return std::string{char(v & 0xFF), char(v >> 8)}; };
+    auto le32 = [&](uint32_t v) { return le16(uint16_t(v)) + le16(uint16_t(v >> 16)); };
+    std::string names;
+    uint16_t flags = 0;
+    if (!prev.empty()) flags |= 1, names += prev + '\0' + "disk" + '\0';
+    if (!next.empty()) flags |= 2, names += next + '\0' + "disk" + '\0';
+    const uint32_t folderAt = 36 + uint32_t(names.size()), fileAt = folderAt + 8;
+    const uint32_t dataAt = fileAt + 16 + uint32_t(name.size()) + 1;
+    const uint32_t total = dataAt + 8 + uint32_t(data.size());
+    std::string cab = "MSCF" + le32(0) + le32(total) + le32(0) + le32(fileAt) + le32(0) + "\x03\x01" + le16(1) +
+                      le16(1) + le16(flags) + le16(setId) + le16(index) + names;
+    cab += le32(dataAt) + le16(1) + le16(0);
+    cab += le32(uint32_t(data.size())) + le32(0) + le16(0) + le16(0x2A43) + le16(0x2023) + le16(0x20) + name + '\0';
+    cab += le32(0) + le16(uint16_t(data.size())) + le16(uint16_t(data.size())) + data;
+    return cab;
+}
+
+TEST(CabReader, AChainThatLeadsBackStops) {
+    NEED_CABINET();
+    const std::string dir = ScratchDir("cab_loop");
+    WriteAll(Join(dir, "A.cab"), StoredCabinet(7, 0, "", "B.cab", "a.txt", "first\n"));
+    WriteAll(Join(dir, "B.cab"), StoredCabinet(7, 1, "A.cab", "A.cab", "b.txt", "second\n"));
+    TUnCAB r;
+    Outcome run;
+    const std::string out = Join(dir, "out");
+    Extract(r, Join(dir, "A.cab"), out, run);
+    EXPECT_EQ(run.raised, 0);
+    EXPECT_EQ(run.cabinetError, "");
+    EXPECT_EQ(run.errors, std::vector<int>{25904});
+    EXPECT_EQ(Tree(out), (std::map<std::string, std::string>{{"a.txt", "first\n"}, {"b.txt", "second\n"}}));
+}
+
 TEST(CabReader, CancelRaisesUserAbortedNotALibraryError) {
     NEED_CABINET();
     const std::string dir = ScratchDir("cab_cancel");
