@@ -1,5 +1,6 @@
 #include "engine/readers/readers.h"
 
+#include "engine/bindings/uncab.h"
 #include "engine/readers/ungzip.h"
 #include "engine/readers/untar.h"
 #include "engine/readers/uudecode.h"
@@ -23,6 +24,7 @@ std::unique_ptr<TUnBase> CreateReaderForKind(TArcType Kind) {
         }
         case atTar: return std::make_unique<TUnTAR>();
         case atUue: return std::make_unique<TUUDecode>();
+        case atCab: return std::make_unique<TUnCAB>();
         default: return nullptr;
     }
 }

@@ -1,5 +1,6 @@
 #include "engine/writers/writers.h"
 
+#include "engine/bindings/makecab.h"
 #include "engine/writers/gzip.h"
 #include "engine/writers/tar.h"
 #include "engine/writers/zip.h"
@@ -19,6 +20,7 @@ std::unique_ptr<TCompBase> CreateWriterForKind(TArcType Kind) {
         case atJarExe: return std::make_unique<TJar>();
         case atGZip: return std::make_unique<TGZip>();
         case atTar: return std::make_unique<TTar>();
+        case atCab: return std::make_unique<TMakeCAB>();
         default: return nullptr;
     }
 }

@@ -23,9 +23,10 @@
 //              [--move] [--dirs MODE] FILES...
 //                             adds (or with --move moves) FILES, relative to
 //                             the current folder, through the writer of KIND
-//                             (zip, jar, gzip, tar; by default from the
+//                             (zip, jar, gzip, tar, cab; by default from the
 //                             archive's extension, else from its content). METHOD:
-//                             store, deflate, tarred, gziptar; -l the deflate
+//                             store, deflate, tarred, gziptar, mszip, lzx,
+//                             quantum; -l the deflate
 //                             level; -r into sub-folders; MODE: none,
 //                             absolute, nodrive, relative, start. Entries
 //                             already in the archive are replaced. Prints
@@ -176,6 +177,11 @@ int Extract(const std::string& archive, const std::string& dir, const Options& o
     reader->SetPasswords(o.passwords);
     reader->SetConfirmOverwrites(o.skip);
     reader->SetOverwriteMode(o.skip ? omSkip : omOverwrite);
+    // A chain of cabinets goes on while the next one is there.
+    if (dovex.ArcType() == atCab)
+        reader->OnNextVolume = [](TObject*, std::string&, const std::string&, bool exists, bool& cancel) {
+            cancel = !exists;
+        };
     int n = reader->Extract();
     std::printf("extracted %d\n", n);
     return allPassed && !cut ? 0 : 1;
@@ -185,9 +191,9 @@ int Extract(const std::string& archive, const std::string& dir, const Options& o
 // archive's extension, else for its content.
 std::unique_ptr<TCompBase> CreateWriter(const std::string& kind, const std::string& archive) {
     static const std::pair<const char*, TArcType> names[] = {
-        {"ZIP", atZip}, {"JAR", atJar}, {"GZIP", atGZip}, {"TAR", atTar}};
+        {"ZIP", atZip}, {"JAR", atJar}, {"GZIP", atGZip}, {"TAR", atTar}, {"CAB", atCab}};
     static const std::pair<const char*, TArcType> extensions[] = {
-        {".ZIP", atZip}, {".JAR", atJar}, {".GZ", atGZip}, {".TGZ", atGZip}, {".TAR", atTar}};
+        {".ZIP", atZip}, {".JAR", atJar}, {".GZ", atGZip}, {".TGZ", atGZip}, {".TAR", atTar}, {".CAB", atCab}};
     TArcType k = atNA;
     if (!kind.empty()) {
         for (const auto& [name, t] : names)
@@ -243,7 +249,9 @@ WriteOptions ParseWriteOptions(const std::vector<std::string>& args, size_t from
 bool ApplyWriteOptions(TCompBase& w, const WriteOptions& o) {
     if (!o.method.empty()) {
         static const std::pair<const char*, TCompressMethod> methods[] = {
-            {"STORE", cmStore}, {"DEFLATE", cmDeflate}, {"TARRED", cmTarred}, {"GZIPTAR", cmGzipTar}};
+            {"STORE", cmStore},     {"DEFLATE", cmDeflate}, {"TARRED", cmTarred},
+            {"GZIPTAR", cmGzipTar}, {"MSZIP", cmMsZip},     {"LZX", cmLzx},
+            {"QUANTUM", cmQuantum}};
         bool known = false;
         for (const auto& [name, m] : methods) {
             if (UpperCase(o.method) != name) continue;
