@@ -504,9 +504,15 @@ int TCustomForm::ExecuteModal() {
     HWND was_active = GetActiveWindow();
     TaskWindows tw{Handle(), {}};
     EnumThreadWindows(GetCurrentThreadId(), DisableTaskWindow, reinterpret_cast<LPARAM>(&tw));
-    auto restore = [&] {
+    // The windows the dialog disabled take input again before it hides:
+    // hiding the active window activates the next one that can be, and a
+    // disabled owner would hand the foreground to another program.
+    auto enable = [&] {
         for (HWND h : tw.disabled)
             if (IsWindow(h)) EnableWindow(h, TRUE);
+        tw.disabled.clear();
+    };
+    auto finish = [&] {
         if (alive.Alive()) form_state_.erase(fsModal);
         if (was_active && IsWindow(was_active)) SetActiveWindow(was_active);
     };
@@ -521,19 +527,21 @@ int TCustomForm::ExecuteModal() {
             else if (modal_result_ != mrNone)
                 CloseModal();
         } while (modal_result_ == mrNone);
+        enable();
         if (alive.Alive()) Hide();
     } catch (...) {
         // Let the other windows take input again before the caller decides.
+        enable();
         if (alive.Alive() && Visible()) {
             try {
                 Hide();
             } catch (...) {
             }
         }
-        restore();
+        finish();
         throw;
     }
-    restore();
+    finish();
     return alive.Alive() ? modal_result_ : mrCancel;
 }
 

@@ -133,6 +133,34 @@ TEST(Forms, TheRealModalLoopEndsByDefaultAndCancelKeysAndAsksCloseQuery) {
     TCustomForm::Free(f);
 }
 
+TEST(Forms, AfterAModalDialogItsOwnerIsTheForegroundWindowAgain) {
+    test::OtherProgramWindow other;
+    ASSERT_TRUE(IsWindow(other.Handle()));
+    TfrmAsk* owner = nullptr;
+    Application->CreateForm(owner);
+    TCustomForm* was_main = Application->MainForm();
+    Application->SetMainForm(owner);
+    TfrmAsk* dlg = nullptr;
+    Application->CreateForm(dlg);
+    owner->Show();
+    Pump();
+    ASSERT_EQ(GetForegroundWindow(), owner->Handle());
+    TTimer timer(nullptr);
+    timer.SetInterval(30);
+    timer.OnTimer = [&](TObject*) {
+        if (dlg->Visible()) dlg->SetModalResult(mrOk);
+    };
+    EXPECT_EQ(dlg->ExecuteModal(), mrOk);
+    timer.SetEnabled(false);
+    Pump();
+    EXPECT_EQ(GetForegroundWindow(), owner->Handle());
+    EXPECT_EQ(GetActiveWindow(), owner->Handle());
+    EXPECT_TRUE(IsWindowEnabled(owner->Handle()));
+    Application->SetMainForm(was_main);
+    TCustomForm::Free(dlg);
+    TCustomForm::Free(owner);
+}
+
 TEST(Forms, ReleaseFreesTheFormOnlyAfterQueuedMessagesRun) {
     bool destroyed = false;
     auto* f = new TfrmAsk(nullptr);
