@@ -82,6 +82,12 @@ std::string GetLongHint(const std::string& Hint) {
 
 // ---- TCustomForm --------------------------------------------------------------------------
 
+// The application object a form belongs to: its owner when that is one.
+static TApplication* AppOf(TCustomForm* f) {
+    if (auto* a = dynamic_cast<TApplication*>(f->Owner())) return a;
+    return Application;
+}
+
 TCustomForm::TCustomForm(TComponent* AOwner)
     : TWinControl(AOwner), canvas_(std::make_unique<TControlCanvas>(this)) {
     form_state_.insert(fsCreating);
@@ -141,7 +147,16 @@ void TCustomForm::Free(TCustomForm* Form) {
 }
 
 void TCustomForm::DoCreate() {
-    if (OnCreate) OnCreate(this);
+    if (!OnCreate) return;
+    // A failing create handler is an error like any other: the user sees it
+    // and the form, made as far as the handler got, stays.
+    try {
+        OnCreate(this);
+    } catch (...) {
+        TApplication* app = AppOf(this);
+        if (!app) throw;
+        app->HandleException(this, std::current_exception());
+    }
 }
 
 void TCustomForm::DoDestroy() {
@@ -419,12 +434,6 @@ bool TCustomForm::CloseQuery() {
     bool can = true;
     if (OnCloseQuery && !Silent()) OnCloseQuery(this, can);
     return can;
-}
-
-// The application object a form belongs to: its owner when that is one.
-static TApplication* AppOf(TCustomForm* f) {
-    if (auto* a = dynamic_cast<TApplication*>(f->Owner())) return a;
-    return Application;
 }
 
 void TCustomForm::Close() {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "ui/dialogs.h"
 #include "ui/forms.h"
 #include "ui/menus.h"
@@ -159,6 +161,32 @@ TEST(Forms, AfterAModalDialogItsOwnerIsTheForegroundWindowAgain) {
     Application->SetMainForm(was_main);
     TCustomForm::Free(dlg);
     TCustomForm::Free(owner);
+}
+
+TEST(Forms, AnExceptionEscapingOnCreateIsShownAndTheProgramGoesOn) {
+    struct TfrmBroken : TfrmAsk {
+        explicit TfrmBroken(TComponent* AOwner) : TfrmAsk(AOwner) {
+            OnCreate = [](TObject*) { throw std::runtime_error("Settings unreadable"); };
+        }
+    };
+    TApplication app(nullptr);
+    std::vector<std::string> shown;
+    std::vector<TObject*> senders;
+    app.OnException = [&](TObject* Sender, const std::exception_ptr& E) {
+        shown.push_back(ExceptionMessage(E));
+        senders.push_back(Sender);
+    };
+    TfrmBroken* f = nullptr;
+    EXPECT_NO_THROW(app.CreateForm(f));
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(shown, std::vector<std::string>{"Settings unreadable"});
+    EXPECT_EQ(senders, std::vector<TObject*>{f});
+    // The form was made whole and the next one follows.
+    EXPECT_EQ(app.MainForm(), f);
+    EXPECT_FALSE(f->edtName->ComponentState().contains(csLoading));
+    TfrmAsk* next = nullptr;
+    app.CreateForm(next);
+    EXPECT_EQ(next->log, std::vector<std::string>{"create, loading=0"});
 }
 
 TEST(Forms, ReleaseFreesTheFormOnlyAfterQueuedMessagesRun) {
