@@ -1096,8 +1096,22 @@ int TThreadHook::Count(int IdHook) {
     return static_cast<int>(g_hooks[IdHook - kHookMin].callbacks.size());
 }
 
+void DoneApplication() {
+    if (Application) {
+        // Deleted while still reachable: forms going away report through it.
+        delete Application;
+        Application = nullptr;
+    }
+    if (Screen) {
+        delete Screen;
+        Screen = nullptr;
+    }
+}
+
 // The application and screen objects live from start-up to exit; defined
-// last so they go first at exit, while everything above still stands.
+// last so they go first at exit, while everything above still stands. The
+// program frees them itself before it returns (DoneApplication): statics of
+// other files may be gone by then.
 namespace {
 struct GlobalObjects {
     GlobalObjects() {
@@ -1112,11 +1126,8 @@ struct GlobalObjects {
     }
     ~GlobalObjects() {
         try {
+            DoneApplication();
             SetCallbackExceptionHandler(nullptr);
-            delete Application;
-            Application = nullptr;
-            delete Screen;
-            Screen = nullptr;
         } catch (...) {
         }
     }

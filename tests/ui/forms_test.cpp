@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <stdexcept>
 
 #include "ui/dialogs.h"
@@ -281,6 +283,32 @@ TEST(Forms, ClosingHidesDialogsAndTerminatesWithTheMainForm) {
     MSG m;
     while (PeekMessageA(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
     }
+}
+
+TEST(ApplicationObject, TheProgramFreesItBeforeItsStaticObjectsGo) {
+    // The program ends as bramble.exe does: WinMain frees the application,
+    // then returns. The destroy handler must run before objects that were
+    // made during the run (function statics) are taken down at exit.
+    EXPECT_EXIT(
+        {
+            struct Witness {
+                ~Witness() {
+                    std::fputs("static gone;", stderr);
+                    std::fflush(stderr);
+                }
+            };
+            static Witness witness;
+            TfrmAsk* f = nullptr;
+            Application->CreateForm(f);
+            f->OnDestroy = [](TObject*) {
+                std::fputs("destroy handler;", stderr);
+                std::fflush(stderr);
+            };
+            DoneApplication();
+            if (!Application && !Screen) std::fputs("freed;", stderr);
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "destroy handler;freed;static gone;");
 }
 
 TEST(ApplicationObject, HintsHelpCursorsAndThreadHooks) {
