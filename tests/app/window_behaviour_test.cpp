@@ -1,5 +1,6 @@
 // How the main window behaves towards the desktop and the user's settings:
-// the toolbar's hints following the Tooltips toggle.
+// always on top from the stored options, and the toolbar's hints following
+// the Tooltips toggle.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -104,6 +105,20 @@ protected:
     TfrmMain* form_ = nullptr;
     int pause_ = Application->HintPause();
 };
+
+TEST_F(WindowBehaviour, AlwaysOnTopFromTheStoredOptionsHoldsFromTheFirstShow) {
+    for (int on_top : {1, 0}) {
+        SCOPED_TRACE(on_top);
+        Write(SettingsOptionsKey, "OnTop", on_top);
+        TfrmMain* f = Make();
+        EXPECT_EQ(f->FormStyle() == fsStayOnTop, on_top == 1);
+        EXPECT_EQ((GetWindowLongPtrA(f->Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0, on_top == 1);
+        // A window made again (a changed border, say) keeps it.
+        f->SetBorderIcons(f->BorderIcons());
+        EXPECT_EQ((GetWindowLongPtrA(f->Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0, on_top == 1);
+        Close();
+    }
+}
 
 TEST_F(WindowBehaviour, ToolbarHintsFollowTheTooltipsToggleAndItsStoredValue) {
     // Stored off: no hint until the user turns them on again.
