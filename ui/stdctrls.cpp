@@ -923,6 +923,10 @@ void TComboBox::CreateParams(TCreateParams& P) {
         case csOwnerDrawFixed: P.Style |= CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED; break;
         case csOwnerDrawVariable: P.Style |= CBS_DROPDOWNLIST | CBS_OWNERDRAWVARIABLE; break;
     }
+    // Owner-drawn rows keep their text in the control too: without it the
+    // control stores the string's address as the row's data, and has no
+    // text to show as the selection or to search when the user types.
+    if (style_ == csOwnerDrawFixed || style_ == csOwnerDrawVariable) P.Style |= CBS_HASSTRINGS;
     // The drop-down list is part of the window's height.
     if (style_ != csSimple) P.Height = Height() + std::max(item_height_, 16) * drop_down_count_ + 2;
 }
