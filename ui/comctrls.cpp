@@ -1301,6 +1301,18 @@ void TRichEdit::CreateWnd() {
     SendMessageA(Handle(), EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(ColorToRGB(Color())));
 }
 
+void TRichEdit::UpdateMaxLength() {
+    if (!Available()) {
+        TCustomMemo::UpdateMaxLength();
+        return;
+    }
+    // The rich edit's own default is 32,767 characters (and 0 means 64 K):
+    // far too little for the log of a long run, so no MaxLength means as
+    // much as memory holds.
+    LPARAM limit = MaxLength() > 0 ? MaxLength() : 0x7FFFFFFE;
+    SendMessageA(Handle(), EM_EXLIMITTEXT, 0, limit);
+}
+
 // ---- page control --------------------------------------------------------------------------------
 
 TTabSheet::TTabSheet(TComponent* AOwner) : TWinControl(AOwner) {

@@ -484,6 +484,7 @@ public:
 protected:
     void CreateParams(TCreateParams& Params) override;
     void CreateWnd() override;
+    void UpdateMaxLength() override;
 };
 
 // ---- page control -------------------------------------------------------------------------------
