@@ -8,6 +8,7 @@
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     using namespace bramble;
+    int code = 0;
     try {
         Application->Initialize();
         Application->SetTitle("Bramble");
@@ -20,7 +21,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         Application->Run();
     } catch (...) {
         if (Application) Application->HandleException(nullptr, std::current_exception());
-        return 1;
+        code = 1;
     }
-    return 0;
+    // The forms go before WinMain returns: the main window's destroy
+    // handler saves the settings, deletes its temporary files and gives the
+    // engine its hooks back, and needs the whole program standing to do so.
+    DoneApplication();
+    return code;
 }

@@ -812,39 +812,54 @@ void TTreeNodes::Unlink(TTreeNode* Node) {
     l.erase(std::remove(l.begin(), l.end(), Node), l.end());
 }
 
-static void ForgetSelection(TTreeView* tv, TTreeNode* n, TTreeNode*& selected) {
-    for (TTreeNode* p = selected; p; p = p->Parent())
-        if (p == n) {
-            selected = nullptr;
-            return;
-        }
+static bool Holds(const TTreeNode* Branch, const TTreeNode* Node) {
+    for (const TTreeNode* p = Node; p; p = p->Parent())
+        if (p == Branch) return true;
+    return false;
+}
+
+void TTreeNodes::NotifyDeletion(TTreeNode* Node) {
+    if (!owner_->OnDeletion || owner_->Silent()) return;
+    std::vector<TTreeNode*> stack{Node};
+    while (!stack.empty()) {
+        TTreeNode* n = stack.back();
+        stack.pop_back();
+        owner_->OnDeletion(owner_, n);
+        for (TTreeNode* c : n->children_) stack.push_back(c);
+    }
 }
 
 void TTreeNodes::Delete(TTreeNode* Node) {
     if (!Node) return;
-    std::vector<TTreeNode*> stack{Node};
-    if (owner_->OnDeletion && !owner_->Silent()) {
-        while (!stack.empty()) {
-            TTreeNode* n = stack.back();
-            stack.pop_back();
-            owner_->OnDeletion(owner_, n);
-            for (TTreeNode* c : n->children_) stack.push_back(c);
-        }
-    }
-    ForgetSelection(owner_, Node, owner_->selected_);
+    NotifyDeletion(Node);
     TTreeNode* parent = Node->parent_;
     Unlink(Node);
     if (Node->id_ && owner_->HandleAllocated()) {
-        owner_->rebuilding_ = true;
-        SendMessageA(owner_->Handle(), TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(Node->id_));
-        owner_->rebuilding_ = false;
+        // The control moves its selection off the branch itself and says so
+        // (OnChanging, OnChange); what it shows afterwards is the selection.
+        HWND h = owner_->Handle();
+        SendMessageA(h, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(Node->id_));
+        owner_->selected_ = owner_->NodeFromId(
+            reinterpret_cast<HTREEITEM>(SendMessageA(h, TVM_GETNEXTITEM, TVGN_CARET, 0)));
     }
+    if (Holds(Node, owner_->selected_)) owner_->selected_ = nullptr;
     delete Node;
     if (parent) parent->UpdateWindow(TVIF_CHILDREN);
 }
 
 void TTreeNodes::Clear() {
-    while (!roots_.empty()) Delete(roots_.back());
+    for (TTreeNode* n : std::vector<TTreeNode*>(roots_)) NotifyDeletion(n);
+    // All at once: deleting node by node would walk the selection through
+    // every node about to go.
+    owner_->selected_ = nullptr;
+    if (owner_->HandleAllocated()) {
+        owner_->rebuilding_ = true;
+        SendMessageA(owner_->Handle(), TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
+        owner_->rebuilding_ = false;
+    }
+    std::vector<TTreeNode*> roots;
+    roots.swap(roots_);
+    for (TTreeNode* n : roots) delete n;
 }
 
 int TTreeNodes::Count() const {
@@ -1299,6 +1314,18 @@ void TRichEdit::CreateWnd() {
     TCustomMemo::CreateWnd();
     SendMessageA(Handle(), EM_SETEVENTMASK, 0, ENM_CHANGE);
     SendMessageA(Handle(), EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(ColorToRGB(Color())));
+}
+
+void TRichEdit::UpdateMaxLength() {
+    if (!Available()) {
+        TCustomMemo::UpdateMaxLength();
+        return;
+    }
+    // The rich edit's own default is 32,767 characters (and 0 means 64 K):
+    // far too little for the log of a long run, so no MaxLength means as
+    // much as memory holds.
+    LPARAM limit = MaxLength() > 0 ? MaxLength() : 0x7FFFFFFE;
+    SendMessageA(Handle(), EM_EXLIMITTEXT, 0, limit);
 }
 
 // ---- page control --------------------------------------------------------------------------------

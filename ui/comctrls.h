@@ -304,6 +304,8 @@ private:
     friend class TTreeView;
     TTreeNode* InsertNode(TTreeNode* Parent, int Index, const std::string& S);
     void Unlink(TTreeNode* Node);
+    // Fires OnDeletion for the node and everything below it.
+    void NotifyDeletion(TTreeNode* Node);
     TTreeView* owner_;
     std::vector<TTreeNode*> roots_;
     int update_count_ = 0;
@@ -484,6 +486,7 @@ public:
 protected:
     void CreateParams(TCreateParams& Params) override;
     void CreateWnd() override;
+    void UpdateMaxLength() override;
 };
 
 // ---- page control -------------------------------------------------------------------------------

@@ -321,13 +321,17 @@ void TControl::SetText(const std::string& v) {
 }
 
 void TControl::SetShowHint(bool v) {
-    show_hint_ = v;
     parent_show_hint_ = false;
+    if (v == show_hint_) return;
+    show_hint_ = v;
+    // Children that follow their parent take the new value, and theirs.
+    Perform(CM_SHOWHINTCHANGED);
 }
 
 void TControl::SetParentShowHint(bool v) {
+    if (v == parent_show_hint_) return;
     parent_show_hint_ = v;
-    if (v && parent_) show_hint_ = parent_->ShowHint();
+    if (v && parent_) Perform(CM_PARENTSHOWHINTCHANGED);
 }
 
 void TControl::SetPopupMenu(TPopupMenu* v) {
@@ -499,7 +503,10 @@ void TControl::WndProc(TMessage& m) {
         case CM_PARENTFONTCHANGED: ParentFontChanged(); return;
         case CM_PARENTCOLORCHANGED: ParentColorChanged(); return;
         case CM_PARENTSHOWHINTCHANGED:
-            if (parent_show_hint_ && parent_) show_hint_ = parent_->ShowHint();
+            if (parent_show_hint_ && parent_) {
+                SetShowHint(parent_->ShowHint());
+                parent_show_hint_ = true;
+            }
             return;
         case CM_HITTEST: m.Result = HTCLIENT; return;
         case CM_CANCELMODE:
@@ -678,7 +685,7 @@ void TWinControl::InsertControl(TControl* AControl) {
     if (w) tab_list_.push_back(w);
     AControl->ParentFontChanged();
     AControl->ParentColorChanged();
-    if (AControl->ParentShowHint()) AControl->show_hint_ = ShowHint();
+    AControl->Perform(CM_PARENTSHOWHINTCHANGED);
     if (w && handle_) {
         if (w->handle_) {
             ::SetParent(w->handle_, handle_);
@@ -1171,6 +1178,14 @@ void TWinControl::DefaultHandler(TMessage& m) {
 
 void TWinControl::WndProc(TMessage& m) {
     switch (m.Msg) {
+        case CM_SHOWHINTCHANGED: {
+            // Every child hears it, whatever the one before answered.
+            std::vector<TControl*> list = controls_;
+            for (TControl* c : list)
+                if (std::find(controls_.begin(), controls_.end(), c) != controls_.end())
+                    c->Perform(CM_PARENTSHOWHINTCHANGED);
+            return;
+        }
         case WM_SETFOCUS:
             if (TCustomForm* f = ParentForm()) f->FocusChanged(this);
             DefaultHandler(m);

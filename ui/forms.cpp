@@ -82,6 +82,12 @@ std::string GetLongHint(const std::string& Hint) {
 
 // ---- TCustomForm --------------------------------------------------------------------------
 
+// The application object a form belongs to: its owner when that is one.
+static TApplication* AppOf(TCustomForm* f) {
+    if (auto* a = dynamic_cast<TApplication*>(f->Owner())) return a;
+    return Application;
+}
+
 TCustomForm::TCustomForm(TComponent* AOwner)
     : TWinControl(AOwner), canvas_(std::make_unique<TControlCanvas>(this)) {
     form_state_.insert(fsCreating);
@@ -141,7 +147,16 @@ void TCustomForm::Free(TCustomForm* Form) {
 }
 
 void TCustomForm::DoCreate() {
-    if (OnCreate) OnCreate(this);
+    if (!OnCreate) return;
+    // A failing create handler is an error like any other: the user sees it
+    // and the form, made as far as the handler got, stays.
+    try {
+        OnCreate(this);
+    } catch (...) {
+        TApplication* app = AppOf(this);
+        if (!app) throw;
+        app->HandleException(this, std::current_exception());
+    }
 }
 
 void TCustomForm::DoDestroy() {
@@ -421,12 +436,6 @@ bool TCustomForm::CloseQuery() {
     return can;
 }
 
-// The application object a form belongs to: its owner when that is one.
-static TApplication* AppOf(TCustomForm* f) {
-    if (auto* a = dynamic_cast<TApplication*>(f->Owner())) return a;
-    return Application;
-}
-
 void TCustomForm::Close() {
     if (form_state_.contains(fsModal)) {
         modal_result_ = mrCancel;
@@ -516,9 +525,15 @@ int TCustomForm::ExecuteModal() {
     HWND was_active = GetActiveWindow();
     TaskWindows tw{Handle(), {}};
     EnumThreadWindows(GetCurrentThreadId(), DisableTaskWindow, reinterpret_cast<LPARAM>(&tw));
-    auto restore = [&] {
+    // The windows the dialog disabled take input again before it hides:
+    // hiding the active window activates the next one that can be, and a
+    // disabled owner would hand the foreground to another program.
+    auto enable = [&] {
         for (HWND h : tw.disabled)
             if (IsWindow(h)) EnableWindow(h, TRUE);
+        tw.disabled.clear();
+    };
+    auto finish = [&] {
         if (alive.Alive()) form_state_.erase(fsModal);
         if (was_active && IsWindow(was_active)) SetActiveWindow(was_active);
     };
@@ -533,19 +548,21 @@ int TCustomForm::ExecuteModal() {
             else if (modal_result_ != mrNone)
                 CloseModal();
         } while (modal_result_ == mrNone);
+        enable();
         if (alive.Alive()) Hide();
     } catch (...) {
         // Let the other windows take input again before the caller decides.
+        enable();
         if (alive.Alive() && Visible()) {
             try {
                 Hide();
             } catch (...) {
             }
         }
-        restore();
+        finish();
         throw;
     }
-    restore();
+    finish();
     return alive.Alive() ? modal_result_ : mrCancel;
 }
 
@@ -1091,8 +1108,22 @@ int TThreadHook::Count(int IdHook) {
     return static_cast<int>(g_hooks[IdHook - kHookMin].callbacks.size());
 }
 
+void DoneApplication() {
+    if (Application) {
+        // Deleted while still reachable: forms going away report through it.
+        delete Application;
+        Application = nullptr;
+    }
+    if (Screen) {
+        delete Screen;
+        Screen = nullptr;
+    }
+}
+
 // The application and screen objects live from start-up to exit; defined
-// last so they go first at exit, while everything above still stands.
+// last so they go first at exit, while everything above still stands. The
+// program frees them itself before it returns (DoneApplication): statics of
+// other files may be gone by then.
 namespace {
 struct GlobalObjects {
     GlobalObjects() {
@@ -1107,11 +1138,8 @@ struct GlobalObjects {
     }
     ~GlobalObjects() {
         try {
+            DoneApplication();
             SetCallbackExceptionHandler(nullptr);
-            delete Application;
-            Application = nullptr;
-            delete Screen;
-            Screen = nullptr;
         } catch (...) {
         }
     }

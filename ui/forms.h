@@ -315,6 +315,12 @@ private:
 extern TApplication* Application;
 extern TScreen* Screen;
 
+// Frees the application object (its forms hear OnDestroy first) and the
+// screen, and leaves both null. The program calls it before WinMain
+// returns, while everything the forms' destroy handlers use still stands;
+// whatever is left is freed at exit.
+void DoneApplication();
+
 // A hidden window whose messages go to Method (timers, the application).
 // Method sets Message.Result and calls DefWindowProc itself where needed.
 HWND AllocateHWnd(std::function<void(TMessage& Message)> Method);

@@ -410,35 +410,139 @@ bool TMenu::DispatchCommand(UINT Command) {
     return true;
 }
 
+namespace {
+
+// What the system menu shows of an item: type, text, state and identifier.
+// Text is kept alive by the caller while the structure is in use.
+MENUITEMINFOA ItemInfo(TMenuItem* It, std::string& Text) {
+    MENUITEMINFOA mii{};
+    mii.cbSize = sizeof mii;
+    mii.wID = It->Command();
+    if (It->IsLine()) {
+        mii.fMask = MIIM_TYPE | MIIM_ID | MIIM_STATE;
+        mii.fType = MFT_SEPARATOR;
+        return mii;
+    }
+    Text = It->Caption();
+    if (It->ShortCut()) Text += "\t" + ShortCutToText(It->ShortCut());
+    mii.fMask = MIIM_TYPE | MIIM_ID | MIIM_STATE;
+    mii.fType = MFT_STRING | (It->RadioItem() ? MFT_RADIOCHECK : 0);
+    mii.fState = (It->Checked() ? MFS_CHECKED : 0) | (It->Enabled() ? 0 : MFS_GRAYED) |
+                 (It->Default() ? MFS_DEFAULT : 0);
+    mii.dwTypeData = Text.data();
+    mii.cch = static_cast<UINT>(Text.size());
+    return mii;
+}
+
+// The submenu that the entry of this command carries in Menu (searched
+// through every level); null when the item is not shown or has none.
+HMENU SubMenuOf(HMENU Menu, UINT Command) {
+    MENUITEMINFOA mii{};
+    mii.cbSize = sizeof mii;
+    mii.fMask = MIIM_SUBMENU;
+    if (!GetMenuItemInfoA(Menu, Command, FALSE, &mii)) return nullptr;
+    return mii.hSubMenu;
+}
+
+bool Shows(HMENU Menu, UINT Command) {
+    MENUITEMINFOA mii{};
+    mii.cbSize = sizeof mii;
+    mii.fMask = MIIM_ID;
+    return GetMenuItemInfoA(Menu, Command, FALSE, &mii) != FALSE;
+}
+
+}  // namespace
+
 void TMenu::BuildMenu(HMENU Menu, TMenuItem* Parent) {
     UINT pos = 0;
     for (int i = 0; i < Parent->Count(); ++i) {
         TMenuItem* it = Parent->Items(i);
         if (!it->Visible()) continue;
+        std::string text;
+        MENUITEMINFOA mii = ItemInfo(it, text);
+        if (!it->IsLine() && it->Count() > 0) {
+            mii.fMask |= MIIM_SUBMENU;
+            mii.hSubMenu = CreatePopupMenu();
+            BuildMenu(mii.hSubMenu, it);
+        }
+        InsertMenuItemA(Menu, pos++, TRUE, &mii);
+    }
+}
+
+void TMenu::RefillMenu(HMENU Menu, TMenuItem* Parent) {
+    // The entries are taken out and put back in the same menu, which may be
+    // open on the screen: submenus that still belong to an entry are kept
+    // as they are (their own changes kept them current).
+    std::unordered_map<UINT, HMENU> subs;
+    for (int i = GetMenuItemCount(Menu) - 1; i >= 0; --i) {
         MENUITEMINFOA mii{};
         mii.cbSize = sizeof mii;
+        mii.fMask = MIIM_ID | MIIM_SUBMENU;
+        if (GetMenuItemInfoA(Menu, static_cast<UINT>(i), TRUE, &mii) && mii.hSubMenu) subs[mii.wID] = mii.hSubMenu;
+        RemoveMenu(Menu, static_cast<UINT>(i), MF_BYPOSITION);
+    }
+    UINT pos = 0;
+    for (int i = 0; i < Parent->Count(); ++i) {
+        TMenuItem* it = Parent->Items(i);
+        if (!it->Visible()) continue;
         std::string text;
-        if (it->IsLine()) {
-            mii.fMask = MIIM_TYPE | MIIM_ID;
-            mii.fType = MFT_SEPARATOR;
-        } else {
-            text = it->Caption();
-            if (it->ShortCut()) text += "\t" + ShortCutToText(it->ShortCut());
-            mii.fMask = MIIM_TYPE | MIIM_ID | MIIM_STATE;
-            mii.fType = MFT_STRING | (it->RadioItem() ? MFT_RADIOCHECK : 0);
-            mii.fState = (it->Checked() ? MFS_CHECKED : 0) | (it->Enabled() ? 0 : MFS_GRAYED) |
-                         (it->Default() ? MFS_DEFAULT : 0);
-            mii.dwTypeData = text.data();
-            mii.cch = static_cast<UINT>(text.size());
-            if (it->Count() > 0) {
-                mii.fMask |= MIIM_SUBMENU;
+        MENUITEMINFOA mii = ItemInfo(it, text);
+        if (!it->IsLine() && it->Count() > 0) {
+            mii.fMask |= MIIM_SUBMENU;
+            auto s = subs.find(it->Command());
+            if (s != subs.end()) {
+                mii.hSubMenu = s->second;
+                subs.erase(s);
+            } else {
                 mii.hSubMenu = CreatePopupMenu();
                 BuildMenu(mii.hSubMenu, it);
             }
         }
-        mii.wID = it->Command();
         InsertMenuItemA(Menu, pos++, TRUE, &mii);
     }
+    for (auto& [id, sub] : subs) DestroyMenu(sub);
+}
+
+void TMenu::UpdateMenuItem(TMenuItem* Item) {
+    if (!handle_ || !Item || Item == items_ || !Shows(handle_, Item->Command())) return;
+    std::string text;
+    MENUITEMINFOA mii = ItemInfo(Item, text);
+    mii.fMask &= ~MIIM_ID;
+    // An item that gains its first subitem gets a submenu; one that loses
+    // its last gives it up.
+    HMENU sub = SubMenuOf(handle_, Item->Command());
+    bool wants = !Item->IsLine() && Item->Count() > 0;
+    if (wants && !sub) {
+        mii.fMask |= MIIM_SUBMENU;
+        mii.hSubMenu = CreatePopupMenu();
+        BuildMenu(mii.hSubMenu, Item);
+    } else if (!wants && sub) {
+        mii.fMask |= MIIM_SUBMENU;
+        mii.hSubMenu = nullptr;
+    }
+    SetMenuItemInfoA(handle_, Item->Command(), FALSE, &mii);
+    if (!wants && sub) DestroyMenu(sub);
+}
+
+void TMenu::ApplyChange(TMenuItem* Source, bool Rebuild) {
+    if (!handle_ || !Source) return;
+    if (!Rebuild) {
+        // State, text or glyph of one item: changed where it stands.
+        UpdateMenuItem(Source);
+        return;
+    }
+    // The item's place among its siblings (shown or hidden, moved), or its
+    // subitems changed: the levels concerned are filled again in place.
+    if (TMenuItem* p = Source->Parent()) {
+        HMENU level = p == items_ ? handle_ : SubMenuOf(handle_, p->Command());
+        if (level) RefillMenu(level, p);
+    }
+    if (Source == items_) {
+        RefillMenu(handle_, items_);
+    } else if (HMENU own = SubMenuOf(handle_, Source->Command())) {
+        if (Source->Count() > 0) RefillMenu(own, Source);
+    }
+    UpdateMenuItem(Source);
 }
 
 void TMenu::DestroyMenuHandle() {
@@ -455,7 +559,7 @@ HMENU TMenu::Handle() {
 }
 
 void TMenu::MenuChanged(TMenuItem* Source, bool Rebuild) {
-    DestroyMenuHandle();
+    ApplyChange(Source, Rebuild);
     if (OnChange && !ComponentState().contains(csDestroying)) OnChange(this, Source, Rebuild);
 }
 
@@ -473,13 +577,11 @@ HMENU TMainMenu::Handle() {
 }
 
 void TMainMenu::MenuChanged(TMenuItem* Source, bool Rebuild) {
-    HMENU old = handle_;
-    handle_ = nullptr;
-    if (window_ && IsWindow(window_) && GetMenu(window_) == old) {
-        ::SetMenu(window_, Handle());
-        DrawMenuBar(window_);
-    }
-    if (old) DestroyMenu(old);
+    ApplyChange(Source, Rebuild);
+    // Only the bar itself needs drawing again; the drop-downs are drawn
+    // when they open.
+    bool on_bar = Source && (Source == Items() || Source->Parent() == Items());
+    if (on_bar && handle_ && window_ && IsWindow(window_) && GetMenu(window_) == handle_) DrawMenuBar(window_);
     if (OnChange && !ComponentState().contains(csDestroying)) OnChange(this, Source, Rebuild);
 }
 

@@ -136,7 +136,8 @@ public:
     // Clicks the enabled, visible item with this shortcut; false when none.
     bool IsShortCut(TShortCut Value);
     bool DispatchCommand(UINT Command);
-    // The Win32 menu built from the model; rebuilt after a change.
+    // The Win32 menu built from the model; changes of the items reach it
+    // in place.
     virtual HMENU Handle();
 
     using TMenuChangeEvent = std::function<void(TObject* Sender, TMenuItem* Source, bool Rebuild)>;
@@ -148,6 +149,14 @@ protected:
     void Notification(TComponent* AComponent, TOperation Operation) override;
     // Fills a Win32 menu with the visible subitems of Parent.
     static void BuildMenu(HMENU Menu, TMenuItem* Parent);
+    // Puts the visible subitems of Parent into Menu again, keeping Menu
+    // itself and the submenus of the items still there.
+    static void RefillMenu(HMENU Menu, TMenuItem* Parent);
+    // Brings the built menu in line with a change of Source, in place: the
+    // menu may be open on the screen while its items change.
+    void ApplyChange(TMenuItem* Source, bool Rebuild);
+    // Type, text, state and submenu of one shown item.
+    void UpdateMenuItem(TMenuItem* Item);
     void DestroyMenuHandle();
     HMENU handle_ = nullptr;
 

@@ -47,11 +47,15 @@ bool TRegistry::OpenKey(const std::string& Key, bool CanCreate) {
 }
 
 bool TRegistry::OpenKeyReadOnly(const std::string& Key) {
-    REGSAM saved = access_;
+    // Read access for this key only: the object keeps the access it was
+    // made with for the keys it opens and writes later.
+    struct Restore {
+        REGSAM& access;
+        REGSAM saved;
+        ~Restore() { access = saved; }
+    } restore{access_, access_};
     access_ = KEY_READ;
-    bool ok = OpenKey(Key, false);
-    if (!ok) access_ = saved;
-    return ok;
+    return OpenKey(Key, false);
 }
 
 void TRegistry::CloseKey() {

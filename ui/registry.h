@@ -32,6 +32,7 @@ public:
 
     // Key names are relative to the root key; a leading "\" is dropped.
     bool OpenKey(const std::string& Key, bool CanCreate);
+    // Opens the key for reading only; Access stays what it was.
     bool OpenKeyReadOnly(const std::string& Key);
     void CloseKey();
     bool CreateKey(const std::string& Key);

@@ -682,7 +682,13 @@ void TCustomEdit::CreateParams(TCreateParams& P) {
 
 void TCustomEdit::SetMaxLength(int v) {
     max_length_ = std::max(v, 0);
-    if (HandleAllocated()) SendMessageA(Handle(), EM_LIMITTEXT, static_cast<WPARAM>(max_length_), 0);
+    if (HandleAllocated()) UpdateMaxLength();
+}
+
+void TCustomEdit::UpdateMaxLength() {
+    // 0 lifts the control's own default limit (32,767 characters), which
+    // also cuts text added from code.
+    SendMessageA(Handle(), EM_LIMITTEXT, static_cast<WPARAM>(max_length_), 0);
 }
 
 void TCustomEdit::SetReadOnly(bool v) {
@@ -787,7 +793,7 @@ void TCustomEdit::WndProc(TMessage& m) {
     }
     TWinControl::WndProc(m);
     if (m.Msg == WM_CREATE) {
-        if (max_length_) SendMessageA(Handle(), EM_LIMITTEXT, static_cast<WPARAM>(max_length_), 0);
+        UpdateMaxLength();
         if (password_char_) SendMessageA(Handle(), EM_SETPASSWORDCHAR, static_cast<unsigned char>(password_char_), 0);
     }
 }
@@ -796,8 +802,15 @@ void TCustomEdit::WndProc(TMessage& m) {
 class TMemoStrings : public TStrings {
 public:
     explicit TMemoStrings(TCustomMemo* m) : memo_(m) {}
-    int Count() const override { return static_cast<int>(Split().size()); }
+    int Count() const override {
+        if (int n; ByRows(n)) return n;
+        return static_cast<int>(Split().size());
+    }
     std::string Get(int Index) const override {
+        if (int n; ByRows(n)) {
+            if (Index < 0 || Index >= n) Error(SListIndexError, Index);
+            return Row(Index);
+        }
         auto l = Split();
         if (Index < 0 || Index >= static_cast<int>(l.size())) Error(SListIndexError, Index);
         return l[static_cast<size_t>(Index)];
@@ -808,17 +821,22 @@ public:
         l[static_cast<size_t>(Index)] = S;
         Join(l);
     }
+    int Add(const std::string& S) override {
+        if (!memo_->HandleAllocated()) {
+            std::string& t = memo_->text_;
+            bool line_open = !t.empty() && t.back() != '\n' && t.back() != '\r';
+            if (line_open) t += "\r\n";
+            t += S;
+            memo_->Perform(CM_TEXTCHANGED);
+            return Count() - 1;
+        }
+        return Append(S);
+    }
     void Insert(int Index, const std::string& S) override {
         auto l = Split();
         if (Index < 0 || Index > static_cast<int>(l.size())) Error(SListIndexError, Index);
-        if (Index == static_cast<int>(l.size()) && memo_->HandleAllocated() && UpdateCount() == 0) {
-            // Appending goes through the selection: no full rewrite, and the
-            // view follows the new line.
-            HWND h = memo_->Handle();
-            int len = GetWindowTextLengthA(h);
-            std::string add = (l.empty() ? "" : "\r\n") + S;
-            SendMessageA(h, EM_SETSEL, static_cast<WPARAM>(len), len);
-            SendMessageA(h, EM_REPLACESEL, 0, reinterpret_cast<LPARAM>(add.c_str()));
+        if (Index == static_cast<int>(l.size())) {
+            Add(S);
             return;
         }
         l.insert(l.begin() + Index, S);
@@ -832,7 +850,81 @@ public:
     }
     void Clear() override { memo_->SetText(""); }
 
+protected:
+    // Between BeginUpdate and EndUpdate the window does not paint.
+    void SetUpdateState(bool Updating) override {
+        if (!memo_->HandleAllocated()) return;
+        Send(WM_SETREDRAW, !Updating);
+        if (!Updating) InvalidateRect(memo_->Handle(), nullptr, TRUE);
+    }
+
 private:
+    LRESULT Send(UINT Msg, WPARAM W = 0, LPARAM L = 0) const { return SendMessageA(memo_->Handle(), Msg, W, L); }
+    // Without word wrap every row of the window is one line: the window
+    // counts and reads them without handing over the whole text.
+    bool ByRows(int& Lines) const {
+        if (!memo_->HandleAllocated() || memo_->WordWrap()) return false;
+        int rows = static_cast<int>(Send(EM_GETLINECOUNT));
+        // A last empty row is where the next line would start.
+        Lines = rows > 0 && RowLength(rows - 1) == 0 ? rows - 1 : rows;
+        return true;
+    }
+    int RowLength(int Row) const {
+        LRESULT start = Send(EM_LINEINDEX, static_cast<WPARAM>(Row));
+        return start < 0 ? 0 : static_cast<int>(Send(EM_LINELENGTH, static_cast<WPARAM>(start)));
+    }
+    std::string Row(int Index) const {
+        int n = RowLength(Index);
+        // EM_GETLINE takes the buffer's size in its first word.
+        std::string buf(static_cast<size_t>(std::max(n, 1)) + 1, '\0');
+        *reinterpret_cast<WORD*>(buf.data()) = static_cast<WORD>(std::min<size_t>(buf.size(), 0xFFFF));
+        LRESULT got = Send(EM_GETLINE, static_cast<WPARAM>(Index), reinterpret_cast<LPARAM>(buf.data()));
+        buf.resize(static_cast<size_t>(std::clamp<LRESULT>(got, 0, n)));
+        return buf;
+    }
+    // Appends at the end through the selection: the cost is the line's, not
+    // the text's (a long run logs thousands of lines one by one), and the
+    // view follows the new line. Where the last line ends and how many lines
+    // there are is remembered from the append before: asking the window
+    // walks the whole text in some rich edits.
+    int Append(const std::string& S) {
+        HWND h = memo_->Handle();
+        int len = GetWindowTextLengthA(h);
+        int lines;
+        bool open;  // the last line holds text: the new one needs a break
+        if (len > 0 && len == memo_->append_len_) {
+            lines = memo_->append_lines_;
+            open = true;
+        } else if (memo_->WordWrap()) {
+            std::string t = memo_->GetText();
+            open = !t.empty() && t.back() != '\n' && t.back() != '\r';
+            lines = static_cast<int>(Split().size());
+        } else {
+            int rows = static_cast<int>(Send(EM_GETLINECOUNT));
+            open = rows > 0 && RowLength(rows - 1) > 0;
+            lines = open ? rows : std::max(rows - 1, 0);
+        }
+        std::string add = open ? "\r\n" + S : S;
+        // The control would repaint itself for every line; the new line is
+        // painted with the rest when the program next paints.
+        bool hold = UpdateCount() == 0;
+        if (hold) Send(WM_SETREDRAW, FALSE);
+        memo_->appending_ = true;
+        // Beyond the end is the end, in either kind of control.
+        Send(EM_SETSEL, static_cast<WPARAM>(len), len);
+        Send(EM_REPLACESEL, 0, reinterpret_cast<LPARAM>(add.c_str()));
+        memo_->appending_ = false;
+        if (hold) {
+            Send(WM_SETREDRAW, TRUE);
+            Send(EM_SCROLLCARET);
+            InvalidateRect(h, nullptr, FALSE);
+        }
+        // Only a line of one row's text leaves a state simple to know.
+        bool simple = !S.empty() && S.find_first_of("\r\n") == std::string::npos;
+        memo_->append_len_ = simple ? GetWindowTextLengthA(h) : -1;
+        memo_->append_lines_ = lines + 1;
+        return lines;
+    }
     std::vector<std::string> Split() const {
         std::string t = memo_->GetText();
         std::vector<std::string> out;
@@ -887,6 +979,11 @@ void TCustomMemo::SetWordWrap(bool v) {
 }
 
 void TCustomMemo::WndProc(TMessage& m) {
+    // Text set or edited other than by Lines().Add: what the last append
+    // left no longer holds.
+    if (m.Msg == CM_TEXTCHANGED || m.Msg == WM_SETTEXT ||
+        (m.Msg == CN_COMMAND && HIWORD(m.WParam) == EN_CHANGE && !appending_))
+        append_len_ = -1;
     if (m.Msg == WM_GETDLGCODE) {
         TCustomEdit::WndProc(m);
         if (!want_tabs_) m.Result &= ~DLGC_WANTTAB;
@@ -923,6 +1020,10 @@ void TComboBox::CreateParams(TCreateParams& P) {
         case csOwnerDrawFixed: P.Style |= CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED; break;
         case csOwnerDrawVariable: P.Style |= CBS_DROPDOWNLIST | CBS_OWNERDRAWVARIABLE; break;
     }
+    // Owner-drawn rows keep their text in the control too: without it the
+    // control stores the string's address as the row's data, and has no
+    // text to show as the selection or to search when the user types.
+    if (style_ == csOwnerDrawFixed || style_ == csOwnerDrawVariable) P.Style |= CBS_HASSTRINGS;
     // The drop-down list is part of the window's height.
     if (style_ != csSimple) P.Height = Height() + std::max(item_height_, 16) * drop_down_count_ + 2;
 }

@@ -240,6 +240,8 @@ public:
 protected:
     void CreateParams(TCreateParams& Params) override;
     virtual void Change();
+    // Tells the window MaxLength (0: as much as the control can hold).
+    virtual void UpdateMaxLength();
 
 private:
     int max_length_ = 0;
@@ -275,10 +277,15 @@ public:
     void WndProc(TMessage& Message) override;
 
 protected:
+    friend class TMemoStrings;
     void CreateParams(TCreateParams& Params) override;
 
 private:
     std::unique_ptr<TStrings> lines_;
+    // The window's text length and line count after the last Lines().Add,
+    // -1 when the text changed otherwise since.
+    int append_len_ = -1, append_lines_ = 0;
+    bool appending_ = false;
     TScrollStyle scroll_bars_ = ssNone;
     bool word_wrap_ = true, want_returns_ = true, want_tabs_ = false;
 };

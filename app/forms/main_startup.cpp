@@ -181,8 +181,9 @@ void TfrmMain::ApplySettings() {
         if (s.MsgHeight > 30) MsgToolWindow->SetHeight(s.MsgHeight);
     }
     if (s.OptionsFound) {
-        if (s.OnTop && HandleAllocated())
-            SetWindowPos(Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        // Through the form style: the window does not exist yet at start-up,
+        // and the style makes it topmost whenever it is made.
+        if (s.OnTop) SetFormStyle(fsStayOnTop);
         TempFolder = s.tmpDir;
         LastOpenFolder = s.LastOpenFolder;
         mnuBlankDirs1->SetChecked(s.BlankDirs);

@@ -123,6 +123,49 @@ TEST(ControlProperties, FontAndColourFollowTheParentUntilSetOwn) {
     EXPECT_EQ(form->Color(), clYellow);
 }
 
+TEST(ControlProperties, ShowHintReachesEveryDescendantThatFollowsItsParent) {
+    FormHolder form;
+    auto* bar = NewPanel(form.f, alTop, 200, 40);
+    auto* group = NewPanel(bar, alNone, 100, 30);
+    auto* button = new TButton(form.f);
+    button->SetParent(bar);
+    auto* nested = new TButton(form.f);
+    nested->SetParent(group);
+    auto* label = new TLabel(form.f);
+    label->SetParent(group);
+    group->SetName("group");
+    button->SetName("button");
+    nested->SetName("nested");
+    label->SetName("label");
+    auto* own = new TEdit(form.f);
+    own->SetParent(bar);
+    own->SetShowHint(false);  // a value of its own: no longer follows
+    EXPECT_FALSE(own->ParentShowHint());
+
+    auto follows = [&](bool v) {
+        for (TControl* c : std::vector<TControl*>{group, button, nested, label}) {
+            EXPECT_EQ(c->ShowHint(), v) << c->Name();
+            EXPECT_TRUE(c->ParentShowHint()) << c->Name();
+        }
+    };
+    bar->SetShowHint(true);
+    follows(true);
+    EXPECT_FALSE(own->ShowHint());
+    bar->SetShowHint(false);
+    follows(false);
+    // Following again takes the parent's value now and its changes later;
+    // a control placed later takes its new parent's.
+    bar->SetShowHint(true);
+    own->SetParentShowHint(true);
+    EXPECT_TRUE(own->ShowHint());
+    auto* later = new TButton(form.f);
+    later->SetParent(group);
+    EXPECT_TRUE(later->ShowHint());
+    bar->SetShowHint(false);
+    EXPECT_FALSE(later->ShowHint());
+    EXPECT_FALSE(own->ShowHint());
+}
+
 // A windowless control that records what reaches it.
 class TProbe : public TGraphicControl {
 public:

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
+
 #include "ui/dialogs.h"
 #include "ui/forms.h"
 #include "ui/menus.h"
@@ -133,6 +137,60 @@ TEST(Forms, TheRealModalLoopEndsByDefaultAndCancelKeysAndAsksCloseQuery) {
     TCustomForm::Free(f);
 }
 
+TEST(Forms, AfterAModalDialogItsOwnerIsTheForegroundWindowAgain) {
+    test::OtherProgramWindow other;
+    ASSERT_TRUE(IsWindow(other.Handle()));
+    TfrmAsk* owner = nullptr;
+    Application->CreateForm(owner);
+    TCustomForm* was_main = Application->MainForm();
+    Application->SetMainForm(owner);
+    TfrmAsk* dlg = nullptr;
+    Application->CreateForm(dlg);
+    owner->Show();
+    Pump();
+    ASSERT_EQ(GetForegroundWindow(), owner->Handle());
+    TTimer timer(nullptr);
+    timer.SetInterval(30);
+    timer.OnTimer = [&](TObject*) {
+        if (dlg->Visible()) dlg->SetModalResult(mrOk);
+    };
+    EXPECT_EQ(dlg->ExecuteModal(), mrOk);
+    timer.SetEnabled(false);
+    Pump();
+    EXPECT_EQ(GetForegroundWindow(), owner->Handle());
+    EXPECT_EQ(GetActiveWindow(), owner->Handle());
+    EXPECT_TRUE(IsWindowEnabled(owner->Handle()));
+    Application->SetMainForm(was_main);
+    TCustomForm::Free(dlg);
+    TCustomForm::Free(owner);
+}
+
+TEST(Forms, AnExceptionEscapingOnCreateIsShownAndTheProgramGoesOn) {
+    struct TfrmBroken : TfrmAsk {
+        explicit TfrmBroken(TComponent* AOwner) : TfrmAsk(AOwner) {
+            OnCreate = [](TObject*) { throw std::runtime_error("Settings unreadable"); };
+        }
+    };
+    TApplication app(nullptr);
+    std::vector<std::string> shown;
+    std::vector<TObject*> senders;
+    app.OnException = [&](TObject* Sender, const std::exception_ptr& E) {
+        shown.push_back(ExceptionMessage(E));
+        senders.push_back(Sender);
+    };
+    TfrmBroken* f = nullptr;
+    EXPECT_NO_THROW(app.CreateForm(f));
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(shown, std::vector<std::string>{"Settings unreadable"});
+    EXPECT_EQ(senders, std::vector<TObject*>{f});
+    // The form was made whole and the next one follows.
+    EXPECT_EQ(app.MainForm(), f);
+    EXPECT_FALSE(f->edtName->ComponentState().contains(csLoading));
+    TfrmAsk* next = nullptr;
+    app.CreateForm(next);
+    EXPECT_EQ(next->log, std::vector<std::string>{"create, loading=0"});
+}
+
 TEST(Forms, ReleaseFreesTheFormOnlyAfterQueuedMessagesRun) {
     bool destroyed = false;
     auto* f = new TfrmAsk(nullptr);
@@ -225,6 +283,32 @@ TEST(Forms, ClosingHidesDialogsAndTerminatesWithTheMainForm) {
     MSG m;
     while (PeekMessageA(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
     }
+}
+
+TEST(ApplicationObject, TheProgramFreesItBeforeItsStaticObjectsGo) {
+    // The program ends as bramble.exe does: WinMain frees the application,
+    // then returns. The destroy handler must run before objects that were
+    // made during the run (function statics) are taken down at exit.
+    EXPECT_EXIT(
+        {
+            struct Witness {
+                ~Witness() {
+                    std::fputs("static gone;", stderr);
+                    std::fflush(stderr);
+                }
+            };
+            static Witness witness;
+            TfrmAsk* f = nullptr;
+            Application->CreateForm(f);
+            f->OnDestroy = [](TObject*) {
+                std::fputs("destroy handler;", stderr);
+                std::fflush(stderr);
+            };
+            DoneApplication();
+            if (!Application && !Screen) std::fputs("freed;", stderr);
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "destroy handler;freed;static gone;");
 }
 
 TEST(ApplicationObject, HintsHelpCursorsAndThreadHooks) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "ui/forms.h"
 #include "ui/menus.h"
 #include "ui/stdctrls.h"
@@ -108,6 +110,118 @@ TEST(Menus, ItemsFormATreeWithRadioGroupsAndIndexChecks) {
     EXPECT_TRUE(menu.IsShortCut(TextToShortCut("Ctrl+L")));
     EXPECT_TRUE(menu.DispatchCommand(list->Command()));
     EXPECT_EQ(clicks, 2);
+}
+
+TEST(Menus, ItemChangesReachTheBuiltMenuInPlace) {
+    auto* form = new TForm(nullptr);
+    auto* menu = new TMainMenu(form);
+    auto item = [&](TMenuItem* parent, const std::string& cap) {
+        auto* m = new TMenuItem(form);
+        m->SetCaption(cap);
+        parent->Add(m);
+        return m;
+    };
+    TMenuItem* file = item(menu->Items(), "&File");
+    TMenuItem* open = item(file, "&Open");
+    TMenuItem* test = item(file, "&Test");
+    TMenuItem* recent = item(file, "&Recent");
+    TMenuItem* first = item(recent, "first.zip");
+    form->SetMenu(menu);
+    form->AfterConstruction();
+    form->Show();
+    test::Pump();
+    const HMENU bar = GetMenu(form->Handle());
+    const HMENU drop = GetSubMenu(bar, 0);
+    const HMENU sub = GetSubMenu(drop, 2);
+    ASSERT_TRUE(bar && drop && sub);
+    auto state = [&](TMenuItem* m) { return GetMenuState(bar, m->Command(), MF_BYCOMMAND); };
+    auto text = [&](TMenuItem* m) {
+        char t[64] = {};
+        GetMenuStringA(bar, m->Command(), t, sizeof t, MF_BYCOMMAND);
+        return std::string(t);
+    };
+    struct Change {
+        const char* what;
+        std::function<void()> make;
+        std::function<bool()> shows;
+    };
+    TMenuItem* added = nullptr;
+    const Change changes[] = {
+        {"disable", [&] { test->SetEnabled(false); }, [&] { return (state(test) & MF_GRAYED) != 0; }},
+        {"check", [&] { open->SetChecked(true); }, [&] { return (state(open) & MF_CHECKED) != 0; }},
+        {"caption", [&] { test->SetCaption("&Check"); }, [&] { return text(test) == "&Check"; }},
+        {"shortcut", [&] { open->SetShortCut(TextToShortCut("Ctrl+O")); },
+         [&] { return text(open) == "&Open\tCtrl+O"; }},
+        {"hide", [&] { open->SetVisible(false); }, [&] { return GetMenuItemCount(drop) == 2; }},
+        {"show", [&] { open->SetVisible(true); }, [&] { return GetMenuItemCount(drop) == 3 && GetSubMenu(drop, 2) == sub; }},
+        {"add below", [&] { added = item(recent, "second.zip"); }, [&] { return GetMenuItemCount(sub) == 2; }},
+        {"move", [&] { added->SetMenuIndex(0); }, [&] { return GetMenuItemID(sub, 0) == added->Command(); }},
+        {"delete", [&] { delete first; }, [&] { return GetMenuItemCount(sub) == 1; }},
+        {"bar item", [&] { file->SetEnabled(false); }, [&] { return (state(file) & MF_GRAYED) != 0; }},
+    };
+    for (const Change& c : changes) {
+        SCOPED_TRACE(c.what);
+        c.make();
+        EXPECT_TRUE(c.shows());
+        // The same menus stand: nothing was rebuilt, nothing open destroyed.
+        EXPECT_EQ(GetMenu(form->Handle()), bar);
+        EXPECT_EQ(GetSubMenu(bar, 0), drop);
+        EXPECT_TRUE(IsMenu(sub));
+    }
+    // An item that loses its last subitem is a plain item again.
+    delete added;
+    EXPECT_EQ(GetSubMenu(drop, 2), nullptr);
+    EXPECT_FALSE(IsMenu(sub));
+    TCustomForm::Free(form);
+}
+
+// What a change made while a popup menu was open found.
+struct OpenMenuChange {
+    TPopupMenu* pm;
+    TMenuItem *extract, *hidden;
+    HMENU open = nullptr;
+    bool alive = false, same = false, greyed = false;
+    int count = 0;
+} g_open;
+
+void CALLBACK ChangeOpenMenu(HWND, UINT, UINT_PTR, DWORD) {
+    if (g_open.open) return;
+    g_open.open = g_open.pm->Handle();
+    g_open.extract->SetEnabled(false);
+    g_open.hidden->SetVisible(true);
+    g_open.alive = IsMenu(g_open.open) != FALSE;
+    g_open.same = g_open.pm->Handle() == g_open.open;
+    g_open.greyed = (GetMenuState(g_open.open, g_open.extract->Command(), MF_BYCOMMAND) & MF_GRAYED) != 0;
+    g_open.count = GetMenuItemCount(g_open.open);
+    EndMenu();
+}
+
+TEST(Menus, AChangeWhileThePopupIsOpenLeavesTheOpenMenuStanding) {
+    auto* form = new TForm(nullptr);
+    form->AfterConstruction();
+    auto* pm = new TPopupMenu(form);
+    auto item = [&](const std::string& cap) {
+        auto* m = new TMenuItem(form);
+        m->SetCaption(cap);
+        pm->Items()->Add(m);
+        return m;
+    };
+    TMenuItem* extract = item("&Extract");
+    TMenuItem* hidden = item("&Install");
+    hidden->SetVisible(false);
+    form->Show();
+    test::Pump();
+    g_open = {pm, extract, hidden};
+    // While the menu loop runs, a timer changes the items, then ends it.
+    UINT_PTR timer = SetTimer(nullptr, 0, 50, ChangeOpenMenu);
+    pm->Popup(100, 100);
+    KillTimer(nullptr, timer);
+    ASSERT_NE(g_open.open, nullptr) << "the timer never ran inside the menu loop";
+    EXPECT_TRUE(g_open.alive);
+    EXPECT_TRUE(g_open.same);
+    EXPECT_TRUE(g_open.greyed);
+    EXPECT_EQ(g_open.count, 2);
+    TCustomForm::Free(form);
 }
 
 // The menu kit replaces showing: a popup whose Popup records the call.

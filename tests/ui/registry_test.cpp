@@ -46,6 +46,23 @@ TEST(Registry, ValuesRoundTripUnderKeysWithOrWithoutLeadingBackslash) {
     EXPECT_THROW(reg.WriteInteger("Width", 1), ERegistryException);
 }
 
+TEST(Registry, AReadOnlyOpenLeavesLaterOpensWritable) {
+    CleanKey clean;
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(std::string(kBase) + "\\Options", true));
+    reg.WriteInteger("Width", 1);
+    reg.CloseKey();
+    ASSERT_TRUE(reg.OpenKeyReadOnly(std::string(kBase) + "\\Options"));
+    EXPECT_EQ(reg.Access(), static_cast<REGSAM>(KEY_ALL_ACCESS));
+    EXPECT_THROW(reg.WriteInteger("Width", 2), ERegistryException);
+    // The settings code reads, then writes with the same object.
+    ASSERT_TRUE(reg.OpenKey(std::string("\\") + kBase + "\\Pos", true));
+    EXPECT_NO_THROW(reg.WriteInteger("Left", 10));
+    EXPECT_EQ(reg.ReadInteger("Left"), 10);
+    EXPECT_FALSE(reg.OpenKeyReadOnly(std::string("\\") + kBase + "\\Missing"));
+    EXPECT_EQ(reg.Access(), static_cast<REGSAM>(KEY_ALL_ACCESS));
+}
+
 TEST(Registry, ReadsRaiseOrFallBackToDefaultsAsAsked) {
     CleanKey clean;
     TRegistry reg;

@@ -96,6 +96,35 @@ void Pump(int Rounds) {
     }
 }
 
+DWORD WINAPI OtherProgramWindow::Run(LPVOID p) {
+    auto* self = static_cast<OtherProgramWindow*>(p);
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "Bramble.OtherProgram";
+    RegisterClassA(&wc);  // fails harmlessly when already there
+    self->wnd_ = CreateWindowExA(0, wc.lpszClassName, "Other program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40,
+                                 300, 200, nullptr, nullptr, wc.hInstance, nullptr);
+    SetEvent(self->ready_);
+    MSG m;
+    while (GetMessageA(&m, nullptr, 0, 0) > 0) DispatchMessageA(&m);
+    if (IsWindow(self->wnd_)) DestroyWindow(self->wnd_);
+    return 0;
+}
+
+OtherProgramWindow::OtherProgramWindow() {
+    ready_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    thread_ = CreateThread(nullptr, 0, Run, this, 0, &thread_id_);
+    WaitForSingleObject(ready_, 5000);
+}
+
+OtherProgramWindow::~OtherProgramWindow() {
+    PostThreadMessageA(thread_id_, WM_QUIT, 0, 0);
+    WaitForSingleObject(thread_, 5000);
+    CloseHandle(thread_);
+    CloseHandle(ready_);
+}
+
 ExceptionCatcher::ExceptionCatcher() : previous_(Application->OnException) {
     Application->OnException = [this](TObject*, const std::exception_ptr& E) {
         Messages.push_back(ExceptionMessage(E));

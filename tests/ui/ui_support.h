@@ -58,6 +58,23 @@ private:
 // posted follow-ups), without blocking.
 void Pump(int Rounds = 3);
 
+// A shown top-level window of another thread, which to the system's
+// activation is another program's: hiding an active window may hand it the
+// foreground.
+class OtherProgramWindow {
+public:
+    OtherProgramWindow();
+    ~OtherProgramWindow();
+    HWND Handle() const { return wnd_; }
+
+private:
+    static DWORD WINAPI Run(LPVOID Self);
+    HANDLE thread_ = nullptr;
+    DWORD thread_id_ = 0;
+    HANDLE ready_ = nullptr;
+    HWND wnd_ = nullptr;
+};
+
 // Catches exceptions that reach the application's handler during a test.
 class ExceptionCatcher {
 public:
