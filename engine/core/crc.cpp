@@ -1,7 +1,14 @@
 #include "engine/core/crc.h"
 
 #include <array>
+#include <atomic>
 #include <vector>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#include <immintrin.h>
+#define BRAMBLE_CRC_CLMUL 1
+#endif
 
 namespace bramble {
 
@@ -114,9 +121,113 @@ inline uint32_t LoadLE32(const uint8_t* p) {
 
 constexpr size_t kStreamChunk = 100000;
 
+#ifdef BRAMBLE_CRC_CLMUL
+
+// Carry-less multiply folding. A block of 128 message bits B followed by D
+// more bits contributes B * x^D mod P to the CRC, so the register can run
+// 128 bits at a time: the low and high 64-bit halves of the running value
+// are multiplied by x^(D+32) and x^(D-32) mod P (the 32 accounts for the
+// CRC's own degree) and added to the block D bits further on. In the
+// reflected bit order that the ZIP CRC uses the constants are the remainders
+// bit-reversed and shifted up by one, since a carry-less product of two
+// reflected numbers comes out one bit short.
+constexpr uint64_t FoldConstant(unsigned Exponent) {
+    uint32_t r = 1;  // x^0, normal bit order, implicit x^32
+    for (unsigned i = 0; i < Exponent; ++i) r = (r << 1) ^ ((r >> 31) ? 0x04C11DB7u : 0u);
+    uint32_t reflected = 0;
+    for (int i = 0; i < 32; ++i) reflected |= ((r >> i) & 1u) << (31 - i);
+    return uint64_t(reflected) << 1;
+}
+
+// Four lanes of 128 bits fold 512 bits ahead; one lane folds 128 bits ahead.
+constexpr uint64_t kFold512Lo = FoldConstant(512 + 32);
+constexpr uint64_t kFold512Hi = FoldConstant(512 - 32);
+constexpr uint64_t kFold128Lo = FoldConstant(128 + 32);
+constexpr uint64_t kFold128Hi = FoldConstant(128 - 32);
+static_assert(kFold128Hi == 0x0CCAA009Eu, "fold constants");
+
+__attribute__((target("pclmul,sse4.1"))) inline __m128i Fold(__m128i x, __m128i k, __m128i next) {
+    __m128i lo = _mm_clmulepi64_si128(x, k, 0x00);
+    __m128i hi = _mm_clmulepi64_si128(x, k, 0x11);
+    return _mm_xor_si128(_mm_xor_si128(lo, hi), next);
+}
+
+__attribute__((target("pclmul,sse4.1"))) inline __m128i Load128(const uint8_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+// Count is at least 64. The register goes into the first four bytes (a
+// start value is the same as those bytes inverted), the message folds down
+// to 128 bits, and those 16 bytes plus the tail of fewer than 16 run
+// through the table from a zero register.
+__attribute__((target("pclmul,sse4.1"))) uint32_t Crc32Clmul(const uint8_t* p, size_t Count, uint32_t crc) {
+    const __m128i k512 = _mm_set_epi64x(static_cast<long long>(kFold512Hi), static_cast<long long>(kFold512Lo));
+    const __m128i k128 = _mm_set_epi64x(static_cast<long long>(kFold128Hi), static_cast<long long>(kFold128Lo));
+    __m128i x0 = _mm_xor_si128(Load128(p), _mm_cvtsi32_si128(static_cast<int>(crc)));
+    __m128i x1 = Load128(p + 16);
+    __m128i x2 = Load128(p + 32);
+    __m128i x3 = Load128(p + 48);
+    p += 64;
+    Count -= 64;
+    while (Count >= 64) {
+        x0 = Fold(x0, k512, Load128(p));
+        x1 = Fold(x1, k512, Load128(p + 16));
+        x2 = Fold(x2, k512, Load128(p + 32));
+        x3 = Fold(x3, k512, Load128(p + 48));
+        p += 64;
+        Count -= 64;
+    }
+    x0 = Fold(x0, k128, x1);
+    x0 = Fold(x0, k128, x2);
+    x0 = Fold(x0, k128, x3);
+    while (Count >= 16) {
+        x0 = Fold(x0, k128, Load128(p));
+        p += 16;
+        Count -= 16;
+    }
+    alignas(16) uint8_t rest[16];
+    _mm_store_si128(reinterpret_cast<__m128i*>(rest), x0);
+    uint32_t r = 0;
+    Crc32BlockTable(rest, 16, r);
+    Crc32BlockTable(p, Count, r);
+    return r;
+}
+
+bool DetectCarrylessMultiply() {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    if (!__get_cpuid(1, &a, &b, &c, &d)) return false;
+    return (c & bit_PCLMUL) && (c & bit_SSE4_1);
+}
+
+#else
+
+bool DetectCarrylessMultiply() { return false; }
+
+#endif
+
+const bool kHasCarrylessMultiply = DetectCarrylessMultiply();
+std::atomic<bool> ForceTable{false};
+
+// Below this the table is as quick as setting up the folding.
+constexpr size_t kClmulMinimum = 64;
+
 }  // namespace
 
+bool Crc32HasCarrylessMultiply() { return kHasCarrylessMultiply; }
+
+void Crc32ForceTable(bool Force) { ForceTable.store(Force, std::memory_order_relaxed); }
+
 void Crc32Block(const void* Buffer, size_t Count, uint32_t& Register) {
+#ifdef BRAMBLE_CRC_CLMUL
+    if (Count >= kClmulMinimum && kHasCarrylessMultiply && !ForceTable.load(std::memory_order_relaxed)) {
+        Register = Crc32Clmul(static_cast<const uint8_t*>(Buffer), Count, Register);
+        return;
+    }
+#endif
+    Crc32BlockTable(Buffer, Count, Register);
+}
+
+void Crc32BlockTable(const void* Buffer, size_t Count, uint32_t& Register) {
     const uint8_t* p = static_cast<const uint8_t*>(Buffer);
     uint32_t crc = Register;
     while (Count >= 8) {

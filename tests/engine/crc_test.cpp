@@ -62,25 +62,57 @@ TEST(Crc, MatchesKnownCheckValues) {
     EXPECT_EQ(untouched16, 0x1234);
 }
 
+// Once as the processor allows, once with the table path forced.
 TEST(Crc, BlockAgreesWithBitwiseOverAnySizeAlignmentAndSplit) {
     const std::vector<uint8_t> data = RandomBytes(4096, 7);
-    std::mt19937 rng(11);
-    for (int round = 0; round < 2000; ++round) {
-        const size_t offset = rng() % 16;
-        const size_t size = rng() % (round < 1000 ? 40 : 4000);
-        const uint32_t start = rng();
-        uint32_t fast = start;
-        Crc32Block(data.data() + offset, size, fast);
-        ASSERT_EQ(fast, BitwiseCrc32(data.data() + offset, size, start))
-            << "offset " << offset << " size " << size;
+    for (bool forceTable : {false, true}) {
+        Crc32ForceTable(forceTable);
+        std::mt19937 rng(11);
+        for (int round = 0; round < 2000; ++round) {
+            const size_t offset = rng() % 16;
+            const size_t size = rng() % (round < 1000 ? 40 : 4000);
+            const uint32_t start = rng();
+            uint32_t fast = start;
+            Crc32Block(data.data() + offset, size, fast);
+            ASSERT_EQ(fast, BitwiseCrc32(data.data() + offset, size, start))
+                << "offset " << offset << " size " << size << " table forced " << forceTable;
 
-        // Folding in two pieces gives the same register as one block.
-        const size_t cut = size ? rng() % size : 0;
-        uint32_t split = start;
-        Crc32Block(data.data() + offset, cut, split);
-        Crc32Block(data.data() + offset + cut, size - cut, split);
-        ASSERT_EQ(split, fast);
+            // Folding in two pieces gives the same register as one block.
+            const size_t cut = size ? rng() % size : 0;
+            uint32_t split = start;
+            Crc32Block(data.data() + offset, cut, split);
+            Crc32Block(data.data() + offset + cut, size - cut, split);
+            ASSERT_EQ(split, fast);
+        }
     }
+    Crc32ForceTable(false);
+}
+
+// The carry-less multiply path (taken where the processor has it) and the
+// table path give the same register for every length up to a kilobyte,
+// from every start within a 16-byte window, and so does the dispatcher with
+// the table path forced.
+TEST(Crc, FastPathEqualsTablePathOverEveryLengthAndStart) {
+    const std::vector<uint8_t> data = RandomBytes(1024 + 16, 3);
+    std::mt19937 rng(5);
+    for (size_t offset = 0; offset < 16; ++offset) {
+        for (size_t size = 0; size <= 1024; ++size) {
+            const uint32_t start = rng();
+            uint32_t table = start;
+            Crc32BlockTable(data.data() + offset, size, table);
+            uint32_t chosen = start;
+            Crc32Block(data.data() + offset, size, chosen);
+            ASSERT_EQ(chosen, table) << "offset " << offset << " size " << size;
+        }
+    }
+    Crc32ForceTable(true);
+    uint32_t forced = 0xFFFFFFFFu, table = 0xFFFFFFFFu;
+    Crc32Block(data.data() + 1, 1000, forced);
+    Crc32ForceTable(false);
+    Crc32BlockTable(data.data() + 1, 1000, table);
+    EXPECT_EQ(forced, table);
+    EXPECT_EQ(forced, BitwiseCrc32(data.data() + 1, 1000, 0xFFFFFFFFu));
+    if (!Crc32HasCarrylessMultiply()) GTEST_SKIP() << "no carry-less multiply here: only the table path ran";
 }
 
 TEST(Crc, StreamCrcCoversWholeStreamFromStartAndRewinds) {
