@@ -150,7 +150,9 @@ TParse ParseHeader(const TReadAt& Read, int64_t Size, int64_t At, THeader& H) {
         if (At + total > Size) return TParse::Corrupt;
         uint8_t base[257];
         if (Read(At, base, total) != total) return TParse::Corrupt;
-        const int nameLength = std::min<int>(base[21], total - fixed);
+        // A name running past the header leaves no CRC to be had.
+        const int nameLength = base[21];
+        if (nameLength > total - fixed) return TParse::Corrupt;
         name.assign(reinterpret_cast<const char*>(base + kBaseSize), static_cast<size_t>(nameLength));
         H.Crc = Le16(base + kBaseSize + nameLength);
         H.HeaderLength = total;
