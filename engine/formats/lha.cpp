@@ -76,21 +76,35 @@ TMethod MethodOf(const char* Id) {
 
 std::array<char, 5> MethodId(char Digit) { return {'-', 'l', 'h', Digit, '-'}; }
 
+namespace {
+
+// Turns '/' and 0xFF into '\\' outside double-byte characters; true when
+// the text ends with a separator (not with a second byte that looks like
+// one).
+bool ConvertSeparators(std::string& s) {
+    bool endsWithSeparator = false;
+    for (size_t i = 0; i < s.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        endsWithSeparator = false;
+        if (IsLeadByte(c) && i + 1 < s.size()) {
+            ++i;  // the pair stays as it is
+        } else if (c == '/' || c == 0xFF || c == '\\') {
+            s[i] = '\\';
+            endsWithSeparator = true;
+        }
+    }
+    return endsWithSeparator;
+}
+
+}  // namespace
+
 std::string StoredName(const std::string& Directory, const std::string& Name) {
     std::string full = CleanPart(Directory);
-    if (!full.empty()) {
-        const unsigned char last = static_cast<unsigned char>(full.back());
-        if (last != 0xFF && last != '/' && last != '\\') full.push_back('\\');
-    }
-    full += CleanPart(Name);
+    if (!full.empty() && !ConvertSeparators(full)) full.push_back('\\');
+    std::string name = CleanPart(Name);
+    ConvertSeparators(name);
+    full += name;
     if (full.size() > kMaxName) full.resize(kMaxName);
-    for (size_t i = 0; i < full.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(full[i]);
-        if (IsLeadByte(c) && i + 1 < full.size())
-            ++i;  // the pair stays as it is
-        else if (c == '/' || c == 0xFF)
-            full[i] = '\\';
-    }
     return full;
 }
 
