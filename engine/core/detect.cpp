@@ -9,6 +9,7 @@
 #include "engine/core/dvxmain.h"
 #include "engine/core/helpers.h"
 #include "engine/core/os.h"
+#include "engine/formats/lha.h"
 #include "engine/readers/ziprecords.h"
 
 namespace bramble {
@@ -179,13 +180,13 @@ int64_t TdvxMain::Detector::ScanSfxStub(int64_t start) {
                     }
                     break;
                 case '-':
-                    if (pos + 5 < size && at(1) == 'l' && at(2) == 'h' && at(4) == '-') {
+                    if (pos + 5 < size && avail >= 5 && lha::IsLhMethod(reinterpret_cast<const char*>(p))) {
                         c.arcType_ = atLhaExe;
                         return pos - 1;
                     }
                     break;
                 case 'B':
-                    if (avail >= 4 && Le32(p) == 0x07054842 && !(avail >= 8 && Le32(p + 4) == 0x84C3940F)) {
+                    if (bh::LooksLikeHeader(p, avail)) {
                         c.arcType_ = atBhExe;
                         return pos + 1;
                     }
@@ -377,14 +378,14 @@ TArcType TdvxMain::ClassifySignature(bool InSfx, const uint8_t* Header, size_t A
     if (lo == 0x4B50 && hi == 0x3447) return atNA;
     if (lo == 0x4B50) return pick(atZip, atZipExe);
     if (S == 0x4643534D) return pick(atCab, atUnsupported);  // "MSCF"
-    if (S == 0x07054842) return pick(atBh, atBhExe);
+    if (S == bh::kSignature) return pick(atBh, atBhExe);
     if (S == 0x8C655D13) return pick(atMsGZ, atUnsupported);
     if (lo == 0x4148) return pick(atHa, atUnsupported);
     if (lo == 0x8B1F || lo == 0x9D1F || lo == 0x9E1F || lo == 0x1E1F || lo == 0x2125 || lo == 0xA01F)
         return pick(atGZip, atUnsupported);
     if (lo == 0xEA60) return pick(atArj, atArjExe);
     if (lo == 0x4F5A) return pick(atZoo, atUnsupported);
-    if (hi == 0x6C2D) return pick(atLha, atLhaExe);
+    if (lha::LooksLikeStart(S)) return pick(atLha, atLhaExe);
     if (S == 0x21726152) return pick(atRar, atRarExe);  // "Rar!"
     if (lo == 0x0A1A || lo == 0x0B1A) return pick(atPak, atPakExe);
     if (lo == 0x1E1A || lo == 0x021A) return pick(atArc, atUnsupported);

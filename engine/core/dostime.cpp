@@ -144,6 +144,12 @@ uint32_t FileTimeToDosDate(uint64_t FileTime) {
                  static_cast<int>(rest % 60));
 }
 
+uint32_t UnixSecondsToDosDate(int64_t Seconds) {
+    constexpr uint64_t kUnixEpochSeconds = 11644473600ULL;  // 1601-01-01 to 1970-01-01
+    const uint64_t s = Seconds < 0 ? 0 : static_cast<uint64_t>(Seconds);
+    return FileTimeToDosDate((s + kUnixEpochSeconds) * kFileTimeTicksPerSec);
+}
+
 uint64_t DosDateToFileTime(uint32_t Packed) {
     const Fields f = FromDos(Packed == 0 ? kFirstDosDate : Packed);
     const int64_t days = DaysFromCivil(f.year, f.month, f.day) - kFileTimeEpoch;

@@ -50,6 +50,9 @@ TDateTime DosDateToDateTime(uint32_t Packed);
 // FILETIME (UTC) -> local time -> DOS packed date<<16 | time. Clamped to
 // 1980..2107 like DateTimeToFileDate.
 uint32_t FileTimeToDosDate(uint64_t FileTime);
+// Seconds since 1970 (UTC), as Unix-made headers store times, to the local
+// DOS date-time; negative values count as 0.
+uint32_t UnixSecondsToDosDate(int64_t Seconds);
 // The inverse: a local DOS date-time to a FILETIME in UTC, to restore stamps.
 // 0 is taken as 1980-01-01 00:00.
 uint64_t DosDateToFileTime(uint32_t Packed);

@@ -1,6 +1,7 @@
 #include "engine/readers/readers.h"
 
 #include "engine/readers/ungzip.h"
+#include "engine/readers/unlha.h"
 #include "engine/readers/untar.h"
 #include "engine/readers/uudecode.h"
 #include "engine/readers/unzip.h"
@@ -23,6 +24,10 @@ std::unique_ptr<TUnBase> CreateReaderForKind(TArcType Kind) {
         }
         case atTar: return std::make_unique<TUnTAR>();
         case atUue: return std::make_unique<TUUDecode>();
+        case atLha:
+        case atLhaExe:
+        case atLzh:
+        case atLzhExe: return std::make_unique<TUnLHA>();
         default: return nullptr;
     }
 }

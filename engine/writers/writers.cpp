@@ -1,6 +1,7 @@
 #include "engine/writers/writers.h"
 
 #include "engine/writers/gzip.h"
+#include "engine/writers/lha.h"
 #include "engine/writers/tar.h"
 #include "engine/writers/zip.h"
 
@@ -19,6 +20,8 @@ std::unique_ptr<TCompBase> CreateWriterForKind(TArcType Kind) {
         case atJarExe: return std::make_unique<TJar>();
         case atGZip: return std::make_unique<TGZip>();
         case atTar: return std::make_unique<TTar>();
+        case atLha:
+        case atLzh: return std::make_unique<TLha>();
         default: return nullptr;
     }
 }

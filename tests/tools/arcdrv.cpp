@@ -23,9 +23,10 @@
 //              [--move] [--dirs MODE] FILES...
 //                             adds (or with --move moves) FILES, relative to
 //                             the current folder, through the writer of KIND
-//                             (zip, jar, gzip, tar; by default from the
-//                             archive's extension, else from its content). METHOD:
-//                             store, deflate, tarred, gziptar; -l the deflate
+//                             (zip, jar, gzip, tar, lha, lzh; by default from
+//                             the archive's extension, else from its content).
+//                             METHOD: store, deflate, tarred, gziptar,
+//                             frozen1 (-lh1-), frozen5 (-lh5-); -l the deflate
 //                             level; -r into sub-folders; MODE: none,
 //                             absolute, nodrive, relative, start. Entries
 //                             already in the archive are replaced. Prints
@@ -185,9 +186,10 @@ int Extract(const std::string& archive, const std::string& dir, const Options& o
 // archive's extension, else for its content.
 std::unique_ptr<TCompBase> CreateWriter(const std::string& kind, const std::string& archive) {
     static const std::pair<const char*, TArcType> names[] = {
-        {"ZIP", atZip}, {"JAR", atJar}, {"GZIP", atGZip}, {"TAR", atTar}};
+        {"ZIP", atZip}, {"JAR", atJar}, {"GZIP", atGZip}, {"TAR", atTar}, {"LHA", atLha}, {"LZH", atLzh}};
     static const std::pair<const char*, TArcType> extensions[] = {
-        {".ZIP", atZip}, {".JAR", atJar}, {".GZ", atGZip}, {".TGZ", atGZip}, {".TAR", atTar}};
+        {".ZIP", atZip}, {".JAR", atJar}, {".GZ", atGZip}, {".TGZ", atGZip},
+        {".TAR", atTar}, {".LHA", atLha}, {".LZH", atLzh}};
     TArcType k = atNA;
     if (!kind.empty()) {
         for (const auto& [name, t] : names)
@@ -243,7 +245,8 @@ WriteOptions ParseWriteOptions(const std::vector<std::string>& args, size_t from
 bool ApplyWriteOptions(TCompBase& w, const WriteOptions& o) {
     if (!o.method.empty()) {
         static const std::pair<const char*, TCompressMethod> methods[] = {
-            {"STORE", cmStore}, {"DEFLATE", cmDeflate}, {"TARRED", cmTarred}, {"GZIPTAR", cmGzipTar}};
+            {"STORE", cmStore},     {"DEFLATE", cmDeflate}, {"TARRED", cmTarred},
+            {"GZIPTAR", cmGzipTar}, {"FROZEN1", cmFrozen1}, {"FROZEN5", cmFrozen5}};
         bool known = false;
         for (const auto& [name, m] : methods) {
             if (UpperCase(o.method) != name) continue;
