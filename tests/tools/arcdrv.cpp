@@ -41,9 +41,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/dovex.h"
+#include "engine/lister/dovex.h"
 #include "engine/core/helpers.h"
-#include "engine/core/zipcheck.h"
+#include "engine/readers/zipcheck.h"
 #include "engine/readers/readers.h"
 #include "engine/writers/writers.h"
 

@@ -1,7 +1,7 @@
 // LHA/LZH (header levels 0 to 2) and BH walks of the lister.
 #include <algorithm>
 
-#include "engine/core/dovex.h"
+#include "engine/lister/dovex.h"
 #include "engine/core/helpers.h"
 #include "engine/formats/lha.h"
 

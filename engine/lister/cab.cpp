@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "engine/core/bytes.h"
-#include "engine/core/dovex.h"
+#include "engine/lister/dovex.h"
 #include "engine/core/helpers.h"
 #include "engine/core/os.h"
 
