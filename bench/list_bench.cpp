@@ -12,7 +12,7 @@
 
 #include <unistd.h>
 
-#include "engine/core/dovex.h"
+#include "engine/lister/dovex.h"
 
 using namespace bramble;
 

@@ -7,7 +7,7 @@
 
 #include <unistd.h>
 
-#include "engine/core/dovex.h"
+#include "engine/lister/dovex.h"
 #include "engine/core/os.h"
 
 using namespace bramble;

@@ -14,7 +14,7 @@
 
 #include "engine/core/exception.h"
 #include "engine/core/os.h"
-#include "engine/readers/ziprecords.h"
+#include "engine/formats/zip.h"
 #include "engine/readers/unzip.h"
 
 using namespace bramble;

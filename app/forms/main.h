@@ -18,10 +18,10 @@
 #include <vector>
 
 #include "app/forms/entrylist.h"
-#include "engine/core/dovex.h"
+#include "engine/lister/dovex.h"
 #include "engine/core/os.h"
 #include "engine/core/unbase.h"
-#include "engine/core/zipcheck.h"
+#include "engine/readers/zipcheck.h"
 #include "ui/comctrls.h"
 #include "ui/dialogs.h"
 #include "ui/forms.h"

@@ -2,23 +2,21 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <vector>
 
-#include "engine/core/bytes.h"
 #include "engine/core/helpers.h"
 #include "engine/core/messages.h"
 #include "engine/core/os.h"
+#include "engine/formats/zip.h"
 
 namespace bramble {
 
 namespace {
 
 constexpr int64_t kBlock = 8192;
-constexpr uint32_t kEndSig = 0x06054B50;
-constexpr uint32_t kCentralSig = 0x02014B50;
-constexpr int64_t kEndSize = 22;
-constexpr int64_t kCentralSize = 46;
-constexpr int64_t kMaxComment = 65535;
+constexpr int64_t kEndSize = zip::kEndSize;
+constexpr int64_t kCentralSize = zip::kCentralSize;
 
 // A failure on its way out of the build: the message id and its file.
 struct Failure {
@@ -28,12 +26,12 @@ struct Failure {
 
 // The end record of the archive and where it lies.
 struct EndRecord {
-    std::array<uint8_t, kEndSize> bytes{};
+    TZipEndRecord rec;
     int64_t position = 0;
-    uint16_t entries() const { return Le16(&bytes[10]); }
-    uint32_t centralSize() const { return Le32(&bytes[12]); }
-    uint32_t centralOffset() const { return Le32(&bytes[16]); }
-    uint16_t commentLength() const { return Le16(&bytes[20]); }
+    uint16_t entries() const { return rec.TotalEntries; }
+    uint32_t centralSize() const { return rec.CentralSize; }
+    uint32_t centralOffset() const { return rec.CentralOffset; }
+    uint16_t commentLength() const { return rec.CommentLength; }
 };
 
 bool SamePath(const std::string& A, const std::string& B) {
@@ -119,27 +117,24 @@ private:
 
     // The end record: the last 22 bytes when the archive has no comment,
     // else found by a backward scan of the last 64 KB. A record is taken
-    // only when its central directory ends where it begins; a comment that
-    // happens to hold the signature bytes is passed over.
+    // only when it describes one volume whose central directory ends where
+    // the record begins.
     bool FindEndOfCentralDir(EndRecord& End) {
         const int64_t size = archive_.Size();
         if (size < kEndSize) return false;
-        const int64_t span = std::min(size, kMaxComment + kEndSize);
+        const int64_t span = zip::EndSearchSpan(size, zip::kMaxComment);
         std::vector<uint8_t> tail(static_cast<size_t>(span));
         if (!archive_.Seek(size - span) || archive_.Read(tail.data(), span) != span) throw Failure{25236, archiveName_};
-        for (int64_t i = span - kEndSize; i >= 0; --i) {
-            const uint8_t* p = &tail[static_cast<size_t>(i)];
-            if (p[0] != 'P' || Le32(p) != kEndSig) continue;
-            std::copy(p, p + kEndSize, End.bytes.begin());
-            End.position = size - span + i;
-            // Only bytes past the comment may follow (they are not copied).
-            if (i + kEndSize + End.commentLength() > span) continue;
-            // One volume: this disk is the first and holds every entry.
-            if (Le16(p + 4) != 0 || Le16(p + 6) != 0 || Le16(p + 8) != End.entries()) continue;
-            if (int64_t{End.centralOffset()} + End.centralSize() != End.position) continue;
-            return true;
-        }
-        return false;
+        const std::optional<size_t> hit =
+            zip::FindEndRecord(tail.data(), tail.size(), [&](const TZipEndRecord& e, size_t At) {
+                // One volume: this disk is the first and holds every entry.
+                if (e.ThisDisk != 0 || e.CentralDisk != 0 || e.EntriesOnDisk != e.TotalEntries) return false;
+                return int64_t{e.CentralOffset} + e.CentralSize == size - span + static_cast<int64_t>(At);
+            });
+        if (!hit) return false;
+        End.rec = TZipEndRecord::Parse(&tail[*hit]);
+        End.position = size - span + static_cast<int64_t>(*hit);
+        return true;
     }
 
     // The central headers with their local-header offsets moved, the end
@@ -149,21 +144,21 @@ private:
         int64_t consumed = 0;
         for (unsigned n = 0; n < End.entries(); ++n) {
             Read(header, kCentralSize);
-            if (Le32(header) != kCentralSig) throw Failure{25108, archiveName_};
-            const uint32_t local = Le32(&header[42]);
+            TZipCentralRecord r = TZipCentralRecord::Parse(header);
+            if (!r.Valid()) throw Failure{25108, archiveName_};
             // A local header lies before the directory.
-            if (local >= End.centralOffset()) throw Failure{25108, archiveName_};
-            PutLe32(&header[42], local + Shift);
-            Write(header, kCentralSize);
-            const int64_t variable = int64_t{Le16(&header[28])} + Le16(&header[30]) + Le16(&header[32]);
+            if (r.LocalOffset >= End.centralOffset()) throw Failure{25108, archiveName_};
+            r.LocalOffset += Shift;
+            Write(r.Bytes().data(), kCentralSize);
+            const int64_t variable = r.TotalSize() - kCentralSize;
             consumed += kCentralSize + variable;
             if (consumed > End.centralSize()) throw Failure{25108, archiveName_};
             CopyBuffer(archive_, archiveName_, variable);
         }
         if (consumed != End.centralSize()) throw Failure{25108, archiveName_};
-        std::array<uint8_t, kEndSize> record = End.bytes;
-        PutLe32(&record[16], End.centralOffset() + Shift);
-        Write(record.data(), kEndSize);
+        TZipEndRecord moved = End.rec;
+        moved.CentralOffset = End.centralOffset() + Shift;
+        Write(moved.Bytes().data(), kEndSize);
         if (!archive_.Seek(End.position + kEndSize)) throw Failure{25292, archiveName_};
         CopyBuffer(archive_, archiveName_, End.commentLength());
     }

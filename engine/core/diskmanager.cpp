@@ -4,7 +4,6 @@
 #include <cstdio>
 
 #include "engine/core/messages.h"
-#include "engine/readers/ziprecords.h"
 
 namespace bramble {
 
@@ -49,8 +48,14 @@ const std::string& TDiskManager::DriveTypeNameOf(unsigned Value) {
     return Value < 9 ? names[Value] : empty;
 }
 
+std::string TDiskManager::SpannedLabel(int DiskNumber) {
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%.3d", DiskNumber);
+    return std::string(kSpannedLabelPrefix) + digits;
+}
+
 int TDiskManager::ParseDiskNumber(const std::string& Label) {
-    static const std::string marker = zip::kVolumeLabelPrefix;
+    static const std::string marker = kSpannedLabelPrefix;
     size_t at = Label.rfind(marker);
     if (at == std::string::npos) return 0;
     std::string digits = Label.substr(at + marker.size());

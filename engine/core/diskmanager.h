@@ -63,6 +63,11 @@ public:
     // The number after the last "PKBACK# " of a label when it is all digits,
     // else 0.
     static int ParseDiskNumber(const std::string& Label);
+    // The label a spanned set gives its disk: kSpannedLabelPrefix and the
+    // number formatted with "%.3d" (at least three digits, zero-padded):
+    // disk 1 is "PKBACK# 001".
+    static constexpr const char* kSpannedLabelPrefix = "PKBACK# ";
+    static std::string SpannedLabel(int DiskNumber);
     // 0 "Unknown" ... 6 "RAM", 7 and 8 the floppy forms; empty past the table.
     static const std::string& DriveTypeNameOf(unsigned Value);
 

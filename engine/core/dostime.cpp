@@ -18,6 +18,7 @@ constexpr int64_t kSecsPerDay = 86400;
 constexpr int64_t kDateTimeEpoch = -25569;
 constexpr int64_t kFileTimeEpoch = -134774;
 constexpr uint64_t kFileTimeTicksPerSec = 10000000;
+constexpr uint64_t kUnixEpochSeconds = 11644473600ULL;  // 1601-01-01 to 1970-01-01
 
 constexpr uint32_t kFirstDosDate = 0x00210000;  // 1980-01-01 00:00
 constexpr uint32_t kLastDosDate = 0xFF9FBF7D;   // 2107-12-31 23:59:58
@@ -142,6 +143,21 @@ uint32_t FileTimeToDosDate(uint64_t FileTime) {
     CivilFromDays(days + kFileTimeEpoch, y, mo, d);
     return ToDos(y, mo, d, static_cast<int>(rest / 3600), static_cast<int>(rest / 60 % 60),
                  static_cast<int>(rest % 60));
+}
+
+uint32_t UnixSecondsToDosDate(int64_t Seconds) {
+    // Anything outside these bounds lies outside the DOS range in every
+    // zone, and within them the FILETIME arithmetic cannot overflow.
+    constexpr int64_t kBefore1980 = 0;                        // 1970-01-01
+    constexpr int64_t kAfter2107 = int64_t{1} << 33;          // in 2242
+    const uint64_t s = static_cast<uint64_t>(std::clamp(Seconds, kBefore1980, kAfter2107));
+    return FileTimeToDosDate((s + kUnixEpochSeconds) * kFileTimeTicksPerSec);
+}
+
+uint32_t FileTimeToUnixSeconds(uint64_t FileTime) {
+    const uint64_t seconds = FileTime / kFileTimeTicksPerSec;
+    if (seconds <= kUnixEpochSeconds) return 0;
+    return static_cast<uint32_t>(std::min<uint64_t>(seconds - kUnixEpochSeconds, 0xFFFFFFFFULL));
 }
 
 uint64_t DosDateToFileTime(uint32_t Packed) {

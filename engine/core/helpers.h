@@ -50,6 +50,16 @@ TDateTime DosDateToDateTime(uint32_t Packed);
 // FILETIME (UTC) -> local time -> DOS packed date<<16 | time. Clamped to
 // 1980..2107 like DateTimeToFileDate.
 uint32_t FileTimeToDosDate(uint64_t FileTime);
+// Seconds since 1970 (UTC), as Unix-made headers store times, to the local
+// DOS date-time: the engine's one conversion this way. Its one clamp is the
+// DOS range's: a time before 1980 (a negative one too) gives 1980-01-01
+// 00:00, a time after 2107 the last representable moment, like
+// FileTimeToDosDate.
+uint32_t UnixSecondsToDosDate(int64_t Seconds);
+// A FILETIME (UTC) as seconds since 1970, clamped to 0..2^32-1 (the range of
+// the gzip MTIME field; TAR takes the same): the one conversion the other
+// way.
+uint32_t FileTimeToUnixSeconds(uint64_t FileTime);
 // The inverse: a local DOS date-time to a FILETIME in UTC, to restore stamps.
 // 0 is taken as 1980-01-01 00:00.
 uint64_t DosDateToFileTime(uint32_t Packed);

@@ -2,6 +2,7 @@
 
 #include "engine/bindings/uncab.h"
 #include "engine/readers/ungzip.h"
+#include "engine/readers/unlha.h"
 #include "engine/readers/untar.h"
 #include "engine/readers/uudecode.h"
 #include "engine/readers/unzip.h"
@@ -25,6 +26,10 @@ std::unique_ptr<TUnBase> CreateReaderForKind(TArcType Kind) {
         case atTar: return std::make_unique<TUnTAR>();
         case atUue: return std::make_unique<TUUDecode>();
         case atCab: return std::make_unique<TUnCAB>();
+        case atLha:
+        case atLhaExe:
+        case atLzh:
+        case atLzhExe: return std::make_unique<TUnLHA>();
         default: return nullptr;
     }
 }

@@ -5,14 +5,13 @@
 #include "engine/codecs/zipmethod.h"
 #include "engine/core/helpers.h"
 #include "engine/core/os.h"
+#include "engine/formats/gzip.h"
 
 namespace bramble {
 
 namespace {
 
-constexpr uint8_t kFHCrc = 0x02, kFExtra = 0x04, kFName = 0x08, kFComment = 0x10,
-                  kFEncrypted = 0x20;
-
+using gzip::kFEncrypted;
 
 // The name an entry gets when the member stores none: the archive's name
 // less its last extension (a .tgz or .taz holds a .tar).
@@ -27,46 +26,17 @@ std::string NameWithoutExtension(const std::string& archive) {
 }  // namespace
 
 bool TUnGZIP::ReadMember(int64_t pos, Member& m) {
-    uint8_t h[10];
-    if (!inFile_.Seek(pos) || inFile_.Read(h, 10) != 10) return false;
-    if (h[0] != 0x1F || (h[1] != 0x8B && h[1] != 0x9E)) return false;
-    m.method = h[2];
-    m.flags = h[3];
-    m.mtime = Le32(h + 4);
-    int64_t p = pos + 10;
-    const int64_t end = arcFileSize_;
-    if (m.flags & kFExtra) {
-        uint8_t xl[2];
-        if (!inFile_.Seek(p) || inFile_.Read(xl, 2) != 2) return false;
-        p += 2 + (xl[0] | xl[1] << 8);
-    }
-    // A NUL-terminated field of any length; only its end matters, and the
-    // first 1024 bytes of a name.
-    auto zfield = [&](std::string* keep) {
-        uint8_t buf[512];
-        for (;;) {
-            if (p >= end || !inFile_.Seek(p)) return false;
-            int64_t got = inFile_.Read(buf, sizeof buf);
-            if (got <= 0) return false;
-            for (int64_t i = 0; i < got; ++i) {
-                if (buf[i] == 0) {
-                    p += i + 1;
-                    return true;
-                }
-                if (keep && keep->size() < 1024) keep->push_back(static_cast<char>(buf[i]));
-            }
-            p += got;
-        }
-    };
-    m.name.clear();
-    if ((m.flags & kFName) && !zfield(&m.name)) return false;
-    if ((m.flags & kFComment) && !zfield(nullptr)) return false;
-    if (m.flags & kFHCrc) p += 2;
+    gzip::THeader h;
+    const bool whole = gzip::ReadHeader(pos, arcFileSize_, [this](int64_t at, uint8_t* out, int64_t n) {
+        return inFile_.Seek(at) ? inFile_.Read(out, n) : int64_t{-1};
+    }, h);
+    m.method = h.Method;
+    m.flags = h.Flags;
+    m.mtime = h.MTime;
     // Only the file's own name counts: a stored path is not trusted.
-    size_t cut = m.name.find_last_of("/\\:");
-    if (cut != std::string::npos) m.name.erase(0, cut + 1);
-    m.dataStart = p;
-    return p + 8 <= end;
+    m.name = gzip::BaseName(h.Name);
+    m.dataStart = h.DataStart;
+    return whole && h.DataStart + gzip::kTrailerSize <= arcFileSize_;
 }
 
 bool TUnGZIP::DecodeGzip(const Member& first, const std::string& FN) {
@@ -147,17 +117,17 @@ void TUnGZIP::ExtractArchive() {
     if (!inFile_.Seek(0) || inFile_.Read(h, 10) < 2) RaiseError(archiveFile_, "", "0", 25236);
     const uint16_t magic = static_cast<uint16_t>(h[0] | h[1] << 8);
     if (!IsGZipSignature(magic)) RaiseError(archiveFile_, "", "0", 25238);
-    const bool gzip = magic == 0x8B1F || magic == 0x9E1F;
-    if (gzip && arcFileSize_ < 18) RaiseError(archiveFile_, "", "0", 25236);
+    const bool isGzip = gzip::IsGzipMagic(h);
+    if (isGzip && arcFileSize_ < gzip::kMinMember) RaiseError(archiveFile_, "", "0", 25236);
 
     Member first;
     std::string storedName;
     uint32_t dosDate = static_cast<uint32_t>(arcFileDate_);
-    if (gzip) {
+    if (isGzip) {
         if (!ReadMember(0, first)) RaiseError(archiveFile_, "", "0", 25236);
         storedName = first.name;
         if (first.mtime != 0)
-            dosDate = FileTimeToDosDate((static_cast<uint64_t>(first.mtime) + 11644473600ULL) * 10000000ULL);
+            dosDate = UnixSecondsToDosDate(first.mtime);
     }
     const std::string entryName =
         storedName.empty() ? NameWithoutExtension(archiveFile_) : OemToAnsiName(storedName);
@@ -166,7 +136,7 @@ void TUnGZIP::ExtractArchive() {
     const bool toFile = OutputTarget == otFile || OutputTarget == otTempStream;
     std::string FN = toFile ? outPath : entryName;
     bool exists = false;
-    SetBytesToDo(gzip ? 0 : arcFileSize_);
+    SetBytesToDo(isGzip ? 0 : arcFileSize_);
     if (PrepareExtractFile(FN, exists, DosDateToDateTime(dosDate)) != prExtract) return;
 
     const std::string target = toFile ? OutputName() : FN;
@@ -182,7 +152,7 @@ void TUnGZIP::ExtractArchive() {
             CloseOutput();
             throw;
         }
-    } else if (gzip) {
+    } else if (isGzip) {
         // Refused before the output exists: no empty file is left behind.
         if (first.flags & kFEncrypted) RaiseError(FN, "", "0", 25290);
         if (!OpenOutput(target, OutputStreamArg())) RaiseError(target, "", "0", 25235);

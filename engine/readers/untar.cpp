@@ -4,101 +4,43 @@
 
 #include "engine/core/helpers.h"
 #include "engine/core/os.h"
-#include "engine/readers/tarheader.h"
+#include "engine/formats/tar.h"
 
 namespace bramble {
 
-namespace {
-
-// Seconds since 1970 (UTC, as every tar writes them) as a local DOS date.
-uint32_t UnixToDosDate(int64_t seconds) {
-    if (seconds < 315532800) seconds = 315532800;  // DOS dates start in 1980
-    if (seconds > 4354819198LL) seconds = 4354819198LL;
-    uint64_t fileTime = static_cast<uint64_t>(seconds + 11644473600LL) * 10000000ULL;
-    return FileTimeToDosDate(fileTime);
-}
-
-}  // namespace
-
 void TUnTAR::Gather(std::vector<Entry>& entries) {
     const bool more = MoreToFind(0);
-    int64_t pos = scanPosition_ > 1 ? scanPosition_ - 1 : 0;
     // A volume label before the entries is passed over like other records.
     const int64_t end = arcFileSize_;
-    std::string longName;  // from a GNU long-name record, for the next entry
-    int zeroBlocks = 0;
     int64_t total = 0;
-    uint8_t h[tar::kBlock];
-    while (pos < end && !cancel_) {
-        if (pos + tar::kBlock > end) {
-            // A header cut off by the end of the file: the archive was cut
-            // short (zeros there are only padding that ran out).
-            const int64_t left = end - pos;
-            if (inFile_.Seek(pos) && inFile_.Read(h, left) == left && !tar::IsZeroBlock(h, static_cast<int>(left)))
-                ReportError(archiveFile_, "", "0", 25236);
-            break;
-        }
-        if (!inFile_.Seek(pos) || inFile_.Read(h, tar::kBlock) != tar::kBlock) break;
-        if (tar::IsZeroBlock(h)) {
-            // Two zero blocks end the archive; one alone is padding.
-            if (++zeroBlocks == 2) break;
-            pos += tar::kBlock;
-            continue;
-        }
-        zeroBlocks = 0;
-        if (!tar::ChecksumOk(h)) {
-            // A damaged block: look for the next header one block on.
-            pos += tar::kBlock;
-            continue;
-        }
-        const char type = tar::Type(h);
-        const int64_t size = tar::Size(h);
-        if (size < 0) break;
-        const int64_t data = pos + tar::kBlock;
-        // Data that runs past the end of the file: the archive was cut
-        // inside this entry. It is the last one there is; it is taken (and
-        // fails when it is copied) so the run says what was lost.
-        const bool cut = size > end - data;
-        const int64_t next = cut ? end : data + tar::Padded(size);
-        // Whole data whose padding runs past the end: the entries that
-        // followed are lost with the rest of the file.
-        if (!cut && next > end) ReportError(archiveFile_, "", "0", 25236);
-        if (cut && !tar::IsRegular(type)) {
-            // A long-name record or a link cut short: nothing after it.
+    tar::TWalker walk(scanPosition_ > 1 ? scanPosition_ - 1 : 0, end, [this](int64_t pos, uint8_t* out, int64_t n) {
+        return inFile_.Seek(pos) ? inFile_.Read(out, n) : int64_t{-1};
+    });
+    tar::TWalkEntry e;
+    while (!cancel_) {
+        const tar::TWalker::Step step = walk.Next(e);
+        if (step == tar::TWalker::Step::CutHeader || step == tar::TWalker::Step::CutRecord)
             ReportError(archiveFile_, "", "0", 25236);
-            break;
-        }
-        if (type == 'L' || type == 'x') {
-            // GNU long name, or a pax header whose "path" names the next
-            // entry (its ustar name is cut short).
-            std::string record(static_cast<size_t>(size < 65536 ? size : 65536), '\0');
-            if (inFile_.Seek(data)) record.resize(static_cast<size_t>(std::max<int64_t>(0, inFile_.Read(record.data(), static_cast<int64_t>(record.size())))));
-            if (type == 'L')
-                longName = record.substr(0, record.find('\0'));
-            else if (std::string path = tar::PaxPath(record); !path.empty())
-                longName = path;
-            pos = next;
-            continue;
-        }
-        std::string name = longName.empty() ? tar::FullName(h) : longName;
-        longName.clear();
-        if (name.empty()) break;
-        if (!tar::IsRegular(type)) {
+        if (step != tar::TWalker::Step::Entry) break;
+        // Whole data whose padding runs past the end: the entries that
+        // followed are lost with the rest of the file. Data that runs past
+        // the end is taken (and fails when it is copied) so the run says
+        // what was lost.
+        if (!e.Cut && e.Next > end) ReportError(archiveFile_, "", "0", 25236);
+        if (!tar::IsRegular(e.Type)) {
             // Links, devices, folders, pax records and labels hold no file
             // to write; say so for what a user might have expected.
-            if (type != '5' && type != 'g' && type != 'V' && type != 'K')
-                ReportError(OemToAnsiName(name), "", "0", 26800);
-            pos = next;
+            if (e.Type != '5' && e.Type != 'g' && e.Type != 'V') ReportError(OemToAnsiName(e.Name), "", "0", 26800);
             continue;
         }
-        if (MatchesFileSpec(OemToAnsiName(name), false)) {
-            entries.push_back({pos, data, size, tar::MTime(h), name});
-            total += size;
-            uint32_t date = UnixToDosDate(tar::MTime(h));
+        if (MatchesFileSpec(OemToAnsiName(e.Name), false)) {
+            const int64_t mtime = tar::MTime(e.Header.data());
+            entries.push_back({e.Pos, e.Data, e.Size, mtime, e.Name});
+            total += e.Size;
+            const uint32_t date = UnixSecondsToDosDate(mtime);
             if (date > maxFileDate_) maxFileDate_ = date;
             if (!more) break;
         }
-        pos = next;
     }
     totalUnpacked_ = total;
     SetBytesToDo(total);
@@ -112,7 +54,7 @@ bool TUnTAR::ExtractEntry(const Entry& e) {
     }
     const bool toFile = OutputTarget == otFile || OutputTarget == otTempStream;
     std::string FN = toFile ? outPath : OemToAnsiName(e.name);
-    const uint32_t dosDate = UnixToDosDate(e.mtime);
+    const uint32_t dosDate = UnixSecondsToDosDate(e.mtime);
     bool exists = false;
     switch (PrepareExtractFile(FN, exists, DosDateToDateTime(dosDate))) {
         case prStop: return false;

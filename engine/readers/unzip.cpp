@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
+#include <vector>
 
 #include "engine/codecs/zipmethod.h"
 #include "engine/core/helpers.h"
@@ -127,17 +129,14 @@ bool TUnZIP::FindEndRecord() {
     // like (a continuation of some entry's data) is no concern.
     zipHeadFlags_ = 0;
     const int64_t size = inFile_.Size();
-    if (size < static_cast<int64_t>(zip::kEndSize)) return false;
-    const int64_t span = std::min<int64_t>(size, int64_t{zipCmntBufSize_} + static_cast<int64_t>(zip::kEndSize));
+    const int64_t span = zip::EndSearchSpan(size, zipCmntBufSize_);
     std::vector<uint8_t> tail(static_cast<size_t>(span));
     if (!inFile_.Seek(size - span) || inFile_.Read(tail.data(), span) != span) return false;
-    for (int64_t i = span - static_cast<int64_t>(zip::kEndSize); i >= 0; --i) {
-        if (zip::GetLe32(&tail[static_cast<size_t>(i)]) != zip::kEndSig) continue;
-        std::memcpy(zipEndRecord_.data(), &tail[static_cast<size_t>(i)], zip::kEndSize);
-        zipHeadFlags_ = 0x01;
-        return true;
-    }
-    return false;
+    const std::optional<size_t> hit = zip::FindEndRecord(tail.data(), tail.size());
+    if (!hit) return false;
+    std::memcpy(zipEndRecord_.data(), &tail[*hit], zip::kEndSize);
+    zipHeadFlags_ = 0x01;
+    return true;
 }
 
 bool TUnZIP::FirstDiskInDrive() {
@@ -259,27 +258,15 @@ bool TUnZIP::PrepareWalk(bool& central, int64_t& start) {
 }
 
 bool TUnZIP::FindDescriptor(int64_t data, TZipEntryRec& rec, int64_t& next) {
-    // The descriptor counts only when its packed size is the distance to it:
-    // the same four bytes inside the data are then passed over.
-    std::vector<uint8_t> block(65536 + 16);
-    const int64_t end = arcFileSize_;
-    for (int64_t pos = data; pos < end;) {
-        if (!inFile_.Seek(pos)) return false;
-        const int64_t got = inFile_.Read(block.data(), static_cast<int64_t>(block.size()));
-        if (got < 16) return false;
-        for (int64_t i = 0; i + 16 <= got; ++i) {
-            const uint8_t* p = &block[static_cast<size_t>(i)];
-            if (p[0] != 'P' || zip::GetLe32(p) != zip::kSpanMarker) continue;
-            if (zip::GetLe32(p + 8) != static_cast<uint64_t>(pos + i - data)) continue;
-            rec.CRC = zip::GetLe32(p + 4);
-            rec.PackedSize = zip::GetLe32(p + 8);
-            rec.UnpackedSize = zip::GetLe32(p + 12);
-            next = pos + i + 16;
-            return true;
-        }
-        pos += got - 15;  // overlap so a descriptor across blocks is seen
-    }
-    return false;
+    const auto readAt = [this](int64_t pos, uint8_t* out, int64_t count) -> int64_t {
+        return inFile_.Seek(pos) ? inFile_.Read(out, count) : -1;
+    };
+    const std::optional<zip::TDescriptor> d = zip::FindDescriptor(data, arcFileSize_, readAt, next);
+    if (!d) return false;
+    rec.CRC = d->CRC;
+    rec.PackedSize = d->PackedSize;
+    rec.UnpackedSize = d->UnpackedSize;
+    return true;
 }
 
 void TUnZIP::Gather(bool central, int64_t start, std::vector<Entry>& entries) {

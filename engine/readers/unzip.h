@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine/core/unbase.h"
-#include "engine/readers/ziprecords.h"
+#include "engine/formats/zip.h"
 
 namespace bramble {
 

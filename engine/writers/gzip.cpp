@@ -6,26 +6,19 @@
 #include "engine/codecs/deflate.h"
 #include "engine/core/helpers.h"
 #include "engine/core/os.h"
+#include "engine/formats/gzip.h"
 
 namespace bramble {
 
 namespace {
 
-constexpr uint64_t kTicksPerSecond = 10000000ULL;
-constexpr uint64_t kUnixEpochSeconds = 11644473600ULL;  // 1601-01-01 to 1970-01-01
-constexpr uint8_t kFName = 0x08;
+using gzip::kFName;
 
 
 
 bool SameText(const std::string& a, const std::string& b) { return UpperCase(a) == UpperCase(b); }
 
 }  // namespace
-
-uint32_t FileTimeToUnixSeconds(uint64_t FileTime) {
-    const uint64_t seconds = FileTime / kTicksPerSecond;
-    if (seconds <= kUnixEpochSeconds) return 0;
-    return static_cast<uint32_t>(std::min<uint64_t>(seconds - kUnixEpochSeconds, 0xFFFFFFFFULL));
-}
 
 uint64_t SourceFileTime(const TCompBase& Writer, const std::string& Path) {
     switch (Writer.DateAttribute()) {
@@ -75,9 +68,8 @@ int64_t TGZip::GzWriteMember(const std::string& Name, uint32_t MTime, TStream& O
     // 20-byte member (header, empty deflate stream, trailer).
     const int64_t sourceSize = inputFile_.Size();
     FLG = sourceSize > 0 && !Name.empty() ? kFName : 0;
-    uint8_t header[10] = {0x1F, 0x8B, 8, FLG, 0, 0, 0, 0, 0, 0};
-    PutLe32(header + 4, MTime);
-    int64_t written = CompressWriteHook(&Output, false, 10, 0, false, header);
+    const auto header = gzip::MakeHeader(FLG, MTime);
+    int64_t written = CompressWriteHook(&Output, false, gzip::kHeaderSize, 0, false, header.data());
     if (FLG & kFName)
         written += CompressWriteHook(&Output, false, static_cast<int64_t>(Name.size()) + 1, 0, false,
                                      reinterpret_cast<const uint8_t*>(Name.c_str()));
@@ -101,7 +93,7 @@ int64_t TGZip::GzWriteMember(const std::string& Name, uint32_t MTime, TStream& O
     if (OnRead) {
         EntryInfo.Clear();
         EntryInfo.FileName = OemToAnsiName(Name);
-        EntryInfo.DateTime = DosDateToDateTime(FileTimeToDosDate((uint64_t{MTime} + kUnixEpochSeconds) * kTicksPerSecond));
+        EntryInfo.DateTime = DosDateToDateTime(UnixSecondsToDosDate(MTime));
         EntryInfo.PackedSize = packed;
         EntryInfo.UnpackedSize = Size;
         EntryInfo.CRC = CrcOut;
@@ -244,34 +236,27 @@ int TGZip::ReadNextHeader() {
     // One member, described from its header and trailer.
     if (!oldArchive_ || headerPos_ != 0) return 0;
     const int64_t size = oldArchive_->Size();
-    uint8_t h[10];
-    if (size < 18 || !oldArchive_->Seek(0) || oldArchive_->Read(h, 10) != 10 || h[0] != 0x1F ||
-        (h[1] != 0x8B && h[1] != 0x9E))
+    uint8_t trailer[gzip::kTrailerSize];
+    if (size < gzip::kMinMember || !oldArchive_->Seek(size - gzip::kTrailerSize) ||
+        oldArchive_->Read(trailer, gzip::kTrailerSize) != gzip::kTrailerSize)
         return 0;
-    uint8_t trailer[8];
-    if (!oldArchive_->Seek(size - 8) || oldArchive_->Read(trailer, 8) != 8) return 0;
-    std::string name;
-    int64_t at = 10;
-    if (h[3] & 0x04) {
-        uint8_t xl[2];
-        if (!oldArchive_->Seek(10) || oldArchive_->Read(xl, 2) != 2) return 0;
-        at = 12 + (xl[0] | xl[1] << 8);
-    }
-    if ((h[3] & kFName) && at < size) {
-        name = ReadZString(*oldArchive_, at);
-        const size_t cut = name.find_last_of("/\\:");
-        if (cut != std::string::npos) name.erase(0, cut + 1);
-    }
+    gzip::THeader h;
+    gzip::ReadHeader(0, size, [this](int64_t at, uint8_t* out, int64_t n) {
+        return oldArchive_->Seek(at) ? oldArchive_->Read(out, n) : int64_t{-1};
+    }, h);
+    if (h.DataStart == 0) return 0;  // no gzip header at all
+    std::string name = gzip::BaseName(h.Name);
     if (name.empty()) name = ChangeFileExt(ExtractFileName(archiveFile_), "");
     readHeader_ = THeadObject();
     readHeader_.Name = name;
     readHeader_.Offset = 0;
     readHeader_.PackedSize = size;
-    readHeader_.UnpackedSize = Le32(trailer + 4);
-    readHeader_.Crc = Le32(trailer);
+    const gzip::TTrailer t = gzip::ParseTrailer(trailer);
+    readHeader_.UnpackedSize = t.Size;
+    readHeader_.Crc = t.CRC;
     readHeader_.State = THeadObject::hsKept;
-    const uint32_t mtime = Le32(h + 4);
-    readHeader_.DosDate = mtime ? FileTimeToDosDate((uint64_t{mtime} + kUnixEpochSeconds) * kTicksPerSecond)
+    const uint32_t mtime = h.MTime;
+    readHeader_.DosDate = mtime ? UnixSecondsToDosDate(mtime)
                                 : static_cast<uint32_t>(0);
 
     EntryInfo.Clear();
@@ -280,8 +265,8 @@ int TGZip::ReadNextHeader() {
     EntryInfo.PackedSize = size;
     EntryInfo.UnpackedSize = readHeader_.UnpackedSize;
     EntryInfo.CRC = readHeader_.Crc;
-    EntryInfo.MethodCode = h[2];
-    EntryInfo.MethodName = GzMethodName(h[2], h[3]);
+    EntryInfo.MethodCode = h.Method;
+    EntryInfo.MethodName = GzMethodName(h.Method, h.Flags);
     EntryInfo.Attr = EntryInfo.ExternalAttr = 0x20;
     EntryInfo.Ratio = CalcRatio(size, readHeader_.UnpackedSize);
     headerPos_ = size;

@@ -37,9 +37,6 @@ private:
                           uint32_t& CrcOut, int64_t& Size);
 };
 
-// Seconds since 1970-01-01 UTC of a FILETIME, clamped to 0..2^32-1 (the
-// range of the gzip MTIME field; TAR takes the same).
-uint32_t FileTimeToUnixSeconds(uint64_t FileTime);
 // The time a writer stores for a source by DateAttribute, as a FILETIME.
 uint64_t SourceFileTime(const TCompBase& Writer, const std::string& Path);
 

@@ -6,7 +6,7 @@
 
 #include "engine/core/helpers.h"
 #include "engine/core/os.h"
-#include "engine/readers/tarheader.h"
+#include "engine/formats/tar.h"
 #include "engine/writers/gzip.h"
 
 namespace bramble {
@@ -14,13 +14,6 @@ namespace bramble {
 namespace {
 
 constexpr int64_t kMaxOctal11 = 077777777777LL;  // the largest size or time a 12-byte field holds
-constexpr uint64_t kTicksPerSecond = 10000000ULL;
-constexpr int64_t kUnixEpochSeconds = 11644473600LL;
-
-uint32_t UnixToDos(int64_t seconds) {
-    seconds = std::clamp<int64_t>(seconds, 0, 0xFFFFFFFFLL);
-    return FileTimeToDosDate(static_cast<uint64_t>(seconds + kUnixEpochSeconds) * kTicksPerSecond);
-}
 
 // The name the entry list knows an old entry by: the stored path with '\'
 // separators, without the "./" that "tar cf x.tar ." puts in front.
@@ -28,17 +21,6 @@ std::string ListName(const std::string& stored) {
     std::string name = SlashToBackslash(stored);
     while (name.size() > 2 && name[0] == '.' && name[1] == '\\') name.erase(0, 2);
     return name;
-}
-
-// The name as the lister shows it: the header's 100-byte name field with
-// the blanks around it dropped ("./a.txt" stays "./a.txt").
-std::string ListedName(const uint8_t* h) {
-    size_t len = 0;
-    while (len < 100 && h[len] != 0) ++len;
-    size_t first = 0;
-    while (first < len && h[first] <= ' ') ++first;
-    while (len > first && h[len - 1] <= ' ') --len;
-    return std::string(reinterpret_cast<const char*>(h) + first, len - first);
 }
 
 }  // namespace
@@ -56,23 +38,6 @@ void TTar::SetArcType(TArcType) {
     arcType_ = atTar;
     arcOffset_ = 1;
     if (!ComponentState().contains(csLoading)) AddDefaultExt();
-}
-
-std::string TTar::MakeHeader(const std::string& Name, int64_t Size, int64_t MTime) {
-    std::string h(512, '\0');
-    std::memcpy(h.data(), Name.data(), std::min<size_t>(Name.size(), 99));
-    auto put = [&h](int at, const std::string& field) { h.replace(static_cast<size_t>(at), field.size(), field); };
-    put(100, IntToOctal(0100666, 8, true));  // regular file, read and write for all
-    put(108, IntToOctal(0, 8, true));
-    put(116, IntToOctal(0, 8, true));
-    put(124, IntToOctal(Size, 11, false) + " ");
-    put(136, IntToOctal(MTime, 11, false) + " ");
-    h[156] = '\0';
-    const int64_t sum = tar::ComputeChecksum(reinterpret_cast<const uint8_t*>(h.data()));
-    char digits[16];
-    std::snprintf(digits, sizeof digits, "%06llo", static_cast<unsigned long long>(sum));
-    put(148, std::string(digits, 6) + std::string("\0 ", 2));
-    return h;
 }
 
 bool TTar::CompressFile() {
@@ -95,7 +60,7 @@ bool TTar::CompressFile() {
         ReportError(FN, "", "0", 25136);
         return false;
     }
-    const std::string header = MakeHeader(stored, size, std::min<int64_t>(mtime, kMaxOctal11));
+    const std::string header = tar::MakeHeader(stored, size, std::min<int64_t>(mtime, kMaxOctal11));
     e.Offset = tempArchive_->Position();
     CompressWriteHook(tempArchive_.get(), false, 512, 0, false, reinterpret_cast<const uint8_t*>(header.data()));
     StoreData(inputFile_, *tempArchive_, size);
@@ -103,8 +68,8 @@ bool TTar::CompressFile() {
 
     e.Header.assign(header.begin(), header.end());
     e.PackedSize = e.UnpackedSize = size;
-    e.Crc = static_cast<uint32_t>(tar::Number(e.Header.data(), 148, 8));
-    e.DosDate = UnixToDos(mtime);
+    e.Crc = static_cast<uint32_t>(tar::StoredChecksum(e.Header.data()));
+    e.DosDate = UnixSecondsToDosDate(mtime);
     e.Attr = 0x20;
     if (OnEnd) OnEnd(this, FN, e.Crc >= 1);
     return true;
@@ -112,70 +77,30 @@ bool TTar::CompressFile() {
 
 bool TTar::NextEntry(TStream& Archive, int64_t& Pos, THeadObject& Entry, int64_t& MTime) {
     const int64_t end = Archive.Size();
-    std::string longName;
-    int64_t start = -1;
-    int zeroBlocks = 0;
-    uint8_t h[tar::kBlock];
-    while (Pos >= 0 && Pos + tar::kBlock <= end) {
-        if (!Archive.Seek(Pos) || Archive.Read(h, tar::kBlock) != tar::kBlock) return false;
-        if (tar::IsZeroBlock(h)) {
-            if (++zeroBlocks == 2) return false;
-            Pos += tar::kBlock;
-            start = -1;
-            longName.clear();
-            continue;
-        }
-        zeroBlocks = 0;
-        if (!tar::ChecksumOk(h)) {
-            // Passed over as the reader does; it does not go into the new archive.
-            Pos += tar::kBlock;
-            start = -1;
-            longName.clear();
-            continue;
-        }
-        const char type = tar::Type(h);
-        const int64_t size = tar::Size(h);
-        const int64_t data = Pos + tar::kBlock;
-        // A truncated last entry ends the walk.
-        if (size < 0 || size > end - data) return false;
-        const int64_t next = data + tar::Padded(size);
-        if (start < 0) start = Pos;
-        if (type == 'L' || type == 'K' || type == 'x') {
-            // Records that describe the next header travel with it, so a
-            // replaced or deleted entry never leaves its long name to the
-            // entry after it.
-            if (type != 'K') {
-                std::string record(static_cast<size_t>(std::min<int64_t>(size, 65536)), '\0');
-                const int64_t got = Archive.Seek(data) ? Archive.Read(record.data(), static_cast<int64_t>(record.size())) : 0;
-                record.resize(static_cast<size_t>(std::max<int64_t>(got, 0)));
-                if (type == 'L')
-                    longName = record.substr(0, record.find('\0'));
-                else if (std::string path = tar::PaxPath(record); !path.empty())
-                    longName = path;
-            }
-            Pos = next;
-            continue;
-        }
-        const std::string name = longName.empty() ? tar::FullName(h) : longName;
-        if (name.empty()) return false;
-        Entry = THeadObject();
-        Entry.Name = ListName(name);
-        // The lister shows the header's own name field, trimmed: a delete
-        // names the entry that way.
-        if (const std::string listed = ListedName(h); SlashToBackslash(listed) != Entry.Name) Entry.RawName = listed;
-        Entry.Header.assign(h, h + tar::kBlock);
-        Entry.Offset = start;
-        Entry.CopySize = std::min(next, end) - start;
-        Entry.PackedSize = Entry.UnpackedSize = size;
-        Entry.Crc = static_cast<uint32_t>(tar::Number(h, 148, 8));
-        MTime = tar::MTime(h);
-        Entry.DosDate = UnixToDos(MTime);
-        Entry.Attr = 0x20;
-        Entry.State = THeadObject::hsKept;
-        Pos = next;
-        return true;
-    }
-    return false;
+    tar::TWalker walk(Pos, end, [&Archive](int64_t at, uint8_t* out, int64_t n) {
+        return at >= 0 && Archive.Seek(at) ? Archive.Read(out, n) : int64_t{-1};
+    });
+    tar::TWalkEntry e;
+    // Damaged blocks are passed over as the reader does; they do not go
+    // into the new archive. A truncated last entry ends the walk.
+    if (Pos < 0 || walk.Next(e) != tar::TWalker::Step::Entry || e.Cut) return false;
+    const uint8_t* h = e.Header.data();
+    Entry = THeadObject();
+    Entry.Name = ListName(e.Name);
+    // The lister shows the header's own name field, trimmed: a delete
+    // names the entry that way.
+    if (const std::string listed = tar::ListedName(h); SlashToBackslash(listed) != Entry.Name) Entry.RawName = listed;
+    Entry.Header.assign(h, h + tar::kBlock);
+    Entry.Offset = e.Start;
+    Entry.CopySize = std::min(e.Next, end) - e.Start;
+    Entry.PackedSize = Entry.UnpackedSize = e.Size;
+    Entry.Crc = static_cast<uint32_t>(tar::StoredChecksum(h));
+    MTime = tar::MTime(h);
+    Entry.DosDate = UnixSecondsToDosDate(MTime);
+    Entry.Attr = 0x20;
+    Entry.State = THeadObject::hsKept;
+    Pos = e.Next;
+    return true;
 }
 
 void TTar::ReadHeaders() {
@@ -215,7 +140,7 @@ int TTar::ReadNextHeader() {
 void TTar::DescribeEntry(const THeadObject& e, int64_t MTime) {
     EntryInfo.Clear();
     EntryInfo.FileName = OemToAnsiName(e.Name);
-    EntryInfo.DateTime = DosDateToDateTime(UnixToDos(MTime));
+    EntryInfo.DateTime = DosDateToDateTime(UnixSecondsToDosDate(MTime));
     EntryInfo.PackedSize = e.PackedSize;
     EntryInfo.UnpackedSize = e.UnpackedSize;
     EntryInfo.CRC = e.Crc;

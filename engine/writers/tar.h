@@ -32,9 +32,6 @@ public:
     // nothing; CompressArchive calls it after the run.
     void PostProcess() override;
 
-    // The 512-byte header of a regular file as this writer writes it.
-    static std::string MakeHeader(const std::string& Name, int64_t Size, int64_t MTime);
-
 private:
     // The next entry of the old archive from Pos on, its long-name and pax
     // records included (they travel with it); False at the end.

@@ -4,7 +4,7 @@
 
 #include "engine/core/helpers.h"
 #include "engine/core/os.h"
-#include "engine/readers/uudecode.h"
+#include "engine/formats/uu.h"
 
 namespace bramble {
 

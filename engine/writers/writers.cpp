@@ -2,6 +2,7 @@
 
 #include "engine/bindings/makecab.h"
 #include "engine/writers/gzip.h"
+#include "engine/writers/lha.h"
 #include "engine/writers/tar.h"
 #include "engine/writers/zip.h"
 
@@ -21,6 +22,8 @@ std::unique_ptr<TCompBase> CreateWriterForKind(TArcType Kind) {
         case atGZip: return std::make_unique<TGZip>();
         case atTar: return std::make_unique<TTar>();
         case atCab: return std::make_unique<TMakeCAB>();
+        case atLha:
+        case atLzh: return std::make_unique<TLha>();
         default: return nullptr;
     }
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "engine/codecs/deflate.h"
 #include "engine/core/crc.h"
@@ -14,7 +15,6 @@ namespace bramble {
 namespace {
 
 constexpr int64_t kMaxOffset = 0xFFFFFFFFLL;  // positions and sizes are 32-bit fields
-constexpr int64_t kEndSearch = int64_t{zip::kEndSize} + 0xFFFF;  // the end record and the longest comment
 constexpr int64_t kCopyBlock = 32768;
 // A disk must take the spanned-set marker and one whole local header; a
 // later one a local header.
@@ -128,19 +128,14 @@ bool TZip::Locate(TStream& Archive, Layout& L, bool WalkEntries) {
     L = Layout();
     const int64_t size = Archive.Size();
     if (size < int64_t{zip::kEndSize}) return false;
-    const int64_t span = std::min(size, kEndSearch);
+    const int64_t span = zip::EndSearchSpan(size, zip::kMaxComment);
     std::vector<uint8_t> tail(static_cast<size_t>(span));
     if (!ReadAt(Archive, size - span, tail.data(), span)) return false;
-    for (int64_t i = span - int64_t{zip::kEndSize}; i >= 0; --i) {
-        const uint8_t* p = &tail[static_cast<size_t>(i)];
-        if (p[0] != 'P' || zip::GetLe32(p) != zip::kEndSig) continue;
-        const TZipEndRecord end = TZipEndRecord::Parse(p);
-        // The comment must lie within the file.
-        if (i + int64_t{zip::kEndSize} + end.CommentLength > span) continue;
-        L.end = end;
-        L.endPos = size - span + i;
-        L.comment.assign(reinterpret_cast<const char*>(p) + zip::kEndSize, end.CommentLength);
-        break;
+    if (const std::optional<size_t> hit = zip::FindEndRecord(tail.data(), tail.size())) {
+        const uint8_t* p = &tail[*hit];
+        L.end = TZipEndRecord::Parse(p);
+        L.endPos = size - span + static_cast<int64_t>(*hit);
+        L.comment.assign(reinterpret_cast<const char*>(p) + zip::kEndSize, L.end.CommentLength);
     }
     if (L.endPos < 0) return false;
     // The directory ends where the end record stands: what lies between the
@@ -222,13 +217,10 @@ void TZip::ReadHeaders() {
         if (dataEnd > L.centralStart) Damaged(25248);
         int64_t extent = dataEnd - local;
         if ((h.Flags | c.rec.Flags) & zip::kFlagDescriptor) {
-            uint8_t d[16];
-            const int64_t room = std::min<int64_t>(16, L.centralStart - dataEnd);
-            if (room >= 16 && ReadAt(*oldArchive_, dataEnd, d, 16) && zip::GetLe32(d) == zip::kSpanMarker &&
-                zip::GetLe32(d + 4) == c.rec.CRC)
-                extent += 16;
-            else if (room >= 12 && ReadAt(*oldArchive_, dataEnd, d, 12) && zip::GetLe32(d) == c.rec.CRC)
-                extent += 12;
+            uint8_t d[zip::kDescriptorSize];
+            const int64_t room = std::min<int64_t>(zip::kDescriptorSize, L.centralStart - dataEnd);
+            if (room > 0 && ReadAt(*oldArchive_, dataEnd, d, room))
+                extent += static_cast<int64_t>(zip::DescriptorLength(d, static_cast<size_t>(room), c.rec.CRC));
         }
 
         if (switch_ == swDelete && MatchesFileSpec(zip::AnsiName(raw, c.rec.Flags, c.rec.VersionMadeBy), false)) {

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "engine/core/compbase.h"
-#include "engine/readers/ziprecords.h"
+#include "engine/formats/zip.h"
 
 namespace bramble {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/forms/entrylist.h"
-#include "engine/core/dovex.h"
+#include "engine/lister/dovex.h"
 #include "engine/core/helpers.h"
 #include "support/testenv.h"
 #include "ui/comctrls.h"

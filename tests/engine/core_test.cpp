@@ -8,7 +8,7 @@
 
 #include "engine/core/compbase.h"
 #include "engine/core/crc.h"
-#include "engine/core/dovex.h"
+#include "engine/lister/dovex.h"
 #include "engine/core/messages.h"
 #include "engine/core/os.h"
 #include "engine/core/zipcommon.h"

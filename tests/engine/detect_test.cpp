@@ -8,7 +8,7 @@
 #include <map>
 #include <string>
 
-#include "engine/core/dovex.h"
+#include "engine/lister/dovex.h"
 #include "engine/core/os.h"
 #include "support/testenv.h"
 

@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/dovex.h"
+#include "engine/lister/dovex.h"
 #include "engine/core/exception.h"
 #include "engine/core/os.h"
 #include "engine/readers/unzip.h"
-#include "engine/readers/ziprecords.h"
+#include "engine/formats/zip.h"
 #include "support/testenv.h"
 #include "support/winefloppy.h"
 

@@ -14,7 +14,7 @@
 #include "engine/core/exception.h"
 #include "engine/core/helpers.h"
 #include "engine/core/os.h"
-#include "engine/core/zipcheck.h"
+#include "engine/readers/zipcheck.h"
 #include "engine/writers/tar.h"
 #include "engine/writers/zip.h"
 #include "support/testenv.h"

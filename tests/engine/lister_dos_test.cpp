@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/dovex.h"
+#include "engine/lister/dovex.h"
 #include "engine/core/exception.h"
 #include "engine/core/helpers.h"
 #include "engine/core/os.h"

@@ -14,10 +14,10 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/core/dovex.h"
+#include "engine/lister/dovex.h"
 #include "engine/core/helpers.h"
 #include "engine/core/os.h"
-#include "engine/readers/ziprecords.h"
+#include "engine/formats/zip.h"
 #include "support/testenv.h"
 
 using namespace bramble;

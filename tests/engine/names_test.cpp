@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/dovex.h"
+#include "engine/lister/dovex.h"
 #include "engine/core/exception.h"
 #include "engine/core/helpers.h"
 #include "engine/core/os.h"
-#include "engine/core/zipcheck.h"
+#include "engine/readers/zipcheck.h"
 #include "engine/readers/readers.h"
 #include "engine/readers/untar.h"
 #include "engine/readers/uudecode.h"

@@ -20,7 +20,7 @@
 #include "engine/core/helpers.h"
 #include "engine/core/os.h"
 #include "engine/readers/unzip.h"
-#include "engine/readers/ziprecords.h"
+#include "engine/formats/zip.h"
 #include "support/testenv.h"
 #include "support/zipbuild.h"
 #include "support/winefloppy.h"

@@ -20,7 +20,7 @@
 #include "engine/core/helpers.h"
 #include "engine/core/os.h"
 #include "engine/readers/unzip.h"
-#include "engine/readers/ziprecords.h"
+#include "engine/formats/zip.h"
 #include "engine/writers/writers.h"
 #include "engine/writers/zip.h"
 #include "support/testenv.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "engine/core/exception.h"
-#include "engine/core/zipcheck.h"
+#include "engine/readers/zipcheck.h"
 #include "support/testenv.h"
 
 namespace bramble {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/core/zipcrypt.h"
-#include "engine/readers/ziprecords.h"
+#include "engine/formats/zip.h"
 
 namespace bramble::test {
 

@@ -23,10 +23,11 @@
 //              [--move] [--dirs MODE] FILES...
 //                             adds (or with --move moves) FILES, relative to
 //                             the current folder, through the writer of KIND
-//                             (zip, jar, gzip, tar, cab; by default from the
-//                             archive's extension, else from its content). METHOD:
-//                             store, deflate, tarred, gziptar, mszip, lzx,
-//                             quantum; -l the deflate
+//                             (zip, jar, gzip, tar, lha, lzh, cab; by default
+//                             from the archive's extension, else from its
+//                             content). METHOD: store, deflate, tarred,
+//                             gziptar, frozen1 (-lh1-), frozen5 (-lh5-),
+//                             mszip, lzx, quantum; -l the deflate
 //                             level; -r into sub-folders; MODE: none,
 //                             absolute, nodrive, relative, start. Entries
 //                             already in the archive are replaced. Prints
@@ -41,9 +42,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/dovex.h"
+#include "engine/lister/dovex.h"
 #include "engine/core/helpers.h"
-#include "engine/core/zipcheck.h"
+#include "engine/readers/zipcheck.h"
 #include "engine/readers/readers.h"
 #include "engine/writers/writers.h"
 
@@ -191,9 +192,11 @@ int Extract(const std::string& archive, const std::string& dir, const Options& o
 // archive's extension, else for its content.
 std::unique_ptr<TCompBase> CreateWriter(const std::string& kind, const std::string& archive) {
     static const std::pair<const char*, TArcType> names[] = {
-        {"ZIP", atZip}, {"JAR", atJar}, {"GZIP", atGZip}, {"TAR", atTar}, {"CAB", atCab}};
+        {"ZIP", atZip}, {"JAR", atJar}, {"GZIP", atGZip}, {"TAR", atTar},
+        {"LHA", atLha}, {"LZH", atLzh}, {"CAB", atCab}};
     static const std::pair<const char*, TArcType> extensions[] = {
-        {".ZIP", atZip}, {".JAR", atJar}, {".GZ", atGZip}, {".TGZ", atGZip}, {".TAR", atTar}, {".CAB", atCab}};
+        {".ZIP", atZip}, {".JAR", atJar}, {".GZ", atGZip}, {".TGZ", atGZip},
+        {".TAR", atTar}, {".LHA", atLha}, {".LZH", atLzh}, {".CAB", atCab}};
     TArcType k = atNA;
     if (!kind.empty()) {
         for (const auto& [name, t] : names)
@@ -250,8 +253,11 @@ bool ApplyWriteOptions(TCompBase& w, const WriteOptions& o) {
     if (!o.method.empty()) {
         static const std::pair<const char*, TCompressMethod> methods[] = {
             {"STORE", cmStore},     {"DEFLATE", cmDeflate}, {"TARRED", cmTarred},
-            {"GZIPTAR", cmGzipTar}, {"MSZIP", cmMsZip},     {"LZX", cmLzx},
-            {"QUANTUM", cmQuantum}};
+        {"ZIP", atZip}, {"JAR", atJar}, {"GZIP", atGZip}, {"TAR", atTar},
+        {"LHA", atLha}, {"LZH", atLzh}, {"CAB", atCab}};
+    static const std::pair<const char*, TArcType> extensions[] = {
+        {".ZIP", atZip}, {".JAR", atJar}, {".GZ", atGZip}, {".TGZ", atGZip},
+        {".TAR", atTar}, {".LHA", atLha}, {".LZH", atLzh}, {".CAB", atCab}};
         bool known = false;
         for (const auto& [name, m] : methods) {
             if (UpperCase(o.method) != name) continue;

@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "engine/core/bytes.h"
-#include "engine/core/dovex.h"
+#include "engine/lister/dovex.h"
 #include "engine/core/helpers.h"
 
 namespace bramble {

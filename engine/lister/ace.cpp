@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "engine/core/bytes.h"
-#include "engine/core/dovex.h"
+#include "engine/lister/dovex.h"
 #include "engine/core/helpers.h"
 
 namespace bramble {

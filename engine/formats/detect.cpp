@@ -3,13 +3,15 @@
 // a failed read simply ends as a kind, never as an exception.
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "engine/core/bytes.h"
 #include "engine/core/dvxmain.h"
 #include "engine/core/helpers.h"
 #include "engine/core/os.h"
-#include "engine/readers/ziprecords.h"
+#include "engine/formats/lha.h"
+#include "engine/formats/zip.h"
 
 namespace bramble {
 
@@ -18,7 +20,6 @@ namespace {
 constexpr uint32_t kLocalSig = zip::kLocalSig;
 constexpr uint32_t kCentralSig = zip::kCentralSig;
 constexpr uint32_t kEndSig = zip::kEndSig;
-
 
 // The first 4 bytes at p as a little-endian value, zeros past the end.
 uint32_t Le32Bounded(const uint8_t* p, size_t available) {
@@ -70,40 +71,21 @@ struct TdvxMain::Detector {
 
 int64_t TdvxMain::Detector::FindZipCentralDir() {
     const int64_t size = c.arcFileSize_;
-    int64_t span;
-    if (c.zipCmntBufSize_ + 23 < size)
-        span = c.zipCmntBufSize_ + 23;
-    else if (c.zipCmntBufSize_ == 0)
-        span = 23;
-    else if (size < 32769)
-        span = size - 1;
-    else
-        span = 32768;
     c.zipHeadFlags_ = 0;
-    if (size <= span) return 0;
-
+    const int64_t span = zip::EndSearchSpan(size, c.zipCmntBufSize_);
     std::vector<uint8_t> tail(static_cast<size_t>(span));
-    int64_t got = ReadAt(size - span, tail.data(), span);
-    if (got < 22) return 0;
-    int64_t hit = -1;
-    for (int64_t i = got - 22; i > 0; --i) {
-        if (Le32(&tail[static_cast<size_t>(i)]) == kEndSig) {
-            hit = i;
-            break;
-        }
-    }
-    if (hit < 0) return 0;
-
-    int64_t endPos = size - span + hit;
-    if (ReadAt(endPos, c.zipEndRecord_.data(), 22) != 22) return 0;
-    if (Le32(c.zipEndRecord_.data()) != kEndSig) return 0;
+    const int64_t got = ReadAt(size - span, tail.data(), span);
+    if (got != span) return 0;
+    const std::optional<size_t> hit = zip::FindEndRecord(tail.data(), tail.size());
+    if (!hit) return 0;
+    std::memcpy(c.zipEndRecord_.data(), &tail[*hit], zip::kEndSize);
     c.zipHeadFlags_ |= 0x01;
-    uint32_t central = Le32(&c.zipEndRecord_[16]);
-    if (ReadAt(central, c.zipCentralRecord_.data(), 46) != 46) return 0;
+    const uint32_t central = TZipEndRecord::Parse(c.zipEndRecord_.data()).CentralOffset;
+    if (ReadAt(central, c.zipCentralRecord_.data(), zip::kCentralSize) != zip::kCentralSize) return 0;
     if (Le32(c.zipCentralRecord_.data()) != kCentralSig) return 0;
     c.zipHeadFlags_ |= 0x08;
-    uint32_t local = Le32(&c.zipCentralRecord_[42]);
-    if (ReadAt(local, c.zipLocalRecord_.data(), 30) != 30) return 0;
+    const uint32_t local = TZipCentralRecord::Parse(c.zipCentralRecord_.data()).LocalOffset;
+    if (ReadAt(local, c.zipLocalRecord_.data(), zip::kLocalSize) != zip::kLocalSize) return 0;
     if (Le32(c.zipLocalRecord_.data()) != kLocalSig) return 0;
     c.zipHeadFlags_ |= 0x10;
     return central;
@@ -112,7 +94,7 @@ int64_t TdvxMain::Detector::FindZipCentralDir() {
 int64_t TdvxMain::Detector::FindZipAfterStub() {
     c.arcType_ = atUnknown;
     FindZipCentralDir();
-    uint32_t central = Le32(&c.zipEndRecord_[16]);
+    const uint32_t central = TZipEndRecord::Parse(c.zipEndRecord_.data()).CentralOffset;
     if (c.arcFileSize_ <= central || !(c.zipHeadFlags_ & 0x01)) return 0;
     uint8_t rec[46];
     if (central > 0 && ReadAt(central, rec, 46) == 46 && Le32(rec) == kCentralSig) return central;
@@ -179,13 +161,13 @@ int64_t TdvxMain::Detector::ScanSfxStub(int64_t start) {
                     }
                     break;
                 case '-':
-                    if (pos + 5 < size && at(1) == 'l' && at(2) == 'h' && at(4) == '-') {
+                    if (pos + 5 < size && avail >= 5 && lha::IsLhMethod(reinterpret_cast<const char*>(p))) {
                         c.arcType_ = atLhaExe;
                         return pos - 1;
                     }
                     break;
                 case 'B':
-                    if (avail >= 4 && Le32(p) == 0x07054842 && !(avail >= 8 && Le32(p + 4) == 0x84C3940F)) {
+                    if (bh::LooksLikeHeader(p, avail)) {
                         c.arcType_ = atBhExe;
                         return pos + 1;
                     }
@@ -377,14 +359,14 @@ TArcType TdvxMain::ClassifySignature(bool InSfx, const uint8_t* Header, size_t A
     if (lo == 0x4B50 && hi == 0x3447) return atNA;
     if (lo == 0x4B50) return pick(atZip, atZipExe);
     if (S == 0x4643534D) return pick(atCab, atUnsupported);  // "MSCF"
-    if (S == 0x07054842) return pick(atBh, atBhExe);
+    if (S == bh::kSignature) return pick(atBh, atBhExe);
     if (S == 0x8C655D13) return pick(atMsGZ, atUnsupported);
     if (lo == 0x4148) return pick(atHa, atUnsupported);
     if (lo == 0x8B1F || lo == 0x9D1F || lo == 0x9E1F || lo == 0x1E1F || lo == 0x2125 || lo == 0xA01F)
         return pick(atGZip, atUnsupported);
     if (lo == 0xEA60) return pick(atArj, atArjExe);
     if (lo == 0x4F5A) return pick(atZoo, atUnsupported);
-    if (hi == 0x6C2D) return pick(atLha, atLhaExe);
+    if (lha::LooksLikeStart(S)) return pick(atLha, atLhaExe);
     if (S == 0x21726152) return pick(atRar, atRarExe);  // "Rar!"
     if (lo == 0x0A1A || lo == 0x0B1A) return pick(atPak, atPakExe);
     if (lo == 0x1E1A || lo == 0x021A) return pick(atArc, atUnsupported);

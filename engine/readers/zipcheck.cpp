@@ -1,4 +1,4 @@
-#include "engine/core/zipcheck.h"
+#include "engine/readers/zipcheck.h"
 
 #include <memory>
 

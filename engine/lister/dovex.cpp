@@ -1,4 +1,4 @@
-#include "engine/core/dovex.h"
+#include "engine/lister/dovex.h"
 
 #include <algorithm>
 #include <cstring>

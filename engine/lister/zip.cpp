@@ -5,10 +5,10 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/core/dovex.h"
+#include "engine/lister/dovex.h"
 #include "engine/core/helpers.h"
 #include "engine/core/os.h"
-#include "engine/readers/ziprecords.h"
+#include "engine/formats/zip.h"
 
 namespace bramble {
 
@@ -118,21 +118,13 @@ void TDovex::ParseZip() {
         // its packed size is the distance to it; without one the entry's
         // end is unknown and the walk cannot go on past it.
         next_ = scanEnd_;
-        std::vector<uint8_t> block(65536 + 16);
-        for (int64_t pos = data; pos < scanEnd_ && next_ == scanEnd_;) {
-            const int64_t got = ReadUpTo(pos, block.data(), static_cast<int64_t>(block.size()));
-            if (got < 16) break;
-            for (int64_t i = 0; i + 16 <= got; ++i) {
-                const uint8_t* p = &block[static_cast<size_t>(i)];
-                if (p[0] != 'P' || zip::GetLe32(p) != zip::kSpanMarker) continue;
-                if (zip::GetLe32(p + 8) != static_cast<uint64_t>(pos + i - data)) continue;
-                EntryInfo.CRC = zip::GetLe32(p + 4);
-                EntryInfo.PackedSize = zip::GetLe32(p + 8);
-                EntryInfo.UnpackedSize = zip::GetLe32(p + 12);
-                next_ = pos + i + 16;
-                break;
-            }
-            pos += got - 15;  // overlap so a descriptor across blocks is seen
+        const auto readAt = [this](int64_t pos, uint8_t* out, int64_t count) { return ReadUpTo(pos, out, count); };
+        int64_t next = scanEnd_;
+        if (const auto d = zip::FindDescriptor(data, scanEnd_, readAt, next)) {
+            EntryInfo.CRC = d->CRC;
+            EntryInfo.PackedSize = d->PackedSize;
+            EntryInfo.UnpackedSize = d->UnpackedSize;
+            next_ = next;
         }
     }
     ListEntry(at);

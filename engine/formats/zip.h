@@ -1,19 +1,27 @@
-// The on-disk records of ZIP archives, shared by detection, the lister, the
-// ZIP reader and the ZIP writer: local file header, central directory
-// record, end-of-central-directory record, the marker that opens the first
-// disk of a spanned set, and the volume labels of spanned disks.
+// The ZIP format's records, the one place that knows their layout:
+// detection, the lister walk, the ZIP reader, the ZIP writer and the
+// self-extractor builder all read and write them through here. Local file
+// header, central directory record, end-of-central-directory record, the
+// data descriptor of a streamed entry, the marker that opens the first disk
+// of a spanned set; and the two searches the format needs, for the end
+// record in a file's tail and for a streamed entry's descriptor.
 //
 // Every record is parsed from and written to plain little-endian bytes, one
 // field at a time, so the layout does not depend on the compiler's packing
 // or the machine's byte order. Parse reads exactly kSize bytes; callers
-// check that they have them.
+// check that they have them. The searches look only at the bytes they are
+// given.
 #pragma once
 
-#include "engine/core/bytes.h"
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
+
+#include "engine/core/bytes.h"
+#include "engine/core/diskmanager.h"
 
 namespace bramble {
 
@@ -36,6 +44,10 @@ constexpr size_t kLocalSize = 30;
 constexpr size_t kCentralSize = 46;
 constexpr size_t kEndSize = 22;
 constexpr size_t kMarkerSize = 4;
+// A data descriptor: the marker's signature, CRC, packed and unpacked size.
+constexpr size_t kDescriptorSize = 16;
+// The longest archive comment: the end record's 16-bit length.
+constexpr size_t kMaxComment = 0xFFFF;
 // The traditional encryption header in front of an encrypted entry's data.
 constexpr size_t kCryptHeaderSize = 12;
 
@@ -55,7 +67,7 @@ constexpr uint16_t kVersionMadeBy = 20;
 constexpr uint16_t kVersionNeededCentral = 9;
 
 // Volume labels of spanned disks: the prefix, then the disk's number.
-constexpr const char* kVolumeLabelPrefix = "PKBACK# ";
+constexpr const char* kVolumeLabelPrefix = TDiskManager::kSpannedLabelPrefix;
 
 inline uint16_t GetLe16(const uint8_t* p) { return Le16(p); }
 inline uint32_t GetLe32(const uint8_t* p) { return Le32(p); }
@@ -63,8 +75,9 @@ using bramble::PutLe16;
 using bramble::PutLe32;
 
 // "PKBACK# " followed by the number formatted with "%.3d" (at least three
-// digits, zero-padded): disk 1 is "PKBACK# 001".
-std::string VolumeLabel(int DiskNumber);
+// digits, zero-padded): disk 1 is "PKBACK# 001". The disk layer reads the
+// labels back, so it owns their form.
+inline std::string VolumeLabel(int DiskNumber) { return TDiskManager::SpannedLabel(DiskNumber); }
 
 // Whether a stored name is UTF-8: kFlagUtf8 says so, or the record was
 // made on a Unix host (MadeBy, a central record's "version made by", high
@@ -171,5 +184,49 @@ struct TZipEntryRec {
     static TZipEntryRec FromLocal(const TZipLocalHeader& h, uint32_t Offset);
     static TZipEntryRec FromCentral(const TZipCentralRecord& r);
 };
+
+namespace zip {
+
+// ---- the searches ---------------------------------------------------------------------------
+
+// Where the end record stands in Tail, the last Size bytes of a file: the
+// rearmost "PK" 5 6 whose 22 bytes and whose comment all lie inside Tail
+// (and so inside the file), and that Accept, when given, takes as well
+// (At is the record's offset in Tail). A
+// comment that happens to hold the signature bytes is passed over because
+// the false record's comment would run past the end of the file.
+std::optional<size_t> FindEndRecord(const uint8_t* Tail, size_t Size,
+                                    const std::function<bool(const TZipEndRecord&, size_t At)>& Accept = {});
+
+// How many bytes of a file's tail to search for the end record: the record
+// and up to CommentWindow bytes of comment, never more than the file.
+inline int64_t EndSearchSpan(int64_t FileSize, int64_t CommentWindow) {
+    const int64_t window = int64_t{kEndSize} + (CommentWindow > 0 ? CommentWindow : 0);
+    return FileSize < window ? (FileSize > 0 ? FileSize : 0) : window;
+}
+
+// The sizes a streaming archiver writes after an entry's data.
+struct TDescriptor {
+    uint32_t CRC = 0;
+    uint32_t PackedSize = 0;
+    uint32_t UnpackedSize = 0;
+};
+
+// Reads up to Count bytes at Pos into Out; the number read, less at the end.
+using ReadAtFn = std::function<int64_t(int64_t Pos, uint8_t* Out, int64_t Count)>;
+
+// The descriptor behind an entry whose data starts at Data and whose sizes
+// its header left out: the first "PK" 7 8 before End whose packed size is
+// its distance from Data (the same four bytes inside the data are passed
+// over). Next is where the following record starts. Nothing when no such
+// descriptor is there: the entry's end is then unknown.
+std::optional<TDescriptor> FindDescriptor(int64_t Data, int64_t End, const ReadAtFn& ReadAt, int64_t& Next);
+
+// The length of the descriptor at P (Available bytes there) behind an entry
+// whose CRC the central directory gives: 16 with its signature, 12 without,
+// 0 when none is there.
+size_t DescriptorLength(const uint8_t* P, size_t Available, uint32_t CRC);
+
+}  // namespace zip
 
 }  // namespace bramble

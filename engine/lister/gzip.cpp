@@ -5,16 +5,12 @@
 #include <vector>
 
 #include "engine/core/bytes.h"
-#include "engine/core/dovex.h"
+#include "engine/lister/dovex.h"
 #include "engine/core/helpers.h"
 #include "engine/core/os.h"
+#include "engine/formats/gzip.h"
 
 namespace bramble {
-
-namespace {
-
-
-}  // namespace
 
 void TDovex::SetupGZip() { headerSize_ = 10; }
 
@@ -25,26 +21,6 @@ void TDovex::ParseGZip() {
     const uint16_t sig = Le16(h);
     if (hdrRead_ < 10 || !IsGZipSignature(sig)) return;
 
-    // Finds the NUL ending a text field at pos and moves pos past it; the
-    // first `keep` bytes of the text go to *text. False when the file ends
-    // first.
-    auto zstring = [&](int64_t& pos, std::string* text, size_t keep) {
-        char block[4096];
-        for (;;) {
-            const int64_t got = ReadUpTo(pos, block, sizeof block);
-            if (got <= 0) return false;
-            const char* nul = static_cast<const char*>(std::memchr(block, 0, static_cast<size_t>(got)));
-            const int64_t n = nul ? nul - block : got;
-            if (text && text->size() < keep)
-                text->append(block, static_cast<size_t>(std::min<int64_t>(n, keep - text->size())));
-            pos += n;
-            if (nul) {
-                ++pos;
-                return true;
-            }
-        }
-    };
-
     std::string stored;
     const TDateTime archiveDate = FileDateToDateTime(static_cast<uint32_t>(arcFileDate_));
     EntryInfo.Encrypted = false;
@@ -52,23 +28,21 @@ void TDovex::ParseGZip() {
     EntryInfo.PackedSize = scanEnd_;
     EntryInfo.UnpackedSize = scanEnd_;
     EntryInfo.DateTime = archiveDate;
-    if (sig == 0x8B1F || sig == 0x9E1F) {
-        const uint8_t flags = h[3];
-        int64_t pos = at + 10;
-        uint8_t b[8];
-        if ((flags & 0x04) && ReadAt(pos, b, 2)) pos += 2 + Le16(b);
-        if (flags & 0x08) zstring(pos, &stored, 255);
-        if (flags & 0x10) zstring(pos, nullptr, 0);  // comment
-        if (flags & 0x02) pos += 2;                  // header CRC
-        const bool trailer = scanEnd_ - at >= 18 && ReadAt(scanEnd_ - 8, b, 8);
-        EntryInfo.CRC = trailer ? Le32(b) : 0;
-        EntryInfo.UnpackedSize = trailer ? Le32(b + 4) : 0;
-        EntryInfo.PackedSize = std::max<int64_t>(0, scanEnd_ - pos - 8);
-        EntryInfo.Encrypted = (flags & 0x20) != 0;
+    if (gzip::IsGzipMagic(h)) {
+        gzip::THeader g;
+        gzip::ReadHeader(at, scanEnd_, [this](int64_t pos, uint8_t* out, int64_t n) { return ReadUpTo(pos, out, n); },
+                         g);
+        stored = g.Name;
+        uint8_t b[gzip::kTrailerSize] = {};
+        const bool trailer = scanEnd_ - at >= gzip::kMinMember && ReadAt(scanEnd_ - gzip::kTrailerSize, b, 8);
+        const gzip::TTrailer t = gzip::ParseTrailer(b);
+        EntryInfo.CRC = trailer ? t.CRC : 0;
+        EntryInfo.UnpackedSize = trailer ? t.Size : 0;
+        EntryInfo.PackedSize = std::max<int64_t>(0, scanEnd_ - g.DataStart - gzip::kTrailerSize);
+        EntryInfo.Encrypted = (g.Flags & gzip::kFEncrypted) != 0;
         // MTIME 0 means no time was stored; the file's own date stands in,
         // as when the member is extracted.
-        const uint32_t mtime = Le32(h + 4);
-        if (mtime != 0) EntryInfo.DateTime = UnixToDateTime(mtime);
+        if (g.MTime != 0) EntryInfo.DateTime = UnixToDateTime(g.MTime);
     }
     EntryInfo.FileName = !stored.empty() ? ConvertStoredName(stored)
                                          : ChangeFileExt(ExtractFileName(archiveFile_), "");

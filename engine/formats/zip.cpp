@@ -1,19 +1,14 @@
-#include "engine/readers/ziprecords.h"
+#include "engine/formats/zip.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <type_traits>
+#include <vector>
 
 #include "engine/core/helpers.h"
 
 namespace bramble {
 
 using namespace zip;
-
-std::string zip::VolumeLabel(int DiskNumber) {
-    char digits[16];
-    std::snprintf(digits, sizeof digits, "%.3d", DiskNumber);
-    return std::string(kVolumeLabelPrefix) + digits;
-}
 
 bool zip::NameIsUtf8(const std::string& Raw, uint16_t Flags, uint16_t MadeBy) {
     constexpr int kUnixHost = 3;
@@ -177,6 +172,51 @@ TZipEntryRec TZipEntryRec::FromCentral(const TZipCentralRecord& c) {
     r.CRC = c.CRC;
     r.ExternalAttr = c.ExternalAttr;
     return r;
+}
+
+// ---- the searches ---------------------------------------------------------------------------
+
+std::optional<size_t> zip::FindEndRecord(const uint8_t* Tail, size_t Size,
+                                         const std::function<bool(const TZipEndRecord&, size_t At)>& Accept) {
+    if (Size < kEndSize) return std::nullopt;
+    for (size_t i = Size - kEndSize + 1; i-- > 0;) {
+        const uint8_t* p = Tail + i;
+        if (p[0] != 'P' || GetLe32(p) != kEndSig) continue;
+        const TZipEndRecord end = TZipEndRecord::Parse(p);
+        if (end.CommentLength > Size - i - kEndSize) continue;
+        if (Accept && !Accept(end, i)) continue;
+        return i;
+    }
+    return std::nullopt;
+}
+
+std::optional<TDescriptor> zip::FindDescriptor(int64_t Data, int64_t End, const ReadAtFn& ReadAt, int64_t& Next) {
+    constexpr int64_t kSize = kDescriptorSize;
+    std::vector<uint8_t> block(65536 + kSize);
+    for (int64_t pos = Data; pos < End;) {
+        const int64_t got = std::min<int64_t>(ReadAt(pos, block.data(), static_cast<int64_t>(block.size())),
+                                              static_cast<int64_t>(block.size()));
+        if (got < kSize) break;
+        for (int64_t i = 0; i + kSize <= got; ++i) {
+            const uint8_t* p = &block[static_cast<size_t>(i)];
+            if (p[0] != 'P' || GetLe32(p) != kSpanMarker) continue;
+            if (GetLe32(p + 8) != static_cast<uint64_t>(pos + i - Data)) continue;
+            TDescriptor d;
+            d.CRC = GetLe32(p + 4);
+            d.PackedSize = GetLe32(p + 8);
+            d.UnpackedSize = GetLe32(p + 12);
+            Next = pos + i + kSize;
+            return d;
+        }
+        pos += got - (kSize - 1);  // overlap so a descriptor across blocks is seen
+    }
+    return std::nullopt;
+}
+
+size_t zip::DescriptorLength(const uint8_t* P, size_t Available, uint32_t CRC) {
+    if (Available >= kDescriptorSize && GetLe32(P) == kSpanMarker && GetLe32(P + 4) == CRC) return kDescriptorSize;
+    if (Available >= 12 && GetLe32(P) == CRC) return 12;
+    return 0;
 }
 
 }  // namespace bramble

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine/core/bytes.h"
-#include "engine/core/dovex.h"
+#include "engine/lister/dovex.h"
 #include "engine/core/helpers.h"
 #include "engine/core/os.h"
 #include "engine/formats/cab.h"

@@ -2,10 +2,10 @@
 // reports every entry that passes the file specs through OnRead, with the
 // entry in EntryInfo.
 //
-// The walk of each kind lives in its own file (dovex_zip.cpp, dovex_tar.cpp
-// ...): a Setup function that finds the first header and sets the header
-// step, and a Parse function that reads one header, reports its entry and
-// sets where the next one starts.
+// The walk of each kind lives in its own file beside this one (zip.cpp,
+// tar.cpp ...): a Setup function that finds the first header and sets the
+// header step, and a Parse function that reads one header, reports its
+// entry and sets where the next one starts.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 // HA walk of the lister.
 #include "engine/core/bytes.h"
-#include "engine/core/dovex.h"
+#include "engine/lister/dovex.h"
 #include "engine/core/helpers.h"
 
 namespace bramble {

@@ -1,0 +1,438 @@
+// The LHA reader and writer: every archive of the corpus and the jlha
+// fixtures read entry by entry, extraction against the fixtures' inputs,
+// cuts and full disks where they happen, and our archives in round trips,
+// checked natively by lhasa, 7z and bsdtar, with updates of archives the
+// peers made.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/core/helpers.h"
+#include "engine/core/os.h"
+#include "engine/formats/lha.h"
+#include "engine/readers/readers.h"
+#include "engine/readers/unlha.h"
+#include "engine/writers/lha.h"
+#include "engine/writers/writers.h"
+#include "support/testenv.h"
+#include "support/winefloppy.h"
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace bramble {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Join;
+using test::ReadAll;
+using test::ScratchDir;
+using test::WriteAll;
+
+std::string Fixture(const std::string& name) { return Join(test::FixturesDir(), name); }
+
+// What a run reported.
+struct Events {
+    std::vector<int> errors;
+    std::vector<std::pair<std::string, bool>> ends;  // name, CRC_PASS
+    int raised = 0;
+    void Watch(TZipCommon& c) {
+        c.OnError = [this](TObject*, const std::string&, const std::string&, const std::string&, int id) {
+            errors.push_back(id);
+        };
+        c.OnEnd = [this](TObject*, const std::string& FN, bool pass) { ends.emplace_back(FN, pass); };
+        c.ProgressHook = nullptr;
+    }
+    int Count(int id) const { return static_cast<int>(std::count(errors.begin(), errors.end(), id)); }
+    int Passed() const {
+        int n = 0;
+        for (const auto& e : ends) n += e.second;
+        return n;
+    }
+};
+
+// Runs the reader the program picks for the archive: a test (Dir empty) or
+// an extraction into Dir.
+int Read(const std::string& archive, Events& ev, const std::string& dir = "") {
+    std::unique_ptr<TUnBase> reader = CreateReaderForKind(atLzh);
+    ev.Watch(*reader);
+    reader->SetArchiveFile(archive);
+    reader->FileSpec() = {"*.*"};
+    reader->SetConfirmOverwrites(false);
+    if (!dir.empty()) reader->SetExtractDir(dir);
+    try {
+        return dir.empty() ? reader->Test() : reader->Extract();
+    } catch (const E_RAISE& e) {
+        ev.errors.push_back(e.Code());
+        ++ev.raised;
+        return -1;
+    }
+}
+
+using Tree = std::map<std::string, std::string>;
+
+Tree ReadTree(const std::string& dir) {
+    Tree t;
+    if (!fs::exists(dir)) return t;
+    for (const auto& e : fs::recursive_directory_iterator(dir))
+        if (e.is_regular_file()) t[fs::relative(e.path(), dir).generic_string()] = ReadAll(e.path().string());
+    return t;
+}
+
+std::string Noise(size_t size, uint32_t seed) {
+    std::string s(size, '\0');
+    for (char& c : s) {
+        seed = seed * 1103515245u + 12345u;
+        c = static_cast<char>(seed >> 16);
+    }
+    return s;
+}
+
+struct Listed {
+    std::vector<lha::THeader> headers;
+    lha::TParse last = lha::TParse::End;
+};
+Listed Headers(const std::string& path) {
+    const std::string bytes = ReadAll(path);
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+    Listed l;
+    int64_t at = bytes.empty() || bytes[0] != 0 ? 0 : lha::kPrefixSize;
+    lha::THeader h;
+    while ((l.last = lha::ParseHeader(data, bytes.size(), at, h)) == lha::TParse::Ok) {
+        l.headers.push_back(h);
+        at = h.Next;
+    }
+    return l;
+}
+
+// ---- the reader -------------------------------------------------------------------------
+
+TEST(UnLha, ReadsEveryArchiveEntryByEntryAndGoesOnPastWhatItCannot) {
+    std::vector<std::string> archives;
+    for (const char* f : {"plain.lzh", "plain.lha", "level0.lzh", "level1.lzh", "lzh/o5.lzh", "lzh/o6.lzh", "lzh/o7.lzh"})
+        archives.push_back(Fixture(f));
+    if (test::CorpusPresent())
+        for (const auto& e : fs::recursive_directory_iterator(test::CorpusDir())) {
+            const std::string ext = e.path().extension().string();
+            if (e.is_regular_file() && (ext == ".lzh" || ext == ".lha" || ext == ".LZH")) archives.push_back(e.path().string());
+        }
+    // Archives broken on purpose, and what the reader says about them
+    // besides its verdicts on the entries.
+    const std::map<std::string, std::set<int>> damaged = {
+        {"regression/truncated.lzh", {25236}},         // the data ends inside the entry
+        {"test_fuzz.lzh", {25328}},                    // garbage read as a header of level 3+
+        {"lha_oversize_header.lzh", {25328}},
+        {"lha_filename_utf16.lzh", {25108}},           // the last header cut off
+        {"lha_symlink_missing_target.lzh", {25108}},   // a name longer than its header
+        {"h3_lfn.lzh", {25328}}, {"h3_lh0.lzh", {25328}}, {"h3_lh5.lzh", {25328}}, {"h3_subdir.lzh", {25328}},
+        {"lha_header3.lzh", {25328}},
+    };
+    int entries = 0, refused = 0;
+    for (const std::string& archive : archives) {
+        SCOPED_TRACE(archive);
+        const Listed l = Headers(archive);
+        int covered = 0, unsupported = 0;
+        for (const lha::THeader& h : l.headers) {
+            const lha::TMethod m = lha::MethodOf(h.Method);
+            // Directories, also those written as empty files named "dir\\".
+            if (m == lha::TMethod::Directory || h.Name.empty() || h.Name.back() == '\\') continue;
+            (m == lha::TMethod::Unsupported ? unsupported : covered) += 1;
+        }
+        std::set<int> expected = {};
+        if (unsupported) expected.insert(25326);
+        for (const auto& [tail, ids] : damaged)
+            if (archive.size() >= tail.size() && archive.compare(archive.size() - tail.size(), tail.size(), tail) == 0)
+                expected.insert(ids.begin(), ids.end());
+
+        Events ev;
+        Read(archive, ev);
+        EXPECT_EQ(ev.raised, 0);
+        EXPECT_EQ(std::set<int>(ev.errors.begin(), ev.errors.end()), expected);
+        // One verdict per entry: the unsupported ones fail, the run goes on.
+        EXPECT_EQ(static_cast<int>(ev.ends.size()), covered + unsupported);
+        EXPECT_EQ(ev.Count(25326), unsupported);
+        if (!expected.count(25236)) {
+            EXPECT_EQ(ev.Passed(), covered);
+        }
+        entries += covered;
+        refused += unsupported;
+    }
+    if (!test::CorpusPresent()) GTEST_SKIP() << "read the fixtures only: " << test::CorpusAbsent();
+    EXPECT_GT(entries, 200);
+    EXPECT_GT(refused, 20);
+}
+
+TEST(UnLha, ExtractsTheInputsWithTheirStoredTimes) {
+    const Tree inputs = ReadTree(Fixture("in"));
+    ASSERT_EQ(inputs.size(), 4u);
+    for (const char* name : {"level0.lzh", "level1.lzh", "plain.lzh", "lzh/o5.lzh", "lzh/o6.lzh"}) {
+        SCOPED_TRACE(name);
+        std::string tag = name;
+        for (char& c : tag)
+            if (c == '/') c = '-';
+        const std::string dir = ScratchDir("x-" + tag);
+        Events ev;
+        Read(Fixture(name), ev, dir);
+        EXPECT_TRUE(ev.errors.empty());
+        Tree out = ReadTree(dir);
+        out.erase("far.bin");
+        EXPECT_TRUE(out == inputs);
+        // Level 2 keeps the time in seconds since 1970 (the fixtures'
+        // 2001-02-03 04:05:06 UTC): it comes back whatever the zone.
+        if (Headers(Fixture(name)).headers.front().Level == 2) {
+            os::FileTimes t;
+            ASSERT_TRUE(os::GetTimes(Join(dir, "about.txt"), t));
+            const int64_t unix = static_cast<int64_t>(t.lastWrite / 10000000ULL) - 11644473600LL;
+            EXPECT_LE(std::llabs(unix - 981173106), 2);
+        }
+    }
+}
+
+TEST(UnLha, CutsAndFullDisksEndWhatTheyHit) {
+    // Cut inside big.bin's data: about.txt before it passes, big.bin fails
+    // on its own, nothing after it is found.
+    const std::string whole = ReadAll(Fixture("lzh/o5.lzh"));
+    const Listed l = Headers(Fixture("lzh/o5.lzh"));
+    ASSERT_GE(l.headers.size(), 2u);
+    ASSERT_EQ(l.headers[1].Name, "big.bin");
+    const std::string cutDir = ScratchDir("cut");
+    const std::string cut = Join(cutDir, "cut.lzh");
+    WriteAll(cut, whole.substr(0, static_cast<size_t>(l.headers[1].DataOffset + l.headers[1].PackedSize / 2)));
+    Events ev;
+    Read(cut, ev);
+    EXPECT_EQ(ev.errors, std::vector<int>{25236});
+    ASSERT_EQ(ev.ends.size(), 2u);
+    EXPECT_TRUE(ev.ends[0].second);
+    EXPECT_FALSE(ev.ends[1].second);
+
+    // A disk that fills up ends the run: the write that does not fit is
+    // refused, and the next entries are not tried.
+    const std::string source = Fixture("lzh/o5.lzh");
+#ifdef _WIN32
+    const std::string floppy = test::PreparedFloppy(1);
+    if (floppy.empty() || !test::PreparedFloppiesHaveFloppySpace()) GTEST_SKIP() << "no 1.44 MB disk in this run";
+    // 3 MB of text packed small, onto a 1.44 MB disk.
+    const std::string src = ScratchDir("full-src");
+    std::string text;
+    while (text.size() < 3000000) text += ReadAll(Join(Fixture("in"), "about.txt"));
+    WriteAll(Join(src, "huge.txt"), text);
+    WriteAll(Join(src, "zz.txt"), "after\n");
+    const std::string packed = Join(ScratchDir("full-arc"), "huge.lzh");
+    TLha w;
+    w.SetDefaultDir(src);
+    w.SetArchiveFile(packed);
+    w.FileSpec() = {"huge.txt", "zz.txt"};
+    ASSERT_EQ(w.Compress(), 2);
+    const std::string target = Join(floppy, "full");
+    os::DirCreate(target);
+    Events full;
+    Read(packed, full, target);
+    EXPECT_EQ(full.raised, 1);
+    EXPECT_EQ(full.errors.back(), 25136);
+    EXPECT_TRUE(full.ends.empty());
+    EXPECT_FALSE(os::FileExists(Join(target, "zz.txt")));
+    os::FileDelete(Join(target, "huge.txt"));
+    os::DirRemove(target);
+#else
+    // Natively the output about.txt is the system's always-full device.
+    const std::string dir = ScratchDir("full");
+    ASSERT_EQ(symlink("/dev/full", Join(dir, "about.txt").c_str()), 0);
+    Events full;
+    Read(source, full, dir);
+    EXPECT_EQ(full.raised, 1);
+    EXPECT_EQ(full.errors, std::vector<int>{25136});
+    EXPECT_TRUE(full.ends.empty());
+    EXPECT_FALSE(os::FileExists(Join(dir, "big.bin")));
+#endif
+}
+
+// ---- the writer ---------------------------------------------------------------------------
+
+#ifndef _WIN32
+// Runs a peer; its exit status and output.
+std::pair<int, std::string> Peer(const std::string& command) {
+    std::string out;
+    FILE* p = popen((command + " 2>&1").c_str(), "r");
+    if (!p) return {-1, out};
+    char buf[4096];
+    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+    const int status = pclose(p);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+#endif
+
+TEST(LhaWriter, RoundTripsThroughOurReaderAndThePeers) {
+    Tree sources = ReadTree(Fixture("in"));
+    sources["empty.txt"] = "";
+    sources["noise.bin"] = Noise(40000, 7);  // does not shrink
+    sources["packed.gz"] = ReadAll(Fixture("hello.txt.gz"));  // an archive: stored as it is
+    const std::string src = ScratchDir("w-src");
+    for (const auto& [name, data] : sources) {
+        fs::create_directories(fs::path(Join(src, name)).parent_path());
+        WriteAll(Join(src, name), data);
+    }
+
+    struct Case {
+        TCompressMethod method;
+        char digit;
+    };
+    for (const Case c : {Case{cmStore, '0'}, Case{cmFrozen1, '1'}, Case{cmFrozen5, '5'}}) {
+        SCOPED_TRACE(c.digit);
+        const std::string dir = ScratchDir(std::string("w-") + c.digit);
+        const std::string archive = Join(dir, "ours.lzh");
+        std::unique_ptr<TCompBase> w = CreateWriterForKind(atLzh);
+        Events ev;
+        ev.Watch(*w);
+        w->SetCompressMethod(c.method);
+        w->SetDefaultDir(src);
+        w->SetRecurseDirs(true);
+        w->SetArchiveFile(archive);
+        w->FileSpec() = {"*.*"};
+        EXPECT_EQ(w->Compress(), static_cast<int>(sources.size()));
+        EXPECT_TRUE(ev.errors.empty());
+
+        // Empty files and archives are stored; -lh5- stores what does not
+        // shrink, -lh1- codes it all the same.
+        std::map<std::string, char> methods;
+        for (const lha::THeader& h : Headers(archive).headers) {
+            EXPECT_EQ(h.Level, 0);
+            methods[h.Name] = h.Method[3];
+        }
+        EXPECT_EQ(methods["empty.txt"], '0');
+        EXPECT_EQ(methods["packed.gz"], '0');
+        EXPECT_EQ(methods["about.txt"], c.digit);
+        EXPECT_EQ(methods["noise.bin"], c.digit == '1' ? '1' : '0');
+
+        const std::string back = ScratchDir(std::string("w-back-") + c.digit);
+        Events rev;
+        Read(archive, rev, back);
+        EXPECT_TRUE(rev.errors.empty());
+        EXPECT_TRUE(ReadTree(back) == sources);
+
+#ifndef _WIN32
+        const std::string q = "'" + archive + "'";
+        auto [tested, says] = Peer("lhasa t " + q);
+        EXPECT_EQ(tested, 0) << says;
+        // 7z tests -lh0- and -lh5-; -lh1- it can only list.
+        auto [sevenZ, sevenSays] = Peer(std::string("7z ") + (c.digit == '1' ? "l " : "t ") + q);
+        EXPECT_EQ(sevenZ, 0) << sevenSays;
+        EXPECT_NE(sevenSays.find(c.digit == '1' ? "sub/nested.txt" : "Everything is Ok"), std::string::npos)
+            << sevenSays;
+        auto [listed, names] = Peer("bsdtar -tf " + q);
+        EXPECT_EQ(listed, 0) << names;
+        EXPECT_EQ(names, "about.txt\nbig.bin\nempty.txt\nhello.txt\nnoise.bin\npacked.gz\nsub/nested.txt\n");
+        const std::string peerOut = ScratchDir(std::string("w-lhasa-") + c.digit);
+        EXPECT_EQ(Peer("lhasa xfw='" + peerOut + "' " + q).first, 0);
+        EXPECT_TRUE(ReadTree(peerOut) == sources);
+#endif
+    }
+
+#ifndef _WIN32
+    // The size byte holds 22 + the name: a name of 233 bytes is the
+    // longest; 234 is refused (Windows paths would not reach these names
+    // inside the scratch folder).
+    const std::string longName(233, 'n'), tooLong(234, 'n');
+    WriteAll(Join(src, longName), "the longest name a level-0 header holds\n");
+    WriteAll(Join(src, tooLong), "refused\n");
+    const std::string archive = Join(ScratchDir("w-long"), "long.lzh");
+    TLha w;
+    Events ev;
+    ev.Watch(w);
+    w.SetDefaultDir(src);
+    w.SetArchiveFile(archive);
+    w.FileSpec() = {longName, tooLong};
+    EXPECT_EQ(w.Compress(), 1);
+    EXPECT_EQ(ev.errors, std::vector<int>{25243});
+    ASSERT_EQ(ev.ends.size(), 2u);
+    EXPECT_FALSE(ev.ends[1].second);
+    auto [tested, says] = Peer("lhasa t '" + archive + "'");
+    EXPECT_EQ(tested, 0) << says;
+    EXPECT_NE(says.find(longName), std::string::npos);
+#endif
+}
+
+TEST(LhaWriter, UpdatesKeepWhatTheyCannotReadAsItWas) {
+    // An archive jlha made (level 2): new entries join, the old ones are
+    // copied byte for byte, deleted ones go.
+    const std::string dir = ScratchDir("upd");
+    const std::string archive = Join(dir, "o5.lzh");
+    const std::string original = ReadAll(Fixture("lzh/o5.lzh"));
+    WriteAll(archive, original);
+    const Listed before = Headers(archive);
+    WriteAll(Join(dir, "new.txt"), "a new entry\n");
+    TLha w;
+    Events ev;
+    ev.Watch(w);
+    w.SetDefaultDir(dir);
+    w.SetArchiveFile(archive);
+    w.FileSpec() = {"new.txt"};
+    EXPECT_EQ(w.Compress(), 1);
+    const std::string after = ReadAll(archive);
+    const Listed l = Headers(archive);
+    ASSERT_EQ(l.headers.size(), before.headers.size() + 1);
+    for (size_t i = 0; i < before.headers.size(); ++i) {
+        const lha::THeader& o = before.headers[i];
+        EXPECT_EQ(after.substr(static_cast<size_t>(l.headers[i].Offset), static_cast<size_t>(o.Next - o.Offset)),
+                  original.substr(static_cast<size_t>(o.Offset), static_cast<size_t>(o.Next - o.Offset)));
+    }
+    EXPECT_EQ(l.headers.back().Name, "new.txt");
+#ifndef _WIN32
+    auto [tested, says] = Peer("lhasa t '" + archive + "'");
+    EXPECT_EQ(tested, 0) << says;
+#endif
+    TLha d;
+    d.SetArchiveFile(archive);
+    d.FileSpec() = {"big.bin", "new.txt"};
+    d.SetSwitch(swDelete);
+    EXPECT_EQ(d.Compress(), 2);
+    EXPECT_EQ(Headers(archive).headers.size(), before.headers.size() - 1);
+    Events rev;
+    Read(archive, rev);
+    EXPECT_TRUE(rev.errors.empty());
+    EXPECT_EQ(rev.Passed(), static_cast<int>(before.headers.size()) - 1);
+
+    // What cannot be carried over whole leaves the archive as it was: a
+    // level-3 header (25350), an entry cut off (25350), a file that is no
+    // LHA archive (25242).
+    struct Case {
+        const char* what;
+        std::string bytes;
+        int error;
+    };
+    std::vector<Case> cases = {
+        {"cut inside the last entry", original.substr(0, original.size() - 100), 25350},
+        {"not an LHA archive", ReadAll(Fixture("plain.zip")), 25242},
+    };
+    if (test::CorpusPresent())
+        cases.push_back({"level 3", ReadAll(Join(test::CorpusDir(), "lha/lha_os2_208/h3_lh5.lzh")), 25350});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string target = Join(dir, "case.lzh");
+        WriteAll(target, c.bytes);
+        TLha u;
+        Events uev;
+        uev.Watch(u);
+        u.SetDefaultDir(dir);
+        u.SetArchiveFile(target);
+        u.FileSpec() = {"new.txt"};
+        try {
+            u.Compress();
+            ADD_FAILURE() << "updated";
+        } catch (const E_RAISE& e) {
+            EXPECT_EQ(e.Code(), c.error);
+        }
+        EXPECT_EQ(ReadAll(target), c.bytes);
+    }
+}
+
+}  // namespace
+}  // namespace bramble
