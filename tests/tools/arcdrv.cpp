@@ -253,11 +253,8 @@ bool ApplyWriteOptions(TCompBase& w, const WriteOptions& o) {
     if (!o.method.empty()) {
         static const std::pair<const char*, TCompressMethod> methods[] = {
             {"STORE", cmStore},     {"DEFLATE", cmDeflate}, {"TARRED", cmTarred},
-        {"ZIP", atZip}, {"JAR", atJar}, {"GZIP", atGZip}, {"TAR", atTar},
-        {"LHA", atLha}, {"LZH", atLzh}, {"CAB", atCab}};
-    static const std::pair<const char*, TArcType> extensions[] = {
-        {".ZIP", atZip}, {".JAR", atJar}, {".GZ", atGZip}, {".TGZ", atGZip},
-        {".TAR", atTar}, {".LHA", atLha}, {".LZH", atLzh}, {".CAB", atCab}};
+            {"GZIPTAR", cmGzipTar}, {"FROZEN1", cmFrozen1}, {"FROZEN5", cmFrozen5},
+            {"MSZIP", cmMsZip},     {"LZX", cmLzx},         {"QUANTUM", cmQuantum}};
         bool known = false;
         for (const auto& [name, m] : methods) {
             if (UpperCase(o.method) != name) continue;
