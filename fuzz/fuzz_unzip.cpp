@@ -1,6 +1,6 @@
 // The ZIP reader over arbitrary bytes: the input is written to a file,
-// detected, and tested with every event assigned (passwords answered
-// wrongly, damaged headers let through). When the input's length is odd the
+// detected, and tested with every event assigned (a list of passwords
+// tried in turn, then answered wrongly; damaged headers let through). When the input's length is odd the
 // file sits on a removable drive, so spanned-set handling runs too: every
 // disk asked for is "inserted" (the same file under the label asked for)
 // a few times, then refused.
@@ -48,7 +48,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TUnZIP r;
     r.SetArchiveFile(removable ? "A:" + path : path);
     r.FileSpec() = {"*.*"};
-    r.SetPasswords({"secret"});
+    // Several candidates: one that opens a header but not its data makes
+    // way for the next, then for the question.
+    r.SetPasswords({"", "secret", "x"});
     r.ProgressHook = nullptr;
     r.OnError = [](TObject*, const std::string&, const std::string&, const std::string&, int) {};
     r.OnEnd = [](TObject*, const std::string&, bool) {};

@@ -14,8 +14,12 @@ namespace bramble {
 // ---- errors -----------------------------------------------------------------
 
 void ZipDecodeError(TZipCommon& c, int ECode) {
-    // The entry being decoded names the error; the archive when there is none.
-    const std::string& fn = c.OutputName().empty() ? c.ArchiveFile() : c.OutputName();
+    // The entry being decoded names the error, as its other events name it
+    // (in a test its stored name: no output path exists); the archive when
+    // there is none.
+    const std::string& fn = !c.EntryName().empty() ? c.EntryName()
+                            : c.OutputName().empty() ? c.ArchiveFile()
+                                                     : c.OutputName();
     c.RaiseError(fn, "", "0", ECode);
     throw E_RAISE(ECode);  // an override that returned
 }

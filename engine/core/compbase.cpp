@@ -223,15 +223,26 @@ uint32_t TCompBase::ApplyDateAttribute(uint32_t FileDate) const {
 }
 
 bool TCompBase::RenameTempArchive(const std::string& TempName, const std::string& Target) {
-    bool ok = true;
-    if (filesAdded_ >= 1 || (switch_ == swDelete && filesDeleted_ >= 1)) {
-        // One step that replaces the target (copying across volumes): the
-        // old archive is never deleted before the new one stands in its
-        // place, so a failure leaves it as it was.
-        ok = os::FileMove(TempName, Target, true);
+    if (filesAdded_ < 1 && !(switch_ == swDelete && filesDeleted_ >= 1)) {
+        if (os::FileExists(TempName)) os::FileDelete(TempName);
+        return true;
     }
-    if (os::FileExists(TempName)) os::FileDelete(TempName);
-    return ok;
+    // One rename on the target's volume replaces the old archive in a
+    // single step. A copy over the target would destroy it first, and a
+    // full disk half-way through would then leave no archive at all.
+    if (os::FileRename(TempName, Target)) return true;
+    // The temporary lies on another volume: it is copied beside the target
+    // first, and that copy is renamed.
+    const std::string beside = os::MakeTempFile(ExtractFilePath(os::FullPathName(Target)), "dvx");
+    if (!beside.empty()) {
+        if (os::FileCopy(TempName, beside, false) && os::FileRename(beside, Target)) {
+            os::FileDelete(TempName);
+            return true;
+        }
+        os::FileDelete(beside);
+    }
+    keepTemp_ = true;
+    return false;
 }
 
 // ---- gathering ----------------------------------------------------------------------
@@ -450,11 +461,12 @@ void TCompBase::CompressArchive() {
             c.current_ = nullptr;
             c.currentIndex_ = -1;
             c.verifyPass_ = false;
-            if (!c.tempName_.empty() && os::FileExists(c.tempName_)) os::FileDelete(c.tempName_);
+            if (!c.keepTemp_ && !c.tempName_.empty() && os::FileExists(c.tempName_)) os::FileDelete(c.tempName_);
             c.tempName_.clear();
         }
     } cleanup{*this};
 
+    keepTemp_ = false;
     tempName_ = os::MakeTempFile(tempDir_, "dvx");
     if (tempName_.empty()) RaiseError("TempFile", "", "0", 25235);
     tempArchive_ = std::make_unique<TFileStream>();
@@ -474,6 +486,13 @@ void TCompBase::CompressArchive() {
         TSwapGuard<std::vector<std::string>> excludes(excludeSpec_,
                                                       switch_ == swDelete ? noExcludes : excludeSpec_);
         ReadHeaders();
+    }
+    if (switch_ == swDelete && filesDeleted_ == 0) {
+        // No entry goes by any of the names: say so, and leave the archive
+        // as it is.
+        for (const std::string& spec : fileSpec_) ReportError(spec, "", "0", 25172);
+        if (fileSpec_.empty()) ReportError(archiveFile_, "", "0", 26859);
+        return;
     }
 
     UpdateArchive();
@@ -554,14 +573,17 @@ void TCompBase::FinishArchive() {
     const bool closed = tempArchive_->Close();
     if (oldArchive_) oldArchive_->Close();
     success_ = false;
+    // A temporary that did not close cleanly may lack its last blocks: it
+    // is no copy worth keeping.
     if (closed && RenameTempArchive(tempName_, archiveFile_)) {
         success_ = true;
         return;
     }
-    if (os::FileExists(tempName_)) os::FileDelete(tempName_);
+    if (!closed) keepTemp_ = false;
+    if (!keepTemp_ && os::FileExists(tempName_)) os::FileDelete(tempName_);
     // Nothing went into the archive after all.
     filesAdded_ = filesDeleted_ = 0;
-    ReportError(archiveFile_, "", "0", 25136);
+    ReportError(archiveFile_, keepTemp_ ? tempName_ : std::string(), "0", 25136);
 }
 
 void TCompBase::DeleteMovedSources(const std::vector<std::pair<std::string, std::string>>& Written) {

@@ -24,6 +24,11 @@ public:
     };
 
     std::string Name;          // stored name (OEM code page, '\' separators)
+    // The name as the old archive stored it, where Name is another form of
+    // it: a ZIP name stored as UTF-8 (Name is its OEM form; an entry
+    // replaced by a new file keeps these bytes), a TAR header's own name
+    // field where Name drops its "./" or is a long name.
+    std::string RawName;
     std::string SourcePath;    // the local file (new entries)
     std::vector<uint8_t> Header;  // the entry's header bytes, as the writer keeps them
     std::vector<uint8_t> Extra;   // extra bytes or comment the format carries
@@ -156,10 +161,17 @@ public:
     uint32_t ApplyDateAttribute(uint32_t FileDate) const;
     // Appends DefaultExt to an ArchiveFile that has no extension.
     void AddDefaultExt();
-    // Moves the temporary archive over Target; the temporary file is gone
-    // afterwards whatever happened. False when the target was not replaced
-    // (it is then as it was).
+    // Puts the temporary archive in Target's place by a rename on Target's
+    // volume: directly, or through a copy made beside Target first when the
+    // temporary lies elsewhere. Target is never opened for writing, so it is
+    // always either the old archive or the new one. True when replaced (the
+    // temporary is gone then). False when not: Target is as it was, and the
+    // temporary, the only complete copy of the new archive, is kept
+    // (KeepTemp()) for the failure report to name.
     virtual bool RenameTempArchive(const std::string& TempName, const std::string& Target);
+    // The run ends with the temporary archive left where it is: it holds
+    // what could not be put in the archive's place.
+    bool KeepTemp() const { return keepTemp_; }
 
     // Collects the files of FileSpec entry i; the number found.
     int GatherFileSpec(int i);
@@ -241,6 +253,7 @@ protected:
     THeadObject* current_ = nullptr;
     int currentIndex_ = -1;
     bool verifyPass_ = false;
+    bool keepTemp_ = false;
 
 private:
     void ReadArchiveHeaders();

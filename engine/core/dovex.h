@@ -86,6 +86,8 @@ protected:
     // A stored name of length bytes at offset, read to at most 2500 bytes
     // or the end of the file, converted to ANSI with '\' separators.
     std::string ReadStoredName(int64_t offset, int64_t length);
+    // The same for a ZIP name, which may be UTF-8 (zip::NameIsUtf8).
+    std::string ReadZipName(int64_t offset, int64_t length, uint16_t flags, uint16_t madeBy);
     // OEM to ANSI and '/' to '\' (also 0xFF with lhaSeparators), leaving the
     // second byte of a Shift-JIS pair alone.
     static std::string ConvertStoredName(const std::string& raw, bool lhaSeparators = false);

@@ -90,14 +90,14 @@ void TDovex::ParseZip() {
 
     if (headerSize_ == kCentralStep) {
         const TZipCentralRecord r = TZipCentralRecord::Parse(hdr_.data());
-        std::string name = ReadStoredName(at + kCentralStep, r.NameLength);
+        std::string name = ReadZipName(at + kCentralStep, r.NameLength, r.Flags, r.VersionMadeBy);
         next_ = at + r.TotalSize();
         ListZipCentral(hdr_.data(), r.LocalOffset, name);
         return;
     }
 
     const TZipLocalHeader h = TZipLocalHeader::Parse(hdr_.data());
-    EntryInfo.FileName = ReadStoredName(at + kLocalStep, h.NameLength);
+    EntryInfo.FileName = ReadZipName(at + kLocalStep, h.NameLength, h.Flags, 0);
     EntryInfo.Encrypted = (h.Flags & zip::kFlagEncrypted) != 0;
     EntryInfo.PackedSize = h.PackedSize;
     EntryInfo.UnpackedSize = h.UnpackedSize;
@@ -136,6 +136,14 @@ void TDovex::ParseZip() {
         }
     }
     ListEntry(at);
+}
+
+std::string TDovex::ReadZipName(int64_t offset, int64_t length, uint16_t flags, uint16_t madeBy) {
+    length = std::min<int64_t>(length, 2500);
+    if (length <= 0) return {};
+    std::string raw(static_cast<size_t>(length), '\0');
+    raw.resize(static_cast<size_t>(ReadUpTo(offset, raw.data(), length)));
+    return zip::NameIsUtf8(raw, flags, madeBy) ? Utf8ToAnsiName(raw) : ConvertStoredName(raw);
 }
 
 void TDovex::ListZipCentral(const uint8_t* record, int64_t at, const std::string& name) {
@@ -248,7 +256,9 @@ void TDovex::WalkSpannedZip() {
         raw.resize(r.NameLength);
         if (!read(pos, raw.data(), r.NameLength)) break;
         if (raw.size() > 2500) raw.resize(2500);
-        const std::string name = ConvertStoredName(std::string(raw.begin(), raw.end()));
+        const std::string stored(raw.begin(), raw.end());
+        const std::string name =
+            zip::NameIsUtf8(stored, r.Flags, r.VersionMadeBy) ? Utf8ToAnsiName(stored) : ConvertStoredName(stored);
         // The extra field and comment are passed over, possibly onto the
         // next disk.
         int64_t skip = int64_t{r.ExtraLength} + r.CommentLength;

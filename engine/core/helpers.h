@@ -104,6 +104,12 @@ bool WildcardMatch(std::string_view Mask, std::string_view Name, bool NameOnly);
 
 // OEM code page -> ANSI, with '/' turned into '\' (names read from archives).
 std::string OemToAnsiName(const std::string& Name);
+// UTF-8 -> ANSI ('_' for what the code page lacks), with '/' turned into
+// '\' (names an archive marks as UTF-8).
+std::string Utf8ToAnsiName(const std::string& Name);
+// Valid UTF-8 (no stray, cut, overlong or surrogate sequence) holding at
+// least one character beyond ASCII.
+bool IsUtf8Text(std::string_view Text);
 // ANSI -> OEM code page only; the separators are left as they are (the
 // writers choose the separator their format stores).
 std::string AnsiToOemName(const std::string& Name);

@@ -47,6 +47,33 @@ bool EndsInSeparator(const std::string& Path) {
 
 std::string OemToAnsiName(const std::string& Name) { return SlashToBackslash(os::OemToAnsi(Name)); }
 
+std::string Utf8ToAnsiName(const std::string& Name) { return SlashToBackslash(os::Utf8ToAnsi(Name)); }
+
+bool IsUtf8Text(std::string_view Text) {
+    bool beyondAscii = false;
+    for (size_t i = 0; i < Text.size();) {
+        const auto b = static_cast<unsigned char>(Text[i]);
+        if (b < 0x80) {
+            ++i;
+            continue;
+        }
+        // Lead bytes of a shortest form: C2..DF, E0..EF, F0..F4.
+        const size_t follow = b >= 0xC2 && b <= 0xDF ? 1 : b >= 0xE0 && b <= 0xEF ? 2 : b >= 0xF0 && b <= 0xF4 ? 3 : 0;
+        if (follow == 0 || Text.size() - i <= follow) return false;
+        uint32_t cp = b & (0x3Fu >> follow);
+        for (size_t k = 1; k <= follow; ++k) {
+            const auto c = static_cast<unsigned char>(Text[i + k]);
+            if ((c & 0xC0) != 0x80) return false;
+            cp = cp << 6 | (c & 0x3Fu);
+        }
+        const uint32_t least = follow == 1 ? 0x80 : follow == 2 ? 0x800 : 0x10000;
+        if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        beyondAscii = true;
+        i += follow + 1;
+    }
+    return beyondAscii;
+}
+
 std::string AnsiToOemName(const std::string& Name) { return os::AnsiToOem(Name); }
 
 std::string SlashToBackslash(std::string Name) {

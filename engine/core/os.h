@@ -107,6 +107,10 @@ bool FileRecycle(const std::string& path);
 // Move or rename; with replace an existing target is replaced (copy allowed
 // across volumes).
 bool FileMove(const std::string& from, const std::string& to, bool replace);
+// Renames within one volume, replacing an existing target in one step, so
+// the target is always either the old file or the new one. Never copies:
+// false across volumes (and for a read-only target, as on Windows).
+bool FileRename(const std::string& from, const std::string& to);
 bool FileCopy(const std::string& from, const std::string& to, bool failIfExists);
 bool DirCreate(const std::string& path);
 bool DirRemove(const std::string& path);
@@ -172,6 +176,10 @@ void SetDriveProvider(const DriveProvider* provider);
 // CP437 and CP1252 tables.
 std::string OemToAnsi(const std::string& text);
 std::string AnsiToOem(const std::string& text);
+// UTF-8 to the ANSI code page (on Windows the process's, natively CP1252).
+// A character the code page cannot show, or a byte that is no part of a
+// valid UTF-8 sequence, becomes '_'.
+std::string Utf8ToAnsi(const std::string& text);
 // True when c is a lead byte of a double-byte character in the ANSI code
 // page (never natively: CP1252 is single-byte).
 bool IsLeadByte(unsigned char c);

@@ -23,6 +23,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace bramble::os {
 
@@ -424,6 +425,12 @@ bool FileMove(const std::string& from, const std::string& to, bool replace) {
     return ::unlink(src.c_str()) == 0;
 }
 
+bool FileRename(const std::string& from, const std::string& to) {
+    std::string src = Native(from), dst = Native(to);
+    if (RefusedAsReadOnly(dst)) return false;
+    return ::rename(src.c_str(), dst.c_str()) == 0;
+}
+
 bool DirCreate(const std::string& path) { return ::mkdir(Native(path).c_str(), 0777) == 0; }
 
 bool DirRemove(const std::string& path) { return ::rmdir(Native(path).c_str()) == 0; }
@@ -623,6 +630,33 @@ std::string Translate(const std::string& text, const unsigned char (&table)[128]
 std::string OemToAnsi(const std::string& text) { return Translate(text, kOemToAnsi); }
 
 std::string AnsiToOem(const std::string& text) { return Translate(text, kAnsiToOem); }
+
+std::string Utf8ToAnsi(const std::string& text) {
+    // CP1252: Latin-1 above 0x9F; between 0x80 and 0x9F the typographic
+    // characters, and the five bytes it leaves undefined stand for
+    // themselves as Windows maps them.
+    static const std::pair<uint32_t, unsigned char> kHigh[] = {
+        {0x0081, 0x81}, {0x008D, 0x8D}, {0x008F, 0x8F}, {0x0090, 0x90}, {0x009D, 0x9D},
+        {0x0152, 0x8C}, {0x0153, 0x9C}, {0x0160, 0x8A}, {0x0161, 0x9A}, {0x0178, 0x9F},
+        {0x017D, 0x8E}, {0x017E, 0x9E}, {0x0192, 0x83}, {0x02C6, 0x88}, {0x02DC, 0x98},
+        {0x2013, 0x96}, {0x2014, 0x97}, {0x2018, 0x91}, {0x2019, 0x92}, {0x201A, 0x82},
+        {0x201C, 0x93}, {0x201D, 0x94}, {0x201E, 0x84}, {0x2020, 0x86}, {0x2021, 0x87},
+        {0x2022, 0x95}, {0x2026, 0x85}, {0x2030, 0x89}, {0x2039, 0x8B}, {0x203A, 0x9B},
+        {0x20AC, 0x80}, {0x2122, 0x99},
+    };
+    std::string out;
+    for (uint32_t cp : detail::DecodeUtf8(text)) {
+        if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
+            out.push_back(static_cast<char>(cp));
+            continue;
+        }
+        char c = '_';
+        for (const auto& [code, byte] : kHigh)
+            if (code == cp) c = static_cast<char>(byte);
+        out.push_back(c);
+    }
+    return out;
+}
 
 bool IsLeadByte(unsigned char) { return false; }
 

@@ -32,6 +32,45 @@ AppHooks& Hooks() {
 
 void ResetHooks(const AppHooks& hooks) { Hooks() = WithDefaults(hooks); }
 
+std::vector<uint32_t> DecodeUtf8(const std::string& text) {
+    std::vector<uint32_t> out;
+    out.reserve(text.size());
+    const size_t n = text.size();
+    for (size_t i = 0; i < n;) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (b < 0x80) {
+            out.push_back(b);
+            ++i;
+            continue;
+        }
+        int follow = 0;
+        uint32_t cp = 0, least = 0;
+        if ((b & 0xE0) == 0xC0) follow = 1, cp = b & 0x1F, least = 0x80;
+        else if ((b & 0xF0) == 0xE0) follow = 2, cp = b & 0x0F, least = 0x800;
+        else if ((b & 0xF8) == 0xF0) follow = 3, cp = b & 0x07, least = 0x10000;
+        bool ok = follow > 0;
+        for (int k = 1; ok && k <= follow; ++k) {
+            if (i + static_cast<size_t>(k) >= n) {
+                ok = false;
+                break;
+            }
+            const auto c = static_cast<unsigned char>(text[i + static_cast<size_t>(k)]);
+            if ((c & 0xC0) != 0x80) ok = false;
+            else cp = cp << 6 | (c & 0x3F);
+        }
+        if (ok && (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) ok = false;
+        if (!ok) {
+            // One mark for the lead byte; what follows is looked at afresh.
+            out.push_back(kNoCharacter);
+            ++i;
+            continue;
+        }
+        out.push_back(cp);
+        i += static_cast<size_t>(follow) + 1;
+    }
+    return out;
+}
+
 }  // namespace detail
 
 File::~File() { Close(); }

@@ -266,6 +266,19 @@ bool FileMove(const std::string& from, const std::string& to, bool replace) {
     return MoveFileExA(from.c_str(), to.c_str(), flags) != FALSE;
 }
 
+bool FileRename(const std::string& from, const std::string& to) {
+    // Without MOVEFILE_COPY_ALLOWED: across volumes this fails instead of
+    // copying over the target. A read-only target is refused as Windows
+    // refuses it; asked here because a process with the rights to ignore
+    // the attribute (Wine run as root) would otherwise replace it.
+    const DWORD attributes = GetFileAttributesA(to.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+}
+
 bool FileCopy(const std::string& from, const std::string& to, bool failIfExists) {
     return CopyFileA(from.c_str(), to.c_str(), failIfExists ? TRUE : FALSE) != FALSE;
 }
@@ -439,6 +452,23 @@ std::string AnsiToOem(const std::string& text) {
     if (text.empty()) return {};
     std::string out(text.size(), '\0');
     CharToOemBuffA(text.data(), out.data(), static_cast<DWORD>(text.size()));
+    return out;
+}
+
+std::string Utf8ToAnsi(const std::string& text) {
+    if (text.empty()) return {};
+    // Decoded here rather than by MultiByteToWideChar, so that bad bytes and
+    // characters beyond the 16-bit range fare alike on every system: each
+    // becomes one mark that no code page can show.
+    std::wstring wide;
+    for (uint32_t cp : detail::DecodeUtf8(text))
+        wide.push_back(static_cast<wchar_t>(cp > 0xFFFF ? detail::kNoCharacter : cp));
+    const int need = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
+                                         nullptr, 0, "_", nullptr);
+    if (need <= 0) return std::string(wide.size(), '_');
+    std::string out(static_cast<size_t>(need), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), out.data(), need,
+                        "_", nullptr);
     return out;
 }
 

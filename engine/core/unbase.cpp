@@ -80,6 +80,7 @@ int TUnBase::ExecuteExtract(TZipCommon* HandOverFrom) {
 
     password_.clear();
     outputName_.clear();
+    entryName_.clear();
     scanEnd_ = arcFileSize_;
     scanPosition_ = arcOffset_;
 
@@ -143,6 +144,7 @@ TPrepareResult TUnBase::PrepareExtractFile(std::string& FN, bool& Exists, TDateT
         outputName_ = name;
     else
         FN = name;
+    entryName_ = name;
     return cancel_ ? prStop : prExtract;
 }
 

@@ -1,5 +1,7 @@
 #include "engine/core/zipcheck.h"
 
+#include <memory>
+
 #include "engine/core/os.h"
 #include "engine/readers/readers.h"
 
@@ -60,8 +62,23 @@ int TZipCheck::TestArchive() {
         r.OutputTarget = saved;
         return done;
     };
-    r.OnEnd = [this](TObject*, const std::string& FN, bool pass) {
+    // Every entry that fails is reported through OnError under its own
+    // stored name: one whose data only failed its check value says nothing
+    // on its way, so the failure is said at its end.
+    auto entryReported = std::make_shared<bool>(false);
+    r.OnBegin = [this, entryReported](TObject* sender, const std::string& FN, int n, bool& extract) {
+        *entryReported = false;
+        if (OnBegin) OnBegin(sender, FN, n, extract);
+    };
+    r.OnError = [this, entryReported](TObject* sender, const std::string& FN, const std::string& ex,
+                                       const std::string& v, int code) {
+        *entryReported = true;
+        if (OnError) OnError(sender, FN, ex, v, code);
+    };
+    r.OnEnd = [this, entryReported](TObject*, const std::string& FN, bool pass) {
         if (OnStatus) OnStatus(this, FN, pass);
+        if (!pass && !*entryReported) ReportError(FN, "", "0", 25151);
+        *entryReported = false;
         if (OnEnd) OnEnd(this, FN);
     };
     r.OnNextVolume = [this](TObject*, std::string& name, const std::string& id, bool exists, bool& cancel) {
@@ -73,10 +90,8 @@ int TZipCheck::TestArchive() {
     r.SetFileSpec(fileSpec_);
     r.SetPasswords(passwords_);
     r.SetPasswordAttempts(passwordAttempts_);
-    r.OnBegin = OnBegin;
     r.OnActivate = OnActivate;
     r.OnDeactivate = OnDeactivate;
-    r.OnError = OnError;
     r.OnGetPassword = OnGetPassword;
     r.OnProgress = OnProgress;
     r.OnCorruptZipHeader = OnCorruptZipHeader;

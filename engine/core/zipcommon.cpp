@@ -62,8 +62,27 @@ void TZipCommon::ReportError(const std::string& FN, const std::string& MsgEx, co
 
 // ---- names ----------------------------------------------------------------------
 
+namespace {
+
+// The names Windows keeps for devices in every folder, whatever the case,
+// the extension, or dots and blanks after the name.
+bool IsDeviceName(const std::string& Part) {
+    std::string base = Part.substr(0, Part.find('.'));
+    while (!base.empty() && (base.back() == ' ' || base.back() == '.')) base.pop_back();
+    base = UpperCase(base);
+    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
+    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+           base[3] >= '1' && base[3] <= '9';
+}
+
+}  // namespace
+
 std::string TZipCommon::ConvertFileName(const std::string& Name) {
-    std::string name = OemToAnsiName(Name);  // also '/' -> '\'
+    return ConvertAnsiName(OemToAnsiName(Name));  // also '/' -> '\'
+}
+
+std::string TZipCommon::ConvertAnsiName(const std::string& AnsiName) {
+    const std::string name = SlashToBackslash(AnsiName);
 
     std::string dir = extractDir_;
     if (dir.empty()) {
@@ -100,8 +119,16 @@ std::string TZipCommon::ConvertFileName(const std::string& Name) {
     flush();
     if (parts.empty()) {
         outputName_.clear();
-        ReportError(Name, "", "0", 25243);
+        ReportError(name, "", "0", 25243);
         return {};
+    }
+    // A part that Windows takes for a device (NUL, COM1.txt, "con .") would
+    // open the device instead of making a file: it gets a leading '_'.
+    bool renamed = false;
+    for (size_t i = useStoredDirs_ ? 0 : parts.size() - 1; i < parts.size(); ++i) {
+        if (!IsDeviceName(parts[i])) continue;
+        parts[i] = "_" + parts[i];
+        renamed = true;
     }
     std::string result = dir;
     if (useStoredDirs_)
@@ -109,6 +136,8 @@ std::string TZipCommon::ConvertFileName(const std::string& Name) {
     result += parts.back();
     if (result.find(':') == std::string::npos && result[0] != '\\' && result[0] != '/') result = "\\" + result;
     outputName_ = result;
+    // Said only where a file is made under the new name.
+    if (renamed && OutputTarget == otFile) ReportError(name, "", "0", 25243);
     return result;
 }
 

@@ -45,6 +45,10 @@ public:
     // Sets the flag without telling anyone (a run starting afresh).
     void SetCancelQuietly(bool Value) { cancel_ = Value; }
     const std::string& OutputName() const { return outputName_; }
+    // The name the current entry's events carry: its output path when a
+    // reader writes files, its stored name in a test; set as the entry
+    // begins. Errors found inside the entry's data are reported under it.
+    const std::string& EntryName() const { return entryName_; }
     uint8_t ProgressByFile() const { return progressByFile_; }
     uint8_t ProgressByArchive() const { return progressByArchive_; }
 
@@ -75,6 +79,9 @@ public:
     // The output path of a name stored in an archive, also kept in
     // OutputName; empty (after reporting 25243) when nothing safe is left.
     virtual std::string ConvertFileName(const std::string& Name);
+    // The same for a stored name already turned into ANSI (with '\' or '/'
+    // separators), for formats that mark names as UTF-8.
+    std::string ConvertAnsiName(const std::string& AnsiName);
     virtual std::string GetVolumeName(const std::string& Name, int N);
     virtual TDateTime PackedDateToDateTime(uint32_t Packed);
     virtual bool OpenOutput(const std::string& Name, TStream* Stream);
@@ -129,6 +136,7 @@ protected:
     TOverwriteMode overwriteMode_ = omOverwrite;
     bool cancel_ = false;
     std::string outputName_;
+    std::string entryName_;
     uint8_t progressByFile_ = 0;
     uint8_t progressByArchive_ = 0;
     std::unique_ptr<TTempFileStream> tempOutput_;
@@ -141,7 +149,9 @@ protected:
 // stops the timer, fires OnDeactivate and OnElapsedTime and clears the
 // reference. A run while another is under way is refused (26859), unless
 // the one running hands over to it (the tester to its reader) and gets the
-// reference back afterwards.
+// reference back afterwards. No text of the message table says that a job
+// is running; "Nothing to do" is the one that is true of the refused run
+// (it does nothing) without naming a failure that did not happen.
 class TRunScope {
 public:
     explicit TRunScope(TZipCommon& c, TZipCommon* handOverFrom = nullptr);

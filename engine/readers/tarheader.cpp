@@ -12,8 +12,8 @@ int64_t ComputeChecksum(const uint8_t* block) {
 
 bool ChecksumOk(const uint8_t* block) { return Number(block, 148, 8) == ComputeChecksum(block); }
 
-bool IsZeroBlock(const uint8_t* block) {
-    for (int i = 0; i < kBlock; ++i)
+bool IsZeroBlock(const uint8_t* block, int Count) {
+    for (int i = 0; i < Count; ++i)
         if (block[i]) return false;
     return true;
 }

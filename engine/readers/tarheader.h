@@ -13,7 +13,8 @@ constexpr int kBlock = 512;
 int64_t ComputeChecksum(const uint8_t* block);
 // The stored checksum matches the computed one (an all-zero block does not).
 bool ChecksumOk(const uint8_t* block);
-bool IsZeroBlock(const uint8_t* block);
+// The first Count bytes of a block are all zero.
+bool IsZeroBlock(const uint8_t* block, int Count = kBlock);
 
 // A NUL-terminated field of at most width bytes.
 std::string Field(const uint8_t* block, int offset, int width);

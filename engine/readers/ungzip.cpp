@@ -118,11 +118,28 @@ bool TUnGZIP::DecodeGzip(const Member& first, const std::string& FN) {
 
 void TUnGZIP::HandToTar(const std::string& output) {
     if (!unTar_ || OutputTarget != otFile) return;
-    unTar_->SetArchiveFile(output);
-    if (unTar_->ArcType() != atTar) return;
-    unTar_->SetExtractDir(extractDir_);
-    unTar_->SetFileSpec(fileSpec_);
-    unTar_->Extract(this);
+    TUnTAR& t = *unTar_;
+    t.SetArchiveFile(output);
+    if (t.ArcType() != atTar) return;
+    t.SetExtractDir(extractDir_);
+    t.SetFileSpec(fileSpec_);
+    // The TAR is extracted as this run would extract it: the same answers
+    // about existing files, dates and attributes, and the same listeners,
+    // whoever set up the TAR reader. Its own handlers come back afterwards.
+    t.SetConfirmOverwrites(confirmOverwrites_);
+    t.SetOverwriteMode(overwriteMode_);
+    t.SetDateAttribute(dateAttribute_);
+    t.SetRestoreFileAttr(restoreFileAttr_);
+    t.SetUseStoredDirs(useStoredDirs_);
+    TSwapGuard<TOnBegin> begin(t.OnBegin, OnBegin);
+    TSwapGuard<TOnEnd> end(t.OnEnd, OnEnd);
+    TSwapGuard<TOnError> error(t.OnError, OnError);
+    TSwapGuard<TOnProgress> progress(t.OnProgress, OnProgress);
+    TSwapGuard<TOnFileExists> exists(t.OnFileExists, OnFileExists);
+    TSwapGuard<TOnRenameFile> rename(t.OnRenameCompressedFile, OnRenameCompressedFile);
+    t.Extract(this);
+    // "Skip all" chosen during the TAR sticks for the rest of this run too.
+    overwriteMode_ = t.OverwriteMode();
 }
 
 void TUnGZIP::ExtractArchive() {

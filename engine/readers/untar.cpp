@@ -1,5 +1,7 @@
 #include "engine/readers/untar.h"
 
+#include <algorithm>
+
 #include "engine/core/helpers.h"
 #include "engine/core/os.h"
 #include "engine/readers/tarheader.h"
@@ -27,7 +29,15 @@ void TUnTAR::Gather(std::vector<Entry>& entries) {
     int zeroBlocks = 0;
     int64_t total = 0;
     uint8_t h[tar::kBlock];
-    while (pos + tar::kBlock <= end && !cancel_) {
+    while (pos < end && !cancel_) {
+        if (pos + tar::kBlock > end) {
+            // A header cut off by the end of the file: the archive was cut
+            // short (zeros there are only padding that ran out).
+            const int64_t left = end - pos;
+            if (inFile_.Seek(pos) && inFile_.Read(h, left) == left && !tar::IsZeroBlock(h, static_cast<int>(left)))
+                ReportError(archiveFile_, "", "0", 25236);
+            break;
+        }
         if (!inFile_.Seek(pos) || inFile_.Read(h, tar::kBlock) != tar::kBlock) break;
         if (tar::IsZeroBlock(h)) {
             // Two zero blocks end the archive; one alone is padding.
@@ -43,9 +53,21 @@ void TUnTAR::Gather(std::vector<Entry>& entries) {
         }
         const char type = tar::Type(h);
         const int64_t size = tar::Size(h);
-        if (size < 0 || size > end) break;
+        if (size < 0) break;
         const int64_t data = pos + tar::kBlock;
-        const int64_t next = data + tar::Padded(size);
+        // Data that runs past the end of the file: the archive was cut
+        // inside this entry. It is the last one there is; it is taken (and
+        // fails when it is copied) so the run says what was lost.
+        const bool cut = size > end - data;
+        const int64_t next = cut ? end : data + tar::Padded(size);
+        // Whole data whose padding runs past the end: the entries that
+        // followed are lost with the rest of the file.
+        if (!cut && next > end) ReportError(archiveFile_, "", "0", 25236);
+        if (cut && !tar::IsRegular(type)) {
+            // A long-name record or a link cut short: nothing after it.
+            ReportError(archiveFile_, "", "0", 25236);
+            break;
+        }
         if (type == 'L' || type == 'x') {
             // GNU long name, or a pax header whose "path" names the next
             // entry (its ustar name is cut short).
@@ -101,14 +123,19 @@ bool TUnTAR::ExtractEntry(const Entry& e) {
     const std::string target = toFile ? OutputName() : FN;
     if (!OpenOutput(target, OutputStreamArg())) RaiseError(target, "", "0", 25235);
     Crc = 0xFFFFFFFF;
-    bool copied = UnStore(e.size, 32, false);
+    // An entry cut off by the end of the file gives what is there, and
+    // fails.
+    const int64_t there = std::min(e.size, std::max<int64_t>(arcFileSize_ - e.data, 0));
+    bool copied = UnStore(there, 32, false);
+    const bool whole = there == e.size;
     if (OutputTarget == otFile)
         RestoreFileStamp(0x20, dosDate, target);
     else
         CloseOutput();
     SkipBytes(e.size);
+    if (copied && !whole) ReportError(FN, "", "0", 25236);
     if (OnEnd)
-        OnEnd(this, FN, copied);
+        OnEnd(this, FN, copied && whole);
     else if (!copied)
         ReportError(FN, "", "0", 25151);
     return copied || !cancel_;

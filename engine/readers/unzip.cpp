@@ -317,6 +317,7 @@ void TUnZIP::Gather(bool central, int64_t start, std::vector<Entry>& entries) {
             e.rec = TZipEntryRec::FromCentral(r);
             e.dosDate = r.DosDateTime();
             e.disk = spanned_ ? r.DiskStart : 0;
+            e.madeBy = r.VersionMadeBy;
             nameLength = r.NameLength;
             skip = int64_t{r.ExtraLength} + r.CommentLength;
             folder = (r.ExternalAttr & 0x18) != 0;  // folders and volume labels hold no data
@@ -339,7 +340,7 @@ void TUnZIP::Gather(bool central, int64_t start, std::vector<Entry>& entries) {
             next = arcFileSize_;
         std::replace(name.begin(), name.end(), '\0', ' ');
         if (!folder) {
-            e.storedName = OemToAnsiName(name);
+            e.storedName = zip::AnsiName(name, e.rec.Flags, e.madeBy);
             if (MatchesFileSpec(e.storedName, false)) {
                 if (checkSpace && !outDrive.GetDiskSpace()) checkSpace = false;
                 if (checkSpace && e.rec.UnpackedSize >= outDrive.FreeBytes())
@@ -364,40 +365,6 @@ void TUnZIP::Gather(bool central, int64_t start, std::vector<Entry>& entries) {
 }
 
 // ---- pass 2: extracting ---------------------------------------------------------
-
-TUnZIP::PasswordResult TUnZIP::FindPassword(const std::string& FN, const uint8_t header[12],
-                                            const TZipEntryRec& rec, uint16_t dosTime) {
-    auto opens = [&](const std::string& pw) {
-        return ZipCheckCryptHeader(header, pw, rec.Flags, rec.CRC, dosTime);
-    };
-    if (opens(password_)) return PasswordResult::Found;
-    for (const std::string& pw : passwords_) {
-        if (opens(pw)) {
-            password_ = pw;
-            return PasswordResult::Found;
-        }
-    }
-    if (!OnGetPassword) {
-        ReportError(FN, "OnGetPassword", "0", 25270);
-        return PasswordResult::Skip;
-    }
-    for (int attempt = 0; attempt < passwordAttempts_; ++attempt) {
-        std::string pw;
-        bool tryAgain = false;
-        Paused([&] { OnGetPassword(this, FN, pw, tryAgain); });
-        if (opens(pw)) {
-            password_ = pw;
-            // What the user typed opens the next entries too, and the
-            // tester hands it back to the application.
-            if (std::find(passwords_.begin(), passwords_.end(), pw) == passwords_.end()) passwords_.push_back(pw);
-            return PasswordResult::Found;
-        }
-        ReportError(FN, "", "0", 26517);
-        if (!tryAgain) break;
-    }
-    ReportError(FN, "", "0", 26522);
-    return PasswordResult::Stop;
-}
 
 bool TUnZIP::ExtractEntry(const Entry& e) {
     const TZipEntryRec& rec = e.rec;
@@ -438,13 +405,15 @@ bool TUnZIP::ExtractEntry(const Entry& e) {
         return true;
     }
     std::replace(stored.begin(), stored.end(), '\0', ' ');
-    std::string outPath = ConvertFileName(stored);
+    // The stored name as the listing shows it, then as a path in the target.
+    const std::string asListed = zip::AnsiName(stored, static_cast<uint16_t>(rec.Flags | h.Flags), e.madeBy);
+    std::string outPath = ConvertAnsiName(asListed);
     if (outPath.empty()) {  // nothing safe to write it as (reported)
         SkipBytes(rec.UnpackedSize);
         return true;
     }
     const bool toFile = OutputTarget == otFile || OutputTarget == otTempStream;
-    std::string FN = toFile ? outPath : OemToAnsiName(stored);
+    std::string FN = toFile ? outPath : asListed;
     bool exists = false;
     switch (PrepareExtractFile(FN, exists, PackedDateToDateTime(e.dosDate))) {
         case prStop: return false;
@@ -459,58 +428,148 @@ bool TUnZIP::ExtractEntry(const Entry& e) {
     };
 
     if (!SkipOn(h.ExtraLength)) return failed(25236);
-    const bool encrypted = rec.Flags & zip::kFlagEncrypted;
-    if (encrypted) {
-        uint8_t header[12];
-        if (!ReadOn(header, 12)) return failed(25236);
-        switch (FindPassword(FN, header, rec, h.Time)) {
-            case PasswordResult::Found: break;
-            case PasswordResult::Skip:
-                if (OnEnd) OnEnd(this, FN, false);
-                SkipBytes(rec.UnpackedSize);
-                return true;
-            case PasswordResult::Stop:
-                if (OnEnd) OnEnd(this, FN, false);
-                return false;
-        }
-    }
-
     // A method no decoder here knows is refused before the output is
-    // opened: opening it would empty a file the user chose to replace, for
-    // nothing.
+    // opened (opening it would empty a file the user chose to replace, for
+    // nothing), and before anyone is asked for a password.
     if (!IsDecodableMethod(rec.Method)) return failed(25326);
+    const bool encrypted = rec.Flags & zip::kFlagEncrypted;
+    uint8_t header[zip::kCryptHeaderSize];
+    if (encrypted && !ReadOn(header, sizeof header)) return failed(25236);
 
     const std::string target = toFile ? OutputName() : FN;
-    if (!OpenOutput(target, OutputStreamArg())) RaiseError(target, "", "0", 25235);
-    Crc = 0xFFFFFFFF;
+    const int64_t count = std::max<int64_t>(int64_t{rec.PackedSize} - (encrypted ? 12 : 0), 0);
+    // Where the data starts, and what the output looked like then: a decode
+    // with a password that opened the header but not the data is undone
+    // before the next password is tried.
+    const int64_t dataPos = inFile_.Position();
+    const int dataDisk = disk_;
+    const int64_t todo = bytesToDo_;
+    TStream* stream = OutputTarget == otMemory ? StreamA : OutputTarget == otCallerStream ? StreamB : nullptr;
+    const int64_t streamAt = stream ? stream->Position() : 0;
+    const size_t memoryNames = memoryOutputs_.size();
     bool decoded = true;
-    try {
-        const int64_t count = int64_t{rec.PackedSize} - (encrypted ? 12 : 0);
-        TSpannedZipInput in(*this, count < 0 ? 0 : count, encrypted);
-        ZipMethodDecode(in, static_cast<uint16_t>(rec.Method), rec.Flags, rec.UnpackedSize, bytesToDo_);
-    } catch (const TDiskRefused&) {
-        CloseOutput();
-        return false;
-    } catch (const E_RAISE& err) {
-        // The decoder has reported what it found; a damaged entry fails on
-        // its own and the run goes on, a cancel or a failing disk does not.
-        if (!IsDataError(err.Code()) || cancel_) {
+    int attempts = 0;
+    // Decodes the data into the output; false when the run must stop (a
+    // disk was refused).
+    auto decode = [&]() -> bool {
+        if (attempts++ > 0) {
+            if (spanned_ && disk_ != dataDisk && !InsertDisk(dataDisk)) return false;
+            if (!inFile_.Seek(dataPos)) RaiseError(FN, "", "0", 25292);
+            bytesToDo_ = todo;
+            if (stream && stream->Seek(streamAt)) stream->SetSize(streamAt);
+            memoryOutputs_.resize(memoryNames);
+        }
+        if (!OpenOutput(target, OutputStreamArg())) RaiseError(target, "", "0", 25235);
+        Crc = 0xFFFFFFFF;
+        decoded = true;
+        try {
+            TSpannedZipInput in(*this, count, encrypted);
+            ZipMethodDecode(in, static_cast<uint16_t>(rec.Method), rec.Flags, rec.UnpackedSize, bytesToDo_);
+        } catch (const TDiskRefused&) {
             CloseOutput();
+            return false;
+        } catch (const E_RAISE& err) {
+            // The decoder has reported what it found; a damaged entry fails
+            // on its own and the run goes on, a cancel or a failing disk
+            // does not.
+            if (!IsDataError(err.Code()) || cancel_) {
+                CloseOutput();
+                throw;
+            }
+            decoded = false;
+        }
+        return true;
+    };
+    auto passed = [&] { return decoded && ~Crc == rec.CRC; };
+    auto finish = [&](bool pass) {
+        if (OutputTarget == otFile)
+            RestoreFileStamp(rec.ExternalAttr, e.dosDate, target);
+        else
+            CloseOutput();
+        SkipBytes(rec.UnpackedSize);
+        if (OnEnd)
+            OnEnd(this, FN, pass);
+        else if (decoded && !pass)
+            ReportError(FN, "", "0", 25151);
+        return true;
+    };
+
+    if (!encrypted) return decode() && finish(passed());
+
+    auto opens = [&](const std::string& pw) { return ZipCheckCryptHeader(header, pw, rec.Flags, rec.CRC, h.Time); };
+    // The passwords at hand first: the one that opened the last entry (none
+    // before one did: an empty password is tried only when given), then
+    // Passwords. A wrong one opens the header about once in 256 tries, so
+    // one that opens the header but not the data makes way for the next;
+    // what its decode reported is held back until no other is left.
+    std::vector<std::string> known;
+    if (!password_.empty()) known.push_back(password_);
+    for (const std::string& pw : passwords_)
+        if (std::find(known.begin(), known.end(), pw) == known.end()) known.push_back(pw);
+    struct Held {
+        std::string fn, ex, volume;
+        int code;
+    };
+    std::vector<Held> held;
+    auto replayHeld = [&] {
+        for (const Held& x : held) ReportError(x.fn, x.ex, x.volume, x.code);
+        held.clear();
+    };
+    bool opened = false;
+    for (const std::string& pw : known) {
+        if (!opens(pw)) continue;
+        opened = true;
+        held.clear();
+        bool go;
+        try {
+            TSwapGuard<TOnError> hold(OnError, [&held](TObject*, const std::string& fn, const std::string& ex,
+                                                       const std::string& volume, int code) {
+                held.push_back({fn, ex, volume, code});
+            });
+            go = decode();
+        } catch (...) {
+            replayHeld();
             throw;
         }
-        decoded = false;
+        if (!go) return false;
+        if (passed()) {
+            password_ = pw;
+            return finish(true);
+        }
     }
-    const bool pass = decoded && ~Crc == rec.CRC;
-    if (OutputTarget == otFile)
-        RestoreFileStamp(rec.ExternalAttr, e.dosDate, target);
-    else
+
+    if (OnGetPassword) {
+        for (int attempt = 0; attempt < passwordAttempts_; ++attempt) {
+            std::string pw;
+            bool tryAgain = false;
+            Paused([&] { OnGetPassword(this, FN, pw, tryAgain); });
+            if (opens(pw)) {
+                password_ = pw;
+                // What the user typed opens the next entries too, and the
+                // tester hands it back to the application.
+                if (std::find(passwords_.begin(), passwords_.end(), pw) == passwords_.end()) passwords_.push_back(pw);
+                // The user's word is taken: a decode that fails now is a
+                // damaged entry.
+                return decode() && finish(passed());
+            }
+            ReportError(FN, "", "0", 26517);
+            if (!tryAgain) break;
+        }
+        ReportError(FN, "", "0", 26522);
         CloseOutput();
-    SkipBytes(rec.UnpackedSize);
-    if (OnEnd)
-        OnEnd(this, FN, pass);
-    else if (decoded && !pass)
-        ReportError(FN, "", "0", 25151);
-    return true;
+        if (OnEnd) OnEnd(this, FN, false);
+        return false;
+    }
+    if (!opened) {
+        ReportError(FN, "OnGetPassword", "0", 25270);
+        if (OnEnd) OnEnd(this, FN, false);
+        SkipBytes(rec.UnpackedSize);
+        return true;
+    }
+    // Each password at hand opened the header and none the data: the entry
+    // fails as its last decode found it.
+    replayHeld();
+    return finish(false);
 }
 
 void TUnZIP::ExtractArchive() {

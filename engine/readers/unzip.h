@@ -23,6 +23,7 @@ private:
         TZipEntryRec rec;
         uint32_t dosDate = 0;
         int disk = 0;            // of a spanned set, from 0: where the local header is
+        uint16_t madeBy = 0;     // "version made by" of a central record (host in the high byte)
         std::string storedName;  // as the gathering pass read it, for messages
     };
 
@@ -34,10 +35,6 @@ private:
     bool FindDescriptor(int64_t data, TZipEntryRec& rec, int64_t& next);
     // Decodes one gathered entry; false when the run must stop.
     bool ExtractEntry(const Entry& e);
-    // Finds the password that opens an entry's encryption header.
-    enum class PasswordResult { Found, Skip, Stop };
-    PasswordResult FindPassword(const std::string& FN, const uint8_t header[12], const TZipEntryRec& rec,
-                                uint16_t dosTime);
 
     // ---- spanned sets on removable disks ----
     // Reads on from the current position; in a spanned set the read goes

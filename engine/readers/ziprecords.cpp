@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <type_traits>
 
+#include "engine/core/helpers.h"
+
 namespace bramble {
 
 using namespace zip;
@@ -11,6 +13,15 @@ std::string zip::VolumeLabel(int DiskNumber) {
     char digits[16];
     std::snprintf(digits, sizeof digits, "%.3d", DiskNumber);
     return std::string(kVolumeLabelPrefix) + digits;
+}
+
+bool zip::NameIsUtf8(const std::string& Raw, uint16_t Flags, uint16_t MadeBy) {
+    constexpr int kUnixHost = 3;
+    return (Flags & kFlagUtf8) || ((MadeBy >> 8) == kUnixHost && IsUtf8Text(Raw));
+}
+
+std::string zip::AnsiName(const std::string& Raw, uint16_t Flags, uint16_t MadeBy) {
+    return NameIsUtf8(Raw, Flags, MadeBy) ? Utf8ToAnsiName(Raw) : OemToAnsiName(Raw);
 }
 
 // Each record is its fields in stored order, each as wide as its type, with

@@ -43,6 +43,8 @@ constexpr size_t kCryptHeaderSize = 12;
 constexpr uint16_t kFlagEncrypted = 0x0001;
 constexpr uint16_t kFlagDeflateLevel = 0x0006;
 constexpr uint16_t kFlagDescriptor = 0x0008;
+// The name (and comment) are UTF-8, not the OEM code page.
+constexpr uint16_t kFlagUtf8 = 0x0800;
 
 // The external attributes' directory bit (MS-DOS attributes in the low byte).
 constexpr uint32_t kAttrDirectory = 0x10;
@@ -63,6 +65,17 @@ using bramble::PutLe32;
 // "PKBACK# " followed by the number formatted with "%.3d" (at least three
 // digits, zero-padded): disk 1 is "PKBACK# 001".
 std::string VolumeLabel(int DiskNumber);
+
+// Whether a stored name is UTF-8: kFlagUtf8 says so, or the record was
+// made on a Unix host (MadeBy, a central record's "version made by", high
+// byte 3) and the name is valid UTF-8 beyond ASCII. Info-ZIP on Unix
+// stores its names so without the flag; an OEM name is almost never valid
+// UTF-8 by chance. Local headers say nothing of the host: MadeBy 0.
+bool NameIsUtf8(const std::string& Raw, uint16_t Flags, uint16_t MadeBy = 0);
+// A stored name as the ANSI name readers show and match, with '\'
+// separators: decoded as UTF-8 when NameIsUtf8 (a character the ANSI code
+// page lacks becomes '_'), else from the OEM code page.
+std::string AnsiName(const std::string& Raw, uint16_t Flags, uint16_t MadeBy = 0);
 
 }  // namespace zip
 

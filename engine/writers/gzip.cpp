@@ -179,7 +179,7 @@ bool TGZip::CompressOne(THeadObject& e, int Count) {
     }
     inputFile_.Close();
     const bool closed = out.Close();
-    if (!closed || !os::FileMove(temp, output, true)) {
+    if (!closed || !os::FileRename(temp, output)) {
         os::FileDelete(temp);
         ReportError(output, "", "0", 25136);
         if (OnEnd) OnEnd(this, FN, false);

@@ -30,6 +30,17 @@ std::string ListName(const std::string& stored) {
     return name;
 }
 
+// The name as the lister shows it: the header's 100-byte name field with
+// the blanks around it dropped ("./a.txt" stays "./a.txt").
+std::string ListedName(const uint8_t* h) {
+    size_t len = 0;
+    while (len < 100 && h[len] != 0) ++len;
+    size_t first = 0;
+    while (first < len && h[first] <= ' ') ++first;
+    while (len > first && h[len - 1] <= ' ') --len;
+    return std::string(reinterpret_cast<const char*>(h) + first, len - first);
+}
+
 }  // namespace
 
 TTar::TTar(TComponent* AOwner) : TCompBase(AOwner) {
@@ -149,6 +160,9 @@ bool TTar::NextEntry(TStream& Archive, int64_t& Pos, THeadObject& Entry, int64_t
         if (name.empty()) return false;
         Entry = THeadObject();
         Entry.Name = ListName(name);
+        // The lister shows the header's own name field, trimmed: a delete
+        // names the entry that way.
+        if (const std::string listed = ListedName(h); SlashToBackslash(listed) != Entry.Name) Entry.RawName = listed;
         Entry.Header.assign(h, h + tar::kBlock);
         Entry.Offset = start;
         Entry.CopySize = std::min(next, end) - start;
@@ -177,7 +191,11 @@ void TTar::ReadHeaders() {
     int64_t pos = 0, mtime = 0;
     THeadObject e;
     while (!cancel_ && NextEntry(*oldArchive_, pos, e, mtime)) {
-        if (switch_ == swDelete && !verifyPass_ && MatchesFileSpec(OemToAnsiName(e.Name), false)) {
+        // Named as the list shows it ("./a.txt" as stored, a long name by
+        // its header's field) or by its whole name without the "./".
+        if (switch_ == swDelete && !verifyPass_ &&
+            (MatchesFileSpec(OemToAnsiName(e.Name), false) ||
+             (!e.RawName.empty() && MatchesFileSpec(OemToAnsiName(e.RawName), false)))) {
             ++filesDeleted_;
             continue;
         }

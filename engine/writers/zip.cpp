@@ -55,6 +55,12 @@ bool ReadCentral(TStream& s, int64_t pos, int64_t limit, TCentralEntry& e) {
     return true;
 }
 
+// The name the entry list knows a stored name by: OEM text with '\'
+// separators, as gathered files are named, also for names stored as UTF-8.
+std::string ListName(const std::string& Raw, const TZipCentralRecord& c) {
+    return zip::NameIsUtf8(Raw, c.Flags, c.VersionMadeBy) ? AnsiToOemName(Utf8ToAnsiName(Raw)) : SlashToBackslash(Raw);
+}
+
 // Fields of 0xFFFF / 0xFFFFFFFF hand the real value to a ZIP64 record,
 // which this writer neither reads nor writes.
 bool IsZip64(const TZipCentralRecord& r) {
@@ -198,7 +204,7 @@ void TZip::ReadHeaders() {
         const std::string raw = c.Name();
         if (verifyPass_) {
             THeadObject e;
-            e.Name = SlashToBackslash(raw);
+            e.Name = ListName(raw, c.rec);
             entries_.Add(std::move(e));
             continue;
         }
@@ -225,12 +231,13 @@ void TZip::ReadHeaders() {
                 extent += 12;
         }
 
-        if (switch_ == swDelete && MatchesFileSpec(OemToAnsiName(raw), false)) {
+        if (switch_ == swDelete && MatchesFileSpec(zip::AnsiName(raw, c.rec.Flags, c.rec.VersionMadeBy), false)) {
             ++filesDeleted_;
             continue;
         }
         THeadObject e;
-        e.Name = SlashToBackslash(raw);
+        e.Name = ListName(raw, c.rec);
+        if (zip::NameIsUtf8(raw, c.rec.Flags, c.rec.VersionMadeBy)) e.RawName = raw;
         e.Header = std::move(c.raw);
         e.Offset = local;
         e.CopySize = extent;
@@ -268,7 +275,7 @@ int TZip::ReadNextHeader() {
     --headersToRead_;
     headerPos_ = c.next;
     readHeader_ = THeadObject();
-    readHeader_.Name = SlashToBackslash(c.Name());
+    readHeader_.Name = ListName(c.Name(), c.rec);
     readHeader_.Offset = int64_t{c.rec.LocalOffset} + old_.shift;
     readHeader_.PackedSize = c.rec.PackedSize;
     readHeader_.UnpackedSize = c.rec.UnpackedSize;
@@ -278,7 +285,7 @@ int TZip::ReadNextHeader() {
     readHeader_.State = THeadObject::hsKept;
 
     EntryInfo.Clear();
-    EntryInfo.FileName = OemToAnsiName(c.Name());
+    EntryInfo.FileName = zip::AnsiName(c.Name(), c.rec.Flags, c.rec.VersionMadeBy);
     EntryInfo.VersionMadeBy = c.rec.VersionMadeBy;
     EntryInfo.VersionNeeded = c.rec.VersionNeeded;
     EntryInfo.PackedSize = c.rec.PackedSize;
@@ -304,8 +311,13 @@ bool TZip::CompressFile() {
     std::string FN = asListed;
     if (!DoFileBegin(FN, currentIndex_ + 1)) return false;
     // A name the handler left alone keeps its stored bytes (an entry
-    // replaced in an archive of another writer keeps its name exactly).
-    const std::string stored = BackslashToSlash(FN == asListed ? e.Name : AnsiToOemName(SlashToBackslash(FN)));
+    // replaced in an archive of another writer keeps its name exactly; a
+    // UTF-8 one gets the flag that says so, which a Unix-made record need
+    // not have had).
+    const bool keepName = FN == asListed;
+    const bool utf8 = keepName && !e.RawName.empty();
+    const std::string stored =
+        utf8 ? e.RawName : BackslashToSlash(keepName ? e.Name : AnsiToOemName(SlashToBackslash(FN)));
     auto refuse = [&](int code) {
         ReportError(FN, "", "0", code);
         if (OnEnd) OnEnd(this, FN, false);
@@ -321,8 +333,9 @@ bool TZip::CompressFile() {
     }
 
     const bool encrypt = !password_.empty() && size > 0;
+    const uint16_t nameFlag = utf8 ? zip::kFlagUtf8 : 0;
     TZipLocalHeader h;
-    h.Flags = encrypt ? zip::kFlagEncrypted : 0;
+    h.Flags = static_cast<uint16_t>((encrypt ? zip::kFlagEncrypted : 0) | nameFlag);
     h.Method = 8;
     h.Time = static_cast<uint16_t>(dosDate);
     h.Date = static_cast<uint16_t>(dosDate >> 16);
@@ -339,7 +352,7 @@ bool TZip::CompressFile() {
     bool pass = true;
     if (size == 0) {
         h.Method = 0;
-        h.Flags = 0;
+        h.Flags = nameFlag;
     } else {
         uint32_t checkCrc = 0;
         if (encrypt) {
@@ -499,40 +512,52 @@ void TZip::FinishArchive() {
         span = static_cast<uint64_t>(total) > room;
     }
 
+    // The directory goes into the temporary archive in either case: a set
+    // that stops short leaves it behind as a whole archive of one file.
+    if (!tempArchive_->Seek(tempArchive_->Size())) RaiseError(archiveFile_, "", "0", 25292);
+    int64_t offset = 0, size = 0;
+    int count = 0;
+    WriteCentralDirectory(*tempArchive_, offset, size, count);
+    TZipEndRecord end;
+    end.EntriesOnDisk = end.TotalEntries = static_cast<uint16_t>(count);
+    end.CentralSize = static_cast<uint32_t>(size);
+    end.CentralOffset = static_cast<uint32_t>(offset);
+    end.CommentLength = static_cast<uint16_t>(old_.comment.size());
+    const auto bytes = end.Bytes();
+    CompressWriteHook(tempArchive_.get(), false, static_cast<int64_t>(bytes.size()), 0, false, bytes.data());
+    CompressWriteHook(tempArchive_.get(), false, static_cast<int64_t>(old_.comment.size()), 0, false,
+                      reinterpret_cast<const uint8_t*>(old_.comment.data()));
     if (!span) {
-        if (!tempArchive_->Seek(tempArchive_->Size())) RaiseError(archiveFile_, "", "0", 25292);
-        int64_t offset = 0, size = 0;
-        int count = 0;
-        WriteCentralDirectory(*tempArchive_, offset, size, count);
-        TZipEndRecord end;
-        end.EntriesOnDisk = end.TotalEntries = static_cast<uint16_t>(count);
-        end.CentralSize = static_cast<uint32_t>(size);
-        end.CentralOffset = static_cast<uint32_t>(offset);
-        end.CommentLength = static_cast<uint16_t>(old_.comment.size());
-        const auto bytes = end.Bytes();
-        CompressWriteHook(tempArchive_.get(), false, static_cast<int64_t>(bytes.size()), 0, false, bytes.data());
-        CompressWriteHook(tempArchive_.get(), false, static_cast<int64_t>(old_.comment.size()), 0, false,
-                          reinterpret_cast<const uint8_t*>(old_.comment.data()));
         TCompBase::FinishArchive();
         return;
     }
 
     // Everything the old archive held is in the temporary archive now; its
-    // file on the first disk is about to be overwritten.
+    // file on the first disk is about to be overwritten. From then on the
+    // temporary is the only complete copy until the last disk is written:
+    // a set that stops short keeps it, and says where it is.
     if (oldArchive_) oldArchive_->Close();
     success_ = false;
+    setBegun_ = false;
+    auto keepIfBegun = [&] {
+        filesAdded_ = filesDeleted_ = 0;
+        if (!setBegun_) return;
+        keepTemp_ = true;
+        ReportError(archiveFile_, tempName_, "0", 25350);
+    };
     bool written = false;
     try {
         written = WriteSpanned();
     } catch (...) {
         disk_.Close();
-        filesAdded_ = filesDeleted_ = 0;
+        tempArchive_->Close();
+        keepIfBegun();
         throw;
     }
     disk_.Close();
     tempArchive_->Close();
     if (!written) {
-        filesAdded_ = filesDeleted_ = 0;
+        keepIfBegun();
         return;
     }
     success_ = true;
@@ -670,6 +695,7 @@ bool TZip::WriteSpanned() {
             ReportError(archiveFile_, "", "1", 25235);
             return false;
         }
+        setBegun_ = true;
         uint8_t marker[zip::kMarkerSize];
         zip::PutLe32(marker, zip::kSpanMarker);
         SpanWrite(marker, sizeof marker);
@@ -745,9 +771,9 @@ void TZip::ReportEntries() {
         if (!e.Written || e.Dropped() || e.Header.size() < zip::kCentralSize) continue;
         const TZipCentralRecord c = CentralOf(e);
         EntryInfo.Clear();
-        EntryInfo.FileName = OemToAnsiName(std::string(
-            reinterpret_cast<const char*>(e.Header.data()) + zip::kCentralSize,
-            std::min<size_t>(c.NameLength, e.Header.size() - zip::kCentralSize)));
+        EntryInfo.FileName = zip::AnsiName(std::string(reinterpret_cast<const char*>(e.Header.data()) + zip::kCentralSize,
+                                                       std::min<size_t>(c.NameLength, e.Header.size() - zip::kCentralSize)),
+                                           c.Flags);
         EntryInfo.VersionMadeBy = c.VersionMadeBy;
         EntryInfo.VersionNeeded = c.VersionNeeded;
         EntryInfo.PackedSize = c.PackedSize;

@@ -96,6 +96,7 @@ private:
     int64_t diskFree_ = 0;       // bytes still free on the disk in the drive
     std::string lastSerial_;     // of the disk filled last: it must not come back
     std::string lastLabel_;
+    bool setBegun_ = false;      // the first disk's file was made: the old archive there is gone
 };
 
 class TJar : public TZip {

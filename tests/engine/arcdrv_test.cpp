@@ -258,6 +258,12 @@ TEST(ArcDrv, TestExitsZeroOnlyWhenEveryEntryPasses) {
     WriteAll(Join(dir, "moved.zip"), zip);
     const std::string movedEntry = zip.substr(second + 30, Le(zip, second + 26, 2));
 
+    // A TAR cut inside big.bin's data, as "head -c" would leave it.
+    const std::string tar = ReadAll(Fixture("ustar.tar"));
+    const size_t bigHeader = tar.find("big.bin");
+    ASSERT_NE(bigHeader, std::string::npos);
+    WriteAll(Join(dir, "cut.tar"), tar.substr(0, bigHeader + 512 + 30000));
+
     const std::set<std::string> four = {"about.txt", "big.bin", "hello.txt", "sub/nested.txt"};
     std::set<std::string> threeLeft = four;
     threeLeft.erase(movedEntry);
@@ -269,7 +275,8 @@ TEST(ArcDrv, TestExitsZeroOnlyWhenEveryEntryPasses) {
         {Fixture("gztar/tarball.tar.Z"), "", 0, {"tarball.tar"}, {}, ""},
         {Fixture("encrypted.zip"), "-p secret", 0, {"hello.txt", "about.txt"}, {}, ""},
         {Fixture("onlydirs.zip"), "", 0, {}, {}, ""},
-        {Join(dir, "damaged.tar.gz"), "", 1, {}, {"damaged.tar"}, ""},  // named after the file
+        {Join(dir, "damaged.tar.gz"), "", 1, {}, {"damaged.tar"}, "25151"},  // named after the file
+        {Join(dir, "cut.tar"), "", 1, {"about.txt"}, {"big.bin"}, "25236"},
         {Fixture("encrypted.zip"), "", 1, {}, {"hello.txt", "about.txt"}, "25270"},
         {Fixture("encrypted.zip"), "-p wrong", 1, {}, {"hello.txt", "about.txt"}, "25270"},
         {Join(dir, "moved.zip"), "", 1, threeLeft, {movedEntry}, "25248"},
@@ -304,6 +311,26 @@ TEST(ArcDrv, ExtractWritesIntoAFolderRelativeToTheCurrentOne) {
     EXPECT_EQ(r.out, "extracted 4\n");
     for (const std::string name : {"about.txt", "big.bin", "hello.txt", "sub/nested.txt"})
         EXPECT_TRUE(ReadAll(Join(Join(dir, "out"), name)) == ReadAll(Join(Fixture("in"), name))) << name;
+}
+
+TEST(ArcDrv, ExtractOfAnArchiveCutShortFails) {
+    const std::string dir = ScratchDir("arcdrv-extract-cut");
+    const std::string tar = ReadAll(Fixture("ustar.tar"));
+    const size_t bigHeader = tar.find("big.bin");
+    ASSERT_NE(bigHeader, std::string::npos);
+    struct Case {
+        size_t length;
+        std::string out;
+    };
+    // Cut inside big.bin's data, and inside the header after it.
+    for (const Case& c : {Case{bigHeader + 512 + 30000, "FAIL "}, Case{bigHeader + 512 + 102400 + 100, ""}}) {
+        SCOPED_TRACE(c.length);
+        WriteAll(Join(dir, "cut.tar"), tar.substr(0, c.length));
+        const Result r = Shell("cd " + Quote(dir) + " && " + Quote(ArcDrv()) + " extract cut.tar out");
+        EXPECT_EQ(r.exit, 1) << r.out << r.err;
+        EXPECT_EQ(r.out.rfind(c.out, 0), 0u) << r.out;
+        EXPECT_NE(r.err.find("error 25236 "), std::string::npos) << r.err;
+    }
 }
 
 }  // namespace

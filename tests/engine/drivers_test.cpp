@@ -224,11 +224,13 @@ public:
 struct Log {
     std::vector<std::string> events;
     std::vector<int> errors;
+    std::vector<std::string> extras;  // MsgEx of each error
     void Attach(TZipCommon& c) {
         c.OnActivate = [this](TObject*) { events.push_back("activate"); };
         c.OnDeactivate = [this](TObject*) { events.push_back("deactivate"); };
-        c.OnError = [this](TObject*, const std::string&, const std::string&, const std::string&, int code) {
+        c.OnError = [this](TObject*, const std::string&, const std::string& ex, const std::string&, int code) {
             errors.push_back(code);
+            extras.push_back(ex);
         };
         c.OnBegin = [this](TObject*, const std::string& fn, int n, bool&) {
             events.push_back("begin " + ExtractFileName(fn) + " " + std::to_string(n));
@@ -592,6 +594,20 @@ TEST_F(DriversWriter, ReadAndDeleteSwitchesOnMissingOrReadOnlyArchives) {
         EXPECT_EQ(reads, (std::vector<std::pair<int, int>>{{0, 1}, {kFixed + 5 + 1, 2}}));
         EXPECT_TRUE(log.events.empty());
     }
+    // A delete that names nothing the archive holds says so, name by name,
+    // and leaves the archive alone.
+    {
+        TstWriter w;
+        Log log;
+        log.Attach(w);
+        s.Prepare(w, swDelete, {"gone.txt", "*.bak"});
+        std::vector<std::string> named;
+        w.OnError = [&](TObject*, const std::string& fn, const std::string&, const std::string&, int code) {
+            named.push_back(std::to_string(code) + " " + fn);
+        };
+        EXPECT_EQ(w.Compress(), 0);
+        EXPECT_EQ(named, (std::vector<std::string>{"25172 gone.txt", "25172 *.bak"}));
+    }
     EXPECT_EQ(ReadAll(s.arc), original);
     EXPECT_EQ(DosStampOf(s.arc), stamp);
     EXPECT_EQ(TempFilesIn(s.tmp), 0);
@@ -708,7 +724,7 @@ TEST_F(DriversWriter, MoveDeletesOnlySourcesWrittenIntoTheNewArchive) {
     EXPECT_EQ(ReadAll(s.arc), before);
 }
 
-TEST_F(DriversWriter, FailedRenameKeepsTheOldArchiveAndRemovesTheTemporary) {
+TEST_F(DriversWriter, FailedRenameKeepsTheOldArchiveAndTheTemporaryItNames) {
     WriterSetup s("drv-rename");
     const std::string original = Build({{"a.txt", "A"}});
     WriteAll(s.arc, original);
@@ -722,7 +738,11 @@ TEST_F(DriversWriter, FailedRenameKeepsTheOldArchiveAndRemovesTheTemporary) {
     EXPECT_FALSE(w.Success());
     EXPECT_EQ(log.errors, (std::vector<int>{25136}));
     EXPECT_EQ(ReadAll(s.arc), original);
-    EXPECT_EQ(TempFilesIn(s.tmp), 0);
+    // The new archive stays where it was built, and the report says where.
+    ASSERT_EQ(TempFilesIn(s.tmp), 1);
+    ASSERT_EQ(log.extras.size(), 1u);
+    EXPECT_EQ(SlashToBackslash(ExtractFilePath(log.extras[0])), AppendBackslash(SlashToBackslash(s.tmp)));
+    EXPECT_NE(ReadAll(log.extras[0]).find("B"), std::string::npos);
     EXPECT_EQ(log.events.back(), "deactivate");
 }
 

@@ -151,6 +151,8 @@ bool PlainAscii(const std::string& name) {
 }
 bool ComparableName(const std::string& peer, const std::string& ours, bool tar) {
     if (tar && peer.size() > 99) return false;
+    // "#U8868": a character the peer could not print either.
+    if (peer.find("#U") != std::string::npos) return false;
     return PlainAscii(peer) && PlainAscii(ours);
 }
 

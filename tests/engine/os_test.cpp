@@ -189,6 +189,48 @@ TEST(OsFiles, MoveReplacesOnlyWhenAsked) {
     EXPECT_EQ(ReadAll(a), "new");
 }
 
+TEST(OsFiles, RenameReplacesInOneStepAndNeverOverAReadOnlyFile) {
+    std::string dir = ScratchDir("rename");
+    std::string a = Join(dir, "a"), b = Join(dir, "b"), c = Join(dir, "c");
+    WriteAll(a, "new");
+    WriteAll(b, "old");
+    EXPECT_TRUE(os::FileRename(a, b));
+    EXPECT_FALSE(os::FileExists(a));
+    EXPECT_EQ(ReadAll(b), "new");
+    EXPECT_FALSE(os::FileRename(a, c));
+    WriteAll(a, "newer");
+    ASSERT_TRUE(os::SetAttributes(b, os::faReadOnly));
+    EXPECT_FALSE(os::FileRename(a, b));
+    EXPECT_EQ(ReadAll(b), "new");
+    EXPECT_EQ(ReadAll(a), "newer");
+    os::SetAttributes(b, os::faArchive);
+}
+
+TEST(OsText, Utf8BecomesTheAnsiCodePageWithAMarkForWhatItLacks) {
+    // The tests run with the Western code page (1252), natively and under
+    // Wine.
+    struct Case {
+        const char* utf8;
+        const char* ansi;
+    };
+    const Case cases[] = {
+        {"plain.txt", "plain.txt"},
+        {"caf\xC3\xA9.txt", "caf\xE9.txt"},                  // e-acute
+        {"\xE2\x82\xAC\xE2\x80\x94\xC5\xA0", "\x80\x97\x8A"},  // euro, em dash, S-caron
+        {"\xE6\x97\xA5\xE6\x9C\xAC.txt", "__.txt"},          // CJK: no ANSI form
+        {"\xF0\x9F\x98\x80!", "_!"},                        // beyond 16 bits
+        {"a\xC3" "b", "a_b"},                                // cut short
+        {"\xC0\xAF", "__"},                                  // overlong '/': never a separator
+        {"\xED\xA0\x80x", "___x"},                          // a surrogate
+        {"\x80\xFF", "__"},                                  // stray bytes
+        {"", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.utf8);
+        EXPECT_EQ(os::Utf8ToAnsi(c.utf8), c.ansi);
+    }
+}
+
 TEST(OsText, OemAndAnsiAccentedLettersRoundTrip) {
     // u-umlaut, e-acute, a-umlaut, A-umlaut, o-umlaut, O-umlaut, U-umlaut,
     // n-tilde, sharp s; ASCII passes unchanged.

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -21,6 +22,7 @@
 #include "engine/readers/unzip.h"
 #include "engine/readers/ziprecords.h"
 #include "support/testenv.h"
+#include "support/zipbuild.h"
 #include "support/winefloppy.h"
 
 // The run options are given by name, the others left at their defaults.
@@ -33,6 +35,8 @@ using test::Join;
 using test::ReadAll;
 using test::ScratchDir;
 using test::WriteAll;
+using test::ZItem;
+using test::BuildZip;
 
 std::string Fixture(const std::string& name) { return Join(test::FixturesDir(), name); }
 std::string Corpus(const std::string& name) { return Join(Join(test::CorpusDir(), "misc"), name); }
@@ -42,75 +46,6 @@ std::string Under(const std::string& dir, std::string name) {
     std::replace(name.begin(), name.end(), '/', os::PathSeparator());
     std::replace(name.begin(), name.end(), '\\', os::PathSeparator());
     return Join(dir, name);
-}
-
-uint32_t Crc32(const std::string& s) {
-    uint32_t c = 0xFFFFFFFF;
-    for (unsigned char b : s) {
-        c ^= b;
-        for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1)));
-    }
-    return ~c;
-}
-
-// ---- a small writer of stored ZIP archives --------------------------------------
-
-struct ZItem {
-    std::string name;
-    std::string data;
-    uint32_t attr = 0x20;
-    uint16_t madeBy = 20;
-    uint32_t dosDate = 0x2A43'20A3;  // 2001-02-03 04:05:06
-    bool badCrc = false;             // the stored CRC is not the data's
-    uint16_t method = 0;             // as stored; the data is stored whatever it says
-};
-
-void Le(std::string& out, uint32_t v, int n) {
-    for (int i = 0; i < n; ++i) out.push_back(static_cast<char>(v >> (8 * i)));
-}
-
-std::string BuildZip(const std::vector<ZItem>& items, bool withCentral = true) {
-    std::string out, central;
-    for (const ZItem& it : items) {
-        const uint32_t offset = static_cast<uint32_t>(out.size());
-        const uint32_t crc = Crc32(it.data) ^ (it.badCrc ? 0x00010000u : 0u);
-        auto common = [&](std::string& s) {
-            Le(s, 0, 2);  // flags
-            Le(s, it.method, 2);
-            Le(s, it.dosDate & 0xFFFF, 2);
-            Le(s, it.dosDate >> 16, 2);
-            Le(s, crc, 4);
-            Le(s, static_cast<uint32_t>(it.data.size()), 4);
-            Le(s, static_cast<uint32_t>(it.data.size()), 4);
-            Le(s, static_cast<uint32_t>(it.name.size()), 2);
-            Le(s, 0, 2);  // extra
-        };
-        Le(out, zip::kLocalSig, 4);
-        Le(out, 10, 2);
-        common(out);
-        out += it.name + it.data;
-        Le(central, zip::kCentralSig, 4);
-        Le(central, it.madeBy, 2);
-        Le(central, 10, 2);
-        common(central);
-        Le(central, 0, 2);  // comment
-        Le(central, 0, 2);  // disk
-        Le(central, 0, 2);  // internal
-        Le(central, it.attr, 4);
-        Le(central, offset, 4);
-        central += it.name;
-    }
-    if (!withCentral) return out;
-    const uint32_t at = static_cast<uint32_t>(out.size());
-    out += central;
-    Le(out, zip::kEndSig, 4);
-    Le(out, 0, 4);
-    Le(out, static_cast<uint32_t>(items.size()), 2);
-    Le(out, static_cast<uint32_t>(items.size()), 2);
-    Le(out, static_cast<uint32_t>(central.size()), 4);
-    Le(out, at, 4);
-    Le(out, 0, 2);
-    return out;
 }
 
 // ---- running the reader -------------------------------------------------------------
@@ -324,6 +259,69 @@ TEST(ZipReader, PasswordsAreTriedInTurnThenAskedForAFewTimes) {
         EXPECT_TRUE(run.AllPassed());
         EXPECT_EQ(learned, std::vector<std::string>({"secret"}));
         ExpectExtracted(dir, files);
+    }
+}
+
+TEST(ZipReader, APasswordThatOpensOnlyTheHeaderMakesWayForTheNext) {
+    struct Case {
+        const char* what;
+        ZItem item;
+        std::vector<std::string> passwords;
+        const char* answer;  // what OnGetPassword gives; nullptr: no handler
+        bool pass;
+        int asked;
+    };
+    auto entry = [](uint16_t method, uint16_t flags, std::optional<std::string> decoy, bool badCrc = false) {
+        ZItem it{"about.txt", std::string(3000, 'a') + "the end\n"};
+        it.method = method;
+        it.flags = flags;
+        it.password = "secret";
+        it.alsoOpensFor = std::move(decoy);
+        it.badCrc = badCrc;
+        return it;
+    };
+    const std::vector<Case> cases = {
+        // As "zip -P secret" writes to a pipe; no password given but the
+        // right one in the list: the empty one is never tried.
+        {"streamed, deflated, header passes for none", entry(8, 0x08, ""), {"secret"}, nullptr, true, 0},
+        {"stored, header passes for none", entry(0, 0, ""), {"secret"}, nullptr, true, 0},
+        {"a wrong one first in the list", entry(8, 0, "decoy"), {"decoy", "secret"}, nullptr, true, 0},
+        {"the list's only one is wrong: the user is asked", entry(0, 0x08, "decoy"), {"decoy"}, "secret", true, 1},
+        {"damaged data, right password: the entry fails", entry(0, 0, std::nullopt, true), {"secret"}, nullptr,
+         false, 0},
+    };
+    const std::string src = ScratchDir("unzip-pw-decoy");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string archive = Join(src, "decoy.zip");
+        WriteAll(archive, BuildZip({c.item, {"plain.txt", "not encrypted"}}));
+        for (const bool test : {false, true}) {
+            SCOPED_TRACE(test ? "test" : "extract");
+            int asked = 0;
+            const std::string dir = ScratchDir("unzip-pw-decoy-out");
+            const ReaderRun run = Go(archive, dir, {.test = test, .setup = [&](TUnZIP& r) {
+                                                        r.SetPasswords(c.passwords);
+                                                        if (c.answer)
+                                                            r.OnGetPassword = [&](TObject*, const std::string&,
+                                                                                  std::string& pw, bool&) {
+                                                                pw = c.answer;
+                                                                ++asked;
+                                                            };
+                                                    }});
+            EXPECT_EQ(run.raised, 0);
+            EXPECT_EQ(asked, c.asked);
+            // Nothing a tried and abandoned password found is reported.
+            EXPECT_TRUE(run.errors.empty()) << ::testing::PrintToString(run.errors);
+            EXPECT_EQ(run.Failed(), c.pass ? std::set<std::string>() : std::set<std::string>({"about.txt"}));
+            if (!test && c.pass) {
+                EXPECT_TRUE(ReadAll(Join(dir, "about.txt")) == c.item.data);
+            }
+        }
+#ifndef _WIN32
+        // The archive is sound to the peer as well (damage aside).
+        const int peer = std::system(("unzip -tqq -P secret '" + archive + "' >/dev/null 2>&1").c_str());
+        EXPECT_EQ(peer == 0, c.pass);
+#endif
     }
 }
 

@@ -1027,6 +1027,37 @@ TEST(ZipWriterSpanning, DiskQuestionsAndRefusals) {
     }
 }
 
+TEST(ZipWriterSpanning, AnUpdateCutShortKeepsTheWholeArchiveAndSaysWhere) {
+    const std::string src = ScratchDir("zipw-spanu-src");
+    Plant(src, {{"small.txt", "small\n"}, {"big.bin", Noise(150000, 31)}});
+    FakeFloppies drive(ScratchDir("zipw-spanu-drive"), 100000);
+    // The archive as it stands on disk 1 before the update.
+    ASSERT_EQ(Write(drive.Archive(), src, {"small.txt"}).count, 1);
+    drive.Save();
+    const std::string before = drive.Content(1);
+    const std::string tmp = ScratchDir("zipw-spanu-tmp");
+    // The update spans; the second disk is refused (Cancel stays set).
+    WriteRun run = Write(drive.Archive(), src, {"big.bin"}, swAdd, [&](TZip& w) {
+        w.SetTempDir(tmp);
+        w.OnInsertDiskette = [](TObject*, const std::string&, int, int, bool&) {};
+    });
+    drive.Save();
+    EXPECT_FALSE(run.success);
+    EXPECT_EQ(run.count, 0);
+    // Disk 1 holds the start of a set that was never finished; the whole
+    // archive, the old entry and the new one, waits in the temporary folder,
+    // and the report says where.
+    EXPECT_NE(drive.Content(1), before);
+    ASSERT_EQ(run.Errors(25350), 1);
+    const std::string kept = run.errorEx.back();
+    EXPECT_EQ(SlashToBackslash(ExtractFilePath(kept)), AppendBackslash(SlashToBackslash(tmp)));
+    drive.reading = true;
+    const Back b = Extract(kept, ScratchDir("zipw-spanu-back"));
+    EXPECT_EQ(b.raised, 0);
+    EXPECT_EQ(b.count, 2);
+    EXPECT_TRUE(b.AllPassed());
+}
+
 #ifdef _WIN32
 // The same on floppies that Wine emulates: 1.44 MB disks of their own,
 // changed by mapping the drive letter to the next disk's folder.

@@ -1,0 +1,203 @@
+// Updates that run out of disk space: on a real small volume (a tmpfs
+// mounted here natively; under Wine the 1.44 MB tmpfs that tests/floppy
+// prepared as disk 4), the old archive stays whole whatever fills up, and
+// a new archive that was complete but could not take its place is kept
+// and named.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/core/exception.h"
+#include "engine/core/helpers.h"
+#include "engine/core/os.h"
+#include "engine/core/zipcheck.h"
+#include "engine/writers/tar.h"
+#include "engine/writers/zip.h"
+#include "support/testenv.h"
+#include "support/winefloppy.h"
+
+namespace bramble {
+namespace {
+
+using test::Join;
+using test::ReadAll;
+using test::ScratchDir;
+using test::WriteAll;
+
+// Bytes no deflate makes smaller, so sizes on the volume are known.
+std::string Noise(size_t n, uint32_t seed) {
+    std::string s(n, '\0');
+    uint32_t x = seed * 2654435761u + 1;
+    for (char& c : s) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        c = static_cast<char>(x >> 24);
+    }
+    return s;
+}
+
+// A folder on a volume of its own with Capacity bytes, or empty (and Why
+// says why) where none can be had.
+class SmallVolume {
+public:
+    SmallVolume() {
+#ifdef _WIN32
+        if (!test::RunningUnderWine() || !test::PreparedFloppiesHaveFloppySpace()) {
+            why_ = "no 1.44 MB volume prepared (tests/floppy)";
+            return;
+        }
+        dir_ = test::PreparedFloppy(4);
+        if (dir_.empty()) why_ = "no fourth prepared disk";
+        capacity_ = 1440 * 1024;
+        Clear();
+#else
+        dir_ = ScratchDir("fulldisk-volume");
+        capacity_ = 2 * 1024 * 1024;
+        const std::string mount = "mount -t tmpfs -o size=" + std::to_string(capacity_) + " tmpfs '" + dir_ +
+                                  "' 2>/dev/null";
+        if (std::system(mount.c_str()) != 0) {
+            why_ = "cannot mount a tmpfs here (not root?)";
+            dir_.clear();
+            return;
+        }
+        mounted_ = true;
+#endif
+    }
+    ~SmallVolume() {
+        Clear();
+#ifndef _WIN32
+        if (mounted_) std::system(("umount '" + dir_ + "'").c_str());
+#endif
+    }
+    const std::string& Dir() const { return dir_; }
+    const std::string& Why() const { return why_; }
+    int64_t Capacity() const { return capacity_; }
+    // Every file on the volume goes.
+    void Clear() {
+        if (dir_.empty()) return;
+        os::Finder f;
+        os::FindData fd;
+        std::vector<std::string> names;
+        for (int rc = f.First(Join(dir_, "*"), fd); rc == 0; rc = f.Next(fd))
+            if (!(fd.attributes & os::faDirectory) && fd.name[0] != '.') names.push_back(fd.name);
+        f.Close();
+        for (const std::string& n : names) os::FileDelete(Join(dir_, n));
+    }
+    std::vector<std::string> Files() const {
+        std::vector<std::string> names;
+        os::Finder f;
+        os::FindData fd;
+        for (int rc = f.First(Join(dir_, "*"), fd); rc == 0; rc = f.Next(fd))
+            if (!(fd.attributes & os::faDirectory) && fd.name[0] != '.') names.push_back(fd.name);
+        return names;
+    }
+
+private:
+    std::string dir_, why_;
+    int64_t capacity_ = 0;
+    bool mounted_ = false;
+};
+
+struct Outcome {
+    int count = 0;
+    int raised = 0;
+    std::vector<int> errors;
+    std::vector<std::string> extras;
+};
+
+Outcome Update(TCompBase& w, const std::string& archive, const std::string& src, const std::string& name,
+           const std::string& tempDir) {
+    Outcome run;
+    w.SetDefaultDir(src);
+    w.SetTempDir(tempDir);
+    w.SetArchiveFile(archive);
+    w.FileSpec() = {name};
+    w.OnError = [&](TObject*, const std::string&, const std::string& ex, const std::string&, int code) {
+        run.errors.push_back(code);
+        run.extras.push_back(ex);
+    };
+    try {
+        run.count = w.Compress();
+    } catch (const E_RAISE& e) {
+        run.raised = e.Code();
+    }
+    return run;
+}
+
+std::unique_ptr<TCompBase> Writer(const std::string& kind) {
+    if (kind == "zip") {
+        auto z = std::make_unique<TZip>();
+        z->SetCompressMethod(cmStore);
+        return z;
+    }
+    return std::make_unique<TTar>();
+}
+
+TEST(FullDisk, AnUpdateThatFillsTheVolumeLeavesTheOldArchiveWhole) {
+    SmallVolume volume;
+    if (volume.Dir().empty()) GTEST_SKIP() << volume.Why();
+    const std::string src = ScratchDir("fulldisk-src");
+    // Each file takes 42 % of the volume: the old archive fits, the new one
+    // (both files) does not fit beside it.
+    const size_t part = static_cast<size_t>(volume.Capacity() * 42 / 100);
+    WriteAll(Join(src, "old.bin"), Noise(part, 1));
+    WriteAll(Join(src, "new.bin"), Noise(part, 2));
+
+    struct Case {
+        const char* kind;
+        bool tempOnVolume;  // the temporary archive is built on the full volume itself
+    };
+    for (const Case& c : {Case{"zip", false}, Case{"zip", true}, Case{"tar", false}, Case{"tar", true}}) {
+        SCOPED_TRACE(std::string(c.kind) + (c.tempOnVolume ? ", temporary on the volume" : ", temporary elsewhere"));
+        volume.Clear();
+        const std::string tmp = ScratchDir(std::string("fulldisk-tmp-") + c.kind);
+        const std::string archive = Join(volume.Dir(), std::string("a.") + c.kind);
+        {
+            auto w = Writer(c.kind);
+            const Outcome made = Update(*w, archive, src, "old.bin", tmp);
+            ASSERT_EQ(made.count, 1) << ::testing::PrintToString(made.errors);
+        }
+        const std::string before = ReadAll(archive);
+        ASSERT_GE(before.size(), part);
+
+        auto w = Writer(c.kind);
+        const Outcome run = Update(*w, archive, src, "new.bin", c.tempOnVolume ? volume.Dir() : tmp);
+        EXPECT_EQ(run.count, 0);
+        EXPECT_FALSE(w->Success());
+        // The old archive, byte for byte, and nothing half-written beside it.
+        EXPECT_TRUE(ReadAll(archive) == before);
+        EXPECT_EQ(volume.Files(), std::vector<std::string>({std::string("a.") + c.kind}));
+        if (c.tempOnVolume) {
+            // The disk filled while the new archive was being built (the
+            // short write raises 25136): there is no complete new archive
+            // to keep.
+            EXPECT_EQ(run.raised, 25136);
+            continue;
+        }
+        // Built whole elsewhere, it could not be copied beside the target:
+        // it is kept, and the report names it.
+        EXPECT_EQ(run.raised, 0);
+        ASSERT_EQ(run.errors, std::vector<int>({25136}));
+        const std::string kept = run.extras.back();
+        ASSERT_TRUE(os::FileExists(kept)) << kept;
+        EXPECT_EQ(SlashToBackslash(ExtractFilePath(kept)), AppendBackslash(SlashToBackslash(tmp)));
+        TZipCheck check;
+        check.SetArchiveFile(kept);
+        check.FileSpec() = {"*.*"};
+        std::vector<std::string> passed;
+        check.OnStatus = [&](TObject*, const std::string& fn, bool ok) {
+            if (ok) passed.push_back(ExtractFileName(fn));
+        };
+        check.TestArchive();
+        EXPECT_EQ(passed, std::vector<std::string>({"old.bin", "new.bin"}));
+        os::FileDelete(kept);
+    }
+}
+
+}  // namespace
+}  // namespace bramble
