@@ -492,6 +492,18 @@ BOOL CALLBACK DisableTaskWindow(HWND h, LPARAM l) {
 }
 }  // namespace
 
+TTaskWindowsLock::TTaskWindowsLock(HWND Skip) : was_active_(GetActiveWindow()) {
+    TaskWindows tw{Skip, {}};
+    EnumThreadWindows(GetCurrentThreadId(), DisableTaskWindow, reinterpret_cast<LPARAM>(&tw));
+    disabled_ = std::move(tw.disabled);
+}
+
+TTaskWindowsLock::~TTaskWindowsLock() {
+    for (HWND h : disabled_)
+        if (IsWindow(h)) EnableWindow(h, TRUE);
+    if (was_active_ && IsWindow(was_active_)) SetActiveWindow(was_active_);
+}
+
 int TCustomForm::ExecuteModal() {
     if (Visible() || !Enabled()) throw EInvalidOperation(SShowModalVisible);
     if (HWND cap = GetCapture()) {

@@ -320,6 +320,22 @@ extern TScreen* Screen;
 HWND AllocateHWnd(std::function<void(TMessage& Message)> Method);
 void DeallocateHWnd(HWND Wnd);
 
+// For the life of the object the calling thread's visible, enabled windows
+// (all but Skip) take no input, as around a modal window that the platform
+// runs itself (the shell's folder browser); afterwards they are enabled
+// again and the window that was active is made active again.
+class TTaskWindowsLock {
+public:
+    explicit TTaskWindowsLock(HWND Skip = nullptr);
+    ~TTaskWindowsLock();
+    TTaskWindowsLock(const TTaskWindowsLock&) = delete;
+    TTaskWindowsLock& operator=(const TTaskWindowsLock&) = delete;
+
+private:
+    HWND was_active_ = nullptr;
+    std::vector<HWND> disabled_;
+};
+
 // The first form up the parent chain, or null.
 TCustomForm* GetParentForm(const TControl* Control);
 // "Short|Long" hints: the part before and after the bar.

@@ -1,11 +1,13 @@
 #include "app/forms/entrylist.h"
 
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <unordered_map>
 #include <utility>
 
 #include "engine/core/helpers.h"
@@ -464,6 +466,12 @@ void TEntryList::Sort(int Column, bool Ascending) {
         listView_->AlphaSort();
         return;
     }
+    // The list view knows its selection and focus by row number only: they
+    // go with the records they were on, or Delete and View would act on
+    // entries the user never chose.
+    const std::vector<const TShellItem*> selected = SelectedItems();
+    const TShellItem* focused = nullptr;
+    if (listView_->HandleAllocated()) focused = GetEntry(listView_->GetNextItem(-1, sdNext, {isFocused}));
     // Stable, so rows that compare equal keep the order they had.
     if (IsNumericColumn(Column)) {
         std::stable_sort(items_.begin(), items_.end(), [&](const auto& a, const auto& b) {
@@ -482,7 +490,34 @@ void TEntryList::Sort(int Column, bool Ascending) {
         });
         for (size_t i = 0; i < keyed.size(); ++i) items_[i] = std::move(keyed[i].second);
     }
+    RestoreSelection(selected, focused);
     RedrawRows();
+}
+
+void TEntryList::RestoreSelection(const std::vector<const TShellItem*>& Selected, const TShellItem* Focused) {
+    if (!listView_->HandleAllocated() || (Selected.empty() && !Focused)) return;
+    std::unordered_map<const TShellItem*, int> row;
+    row.reserve(items_.size());
+    for (size_t i = 0; i < items_.size(); ++i) row.emplace(items_[i].get(), static_cast<int>(i));
+    if (static_cast<int>(Selected.size()) == Count()) {
+        listView_->SelectAll();
+    } else {
+        listView_->ClearSelection();
+        for (const TShellItem* r : Selected) {
+            auto it = row.find(r);
+            if (it != row.end()) listView_->SetIsSelected(it->second, true);
+        }
+    }
+    auto it = Focused ? row.find(Focused) : row.end();
+    if (it != row.end()) {
+        HWND h = listView_->Handle();
+        LVITEMA state{};
+        state.stateMask = LVIS_FOCUSED;
+        state.state = LVIS_FOCUSED;
+        SendMessageA(h, LVM_SETITEMSTATE, static_cast<WPARAM>(it->second), reinterpret_cast<LPARAM>(&state));
+        // Shift+arrows extend from where the user was.
+        SendMessageA(h, LVM_SETSELECTIONMARK, 0, it->second);
+    }
 }
 
 int TEntryList::FindPrefix(const std::string& Text, int Start, bool Wrap) const {

@@ -182,6 +182,9 @@ public:
 
 private:
     void ListViewData(TListItem* Item);
+    // Puts the selection and the focus back on the records they were on
+    // before a sort moved them to other rows.
+    void RestoreSelection(const std::vector<const TShellItem*>& Selected, const TShellItem* Focused);
     void RedrawRows();
     void FillItem(TListItem* Item, const TShellItem& Rec, bool Report) const;
     TListView* listView_;

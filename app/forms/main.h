@@ -174,6 +174,12 @@ public:
     void ExtractFiles(const std::string& Target, const std::string& Viewer, const std::string& OpenWith,
                       int Confirm, int Which, bool Restore);
     bool DefineCompressComponent();
+    // True when the drive's size can be read (a disk is in it), asked
+    // without the system's critical-error box.
+    static bool DiskInDrive(char Drive);
+    // Says on the Messages window that a part of the program is not built
+    // yet, for commands that would show it.
+    void NotAvailable(const std::string& What);
     void EnableMenus();
     void DisplayTotals();
     void ApplicationBusy();
@@ -191,6 +197,8 @@ public:
     void mnuOpen1Click(TObject* Sender);
     void mnuClose1Click(TObject* Sender);
     void mnuExit1Click(TObject* Sender);
+    // Writes the open ZIP archive as a self-extracting program beside it.
+    void FileMakeexe1Click(TObject* Sender);
     void mnuDelete1Click(TObject* Sender);
     void ActionFastextract1Click(TObject* Sender);
     void mnuView2Click(TObject* Sender);
@@ -210,6 +218,9 @@ public:
     void ListView1KeyDown(TObject* Sender, WORD& Key, TShiftState Shift);
     void ListView1MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
     void ListView1Click(TObject* Sender);
+    // Any selection change of the list, whoever made it (keys, type-ahead,
+    // a right-click, a sort, the program).
+    void ListView1Change(TObject* Sender, TListItem* Item, TItemChange Change);
     void PopupMenuExtractPopup(TObject* Sender);
     void MyPopupHandler(TObject* Sender);
     void PopupHandlerInstall(TObject* Sender);
@@ -267,6 +278,9 @@ public:
     void RunSwitchAction(const std::string& Switch);
 
     void WndProc(TMessage& Message) override;
+    // The menu's shortcuts, and the second ones of Add files (Shift+A) and
+    // Extract (Shift+E).
+    bool IsShortCut(WORD Key, TShiftState Shift) override;
 
 private:
     void BuildMenus();
@@ -283,6 +297,12 @@ private:
     void ApplySettings();
     void SaveSettings();
     void ToolbarLook();
+    // The least client area at which the toolbar, a few rows of the list,
+    // the Messages window and the status bar with its texts all fit.
+    TPoint MinimumClientSize();
+    // Grows a normal window that has become smaller than that (a pane was
+    // shown, the toolbar got its captions).
+    void KeepMinimumSize();
     void LoadGlyph(TBitBtn* Button, const std::string& Name);
     void ButtonHover(TBitBtn* Button, const std::string& Base, bool Enter);
     // Runs a command unless a run is under way; the run's guard and the
@@ -293,6 +313,9 @@ private:
     std::string ShortenPath(const std::string& Path);
     void OpenWithShell(const std::string& File, const std::string& Parameters);
     void ExtractSelectedAndOpen();
+    // False, and says so, when a file stands where the folder an
+    // extraction goes into would be.
+    bool TargetFolderPossible(const std::string& Target);
     void ClearInstallMenu();
     void SetArchiveCaption();
 
@@ -301,6 +324,17 @@ private:
     bool closePending_ = false;
     bool firstPaint_ = true;
     bool switchPosted_ = false;
+    bool totalsPosted_ = false;
+    // Errors the engine reported and the window showed, and the last one's
+    // id: the raise that follows such a report is not shown again.
+    int reportedErrors_ = 0;
+    int lastReportedCode_ = 0;
+    // While a delete runs, names it did not find (25172, one per name) go
+    // to the Messages window only; the delete says once that nothing went.
+    bool deleting_ = false;
+    // The entry a run has under way, by the name its OnBegin gave (in a
+    // test: the name the list shows).
+    std::string testEntry_;
     bool driveChecked_ = false;
     bool tempRun_ = false;  // the running extraction goes into TempFolder
     int busyCount_ = 0;

@@ -126,6 +126,7 @@ public:
     bool VerifyPass() const { return verifyPass_; }
     // Bytes of sources still to be written in this run.
     int64_t BytesToDo() const { return bytesToDo_; }
+    int64_t RunTotal() const override { return totalToDo_; }
     // Where the entries of the old archive begin, counted from 1: ArcOffset
     // when the run starts (a writer's SetArcType that forces its kind leaves
     // ArcOffset at the first header: 1, or behind an executable stub its

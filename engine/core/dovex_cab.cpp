@@ -3,82 +3,46 @@
 // directory records, then one record per file).
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "engine/core/bytes.h"
 #include "engine/core/dovex.h"
 #include "engine/core/helpers.h"
 #include "engine/core/os.h"
+#include "engine/formats/cab.h"
 
 namespace bramble {
-
-namespace {
-
-
-constexpr int kCabFileStep = 16;
-constexpr uint16_t kCabHasPrev = 0x01, kCabHasNext = 0x02, kCabReserve = 0x04;
-constexpr uint16_t kFolderContinuedFromPrev = 0xFFFD;
-constexpr uint16_t kFolderContinuedToNext = 0xFFFE;
-constexpr uint16_t kFolderPrevAndNext = 0xFFFF;
-constexpr uint16_t kCabNameIsUtf = 0x80;
-
-}  // namespace
-
-// ---- cabinet ------------------------------------------------------------------
 
 // Reads the cabinet header at base, the folder table behind it, and moves
 // the walk to the first CFFILE. False (with the error reported) when the
 // header or the folders cannot be read.
 bool TDovex::ReadCabHeader(int64_t base) {
-    uint8_t h[36];
-    if (!ReadAt(base, h, sizeof h) || std::memcmp(h, "MSCF", 4) != 0) {
+    std::vector<uint8_t> buffer(cabfmt::kHeaderMax);
+    const int64_t got = ReadUpTo(base, buffer.data(), static_cast<int64_t>(buffer.size()));
+    cabfmt::Header h;
+    if (got <= 0 || !cabfmt::ParseHeader(buffer.data(), static_cast<size_t>(got), h)) {
         ReportError(cab_.path, "", "0", 25108);
         return false;
     }
-    const uint32_t firstFile = Le32(h + 16);
-    const uint16_t folders = Le16(h + 26);
-    cab_.filesLeft = Le16(h + 28);
-    cab_.flags = Le16(h + 30);
-    cab_.setId = Le16(h + 32);
-    cab_.index = Le16(h + 34);
-    cab_.nextName.clear();
+    cab_.filesLeft = h.cFiles;
+    cab_.flags = h.flags;
+    cab_.setId = h.setID;
+    cab_.index = h.iCabinet;
+    cab_.nextName = h.nextCabinet;
     cab_.folderMethods.clear();
-
-    // A NUL-terminated name of at most 255 bytes at pos.
-    auto zstring = [&](int64_t& pos, std::string* out) {
-        char buf[256];
-        const int64_t got = ReadUpTo(pos, buf, sizeof buf);
-        const char* nul = static_cast<const char*>(std::memchr(buf, 0, static_cast<size_t>(got)));
-        if (!nul) return false;
-        if (out) out->assign(buf, static_cast<size_t>(nul - buf));
-        pos += nul - buf + 1;
-        return true;
-    };
-    int64_t pos = base + sizeof h;
-    int folderReserve = 0;
-    bool ok = true;
-    if (cab_.flags & kCabReserve) {
-        uint8_t r[4];
-        ok = ReadAt(pos, r, 4);
-        folderReserve = r[2];
-        pos += 4 + Le16(r);
-    }
-    if (ok && (cab_.flags & kCabHasPrev)) ok = zstring(pos, nullptr) && zstring(pos, nullptr);
-    if (ok && (cab_.flags & kCabHasNext)) ok = zstring(pos, &cab_.nextName) && zstring(pos, nullptr);
-    if (!ok) {
-        ReportError(cab_.path, "", "0", 25108);
-        return false;
-    }
-    for (int i = 0; i < folders; ++i) {
-        uint8_t f[8];
-        if (!ReadAt(pos, f, sizeof f)) break;
-        cab_.folderMethods.push_back(Le16(f + 6));
-        pos += sizeof f + folderReserve;
+    int64_t pos = base + static_cast<int64_t>(h.size);
+    for (int i = 0; i < h.cFolders; ++i) {
+        uint8_t f[cabfmt::kFolderFixed];
+        cabfmt::Folder folder;
+        if (!ReadAt(pos, f, sizeof f) || !cabfmt::ParseFolder(f, sizeof f, folder)) break;
+        cab_.folderMethods.push_back(folder.typeCompress);
+        pos += static_cast<int64_t>(sizeof f) + h.cbCFFolder;
     }
     if (cab_.folderMethods.empty() && cab_.filesLeft > 0) {
         ReportError(cab_.path, "", "0", 25236);
         return false;
     }
-    next_ = base + firstFile;
+    next_ = base + h.coffFiles;
     scanPos_ = next_ + 1;
     return true;
 }
@@ -87,7 +51,7 @@ void TDovex::SetupCab() {
     headerSize_ = 0;
     cab_ = CabWalk();
     cab_.path = archiveFile_;
-    if (ReadCabHeader(scanPos_ - 1)) headerSize_ = kCabFileStep;
+    if (ReadCabHeader(scanPos_ - 1)) headerSize_ = cabfmt::kFileFixed;
 }
 
 // Opens the cabinet that continues the set: only the file-name part of
@@ -127,46 +91,42 @@ bool TDovex::OpenNextCabinet() {
 
 void TDovex::ParseCab() {
     const int64_t at = scanPos_ - 1;
-    const uint8_t* h = hdr_.data();
-    if (hdrRead_ < kCabFileStep || cab_.filesLeft == 0) {
+    if (hdrRead_ < static_cast<int64_t>(cabfmt::kFileFixed) || cab_.filesLeft == 0) {
         EndScan();
         return;
     }
-    char raw[257];
-    const int64_t got = ReadUpTo(at + kCabFileStep, raw, sizeof raw);
-    const char* nul = static_cast<const char*>(std::memchr(raw, 0, static_cast<size_t>(got)));
-    if (!nul) {
+    uint8_t raw[cabfmt::kFileMax];
+    const int64_t got = ReadUpTo(at, raw, sizeof raw);
+    cabfmt::File file;
+    if (got <= 0 || !cabfmt::ParseFile(raw, static_cast<size_t>(got), file)) {
         ReportError(cab_.path, "", "0", 25108);
         EndScan();
         return;
     }
-    next_ = at + kCabFileStep + (nul - raw) + 1;
+    next_ = at + static_cast<int64_t>(file.size);
     --cab_.filesLeft;
 
-    const uint16_t folder = Le16(h + 8);
-    const uint16_t attribs = Le16(h + 14);
-    if (folder != kFolderContinuedFromPrev) {
-        size_t index = folder;
-        if (folder == kFolderContinuedToNext) index = cab_.folderMethods.empty() ? 0 : cab_.folderMethods.size() - 1;
-        if (folder == kFolderPrevAndNext) index = 0;
-        const uint16_t method = index < cab_.folderMethods.size() ? cab_.folderMethods[index] : 0;
-        std::string name(raw, static_cast<size_t>(nul - raw));
-        EntryInfo.FileName = (attribs & kCabNameIsUtf) ? SlashToBackslash(name) : ConvertStoredName(name);
+    // An entry carried over from the previous cabinet was listed there.
+    if (file.iFolder != cabfmt::kContinuedFromPrev) {
+        const int index = cabfmt::FolderOf(file.iFolder, static_cast<uint16_t>(cab_.folderMethods.size()));
+        const uint16_t method = index >= 0 ? cab_.folderMethods[static_cast<size_t>(index)] : 0;
+        EntryInfo.FileName =
+            (file.attribs & cabfmt::kNameIsUtf) ? SlashToBackslash(file.name) : ConvertStoredName(file.name);
         EntryInfo.Encrypted = false;
-        EntryInfo.PackedSize = Le32(h);
-        EntryInfo.UnpackedSize = Le32(h);
+        EntryInfo.PackedSize = file.cbFile;
+        EntryInfo.UnpackedSize = file.cbFile;
         EntryInfo.CRC = 0;
         EntryInfo.MethodCode = method;
         EntryInfo.MethodName = CompressMethodName(method, 0);
-        EntryInfo.DateTime = FileDateToDateTime(uint32_t{Le16(h + 10)} << 16 | Le16(h + 12));
+        EntryInfo.DateTime = FileDateToDateTime(uint32_t{file.date} << 16 | file.time);
         EntryInfo.VersionMadeBy = 0;
         EntryInfo.VersionNeeded = 0;
-        EntryInfo.Attr = attribs & 0x3F;
-        EntryInfo.ExternalAttr = attribs & 0x3F;
+        EntryInfo.Attr = file.attribs & 0x3F;
+        EntryInfo.ExternalAttr = file.attribs & 0x3F;
         ListEntry(at);
     }
     if (cab_.filesLeft == 0 && !found_ && !cancel_) {
-        if (cab_.flags & kCabHasNext)
+        if (cab_.flags & cabfmt::kHasNext)
             OpenNextCabinet();
         else
             EndScan();

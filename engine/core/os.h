@@ -216,6 +216,12 @@ void RandomBytes(void* buffer, size_t count);
 void* LibraryLoad(const std::string& name);  // with system error boxes off
 void* LibrarySymbol(void* library, const char* name);
 void LibraryFree(void* library);
+// Where outside libraries are taken from, with a trailing separator: the
+// system's own folder (for the platform's libraries) and the folder of the
+// running program (for libraries shipped beside it). Neither is ever the
+// current folder. Natively the system folder is empty.
+std::string SystemFolder();
+std::string ProgramFolder();
 
 // ---- the application's hooks -------------------------------------------
 

@@ -749,6 +749,16 @@ void LibraryFree(void* library) {
     if (library) ::dlclose(library);
 }
 
+std::string SystemFolder() { return {}; }
+
+std::string ProgramFolder() {
+    char buffer[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer);
+    if (n <= 0 || static_cast<size_t>(n) >= sizeof buffer) return {};
+    std::string path(buffer, static_cast<size_t>(n));
+    return path.substr(0, path.rfind('/') + 1);
+}
+
 // ---- the application's hooks -------------------------------------------
 
 

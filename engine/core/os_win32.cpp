@@ -547,6 +547,24 @@ void LibraryFree(void* library) {
     if (library) FreeLibrary(static_cast<HMODULE>(library));
 }
 
+std::string SystemFolder() {
+    char buffer[MAX_PATH + 1];
+    const UINT n = GetSystemDirectoryA(buffer, sizeof buffer);
+    if (n == 0 || n >= sizeof buffer) return {};
+    std::string dir(buffer, n);
+    if (dir.back() != '\\') dir += '\\';
+    return dir;
+}
+
+std::string ProgramFolder() {
+    char buffer[MAX_PATH + 1];
+    const DWORD n = GetModuleFileNameA(nullptr, buffer, sizeof buffer);
+    if (n == 0 || n >= sizeof buffer) return {};
+    std::string path(buffer, n);
+    const size_t cut = path.find_last_of("\\/");
+    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
 // ---- the application's hooks -------------------------------------------
 
 

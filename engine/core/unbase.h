@@ -42,6 +42,7 @@ public:
         totalToDo_ = v;
     }
     void SkipBytes(int64_t v) { bytesToDo_ -= v; }
+    int64_t RunTotal() const override { return totalToDo_; }
 
     // Writes the entries to files; the number of entries handled.
     // HandOverFrom: a component whose run hands over to this one (the

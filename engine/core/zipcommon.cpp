@@ -236,7 +236,14 @@ bool TZipCommon::MoreToFind(int Found) const {
 
 void TZipCommon::DoProgress(int64_t Done, int64_t Total, int64_t ArchiveTotal) {
     progressByFile_ = static_cast<uint8_t>(PercentOf(Done, Total));
-    progressByArchive_ = static_cast<uint8_t>(PercentOf(ArchiveTotal - (Total - Done), ArchiveTotal));
+    // The bytes of the run still to do are what remained when the entry
+    // began less what the entry has done since; the part done is measured
+    // against the whole run, not against what was left of it.
+    const int64_t whole = RunTotal();
+    if (whole > 0)
+        progressByArchive_ = static_cast<uint8_t>(PercentOf(whole - (ArchiveTotal - Done), whole));
+    else
+        progressByArchive_ = static_cast<uint8_t>(PercentOf(ArchiveTotal - (Total - Done), ArchiveTotal));
     if (ProgressHook) ProgressHook(Done, Total, ArchiveTotal);
 }
 

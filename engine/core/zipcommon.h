@@ -79,6 +79,9 @@ public:
     // The output path of a name stored in an archive, also kept in
     // OutputName; empty (after reporting 25243) when nothing safe is left.
     virtual std::string ConvertFileName(const std::string& Name);
+    // The bytes of the whole run, when the component counts them (0 when
+    // it does not): what the archive progress is a part of.
+    virtual int64_t RunTotal() const { return 0; }
     // The same for a stored name already turned into ANSI (with '\' or '/'
     // separators), for formats that mark names as UTF-8.
     std::string ConvertAnsiName(const std::string& AnsiName);
@@ -105,6 +108,8 @@ public:
 
     bool MatchesFileSpec(const std::string& Name, bool NameOnly) const;
     bool MoreToFind(int Found) const;
+    // Done of Total bytes of the current entry; ArchiveTotal is what the
+    // run still had to do when the entry began, the entry included.
     void DoProgress(int64_t Done, int64_t Total, int64_t ArchiveTotal);
     void DefaultProgress(int64_t Done, int64_t Total, int64_t ArchiveTotal);
     static uint8_t CalcRatio(int64_t Packed, int64_t Unpacked);

@@ -1,5 +1,6 @@
 #include "engine/readers/readers.h"
 
+#include "engine/bindings/uncab.h"
 #include "engine/readers/ungzip.h"
 #include "engine/readers/unlha.h"
 #include "engine/readers/untar.h"
@@ -28,6 +29,7 @@ std::unique_ptr<TUnBase> CreateReaderForKind(TArcType Kind) {
         case atLhaExe:
         case atLzh:
         case atLzhExe: return std::make_unique<TUnLHA>();
+        case atCab: return std::make_unique<TUnCAB>();
         default: return nullptr;
     }
 }

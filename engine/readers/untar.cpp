@@ -124,7 +124,7 @@ bool TUnTAR::ExtractEntry(const Entry& e) {
     if (!OpenOutput(target, OutputStreamArg())) RaiseError(target, "", "0", 25235);
     Crc = 0xFFFFFFFF;
     // An entry cut off by the end of the file gives what is there, and
-    // fails.
+    // fails. The copy counts its bytes down as it goes.
     const int64_t there = std::min(e.size, std::max<int64_t>(arcFileSize_ - e.data, 0));
     bool copied = UnStore(there, 32, false);
     const bool whole = there == e.size;
@@ -132,7 +132,8 @@ bool TUnTAR::ExtractEntry(const Entry& e) {
         RestoreFileStamp(0x20, dosDate, target);
     else
         CloseOutput();
-    SkipBytes(e.size);
+    // What the cut took away is not coming.
+    SkipBytes(e.size - there);
     if (copied && !whole) ReportError(FN, "", "0", 25236);
     if (OnEnd)
         OnEnd(this, FN, copied && whole);

@@ -88,7 +88,7 @@ int64_t TGZip::GzWriteMember(const std::string& Name, uint32_t MTime, TStream& O
     uint16_t method = 8;
     const int64_t start = inputFile_.Position();
     const int64_t packed = Deflate(*this, deflateType_, false, &inputFile_, &Output, sourceSize, false, method,
-                                   std::max<int64_t>(totalToDo_, 1));
+                                   std::max<int64_t>(bytesToDo_, 1));
     written += packed;
     Size = inputFile_.Position() - start;  // what was read, if the file changed meanwhile
     CrcOut = ~Crc;

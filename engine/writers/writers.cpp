@@ -1,5 +1,6 @@
 #include "engine/writers/writers.h"
 
+#include "engine/bindings/makecab.h"
 #include "engine/writers/gzip.h"
 #include "engine/writers/lha.h"
 #include "engine/writers/tar.h"
@@ -22,6 +23,7 @@ std::unique_ptr<TCompBase> CreateWriterForKind(TArcType Kind) {
         case atTar: return std::make_unique<TTar>();
         case atLha:
         case atLzh: return std::make_unique<TLha>();
+        case atCab: return std::make_unique<TMakeCAB>();
         default: return nullptr;
     }
 }

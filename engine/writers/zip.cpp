@@ -377,7 +377,7 @@ bool TZip::CompressFile() {
             uint16_t method = 8;
             const int64_t start = inputFile_.Position();
             packed = Deflate(*this, deflateType_, encrypt, &inputFile_, out, size, true, method,
-                             std::max<int64_t>(totalToDo_, 1));
+                             std::max<int64_t>(bytesToDo_, 1));
             read = inputFile_.Position() - start;
             bytesToDo_ -= read;
             h.Method = method;

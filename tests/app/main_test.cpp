@@ -1,6 +1,7 @@
 // The main window driven in-process under Wine (opening, listing,
-// extracting, testing, cancelling, the switch of the command line), and
-// bramble.exe itself started as a process for "/x".
+// extracting, testing, cancelling, the switch of the command line, making
+// a self-extracting program), and bramble.exe itself started as a process
+// for "/x" and "/s".
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -17,148 +18,13 @@
 #include "engine/core/crc.h"
 #include "engine/core/helpers.h"
 #include "engine/writers/uuencode.h"
-#include "registry_redirect.h"
+#include "main_window.h"
 #include "support/testenv.h"
 #include "ui/registry.h"
 #include "ui/ui_support.h"
 
 namespace bramble {
 namespace {
-
-using test::FixturesDir;
-using test::Join;
-using test::ReadAll;
-using test::ScratchDir;
-
-// Answers every question with a fixed answer per kind and keeps what was
-// asked, so a test states which questions it expects rather than their
-// exact order.
-class AnswerAll : public TModalInterceptor {
-public:
-    AnswerAll() { previous_ = SetModalInterceptor(this); }
-    ~AnswerAll() override { SetModalInterceptor(previous_); }
-    int MessageDlg(const std::string& Msg, TMsgDlgType, TMsgDlgButtons) override {
-        Asked.push_back(Msg);
-        return DialogAnswer;
-    }
-    int MessageBox(const std::string& Text, const std::string&, UINT) override {
-        Asked.push_back(Text);
-        return IDOK;
-    }
-    bool InputQuery(const std::string& Caption, const std::string&, std::string&) override {
-        Asked.push_back(Caption);
-        return false;
-    }
-    int ShowModal(TCustomForm* Form) override {
-        Asked.push_back("form: " + Form->Caption());
-        return Drive ? Drive(Form) : mrCancel;
-    }
-    bool ExecuteFileDialog(TOpenDialog*, bool) override { return false; }
-
-    bool AskedAbout(const std::string& Text) const {
-        return std::any_of(Asked.begin(), Asked.end(), [&](const std::string& a) { return a.find(Text) != std::string::npos; });
-    }
-    std::vector<std::string> Asked;
-    int DialogAnswer = mrYes;
-    std::function<int(TCustomForm*)> Drive;
-
-private:
-    TModalInterceptor* previous_;
-};
-
-void WriteDefaultCheckNo() {
-    TRegistry r;
-    r.SetRootKey(HKEY_CURRENT_USER);
-    if (r.OpenKey("Software\\Quillmar\\Bramble\\Options", true)) r.WriteString("DefaultCheck", "No");
-}
-
-// The entries peers listed for a fixture: stored name with '\' -> size.
-std::map<std::string, int64_t> PeerListing(const std::string& Tsv) {
-    std::map<std::string, int64_t> out;
-    std::istringstream in(ReadAll(Join(Join(FixturesDir(), "peers"), Tsv)));
-    std::string line;
-    while (std::getline(in, line)) {
-        std::vector<std::string> f;
-        std::string cell;
-        std::istringstream ls(line);
-        while (std::getline(ls, cell, '\t')) f.push_back(cell);
-        if (f.size() < 4 || f[3] != "f") continue;
-        std::replace(f[0].begin(), f[0].end(), '/', '\\');
-        out[f[0]] = std::stoll(f[1]);
-    }
-    return out;
-}
-
-// Every file below Dir, relative name -> contents.
-void Tree(const std::string& Dir, const std::string& Prefix, std::map<std::string, std::string>& Out) {
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA(Join(Dir, "*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) return;
-    do {
-        std::string n = fd.cFileName;
-        if (n == "." || n == "..") continue;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            Tree(Join(Dir, n), Prefix + n + "\\", Out);
-        else
-            Out[Prefix + n] = ReadAll(Join(Dir, n));
-    } while (FindNextFileA(h, &fd));
-    FindClose(h);
-}
-
-std::map<std::string, std::string> Tree(const std::string& Dir) {
-    std::map<std::string, std::string> t;
-    Tree(Dir, "", t);
-    return t;
-}
-
-// The peers' own extraction of the inputs every archive of the corpus holds.
-std::map<std::string, std::string> Inputs() {
-    std::map<std::string, std::string> t;
-    const std::string in = Join(FixturesDir(), "in");
-    for (const char* n : {"about.txt", "big.bin", "hello.txt", "sub\\nested.txt"}) t[n] = ReadAll(Join(in, n));
-    return t;
-}
-
-std::string CopyInto(const std::string& Dir, const std::string& Fixture) {
-    const std::string to = Join(Dir, Fixture);
-    CopyFileA(Join(FixturesDir(), Fixture).c_str(), to.c_str(), FALSE);
-    return to;
-}
-
-class MainWindow : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(user_.ok());
-        ASSERT_TRUE(classes_.ok());
-        WriteDefaultCheckNo();
-    }
-    void TearDown() override {
-        if (form_) TCustomForm::Free(form_);
-        form_ = nullptr;
-        SetCommandLineArguments({});
-    }
-    TfrmMain* Make(std::vector<std::string> Args = {}) {
-        SetCommandLineArguments(std::move(Args));
-        form_ = new TfrmMain(nullptr);
-        form_->AfterConstruction();
-        form_->Show();
-        test::Pump();
-        return form_;
-    }
-    std::vector<std::string> Lines() {
-        std::vector<std::string> out;
-        for (int i = 0; i < form_->RichEdit1->Lines().Count(); ++i) out.push_back(form_->RichEdit1->Lines()[i]);
-        return out;
-    }
-    bool HasLine(const std::string& Part) {
-        auto l = Lines();
-        return std::any_of(l.begin(), l.end(), [&](const std::string& s) { return s.find(Part) != std::string::npos; });
-    }
-
-    testing::RegistryRedirect user_{HKEY_CURRENT_USER, "MainWindowUser"};
-    testing::RegistryRedirect classes_{HKEY_CLASSES_ROOT, "MainWindowClasses"};
-    TfrmMain* form_ = nullptr;
-};
 
 TEST(MainWindowHelpers, CommandLineSwitchAndPath) {
     EXPECT_EQ(ParseCommandLine({}).Switch, "");
@@ -733,6 +599,99 @@ TEST_F(ProgramRun, AnArchiveClimbingOutOfItsFolderWritesNothingOutside) {
     std::map<std::string, std::string> tree = Tree(root);
     for (const auto& [name, data] : tree)
         EXPECT_TRUE(name == "inner\\escape.zip" || name.rfind("inner\\escape\\", 0) == 0) << name;
+}
+
+// ---- self-extracting programs -------------------------------------------------
+
+// unzip's test of a file, run as the peer it is (Wine starts Unix programs):
+// its exit status, with what it printed in Said.
+int UnzipTest(const std::string& File, std::string& Said) {
+    auto unix = [](std::string p) {
+        if (p.size() > 2 && p[1] == ':') p.erase(0, 2);
+        std::replace(p.begin(), p.end(), '\\', '/');
+        return p;
+    };
+    const std::string out = Join(ScratchDir("unzip-t"), "said.txt");
+    DeleteFileA(out.c_str());
+    std::string cmd = "Z:\\bin\\sh -c \"unzip -t '" + unix(File) + "' > '" + unix(out) + "' 2>&1; echo status=$? >> '" +
+                      unix(out) + "'\"";
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    std::vector<char> line(cmd.begin(), cmd.end());
+    line.push_back('\0');
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    // Wine hands a Unix program over without a process to wait on: the
+    // status line is its end.
+    size_t at = std::string::npos;
+    for (int waited = 0; waited < 30000 && at == std::string::npos; waited += 100) {
+        Sleep(100);
+        Said = os::FileExists(out) ? ReadAll(out) : std::string();
+        at = Said.rfind("status=");
+        if (at != std::string::npos && Said.find('\n', at) == std::string::npos) at = std::string::npos;
+    }
+    return at == std::string::npos ? -1 : std::atoi(Said.c_str() + at + 7);
+}
+
+TEST_F(MainWindow, MakeSelfExtractingBuildsAProgramUnzipAcceptsAndAsksBeforeReplacingOne) {
+    AnswerAll modals;
+    // The stub ships beside the program; the program here is this test.
+    const std::string stub = Join(ExtractFilePath(ProgramPath()), "zipsfx.bin");
+    const std::string ours = Join(ExtractFilePath(Application->ExeName()), "zipsfx.bin");
+    ASSERT_TRUE(CopyFileA(stub.c_str(), ours.c_str(), FALSE));
+    TfrmMain* f = Make();
+    const std::string dir = ScratchDir("main-sfx");
+    f->OpenArchive(CopyInto(dir, "gnu.tar"));
+    EXPECT_FALSE(f->FileMakeexe1->Visible());
+    const std::string archive = CopyInto(dir, "plain.zip");
+    const std::string exe = Join(dir, "plain.exe");
+    f->OpenArchive(archive);
+    ASSERT_TRUE(f->FileMakeexe1->Visible());
+
+    modals.Asked.clear();
+    Choose(f->FileMakeexe1);
+    EXPECT_EQ(modals.Asked, std::vector<std::string>{"Creation of " + exe + " Finished"});
+    const std::string built = ReadAll(exe);
+    EXPECT_EQ(built.size(), ReadAll(stub).size() + ReadAll(archive).size());
+    EXPECT_EQ(built.compare(0, ReadAll(stub).size(), ReadAll(stub)), 0);
+    std::string said;
+    EXPECT_EQ(UnzipTest(exe, said), 0) << said;
+    EXPECT_EQ(said.find("warning"), std::string::npos) << said;
+
+    // One there already: No leaves it, Yes replaces it.
+    const std::string question = exe + " already exists, overwrite?";
+    test::WriteAll(exe, "an older program");
+    for (int answer : {IDNO, IDYES}) {
+        modals.Asked.clear();
+        modals.BoxAnswer = answer;
+        Choose(f->FileMakeexe1);
+        ASSERT_FALSE(modals.Asked.empty());
+        EXPECT_EQ(modals.Asked[0], question);
+        EXPECT_EQ(modals.Asked.size(), answer == IDYES ? 2u : 1u);
+        EXPECT_EQ(ReadAll(exe), answer == IDYES ? built : "an older program");
+    }
+
+    // Without the stub: an error box naming it, and the program kept.
+    ASSERT_TRUE(DeleteFileA(ours.c_str()));
+    modals.Asked.clear();
+    Choose(f->FileMakeexe1);
+    ASSERT_EQ(modals.Asked.size(), 2u);
+    EXPECT_NE(modals.Asked[1].find("zipsfx.bin"), std::string::npos) << modals.Asked[1];
+    EXPECT_EQ(modals.LastBoxFlags & MB_ICONMASK, static_cast<UINT>(MB_ICONERROR));
+    EXPECT_EQ(ReadAll(exe), built);
+}
+
+TEST_F(ProgramRun, TheSelfExtractorSwitchBuildsTheProgramAndCloses) {
+    const std::string dir = ScratchDir("program-s");
+    const std::string archive = CopyInto(dir, "plain.zip");
+    const std::string exe = Join(dir, "plain.exe");
+    DWORD code = 1;
+    EXPECT_EQ(RunProgram("/s \"" + archive + "\"", code), std::vector<std::string>{"Creation of " + exe + " Finished"});
+    EXPECT_EQ(code, 0u);
+    std::string said;
+    EXPECT_EQ(UnzipTest(exe, said), 0) << said;
 }
 
 }  // namespace

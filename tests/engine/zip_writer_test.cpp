@@ -1148,7 +1148,8 @@ TEST(Writers, TheTableHandsOutTheWriterOfEachWritableKind) {
     EXPECT_EQ(jar->DefaultExt(), ".jar");
     EXPECT_EQ(CreateWriterForKind(atGZip)->ArcType(), atGZip);
     EXPECT_EQ(CreateWriterForKind(atTar)->ArcType(), atTar);
-    for (TArcType t : {atRar, atArj, atCab, atUnknown, atNA}) EXPECT_EQ(CreateWriterForKind(t), nullptr) << int(t);
+    EXPECT_EQ(CreateWriterForKind(atCab)->ArcType(), atCab);
+    for (TArcType t : {atRar, atArj, atUnknown, atNA}) EXPECT_EQ(CreateWriterForKind(t), nullptr) << int(t);
     // A JAR takes its own extension; only the two ZIP methods are allowed.
     TJar j;
     j.SetArchiveFile(Join(ScratchDir("zipw-jar"), "lib"));

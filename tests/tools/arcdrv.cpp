@@ -23,10 +23,11 @@
 //              [--move] [--dirs MODE] FILES...
 //                             adds (or with --move moves) FILES, relative to
 //                             the current folder, through the writer of KIND
-//                             (zip, jar, gzip, tar, lha, lzh; by default from
-//                             the archive's extension, else from its content).
-//                             METHOD: store, deflate, tarred, gziptar,
-//                             frozen1 (-lh1-), frozen5 (-lh5-); -l the deflate
+//                             (zip, jar, gzip, tar, lha, lzh, cab; by default
+//                             from the archive's extension, else from its
+//                             content). METHOD: store, deflate, tarred,
+//                             gziptar, frozen1 (-lh1-), frozen5 (-lh5-), mszip,
+//                             lzx, quantum; -l the deflate
 //                             level; -r into sub-folders; MODE: none,
 //                             absolute, nodrive, relative, start. Entries
 //                             already in the archive are replaced. Prints
@@ -177,6 +178,11 @@ int Extract(const std::string& archive, const std::string& dir, const Options& o
     reader->SetPasswords(o.passwords);
     reader->SetConfirmOverwrites(o.skip);
     reader->SetOverwriteMode(o.skip ? omSkip : omOverwrite);
+    // A chain of cabinets goes on while the next one is there.
+    if (dovex.ArcType() == atCab)
+        reader->OnNextVolume = [](TObject*, std::string&, const std::string&, bool exists, bool& cancel) {
+            cancel = !exists;
+        };
     int n = reader->Extract();
     std::printf("extracted %d\n", n);
     return allPassed && !cut ? 0 : 1;
@@ -186,10 +192,11 @@ int Extract(const std::string& archive, const std::string& dir, const Options& o
 // archive's extension, else for its content.
 std::unique_ptr<TCompBase> CreateWriter(const std::string& kind, const std::string& archive) {
     static const std::pair<const char*, TArcType> names[] = {
-        {"ZIP", atZip}, {"JAR", atJar}, {"GZIP", atGZip}, {"TAR", atTar}, {"LHA", atLha}, {"LZH", atLzh}};
+        {"ZIP", atZip}, {"JAR", atJar}, {"GZIP", atGZip}, {"TAR", atTar},
+        {"LHA", atLha}, {"LZH", atLzh}, {"CAB", atCab}};
     static const std::pair<const char*, TArcType> extensions[] = {
-        {".ZIP", atZip}, {".JAR", atJar}, {".GZ", atGZip}, {".TGZ", atGZip},
-        {".TAR", atTar}, {".LHA", atLha}, {".LZH", atLzh}};
+        {".ZIP", atZip}, {".JAR", atJar}, {".GZ", atGZip},  {".TGZ", atGZip},
+        {".TAR", atTar}, {".LHA", atLha}, {".LZH", atLzh}, {".CAB", atCab}};
     TArcType k = atNA;
     if (!kind.empty()) {
         for (const auto& [name, t] : names)
@@ -246,7 +253,8 @@ bool ApplyWriteOptions(TCompBase& w, const WriteOptions& o) {
     if (!o.method.empty()) {
         static const std::pair<const char*, TCompressMethod> methods[] = {
             {"STORE", cmStore},     {"DEFLATE", cmDeflate}, {"TARRED", cmTarred},
-            {"GZIPTAR", cmGzipTar}, {"FROZEN1", cmFrozen1}, {"FROZEN5", cmFrozen5}};
+            {"GZIPTAR", cmGzipTar}, {"FROZEN1", cmFrozen1}, {"FROZEN5", cmFrozen5},
+            {"MSZIP", cmMsZip},     {"LZX", cmLzx},         {"QUANTUM", cmQuantum}};
         bool known = false;
         for (const auto& [name, m] : methods) {
             if (UpperCase(o.method) != name) continue;

@@ -1,0 +1,491 @@
+// Building the main window: its menus, toolbar, list, Messages window and
+// status bar, and the engine components with their events wired to the
+// window's handlers.
+#include <windows.h>
+
+#include "app/forms/main_private.h"
+#include "engine/readers/readers.h"
+#include "engine/readers/ungzip.h"
+#include "engine/readers/untar.h"
+#include "engine/readers/uudecode.h"
+#include "engine/writers/tar.h"
+#include "engine/writers/zip.h"
+
+namespace bramble {
+
+TfrmMain* frmMain = nullptr;
+
+// ---- the indicator box ------------------------------------------------------------------
+
+TLedBox::TLedBox(TComponent* AOwner) : TCustomControl(AOwner) {}
+
+void TLedBox::Paint() {
+    if (OnPaint) OnPaint(this);
+}
+
+// ---- construction -----------------------------------------------------------------------
+
+TfrmMain::TfrmMain(TComponent* AOwner) : TForm(AOwner) {
+    SetName("frmMain");
+    SetCaption("Bramble");
+    SetPosition(poDesigned);
+    SetBounds(100, 100, 640, 480);
+    Font().SetName("MS Sans Serif");
+
+    BuildStatusBar();
+    BuildListAndMessages();
+    BuildToolbar();
+    BuildMenus();
+    CreateEngine();
+
+    OpenDialog1 = new TOpenDialog(this);
+    OpenDialog1->SetName("OpenDialog1");
+
+    OnCreate = [this](TObject* s) { formCreate(s); };
+    OnDestroy = [this](TObject* s) { formDestroy(s); };
+    OnPaint = [this](TObject* s) { FormPaint(s); };
+    OnResize = [this](TObject* s) { FormResize(s); };
+    OnCloseQuery = [this](TObject* s, bool& c) { FormCloseQuery(s, c); };
+}
+
+TfrmMain::~TfrmMain() {
+    if (hooksInstalled_) os::SetAppHooks(savedHooks_);
+    if (frmMain == this) frmMain = nullptr;
+}
+
+namespace {
+TMenuItem* NewItem(TComponent* Owner, TMenuItem* Parent, const std::string& Name, const std::string& Caption,
+                   TShortCut Short = 0) {
+    auto* m = new TMenuItem(Owner);
+    m->SetName(Name);
+    m->SetCaption(Caption);
+    m->SetShortCut(Short);
+    if (Parent) Parent->Add(m);
+    return m;
+}
+}  // namespace
+
+void TfrmMain::BuildMenus() {
+    MainMenu1 = new TMainMenu(this);
+    MainMenu1->SetName("MainMenu1");
+    TMenuItem* root = MainMenu1->Items();
+    auto cmd = [this](TMenuItem* m, void (TfrmMain::*fn)(TObject*)) {
+        m->OnClick = [this, fn](TObject* s) { Command([&] { (this->*fn)(s); }); };
+    };
+    auto plain = [this](TMenuItem* m, void (TfrmMain::*fn)(TObject*)) {
+        m->OnClick = [this, fn](TObject* s) { (this->*fn)(s); };
+    };
+
+    mnuFile = NewItem(this, root, "mnuFile", "&File");
+    mnuNew1 = NewItem(this, mnuFile, "mnuNew1", "&New...");
+    mnuOpen1 = NewItem(this, mnuFile, "mnuOpen1", "&Open...");
+    mnuClose1 = NewItem(this, mnuFile, "mnuClose1", "&Close", ShortCut('C', {ssCtrl}));
+    NewItem(this, mnuFile, "N1", "-");
+    FileMakeexe1 = NewItem(this, mnuFile, "FileMakeexe1", "&Make self extracting .exe");
+    mnuUUEncode1 = NewItem(this, mnuFile, "mnuUUEncode1", "&UUEncode...", ShortCut('U', {ssCtrl}));
+    NewItem(this, mnuFile, "N2", "-");
+    mnuExit1 = NewItem(this, mnuFile, "mnuExit1", "E&xit", ShortCut('X', {ssCtrl}));
+    cmd(mnuOpen1, &TfrmMain::mnuOpen1Click);
+    cmd(mnuClose1, &TfrmMain::mnuClose1Click);
+    plain(mnuExit1, &TfrmMain::mnuExit1Click);
+    cmd(FileMakeexe1, &TfrmMain::FileMakeexe1Click);
+    // New and UUEncode need dialogs this program does not have yet:
+    // present, never enabled.
+    mnuNew1->SetEnabled(false);
+    // Shown while the open archive is a ZIP.
+    FileMakeexe1->SetVisible(false);
+    mnuUUEncode1->SetVisible(false);
+    mnuUUEncode1->SetEnabled(false);
+
+    mnuAction = NewItem(this, root, "mnuAction", "&Action");
+    mnuAddFiles1 = NewItem(this, mnuAction, "mnuAddFiles1", "&Add files...", ShortCut('F', {ssCtrl}));
+    mnuDelete1 = NewItem(this, mnuAction, "mnuDelete1", "&Delete selected", ShortCut(VK_DELETE, {}));
+    mnuExtract1 = NewItem(this, mnuAction, "mnuExtract1", "&Extract...", ShortCut('E', {ssCtrl}));
+    ActionFastextract1 = NewItem(this, mnuAction, "ActionFastextract1", "&Fast extract");
+    mnuView2 = NewItem(this, mnuAction, "mnuView2", "&View", ShortCut(VK_F6, {}));
+    NewItem(this, mnuAction, "N3", "-");
+    SelectAll1 = NewItem(this, mnuAction, "SelectAll1", "Select A&ll");
+    Invertselection1 = NewItem(this, mnuAction, "Invertselection1", "&Invert selection");
+    NewItem(this, mnuAction, "N4", "-");
+    mnuTest = NewItem(this, mnuAction, "mnuTest", "&Test", ShortCut('T', {ssCtrl}));
+    mnuRefresh1 = NewItem(this, mnuAction, "mnuRefresh1", "&Refresh", ShortCut(VK_F5, {}));
+    cmd(mnuDelete1, &TfrmMain::mnuDelete1Click);
+    cmd(ActionFastextract1, &TfrmMain::ActionFastextract1Click);
+    cmd(mnuView2, &TfrmMain::mnuView2Click);
+    cmd(SelectAll1, &TfrmMain::SelectAll1Click);
+    cmd(Invertselection1, &TfrmMain::Invertselection1Click);
+    cmd(mnuTest, &TfrmMain::mnuTestClick);
+    cmd(mnuRefresh1, &TfrmMain::mnuRefresh1Click);
+
+    mnuViewMenu = NewItem(this, root, "mnuViewMenu", "&View");
+    mnuToolbar = NewItem(this, mnuViewMenu, "mnuToolbar", "&Toolbar");
+    mnuErrorMessages1 = NewItem(this, mnuViewMenu, "mnuErrorMessages1", "&Messages", ShortCut(VK_F1, {ssCtrl}));
+    mnuDisplayElapsedTime1 = NewItem(this, mnuViewMenu, "mnuDisplayElapsedTime1", "Display &Elapsed time");
+    mnuBlankDirs1 = NewItem(this, mnuViewMenu, "mnuBlankDirs1", "Show empty &dirs");
+    NewItem(this, mnuViewMenu, "N5", "-");
+    mnuSort1 = NewItem(this, mnuViewMenu, "mnuSort1", "&Sort");
+    mnuIcons = NewItem(this, mnuViewMenu, "mnuIcons", "&Icons");
+    mnuReport1 = NewItem(this, mnuIcons, "mnuReport1", "&Report");
+    mnuList1 = NewItem(this, mnuIcons, "mnuList1", "&List");
+    mnuSmall1 = NewItem(this, mnuIcons, "mnuSmall1", "&Small");
+    mnuLarge1 = NewItem(this, mnuIcons, "mnuLarge1", "L&arge");
+    NewItem(this, mnuViewMenu, "N6", "-");
+    mnuOptions = NewItem(this, mnuViewMenu, "mnuOptions", "&Options...");
+    mnuToolbar->SetChecked(true);
+    mnuErrorMessages1->SetChecked(true);
+    mnuDisplayElapsedTime1->SetVisible(false);
+    mnuBlankDirs1->SetVisible(false);
+    mnuBlankDirs1->SetChecked(true);  // flipped at start-up: empty folders hidden
+    mnuOptions->SetEnabled(false);
+    for (TMenuItem* m : {mnuReport1, mnuList1, mnuSmall1, mnuLarge1}) {
+        m->SetRadioItem(true);
+        m->SetGroupIndex(1);
+        cmd(m, &TfrmMain::View1Click);
+    }
+    mnuReport1->SetChecked(true);
+    plain(mnuToolbar, &TfrmMain::mnuToolbarClick);
+    plain(mnuErrorMessages1, &TfrmMain::mnuErrorMessages1Click);
+    plain(mnuDisplayElapsedTime1, &TfrmMain::mnuDisplayElapsedTime1Click);
+    cmd(mnuBlankDirs1, &TfrmMain::mnuBlankDirs1Click);
+    cmd(mnuSort1, &TfrmMain::mnuSort1Click);
+
+    mnuHelp = NewItem(this, root, "mnuHelp", "&Help");
+    Contents1 = NewItem(this, mnuHelp, "Contents1", "&Contents", ShortCut(VK_F1, {}));
+    BrambleHomepage1 = NewItem(this, mnuHelp, "BrambleHomepage1", "Bramble &home page");
+    NewItem(this, mnuHelp, "N7", "-");
+    About1 = NewItem(this, mnuHelp, "About1", "&About...");
+    plain(Contents1, &TfrmMain::Contents1Click);
+    plain(BrambleHomepage1, &TfrmMain::BrambleHomepage1Click);
+    About1->SetEnabled(false);
+
+    // Until an archive is open the archive commands are off.
+    for (TMenuItem* m : {mnuAddFiles1, mnuDelete1, mnuExtract1, ActionFastextract1, mnuView2, SelectAll1,
+                         Invertselection1, mnuTest, mnuRefresh1, mnuClose1})
+        m->SetEnabled(false);
+    SetMenu(MainMenu1);
+
+    // The list's popup menu.
+    PopupMenu98List = new TPopupMenu(this);
+    PopupMenu98List->SetName("PopupMenu98List");
+    ListOpen1 = NewItem(this, PopupMenu98List->Items(), "ListOpen1", "&Open");
+    Properties1 = NewItem(this, PopupMenu98List->Items(), "Properties1", "&Properties");
+    ListOpen1->SetDefault(true);
+    cmd(ListOpen1, &TfrmMain::ListView1DblClick);
+    Properties1->SetEnabled(false);
+}
+
+void TfrmMain::BuildToolbar() {
+    Skiffbar1 = new TPanel(this);
+    Skiffbar1->SetName("Skiffbar1");
+    Skiffbar1->SetParent(this);
+    Skiffbar1->SetAlign(alTop);
+    Skiffbar1->SetHeight(46);
+    Skiffbar1->SetCaption("");
+    Skiffbar1->SetBevelOuter(bvNone);
+
+    PopupMenuTB = new TPopupMenu(this);
+    PopupMenuTB->SetName("PopupMenuTB");
+    Flat1 = NewItem(this, PopupMenuTB->Items(), "Flat1", "&Flat");
+    Text1 = NewItem(this, PopupMenuTB->Items(), "Text1", "&Text");
+    Tooltips1 = NewItem(this, PopupMenuTB->Items(), "Tooltips1", "T&ooltips");
+    Flat1->OnClick = [this](TObject* s) { FlatClick(s); };
+    Text1->OnClick = [this](TObject* s) { TextClick(s); };
+    Tooltips1->OnClick = [this](TObject* s) { TooltipsClick(s); };
+    Text1->SetChecked(true);
+    Flat1->SetChecked(true);
+    Tooltips1->SetChecked(true);
+    Skiffbar1->SetPopupMenu(PopupMenuTB);
+
+    PopupMenuExtract = new TPopupMenu(this);
+    PopupMenuExtract->SetName("PopupMenuExtract");
+    PopupMenuInstall = new TPopupMenu(this);
+    PopupMenuInstall->SetName("PopupMenuInstall");
+
+    auto button = [this](const std::string& name, const std::string& caption, const std::string& hint) {
+        auto* b = new TBitBtn(this);
+        b->SetName(name);
+        b->SetParent(Skiffbar1);
+        b->SetCaption(caption);
+        b->SetHint(hint);
+        b->SetLayout(blGlyphTop);
+        b->SetSpacing(1);
+        b->SetMargin(2);
+        b->SetTabStop(false);
+        return b;
+    };
+    ToolbarButtonNew = button("ToolbarButtonNew", "New", "New archive");
+    ToolbarButtonOpen = button("ToolbarButtonOpen", "Open", "Open archive");
+    ToolbarButtonAdd = button("ToolbarButtonAdd", "Add", "Add files");
+    ToolbarButtonExtract = button("ToolbarButtonExtract", "Extract", "Extract files");
+    ToolbarButtonExtractDrop = new TButton(this);
+    ToolbarButtonExtractDrop->SetName("ToolbarButtonExtractDrop");
+    ToolbarButtonExtractDrop->SetParent(Skiffbar1);
+    ToolbarButtonExtractDrop->SetCaption("v");
+    ToolbarButtonExtractDrop->SetHint("Extract to");
+    ToolbarButtonExtractDrop->SetTabStop(false);
+    ToolbarButtonDel = button("ToolbarButtonDel", "Delete", "Delete selected files");
+    ToolbarButtonView = button("ToolbarButtonView", "View", "View selected files");
+    ToolbarButtonInstall = button("ToolbarButtonInstall", "Install", "Install");
+    ToolbarButtonInstall->SetVisible(false);
+
+    ToolbarButtonOpen->OnClick = [this](TObject* s) { Command([&] { mnuOpen1Click(s); }); };
+    ToolbarButtonDel->OnClick = [this](TObject* s) {
+        if (mnuDelete1->Enabled()) Command([&] { mnuDelete1Click(s); });
+    };
+    ToolbarButtonView->OnClick = [this](TObject* s) { Command([&] { mnuView2Click(s); }); };
+    ToolbarButtonExtractDrop->OnClick = [this](TObject*) {
+        if (Busy()) return;
+        TPoint p = ToolbarButtonExtractDrop->ClientToScreen(Point(0, ToolbarButtonExtractDrop->Height()));
+        PopupMenuExtract->Popup(p.X, p.Y);
+    };
+    PopupMenuExtract->OnPopup = [this](TObject* s) { PopupMenuExtractPopup(s); };
+    ToolbarButtonInstall->OnClick = [this](TObject*) {
+        if (Busy()) return;
+        TPoint p = ToolbarButtonInstall->ClientToScreen(Point(0, ToolbarButtonInstall->Height()));
+        PopupMenuInstall->Popup(p.X, p.Y);
+    };
+    // New, Add and Extract open dialogs this program does not have yet.
+    ToolbarButtonNew->SetEnabled(false);
+
+    struct HoverSpec {
+        TBitBtn* b;
+        const char* base;
+    };
+    for (HoverSpec h : {HoverSpec{ToolbarButtonNew, "NEW"}, {ToolbarButtonOpen, "OPEN"}, {ToolbarButtonAdd, "ADD"},
+                        {ToolbarButtonExtract, "EXTR"}, {ToolbarButtonDel, "DEL"}, {ToolbarButtonView, "VIEW"},
+                        {ToolbarButtonInstall, "SETUP"}}) {
+        TBitBtn* b = h.b;
+        std::string base = h.base;
+        b->OnMouseEnter = [this, b, base](TObject*) { ButtonHover(b, base, true); };
+        b->OnMouseLeave = [this, b, base](TObject*) { ButtonHover(b, base, false); };
+    }
+    for (TBitBtn* b : {ToolbarButtonAdd, ToolbarButtonExtract, ToolbarButtonDel, ToolbarButtonView})
+        b->SetEnabled(false);
+    ToolbarButtonExtractDrop->SetEnabled(false);
+    ToolbarLook();
+}
+
+void TfrmMain::BuildListAndMessages() {
+    MsgToolWindow = new TPanel(this);
+    MsgToolWindow->SetName("MsgToolWindow");
+    MsgToolWindow->SetParent(this);
+    MsgToolWindow->SetBounds(0, 300, 640, 100);
+    MsgToolWindow->SetAlign(alBottom);
+    MsgToolWindow->SetCaption("");
+    MsgToolWindow->SetBevelOuter(bvRaised);
+
+    MsgCaption = new TPanel(this);
+    MsgCaption->SetName("MsgCaption");
+    MsgCaption->SetParent(MsgToolWindow);
+    MsgCaption->SetAlign(alTop);
+    MsgCaption->SetHeight(18);
+    MsgCaption->SetCaption("  Messages");
+    MsgCaption->SetAlignment(taLeftJustify);
+    MsgCaption->SetBevelOuter(bvNone);
+
+    MsgClose = new TButton(this);
+    MsgClose->SetName("MsgClose");
+    MsgClose->SetParent(MsgCaption);
+    MsgClose->SetBounds(600, 1, 16, 16);
+    MsgClose->SetCaption("x");
+    MsgClose->SetTabStop(false);
+    MsgCaption->OnResize = [this](TObject*) { MsgClose->SetLeft(std::max(0, MsgCaption->Width() - 18)); };
+    MsgClose->OnClick = [this](TObject*) {
+        // Closing the window unchecks its menu item.
+        MsgToolWindow->SetVisible(false);
+        mnuErrorMessages1->SetChecked(false);
+    };
+
+    RichEdit1 = new TRichEdit(this);
+    RichEdit1->SetName("RichEdit1");
+    RichEdit1->SetParent(MsgToolWindow);
+    RichEdit1->SetAlign(alClient);
+    RichEdit1->SetReadOnly(true);
+    RichEdit1->SetWordWrap(false);
+    RichEdit1->SetScrollBars(ssBoth);
+
+    ListView1 = new TListView(this);
+    ListView1->SetName("ListView1");
+    ListView1->SetParent(this);
+    ListView1->SetAlign(alClient);
+    ListView1->SetViewStyle(vsReport);
+    ListView1->SetMultiSelect(true);
+    ListView1->SetReadOnly(true);
+    ListView1->SetHideSelection(false);
+    ListView1->OnDblClick = [this](TObject* s) { Command([&] { ListView1DblClick(s); }); };
+    ListView1->OnKeyDown = [this](TObject* s, WORD& k, TShiftState sh) { ListView1KeyDown(s, k, sh); };
+    ListView1->OnMouseDown = [this](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
+        ListView1MouseDown(s, b, sh, x, y);
+    };
+    ListView1->OnClick = [this](TObject* s) { ListView1Click(s); };
+    ListView1->OnChange = [this](TObject* s, TListItem* i, TItemChange c) { ListView1Change(s, i, c); };
+}
+
+void TfrmMain::BuildStatusBar() {
+    StatusBar1 = new TStatusBar(this);
+    StatusBar1->SetName("StatusBar1");
+    StatusBar1->SetParent(this);
+    StatusBar1->SetBounds(0, 440, 640, 20);
+    StatusBar1->SetAlign(alBottom);
+    StatusBar1->SetSizeGrip(false);
+    for (int i = 0; i < 3; ++i) StatusBar1->Panels().Add();
+    StatusBar1->OnClick = [this](TObject*) { DisplayTotals(); };
+    StatusBar1->OnResize = [this](TObject* s) { FormResize(s); };
+
+    ProgressBar1 = new TProgressBar(this);
+    ProgressBar1->SetName("ProgressBar1");
+    ProgressBar1->SetParent(StatusBar1);
+    ProgressBar1->SetVisible(false);
+    ProgressBar1->SetSmooth(true);
+
+    imgLed.SetSize(13, 13);
+    {
+        TCanvas& c = imgLed.Canvas();
+        c.Brush().SetColor(clBtnFace);
+        c.FillRect(Rect(0, 0, 13, 13));
+        c.Pen().SetColor(clDkGray);
+        c.Brush().SetColor(clGreen);
+        c.Ellipse(1, 1, 12, 12);
+    }
+    pbxLed = new TLedBox(this);
+    pbxLed->SetName("pbxLed");
+    pbxLed->SetParent(StatusBar1);
+    pbxLed->SetBounds(0, 2, 18, 16);
+    pbxLed->SetHint("Click to cancel");
+    pbxLed->SetShowHint(true);
+    pbxLed->OnPaint = [this](TObject* s) { pbxLedPaint(s); };
+    pbxLed->OnClick = [this](TObject* s) { pbxLedClick(s); };
+}
+
+void TfrmMain::WireReader(TUnBase* R, TArcType Kind) {
+    R->OnBegin = [this](TObject* s, const std::string& fn, int n, bool& x) { UnZIP1begin(s, fn, n, x); };
+    R->OnEnd = [this](TObject* s, const std::string& fn, bool pass) { UnZIP1end(s, fn, pass); };
+    R->OnProgress = [this](TObject* s, uint8_t f, uint8_t a) { UnZIP1Progress(s, f, a); };
+    R->OnError = [this](TObject* s, const std::string& fn, const std::string& ex, const std::string& v, int c) {
+        Dovex1Error(s, fn, ex, v, c);
+    };
+    R->OnFileExists = [this](TObject* s, const std::string& fn, TDateTime d, TOverwriteMode& m) {
+        UnZIP1FileExists(s, fn, d, m);
+    };
+    R->OnElapsedTime = [this](TObject* s, float t) { UnZIP1ElapsedTime(s, t); };
+    const bool zip = Kind == atZip || Kind == atZipExe || Kind == atZipMV;
+    const bool volumes = Kind == atACE || Kind == atArj || Kind == atArjExe || Kind == atRar || Kind == atRarExe ||
+                         Kind == atCab || Kind == atUue;
+    const bool passwords = Kind != atCab && Kind != atUue && Kind != atArc && Kind != atArcExe && Kind != atGZip &&
+                           Kind != atLha && Kind != atLhaExe && Kind != atLzh && Kind != atLzhExe &&
+                           Kind != atTar && Kind != atZoo;
+    if (passwords)
+        R->OnGetPassword = [this](TObject* s, const std::string& fn, std::string& p, bool& t) {
+            UnZIP1GetPassword(s, fn, p, t);
+        };
+    if (volumes)
+        R->OnNextVolume = [this](TObject* s, std::string& n, const std::string& id, bool e, bool& c) {
+            Dovex1NextVolume(s, n, id, e, c);
+        };
+    if (zip) {
+        R->OnGetZipFirstDisk = [this](TObject* s, bool& c) { Dovex1GetZipFirstDisk(s, c); };
+        R->OnGetZipLastDisk = [this](TObject* s, bool& c) { Dovex1GetZipLastDisk(s, c); };
+        R->OnGetZipNextDisk = [this](TObject* s, const std::string& n, bool& c) { Dovex1GetZipNextDisk(s, n, c); };
+    }
+}
+
+void TfrmMain::WireWriter(TCompBase* W) {
+    W->OnActivate = [this](TObject* s) { Zip1Activate(s); };
+    W->OnDeactivate = [this](TObject* s) { Zip1Deactivate(s); };
+    W->OnBegin = [this](TObject* s, const std::string& fn, int n, bool& x) { Zip1begin(s, fn, n, x); };
+    W->OnEnd = [this](TObject* s, const std::string& fn, bool pass) { Zip1end(s, fn, pass); };
+    W->OnProgress = [this](TObject* s, uint8_t f, uint8_t a) { UnZIP1Progress(s, f, a); };
+    W->OnError = [this](TObject* s, const std::string& fn, const std::string& ex, const std::string& v, int c) {
+        Dovex1Error(s, fn, ex, v, c);
+    };
+    W->OnElapsedTime = [this](TObject* s, float t) { UnZIP1ElapsedTime(s, t); };
+    W->OnRead = [this](TObject* s, int o, int n) { Dovex1Read(s, o, n); };
+    W->OnNonWriteableArchive = [this](TObject* s, const std::string& a, bool& w) { Zip1NonWriteableArchive(s, a, w); };
+    W->OnRecurseDir = [this](TObject* s, const std::string& d) { Zip1RecurseDir(s, d); };
+    W->OnReplaceFile = [this](TObject* s, const std::string& ofn, const std::string& fn, TDateTime od, TDateTime nd,
+                              int os, int ns, int oa, int na, bool& r) {
+        Zip1ReplaceFile(s, ofn, fn, od, nd, os, ns, oa, na, r);
+    };
+}
+
+void TfrmMain::CreateEngine() {
+    Dovex1 = new TDovex(this);
+    Dovex1->SetName("Dovex1");
+    Dovex1->OnActivate = [this](TObject* s) { Dovex1Activate(s); };
+    Dovex1->OnDeactivate = [this](TObject* s) { Dovex1Deactivate(s); };
+    Dovex1->OnError = [this](TObject* s, const std::string& fn, const std::string& ex, const std::string& v, int c) {
+        Dovex1Error(s, fn, ex, v, c);
+    };
+    Dovex1->OnNextVolume = [this](TObject* s, std::string& n, const std::string& id, bool e, bool& c) {
+        Dovex1NextVolume(s, n, id, e, c);
+    };
+    Dovex1->OnRead = [this](TObject* s, int o, int n) { Dovex1Read(s, o, n); };
+    Dovex1->OnCorruptZipHeader = [this](TObject* s, uint8_t f, bool& c) { Dovex1CorruptZipHeader(s, f, c); };
+    Dovex1->OnGetZipFirstDisk = [this](TObject* s, bool& c) { Dovex1GetZipFirstDisk(s, c); };
+    Dovex1->OnGetZipLastDisk = [this](TObject* s, bool& c) { Dovex1GetZipLastDisk(s, c); };
+    Dovex1->OnGetZipNextDisk = [this](TObject* s, const std::string& n, bool& c) { Dovex1GetZipNextDisk(s, n, c); };
+    Dovex1->OnElapsedTime = [this](TObject* s, float t) { UnZIP1ElapsedTime(s, t); };
+
+    ZipCheck1 = new TZipCheck(this);
+    ZipCheck1->SetName("ZipCheck1");
+    ZipCheck1->OnActivate = [this](TObject* s) { ZipCheck1Activate(s); };
+    ZipCheck1->OnDeactivate = [this](TObject* s) { ZipCheck1Deactivate(s); };
+    ZipCheck1->OnBegin = [this](TObject* s, const std::string& fn, int n, bool& x) { UnZIP1begin(s, fn, n, x); };
+    ZipCheck1->OnEnd = [this](TObject* s, const std::string& fn) { ZipCheck1End(s, fn); };
+    ZipCheck1->OnProgress = [this](TObject* s, uint8_t f, uint8_t a) { UnZIP1Progress(s, f, a); };
+    ZipCheck1->OnError = [this](TObject* s, const std::string& fn, const std::string& ex, const std::string& v,
+                                int c) { ZipCheck1Error(s, fn, ex, v, c); };
+    ZipCheck1->OnGetPassword = [this](TObject* s, const std::string& fn, std::string& p, bool& t) {
+        UnZIP1GetPassword(s, fn, p, t);
+    };
+    ZipCheck1->OnNextVolume = [this](TObject* s, std::string& n, const std::string& id, bool e, bool& c) {
+        ZipCheck1NextVolume(s, n, id, e, c);
+    };
+    ZipCheck1->OnStatus = [this](TObject* s, const std::string& fn, bool p) { ZipCheck1Status(s, fn, p); };
+    ZipCheck1->OnElapsedTime = [this](TObject* s, float t) { UnZIP1ElapsedTime(s, t); };
+
+    UnTAR1 = new TUnTAR(this);
+    UnTAR1->SetName("UnTAR1");
+    WireReader(UnTAR1, atTar);
+    UUDecode1 = new TUUDecode(this);
+    UUDecode1->SetName("UUDecode1");
+    WireReader(UUDecode1, atUue);
+
+    auto* zip = new TZip(this);
+    zip->SetName("Zip1");
+    Zip1 = zip;
+    WireWriter(Zip1);
+    zip->OnInsertDiskette = [this](TObject* s, const std::string& n, int t, int f, bool& c) {
+        Zip1InsertDiskette(s, n, t, f, c);
+    };
+    auto* tar = new TTar(this);
+    tar->SetName("Tar1");
+    Tar1 = tar;
+    WireWriter(Tar1);
+}
+
+TUnBase* TfrmMain::ReaderFor(TArcType Kind) {
+    // The program's table: kinds it leaves to no reader, whatever the
+    // engine could do with them.
+    switch (Kind) {
+        case atNA: case atUnsupported: case atFileOpenErr: case atUnknown: case atAceExe: case atHa:
+        case atJarExe: case atMsGZ: case atPak: case atPakExe:
+            return nullptr;
+        default: break;
+    }
+    if (Kind == atTar) return UnTAR1;
+    if (Kind == atUue) return UUDecode1;
+    auto it = readers_.find(Kind);
+    if (it != readers_.end()) return it->second.get();
+    std::unique_ptr<TUnBase> r = CreateReaderForKind(Kind);
+    if (!r) return nullptr;
+    WireReader(r.get(), Kind);
+    // A decompressed TAR goes on to the window's TAR reader, which has the
+    // window's events.
+    if (auto* gz = dynamic_cast<TUnGZIP*>(r.get())) gz->SetUnTar(UnTAR1);
+    TUnBase* p = r.get();
+    readers_[Kind] = std::move(r);
+    return p;
+}
+
+}  // namespace bramble

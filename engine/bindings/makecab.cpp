@@ -1,0 +1,296 @@
+#include "engine/bindings/makecab.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/core/helpers.h"
+#include "engine/core/os.h"
+
+namespace bramble {
+
+namespace {
+
+// The library's callbacks: each carries the writer as its user pointer and
+// lets nothing thrown get past it.
+template <typename R, typename F>
+R Guarded(void* pv, R failure, F&& f) noexcept {
+    auto* w = static_cast<TMakeCAB*>(pv);
+    if (!w) return failure;
+    try {
+        return f(*w);
+    } catch (...) {
+        w->Call().Keep();
+        return failure;
+    }
+}
+
+int BRAMBLE_CDECL FilePlaced(cab::CCAB*, char*, cab::LONG32, cab::BOOL32, void*) noexcept { return 0; }
+void* BRAMBLE_CDECL Alloc(uint32_t cb) noexcept { return std::malloc(cb ? cb : 1); }
+void BRAMBLE_CDECL Free(void* p) noexcept { std::free(p); }
+
+intptr_t BRAMBLE_CDECL Open(char* name, int oflag, int pmode, int* err, void* pv) noexcept {
+    return Guarded<intptr_t>(pv, -1, [&](TMakeCAB& w) { return w.FileHandler().Open(name, oflag, pmode, *err); });
+}
+uint32_t BRAMBLE_CDECL Read(intptr_t hf, void* memory, uint32_t cb, int* err, void* pv) noexcept {
+    return Guarded<uint32_t>(pv, static_cast<uint32_t>(-1),
+                             [&](TMakeCAB& w) { return w.ReadSource(hf, memory, cb, *err); });
+}
+uint32_t BRAMBLE_CDECL Write(intptr_t hf, void* memory, uint32_t cb, int* err, void* pv) noexcept {
+    return Guarded<uint32_t>(pv, static_cast<uint32_t>(-1),
+                             [&](TMakeCAB& w) { return w.FileHandler().Write(hf, memory, cb, *err); });
+}
+int BRAMBLE_CDECL Close(intptr_t hf, int* err, void* pv) noexcept {
+    return Guarded<int>(pv, -1, [&](TMakeCAB& w) { return w.FileHandler().Close(hf, *err); });
+}
+cab::LONG32 BRAMBLE_CDECL Seek(intptr_t hf, cab::LONG32 dist, int seektype, int* err, void* pv) noexcept {
+    return Guarded<cab::LONG32>(pv, -1, [&](TMakeCAB& w) { return w.FileHandler().Seek(hf, dist, seektype, *err); });
+}
+int BRAMBLE_CDECL Delete(char* name, int* err, void* pv) noexcept {
+    return Guarded<int>(pv, -1, [&](TMakeCAB& w) { return w.FileHandler().Delete(name, *err); });
+}
+cab::BOOL32 BRAMBLE_CDECL TempFile(char* buffer, int size, void* pv) noexcept {
+    return Guarded<cab::BOOL32>(pv, 0, [&](TMakeCAB& w) -> cab::BOOL32 {
+        const std::string name = w.GetTempFileName();
+        if (name.empty() || static_cast<int>(name.size()) >= size) return 0;
+        std::memcpy(buffer, name.c_str(), name.size() + 1);
+        return 1;
+    });
+}
+cab::BOOL32 BRAMBLE_CDECL NextCabinet(cab::CCAB* ccab, uint32_t previous, void* pv) noexcept {
+    return Guarded<cab::BOOL32>(pv, 0, [&](TMakeCAB& w) -> cab::BOOL32 { return w.GetNextCabinet(*ccab, previous); });
+}
+cab::LONG32 BRAMBLE_CDECL Status(uint32_t, uint32_t, uint32_t, void*) noexcept { return 0; }
+intptr_t BRAMBLE_CDECL OpenInfo(char* name, uint16_t* date, uint16_t* time, uint16_t* attribs, int* err,
+                                void* pv) noexcept {
+    return Guarded<intptr_t>(pv, -1,
+                             [&](TMakeCAB& w) { return w.GetOpenInfo(name, *date, *time, *attribs, *err); });
+}
+
+bool PutName(char (&buffer)[cab::kCabNameBuffer], const std::string& value) {
+    if (value.size() >= sizeof buffer) return false;
+    std::memcpy(buffer, value.c_str(), value.size() + 1);
+    return true;
+}
+
+const char* MethodName(TCompressMethod m) {
+    switch (m) {
+        case cmMsZip: return "MsZIP";
+        case cmLzx: return "Lzx";
+        case cmQuantum: return "Quantum";
+        default: return "Stored";
+    }
+}
+
+}  // namespace
+
+TMakeCAB::TMakeCAB(TComponent* AOwner) : TCompBase(AOwner) {
+    arcType_ = atCab;
+    InitDefaultExt(".CAB");
+    allowedMethods_ = TSet<TCompressMethod>{cmStore, cmMsZip, cmLzx, cmQuantum};
+    compressMethod_ = cmMsZip;
+}
+
+TMakeCAB::~TMakeCAB() { DestroyContext(); }
+
+void TMakeCAB::SetLzxLevel(int v) { lzxLevel_ = std::clamp(v, 15, 21); }
+void TMakeCAB::SetQuantumLevel(int v) { quantumLevel_ = std::clamp(v, 1, 7); }
+void TMakeCAB::SetQuantumMemory(int v) { quantumMemory_ = std::clamp(v, 10, 21); }
+
+uint16_t TMakeCAB::CompressionWord() const {
+    switch (compressMethod_) {
+        case cmMsZip: return cab::tcompTYPE_MSZIP;
+        case cmLzx: return TCOMPfromLZXWindow(lzxLevel_);
+        case cmQuantum: return TCOMPfromTypeLevelMemory(cab::tcompTYPE_QUANTUM, quantumLevel_, quantumMemory_);
+        default: return cab::tcompTYPE_NONE;
+    }
+}
+
+void TMakeCAB::CreateContext(const std::string& CabinetName) {
+    DestroyContext();
+    ccab_ = cab::CCAB{};
+    ccab_.cb = 0x7FFFFFFF;
+    ccab_.cbFolderThresh = 900000;
+    ccab_.fFailOnIncompressible = failOnIncompressible_ ? 1 : 0;
+    ccab_.setID = 0;
+    if (!PutName(ccab_.szCab, ExtractFileName(CabinetName)) || !PutName(ccab_.szCabPath, ExtractFilePath(CabinetName)))
+        RaiseError(archiveFile_, "", "0", 25243);
+    call_.Clear();
+    // The library keeps the error record's address for the context's life.
+    context_ = cab::Fci().FCICreate(&call_.Erf, FilePlaced, Alloc, Free, Open, Read, Write, Close, Seek, Delete,
+                                    TempFile, &ccab_, this);
+    if (!context_) {
+        call_.Check();
+        RaiseCabinetError(call_.Erf.erfOper, call_.Erf.erfType);
+    }
+}
+
+void TMakeCAB::DestroyContext() {
+    if (context_) cab::Fci().FCIDestroy(context_);
+    context_ = nullptr;
+}
+
+void TMakeCAB::CompressArchive() {
+    if (archiveFile_.empty() || fileSpec_.empty()) return;
+    if (!cab::FciLoaded()) RaiseError(archiveFile_, "", "0", 25261);
+    // A cabinet is written whole: there is nothing to delete from or read.
+    if (switch_ == swDelete || switch_ == swRead) {
+        ReportError(archiveFile_, "", "0", 26859);
+        return;
+    }
+    newArchive_ = !os::FileExists(archiveFile_);
+    if (!newArchive_ && !IsWritableFile(archiveFile_)) {
+        bool writeToFile = false;
+        if (OnNonWriteableArchive) Paused([&] { OnNonWriteableArchive(this, archiveFile_, writeToFile); });
+        if (!writeToFile || !os::SetAttributes(archiveFile_, os::faArchive) || !IsWritableFile(archiveFile_))
+            RaiseError(archiveFile_, "", "0", 25136);
+    }
+
+    TRunScope run(*this, this);
+    // Runs first on the way out: the context and every file of the run are
+    // let go, and an unfinished cabinet is removed.
+    struct Cleanup {
+        TMakeCAB& c;
+        ~Cleanup() {
+            c.DestroyContext();
+            c.files_.CloseAll();
+            c.inputFile_.Close();
+            c.entries_.Clear();
+            if (!c.tempName_.empty() && os::FileExists(c.tempName_)) os::FileDelete(c.tempName_);
+            c.tempName_.clear();
+        }
+    } cleanup{*this};
+
+    RefreshArchiveDrive();
+    for (int i = 0; i < static_cast<int>(fileSpec_.size()); ++i) {
+        os::ProcessMessages();
+        if (cancel_) break;
+        GatherFileSpec(i);
+    }
+    if (cancel_) RaiseError(archiveFile_, "", "0", 25400);
+    bytesToDo_ = totalToDo_ = totalUnpacked_;
+
+    // Written beside the target, so the last step is a rename.
+    tempName_ = os::MakeTempFile(ExtractFilePath(archiveFile_), "dvx");
+    if (tempName_.empty()) RaiseError(archiveFile_, "", "0", 25235);
+    CreateContext(tempName_);
+
+    auto timed = [&](auto&& f) {
+        if (!OnElapsedTime) return f();
+        TdvxTimer timer;
+        timer.Start();
+        f();
+        timer.Stop();
+        OnElapsedTime(this, timer.ElapsedTime());
+    };
+    timed([&] {
+        int count = 0;
+        for (int i = 0; i < entries_.Count(); ++i) {
+            os::ProcessMessages();
+            if (cancel_) RaiseError(archiveFile_, "", "0", 25400);
+            THeadObject& e = entries_[i];
+            if (e.State != THeadObject::hsNew) continue;
+            if (!CompressOne(e, ++count)) bytesToDo_ -= e.UnpackedSize;
+        }
+    });
+    if (cancel_) RaiseError(archiveFile_, "", "0", 25400);
+    if (filesAdded_ == 0) return;  // nothing to write: an existing cabinet stays
+
+    call_.Clear();
+    const bool flushed = cab::Fci().FCIFlushCabinet(context_, 0, NextCabinet, Status) != 0;
+    call_.Check();
+    if (!flushed) RaiseCabinetError(call_.Erf.erfOper, call_.Erf.erfType);
+    DestroyContext();
+    files_.CloseAll();
+    if (!RenameTempArchive(tempName_, archiveFile_)) RaiseError(archiveFile_, "", "0", 25136);
+    tempName_.clear();
+    success_ = true;
+}
+
+bool TMakeCAB::CompressOne(THeadObject& e, int Count) {
+    sourceSize_ = sourceLeft_ = e.UnpackedSize;
+    std::string name = e.Name;
+    if (!DoFileBegin(name, Count)) return false;
+    // The library keeps names of up to 255 bytes; a longer one is refused,
+    // never cut.
+    if (name.empty() || name.size() >= cab::kCabNameBuffer || e.SourcePath.size() >= 260) {
+        ReportError(e.SourcePath, "", "0", 25243);
+        return false;
+    }
+    std::string source = e.SourcePath;
+    call_.Clear();
+    const bool added = cab::Fci().FCIAddFile(context_, source.data(), name.data(), 0, NextCabinet, Status, OpenInfo,
+                                             CompressionWord()) != 0;
+    sourceHandle_ = -1;
+    call_.Check();
+    if (!added) RaiseCabinetError(call_.Erf.erfOper, call_.Erf.erfType);
+    e.Written = true;
+    ++filesAdded_;
+    if (OnRead) {
+        EntryInfo.FileName = OemToAnsiName(name);
+        OnRead(this, 0, 0);
+    }
+    if (OnEnd) OnEnd(this, e.SourcePath, true);
+    return true;
+}
+
+uint32_t TMakeCAB::ReadSource(intptr_t Handle, void* Buffer, uint32_t Count, int& Error) {
+    const uint32_t got = files_.Read(Handle, Buffer, Count, Error);
+    if (Handle == sourceHandle_ && got != static_cast<uint32_t>(-1) && got > 0) {
+        sourceLeft_ = std::max<int64_t>(sourceLeft_ - got, 0);
+        bytesToDo_ = std::max<int64_t>(bytesToDo_ - got, 0);
+        progressByFile_ = static_cast<uint8_t>(PercentOf(sourceSize_ - sourceLeft_, sourceSize_));
+        progressByArchive_ = static_cast<uint8_t>(PercentOf(totalToDo_ - bytesToDo_, totalToDo_));
+        if (ProgressHook) ProgressHook(sourceSize_ - sourceLeft_, sourceSize_, totalToDo_);
+    }
+    return got;
+}
+
+std::string TMakeCAB::GetTempFileName() {
+    std::string name = os::MakeTempFile(tempDir_, "dvx");
+    // The library creates the file itself.
+    if (!name.empty()) os::FileDelete(name);
+    return name;
+}
+
+intptr_t TMakeCAB::GetOpenInfo(const std::string& Name, uint16_t& Date, uint16_t& Time, uint16_t& Attribs,
+                               int& Error) {
+    const uint32_t attr = os::GetAttributes(Name);
+    if (attr == os::kInvalidAttributes) {
+        Error = static_cast<int>(os::LastError());
+        return -1;
+    }
+    const intptr_t hf = files_.Open(Name, cab::kOpenBinary | cab::kOpenReadOnly, 0, Error);
+    if (hf == -1) return -1;
+    sourceHandle_ = hf;
+    os::FileTimes times;
+    // Stored times are local DOS times, as the file list shows them.
+    const uint32_t dos = ApplyDateAttribute(os::GetTimes(Name, times) ? FileTimeToDosDate(times.lastWrite) : 0);
+    Date = static_cast<uint16_t>(dos >> 16);
+    Time = static_cast<uint16_t>(dos & 0xFFFF);
+    Attribs = static_cast<uint16_t>(attr & (os::faReadOnly | os::faHidden | os::faSysFile | os::faArchive));
+    if (OnRead) {
+        EntryInfo.Clear();
+        EntryInfo.UnpackedSize = sourceSize_;
+        EntryInfo.PackedSize = sourceSize_;
+        EntryInfo.DateTime = DosDateToDateTime(dos);
+        EntryInfo.Attr = EntryInfo.ExternalAttr = Attribs;
+        EntryInfo.MethodCode = static_cast<uint16_t>(CompressionWord() & 0x0F);
+        EntryInfo.MethodName = MethodName(compressMethod_);
+    }
+    return hf;
+}
+
+bool TMakeCAB::GetNextCabinet(cab::CCAB& Cab, uint32_t PreviousSize) {
+    bool abort = true;
+    std::string name;
+    if (OnGetNextCabinet) Paused([&] { OnGetNextCabinet(this, Cab, name, static_cast<int>(PreviousSize), abort); });
+    if (abort) return false;
+    if (!PutName(Cab.szCab, ExtractFileName(name)) || !PutName(Cab.szCabPath, ExtractFilePath(name))) {
+        ReportError(name, "", "0", 25243);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace bramble

@@ -1,0 +1,73 @@
+// The cabinet writer: writes a new cabinet from the files FileSpec names
+// through the platform's cabinet library (FCI). A cabinet is always written
+// whole, under a temporary name beside the target, and replaces an existing
+// one only when it is complete.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "engine/bindings/cabfiles.h"
+#include "engine/core/compbase.h"
+
+namespace bramble {
+
+enum TCompressionType : uint8_t { ctStore, ctMsZip, ctLzx };
+
+using TGetNextCabinetEvent = std::function<void(TObject* Sender, cab::CCAB& CabParameters,
+                                                std::string& NewCabFileName, int PreviousCabEstimatedSize,
+                                                bool& AbortCreation)>;
+
+class TMakeCAB : public TCompBase {
+public:
+    explicit TMakeCAB(TComponent* AOwner = nullptr);
+    ~TMakeCAB() override;
+
+    bool FailOnIncompressible() const { return failOnIncompressible_; }
+    void SetFailOnIncompressible(bool v) { failOnIncompressible_ = v; }
+    int LzxLevel() const { return lzxLevel_; }
+    void SetLzxLevel(int v);
+    TCompressionType QuantumType() const { return quantumType_; }
+    void SetQuantumType(TCompressionType v) { quantumType_ = v; }
+    int QuantumLevel() const { return quantumLevel_; }
+    void SetQuantumLevel(int v);
+    int QuantumMemory() const { return quantumMemory_; }
+    void SetQuantumMemory(int v);
+
+    TGetNextCabinetEvent OnGetNextCabinet;
+
+    // The compression word FCIAddFile gets for CompressMethod.
+    uint16_t CompressionWord() const;
+
+    void CompressArchive() override;
+
+    // What the library's callbacks call (see makecab.cpp).
+    virtual bool GetNextCabinet(cab::CCAB& Cab, uint32_t PreviousSize);
+    virtual std::string GetTempFileName();
+    virtual intptr_t GetOpenInfo(const std::string& Name, uint16_t& Date, uint16_t& Time, uint16_t& Attribs,
+                                 int& Error);
+    uint32_t ReadSource(intptr_t Handle, void* Buffer, uint32_t Count, int& Error);
+
+    TStreamCabinetFileHandler& FileHandler() { return files_; }
+    TCabinetCall& Call() { return call_; }
+
+private:
+    void CreateContext(const std::string& CabinetName);
+    void DestroyContext();
+    bool CompressOne(THeadObject& e, int Count);
+
+    bool failOnIncompressible_ = true;
+    int lzxLevel_ = 21;
+    TCompressionType quantumType_ = ctMsZip;
+    int quantumLevel_ = 7;
+    int quantumMemory_ = 21;
+
+    TStreamCabinetFileHandler files_;
+    cab::HFCI context_ = nullptr;
+    cab::CCAB ccab_{};
+    TCabinetCall call_;
+    intptr_t sourceHandle_ = -1;
+    int64_t sourceLeft_ = 0, sourceSize_ = 0;
+};
+
+}  // namespace bramble

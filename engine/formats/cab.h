@@ -1,0 +1,69 @@
+// The cabinet file's records: the header (CFHEADER, with its optional
+// reserve and the names of the neighbouring cabinets), the folder records
+// (CFFOLDER) and the file records (CFFILE). Each parse reads only the bytes
+// it is handed and says false when they are not a whole record.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace bramble::cabfmt {
+
+constexpr uint16_t kHasPrev = 0x01, kHasNext = 0x02, kHasReserve = 0x04;
+// CFFILE.iFolder values for entries that cross a cabinet boundary.
+constexpr uint16_t kContinuedFromPrev = 0xFFFD, kContinuedToNext = 0xFFFE, kContinuedPrevAndNext = 0xFFFF;
+// CFFILE.attribs: the name is UTF-8, not the OEM code page.
+constexpr uint16_t kNameIsUtf = 0x80;
+// The header's names are NUL-terminated in at most kMaxName bytes, an
+// entry's name in at most kMaxFileName.
+constexpr size_t kMaxName = 256;
+constexpr size_t kMaxFileName = 257;
+
+constexpr size_t kHeaderFixed = 36;
+constexpr size_t kFolderFixed = 8;
+constexpr size_t kFileFixed = 16;
+// The most bytes a header can take: fixed part, reserve sizes and reserve,
+// four names.
+constexpr size_t kHeaderMax = kHeaderFixed + 4 + 65535 + 4 * kMaxName;
+constexpr size_t kFileMax = kFileFixed + kMaxFileName;
+
+struct Header {
+    uint32_t cbCabinet = 0;
+    uint32_t coffFiles = 0;  // first CFFILE, from the start of the cabinet
+    uint8_t versionMinor = 0, versionMajor = 0;
+    uint16_t cFolders = 0, cFiles = 0, flags = 0, setID = 0, iCabinet = 0;
+    uint16_t cbCFHeader = 0;  // header reserve
+    uint8_t cbCFFolder = 0;   // reserve behind each folder record
+    uint8_t cbCFData = 0;     // reserve behind each data block header
+    std::string prevCabinet, prevDisk, nextCabinet, nextDisk;
+    size_t size = 0;  // bytes of the header: the first folder record follows
+};
+
+struct Folder {
+    uint32_t coffCabStart = 0;
+    uint16_t cCFData = 0;
+    uint16_t typeCompress = 0;  // low nibble: 0 none, 1 MSZIP, 2 Quantum, 3 LZX
+};
+
+struct File {
+    uint32_t cbFile = 0;
+    uint32_t uoffFolderStart = 0;
+    uint16_t iFolder = 0, date = 0, time = 0, attribs = 0;
+    std::string name;  // as stored
+    size_t size = 0;   // bytes of the record, name and NUL included
+};
+
+bool ParseHeader(const uint8_t* data, size_t size, Header& out);
+// The folder record at data; a folder's record takes kFolderFixed plus the
+// header's cbCFFolder bytes.
+bool ParseFolder(const uint8_t* data, size_t size, Folder& out);
+bool ParseFile(const uint8_t* data, size_t size, File& out);
+
+// The folder whose method an entry uses: an entry carried over from the
+// previous cabinet lives in the first folder, one going on into the next
+// in the last. Folders is the cabinet's count; the index, or -1 when the
+// entry names no folder of this cabinet.
+int FolderOf(uint16_t iFolder, uint16_t Folders);
+
+}  // namespace bramble::cabfmt

@@ -1,0 +1,157 @@
+// What the window shows while it works and how it holds together: the
+// progress bar through a run, a window made small, and the toolbar's
+// disabled buttons. Each leaves a screenshot for a person to look at.
+#include <cmath>
+
+#include "engine/core/helpers.h"
+#include "engine/readers/untar.h"
+#include "main_window.h"
+
+namespace bramble {
+namespace {
+
+// The bar where each entry of a run ended, against the bytes of the run
+// done by then.
+struct ProgressLog {
+    std::vector<std::pair<std::string, int>> ends;  // entry, bar position
+};
+
+TEST_F(MainWindow, TheProgressBarFollowsTheBytesOfTheRun) {
+    AnswerAll modals;
+    TfrmMain* f = Make();
+    const std::string dir = ScratchDir("main-progress");
+    struct Case {
+        const char* fixture;
+        const char* tsv;
+        bool test;  // Test, else Fast extract
+    };
+    for (const Case& c : {Case{"plain.zip", "plain.zip.tsv", true}, Case{"plain.zip", "plain.zip.tsv", false},
+                          Case{"gnu.tar", "gnu.tar.tsv", true}, Case{"gnu.tar", "gnu.tar.tsv", false},
+                          Case{"tarball.tar.gz", "ustar.tar.tsv", false}, Case{"three.tar", nullptr, true},
+                          Case{"three.tar", nullptr, false}}) {
+        SCOPED_TRACE(std::string(c.fixture) + (c.test ? " test" : " extract"));
+        const std::string archive = Join(ScratchDir(std::string("main-progress-") + (c.test ? "t" : "x")), c.fixture);
+        std::map<std::string, int64_t> sizes;
+        if (c.tsv) {
+            CopyFileA(Join(FixturesDir(), c.fixture).c_str(), archive.c_str(), FALSE);
+            for (const auto& [name, size] : PeerListing(c.tsv)) sizes[ExtractFileName(name)] = size;
+        } else {
+            // Three alike entries: a count that runs ahead shows in the
+            // second.
+            test::WriteAll(archive, DotSlashTar({{"./one.bin", std::string(40000, '1')},
+                                                 {"./two.bin", std::string(40000, '2')},
+                                                 {"./three.bin", std::string(40000, '3')}}));
+            sizes = {{"one.bin", 40000}, {"two.bin", 40000}, {"three.bin", 40000}};
+        }
+        int64_t total = 0;
+        for (const auto& [name, size] : sizes) total += size;
+        f->OpenArchive(archive);
+        ProgressLog log;
+        // A .tar.gz also ends its gzip member (the .tar the entries come
+        // from): only the entries count.
+        auto record = [&](const std::string& FN) {
+            if (sizes.count(ExtractFileName(FN))) log.ends.emplace_back(ExtractFileName(FN), f->ProgressBar1->Position());
+        };
+        TOnEnd savedEnd;
+        TOnIntegrityStatus savedStatus = f->ZipCheck1->OnStatus;
+        TZipCommon* reader = nullptr;
+        if (c.test) {
+            f->ZipCheck1->OnStatus = [&](TObject* s, const std::string& fn, bool p) {
+                savedStatus(s, fn, p);
+                record(fn);
+            };
+            Choose(f->mnuTest);
+        } else {
+            reader = f->ReaderFor(f->Dovex1->ArcType());
+            savedEnd = reader->OnEnd;
+            reader->OnEnd = [&](TObject* s, const std::string& fn, bool p) {
+                savedEnd(s, fn, p);
+                record(fn);
+            };
+            Choose(f->ActionFastextract1);
+            reader->OnEnd = savedEnd;
+        }
+        f->ZipCheck1->OnStatus = savedStatus;
+        ASSERT_EQ(log.ends.size(), sizes.size());
+        int64_t done = 0;
+        int last = 0;
+        for (const auto& [name, position] : log.ends) {
+            done += sizes[name];
+            const int want = static_cast<int>(std::lround(100.0 * static_cast<double>(done) / static_cast<double>(total)));
+            EXPECT_NEAR(position, want, 1) << name;
+            EXPECT_GE(position, last) << name;
+            last = position;
+        }
+        EXPECT_EQ(last, 100);
+    }
+}
+
+}  // namespace
+}  // namespace bramble
+
+namespace bramble {
+namespace {
+
+TEST_F(MainWindow, AWindowMadeSmallKeepsToolbarListAndStatusBarUsable) {
+    AnswerAll modals;
+    TfrmMain* f = Make();
+    f->OpenArchive(Join(FixturesDir(), "many.zip"));
+    for (bool messages : {true, false}) {
+        SCOPED_TRACE(messages ? "with the Messages window" : "without it");
+        if (f->MsgToolWindow->Visible() != messages) f->mnuErrorMessages1->Click();
+        f->SetBounds(40, 40, 300, 200);
+        test::Pump(5);
+        test::SaveScreenshot(*f, messages ? "bramble-small.bmp" : "bramble-small-nomessages.bmp");
+        // Every toolbar button is inside the window.
+        for (TControl* b : {static_cast<TControl*>(f->ToolbarButtonView), static_cast<TControl*>(f->ToolbarButtonDel)})
+            EXPECT_LE(b->Left() + b->Width(), f->Skiffbar1->ClientWidth()) << b->Name();
+        // The list shows a few rows below the toolbar and above the rest.
+        EXPECT_GE(f->ListView1->Top(), f->Skiffbar1->Top() + f->Skiffbar1->Height());
+        EXPECT_GE(f->ListView1->Height(), 90);
+        if (messages) {
+            EXPECT_LE(f->ListView1->Top() + f->ListView1->Height(), f->MsgToolWindow->Top());
+        }
+        EXPECT_LE(f->ListView1->Top() + f->ListView1->Height(), f->StatusBar1->Top());
+        // The status bar's texts have room, and the light stays right of them.
+        int panels = 0;
+        for (int i = 0; i < 3; ++i) panels += f->StatusBar1->Panels()[i]->Width();
+        EXPECT_GE(f->StatusBar1->Panels()[2]->Width(), 150);
+        EXPECT_GE(f->pbxLed->Left(), panels);
+        EXPECT_LE(f->pbxLed->Left() + f->pbxLed->Width(), f->StatusBar1->ClientWidth());
+    }
+}
+
+// Whether the button's picture has a coloured pixel, as the screen shows it.
+bool GlyphHasColour(TWinControl& Button) {
+    TBitmap shot;
+    test::GrabWindow(Button, shot);
+    for (int y = 2; y < shot.Height() - 2; ++y)
+        for (int x = 2; x < shot.Width() - 2; ++x) {
+            COLORREF c = test::PixelAt(shot, x, y);
+            int r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
+            if (std::max({r, g, b}) - std::min({r, g, b}) > 24) return true;
+        }
+    return false;
+}
+
+TEST_F(MainWindow, DisabledToolbarButtonsAreDrawnDisabled) {
+    AnswerAll modals;
+    TfrmMain* f = Make();
+    test::Pump(5);
+    test::SaveScreenshot(*f->Skiffbar1, "bramble-toolbar-closed.bmp");
+    ASSERT_FALSE(f->ToolbarButtonDel->Enabled());
+    EXPECT_FALSE(GlyphHasColour(*f->ToolbarButtonDel));
+    EXPECT_FALSE(GlyphHasColour(*f->ToolbarButtonAdd));
+    EXPECT_TRUE(GlyphHasColour(*f->ToolbarButtonOpen));
+    f->OpenArchive(Join(FixturesDir(), "plain.zip"));
+    test::Pump(5);
+    test::SaveScreenshot(*f->Skiffbar1, "bramble-toolbar-open.bmp");
+    ASSERT_TRUE(f->ToolbarButtonDel->Enabled());
+    EXPECT_TRUE(GlyphHasColour(*f->ToolbarButtonDel));
+    f->mnuClose1->Click();
+    test::Pump(5);
+    EXPECT_FALSE(GlyphHasColour(*f->ToolbarButtonDel));
+}
+
+}  // namespace
+}  // namespace bramble

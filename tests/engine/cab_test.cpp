@@ -1,0 +1,510 @@
+// The outside-library bindings and the cabinet reader and writer. Under
+// Wine the system's cabinet.dll is bound (and, with WINEDLLOVERRIDES
+// "cabinet=d", refused, which runs the missing-library half); natively the
+// libraries are never there and only the refusals run.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "engine/bindings/makecab.h"
+#include "engine/bindings/unace.h"
+#include "engine/bindings/uncab.h"
+#include "engine/bindings/unrar.h"
+#include "engine/core/helpers.h"
+#include "engine/core/messages.h"
+#include "engine/core/os.h"
+#include "support/testenv.h"
+
+namespace bramble {
+namespace {
+
+using test::FixturesDir;
+using test::Join;
+using test::ReadAll;
+using test::ScratchDir;
+using test::WriteAll;
+
+bool CabinetExpected() {
+#ifdef _WIN32
+    const char* overrides = std::getenv("WINEDLLOVERRIDES");
+    return !(overrides && std::string(overrides).find("cabinet=d") != std::string::npos);
+#else
+    return false;
+#endif
+}
+
+#define NEED_CABINET() \
+    if (!CabinetExpected()) GTEST_SKIP() << "cabinet.dll is not there on this run"
+
+std::string Fixture(const std::string& name) { return Join(FixturesDir(), name); }
+
+std::vector<std::string> Split(const std::string& text, char sep) {
+    std::vector<std::string> out(1);
+    for (char c : text) {
+        if (c == sep)
+            out.emplace_back();
+        else if (c != '\r')
+            out.back() += c;
+    }
+    return out;
+}
+
+// Every regular file below dir, by path relative to it with '/' separators.
+void ListTree(const std::string& dir, const std::string& prefix, std::map<std::string, std::string>& out) {
+    os::Finder f;
+    os::FindData fd;
+    for (int rc = f.First(Join(dir, "*"), fd); rc == 0; rc = f.Next(fd)) {
+        if (fd.name == "." || fd.name == "..") continue;
+        if (fd.attributes & os::faDirectory)
+            ListTree(Join(dir, fd.name), prefix + fd.name + "/", out);
+        else
+            out[prefix + fd.name] = ReadAll(Join(dir, fd.name));
+    }
+}
+std::map<std::string, std::string> Tree(const std::string& dir) {
+    std::map<std::string, std::string> t;
+    ListTree(dir, "", t);
+    return t;
+}
+
+struct Outcome {
+    std::vector<int> errors;
+    std::vector<std::string> ends;
+    int raised = 0;      // E_RAISE code, 0 none
+    std::string cabinetError;  // ECabinetError text
+
+    void Watch(TZipCommon& c) {
+        c.OnError = [this](TObject*, const std::string&, const std::string&, const std::string&, int id) {
+            errors.push_back(id);
+        };
+        c.OnEnd = [this](TObject*, const std::string& FN, bool pass) {
+            EXPECT_TRUE(pass) << FN;
+            ends.push_back(ExtractFileName(FN));
+        };
+    }
+    template <typename F>
+    int Catch(F&& f) {
+        try {
+            return f();
+        } catch (const E_RAISE& e) {
+            raised = e.Code();
+        } catch (const ECabinetError& e) {
+            cabinetError = e.what();
+        }
+        return -1;
+    }
+};
+
+int Extract(TUnCAB& r, const std::string& archive, const std::string& dir, Outcome& run,
+            bool confirmVolumes = true) {
+    run.Watch(r);
+    r.SetArchiveFile(archive);
+    r.SetExtractDir(dir);
+    r.FileSpec() = {"*.*"};
+    r.OnNextVolume = [confirmVolumes](TObject*, std::string&, const std::string&, bool exists, bool& cancel) {
+        cancel = !(exists && confirmVolumes);
+    };
+    return run.Catch([&] { return r.Extract(); });
+}
+
+// ---- bindings ---------------------------------------------------------------------
+
+TEST(Bindings, CabinetBoundWhereThePlatformHasItOthersMissing) {
+    EXPECT_EQ(cab::FdiLoaded(), CabinetExpected());
+    EXPECT_EQ(cab::FciLoaded(), CabinetExpected());
+    // Nothing ships unrar.dll or unace.dll beside the test program.
+    EXPECT_FALSE(rar::UnrarLoaded());
+    EXPECT_FALSE(ace::UnaceLoaded());
+}
+
+TEST(Bindings, ALibraryShortOfOneEntryPointIsMissingWhole) {
+#ifdef _WIN32
+    const std::string library = os::SystemFolder() + "kernel32.dll";
+    const char* present = "GetTickCount";
+#else
+    const std::string library = "libc.so.6";
+    const char* present = "malloc";
+#endif
+    TBinding b;
+    void* p[2] = {};
+    EXPECT_FALSE(b.Load(library, {present, "FDICreate"}, p));
+    EXPECT_FALSE(b.Loaded());
+    EXPECT_EQ(p[0], nullptr);
+    ASSERT_TRUE(b.Load(library, {present}, p));
+    EXPECT_NE(p[0], nullptr);
+    b.Unload();
+    EXPECT_FALSE(b.Loaded());
+    EXPECT_FALSE(b.Load("no-such-library.dll", {present}, p));
+}
+
+TEST(Bindings, SubstitutesGiveTheirFixedResults) {
+    const rar::UnrarEntryPoints& r = rar::Unrar();
+    rar::RAROpenArchiveData open{};
+    EXPECT_EQ(r.RAROpenArchive(&open), nullptr);
+    EXPECT_EQ(open.OpenResult, 15u);
+    EXPECT_EQ(r.RARCloseArchive(nullptr), 0);
+    EXPECT_EQ(r.RARReadHeader(nullptr, nullptr), 12);
+    EXPECT_EQ(r.RARProcessFile(nullptr, 2, nullptr, nullptr), 13);
+    r.RARSetPassword(nullptr, nullptr);
+    const ace::UnaceEntryPoints& a = ace::Unace();
+    EXPECT_EQ(a.ACEOpenArchive(nullptr), 5);
+    EXPECT_EQ(a.ACECloseArchive(nullptr), 0);
+    EXPECT_EQ(a.ACEReadHeader(nullptr, nullptr), 9);
+    EXPECT_EQ(a.ACEProcessFile(nullptr, 2, nullptr), 128);
+    if (CabinetExpected()) return;
+    const cab::FdiEntryPoints& d = cab::Fdi();
+    EXPECT_EQ(d.FDICreate(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0, nullptr), nullptr);
+    EXPECT_EQ(d.FDIIsCabinet(nullptr, 0, nullptr), 1);
+    EXPECT_EQ(d.FDICopy(nullptr, nullptr, nullptr, 0, nullptr, nullptr, nullptr), 1);
+    EXPECT_EQ(d.FDIDestroy(nullptr), 1);
+    const cab::FciEntryPoints& c = cab::Fci();
+    EXPECT_EQ(c.FCICreate(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                          nullptr, nullptr, nullptr),
+              nullptr);
+    EXPECT_EQ(c.FCIAddFile(nullptr, nullptr, nullptr, 0, nullptr, nullptr, nullptr, 0), 1);
+    EXPECT_EQ(c.FCIFlushCabinet(nullptr, 0, nullptr, nullptr), 1);
+    EXPECT_EQ(c.FCIFlushFolder(nullptr, nullptr, nullptr), 1);
+    EXPECT_EQ(c.FCIDestroy(nullptr), 1);
+}
+
+TEST(Bindings, CabinetComponentsRefuseAtOnceWithoutTheLibrary) {
+    if (CabinetExpected()) GTEST_SKIP() << "cabinet.dll is bound on this run";
+    const std::string dir = ScratchDir("cab_refused");
+    TUnCAB reader;
+    Outcome read;
+    EXPECT_EQ(Extract(reader, Fixture("mszip.cab"), dir, read), -1);
+    EXPECT_EQ(read.raised, 25261);
+    EXPECT_EQ(read.errors, std::vector<int>{25261});
+    EXPECT_TRUE(Tree(dir).empty());
+
+    TMakeCAB writer;
+    Outcome write;
+    write.Watch(writer);
+    const std::string archive = Join(dir, "new.cab");
+    writer.SetArchiveFile(archive);
+    writer.SetDefaultDir(Fixture("in"));
+    writer.FileSpec() = {"hello.txt"};
+    EXPECT_EQ(write.Catch([&] { return writer.Compress(); }), -1);
+    EXPECT_EQ(write.raised, 25261);
+    EXPECT_EQ(write.errors, std::vector<int>{25261});
+    EXPECT_FALSE(os::FileExists(archive));
+}
+
+// ---- reading ----------------------------------------------------------------------------
+
+TEST(CabReader, PeerCabinetsExtractByteForByte) {
+    NEED_CABINET();
+    const auto inputs = Tree(Fixture("in"));
+    for (const char* name : {"plain.cab", "mszip.cab"}) {
+        SCOPED_TRACE(name);
+        const std::string dir = ScratchDir(std::string("cab_peer_") + name);
+        TUnCAB r;
+        Outcome run;
+        EXPECT_EQ(Extract(r, Fixture(name), dir, run), 4);
+        EXPECT_TRUE(run.errors.empty());
+        EXPECT_EQ(run.ends.size(), 4u);
+        EXPECT_EQ(Tree(dir), inputs);
+        EXPECT_EQ(r.FileHandler().OpenCount(), 0);
+    }
+}
+
+TEST(CabReader, FileSpecPicksEntriesAndTestWritesNothing) {
+    NEED_CABINET();
+    const std::string dir = ScratchDir("cab_spec");
+    TUnCAB r;
+    Outcome run;
+    run.Watch(r);
+    r.SetArchiveFile(Fixture("mszip.cab"));
+    r.SetExtractDir(dir);
+    r.FileSpec() = {"*.txt"};
+    r.ExcludeSpec() = {"about.txt"};
+    EXPECT_EQ(r.Extract(), 2);
+    EXPECT_EQ(Tree(dir).size(), 2u);
+    run.ends.clear();
+    r.ExcludeSpec().clear();
+    r.FileSpec() = {"*.*"};
+    const std::string empty = ScratchDir("cab_test_mode");
+    r.SetExtractDir(empty);
+    EXPECT_EQ(r.Test(), 4);
+    EXPECT_EQ(run.ends.size(), 4u);
+    EXPECT_TRUE(Tree(empty).empty());
+}
+
+TEST(CabReader, NotACabinetEndsQuietly) {
+    NEED_CABINET();
+    // The signature alone: detection takes it for a cabinet, the library
+    // does not.
+    const std::string dir = ScratchDir("cab_notcab");
+    const std::string fake = Join(dir, "fake.cab");
+    WriteAll(fake, "MSCF" + std::string(60, '\0'));
+    const std::string out = Join(dir, "out");
+    TUnCAB r;
+    Outcome run;
+    EXPECT_EQ(Extract(r, fake, out, run), 0);
+    EXPECT_TRUE(run.errors.empty());
+    EXPECT_EQ(run.cabinetError, "");
+    EXPECT_FALSE(os::DirectoryExists(out));
+}
+
+TEST(CabReader, CorpusCabinetsMatchTheirPeerListing) {
+    NEED_CABINET();
+    BRAMBLE_NEED_CORPUS();
+    // Each intact cabinet extracts whole, with the names and sizes
+    // cabextract lists; the second part of the chain holds only the tail
+    // of an entry that starts in the first.
+    for (const char* name : {"libarchive/test_read_format_cab_1.cab", "libarchive/test_read_format_cab_2.cab",
+                             "libarchive/test_read_format_cab_3.cab", "libarchive/test_read_format_cab_lzx_16bit.cab",
+                             "libarchive/test_read_format_cab_lzx_e8.cab",
+                             "libarchive/test_read_format_cab_lzx_literal_control.cab",
+                             "libarchive/test_read_format_cab_multi.p1.cab", "misc/patool-t.cab"}) {
+        SCOPED_TRACE(name);
+        const std::string dir = ScratchDir("cab_corpus");
+        TUnCAB r;
+        Outcome run;
+        Extract(r, Join(test::CorpusDir(), name), dir, run);
+        EXPECT_TRUE(run.errors.empty());
+        EXPECT_EQ(run.raised, 0);
+        EXPECT_EQ(run.cabinetError, "");
+        std::map<std::string, size_t> expected, got;
+        for (const std::string& line : Split(ReadAll(Fixture(std::string("peers/corpus/") + name + ".tsv")), '\n')) {
+            const std::vector<std::string> f = Split(line, '\t');
+            if (f.size() >= 2) expected[SlashToBackslash(f[0])] = std::stoul(f[1]);
+        }
+        for (const auto& [path, data] : Tree(dir)) got[SlashToBackslash(path)] = data.size();
+        EXPECT_EQ(got, expected);
+    }
+}
+
+TEST(CabReader, DamagedCabinetsFailWithTheLibrarysErrorAndLeaveNoPart) {
+    NEED_CABINET();
+    BRAMBLE_NEED_CORPUS();
+    for (const char* name : {"test_read_format_cab_lzx_invalid_history.cab", "test_read_format_cab_lzx_oob.cab",
+                             "test_read_format_cab_skip_malformed.cab"}) {
+        SCOPED_TRACE(name);
+        const std::string dir = ScratchDir("cab_damaged");
+        TUnCAB r;
+        Outcome run;
+        Extract(r, Join(test::CorpusDir(), std::string("libarchive/") + name), dir, run);
+        // Not a cabinet at all (quietly nothing), or the library's error.
+        EXPECT_EQ(run.raised, 0);
+        EXPECT_EQ(run.ends.size(), Tree(dir).size());
+        EXPECT_EQ(r.FileHandler().OpenCount(), 0);
+    }
+}
+
+TEST(CabReader, AChainStopsWhereTheNextCabinetIsMissing) {
+    NEED_CABINET();
+    BRAMBLE_NEED_CORPUS();
+    // "ones" starts in the first cabinet and ends in the second.
+    const std::string corpus = Join(test::CorpusDir(), "libarchive");
+    const std::string dir = ScratchDir("cab_chain");
+    const std::string p1 = Join(dir, "test_read_format_cab_multi.p1.cab");
+    WriteAll(p1, ReadAll(Join(corpus, "test_read_format_cab_multi.p1.cab")));
+    TUnCAB r;
+    Outcome alone;
+    alone.Watch(r);
+    std::vector<std::string> failed;
+    r.OnEnd = [&](TObject*, const std::string& FN, bool pass) {
+        if (!pass) failed.push_back(ExtractFileName(FN));
+    };
+    r.SetArchiveFile(p1);
+    r.SetExtractDir(Join(dir, "alone"));
+    r.FileSpec() = {"*.*"};
+    alone.Catch([&] { return r.Extract(); });
+    EXPECT_EQ(failed, std::vector<std::string>{"ones"});
+    EXPECT_EQ(alone.raised, 0);
+    EXPECT_EQ(alone.cabinetError, "");
+    EXPECT_TRUE(Tree(Join(dir, "alone")).empty());
+
+    WriteAll(Join(dir, "test_read_format_cab_multi.p2.cab"), ReadAll(Join(corpus, "test_read_format_cab_multi.p2.cab")));
+    TUnCAB again;
+    Outcome both;
+    Extract(again, p1, Join(dir, "both"), both);
+    EXPECT_EQ(Tree(Join(dir, "both"))["ones"].size(), 512u);
+    EXPECT_EQ(both.ends, std::vector<std::string>{"ones"});
+}
+
+// A stored cabinet of one file, in a set: just what the records need.
+std::string StoredCabinet(uint16_t setId, uint16_t index, const std::string& prev, const std::string& next,
+                          const std::string& name, const std::string& data) {
+    auto le16 = [](uint16_t v) { return std::string{char(v & 0xFF), char(v >> 8)}; };
+    auto le32 = [&](uint32_t v) { return le16(uint16_t(v)) + le16(uint16_t(v >> 16)); };
+    std::string names;
+    uint16_t flags = 0;
+    if (!prev.empty()) flags |= 1, names += prev + '\0' + "disk" + '\0';
+    if (!next.empty()) flags |= 2, names += next + '\0' + "disk" + '\0';
+    const uint32_t folderAt = 36 + uint32_t(names.size()), fileAt = folderAt + 8;
+    const uint32_t dataAt = fileAt + 16 + uint32_t(name.size()) + 1;
+    const uint32_t total = dataAt + 8 + uint32_t(data.size());
+    std::string cab = "MSCF" + le32(0) + le32(total) + le32(0) + le32(fileAt) + le32(0) + "\x03\x01" + le16(1) +
+                      le16(1) + le16(flags) + le16(setId) + le16(index) + names;
+    cab += le32(dataAt) + le16(1) + le16(0);
+    cab += le32(uint32_t(data.size())) + le32(0) + le16(0) + le16(0x2A43) + le16(0x2023) + le16(0x20) + name + '\0';
+    cab += le32(0) + le16(uint16_t(data.size())) + le16(uint16_t(data.size())) + data;
+    return cab;
+}
+
+TEST(CabReader, AChainThatLeadsBackStops) {
+    NEED_CABINET();
+    const std::string dir = ScratchDir("cab_loop");
+    WriteAll(Join(dir, "A.cab"), StoredCabinet(7, 0, "", "B.cab", "a.txt", "first\n"));
+    WriteAll(Join(dir, "B.cab"), StoredCabinet(7, 1, "A.cab", "A.cab", "b.txt", "second\n"));
+    TUnCAB r;
+    Outcome run;
+    const std::string out = Join(dir, "out");
+    Extract(r, Join(dir, "A.cab"), out, run);
+    EXPECT_EQ(run.raised, 0);
+    EXPECT_EQ(run.cabinetError, "");
+    EXPECT_EQ(run.errors, std::vector<int>{25904});
+    EXPECT_EQ(Tree(out), (std::map<std::string, std::string>{{"a.txt", "first\n"}, {"b.txt", "second\n"}}));
+}
+
+TEST(CabReader, CancelRaisesUserAbortedNotALibraryError) {
+    NEED_CABINET();
+    const std::string dir = ScratchDir("cab_cancel");
+    TUnCAB r;
+    Outcome run;
+    run.Watch(r);
+    r.OnBegin = [&](TObject*, const std::string&, int count, bool&) {
+        if (count == 2) r.SetCancel(true);
+    };
+    r.SetArchiveFile(Fixture("mszip.cab"));
+    r.SetExtractDir(dir);
+    r.FileSpec() = {"*.*"};
+    run.Catch([&] { return r.Extract(); });
+    EXPECT_EQ(run.raised, 25400);
+    EXPECT_EQ(run.cabinetError, "");
+    EXPECT_EQ(Tree(dir).size(), 1u);
+}
+
+TEST(CabReader, AHandlersExceptionCrossesNoLibraryFrame) {
+    NEED_CABINET();
+    const std::string dir = ScratchDir("cab_throw");
+    TUnCAB r;
+    r.SetArchiveFile(Fixture("mszip.cab"));
+    r.SetExtractDir(dir);
+    r.FileSpec() = {"*.*"};
+    int written = 0;
+    r.OnProgress = [&](TObject*, uint8_t, uint8_t) {
+        // Thrown from inside the library's write callback, mid-entry.
+        if (++written == 2) throw std::runtime_error("handler failed");
+    };
+    EXPECT_THROW(r.Extract(), std::runtime_error);
+    EXPECT_EQ(r.FileHandler().OpenCount(), 0);
+    // The entry it stopped in is not left half written; the reader runs
+    // again afterwards.
+    r.OnProgress = nullptr;
+    r.SetConfirmOverwrites(false);
+    EXPECT_EQ(r.Extract(), 4);
+    EXPECT_EQ(Tree(dir), Tree(Fixture("in")));
+}
+
+// ---- writing ------------------------------------------------------------------------------
+
+TEST(CabWriter, PropertiesClampAndCompressionWords) {
+    TMakeCAB w;
+    EXPECT_EQ(w.CompressMethod(), cmMsZip);
+    EXPECT_EQ(w.DefaultExt(), ".CAB");
+    w.SetLzxLevel(10);
+    EXPECT_EQ(w.LzxLevel(), 15);
+    w.SetLzxLevel(30);
+    EXPECT_EQ(w.LzxLevel(), 21);
+    w.SetQuantumLevel(0);
+    EXPECT_EQ(w.QuantumLevel(), 1);
+    w.SetQuantumMemory(9);
+    EXPECT_EQ(w.QuantumMemory(), 10);
+    w.SetQuantumMemory(21);
+    w.SetQuantumLevel(7);
+    const std::pair<TCompressMethod, uint16_t> words[] = {
+        {cmStore, 0}, {cmMsZip, 1}, {cmLzx, 0x1503}, {cmQuantum, 0x1572}};
+    for (const auto& [method, word] : words) {
+        w.SetCompressMethod(method);
+        EXPECT_EQ(w.CompressionWord(), word) << int(method);
+    }
+    w.SetCompressMethod(cmDeflate);  // not a cabinet method: refused
+    EXPECT_EQ(w.CompressMethod(), cmQuantum);
+}
+
+int WriteCab(TMakeCAB& w, const std::string& archive, std::vector<std::string> spec, Outcome& run) {
+    run.Watch(w);
+    w.SetArchiveFile(archive);
+    w.SetDefaultDir(Fixture("in"));
+    w.SetRecurseDirs(true);
+    w.FileSpec() = std::move(spec);
+    return run.Catch([&] { return w.Compress(); });
+}
+
+TEST(CabWriter, EveryMethodReadsBackAsWritten) {
+    NEED_CABINET();
+    for (TCompressMethod m : {cmStore, cmMsZip, cmLzx, cmQuantum}) {
+        SCOPED_TRACE(int(m));
+        const std::string dir = ScratchDir("cab_roundtrip");
+        const std::string archive = Join(dir, "round.cab");
+        TMakeCAB w;
+        w.SetCompressMethod(m);
+        Outcome run;
+        EXPECT_EQ(WriteCab(w, archive, {"*.*"}, run), 4);
+        EXPECT_TRUE(run.errors.empty());
+        // Nothing but the cabinet is left beside it.
+        std::map<std::string, std::string> left = Tree(dir);
+        EXPECT_EQ(left.size(), 1u);
+        TUnCAB r;
+        Outcome back;
+        const std::string out = Join(dir, "out");
+        EXPECT_EQ(Extract(r, archive, out, back), 4);
+        EXPECT_EQ(Tree(out), Tree(Fixture("in")));
+    }
+}
+
+TEST(CabWriter, SkippedFilesAndNamesAndAttributes) {
+    NEED_CABINET();
+    const std::string dir = ScratchDir("cab_skip");
+    const std::string archive = Join(dir, "some.cab");
+    TMakeCAB w;
+    Outcome run;
+    w.OnBegin = [](TObject*, const std::string& FN, int, bool& extract) {
+        extract = ExtractFileName(FN) != "big.bin";
+    };
+    std::vector<std::string> read;
+    w.OnRead = [&](TObject*, int, int) { read.push_back(w.EntryInfo.FileName); };
+    EXPECT_EQ(WriteCab(w, archive, {"*.*"}, run), 3);
+    std::sort(read.begin(), read.end());
+    EXPECT_EQ(read, (std::vector<std::string>{"about.txt", "hello.txt", "sub\\nested.txt"}));
+    TUnCAB r;
+    Outcome back;
+    const std::string out = Join(dir, "out");
+    EXPECT_EQ(Extract(r, archive, out, back), 3);
+    EXPECT_EQ(Tree(out).count("big.bin"), 0u);
+}
+
+TEST(CabWriter, AFailedRunLeavesTheOldCabinetAsItWas) {
+    NEED_CABINET();
+    const std::string dir = ScratchDir("cab_failed");
+    const std::string archive = Join(dir, "keep.cab");
+    WriteAll(archive, ReadAll(Fixture("mszip.cab")));
+    TMakeCAB w;
+    Outcome run;
+    w.OnBegin = [](TObject*, const std::string&, int count, bool&) {
+        if (count == 2) throw std::runtime_error("handler failed");
+    };
+    EXPECT_THROW(WriteCab(w, archive, {"*.*"}, run), std::runtime_error);
+    EXPECT_EQ(ReadAll(archive), ReadAll(Fixture("mszip.cab")));
+    EXPECT_EQ(Tree(dir).size(), 1u);
+
+    // Read-only, and no handler to say otherwise: 25136, nothing written.
+    ASSERT_TRUE(os::SetAttributes(archive, os::faReadOnly));
+    TMakeCAB again;
+    Outcome refused;
+    WriteCab(again, archive, {"hello.txt"}, refused);
+    EXPECT_EQ(refused.raised, 25136);
+    os::SetAttributes(archive, os::faArchive);
+    EXPECT_EQ(ReadAll(archive), ReadAll(Fixture("mszip.cab")));
+}
+
+}  // namespace
+}  // namespace bramble
