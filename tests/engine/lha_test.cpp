@@ -149,8 +149,10 @@ TEST(UnLha, ReadsEveryArchiveEntryByEntryAndGoesOnPastWhatItCannot) {
         }
         std::set<int> expected = {};
         if (unsupported) expected.insert(25326);
+        // Windows paths have backslashes where the tails have '/'.
+        const std::string path = fs::path(archive).generic_string();
         for (const auto& [tail, ids] : damaged)
-            if (archive.size() >= tail.size() && archive.compare(archive.size() - tail.size(), tail.size(), tail) == 0)
+            if (path.size() >= tail.size() && path.compare(path.size() - tail.size(), tail.size(), tail) == 0)
                 expected.insert(ids.begin(), ids.end());
 
         Events ev;
