@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/core/bytes.h"
+#include "engine/core/crc.h"
 #include "engine/core/dvxmain.h"
 #include "engine/core/helpers.h"
 #include "engine/core/os.h"
@@ -64,6 +65,7 @@ struct TdvxMain::Detector {
     int64_t FindZipAfterStub();
     bool FindZipSfxStub();
     int64_t ScanSfxStub(int64_t start);
+    bool ArjHeaderAt(int64_t pos);
     bool IsUUEncoded();
     bool IsTarHeader();
     void Run();
@@ -179,7 +181,7 @@ int64_t TdvxMain::Detector::ScanSfxStub(int64_t start) {
                     }
                     break;
                 case '`':
-                    if (avail >= 4 && Le16(p) == 0xEA60 && Le16(p + 2) != 0) {
+                    if (avail >= 4 && Le16(p) == 0xEA60 && Le16(p + 2) != 0 && ArjHeaderAt(pos)) {
                         c.arcType_ = atArjExe;
                         return pos + 1;
                     }
@@ -191,6 +193,23 @@ int64_t TdvxMain::Detector::ScanSfxStub(int64_t start) {
         if (got < kBlock) break;
     }
     return 0;
+}
+
+// Two bytes of an ARJ signature turn up in any program's code (the program
+// this engine writes in front of its own self-extractors holds them): only
+// a whole basic header whose CRC-32 holds is taken for an ARJ archive.
+bool TdvxMain::Detector::ArjHeaderAt(int64_t pos) {
+    constexpr size_t kMaxBasicHeader = 2600;
+    uint8_t head[4];
+    if (ReadAt(pos, head, 4) != 4) return false;
+    const size_t size = Le16(head + 2);
+    if (size == 0 || size > kMaxBasicHeader) return false;
+    std::vector<uint8_t> header(size + 4);
+    if (ReadAt(pos + 4, header.data(), static_cast<int64_t>(header.size())) != static_cast<int64_t>(header.size()))
+        return false;
+    uint32_t crc = 0xFFFFFFFF;
+    Crc32Block(header.data(), size, crc);
+    return ~crc == Le32(&header[size]);
 }
 
 bool TdvxMain::Detector::IsUUEncoded() {

@@ -8,8 +8,9 @@
 #include <map>
 #include <string>
 
-#include "engine/lister/dovex.h"
+#include "engine/core/crc.h"
 #include "engine/core/os.h"
+#include "engine/lister/dovex.h"
 #include "support/testenv.h"
 
 using namespace bramble;
@@ -209,6 +210,23 @@ TEST(Detect, ExecutableStubs) {
     f = scanned("bh.exe", Bytes({0x42, 0x48, 0x05, 0x07, 1, 2, 3, 4}));
     EXPECT_EQ(f.kind, atBhExe);
     EXPECT_EQ(f.offset, 18001);
+
+    // An ARJ header is taken only whole, with its CRC: the same two bytes in
+    // a program's code leave the search to go on to the ZIP behind it.
+    const std::string basic = Bytes({0x1E, 0x0B, 0x01, 0x02, 0x00, 0x02}) + std::string(24, 'x');
+    uint32_t crc = 0xFFFFFFFF;
+    Crc32Block(basic.data(), basic.size(), crc);
+    crc = ~crc;
+    const std::string arj = Bytes({0x60, 0xEA, static_cast<uint8_t>(basic.size()), 0}) + basic +
+                            Bytes({static_cast<uint8_t>(crc), static_cast<uint8_t>(crc >> 8),
+                                   static_cast<uint8_t>(crc >> 16), static_cast<uint8_t>(crc >> 24)});
+    f = scanned("arj.exe", arj);
+    EXPECT_EQ(f.kind, atArjExe);
+    EXPECT_EQ(f.offset, 18001);
+    std::string code = arj;
+    code[10] ^= 1;  // the header no longer matches its CRC
+    f = scanned("code-then-zip.exe", code + zip);
+    EXPECT_EQ(f.kind, atZipExe);
 }
 
 TEST(Detect, HandMadeHeadersOfKindsNoToolHereWrites) {
