@@ -161,14 +161,7 @@ void TMakeCAB::CompressArchive() {
         }
     } cleanup{*this};
 
-    RefreshArchiveDrive();
-    for (int i = 0; i < static_cast<int>(fileSpec_.size()); ++i) {
-        os::ProcessMessages();
-        if (cancel_) break;
-        GatherFileSpec(i);
-    }
-    if (cancel_) RaiseError(archiveFile_, "", "0", 25400);
-    bytesToDo_ = totalToDo_ = totalUnpacked_;
+    GatherAll();
 
     // Written beside the target, so the last step is a rename.
     tempName_ = os::MakeTempFile(ExtractFilePath(archiveFile_), "dvx");

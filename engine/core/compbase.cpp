@@ -508,18 +508,26 @@ void TCompBase::CompressArchive() {
     if (!written.empty()) DeleteMovedSources(written);
 }
 
-void TCompBase::UpdateArchive() {
+void TCompBase::GatherAll() {
     RefreshArchiveDrive();
-    if (switch_ != swDelete) {
-        for (int i = 0; i < static_cast<int>(fileSpec_.size()); ++i) {
-            os::ProcessMessages();
-            if (cancel_) break;
-            GatherFileSpec(i);
-        }
+    for (int i = 0; i < static_cast<int>(fileSpec_.size()); ++i) {
+        os::ProcessMessages();
+        if (cancel_) break;
+        GatherFileSpec(i);
     }
     // A cancelled run writes nothing: the old archive stays as it was.
     if (cancel_) RaiseError(archiveFile_, "", "0", 25400);
     bytesToDo_ = totalToDo_ = totalUnpacked_;
+}
+
+void TCompBase::UpdateArchive() {
+    if (switch_ != swDelete) {
+        GatherAll();
+    } else {
+        RefreshArchiveDrive();
+        if (cancel_) RaiseError(archiveFile_, "", "0", 25400);
+        bytesToDo_ = totalToDo_ = totalUnpacked_;
+    }
     WriteEntries();
     if (cancel_) RaiseError(archiveFile_, "", "0", 25400);
     FinishArchive();

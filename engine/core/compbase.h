@@ -176,6 +176,10 @@ public:
 
     // Collects the files of FileSpec entry i; the number found.
     int GatherFileSpec(int i);
+    // Collects the files of every FileSpec entry on the archive's drive,
+    // letting the window breathe between them; a cancel raises 25400 and
+    // writes nothing. Sets the run's byte totals from what was found.
+    void GatherAll();
     // Collects the files matching Mask in Dir (and its sub-folders with
     // RecurseDirs); the number found.
     int GatherFiles(const std::string& Dir, const std::string& Mask);

@@ -213,14 +213,7 @@ void TGZip::CompressArchive() {
         }
     } cleanup{*this};
 
-    RefreshArchiveDrive();
-    for (int i = 0; i < static_cast<int>(fileSpec_.size()); ++i) {
-        os::ProcessMessages();
-        if (cancel_) break;
-        GatherFileSpec(i);
-    }
-    if (cancel_) RaiseError(archiveFile_, "", "0", 25400);
-    bytesToDo_ = totalToDo_ = totalUnpacked_;
+    GatherAll();
     int count = 0;
     for (int i = 0; i < entries_.Count(); ++i) {
         os::ProcessMessages();
