@@ -448,18 +448,29 @@ private:
             const uint8_t* src = op - distance;
             uint8_t* dst = op;
             op += length;
+            // Most matches are short: the first 32 bytes go without a loop
+            // test, whose exit would be mispredicted for every other length.
             if (distance >= 16) {
-                do {
+                std::memcpy(dst, src, 16);
+                std::memcpy(dst + 16, src + 16, 16);
+                dst += 32;
+                src += 32;
+                while (dst < op) {
                     std::memcpy(dst, src, 16);
                     dst += 16;
                     src += 16;
-                } while (dst < op);
+                }
             } else if (distance >= 8) {
-                do {
+                std::memcpy(dst, src, 8);
+                std::memcpy(dst + 8, src + 8, 8);
+                std::memcpy(dst + 16, src + 16, 8);
+                dst += 24;
+                src += 24;
+                while (dst < op) {
                     std::memcpy(dst, src, 8);
                     dst += 8;
                     src += 8;
-                } while (dst < op);
+                }
             } else if (distance == 1) {
                 std::memset(dst, *src, length);
             } else {
