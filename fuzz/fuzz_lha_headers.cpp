@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/formats/bh.h"
 #include "engine/formats/lha.h"
 
 using namespace bramble;
