@@ -53,9 +53,14 @@ void TUnBH::Gather(std::vector<bh::TEntry>& Entries) {
 
 bool TUnBH::FindPassword(const std::string& FN, const bh::THeader& H, const uint8_t Header[12]) {
     auto opens = [&](const std::string& pw) { return ZipCheckCryptHeader(Header, pw, H.Flags, H.Crc, H.DosDate); };
-    if (opens(password_)) return true;
+    // The one that opened the last entry first (a run starts with none,
+    // and an empty one is no password to try), then Passwords in order.
+    if (!password_.empty() && opens(password_)) return true;
     for (const std::string& pw : passwords_)
-        if (opens(pw)) return true;
+        if (opens(pw)) {
+            password_ = pw;
+            return true;
+        }
     if (!OnGetPassword) {
         ReportError(FN, "OnGetPassword", "0", 25270);
         return false;
@@ -69,6 +74,7 @@ bool TUnBH::FindPassword(const std::string& FN, const bh::THeader& H, const uint
             // Tried first from now on: the next entries likely share it.
             passwords_.erase(std::remove(passwords_.begin(), passwords_.end(), pw), passwords_.end());
             passwords_.insert(passwords_.begin(), pw);
+            password_ = pw;
             return true;
         }
         ReportError(FN, "", "0", 26517);
