@@ -20,6 +20,7 @@
 #include "engine/formats/lha.h"
 #include "engine/lister/dovex.h"
 #include "engine/readers/readers.h"
+#include "engine/readers/zipcheck.h"
 #include "engine/writers/bh.h"
 #include "engine/writers/writers.h"
 #include "support/testenv.h"
@@ -262,6 +263,19 @@ TEST(BhWriter, RoundTripsEveryMethodWithAndWithoutPasswordAndPeersReadTheData) {
         EXPECT_TRUE(rev.errors.empty());
         EXPECT_EQ(rev.Passed(), static_cast<int>(sources.size()));
         EXPECT_TRUE(ReadTree(back) == sources);
+
+        // The tester takes BH archives through the same reader.
+        TZipCheck check;
+        check.ProgressHook = nullptr;
+        check.SetArchiveFile(archive);
+        check.FileSpec() = {"*.*"};
+        check.SetPasswords({c.password});
+        int ok = 0, bad = 0;
+        check.OnStatus = [&](TObject*, const std::string&, bool pass) { ++(pass ? ok : bad); };
+        check.OnError = [&](TObject*, const std::string&, const std::string&, const std::string&, int) { ++bad; };
+        check.TestArchive();
+        EXPECT_EQ(ok, static_cast<int>(sources.size()));
+        EXPECT_EQ(bad, 0);
     }
 }
 
