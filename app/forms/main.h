@@ -145,6 +145,7 @@ public:
     TUUDecode* UUDecode1;
     TCompBase* Zip1;     // the ZIP writer, nullptr while there is none
     TCompBase* Tar1;
+    TCompBase* BlakHole1;
 
     std::unique_ptr<TEntryList> Entries;
 

@@ -8,6 +8,7 @@
 #include "engine/readers/ungzip.h"
 #include "engine/readers/untar.h"
 #include "engine/readers/uudecode.h"
+#include "engine/writers/bh.h"
 #include "engine/writers/tar.h"
 #include "engine/writers/zip.h"
 
@@ -462,6 +463,10 @@ void TfrmMain::CreateEngine() {
     tar->SetName("Tar1");
     Tar1 = tar;
     WireWriter(Tar1);
+    auto* bh = new TBlakHole(this);
+    bh->SetName("BlakHole1");
+    BlakHole1 = bh;
+    WireWriter(BlakHole1);
 }
 
 TUnBase* TfrmMain::ReaderFor(TArcType Kind) {

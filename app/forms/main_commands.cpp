@@ -93,6 +93,7 @@ void TfrmMain::EnableMenus() {
     switch (kind) {
         case atZip: case atZipExe: writer = Zip1 != nullptr; break;
         case atTar: writer = Tar1 != nullptr; break;
+        case atBh: writer = BlakHole1 != nullptr; break;
         default: break;
     }
     mnuDelete1->SetEnabled(CanCompressArcType(kind) && kind != atCab && writer);
@@ -238,7 +239,8 @@ bool TfrmMain::DefineCompressComponent() {
     switch (kind) {
         case atZip: case atZipExe: CompressComponent = Zip1; break;
         case atTar: CompressComponent = Tar1; break;
-        default: break;  // BH, cabinet and LHA writers are not here yet
+        case atBh: CompressComponent = BlakHole1; break;
+        default: break;  // cabinet and LHA writers are not here yet
     }
     return CompressComponent != nullptr;
 }

@@ -11,6 +11,7 @@
 #include "engine/core/dvxmain.h"
 #include "engine/core/helpers.h"
 #include "engine/core/os.h"
+#include "engine/formats/bh.h"
 #include "engine/formats/lha.h"
 #include "engine/formats/zip.h"
 

@@ -1,4 +1,4 @@
-// The LHA and BH record layouts, read and written in this one place:
+// The LHA record layouts, read and written in this one place:
 // detection, the lister, the readers and the writers all come here.
 //
 // LHA: a sequence of entries, each a header and its packed data; a header
@@ -20,9 +20,6 @@
 // the OS id at 23 and the first extended-header size at 24; its name is in
 // the extended headers. Each extended header is a type byte, its data and
 // the size of the next one (0 ends the chain).
-//
-// BH: a sequence of entries, each a 37-byte header, the name, for an
-// encrypted entry the 12-byte encryption header, then the packed data.
 //
 // Parsing is pure: bytes in memory or a read function, every field bounded
 // by the bytes actually there.
@@ -141,42 +138,5 @@ struct TLevel0 {
 std::vector<uint8_t> MakeLevel0(const TLevel0& H);
 
 }  // namespace lha
-
-namespace bh {
-
-constexpr uint32_t kSignature = 0x07054842;  // "BH" 05 07
-constexpr size_t kHeaderSize = 37;
-
-struct THeader {
-    uint16_t EntrySize = 0;  // 37 + name length; 0 marks an entry that is passed over
-    uint8_t HeaderSize = kHeaderSize;
-    uint8_t VersionMadeBy = 0;
-    uint8_t VersionNeeded = 0;
-    uint8_t Flags = 0;       // bit 0 encrypted; bits 1-2 the deflate level, as in ZIP
-    uint8_t Method = 0;      // 0 stored, 1 Fuse, 8 (and 2) deflate
-    uint32_t DosDate = 0;
-    uint32_t PackedSize = 0; // with the 12-byte encryption header of an encrypted entry
-    uint32_t UnpackedSize = 0;
-    uint32_t Crc = 0;
-    uint16_t Attr = 0;
-    uint32_t Reserved = 0;
-    uint16_t NameLength = 0;
-    uint16_t ExtraLength = 0;
-
-    bool Encrypted() const { return (Flags & 1) != 0; }
-    // Where the packed data starts, counted from the header: the name
-    // follows the 37 bytes whatever the extra length says.
-    int64_t DataOffset() const { return int64_t{kHeaderSize} + NameLength; }
-
-    // False when fewer than 37 bytes are there or the signature differs.
-    static bool Parse(const uint8_t* P, size_t Size, THeader& H);
-    std::array<uint8_t, kHeaderSize> Bytes() const;
-};
-
-// A BH header at P: the signature, and not the BH program's own code, which
-// holds the signature followed by these four bytes.
-bool LooksLikeHeader(const uint8_t* P, size_t Available);
-
-}  // namespace bh
 
 }  // namespace bramble

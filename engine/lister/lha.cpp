@@ -1,4 +1,4 @@
-// LHA/LZH (header levels 0 to 2) and BH walks of the lister.
+// The LHA/LZH walk of the lister (header levels 0 to 2).
 #include <algorithm>
 
 #include "engine/lister/dovex.h"
@@ -39,36 +39,6 @@ void TDovex::ParseLha() {
         EntryInfo.FileName.push_back('\\');
     EntryInfo.MethodName = CompressMethodName(EntryInfo.MethodCode, 0);
     next_ = h.Next;
-    ListEntry(at);
-}
-
-// ---- BH ---------------------------------------------------------------------------
-
-void TDovex::SetupBh() { headerSize_ = static_cast<int>(bh::kHeaderSize); }
-
-void TDovex::ParseBh() {
-    const int64_t at = scanPos_ - 1;
-    bh::THeader h;
-    if (hdrRead_ < static_cast<int64_t>(bh::kHeaderSize) || !bh::THeader::Parse(hdr_.data(), hdr_.size(), h))
-        return EndScan();
-    if (at + h.DataOffset() > scanEnd_) return EndScan();  // cut off by the end of the file
-    next_ = at + h.DataOffset() + h.PackedSize;
-    // A header whose size field is 0 holds no entry.
-    if (h.EntrySize == 0) return;
-
-    EntryInfo.Clear();
-    EntryInfo.FileName = ReadStoredName(at + static_cast<int64_t>(bh::kHeaderSize), h.NameLength);
-    EntryInfo.VersionMadeBy = h.VersionMadeBy;
-    EntryInfo.VersionNeeded = h.VersionNeeded;
-    EntryInfo.Encrypted = h.Encrypted();
-    EntryInfo.MethodCode = h.Method;
-    EntryInfo.MethodName = CompressMethodName(h.Method, h.Flags);
-    EntryInfo.DateTime = FileDateToDateTime(h.DosDate);
-    EntryInfo.PackedSize = h.PackedSize;
-    EntryInfo.UnpackedSize = h.UnpackedSize;
-    EntryInfo.CRC = h.Crc;
-    EntryInfo.Attr = h.Attr;
-    EntryInfo.ExternalAttr = h.Attr;
     ListEntry(at);
 }
 

@@ -1,6 +1,7 @@
 #include "engine/writers/writers.h"
 
 #include "engine/bindings/makecab.h"
+#include "engine/writers/bh.h"
 #include "engine/writers/gzip.h"
 #include "engine/writers/lha.h"
 #include "engine/writers/tar.h"
@@ -19,6 +20,7 @@ std::unique_ptr<TCompBase> CreateWriterForKind(TArcType Kind) {
         case atZipMV: return std::make_unique<TZip>();
         case atJar:
         case atJarExe: return std::make_unique<TJar>();
+        case atBh: case atBhExe: return std::make_unique<TBlakHole>();
         case atGZip: return std::make_unique<TGZip>();
         case atTar: return std::make_unique<TTar>();
         case atCab: return std::make_unique<TMakeCAB>();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/core/helpers.h"
+#include "engine/formats/bh.h"
 #include "engine/formats/lha.h"
 
 namespace bramble {

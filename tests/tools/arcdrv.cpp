@@ -23,11 +23,11 @@
 //              [--move] [--dirs MODE] FILES...
 //                             adds (or with --move moves) FILES, relative to
 //                             the current folder, through the writer of KIND
-//                             (zip, jar, gzip, tar, lha, lzh, cab; by default
+//                             (zip, jar, gzip, tar, lha, lzh, cab, bh; by default
 //                             from the archive's extension, else from its
 //                             content). METHOD: store, deflate, tarred,
 //                             gziptar, frozen1 (-lh1-), frozen5 (-lh5-),
-//                             mszip, lzx, quantum; -l the deflate
+//                             fuse, mszip, lzx, quantum; -l the deflate
 //                             level; -r into sub-folders; MODE: none,
 //                             absolute, nodrive, relative, start. Entries
 //                             already in the archive are replaced. Prints
@@ -193,10 +193,10 @@ int Extract(const std::string& archive, const std::string& dir, const Options& o
 std::unique_ptr<TCompBase> CreateWriter(const std::string& kind, const std::string& archive) {
     static const std::pair<const char*, TArcType> names[] = {
         {"ZIP", atZip}, {"JAR", atJar}, {"GZIP", atGZip}, {"TAR", atTar},
-        {"LHA", atLha}, {"LZH", atLzh}, {"CAB", atCab}};
+        {"LHA", atLha}, {"LZH", atLzh}, {"CAB", atCab}, {"BH", atBh}};
     static const std::pair<const char*, TArcType> extensions[] = {
         {".ZIP", atZip}, {".JAR", atJar}, {".GZ", atGZip}, {".TGZ", atGZip},
-        {".TAR", atTar}, {".LHA", atLha}, {".LZH", atLzh}, {".CAB", atCab}};
+        {".TAR", atTar}, {".LHA", atLha}, {".LZH", atLzh}, {".CAB", atCab}, {".BH", atBh}};
     TArcType k = atNA;
     if (!kind.empty()) {
         for (const auto& [name, t] : names)
@@ -253,7 +253,7 @@ bool ApplyWriteOptions(TCompBase& w, const WriteOptions& o) {
     if (!o.method.empty()) {
         static const std::pair<const char*, TCompressMethod> methods[] = {
             {"STORE", cmStore},     {"DEFLATE", cmDeflate}, {"TARRED", cmTarred},
-            {"GZIPTAR", cmGzipTar}, {"FROZEN1", cmFrozen1}, {"FROZEN5", cmFrozen5},
+            {"GZIPTAR", cmGzipTar}, {"FROZEN1", cmFrozen1}, {"FROZEN5", cmFrozen5}, {"FUSE", cmFuse},
             {"MSZIP", cmMsZip},     {"LZX", cmLzx},         {"QUANTUM", cmQuantum}};
         bool known = false;
         for (const auto& [name, m] : methods) {
