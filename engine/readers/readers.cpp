@@ -1,6 +1,7 @@
 #include "engine/readers/readers.h"
 
 #include "engine/bindings/uncab.h"
+#include "engine/readers/unarj.h"
 #include "engine/readers/ungzip.h"
 #include "engine/readers/unlha.h"
 #include "engine/readers/untar.h"
@@ -26,6 +27,8 @@ std::unique_ptr<TUnBase> CreateReaderForKind(TArcType Kind) {
         case atTar: return std::make_unique<TUnTAR>();
         case atUue: return std::make_unique<TUUDecode>();
         case atCab: return std::make_unique<TUnCAB>();
+        case atArj:
+        case atArjExe: return std::make_unique<TUnARJ>();
         case atLha:
         case atLhaExe:
         case atLzh:
