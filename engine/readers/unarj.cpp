@@ -190,7 +190,9 @@ bool TUnARJ::ArjExtractFile(arj::THeader& H) {
         decoded = ArjDecodePart(part, FN);
         partPass = decoded && (Crc ^ 0xFFFFFFFF) == part.Crc;
         if (!decoded || !part.Continues()) break;
-        if (!partPass && part.Garbled()) RaiseError(FN, "", "0", 26517);
+        // A garbled part that fails its check: the password is wrong, which
+        // ends the run below.
+        if (!partPass && part.Garbled()) break;
         // The file goes on in the next volume, as its first entry there.
         if (!ArjNextVolume()) {
             decoded = false;

@@ -331,6 +331,23 @@ TEST(UnArj, PasswordsAreAskedForAndShiftedBackOnEveryWayOut) {
     }
 }
 
+TEST(UnArj, AWrongPasswordEndsTheRunWhateverTheMethod) {
+    for (const char* archive : {"arj/g0.arj", "arj/g1.arj", "arj/g4.arj", "arj/gsplit.arj"}) {
+        SCOPED_TRACE(archive);
+        ArjRun x;
+        x.answers = {"Secret 8"};
+        x.Go(Fixture(archive));
+        EXPECT_EQ(x.asked, 1);
+        EXPECT_EQ(x.raised, 1);
+        ASSERT_FALSE(x.errors.empty());
+        EXPECT_EQ(x.errors.back(), 26517);
+        // The first garbled entry fails and nothing after it is tried.
+        ASSERT_EQ(x.ends.size(), 1u);
+        EXPECT_FALSE(x.ends[0].second);
+        EXPECT_EQ(x.passwordAfter, "Secret 8");
+    }
+}
+
 // ---- damaged and hostile headers ----------------------------------------------------------
 
 TEST(UnArj, DamagedHeadersEndWhatTheyHitAndNamesStayInside) {
