@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "engine/core/bytes.h"
-#include "engine/core/crc.h"
 #include "engine/core/dvxmain.h"
 #include "engine/core/helpers.h"
 #include "engine/core/os.h"
+#include "engine/formats/arj.h"
 #include "engine/formats/bh.h"
 #include "engine/formats/lha.h"
 #include "engine/formats/zip.h"
@@ -200,17 +200,7 @@ int64_t TdvxMain::Detector::ScanSfxStub(int64_t start) {
 // this engine writes in front of its own self-extractors holds them): only
 // a whole basic header whose CRC-32 holds is taken for an ARJ archive.
 bool TdvxMain::Detector::ArjHeaderAt(int64_t pos) {
-    constexpr size_t kMaxBasicHeader = 2600;
-    uint8_t head[4];
-    if (ReadAt(pos, head, 4) != 4) return false;
-    const size_t size = Le16(head + 2);
-    if (size == 0 || size > kMaxBasicHeader) return false;
-    std::vector<uint8_t> header(size + 4);
-    if (ReadAt(pos + 4, header.data(), static_cast<int64_t>(header.size())) != static_cast<int64_t>(header.size()))
-        return false;
-    uint32_t crc = 0xFFFFFFFF;
-    Crc32Block(header.data(), size, crc);
-    return ~crc == Le32(&header[size]);
+    return arj::HeaderAt([this](int64_t o, void* b, int64_t n) { return ReadAt(o, b, n); }, pos);
 }
 
 bool TdvxMain::Detector::IsUUEncoded() {
@@ -384,7 +374,7 @@ TArcType TdvxMain::ClassifySignature(bool InSfx, const uint8_t* Header, size_t A
     if (lo == 0x4148) return pick(atHa, atUnsupported);
     if (lo == 0x8B1F || lo == 0x9D1F || lo == 0x9E1F || lo == 0x1E1F || lo == 0x2125 || lo == 0xA01F)
         return pick(atGZip, atUnsupported);
-    if (lo == 0xEA60) return pick(atArj, atArjExe);
+    if (lo == arj::kHeaderId) return pick(atArj, atArjExe);
     if (lo == 0x4F5A) return pick(atZoo, atUnsupported);
     if (lha::LooksLikeStart(S)) return pick(atLha, atLhaExe);
     if (S == 0x21726152) return pick(atRar, atRarExe);  // "Rar!"

@@ -1,6 +1,7 @@
 #include "engine/readers/readers.h"
 
 #include "engine/bindings/uncab.h"
+#include "engine/readers/unarj.h"
 #include "engine/readers/unbh.h"
 #include "engine/readers/ungzip.h"
 #include "engine/readers/unlha.h"
@@ -29,6 +30,8 @@ std::unique_ptr<TUnBase> CreateReaderForKind(TArcType Kind) {
         case atCab: return std::make_unique<TUnCAB>();
         case atBh:
         case atBhExe: return std::make_unique<TUnBH>();
+        case atArj:
+        case atArjExe: return std::make_unique<TUnARJ>();
         case atLha:
         case atLhaExe:
         case atLzh:

@@ -178,11 +178,15 @@ int Extract(const std::string& archive, const std::string& dir, const Options& o
     reader->SetPasswords(o.passwords);
     reader->SetConfirmOverwrites(o.skip);
     reader->SetOverwriteMode(o.skip ? omSkip : omOverwrite);
-    // A chain of cabinets goes on while the next one is there.
-    if (dovex.ArcType() == atCab)
+    // A chain of cabinets, or an ARJ volume set, goes on while the next one
+    // is there.
+    if (dovex.ArcType() == atCab || dovex.ArcType() == atArj || dovex.ArcType() == atArjExe)
         reader->OnNextVolume = [](TObject*, std::string&, const std::string&, bool exists, bool& cancel) {
             cancel = !exists;
         };
+    // ARJ asks for the password of a garbled entry: the first -p answers.
+    if (!o.passwords.empty() && (dovex.ArcType() == atArj || dovex.ArcType() == atArjExe))
+        reader->OnGetPassword = [&o](TObject*, const std::string&, std::string& pw, bool&) { pw = o.passwords[0]; };
     int n = reader->Extract();
     std::printf("extracted %d\n", n);
     return allPassed && !cut ? 0 : 1;
