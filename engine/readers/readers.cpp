@@ -1,6 +1,8 @@
 #include "engine/readers/readers.h"
 
+#include "engine/bindings/unacereader.h"
 #include "engine/bindings/uncab.h"
+#include "engine/bindings/unrarreader.h"
 #include "engine/readers/ungzip.h"
 #include "engine/readers/unlha.h"
 #include "engine/readers/untar.h"
@@ -26,6 +28,9 @@ std::unique_ptr<TUnBase> CreateReaderForKind(TArcType Kind) {
         case atTar: return std::make_unique<TUnTAR>();
         case atUue: return std::make_unique<TUUDecode>();
         case atCab: return std::make_unique<TUnCAB>();
+        case atRar:
+        case atRarExe: return std::make_unique<TUnRAR>();
+        case atACE: return std::make_unique<TUnACE>();
         case atLha:
         case atLhaExe:
         case atLzh:
