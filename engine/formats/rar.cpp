@@ -75,13 +75,14 @@ TParse ParseBlock(const TReadAt& Read, int64_t Offset, TBlock& Block) {
         if (Block.HeadSize < (large ? kLargeFixed : kFileFixed)) return TParse::Bad;
         std::vector<uint8_t> h(Block.HeadSize);
         if (Read(Offset, h.data(), Block.HeadSize) != Block.HeadSize) return TParse::Bad;
-        Block.PackSize = Le32(&h[7]);
-        Block.UnpSize = Le32(&h[11]);
+        uint64_t pack = Le32(&h[7]), unp = Le32(&h[11]);
         if (large) {
-            Block.PackSize |= static_cast<int64_t>(Le32(&h[32])) << 32;
-            Block.UnpSize |= static_cast<int64_t>(Le32(&h[36])) << 32;
+            pack |= uint64_t{Le32(&h[32])} << 32;
+            unp |= uint64_t{Le32(&h[36])} << 32;
         }
-        if (Block.PackSize >= kMaxSize || Block.UnpSize >= kMaxSize) return TParse::Bad;
+        if (pack >= static_cast<uint64_t>(kMaxSize) || unp >= static_cast<uint64_t>(kMaxSize)) return TParse::Bad;
+        Block.PackSize = static_cast<int64_t>(pack);
+        Block.UnpSize = static_cast<int64_t>(unp);
         Block.DataSize = Block.PackSize;
         Block.HostOS = h[15];
         Block.FileCRC = Le32(&h[16]);

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/core/crc.h"
@@ -24,6 +25,8 @@ inline uint32_t Crc32Of(const std::string& s) {
 }
 
 struct Item {
+    Item(std::string n, std::string d, uint32_t a = 0x20, uint8_t h = 2)
+        : name(std::move(n)), data(std::move(d)), attr(a), host(h) {}
     std::string name;
     std::string data;
     uint32_t attr = 0x20;
