@@ -219,7 +219,8 @@ TLibraryReader::TOutcome TLibraryReader::HandleEntry(const TLibEntry& E) {
     if (E.Encrypted) return PasswordRounds(E);
     bool stop = false;
     const int result = ProcessEntry(E, true, stop);
-    if (stop || volumeDeclined_ || cancel_) return TOutcome::Stop;
+    // A library that says the user aborted has given up the archive.
+    if (stop || volumeDeclined_ || cancel_ || (result != 0 && MessageOf(result) == 25400)) return TOutcome::Stop;
     return result == 0 ? TOutcome::Processed : TOutcome::Failed;
 }
 

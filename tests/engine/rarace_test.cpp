@@ -172,16 +172,17 @@ TEST(UnRar, ExtractsFilesLeavesFoldersAndNeverTouchesTheArchive) {
                           {"unix/mode.txt", "unix file", 0x81B4, 3},  // 0100664: 0x10 is group write
                           {"unix/dir", "", 0x41ED, 3},
                           {"..\\..\\escape.txt", "out"},
+                          {"RO.TXT", "read-only", 0x21},
                       }));
     const std::string before = ReadAll(archive);
     const std::string out = Join(dir, "out");
     Outcome run;
     TUnRAR r;
-    EXPECT_EQ(Extract(r, archive, out, run), 4);
+    EXPECT_EQ(Extract(r, archive, out, run), 5);
     EXPECT_FALSE(run.raised) << run.raisedId;
     EXPECT_EQ(run.errors, std::vector<int>{});
-    EXPECT_EQ(run.Passed(), 4);
-    EXPECT_EQ(r.Counted(), 4);
+    EXPECT_EQ(run.Passed(), 5);
+    EXPECT_EQ(r.Counted(), 5);
     EXPECT_EQ(ReadAll(Join(out, "A.TXT")), "alpha");
     EXPECT_TRUE(ReadAll(Join(Join(out, "SUB"), "B.TXT")) == big);
     EXPECT_EQ(ReadAll(Join(Join(out, "unix"), "mode.txt")), "unix file");
@@ -189,6 +190,15 @@ TEST(UnRar, ExtractsFilesLeavesFoldersAndNeverTouchesTheArchive) {
     EXPECT_EQ(ReadAll(Join(out, "escape.txt")), "out");
     EXPECT_FALSE(os::FileExists(Join(Join(out, "unix"), "dir")));
     EXPECT_EQ(ReadAll(archive), before);
+#ifdef _WIN32
+    // The library applies what the header holds; a Unix mode (here with
+    // the bits that read as system and folder) leaves a plain file, DOS
+    // attributes stand.
+    const uint32_t odd = os::faReadOnly | os::faHidden | os::faSysFile | os::faDirectory;
+    EXPECT_EQ(os::GetAttributes(Join(Join(out, "unix"), "mode.txt")) & odd, 0u);
+    EXPECT_NE(os::GetAttributes(Join(out, "RO.TXT")) & os::faReadOnly, 0u);
+    os::SetAttributes(Join(out, "RO.TXT"), os::faArchive);
+#endif
 
     // Only what the specs take.
     Outcome some;
@@ -235,7 +245,19 @@ TEST(UnRar, TestRunsHandTheDataToTheWriteHookAndCatchBadCrcs) {
     r3.InputSource = isArchive;
     r3.OutputTarget = otCallerStream;
     r3.StreamB = &stream;
-    EXPECT_NO_THROW(r3.ExtractArchive());
+    r3.SetConfirmOverwrites(false);
+    r3.FileSpec() = {"GOOD.TXT"};
+    r3.OnEnd = [&](TObject*, const std::string&, bool pass) { toStream.ends.emplace_back("GOOD", pass); };
+    {
+        TRunScope scope(r3);
+        EXPECT_NO_THROW(r3.ExtractArchive());
+    }
+    std::string got(static_cast<size_t>(stream.Size()), '\0');
+    stream.Seek(0);
+    stream.Read(got.data(), stream.Size());
+    EXPECT_TRUE(got == Text(3000, 'x'));
+    ASSERT_EQ(toStream.ends.size(), 1u);
+    EXPECT_TRUE(toStream.ends[0].second);
 }
 
 struct PasswordCase {
@@ -312,6 +334,32 @@ TEST(UnRar, VolumesConfirmedAndDeclined) {
             EXPECT_EQ(r.Counted(), 2);
         }
     }
+}
+
+TEST(UnRar, AVolumeFoundUnderAnotherNameIsWrittenBackToTheLibrary) {
+    const std::string dir = ScratchDir("unrar_volume_elsewhere");
+    Item split{"SPLIT.BIN", Text(3000, 'e')};
+    const auto vols = testlib::RarVolumes({}, split, {{"TWO.TXT", "2"}});
+    WriteAll(Join(dir, "v.rar"), vols[0]);
+    WriteAll(Join(dir, "second part.rar"), vols[1]);
+    Outcome run;
+    TUnRAR r;
+    run.Watch(r);
+    int asked = 0;
+    r.OnNextVolume = [&](TObject*, std::string& name, const std::string&, bool exists, bool& cancel) {
+        ++asked;
+        EXPECT_FALSE(exists);
+        name = Join(dir, "second part.rar");
+        cancel = false;
+    };
+    r.SetArchiveFile(Join(dir, "v.rar"));
+    r.SetExtractDir(Join(dir, "out"));
+    r.FileSpec() = {"*.*"};
+    r.Extract();
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(ReadAll(Join(Join(dir, "out"), "SPLIT.BIN")) == split.data);
+    EXPECT_EQ(ReadAll(Join(Join(dir, "out"), "TWO.TXT")), "2");
+    EXPECT_EQ(run.Passed(), 2);
 }
 
 TEST(UnRar, EveryLibraryFailureIsReportedAndTheRunGoesOn) {
@@ -474,6 +522,28 @@ TEST(UnAce, VolumesAndFailures) {
     Extract(r2, Join(dir, "v.ace"), Join(dir, "out2"), declined);
     EXPECT_TRUE(declined.errors.empty());
     EXPECT_FALSE(os::FileExists(Join(Join(dir, "out2"), "TWO.TXT")));
+}
+
+TEST(UnAce, EveryLibraryFailureIsReported) {
+    const std::string dir = ScratchDir("unace_faults");
+    std::vector<Item> items;
+    const std::vector<std::pair<int, int>> faults = {{1, 25253}, {3, 25172},   {4, 25159},   {5, 25235},
+                                                     {6, 25236}, {7, 25136},   {8, 25151},   {9, 25151},
+                                                     {128, 25242}, {131, 26517}, {132, 25242}, {255, 25400}};
+    std::vector<int> expected;
+    for (const auto& [code, id] : faults) {
+        items.push_back({"FAIL" + std::to_string(code) + "_X.TXT", "x"});
+        expected.push_back(id);
+    }
+    // A user abort ends the run.
+    items.push_back({"NEVER.TXT", "n"});
+    WriteAll(Join(dir, "f.ace"), testlib::AceArchive(items));
+    Outcome run;
+    TUnACE r;
+    r.OnEnd = nullptr;
+    Extract(r, Join(dir, "f.ace"), Join(dir, "out"), run);
+    EXPECT_EQ(run.errors, expected);
+    EXPECT_FALSE(os::FileExists(Join(Join(dir, "out"), "NEVER.TXT")));
 }
 
 TEST(UnAce, CorpusArchiveLists) {

@@ -117,6 +117,12 @@ int Process(Archive& a, int operation, const char* destName) {
         left = a.current.PackSize;
     }
     a.next = a.current.Next;
+    if (out) {
+        std::fclose(closer.f);
+        closer.f = nullptr;
+        // The library gives the file the header's attributes as they stand.
+        standin::SetAttributes(destName, a.current.Attr);
+    }
     return 0;
 }
 

@@ -18,6 +18,9 @@
 #include <string>
 
 #ifdef _WIN32
+#define NOMINMAX
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
 #define STANDIN_EXPORT extern "C" __declspec(dllexport)
 #else
 #define STANDIN_EXPORT extern "C" __attribute__((visibility("default")))
@@ -73,6 +76,15 @@ struct Output {
     Output(const Output&) = delete;
     Output& operator=(const Output&) = delete;
 };
+
+inline void SetAttributes(const char* path, uint32_t attr) {
+#ifdef _WIN32
+    SetFileAttributesA(path, attr);
+#else
+    (void)path;
+    (void)attr;
+#endif
+}
 
 inline bool Exists(const std::string& path) {
     FILE* f = OpenFile(path, "rb");
