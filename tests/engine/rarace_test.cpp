@@ -422,6 +422,47 @@ TEST(UnRar, ListerReadsOurArchivesAndTheirVolumes) {
     EXPECT_EQ(l.rows[2].ExternalAttr, 0x20u);
 }
 
+TEST(UnRar, ListerWalkTakesLargeSizesAndStopsAtDamageWithoutGarbage) {
+    using testlib::L16;
+    using testlib::L32;
+    const std::string dir = ScratchDir("unrar_list_damage");
+    const std::string good = testlib::RarFile({"GOOD.TXT", "good"}, "good", 0, testlib::Crc32Of("good"));
+    // A file block with the large-size flag: the high halves of the sizes
+    // stand before the name (no data follows: the entry is only listed).
+    std::string rest = L32(0) + L32(0x10) + std::string(1, '\2') + L32(0) + L32(testlib::kDos2001) +
+                       std::string("\x14\x30", 2) + L16(7) + L32(0x20) + L32(0) + L32(2) + "BIG.BIN";
+    const std::string large = testlib::RarBlock(0x74, 0x8100, rest);
+    // A header whose name runs past its end.
+    std::string badName = good;
+    badName[26] = '\x7F';
+    struct Case {
+        const char* what;
+        std::string bytes;
+        std::vector<std::string> names;
+    } cases[] = {
+        {"large sizes", testlib::RarMarker() + testlib::RarMain() + good + large + testlib::RarEnd(), {"GOOD.TXT", "BIG.BIN"}},
+        {"cut inside a header", testlib::RarMarker() + testlib::RarMain() + good + good.substr(0, 20), {"GOOD.TXT"}},
+        {"name past the header", testlib::RarMarker() + testlib::RarMain() + good + badName + good, {"GOOD.TXT"}},
+        {"no block type", testlib::RarMarker() + testlib::RarMain() + good + testlib::RarBlock(0x7C, 0, "") + good,
+         {"GOOD.TXT"}},
+        {"other blocks passed over",
+         testlib::RarMarker() + testlib::RarMain() + testlib::RarBlock(0x75, 0, "comment") +
+             testlib::RarBlock(0x77, 0x8000, L32(5)) + "xxxxx" + good + testlib::RarEnd(),
+         {"GOOD.TXT"}},
+        {"marker of another format", std::string("Rar!\x1A\x07\x02\x00", 8) + testlib::RarMain() + good, {}},
+    };
+    for (const Case& c : cases) {
+        const std::string path = Join(dir, "case.rar");
+        WriteAll(path, c.bytes);
+        const Listed l = List(path);
+        std::vector<std::string> names;
+        for (const TEntryInfo& e : l.rows) names.push_back(e.FileName);
+        EXPECT_EQ(names, c.names) << c.what;
+        EXPECT_FALSE(l.raised) << c.what;
+        if (c.names.size() == 2) EXPECT_EQ(l.rows[1].UnpackedSize, (int64_t{2} << 32) | 0x10) << c.what;
+    }
+}
+
 TEST(UnRar, CorpusArchivesListAndFormat5IsRefused) {
     BRAMBLE_NEED_CORPUS();
     std::vector<std::string> files = {"misc/patool-t.rar", "misc/patool-p.rar"};
