@@ -131,7 +131,7 @@ int TLibraryReader::ProcessEntry(const TLibEntry& E, bool LastRound, bool& Stop)
                 return CallProcess(opSkip, nullptr);
             }
         }
-    } else if (!OpenOutput(target, OutputStreamArg())) {
+    } else if (OutputTarget < otNone && !OpenOutput(target, OutputStreamArg())) {
         ReportError(target, "", "0", 25235);
         SkipBytes(E.Size);
         return CallProcess(opSkip, nullptr);
@@ -150,7 +150,7 @@ int TLibraryReader::ProcessEntry(const TLibEntry& E, bool LastRound, bool& Stop)
         } inactive{active_};
         result = CallProcess(operation, operation == opExtract ? target.c_str() : nullptr);
     }
-    if (OutputTarget != otFile) CloseOutput();
+    if (OutputTarget != otFile && OutputTarget < otNone) CloseOutput();
     CheckPending();
     if (cancel_) {
         Stop = true;

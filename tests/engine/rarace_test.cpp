@@ -459,7 +459,9 @@ TEST(UnRar, ListerWalkTakesLargeSizesAndStopsAtDamageWithoutGarbage) {
         for (const TEntryInfo& e : l.rows) names.push_back(e.FileName);
         EXPECT_EQ(names, c.names) << c.what;
         EXPECT_FALSE(l.raised) << c.what;
-        if (c.names.size() == 2) EXPECT_EQ(l.rows[1].UnpackedSize, (int64_t{2} << 32) | 0x10) << c.what;
+        if (c.names.size() == 2) {
+            EXPECT_EQ(l.rows[1].UnpackedSize, (int64_t{2} << 32) | 0x10) << c.what;
+        }
     }
 }
 
