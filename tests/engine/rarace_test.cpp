@@ -210,6 +210,21 @@ TEST(UnRar, ExtractsFilesLeavesFoldersAndNeverTouchesTheArchive) {
     EXPECT_TRUE(os::FileExists(Join(out2, "A.TXT")));
 }
 
+TEST(UnRar, ASelfExtractorIsCountedFromWhereItsArchiveStarts) {
+    const std::string dir = ScratchDir("unrar_sfx");
+    const std::string exe = Join(dir, "sfx.exe");
+    // Detection looks for the archive past the first 17000 bytes of a program.
+    std::string stub = "MZ" + std::string(18000, '\0');
+    WriteAll(exe, stub + testlib::RarArchive({{"A.TXT", "a"}, {"B.TXT", "b"}}));
+    TUnRAR r;
+    r.SetArchiveFile(exe);
+    ASSERT_EQ(r.ArcType(), atRarExe);
+    Outcome run;
+    EXPECT_EQ(Extract(r, exe, Join(dir, "out"), run), 2);
+    EXPECT_EQ(r.Counted(), 2);
+    EXPECT_EQ(ReadAll(Join(Join(dir, "out"), "B.TXT")), "b");
+}
+
 TEST(UnRar, TestRunsHandTheDataToTheWriteHookAndCatchBadCrcs) {
     const std::string dir = ScratchDir("unrar_test");
     const std::string archive = Join(dir, "t.rar");

@@ -33,11 +33,19 @@ struct Archive {
         if (!file.Open(name)) return false;
         path = name;
         const rar::TReadAt read = Reader();
-        const rar::TSignature sig = rar::SignatureAt(read, 0);
+        // A self-extractor's program comes before the marker.
+        int64_t start = 0;
+        rar::TSignature sig = rar::TSignature::None;
+        for (; start < (1 << 20); ++start) {
+            sig = rar::SignatureAt(read, start);
+            if (sig != rar::TSignature::None) break;
+            uint8_t probe;
+            if (file.ReadAt(start, &probe, 1) != 1) return false;
+        }
         if (sig == rar::TSignature::None) return false;
         // Format 5 is only told apart by our walks: behind its marker the
         // stand-in reads the same blocks, one byte later.
-        const int64_t marker = sig == rar::TSignature::Rar5 ? 1 : 0;
+        const int64_t marker = start + (sig == rar::TSignature::Rar5 ? 1 : 0);
         rar::TMainHeader main;
         if (rar::ParseMain(read, marker, main) != rar::TParse::Ok) return false;
         next = main.Next;
