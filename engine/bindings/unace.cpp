@@ -6,11 +6,15 @@ namespace bramble::ace {
 
 namespace {
 
-int BRAMBLE_STDCALL NoOpen(void*) { return 5; }
-int BRAMBLE_STDCALL NoClose(void*) { return 0; }
-int BRAMBLE_STDCALL NoReadHeader(void*, void*) { return 9; }
-int BRAMBLE_STDCALL NoProcessFile(void*, int, char*) { return 128; }
-void BRAMBLE_STDCALL NoSetPassword(void*, char*) {}
+HANDLE BRAMBLE_STDCALL NoOpen(ACEOpenArchiveData* data) {
+    // The library reports an open failure in the record, with no handle.
+    if (data) data->OpenResult = 5;
+    return nullptr;
+}
+int BRAMBLE_STDCALL NoClose(HANDLE) { return 0; }
+int BRAMBLE_STDCALL NoReadHeader(HANDLE, ACEHeaderData*) { return 9; }
+int BRAMBLE_STDCALL NoProcessFile(HANDLE, int, char*) { return 128; }
+void BRAMBLE_STDCALL NoSetPassword(HANDLE, char*) {}
 
 constexpr UnaceEntryPoints kMissing{NoOpen, NoClose, NoReadHeader, NoProcessFile, NoSetPassword};
 

@@ -1,6 +1,8 @@
 #include "engine/readers/readers.h"
 
+#include "engine/bindings/unacereader.h"
 #include "engine/bindings/uncab.h"
+#include "engine/bindings/unrarreader.h"
 #include "engine/readers/unarj.h"
 #include "engine/readers/unbh.h"
 #include "engine/readers/ungzip.h"
@@ -32,6 +34,9 @@ std::unique_ptr<TUnBase> CreateReaderForKind(TArcType Kind) {
         case atBhExe: return std::make_unique<TUnBH>();
         case atArj:
         case atArjExe: return std::make_unique<TUnARJ>();
+        case atRar:
+        case atRarExe: return std::make_unique<TUnRAR>();
+        case atACE: return std::make_unique<TUnACE>();
         case atLha:
         case atLhaExe:
         case atLzh:

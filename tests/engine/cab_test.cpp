@@ -117,9 +117,9 @@ int Extract(TUnCAB& r, const std::string& archive, const std::string& dir, Outco
 TEST(Bindings, CabinetBoundWhereThePlatformHasItOthersMissing) {
     EXPECT_EQ(cab::FdiLoaded(), CabinetExpected());
     EXPECT_EQ(cab::FciLoaded(), CabinetExpected());
-    // Nothing ships unrar.dll or unace.dll beside the test program.
-    EXPECT_FALSE(rar::UnrarLoaded());
-    EXPECT_FALSE(ace::UnaceLoaded());
+    // The test program has our stand-ins of unrar.dll and unace.dll beside it.
+    EXPECT_TRUE(rar::UnrarLoaded());
+    EXPECT_TRUE(ace::UnaceLoaded());
 }
 
 TEST(Bindings, ALibraryShortOfOneEntryPointIsMissingWhole) {
@@ -143,6 +143,15 @@ TEST(Bindings, ALibraryShortOfOneEntryPointIsMissingWhole) {
 }
 
 TEST(Bindings, SubstitutesGiveTheirFixedResults) {
+    // With the stand-ins let go, the substitutes answer.
+    rar::UnloadUnrarDll();
+    ace::UnloadUnAceDll();
+    struct Reload {
+        ~Reload() {
+            rar::LoadUnrarDll();
+            ace::LoadUnAceDll();
+        }
+    } reload;
     const rar::UnrarEntryPoints& r = rar::Unrar();
     rar::RAROpenArchiveData open{};
     EXPECT_EQ(r.RAROpenArchive(&open), nullptr);
@@ -152,7 +161,9 @@ TEST(Bindings, SubstitutesGiveTheirFixedResults) {
     EXPECT_EQ(r.RARProcessFile(nullptr, 2, nullptr, nullptr), 13);
     r.RARSetPassword(nullptr, nullptr);
     const ace::UnaceEntryPoints& a = ace::Unace();
-    EXPECT_EQ(a.ACEOpenArchive(nullptr), 5);
+    ace::ACEOpenArchiveData aceOpen{};
+    EXPECT_EQ(a.ACEOpenArchive(&aceOpen), nullptr);
+    EXPECT_EQ(aceOpen.OpenResult, 5u);
     EXPECT_EQ(a.ACECloseArchive(nullptr), 0);
     EXPECT_EQ(a.ACEReadHeader(nullptr, nullptr), 9);
     EXPECT_EQ(a.ACEProcessFile(nullptr, 2, nullptr), 128);

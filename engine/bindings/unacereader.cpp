@@ -1,0 +1,170 @@
+#include "engine/bindings/unacereader.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/core/helpers.h"
+#include "engine/formats/ace.h"
+
+namespace bramble {
+
+namespace {
+
+int BRAMBLE_STDCALL AceData(unsigned char* Addr, int Size) noexcept {
+    TLibraryReader* r = TLibraryRun::Current();
+    return r ? r->ProcessData(Addr, Size) : 0;
+}
+
+int BRAMBLE_STDCALL AceVolume(char* ArcName, int Mode) noexcept {
+    TLibraryReader* r = TLibraryRun::Current();
+    return r ? r->ChangeVolume(ArcName, Mode) : 0;
+}
+
+std::vector<char> Buffer(const std::string& s) {
+    std::vector<char> b(s.begin(), s.end());
+    b.push_back('\0');
+    return b;
+}
+
+}  // namespace
+
+TUnACE::TUnACE(TComponent* AOwner) : TLibraryReader(AOwner) { arcType_ = atACE; }
+
+TUnACE::~TUnACE() { Close(); }
+
+int TUnACE::AceErrorToMessageId(int Code) {
+    switch (Code) {
+        case 1: return 25253;
+        case 3: return 25172;
+        case 4: return 25159;
+        case 5: return 25235;
+        case 6: return 25236;
+        case 7: return 25136;
+        case 9: return 25151;
+        case 128: case 132: return 25242;
+        case 131: return 26517;
+        case 255: return 25400;
+        default: return 0;
+    }
+}
+
+void TUnACE::Open() {
+    arcName_ = Buffer(archiveFile_);
+    ace::ACEOpenArchiveData data{};
+    data.ArcName = arcName_.data();
+    data.OpenMode = 1;
+    data.ProcessDataProc = AceData;
+    data.ChangeVolProc = AceVolume;
+    handle_ = ace::Unace().ACEOpenArchive(&data);
+    if (!handle_ || data.OpenResult != 0) {
+        Close();
+        const int id = AceErrorToMessageId(static_cast<int>(data.OpenResult));
+        RaiseError(archiveFile_, "", "0", id != 0 ? id : 25235);
+    }
+    headersRead_ = 0;
+}
+
+void TUnACE::Close() {
+    if (handle_) ace::Unace().ACECloseArchive(handle_);
+    handle_ = nullptr;
+}
+
+int TUnACE::ReadHeader() {
+    std::memset(&header_, 0, sizeof header_);
+    const int result = ace::Unace().ACEReadHeader(handle_, &header_);
+    CheckPending();
+    if (result == 0) ++headersRead_;
+    return result;
+}
+
+int TUnACE::CallProcess(int Operation, const char* Dest) {
+    dest_ = Buffer(Dest ? Dest : "");
+    return ace::Unace().ACEProcessFile(handle_, Operation, Dest ? dest_.data() : nullptr);
+}
+
+void TUnACE::CallSetPassword(const std::string& Password) {
+    std::vector<char> p = Buffer(Password);
+    ace::Unace().ACESetPassword(handle_, p.data());
+}
+
+void TUnACE::CountEntries(const std::string& Path, int64_t StartOffset) {
+    TFileStream f;
+    if (!f.Open(Path, os::OpenMode::Read)) {
+        ReportError(Path, "", "0", 25235);
+        return;
+    }
+    const ace::TReadAt read = [&f](int64_t o, void* b, int64_t n) -> int64_t {
+        return f.Seek(o) ? f.Read(b, n) : 0;
+    };
+    ace::TMainHeader main;
+    if (ace::ParseMain(read, StartOffset, main) != ace::TParse::Ok) return;
+    // The walk follows the header sizes; blocks other than files (recovery
+    // records and the like) are passed over.
+    int64_t at = main.Next;
+    ace::TBlock b;
+    while (!cancel_ && ace::ParseBlock(read, at, b) == ace::TParse::Ok) {
+        if (b.IsFile() && !b.Directory() && MatchesFileSpec(OemToAnsiName(b.Name), false)) {
+            if (!b.FromPrevious()) {
+                CountEntry(b.OrigSize, b.PackSize, b.FTime);
+            } else if (!b.ToNext()) {
+                continuedCrc_ = b.Crc32;
+                continuedSeen_ = true;
+            }
+        }
+        if (b.Next <= at) break;
+        at = b.Next;
+    }
+}
+
+bool TUnACE::PrepareRetry(int Result) {
+    if (Result == ace::kAceUserAbort) return false;
+    // Opened again with the same record and read up to the same entry:
+    // the entries before it are passed over, not extracted again.
+    const int target = headersRead_;
+    Close();
+    Open();
+    while (headersRead_ < target) {
+        if (ReadHeader() != 0) return false;
+        if (headersRead_ == target) return true;
+        CallProcess(opSkip, nullptr);
+        CheckPending();
+        if (volumeDeclined_ || cancel_) return false;
+    }
+    return true;
+}
+
+void TUnACE::ExtractArchive() {
+    if (!ace::UnaceLoaded()) RaiseError(archiveFile_, "", "0", 25262);
+    TLibraryRun run(this);
+    struct Closer {
+        TUnACE& r;
+        ~Closer() { r.Close(); }
+    } closer{*this};
+    BeginRun();
+    CountEntries(archiveFile_, std::max<int64_t>(scanPosition_ - 1, 0));
+    Open();
+
+    int result = ReadHeader();
+    bool stopped = false;
+    while (result == 0 && !cancel_) {
+        TLibEntry e;
+        e.StoredName.assign(header_.FileName, strnlen(header_.FileName, sizeof header_.FileName));
+        e.Folder = (header_.FileAttr & 0x10) != 0;
+        e.Encrypted = (header_.Flags & ace::kEncrypted) != 0;
+        e.ToNext = (header_.Flags & ace::kToNext) != 0;
+        e.Size = header_.UnpSize;
+        e.Crc = header_.FileCRC;
+        e.DosTime = header_.FileTime;
+        if (HandleEntry(e) == TOutcome::Stop) {
+            stopped = true;
+            break;
+        }
+        result = ReadHeader();
+    }
+    if (!stopped && !cancel_ && result != 0 && result != ace::kAceEndOfArchive) {
+        const int id = AceErrorToMessageId(result);
+        if (id != 0) ReportError(volumeName_, "", "0", id);
+    }
+}
+
+}  // namespace bramble

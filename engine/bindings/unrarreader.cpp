@@ -1,0 +1,188 @@
+#include "engine/bindings/unrarreader.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/core/helpers.h"
+#include "engine/formats/rar.h"
+
+namespace bramble {
+
+namespace {
+
+constexpr int kEndOfArchive = 10;
+
+int BRAMBLE_STDCALL RarData(unsigned char* Addr, int Size) noexcept {
+    TLibraryReader* r = TLibraryRun::Current();
+    return r ? r->ProcessData(Addr, Size) : 0;
+}
+
+int BRAMBLE_STDCALL RarVolume(char* ArcName, int Mode) noexcept {
+    TLibraryReader* r = TLibraryRun::Current();
+    return r ? r->ChangeVolume(ArcName, Mode) : 0;
+}
+
+std::vector<char> Buffer(const std::string& s) {
+    std::vector<char> b(s.begin(), s.end());
+    b.push_back('\0');
+    return b;
+}
+
+}  // namespace
+
+TUnRAR::TUnRAR(TComponent* AOwner) : TLibraryReader(AOwner) { arcType_ = atRar; }
+
+TUnRAR::~TUnRAR() { Close(); }
+
+int TUnRAR::RarErrorToMessageId(int Code) {
+    switch (Code) {
+        case 10: return 25161;
+        case 11: return 25253;
+        case 12: return 25108;
+        case 13: case 14: return 25242;
+        case 15: return 25235;
+        case 16: case 19: return 25136;
+        case 17: return 25137;
+        case 18: return 25236;
+        case 21: return 25135;
+        case 22: return 26517;
+        default: return 0;
+    }
+}
+
+void TUnRAR::Open() {
+    arcName_ = Buffer(archiveFile_);
+    rar::RAROpenArchiveData data{};
+    data.ArcName = arcName_.data();
+    data.OpenMode = 1;
+    handle_ = rar::Unrar().RAROpenArchive(&data);
+    if (!handle_ || data.OpenResult != 0) {
+        Close();
+        const int id = RarErrorToMessageId(static_cast<int>(data.OpenResult));
+        RaiseError(archiveFile_, "", "0", id != 0 ? id : 25235);
+    }
+    rar::Unrar().RARSetProcessDataProc(handle_, RarData);
+    rar::Unrar().RARSetChangeVolProc(handle_, RarVolume);
+    headersRead_ = 0;
+}
+
+void TUnRAR::Close() {
+    if (handle_) rar::Unrar().RARCloseArchive(handle_);
+    handle_ = nullptr;
+}
+
+int TUnRAR::ReadHeader() {
+    std::memset(&header_, 0, sizeof header_);
+    const int result = rar::Unrar().RARReadHeader(handle_, &header_);
+    CheckPending();
+    if (result == 0) ++headersRead_;
+    return result;
+}
+
+int TUnRAR::CallProcess(int Operation, const char* Dest) {
+    dest_ = Buffer(Dest ? Dest : "");
+    return rar::Unrar().RARProcessFile(handle_, Operation, nullptr, Dest ? dest_.data() : nullptr);
+}
+
+void TUnRAR::CallSetPassword(const std::string& Password) {
+    std::vector<char> p = Buffer(Password);
+    rar::Unrar().RARSetPassword(handle_, p.data());
+}
+
+void TUnRAR::CountEntries(const std::string& Path, int64_t StartOffset) {
+    TFileStream f;
+    if (!f.Open(Path, os::OpenMode::Read)) {
+        ReportError(Path, "", "0", 25235);
+        return;
+    }
+    const rar::TReadAt read = [&f](int64_t o, void* b, int64_t n) -> int64_t {
+        return f.Seek(o) ? f.Read(b, n) : 0;
+    };
+    if (rar::SignatureAt(read, StartOffset) != rar::TSignature::Rar15) {
+        // Format 5 (or something the library may know better): counted as
+        // the library reads it.
+        countAsItGoes_ = true;
+        return;
+    }
+    rar::TMainHeader main;
+    if (rar::ParseMain(read, StartOffset, main) != rar::TParse::Ok || main.EncryptedHeaders()) {
+        countAsItGoes_ = true;
+        return;
+    }
+    int64_t at = main.Next;
+    rar::TBlock b;
+    while (!cancel_ && rar::ParseBlock(read, at, b) == rar::TParse::Ok && b.Type != rar::kEndBlock) {
+        if (b.IsFile() && !b.Directory() && MatchesFileSpec(OemToAnsiName(b.Name), false)) {
+            if (!b.FromPrevious()) {
+                CountEntry(b.UnpSize, b.PackSize, b.FTime);
+            } else if (!b.ToNext()) {
+                continuedCrc_ = b.FileCRC;
+                continuedSeen_ = true;
+            }
+        }
+        if (b.Next <= at) break;
+        at = b.Next;
+    }
+}
+
+bool TUnRAR::PrepareRetry(int) {
+    // The library has gone past the entry: it is found again from the
+    // start, the entries before it passed over.
+    const int target = headersRead_;
+    Close();
+    Open();
+    while (headersRead_ < target) {
+        if (ReadHeader() != 0) return false;
+        if (headersRead_ == target) return true;
+        CallProcess(opSkip, nullptr);
+        CheckPending();
+        if (volumeDeclined_ || cancel_) return false;
+    }
+    return true;
+}
+
+void TUnRAR::ExtractArchive() {
+    if (!rar::UnrarLoaded()) RaiseError(archiveFile_, "", "0", 25260);
+    TLibraryRun run(this);
+    struct Closer {
+        TUnRAR& r;
+        ~Closer() { r.Close(); }
+    } closer{*this};
+    BeginRun();
+    countAsItGoes_ = false;
+    CountEntries(archiveFile_, std::max<int64_t>(scanPosition_ - 1, 0));
+    Open();
+
+    int result = ReadHeader();
+    bool stopped = false;
+    while (result == 0 && !cancel_) {
+        TLibEntry e;
+        e.StoredName.assign(header_.FileName, strnlen(header_.FileName, sizeof header_.FileName));
+        e.UnixHost = header_.HostOS == rar::kHostUnix || header_.HostOS == rar::kHostBeOS;
+        // 0x4000 is the folder bit of a Unix mode only; 0x10 there is a
+        // permission.
+        e.Folder = (header_.Flags & rar::kDirectoryMask) == rar::kDirectoryMask ||
+                   (e.UnixHost ? (header_.FileAttr & 0x4000) != 0 : (header_.FileAttr & 0x10) != 0);
+        e.Encrypted = (header_.Flags & rar::kEncrypted) != 0;
+        e.ToNext = (header_.Flags & rar::kToNext) != 0;
+        e.Size = header_.UnpSize;
+        e.Crc = header_.FileCRC;
+        e.DosTime = header_.FileTime;
+        if (countAsItGoes_ && !e.Folder && !(header_.Flags & rar::kFromPrevious) &&
+            MatchesFileSpec(ShownName(e), false))
+            CountEntry(header_.UnpSize, header_.PackSize, header_.FileTime);
+        if (HandleEntry(e) == TOutcome::Stop) {
+            stopped = true;
+            break;
+        }
+        result = ReadHeader();
+    }
+    // The library's end of the archive ends the loop quietly; anything
+    // else it says about a header is reported.
+    if (!stopped && !cancel_ && result != 0 && result != kEndOfArchive) {
+        const int id = RarErrorToMessageId(result);
+        if (id != 0) ReportError(volumeName_, "", "0", id);
+    }
+}
+
+}  // namespace bramble

@@ -1,0 +1,50 @@
+// The RAR reader: extracts or tests a RAR archive, also one spread over
+// volumes, through the RAR maker's library. The library parses and
+// decodes; the reader decides per entry, checks the CRC from the data the
+// library hands back, asks for passwords and volumes. Its own walk of the
+// block headers counts the entries and bytes for the progress; the
+// archive file is only ever read.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/bindings/libreader.h"
+#include "engine/bindings/unrar.h"
+
+namespace bramble {
+
+class TUnRAR : public TLibraryReader {
+public:
+    explicit TUnRAR(TComponent* AOwner = nullptr);
+    ~TUnRAR() override;
+
+    void ExtractArchive() override;
+
+    // The engine message of a library result; 0 for codes it has none for.
+    static int RarErrorToMessageId(int Code);
+
+protected:
+    int CallProcess(int Operation, const char* Dest) override;
+    void CallSetPassword(const std::string& Password) override;
+    int MessageOf(int Result) const override { return RarErrorToMessageId(Result); }
+    // The counting walk (format 1.5 to 4 only: a format-5 archive is
+    // counted entry by entry as the library reads it).
+    void CountEntries(const std::string& Path, int64_t StartOffset) override;
+    // Reopens the archive and reads up to the same entry again.
+    bool PrepareRetry(int Result) override;
+
+private:
+    void Open();
+    void Close();
+    int ReadHeader();
+
+    rar::HANDLE handle_ = nullptr;
+    rar::RARHeaderData header_{};
+    std::vector<char> arcName_;
+    std::vector<char> dest_;
+    int headersRead_ = 0;
+    bool countAsItGoes_ = false;
+};
+
+}  // namespace bramble
