@@ -80,14 +80,15 @@ private:
     int64_t bitBase_ = 0;  // stream bit position of buf_[0]
 };
 
-class LzwOutput {
+// The .Z output: straight to the write hook with CRC-32 over it.
+class LzwOutput final : public TLzwSink {
 public:
     explicit LzwOutput(TZipCommon& c) : c_(c) { buf_.reserve(kOutBlock + (1 << kMaxBits)); }
-    void Put(const uint8_t* p, size_t n) {
+    void Put(const uint8_t* p, size_t n) override {
         buf_.insert(buf_.end(), p, p + n);
         if (buf_.size() >= kOutBlock) Flush();
     }
-    void Flush() {
+    void Flush() override {
         if (!buf_.empty()) c_.ExtractWriteHook(nullptr, true, static_cast<int64_t>(buf_.size()), 32, false, buf_.data());
         buf_.clear();
     }
@@ -96,6 +97,8 @@ private:
     TZipCommon& c_;
     std::vector<uint8_t> buf_;
 };
+
+void DecodeCodes(LzwInput& in, TZipCommon& Reader, int maxBits, bool blockMode, TLzwSink& out);
 
 }  // namespace
 
@@ -108,37 +111,55 @@ bool UnLzwDecode(TZipCommon& Reader, int64_t CompressedSize) {
     if (flags & 0x60) throw E_RAISE(25138);
     const int maxBits = flags & 0x1F;
     if (maxBits < 9 || maxBits > kMaxBits) throw E_RAISE(25138);
-    const bool blockMode = flags & 0x80;
-    const unsigned maxMaxCode = 1u << maxBits;
+    LzwOutput out(Reader);
+    DecodeCodes(in, Reader, maxBits, (flags & 0x80) != 0, out);
+    return true;
+}
 
+void LzwDecodeCodes(TZipCommon& Reader, int64_t CompressedSize, int MaxBits, bool BlockMode, TLzwSink& Sink) {
+    if (MaxBits < 9 || MaxBits > kMaxBits) throw E_RAISE(25138);
+    if (CompressedSize <= 0) {
+        Sink.Flush();
+        return;
+    }
+    LzwInput in(Reader, CompressedSize);
+    in.SetTotal(CompressedSize);
+    DecodeCodes(in, Reader, MaxBits, BlockMode, Sink);
+}
+
+namespace {
+
+void DecodeCodes(LzwInput& in, TZipCommon& Reader, int maxBits, bool blockMode, TLzwSink& out) {
+    const unsigned maxMaxCode = 1u << maxBits;
     std::vector<uint16_t> prefix(maxMaxCode);
     std::vector<uint8_t> suffix(maxMaxCode);
     std::vector<uint8_t> stack(maxMaxCode + 1);
     for (unsigned i = 0; i < 256; ++i) suffix[i] = static_cast<uint8_t>(i);
-    LzwOutput out(Reader);
 
     int width = 9;
     unsigned maxCode = (1u << width) - 1;
     unsigned freeEnt = blockMode ? 257 : 256;
     int64_t groupStart = in.bit;
 
-    unsigned code;
-    if (!in.Code(width, code)) return true;
-    if (code > 255) throw E_RAISE(25139);
-    unsigned oldCode = code;
-    uint8_t finChar = static_cast<uint8_t>(code);
-    out.Put(&finChar, 1);
-
     // Whatever stops the decoding, what was decoded before it is written.
     struct FlushOnExit {
-        LzwOutput& o;
+        TLzwSink& o;
+        bool done = false;
         ~FlushOnExit() {
+            if (done) return;
             try {
                 o.Flush();
             } catch (...) {
             }
         }
     } flushOnExit{out};
+
+    unsigned code;
+    if (!in.Code(width, code)) return;
+    if (code > 255) throw E_RAISE(25139);
+    unsigned oldCode = code;
+    uint8_t finChar = static_cast<uint8_t>(code);
+    out.Put(&finChar, 1);
 
     while (!Reader.Cancel()) {
         if (freeEnt > maxCode && width < maxBits) {
@@ -181,8 +202,10 @@ bool UnLzwDecode(TZipCommon& Reader, int64_t CompressedSize) {
         }
         oldCode = inCode;
     }
+    flushOnExit.done = true;
     out.Flush();
-    return true;
 }
+
+}  // namespace
 
 }  // namespace bramble

@@ -1,6 +1,7 @@
 #include "engine/readers/readers.h"
 
 #include "engine/bindings/uncab.h"
+#include "engine/readers/unarc.h"
 #include "engine/readers/ungzip.h"
 #include "engine/readers/unlha.h"
 #include "engine/readers/untar.h"
@@ -25,6 +26,10 @@ std::unique_ptr<TUnBase> CreateReaderForKind(TArcType Kind) {
         }
         case atTar: return std::make_unique<TUnTAR>();
         case atUue: return std::make_unique<TUUDecode>();
+        case atArc:
+        case atArcExe:
+        case atPak:
+        case atPakExe: return std::make_unique<TUnARC>();
         case atCab: return std::make_unique<TUnCAB>();
         case atLha:
         case atLhaExe:
