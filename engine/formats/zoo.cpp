@@ -45,7 +45,16 @@ std::vector<uint8_t> MakeArchiveHeader(uint32_t FirstEntry) {
 TParse ParseEntry(const uint8_t* P, size_t Available, int64_t At, TEntry& E) {
     E = TEntry();
     E.Offset = At;
-    if (Available < kEntrySize) return TParse::Short;
+    if (Available < kEntrySize) {
+        // Archivers write the empty entry that ends the chain short of its
+        // full size at the end of the file: its tag and its link of 0 are
+        // all there is to read from it.
+        if (Available >= 10 && Le32(P) == kTag && Le32(P + 6) == 0) {
+            E.Next = 0;
+            return TParse::Ok;
+        }
+        return TParse::Short;
+    }
     if (Le32(P) != kTag) return TParse::BadTag;
     E.Type = P[4];
     E.Method = P[5];

@@ -7,6 +7,7 @@
 #include "engine/readers/untar.h"
 #include "engine/readers/uudecode.h"
 #include "engine/readers/unzip.h"
+#include "engine/readers/unzoo.h"
 
 namespace bramble {
 
@@ -35,6 +36,7 @@ std::unique_ptr<TUnBase> CreateReaderForKind(TArcType Kind) {
         case atLhaExe:
         case atLzh:
         case atLzhExe: return std::make_unique<TUnLHA>();
+        case atZoo: return std::make_unique<TUnZOO>();
         default: return nullptr;
     }
 }
