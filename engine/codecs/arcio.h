@@ -5,7 +5,9 @@
 // methods end in.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "engine/codecs/unlzw.h"
@@ -80,15 +82,48 @@ public:
             Put(kRun);
             return;
         }
-        for (int i = 1; i < B; ++i) Put(last_);
+        PutFill(last_, static_cast<size_t>(B - 1));
     }
     void Out(uint8_t B) { rle_ ? PutRle(B) : Put(B); }
 
     void Put(const uint8_t* Bytes, size_t Count) override {
-        if (rle_) {
-            for (size_t i = 0; i < Count; ++i) PutRle(Bytes[i]);
-        } else {
-            for (size_t i = 0; i < Count; ++i) Put(Bytes[i]);
+        if (!rle_) return PutBlock(Bytes, Count);
+        // The usual case, a short string with room for it: straight into
+        // the block up to a run mark.
+        if (!repeat_ && n_ + Count < kBlock && static_cast<int64_t>(Count) <= room_) {
+            uint8_t* o = buf_.data() + n_;
+            size_t i = 0;
+            while (i < Count && Bytes[i] != kRun) {
+                o[i] = Bytes[i];
+                ++i;
+            }
+            if (i > 0) {
+                n_ += i;
+                room_ -= static_cast<int64_t>(i);
+                last_ = Bytes[i - 1];
+                Bytes += i;
+                Count -= i;
+            }
+            if (Count == 0) return;
+        }
+        // The bytes between run marks go on in one piece.
+        const uint8_t* end = Bytes + Count;
+        while (Bytes < end) {
+            if (repeat_) {
+                PutRle(*Bytes++);
+                continue;
+            }
+            const void* mark = std::memchr(Bytes, kRun, static_cast<size_t>(end - Bytes));
+            const uint8_t* stop = mark ? static_cast<const uint8_t*>(mark) : end;
+            if (stop > Bytes) {
+                PutBlock(Bytes, static_cast<size_t>(stop - Bytes));
+                last_ = stop[-1];
+            }
+            Bytes = stop;
+            if (mark) {
+                repeat_ = true;
+                ++Bytes;
+            }
         }
     }
     void Flush() override {
@@ -99,6 +134,29 @@ public:
 private:
     static constexpr size_t kBlock = 32767;
     static constexpr uint8_t kRun = 0x90;
+    void PutBlock(const uint8_t* Bytes, size_t Count) {
+        while (Count > 0 && room_ > 0) {
+            size_t k = std::min(Count, kBlock - n_);
+            if (static_cast<int64_t>(k) > room_) k = static_cast<size_t>(room_);
+            std::memcpy(buf_.data() + n_, Bytes, k);
+            n_ += k;
+            room_ -= static_cast<int64_t>(k);
+            Bytes += k;
+            Count -= k;
+            if (n_ == kBlock) Write();
+        }
+    }
+    void PutFill(uint8_t B, size_t Count) {
+        while (Count > 0 && room_ > 0) {
+            size_t k = std::min(Count, kBlock - n_);
+            if (static_cast<int64_t>(k) > room_) k = static_cast<size_t>(room_);
+            std::memset(buf_.data() + n_, B, k);
+            n_ += k;
+            room_ -= static_cast<int64_t>(k);
+            Count -= k;
+            if (n_ == kBlock) Write();
+        }
+    }
     void Write() {
         const size_t n = n_;
         n_ = 0;

@@ -133,7 +133,9 @@ void DecodeCodes(LzwInput& in, TZipCommon& Reader, int maxBits, bool blockMode, 
     const unsigned maxMaxCode = 1u << maxBits;
     std::vector<uint16_t> prefix(maxMaxCode);
     std::vector<uint8_t> suffix(maxMaxCode);
-    std::vector<uint8_t> stack(maxMaxCode + 1);
+    // Each code's string length: a string is written straight to its place
+    // in the output block, last byte first.
+    std::vector<uint16_t> length(maxMaxCode, 1);
     for (unsigned i = 0; i < 256; ++i) suffix[i] = static_cast<uint8_t>(i);
 
     int width = 9;
@@ -141,25 +143,34 @@ void DecodeCodes(LzwInput& in, TZipCommon& Reader, int maxBits, bool blockMode, 
     unsigned freeEnt = blockMode ? 257 : 256;
     int64_t groupStart = in.bit;
 
-    // Whatever stops the decoding, what was decoded before it is written.
-    struct FlushOnExit {
+    // Strings gather in a block handed on whole; whatever stops the
+    // decoding, what was decoded before it is handed on and flushed.
+    constexpr size_t kBlock = 1 << 16;
+    struct Block {
         TLzwSink& o;
+        std::vector<uint8_t> bytes;
+        size_t used = 0;
         bool done = false;
-        ~FlushOnExit() {
+        void Hand() {
+            if (used) o.Put(bytes.data(), used);
+            used = 0;
+        }
+        ~Block() {
             if (done) return;
             try {
+                Hand();
                 o.Flush();
             } catch (...) {
             }
         }
-    } flushOnExit{out};
+    } block{out, std::vector<uint8_t>(kBlock + maxMaxCode + 1)};
 
     unsigned code;
     if (!in.Code(width, code)) return;
     if (code > 255) throw E_RAISE(25139);
     unsigned oldCode = code;
     uint8_t finChar = static_cast<uint8_t>(code);
-    out.Put(&finChar, 1);
+    block.bytes[block.used++] = finChar;
 
     while (!Reader.Cancel()) {
         if (freeEnt > maxCode && width < maxBits) {
@@ -177,32 +188,45 @@ void DecodeCodes(LzwInput& in, TZipCommon& Reader, int maxBits, bool blockMode, 
             groupStart = in.bit;
             continue;
         }
-        unsigned inCode = code;
-        size_t sp = stack.size();
+        const unsigned inCode = code;
+        size_t size;
         if (code >= freeEnt) {
             // Only the code being made right now may be used before it
             // exists (the KwKwK case); anything further is corrupt.
             if (code > freeEnt) throw E_RAISE(25139);
-            stack[--sp] = finChar;
+            size = size_t{length[oldCode]} + 1;
+        } else {
+            size = length[code];
+        }
+        if (block.used + size > kBlock) block.Hand();
+        uint8_t* const start = block.bytes.data() + block.used;
+        uint8_t* p = start + size;
+        if (code >= freeEnt) {
+            *--p = finChar;
             code = oldCode;
         }
+        // Each prefix is a code made before its entry, and the lengths
+        // follow the prefixes: the walk ends at start, the check is only
+        // a guard.
         while (code >= 256) {
-            if (sp == 0) throw E_RAISE(25139);
-            stack[--sp] = suffix[code];
+            if (p == start) throw E_RAISE(25139);
+            *--p = suffix[code];
             code = prefix[code];
         }
-        finChar = suffix[code];
-        if (sp == 0) throw E_RAISE(25139);
-        stack[--sp] = finChar;
-        out.Put(stack.data() + sp, stack.size() - sp);
+        if (p != start + 1) throw E_RAISE(25139);
+        finChar = static_cast<uint8_t>(code);
+        *--p = finChar;
+        block.used += size;
         if (freeEnt < maxMaxCode) {
             prefix[freeEnt] = static_cast<uint16_t>(oldCode);
             suffix[freeEnt] = finChar;
+            length[freeEnt] = static_cast<uint16_t>(length[oldCode] + 1);
             ++freeEnt;
         }
         oldCode = inCode;
     }
-    flushOnExit.done = true;
+    block.Hand();
+    block.done = true;
     out.Flush();
 }
 
