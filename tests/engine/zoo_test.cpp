@@ -187,10 +187,14 @@ std::string Describe(const std::map<std::string, std::string>& t) {
 }
 
 struct Member {
+    Member(uint8_t Method, std::string Name, std::string Dir, std::string Data, std::string Packed = {},
+           bool Deleted = false)
+        : method(Method), name(std::move(Name)), dir(std::move(Dir)), data(std::move(Data)),
+          packed(std::move(Packed)), deleted(Deleted) {}
     uint8_t method;
     std::string name, dir, data;
     std::string packed;  // made from data by the method when empty
-    bool deleted = false;
+    bool deleted;
 };
 
 constexpr uint32_t kStamp = 0x5A2F6000u | 0x4A21;
