@@ -17,6 +17,7 @@
 #include "engine/core/crc.h"
 #include "engine/core/helpers.h"
 #include "engine/formats/arc.h"
+#include "engine/lister/dovex.h"
 #include "engine/readers/readers.h"
 #include "engine/readers/unarc.h"
 #include "support/testenv.h"
@@ -65,6 +66,18 @@ int Read(const std::string& archive, Events& ev, const std::string& dir = "", TA
 }
 
 using Tree = std::map<std::string, std::string>;
+
+// The names the lister shows, in order.
+std::vector<std::string> Listed(const std::string& archive) {
+    TDovex d;
+    std::vector<std::string> names;
+    d.OnError = [](TObject*, const std::string&, const std::string&, const std::string&, int) {};
+    d.SetArchiveFile(archive);
+    d.SetFileSpec({"*.*"});
+    d.OnRead = [&](TObject*, int, int) { names.push_back(d.EntryInfo.FileName); };
+    d.ReadArchive();
+    return names;
+}
 Tree ReadTree(const std::string& dir) {
     Tree t;
     if (!fs::exists(dir)) return t;
@@ -370,6 +383,10 @@ TEST(UnArc, ExtractsTheMethodsArcDoesNotWriteAndPakDirectories) {
     EXPECT_TRUE(ev.errors.empty());
     EXPECT_EQ(ReadTree(Join(dir, "ours")), expected);
     for (const auto& [name, pass] : ev.ends) EXPECT_TRUE(pass) << name;
+    // The lister walks the directories as the reader does.
+    EXPECT_EQ(Listed(path), (std::vector<std::string>{"OLD.TXT", "PACKED.TXT", "CRUNCH5.TXT", "CRUNCH6.TXT",
+                                                      "CRUNCH7.TXT", "NOISE.BIN", "DOCS\\IN.TXT",
+                                                      "DOCS\\OLD\\DEEP.TXT", "DOCS\\AFTER.TXT", "TOP.TXT"}));
 
 #ifndef _WIN32
     // nomarch knows neither method 7 nor PAK directories; unar knows both.

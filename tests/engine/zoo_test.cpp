@@ -14,6 +14,7 @@
 #include "engine/codecs/lh5encode.h"
 #include "engine/core/crc.h"
 #include "engine/formats/zoo.h"
+#include "engine/lister/dovex.h"
 #include "engine/readers/readers.h"
 #include "engine/readers/unzoo.h"
 #include "support/testenv.h"
@@ -60,6 +61,18 @@ int Read(const std::string& archive, Events& ev, const std::string& dir = "") {
 }
 
 using Tree = std::map<std::string, std::string>;
+
+// The names the lister shows, in order.
+std::vector<std::string> Listed(const std::string& archive) {
+    TDovex d;
+    std::vector<std::string> names;
+    d.OnError = [](TObject*, const std::string&, const std::string&, const std::string&, int) {};
+    d.SetArchiveFile(archive);
+    d.SetFileSpec({"*.*"});
+    d.OnRead = [&](TObject*, int, int) { names.push_back(d.EntryInfo.FileName); };
+    d.ReadArchive();
+    return names;
+}
 Tree ReadTree(const std::string& dir) {
     Tree t;
     if (!fs::exists(dir)) return t;
@@ -288,6 +301,11 @@ TEST(UnZoo, ExtractsEveryMethodAsUnarDoes) {
     EXPECT_TRUE(ev.errors.empty());
     EXPECT_TRUE(ReadTree(Join(dir, "ours")) == expected) << Describe(ReadTree(Join(dir, "ours")));
     for (const auto& [name, pass] : ev.ends) EXPECT_TRUE(pass) << name;
+    // The lister shows what the reader extracts: the directory before the
+    // name, no deleted entry, nothing for the empty entry at the end.
+    EXPECT_EQ(Listed(path), (std::vector<std::string>{"STORED.TXT", "LZW.TXT", "NOISE.BIN", "ZEROS.BIN", "EMPTY.TXT",
+                                                      "docs\\old\\LZH.TXT", "docs\\a rather long name.text",
+                                                      "FULL.BIN"}));
 
 #ifndef _WIN32
     if (Peer("command -v unar").first != 0) GTEST_SKIP() << "unar is not installed";
@@ -315,6 +333,7 @@ TEST(UnZoo, TheChainEndsAtItsEmptyEntryOrWhereItLeadsBack) {
     Events ev;
     EXPECT_EQ(Read(Join(dir, "back.zoo"), ev, Join(dir, "o")), 2);
     EXPECT_EQ(ReadTree(Join(dir, "o")), (Tree{{"A.TXT", "a\n"}, {"B.TXT", "b\n"}}));
+    EXPECT_EQ(Listed(Join(dir, "back.zoo")), (std::vector<std::string>{"A.TXT", "B.TXT"}));
 
     // A first-entry offset its negated copy does not match.
     std::string bad = Build({{0, "A.TXT", "", "a\n"}});
