@@ -36,7 +36,8 @@ public:
             end_ += got;
             left_ -= got;
         }
-        c_.DoProgress(total_ - left_, total_, total_);
+        // Without a total the sink reports the progress (in output bytes).
+        if (total_ > 0) c_.DoProgress(total_ - left_, total_, total_);
     }
     void SetTotal(int64_t t) { total_ = t; }
 
@@ -123,7 +124,6 @@ void LzwDecodeCodes(TZipCommon& Reader, int64_t CompressedSize, int MaxBits, boo
         return;
     }
     LzwInput in(Reader, CompressedSize);
-    in.SetTotal(CompressedSize);
     DecodeCodes(in, Reader, MaxBits, BlockMode, Sink);
 }
 

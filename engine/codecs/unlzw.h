@@ -24,8 +24,9 @@ protected:
 // borrowed it: codes of 9 up to MaxBits bits (9..16) in groups of eight of
 // one width; with BlockMode, code 256 clears the table. CompressedSize
 // bytes are read through the component's ReadHook; the strings go to Sink,
-// which is flushed however decoding ends. A first code above 255, or a code
-// beyond the one the table is about to make, raises 25139.
+// which is flushed however decoding ends and which reports the progress.
+// A first code above 255, or a code beyond the one the table is about to
+// make, raises 25139.
 void LzwDecodeCodes(TZipCommon& Reader, int64_t CompressedSize, int MaxBits, bool BlockMode, TLzwSink& Sink);
 
 // Decodes CompressedSize bytes of a .Z file (from its flags byte, the byte
