@@ -36,7 +36,8 @@ public:
             end_ += got;
             left_ -= got;
         }
-        c_.DoProgress(total_ - left_, total_, total_);
+        // Without a total the sink reports the progress (in output bytes).
+        if (total_ > 0) c_.DoProgress(total_ - left_, total_, total_);
     }
     void SetTotal(int64_t t) { total_ = t; }
 
@@ -80,14 +81,15 @@ private:
     int64_t bitBase_ = 0;  // stream bit position of buf_[0]
 };
 
-class LzwOutput {
+// The .Z output: straight to the write hook with CRC-32 over it.
+class LzwOutput final : public TLzwSink {
 public:
     explicit LzwOutput(TZipCommon& c) : c_(c) { buf_.reserve(kOutBlock + (1 << kMaxBits)); }
-    void Put(const uint8_t* p, size_t n) {
+    void Put(const uint8_t* p, size_t n) override {
         buf_.insert(buf_.end(), p, p + n);
         if (buf_.size() >= kOutBlock) Flush();
     }
-    void Flush() {
+    void Flush() override {
         if (!buf_.empty()) c_.ExtractWriteHook(nullptr, true, static_cast<int64_t>(buf_.size()), 32, false, buf_.data());
         buf_.clear();
     }
@@ -96,6 +98,8 @@ private:
     TZipCommon& c_;
     std::vector<uint8_t> buf_;
 };
+
+void DecodeCodes(LzwInput& in, TZipCommon& Reader, int maxBits, bool blockMode, TLzwSink& out);
 
 }  // namespace
 
@@ -108,37 +112,65 @@ bool UnLzwDecode(TZipCommon& Reader, int64_t CompressedSize) {
     if (flags & 0x60) throw E_RAISE(25138);
     const int maxBits = flags & 0x1F;
     if (maxBits < 9 || maxBits > kMaxBits) throw E_RAISE(25138);
-    const bool blockMode = flags & 0x80;
-    const unsigned maxMaxCode = 1u << maxBits;
+    LzwOutput out(Reader);
+    DecodeCodes(in, Reader, maxBits, (flags & 0x80) != 0, out);
+    return true;
+}
 
+void LzwDecodeCodes(TZipCommon& Reader, int64_t CompressedSize, int MaxBits, bool BlockMode, TLzwSink& Sink) {
+    if (MaxBits < 9 || MaxBits > kMaxBits) throw E_RAISE(25138);
+    if (CompressedSize <= 0) {
+        Sink.Flush();
+        return;
+    }
+    LzwInput in(Reader, CompressedSize);
+    DecodeCodes(in, Reader, MaxBits, BlockMode, Sink);
+}
+
+namespace {
+
+void DecodeCodes(LzwInput& in, TZipCommon& Reader, int maxBits, bool blockMode, TLzwSink& out) {
+    const unsigned maxMaxCode = 1u << maxBits;
     std::vector<uint16_t> prefix(maxMaxCode);
     std::vector<uint8_t> suffix(maxMaxCode);
-    std::vector<uint8_t> stack(maxMaxCode + 1);
+    // Each code's string length: a string is written straight to its place
+    // in the output block, last byte first.
+    std::vector<uint16_t> length(maxMaxCode, 1);
     for (unsigned i = 0; i < 256; ++i) suffix[i] = static_cast<uint8_t>(i);
-    LzwOutput out(Reader);
 
     int width = 9;
     unsigned maxCode = (1u << width) - 1;
     unsigned freeEnt = blockMode ? 257 : 256;
     int64_t groupStart = in.bit;
 
-    unsigned code;
-    if (!in.Code(width, code)) return true;
-    if (code > 255) throw E_RAISE(25139);
-    unsigned oldCode = code;
-    uint8_t finChar = static_cast<uint8_t>(code);
-    out.Put(&finChar, 1);
-
-    // Whatever stops the decoding, what was decoded before it is written.
-    struct FlushOnExit {
-        LzwOutput& o;
-        ~FlushOnExit() {
+    // Strings gather in a block handed on whole; whatever stops the
+    // decoding, what was decoded before it is handed on and flushed.
+    constexpr size_t kBlock = 1 << 16;
+    struct Block {
+        TLzwSink& o;
+        std::vector<uint8_t> bytes;
+        size_t used = 0;
+        bool done = false;
+        void Hand() {
+            if (used) o.Put(bytes.data(), used);
+            used = 0;
+        }
+        ~Block() {
+            if (done) return;
             try {
+                Hand();
                 o.Flush();
             } catch (...) {
             }
         }
-    } flushOnExit{out};
+    } block{out, std::vector<uint8_t>(kBlock + maxMaxCode + 1)};
+
+    unsigned code;
+    if (!in.Code(width, code)) return;
+    if (code > 255) throw E_RAISE(25139);
+    unsigned oldCode = code;
+    uint8_t finChar = static_cast<uint8_t>(code);
+    block.bytes[block.used++] = finChar;
 
     while (!Reader.Cancel()) {
         if (freeEnt > maxCode && width < maxBits) {
@@ -156,33 +188,48 @@ bool UnLzwDecode(TZipCommon& Reader, int64_t CompressedSize) {
             groupStart = in.bit;
             continue;
         }
-        unsigned inCode = code;
-        size_t sp = stack.size();
+        const unsigned inCode = code;
+        size_t size;
         if (code >= freeEnt) {
             // Only the code being made right now may be used before it
             // exists (the KwKwK case); anything further is corrupt.
             if (code > freeEnt) throw E_RAISE(25139);
-            stack[--sp] = finChar;
+            size = size_t{length[oldCode]} + 1;
+        } else {
+            size = length[code];
+        }
+        if (block.used + size > kBlock) block.Hand();
+        uint8_t* const start = block.bytes.data() + block.used;
+        uint8_t* p = start + size;
+        if (code >= freeEnt) {
+            *--p = finChar;
             code = oldCode;
         }
+        // Each prefix is a code made before its entry, and the lengths
+        // follow the prefixes: the walk ends at start, the check is only
+        // a guard.
         while (code >= 256) {
-            if (sp == 0) throw E_RAISE(25139);
-            stack[--sp] = suffix[code];
+            if (p == start) throw E_RAISE(25139);
+            *--p = suffix[code];
             code = prefix[code];
         }
-        finChar = suffix[code];
-        if (sp == 0) throw E_RAISE(25139);
-        stack[--sp] = finChar;
-        out.Put(stack.data() + sp, stack.size() - sp);
+        if (p != start + 1) throw E_RAISE(25139);
+        finChar = static_cast<uint8_t>(code);
+        *--p = finChar;
+        block.used += size;
         if (freeEnt < maxMaxCode) {
             prefix[freeEnt] = static_cast<uint16_t>(oldCode);
             suffix[freeEnt] = finChar;
+            length[freeEnt] = static_cast<uint16_t>(length[oldCode] + 1);
             ++freeEnt;
         }
         oldCode = inCode;
     }
+    block.Hand();
+    block.done = true;
     out.Flush();
-    return true;
 }
+
+}  // namespace
 
 }  // namespace bramble

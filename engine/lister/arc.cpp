@@ -1,71 +1,51 @@
 // ARC and PAK walk of the lister.
-#include <cstring>
-
-#include "engine/core/bytes.h"
+#include "engine/formats/arc.h"
 #include "engine/lister/dovex.h"
 #include "engine/core/helpers.h"
 
 namespace bramble {
 
-namespace {
-
-
-constexpr int kArcHeader = 29;
-// The oldest stored method has no unpacked-size field.
-constexpr int kArcHeaderMethod1 = 25;
-
-}  // namespace
-
 void TDovex::SetupArc() {
-    walkPath_.clear();
-    headerSize_ = kArcHeader;
+    arcDirs_.Clear();
+    headerSize_ = arc::kHeaderSize;
 }
 
 void TDovex::ParseArc() {
     const int64_t at = scanPos_ - 1;
-    const uint8_t* h = hdr_.data();
-    if (hdrRead_ < 2 || h[0] != 0x1A) return EndScan();
-    const uint8_t method = h[1];
-    if (method == 0) return EndScan();
-    if (method == 31) {
-        // The 2-byte end of a PAK directory: back to its parent.
-        size_t cut = walkPath_.size() > 1 ? walkPath_.find_last_of('\\', walkPath_.size() - 2) : std::string::npos;
-        walkPath_.erase(cut == std::string::npos ? 0 : cut + 1);
-        next_ = at + 2;
-        return;
+    arc::THeader h;
+    switch (arc::ParseHeader(hdr_.data(), static_cast<size_t>(hdrRead_), at, h)) {
+        case arc::TParse::End: return EndScan();
+        case arc::TParse::DirectoryEnd:
+            arcDirs_.Close();
+            next_ = h.Next();
+            return;
+        case arc::TParse::Ok: break;
     }
-    const int headerLen = method == 1 ? kArcHeaderMethod1 : kArcHeader;
-    if (hdrRead_ < headerLen) return EndScan();
-
-    char rawName[14] = {};
-    std::memcpy(rawName, h + 2, 13);
-    const std::string name = ConvertStoredName(rawName);
-    const int64_t packed = Le32(h + 15);
+    const std::string name = ConvertStoredName(h.Name);
 
     EntryInfo.Clear();
-    EntryInfo.MethodCode = method;
-    EntryInfo.MethodName = CompressMethodName(method, method);
-    EntryInfo.DateTime = FileDateToDateTime(SwapWords(Le32(h + 19)));
-    EntryInfo.CRC = Le16(h + 23);
+    EntryInfo.MethodCode = h.Method;
+    EntryInfo.MethodName = CompressMethodName(h.Method, h.Method);
+    EntryInfo.DateTime = FileDateToDateTime(h.Stamp);
+    EntryInfo.CRC = h.Crc;
+    next_ = h.Next();
 
-    if (method == 30) {
+    if (h.Directory()) {
         // A PAK directory: the entries after it, up to its end marker, lie
         // in it.
-        EntryInfo.FileName = walkPath_ + name + "\\";
+        EntryInfo.FileName = ConvertStoredName(arcDirs_.Path()) + name + "\\";
         EntryInfo.Attr = 16;
         EntryInfo.ExternalAttr = 16;
-        if (walkPath_.size() + name.size() < 2500) walkPath_ += name + "\\";
-        next_ = at + headerLen;
+        arcDirs_.Open(h.Name);
         if (showBlankDirs_) ListEntry(at, false, false);
         return;
     }
 
-    EntryInfo.FileName = walkPath_ + name;
-    EntryInfo.PackedSize = packed;
-    EntryInfo.UnpackedSize = method == 1 ? packed : Le32(h + 25);
+    EntryInfo.FileName = ConvertStoredName(arcDirs_.Path()) + name;
+    EntryInfo.PackedSize = h.PackedSize;
+    EntryInfo.UnpackedSize = h.UnpackedSize;
     EntryInfo.Attr = 32;
     EntryInfo.ExternalAttr = 32;
-    next_ = at + headerLen + packed;
     ListEntry(at);
 }
 

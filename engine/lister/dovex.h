@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/core/zipcommon.h"
+#include "engine/formats/arc.h"
 
 namespace bramble {
 
@@ -71,6 +72,7 @@ protected:
     // ARC/PAK directory path, the ACE archive's creator version.
     std::string walkPath_;
     uint16_t walkVersion_ = 0;
+    arc::TDirectoryPath arcDirs_;  // the PAK directories open
     // MsGZ directory records (number, name) kept during a scan.
     struct MsGZDir {
         uint32_t number;

@@ -3,6 +3,7 @@
 #include "engine/bindings/unacereader.h"
 #include "engine/bindings/uncab.h"
 #include "engine/bindings/unrarreader.h"
+#include "engine/readers/unarc.h"
 #include "engine/readers/unarj.h"
 #include "engine/readers/unbh.h"
 #include "engine/readers/ungzip.h"
@@ -10,6 +11,7 @@
 #include "engine/readers/untar.h"
 #include "engine/readers/uudecode.h"
 #include "engine/readers/unzip.h"
+#include "engine/readers/unzoo.h"
 
 namespace bramble {
 
@@ -29,6 +31,10 @@ std::unique_ptr<TUnBase> CreateReaderForKind(TArcType Kind) {
         }
         case atTar: return std::make_unique<TUnTAR>();
         case atUue: return std::make_unique<TUUDecode>();
+        case atArc:
+        case atArcExe:
+        case atPak:
+        case atPakExe: return std::make_unique<TUnARC>();
         case atCab: return std::make_unique<TUnCAB>();
         case atBh:
         case atBhExe: return std::make_unique<TUnBH>();
@@ -41,6 +47,7 @@ std::unique_ptr<TUnBase> CreateReaderForKind(TArcType Kind) {
         case atLhaExe:
         case atLzh:
         case atLzhExe: return std::make_unique<TUnLHA>();
+        case atZoo: return std::make_unique<TUnZOO>();
         default: return nullptr;
     }
 }
