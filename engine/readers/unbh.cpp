@@ -128,6 +128,8 @@ bool TUnBH::ExtractEntry(const bh::TEntry& E) {
 
     const std::string target = toFile ? OutputName() : FN;
     if (!OpenOutput(target, OutputStreamArg())) RaiseError(target, "", "0", 25235);
+    // Whatever the decoder counts down, the entry counts its size once.
+    const int64_t toDoBefore = bytesToDo_;
     Crc = 0xFFFFFFFF;
     const int64_t data = E.DataSize();
     bool decoded = true;
@@ -160,7 +162,7 @@ bool TUnBH::ExtractEntry(const bh::TEntry& E) {
         RestoreFileStamp(H.Attr, H.DosDate, target);
     else
         CloseOutput();
-    SkipBytes(size);
+    bytesToDo_ = toDoBefore - size;
     if (OnEnd)
         OnEnd(this, FN, pass);
     else if (decoded && !pass)

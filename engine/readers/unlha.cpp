@@ -76,6 +76,8 @@ bool TUnLHA::ExtractEntry(const lha::THeader& H) {
 
     const std::string target = toFile ? OutputName() : FN;
     if (!OpenOutput(target, OutputStreamArg())) RaiseError(target, "", "0", 25235);
+    // Whatever the decoder counts down, the entry counts its size once.
+    const int64_t toDoBefore = bytesToDo_;
     Crc = 0;
     bool decoded = true;
     try {
@@ -104,7 +106,7 @@ bool TUnLHA::ExtractEntry(const lha::THeader& H) {
         RestoreFileStamp(H.Attr, dosDate, target);
     else
         CloseOutput();
-    SkipBytes(size);
+    bytesToDo_ = toDoBefore - size;
     if (OnEnd)
         OnEnd(this, FN, pass);
     else if (decoded && !pass)
