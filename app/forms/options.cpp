@@ -131,19 +131,19 @@ TfrmOptions::TfrmOptions(TComponent* AOwner) : TForm(AOwner) {
     SetBorderStyle(bsDialog);
     SetBorderIcons({biSystemMenu});
     SetPosition(poDesigned);
-    SetClientSize(400, 318);
+    SetClientSize(400, 304);
     Font().SetName("MS Sans Serif");
     SetHelpContext(610);
 
     // First: setting up the pages' controls already marks it.
-    HasChanged = Check(this, this, "HasChanged", "HasChanged", 8, 290, 80);
+    HasChanged = Check(this, this, "HasChanged", "HasChanged", 8, 276, 80);
     HasChanged->SetVisible(false);
     HasChanged->SetTabStop(false);
 
     PageControl1 = new TPageControl(this);
     PageControl1->SetName("PageControl1");
     PageControl1->SetParent(this);
-    PageControl1->SetBounds(8, 8, 384, 268);
+    PageControl1->SetBounds(8, 8, 384, 256);
     General = Page(this, PageControl1, "General", "General");
     Folders = Page(this, PageControl1, "Folders", "Folders");
     ToolBarTab = Page(this, PageControl1, "ToolBarTab", "ToolBar");
@@ -159,7 +159,7 @@ TfrmOptions::TfrmOptions(TComponent* AOwner) : TForm(AOwner) {
     bttnOk = new TButton(this);
     bttnOk->SetName("bttnOk");
     bttnOk->SetParent(this);
-    bttnOk->SetBounds(152, 285, 75, 25);
+    bttnOk->SetBounds(152, 271, 75, 25);
     bttnOk->SetCaption("Ok");
     bttnOk->SetModalResult(mrOk);
     bttnOk->SetDefault(true);
@@ -167,14 +167,14 @@ TfrmOptions::TfrmOptions(TComponent* AOwner) : TForm(AOwner) {
     bttnCancel = new TButton(this);
     bttnCancel->SetName("bttnCancel");
     bttnCancel->SetParent(this);
-    bttnCancel->SetBounds(235, 285, 75, 25);
+    bttnCancel->SetBounds(235, 271, 75, 25);
     bttnCancel->SetCaption("Cancel");
     bttnCancel->SetCancel(true);
     bttnCancel->OnClick = [this](TObject* s) { bttnCancelClick(s); };
     bttnHelp = new TButton(this);
     bttnHelp->SetName("bttnHelp");
     bttnHelp->SetParent(this);
-    bttnHelp->SetBounds(318, 285, 75, 25);
+    bttnHelp->SetBounds(318, 271, 75, 25);
     bttnHelp->SetCaption("Help");
     bttnHelp->OnClick = [this](TObject* s) { bttnHelpClick(s); };
 

@@ -347,5 +347,64 @@ TEST_F(OptionsDialog, ColumnsAndListLookAreApplied) {
     EXPECT_EQ(cols[3]->Width(), 38);
 }
 
+// Every control lies inside its parent, and every caption fits its control.
+void CheckFits(TWinControl& Parent, TCanvas& Measure) {
+    const TRect client = Parent.ClientRect();
+    for (int i = 0; i < Parent.ControlCount(); ++i) {
+        TControl* c = Parent.Controls(i);
+        if (!c->Visible()) continue;
+        SCOPED_TRACE(c->Name().empty() ? c->Caption() : c->Name());
+        EXPECT_GE(c->Left(), client.Left);
+        EXPECT_GE(c->Top(), client.Top);
+        EXPECT_LE(c->Left() + c->Width(), client.Right);
+        EXPECT_LE(c->Top() + c->Height(), client.Bottom);
+        const std::string text = StripHotkey(c->Caption());
+        if (dynamic_cast<TCheckBox*>(c) || dynamic_cast<TRadioButton*>(c))
+            EXPECT_LE(Measure.TextWidth(text) + 20, c->Width());
+        else if (dynamic_cast<TButton*>(c) && !dynamic_cast<TBitBtn*>(c))
+            EXPECT_LE(Measure.TextWidth(text) + 8, c->Width());
+        // The edits place their own button inside.
+        if (auto* w = dynamic_cast<TWinControl*>(c); w && !dynamic_cast<TCustomComboEdit*>(c)) CheckFits(*w, Measure);
+    }
+}
+
+TEST_F(OptionsDialog, EveryPageFitsAndOkIsTheDefault) {
+    const std::string def = ProgramDir() + "\\default.ico", own = ProgramDir() + "\\own.ico";
+    test::WriteAll(def, IconFile(0xFF208020));
+    test::WriteAll(own, IconFile(0xFF2020C0));
+    MakeAssociation("zip", own);
+    Make();
+    TfrmOptions& o = *frmOptions;
+    EXPECT_TRUE(o.bttnOk->Default());
+    EXPECT_TRUE(o.bttnCancel->Cancel());
+    o.FormShow(&o);
+    // Ours in its own colour, the others greyed with the default icon.
+    EXPECT_EQ(test::PixelAt(o.ToolbarButtonOf("zip")->Glyph(), 8, 8), RGB(0x20, 0x20, 0xC0));
+    const COLORREF grey = test::PixelAt(o.ToolbarButtonOf("cab")->Glyph(), 27 + 8, 8);
+    EXPECT_TRUE(GetRValue(grey) == GetGValue(grey) && GetGValue(grey) == GetBValue(grey));
+    o.Show();
+    test::Pump(5);
+    TBitmap measure;
+    measure.SetSize(8, 8);
+    measure.Canvas().Font().Assign(o.Font());
+    CheckFits(o, measure.Canvas());
+    for (int i = 0; i < o.PageControl1->PageCount(); ++i) {
+        o.PageControl1->SetActivePageIndex(i);
+        test::Pump(5);
+        test::SaveScreenshot(o, "options-" + std::to_string(i + 1) + ".bmp");
+    }
+    // Tab goes down each page in reading order.
+    o.PageControl1->SetActivePage(o.General);
+    test::Pump();
+    o.ShellExt->SetFocus();
+    for (TWinControl* next : std::initializer_list<TWinControl*>{o.InclStart, o.InclDesk, o.OnTop, o.ViewProgram}) {
+        o.SelectNext(o.ActiveControl(), true, true);
+        EXPECT_EQ(o.ActiveControl(), next) << next->Name();
+    }
+    o.Hide();
+    DeleteFileA(def.c_str());
+    DeleteFileA(own.c_str());
+}
+
 }  // namespace
 }  // namespace bramble
