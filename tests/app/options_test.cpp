@@ -29,6 +29,16 @@ std::string ProgramDir() {
     return exe.substr(0, exe.find_last_of('\\'));
 }
 
+// A file that ships beside bramble.exe.
+std::string Shipped(const std::string& Name) {
+    std::string p = BRAMBLE_PROGRAM_DEFAULT;
+    if (!p.empty() && p[0] == '/') {
+        std::replace(p.begin(), p.end(), '/', '\\');
+        p = "Z:" + p;
+    }
+    return p.substr(0, p.find_last_of('\\') + 1) + Name;
+}
+
 bool Exists(const std::string& Path) { return GetFileAttributesA(Path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 class OptionsDialog : public MainWindow {
@@ -359,10 +369,11 @@ void CheckFits(TWinControl& Parent, TCanvas& Measure) {
         EXPECT_LE(c->Left() + c->Width(), client.Right);
         EXPECT_LE(c->Top() + c->Height(), client.Bottom);
         const std::string text = StripHotkey(c->Caption());
-        if (dynamic_cast<TCheckBox*>(c) || dynamic_cast<TRadioButton*>(c))
+        if (dynamic_cast<TCheckBox*>(c) || dynamic_cast<TRadioButton*>(c)) {
             EXPECT_LE(Measure.TextWidth(text) + 20, c->Width());
-        else if (dynamic_cast<TButton*>(c) && !dynamic_cast<TBitBtn*>(c))
+        } else if (dynamic_cast<TButton*>(c) && !dynamic_cast<TBitBtn*>(c)) {
             EXPECT_LE(Measure.TextWidth(text) + 8, c->Width());
+        }
         // The edits place their own button inside.
         if (auto* w = dynamic_cast<TWinControl*>(c); w && !dynamic_cast<TCustomComboEdit*>(c)) CheckFits(*w, Measure);
     }
@@ -370,7 +381,8 @@ void CheckFits(TWinControl& Parent, TCanvas& Measure) {
 
 TEST_F(OptionsDialog, EveryPageFitsAndOkIsTheDefault) {
     const std::string def = ProgramDir() + "\\default.ico", own = ProgramDir() + "\\own.ico";
-    test::WriteAll(def, IconFile(0xFF208020));
+    // The icon the program ships with.
+    ASSERT_TRUE(CopyFileA(Shipped("default.ico").c_str(), def.c_str(), FALSE));
     test::WriteAll(own, IconFile(0xFF2020C0));
     MakeAssociation("zip", own);
     Make();
@@ -378,10 +390,12 @@ TEST_F(OptionsDialog, EveryPageFitsAndOkIsTheDefault) {
     EXPECT_TRUE(o.bttnOk->Default());
     EXPECT_TRUE(o.bttnCancel->Cancel());
     o.FormShow(&o);
-    // Ours in its own colour, the others greyed with the default icon.
+    // Ours in its own colour, the others greyed with the default icon (a
+    // purple berry).
     EXPECT_EQ(test::PixelAt(o.ToolbarButtonOf("zip")->Glyph(), 8, 8), RGB(0x20, 0x20, 0xC0));
     const COLORREF grey = test::PixelAt(o.ToolbarButtonOf("cab")->Glyph(), 27 + 8, 8);
     EXPECT_TRUE(GetRValue(grey) == GetGValue(grey) && GetGValue(grey) == GetBValue(grey));
+    EXPECT_LT(GetRValue(grey), 0xC0);
     o.Show();
     test::Pump(5);
     TBitmap measure;
