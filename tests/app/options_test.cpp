@@ -39,6 +39,12 @@ std::string Shipped(const std::string& Name) {
     return p.substr(0, p.find_last_of('\\') + 1) + Name;
 }
 
+// Closes the menu that is open, as a user's click elsewhere would.
+void CALLBACK CloseMenu(HWND, UINT, UINT_PTR Id, DWORD) {
+    KillTimer(nullptr, Id);
+    EndMenu();
+}
+
 bool Exists(const std::string& Path) { return GetFileAttributesA(Path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 class OptionsDialog : public MainWindow {
@@ -211,10 +217,7 @@ TEST_F(OptionsDialog, AssociationsAreMadeAndRemovedLeavingOtherProgramsAlone) {
         o.CheckBoxOf("gz")->SetChecked(true);
         EXPECT_TRUE(o.ToolbarButtonOf("gz")->Enabled());
         o.PopupMenu20001->OnPopup = [](TObject*) {
-            SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR Id, DWORD) {
-                KillTimer(nullptr, Id);
-                EndMenu();
-            });
+            SetTimer(nullptr, 0, 100, CloseMenu);
         };
         o.ToolbarButtonOf("gz")->Click();
         EXPECT_EQ(o.IconTargetExt(), "GZ");
