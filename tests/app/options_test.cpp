@@ -360,6 +360,33 @@ TEST_F(OptionsDialog, ColumnsAndListLookAreApplied) {
     EXPECT_EQ(cols[3]->Width(), 38);
 }
 
+// Where the shown dialog stood and whether it was filled, seen from inside
+// its modal loop; then OK.
+TPoint shownAt;
+bool shownFilled = false;
+void CALLBACK ConfirmShown(HWND, UINT, UINT_PTR Id, DWORD) {
+    KillTimer(nullptr, Id);
+    if (!frmOptions || !frmOptions->Visible()) return;
+    shownAt = Point(frmOptions->Left(), frmOptions->Top());
+    shownFilled = frmOptions->Flat->Checked() && frmOptions->Size->Checked();
+    frmOptions->Size->SetChecked(false);
+    frmOptions->bttnOk->Click();
+}
+
+TEST_F(OptionsDialog, TheCommandShowsTheDialogBesideTheWindowAndAppliesItsOk) {
+    Make();
+    form_->SetBounds(100, 100, 640, 480);
+    modals_.Drive = [](TCustomForm* Form) {
+        SetTimer(nullptr, 0, 300, ConfirmShown);
+        return Form->ExecuteModal();
+    };
+    Choose(form_->mnuOptions);
+    EXPECT_EQ(shownAt.X, 118);
+    EXPECT_EQ(shownAt.Y, 118);
+    EXPECT_TRUE(shownFilled);
+    EXPECT_EQ(form_->ListView1->Columns()[1]->Width(), 0);
+}
+
 // Every control lies inside its parent, and every caption fits its control.
 void CheckFits(TWinControl& Parent, TCanvas& Measure) {
     const TRect client = Parent.ClientRect();
