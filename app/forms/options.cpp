@@ -354,8 +354,7 @@ bool TfrmOptions::LoadIconPicture(const std::string& IconFile) {
     b.SetSize(16, 16);
     b.Canvas().Brush().SetColor(kKey);
     b.Canvas().FillRect(Rect(0, 0, 16, 16));
-    if (loaded && Image1->Icon().Handle())
-        DrawIconEx(b.Canvas().Handle(), 0, 0, Image1->Icon().Handle(), 16, 16, 0, nullptr, DI_NORMAL);
+    if (loaded) b.Canvas().StretchDraw(Rect(0, 0, 16, 16), Image1->Icon());
     b.SetTransparentColor(kKey);
     return loaded;
 }
@@ -368,23 +367,21 @@ void TfrmOptions::SetButtonGlyph(TBitBtn* Button) {
     TCanvas& c = g.Canvas();
     c.Brush().SetColor(kKey);
     c.FillRect(Rect(0, 0, 2 * kGlyphW, kGlyphH));
-    HDC dc = c.Handle();
-    HDC src = Image2->Bitmap().Canvas().Handle();
+    TCanvas& src = Image2->Bitmap().Canvas();
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x) {
-            COLORREF p = GetPixel(src, x, y);
-            if (p == static_cast<COLORREF>(kKey) || p == CLR_INVALID) continue;
-            SetPixel(dc, 1 + x, y, p);
+            const COLORREF p = ColorToRGB(src.Pixel(x, y));
+            if (p == static_cast<COLORREF>(kKey)) continue;
+            c.SetPixel(1 + x, y, static_cast<TColor>(p));
             const int lum = (GetRValue(p) * 30 + GetGValue(p) * 59 + GetBValue(p) * 11) / 100;
             const int grey = 128 + lum / 2;
-            SetPixel(dc, kGlyphW + 1 + x, y, RGB(grey, grey, grey));
+            c.SetPixel(kGlyphW + 1 + x, y, static_cast<TColor>(RGB(grey, grey, grey)));
         }
     // The arrow: a small triangle pointing down right of the icon.
-    for (int k = 0; k < 2; ++k) {
-        const COLORREF arrow = ColorToRGB(k == 0 ? clBtnText : clGrayText);
+    for (int k = 0; k < 2; ++k)
         for (int row = 0; row < 3; ++row)
-            for (int x = 20 + row; x <= 24 - row; ++x) SetPixel(dc, k * kGlyphW + x, 7 + row, arrow);
-    }
+            for (int x = 20 + row; x <= 24 - row; ++x)
+                c.SetPixel(k * kGlyphW + x, 7 + row, k == 0 ? clBtnText : clGrayText);
     g.SetTransparentColor(kKey);
     Button->Invalidate();
 }
