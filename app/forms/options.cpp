@@ -21,9 +21,9 @@ TfrmOptions* frmOptions = nullptr;
 
 namespace {
 
-// The glyph's key colour: never a colour of a drawn icon's opaque pixels
-// that matters, and the bottom-left pixel of every glyph (column 0 is
-// always left blank).
+// The glyphs' transparent colour, also their bottom-left pixel (column 0
+// is always left blank). An icon's own pure fuchsia pixels show through,
+// which icons rarely have.
 constexpr TColor kKey = static_cast<TColor>(RGB(255, 0, 255));
 constexpr int kGlyphW = 27, kGlyphH = 16;
 
