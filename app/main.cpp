@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/forms/main.h"
+#include "app/forms/options.h"
 #include "app/forms/overwrite.h"
 #include "ui/forms.h"
 
@@ -18,6 +19,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         // becomes the main form), then the dialogs.
         Application->CreateForm(frmMain);
         Application->CreateForm(frmOverwrite);
+        Application->CreateForm(frmOptions);
         Application->Run();
     } catch (...) {
         if (Application) Application->HandleException(nullptr, std::current_exception());

@@ -406,6 +406,14 @@ void TCanvas::StretchDraw(const TRect& R, TBitmap& B) {
     Changed();
 }
 
+void TCanvas::StretchDraw(const TRect& R, TIcon& I) {
+    if (I.Empty()) return;
+    RequiredState();
+    Changing();
+    DrawIconEx(dc_, R.Left, R.Top, I.Handle(), R.Width(), R.Height(), 0, nullptr, DI_NORMAL);
+    Changed();
+}
+
 void TCanvas::CopyRect(const TRect& Dest, TCanvas& Source, const TRect& S) {
     RequiredState();
     Source.RequiredState();

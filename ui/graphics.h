@@ -246,6 +246,8 @@ public:
     void Draw(int X, int Y, TBitmap& Bitmap);
     void Draw(int X, int Y, TIcon& Icon);
     void StretchDraw(const TRect& R, TBitmap& Bitmap);
+    // The icon drawn at the rectangle's size, its transparent parts left.
+    void StretchDraw(const TRect& R, TIcon& Icon);
     void CopyRect(const TRect& Dest, TCanvas& Source, const TRect& SourceRect);
     TColor Pixel(int X, int Y);
     void SetPixel(int X, int Y, TColor Color);

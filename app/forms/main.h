@@ -160,10 +160,6 @@ public:
     // Names this program wrote into TempFolder for viewing or installing;
     // they are deleted when the window goes.
     std::set<std::string> ExtractedNames;
-    // From the Options key: the viewer and where Open starts.
-    std::string ViewProgram;
-    bool StartLast = false, StartOther = false;
-    std::string StartupFolder;
 
     // ---- operations ----
     void OpenArchive(const std::string& Path);
@@ -213,6 +209,9 @@ public:
     void mnuBlankDirs1Click(TObject* Sender);
     void mnuSort1Click(TObject* Sender);
     void View1Click(TObject* Sender);
+    // Places and shows the Options dialog; a confirmed change is applied
+    // to this window, the shell and the registry.
+    void mnuOptionsClick(TObject* Sender);
     void Contents1Click(TObject* Sender);
     void BrambleHomepage1Click(TObject* Sender);
     void ListView1DblClick(TObject* Sender);
@@ -295,6 +294,9 @@ private:
     void formDestroy(TObject* Sender);
     void FormCloseQuery(TObject* Sender, bool& CanClose);
     void ReadOptions();
+    // What a confirmed Options dialog changes.
+    void ApplyOptions();
+    void ApplyShortcuts();
     void ApplySettings();
     void SaveSettings();
     void ToolbarLook();

@@ -137,7 +137,6 @@ void TfrmMain::BuildMenus() {
     mnuDisplayElapsedTime1->SetVisible(false);
     mnuBlankDirs1->SetVisible(false);
     mnuBlankDirs1->SetChecked(true);  // flipped at start-up: empty folders hidden
-    mnuOptions->SetEnabled(false);
     for (TMenuItem* m : {mnuReport1, mnuList1, mnuSmall1, mnuLarge1}) {
         m->SetRadioItem(true);
         m->SetGroupIndex(1);
@@ -149,6 +148,7 @@ void TfrmMain::BuildMenus() {
     plain(mnuDisplayElapsedTime1, &TfrmMain::mnuDisplayElapsedTime1Click);
     cmd(mnuBlankDirs1, &TfrmMain::mnuBlankDirs1Click);
     cmd(mnuSort1, &TfrmMain::mnuSort1Click);
+    cmd(mnuOptions, &TfrmMain::mnuOptionsClick);
 
     mnuHelp = NewItem(this, root, "mnuHelp", "&Help");
     Contents1 = NewItem(this, mnuHelp, "Contents1", "&Contents", ShortCut(VK_F1, {}));

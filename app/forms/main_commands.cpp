@@ -6,6 +6,7 @@
 #include <cctype>
 
 #include "app/forms/main_private.h"
+#include "app/forms/options.h"
 #include "app/forms/sfxbuilder.h"
 #include "app/settings/settings.h"
 #include "engine/core/compbase.h"
@@ -137,8 +138,8 @@ bool TfrmMain::IsShortCut(WORD Key, TShiftState Shift) {
 
 void TfrmMain::mnuOpen1Click(TObject*) {
     std::string initial;
-    if (StartOther) initial = StartupFolder;
-    if (StartLast) initial = LastOpenFolder;
+    if (frmOptions && frmOptions->RadioOther->Checked()) initial = frmOptions->StartupFolder->Text();
+    if (frmOptions && frmOptions->RadioLastOpen->Checked()) initial = LastOpenFolder;
     // A start folder on a floppy drive without a disk, or no drive C at
     // all, would leave the dialog waiting on the drive.
     const char drive = initial.empty() ? '\0' : static_cast<char>(std::tolower(static_cast<unsigned char>(initial[0])));
@@ -395,11 +396,15 @@ void TfrmMain::mnuView2Click(TObject*) {
         return;
     }
     // Without a viewer the entries are still extracted.
-    if (ViewProgram.empty() &&
+    if (frmOptions && frmOptions->ViewProgram->Text().empty() &&
         MessageDlg("There is currently no viewer configured, would you like to configure one now?", mtInformation,
-                   {mbYes, mbNo}) == mrYes)
-        NotAvailable("The Options dialog");
-    ExtractFiles(TempFolder, ViewProgram, "", 1, 0, false);
+                   {mbYes, mbNo}) == mrYes) {
+        frmOptions->PageControl1->SetActivePage(frmOptions->General);
+        mnuOptionsClick(this);
+    }
+    // The program part of the text: a viewer with blanks in its path is
+    // kept quoted there.
+    ExtractFiles(TempFolder, frmOptions ? frmOptions->ViewProgram->FileName() : std::string(), "", 1, 0, false);
 }
 
 void TfrmMain::SelectAll1Click(TObject*) {

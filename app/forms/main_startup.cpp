@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "app/forms/main_private.h"
+#include "app/forms/options.h"
 #include "app/settings/settings.h"
 #include "app/shellreg/shellreg.h"
 #include "engine/core/compbase.h"
@@ -245,14 +246,27 @@ void TfrmMain::FormCloseQuery(TObject*, bool& CanClose) {
 }
 
 void TfrmMain::ReadOptions() {
-    TSettings s;
-    ReadSettings(s);
-    if (!s.OptionsFound) return;
-    ViewProgram = s.Viewer;
-    StartLast = s.StartLast;
-    StartOther = s.StartOther;
-    StartupFolder = s.StartupFolder;
-    if (StartLast) LastOpenFolder = s.LastOpenFolder;
+    if (!frmOptions) return;
+    frmOptions->tmpDir->SetText(TempFolder);
+    TRegistry reg(KEY_READ);
+    if (!reg.OpenKeyReadOnly(SettingsOptionsKey)) return;
+    // A value that is missing, or not of its type, leaves its control as
+    // it is. The viewer goes in as text: a stored name the file-name edit
+    // would refuse must not stop the window from painting.
+    auto text = [&](const char* Value, TCustomEdit* Edit) {
+        if (reg.GetDataType(Value) == rdString || reg.GetDataType(Value) == rdExpandString)
+            Edit->SetText(reg.ReadStringDef(Value, ""));
+    };
+    auto radio = [&](const char* Value, TRadioButton* Button) {
+        if (reg.GetDataType(Value) == rdInteger) Button->SetChecked(reg.ReadBoolDef(Value, false));
+    };
+    text("Viewer", frmOptions->ViewProgram);
+    radio("StartDefault", frmOptions->RadioDefault);
+    radio("StartLast", frmOptions->RadioLastOpen);
+    radio("StartOther", frmOptions->RadioOther);
+    text("StartupFolder", frmOptions->StartupFolder);
+    if (frmOptions->RadioLastOpen->Checked() && reg.GetDataType("LastOpenFolder") == rdString)
+        LastOpenFolder = reg.ReadStringDef("LastOpenFolder", LastOpenFolder);
 }
 
 void TfrmMain::FormPaint(TObject*) {

@@ -1,5 +1,6 @@
 #include "app/shellreg/shellreg.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "app/shellreg/clsid.h"
@@ -13,6 +14,9 @@ const char* const ContextMenuKey = "*\\shellex\\ContextMenuHandlers\\Bramble";
 const char* const ApprovedKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
 
 std::string ClassKey() { return std::string("CLSID\\") + ShellExtClassIdText; }
+
+// The New menu's template: an end-of-central-directory record alone.
+const unsigned char EmptyZip[22] = {0x50, 0x4B, 0x05, 0x06};
 
 bool IsRootName(const std::string& Key) { return Key.find_first_not_of('\\') == std::string::npos; }
 
@@ -100,12 +104,10 @@ void MakeAssociation(const std::string& Ext, const std::string& IconFile) {
     const std::string cls = "Bramble." + Ext;
     WriteKey(HKEY_CLASSES_ROOT, "." + Ext, {{"", cls}});
     if (Ext == "zip") {
-        // The New menu's template: an end-of-central-directory record alone.
-        unsigned char empty_zip[22] = {0x50, 0x4B, 0x05, 0x06};
         TRegistry reg;
         reg.SetRootKey(HKEY_CLASSES_ROOT);
         try {
-            if (reg.OpenKey(".zip\\ShellNew", true)) reg.WriteBinaryData("Data", empty_zip, sizeof empty_zip);
+            if (reg.OpenKey(".zip\\ShellNew", true)) reg.WriteBinaryData("Data", EmptyZip, sizeof EmptyZip);
         } catch (const ERegistryException&) {
         }
     }
@@ -116,18 +118,49 @@ void MakeAssociation(const std::string& Ext, const std::string& IconFile) {
     WriteKey(HKEY_CLASSES_ROOT, cls + "\\Shell\\Open\\Command", {{"", "\"" + ProgramFileName() + "\" \"%1\""}});
 }
 
+namespace {
+
+// Deletes a key of HKEY_CLASSES_ROOT that has neither values nor subkeys.
+void DeleteIfEmpty(const std::string& Key) {
+    TRegistry reg;
+    reg.SetRootKey(HKEY_CLASSES_ROOT);
+    if (!reg.OpenKeyReadOnly(Key)) return;
+    TStringList values;
+    reg.GetValueNames(values);
+    const bool empty = values.Count() == 0 && !reg.HasSubKeys();
+    reg.CloseKey();
+    if (empty) DeleteRegKey(HKEY_CLASSES_ROOT, Key);
+}
+
+}  // namespace
+
 void RemoveAssociation(const std::string& Ext) {
     if (Ext.empty()) return;
     const std::string cls = "Bramble." + Ext;
-    std::string owner;
+    const std::string key = "." + Ext;
     {
         TRegistry reg;
         reg.SetRootKey(HKEY_CLASSES_ROOT);
-        if (!reg.OpenKeyReadOnly("." + Ext)) return;
-        owner = reg.ReadStringDef("", "");
+        if (!reg.OpenKey(key, false)) return;
+        if (reg.ReadStringDef("", "") != cls) return;
+        // The extension's key is shared: other programs keep their open-with
+        // lists, handlers and templates there. Only what we wrote goes.
+        reg.DeleteValue("");
     }
-    if (owner != cls) return;
-    NTDeleteRegKey(HKEY_CLASSES_ROOT, "." + Ext);
+    if (Ext == "zip") {
+        TRegistry reg;
+        reg.SetRootKey(HKEY_CLASSES_ROOT);
+        if (reg.OpenKey(key + "\\ShellNew", false)) {
+            unsigned char data[sizeof EmptyZip + 1];
+            if (reg.GetDataType("Data") == rdBinary && reg.GetDataSize("Data") == static_cast<int>(sizeof EmptyZip) &&
+                reg.ReadBinaryData("Data", data, sizeof data) == static_cast<int>(sizeof EmptyZip) &&
+                std::equal(data, data + sizeof EmptyZip, EmptyZip))
+                reg.DeleteValue("Data");
+        }
+        reg.CloseKey();
+        DeleteIfEmpty(key + "\\ShellNew");
+    }
+    DeleteIfEmpty(key);
     NTDeleteRegKey(HKEY_CLASSES_ROOT, cls);
 }
 

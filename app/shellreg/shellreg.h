@@ -31,7 +31,11 @@ bool NTDeleteRegKey(HKEY Root, const std::string& Key);
 // Associates the extension (without its dot; "zip" also gets the New-menu
 // template of an empty ZIP archive) with this program and the icon file.
 void MakeAssociation(const std::string& Ext, const std::string& IconFile);
-// Removes the association only while the extension is still ours.
+// Removes the association only while the extension is still ours: the
+// extension key's default value, our New-menu template and our class go;
+// what other programs keep under the extension key (open-with lists,
+// handlers, templates, other values) stays, and the key goes only when
+// nothing is left in it.
 void RemoveAssociation(const std::string& Ext);
 // Registers and removes the context-menu handler for all files.
 void MakeShellExt();

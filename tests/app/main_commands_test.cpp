@@ -39,9 +39,8 @@ TEST_F(MainWindow, OpenStartsOnADriveThatHasADisk) {
     for (const Case& c : {Case{false, "b:\\archives", "c:\\"}, Case{false, "A:\\", "A:\\"},
                           Case{false, "C:\\windows", "C:\\windows"}, Case{true, here, here}}) {
         SCOPED_TRACE(c.folder);
-        f->StartOther = !c.last;
-        f->StartLast = c.last;
-        f->StartupFolder = c.folder;
+        (c.last ? frmOptions->RadioLastOpen : frmOptions->RadioOther)->SetChecked(true);
+        frmOptions->StartupFolder->SetText(c.folder);
         f->LastOpenFolder = c.folder;
         modals.Asked.clear();
         Choose(f->mnuOpen1);
@@ -63,11 +62,11 @@ TEST_F(MainWindow, ViewWithoutAViewerAsksAndStillExtracts) {
             f->ListView1->SetIsSelected(i, f->Entries->GetEntry(i)->Name == "hello.txt");
         modals.Asked.clear();
         modals.DialogAnswer = answer;
-        f->ViewProgram.clear();
+        frmOptions->ViewProgram->SetText("");
         Choose(f->mnuView2);
         ASSERT_FALSE(modals.Asked.empty());
         EXPECT_EQ(modals.Asked[0], "There is currently no viewer configured, would you like to configure one now?");
-        EXPECT_EQ(HasLine("The Options dialog: not available yet."), answer == mrYes);
+        EXPECT_EQ(modals.AskedAbout("form: Options"), answer == mrYes);
         EXPECT_EQ(ReadAll(f->TempFolder + "hello.txt"), Inputs()["hello.txt"]);
         DeleteFileA((f->TempFolder + "hello.txt").c_str());
     }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/forms/main.h"
+#include "app/forms/options.h"
 #include "registry_redirect.h"
 #include "support/testenv.h"
 #include "ui/registry.h"
@@ -187,12 +188,18 @@ protected:
     void TearDown() override {
         if (form_) TCustomForm::Free(form_);
         form_ = nullptr;
+        if (options_) TCustomForm::Free(options_);
+        options_ = nullptr;
         SetCommandLineArguments({});
     }
     TfrmMain* Make(std::vector<std::string> Args = {}) {
         SetCommandLineArguments(std::move(Args));
         form_ = new TfrmMain(nullptr);
         form_->AfterConstruction();
+        // The dialogs after the main window, as the program makes them.
+        options_ = new TfrmOptions(nullptr);
+        frmOptions = options_;
+        options_->AfterConstruction();
         form_->Show();
         test::Pump();
         return form_;
@@ -210,6 +217,7 @@ protected:
     testing::RegistryRedirect user_{HKEY_CURRENT_USER, "MainWindowUser"};
     testing::RegistryRedirect classes_{HKEY_CLASSES_ROOT, "MainWindowClasses"};
     TfrmMain* form_ = nullptr;
+    TfrmOptions* options_ = nullptr;
 };
 
 }  // namespace bramble

@@ -123,6 +123,29 @@ TEST_F(ShellRegistration, RemovingAnAssociationTouchesOnlyOurOwn) {
     EXPECT_EQ(Read(HKEY_CLASSES_ROOT, ".tar"), "bramble.tar");
 }
 
+TEST_F(ShellRegistration, RemovingOurAssociationKeepsWhatOtherProgramsKeepUnderTheExtension) {
+    MakeAssociation("zip", "z.ico");
+    Write(HKEY_CLASSES_ROOT, ".zip\\OpenWithProgids", "OtherArchiver.zip", "");
+    Write(HKEY_CLASSES_ROOT, ".zip\\PersistentHandler", "", "{11111111-2222-3333-4444-555555555555}");
+    Write(HKEY_CLASSES_ROOT, ".zip", "Content Type", "application/zip");
+    MakeAssociation("cab", "c.ico");
+    // A New-menu template of another program's under ShellNew.
+    Write(HKEY_CLASSES_ROOT, ".cab\\ShellNew", "FileName", "template.cab");
+
+    RemoveAssociation("zip");
+    RemoveAssociation("cab");
+
+    EXPECT_EQ(Read(HKEY_CLASSES_ROOT, ".zip"), "<missing>");
+    EXPECT_EQ(Read(HKEY_CLASSES_ROOT, ".zip", "Content Type"), "application/zip");
+    EXPECT_EQ(Read(HKEY_CLASSES_ROOT, ".zip\\OpenWithProgids", "OtherArchiver.zip"), "");
+    EXPECT_EQ(Read(HKEY_CLASSES_ROOT, ".zip\\PersistentHandler"), "{11111111-2222-3333-4444-555555555555}");
+    // Our template went with its key.
+    EXPECT_FALSE(RegistryKeyExists(HKEY_CLASSES_ROOT, ".zip\\ShellNew"));
+    EXPECT_FALSE(RegistryKeyExists(HKEY_CLASSES_ROOT, "Bramble.zip"));
+    EXPECT_EQ(Read(HKEY_CLASSES_ROOT, ".cab\\ShellNew", "FileName"), "template.cab");
+    EXPECT_FALSE(RegistryKeyExists(HKEY_CLASSES_ROOT, "Bramble.cab"));
+}
+
 TEST_F(ShellRegistration, ShellExtensionKeysAreWrittenWithTheLibrarysFullPathAndRemovedTwiceHarmlessly) {
     const std::string cls = std::string("CLSID\\") + ShellExtClassIdText;
     Write(HKEY_LOCAL_MACHINE, kApproved, "{00000000-1111-2222-3333-444444444444}", "Someone Else");

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "ui/graphics.h"
 #include "ui_support.h"
 
@@ -34,6 +36,47 @@ TEST(Bitmaps, DrawReadBackResizeAndTakeTheBottomLeftPixelAsTransparent) {
     EXPECT_EQ(copy.Canvas().Pixel(5, 5), clRed);
     b.Clear();
     EXPECT_TRUE(b.Empty());
+}
+
+TEST(Canvas, AnIconStretchesToTheRectangleAndLeavesItsTransparentPartsAlone) {
+    // 32 by 32: the left half red and opaque, the right half transparent.
+    std::vector<uint8_t> andMask(32 * 4, 0), xorMask(32 * 4, 0);
+    for (int y = 0; y < 32; ++y) {
+        andMask[static_cast<size_t>(y * 4 + 2)] = 0xFF;
+        andMask[static_cast<size_t>(y * 4 + 3)] = 0xFF;
+    }
+    HDC screen = GetDC(nullptr);
+    HBITMAP colour = CreateCompatibleBitmap(screen, 32, 32);
+    ReleaseDC(nullptr, screen);
+    {
+        HDC dc = CreateCompatibleDC(nullptr);
+        HGDIOBJ old = SelectObject(dc, colour);
+        // Black under the transparent half: the mask keeps the background
+        // there and the colour is XORed over it.
+        RECT all{0, 0, 32, 32}, left{0, 0, 16, 32};
+        FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+        FillRect(dc, &left, red);
+        DeleteObject(red);
+        SelectObject(dc, old);
+        DeleteDC(dc);
+    }
+    HBITMAP mask = CreateBitmap(32, 32, 1, 1, andMask.data());
+    ICONINFO ii{TRUE, 0, 0, mask, colour};
+    TIcon icon;
+    icon.SetHandle(CreateIconIndirect(&ii));
+    DeleteObject(mask);
+    DeleteObject(colour);
+    ASSERT_FALSE(icon.Empty());
+
+    TBitmap b(20, 20);
+    b.Canvas().StretchDraw(Rect(2, 2, 18, 18), icon);
+    EXPECT_EQ(b.Canvas().Pixel(4, 10), clRed);
+    EXPECT_EQ(b.Canvas().Pixel(16, 10), clWhite);  // transparent
+    EXPECT_EQ(b.Canvas().Pixel(1, 10), clWhite);   // outside
+    TIcon none;
+    b.Canvas().StretchDraw(Rect(0, 0, 20, 20), none);
+    EXPECT_EQ(b.Canvas().Pixel(1, 10), clWhite);
 }
 
 TEST(Bitmaps, SaveToAFileAndLoadItBack) {
