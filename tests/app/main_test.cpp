@@ -126,10 +126,17 @@ TEST_F(MainWindow, OpensArchivesOfSeveralKindsAndListsTheirEntries) {
         EXPECT_TRUE(f->mnuTest->Enabled());
         EXPECT_TRUE(f->mnuClose1->Enabled());
     }
-    // A kind this program lists but has no reader for says so on extraction.
-    f->OpenArchive(Join(FixturesDir(), "plain.arj"));
-    f->ActionFastextract1->Click();
-    EXPECT_TRUE(modals.AskedAbout("Extract not supported for this filetype."));
+    // A kind this program lists but cannot extract keeps its extract
+    // commands off: a PAK archive, whose first entry is crushed.
+    std::string pak("\x1a\x0a" "CRUSHED.TXT\0\0" "\x04\0\0\0" "\x21\x22\x00\x60" "\0\0" "\x04\0\0\0" "abcd"
+                    "\x1a\0", 35);
+    const std::string pakFile = Join(ScratchDir("pak"), "crushed.pak");
+    test::WriteAll(pakFile, pak);
+    f->OpenArchive(pakFile);
+    EXPECT_EQ(f->ListView1->Items().Count(), 1);
+    EXPECT_FALSE(f->ActionFastextract1->Enabled());
+    EXPECT_FALSE(f->mnuExtract1->Enabled());
+    ASSERT_EQ(f->ReaderFor(f->Dovex1->ArcType()), nullptr);
 
     // Close; also with no writer chosen (a cancelled New leaves none).
     f->CompressComponent = nullptr;
