@@ -18,6 +18,20 @@ TLibraryRun::TLibraryRun(TLibraryReader* Reader) { current = Reader; }
 TLibraryRun::~TLibraryRun() { current = nullptr; }
 TLibraryReader* TLibraryRun::Current() { return current; }
 
+int BRAMBLE_STDCALL TLibraryRun::DataCallback(unsigned char* Addr, int Size) noexcept {
+    return current ? current->ProcessData(Addr, Size) : 0;
+}
+
+int BRAMBLE_STDCALL TLibraryRun::VolumeCallback(char* ArcName, int Mode) noexcept {
+    return current ? current->ChangeVolume(ArcName, Mode) : 0;
+}
+
+std::vector<char> NulTerminated(const std::string& S) {
+    std::vector<char> b(S.begin(), S.end());
+    b.push_back('\0');
+    return b;
+}
+
 void TLibraryReader::BeginRun() {
     counted_ = done_ = 0;
     volumeIndex_ = 0;

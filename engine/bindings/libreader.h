@@ -7,7 +7,9 @@
 
 #include <exception>
 #include <string>
+#include <vector>
 
+#include "engine/bindings/binding.h"
 #include "engine/core/unbase.h"
 
 namespace bramble {
@@ -93,6 +95,14 @@ public:
     TLibraryRun(const TLibraryRun&) = delete;
     TLibraryRun& operator=(const TLibraryRun&) = delete;
     static TLibraryReader* Current();
+
+    // The data and volume callbacks both libraries take: they reach the
+    // running reader, and nothing once no run is under way.
+    static int BRAMBLE_STDCALL DataCallback(unsigned char* Addr, int Size) noexcept;
+    static int BRAMBLE_STDCALL VolumeCallback(char* ArcName, int Mode) noexcept;
 };
+
+// S with a NUL after it, as the libraries take names and passwords.
+std::vector<char> NulTerminated(const std::string& S);
 
 }  // namespace bramble

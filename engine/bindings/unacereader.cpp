@@ -8,26 +8,6 @@
 
 namespace bramble {
 
-namespace {
-
-int BRAMBLE_STDCALL AceData(unsigned char* Addr, int Size) noexcept {
-    TLibraryReader* r = TLibraryRun::Current();
-    return r ? r->ProcessData(Addr, Size) : 0;
-}
-
-int BRAMBLE_STDCALL AceVolume(char* ArcName, int Mode) noexcept {
-    TLibraryReader* r = TLibraryRun::Current();
-    return r ? r->ChangeVolume(ArcName, Mode) : 0;
-}
-
-std::vector<char> Buffer(const std::string& s) {
-    std::vector<char> b(s.begin(), s.end());
-    b.push_back('\0');
-    return b;
-}
-
-}  // namespace
-
 TUnACE::TUnACE(TComponent* AOwner) : TLibraryReader(AOwner) { arcType_ = atACE; }
 
 TUnACE::~TUnACE() { Close(); }
@@ -49,12 +29,12 @@ int TUnACE::AceErrorToMessageId(int Code) {
 }
 
 void TUnACE::Open() {
-    arcName_ = Buffer(archiveFile_);
+    arcName_ = NulTerminated(archiveFile_);
     ace::ACEOpenArchiveData data{};
     data.ArcName = arcName_.data();
     data.OpenMode = 1;
-    data.ProcessDataProc = AceData;
-    data.ChangeVolProc = AceVolume;
+    data.ProcessDataProc = TLibraryRun::DataCallback;
+    data.ChangeVolProc = TLibraryRun::VolumeCallback;
     handle_ = ace::Unace().ACEOpenArchive(&data);
     if (!handle_ || data.OpenResult != 0) {
         Close();
@@ -78,12 +58,12 @@ int TUnACE::ReadHeader() {
 }
 
 int TUnACE::CallProcess(int Operation, const char* Dest) {
-    dest_ = Buffer(Dest ? Dest : "");
+    dest_ = NulTerminated(Dest ? Dest : "");
     return ace::Unace().ACEProcessFile(handle_, Operation, Dest ? dest_.data() : nullptr);
 }
 
 void TUnACE::CallSetPassword(const std::string& Password) {
-    std::vector<char> p = Buffer(Password);
+    std::vector<char> p = NulTerminated(Password);
     ace::Unace().ACESetPassword(handle_, p.data());
 }
 

@@ -12,22 +12,6 @@ namespace {
 
 constexpr int kEndOfArchive = 10;
 
-int BRAMBLE_STDCALL RarData(unsigned char* Addr, int Size) noexcept {
-    TLibraryReader* r = TLibraryRun::Current();
-    return r ? r->ProcessData(Addr, Size) : 0;
-}
-
-int BRAMBLE_STDCALL RarVolume(char* ArcName, int Mode) noexcept {
-    TLibraryReader* r = TLibraryRun::Current();
-    return r ? r->ChangeVolume(ArcName, Mode) : 0;
-}
-
-std::vector<char> Buffer(const std::string& s) {
-    std::vector<char> b(s.begin(), s.end());
-    b.push_back('\0');
-    return b;
-}
-
 }  // namespace
 
 TUnRAR::TUnRAR(TComponent* AOwner) : TLibraryReader(AOwner) { arcType_ = atRar; }
@@ -51,7 +35,7 @@ int TUnRAR::RarErrorToMessageId(int Code) {
 }
 
 void TUnRAR::Open() {
-    arcName_ = Buffer(archiveFile_);
+    arcName_ = NulTerminated(archiveFile_);
     rar::RAROpenArchiveData data{};
     data.ArcName = arcName_.data();
     data.OpenMode = 1;
@@ -61,8 +45,8 @@ void TUnRAR::Open() {
         const int id = RarErrorToMessageId(static_cast<int>(data.OpenResult));
         RaiseError(archiveFile_, "", "0", id != 0 ? id : 25235);
     }
-    rar::Unrar().RARSetProcessDataProc(handle_, RarData);
-    rar::Unrar().RARSetChangeVolProc(handle_, RarVolume);
+    rar::Unrar().RARSetProcessDataProc(handle_, TLibraryRun::DataCallback);
+    rar::Unrar().RARSetChangeVolProc(handle_, TLibraryRun::VolumeCallback);
     headersRead_ = 0;
 }
 
@@ -80,12 +64,12 @@ int TUnRAR::ReadHeader() {
 }
 
 int TUnRAR::CallProcess(int Operation, const char* Dest) {
-    dest_ = Buffer(Dest ? Dest : "");
+    dest_ = NulTerminated(Dest ? Dest : "");
     return rar::Unrar().RARProcessFile(handle_, Operation, nullptr, Dest ? dest_.data() : nullptr);
 }
 
 void TUnRAR::CallSetPassword(const std::string& Password) {
-    std::vector<char> p = Buffer(Password);
+    std::vector<char> p = NulTerminated(Password);
     rar::Unrar().RARSetPassword(handle_, p.data());
 }
 
