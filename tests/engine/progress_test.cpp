@@ -77,8 +77,7 @@ TEST(ReaderProgress, StoredEntriesCountOnceTowardsTheArchive) {
             EXPECT_GE(percent, last);
             last = percent;
             // Half the bytes are in each entry.
-            if (done == 0) EXPECT_LE(percent, 51);
-            if (done == 1) EXPECT_LE(percent, 100);
+            EXPECT_LE(percent, done == 0 ? 51 : 100);
         }
         // The second entry's blocks carry the archive from half to whole,
         // not straight to 100.
