@@ -168,7 +168,7 @@ constexpr size_t kHistory = 32768;
 constexpr size_t kBufSize = kHistory * 8;
 constexpr size_t kBufSlack = 64;          // word-wise copies may run past the end
 constexpr size_t kFastRoom = 258 + 2 + 40;  // one loop turn writes at most this
-constexpr ptrdiff_t kFastInput = 16;      // two 8-byte loads per loop turn
+constexpr ptrdiff_t kFastInput = 24;      // two refills a turn, each loading 8 bytes at most 7 on
 
 inline uint64_t Load64(const uint8_t* p) {
     uint64_t v;
@@ -391,6 +391,14 @@ private:
         ip += (63 - count) >> 3;                 \
         count |= 56;                             \
     } while (0)
+#define BRAMBLE_RESOLVE(table, rootBits)                                              \
+    do {                                                                              \
+        if ((e & kKindMask) == kSubtable) {                                           \
+            bits >>= (rootBits);                                                      \
+            count -= (rootBits);                                                      \
+            e = table[(e >> 16) + (static_cast<uint32_t>(bits) & ((1u << ((e >> 8) & 15)) - 1))]; \
+        }                                                                             \
+    } while (0)
 #define BRAMBLE_LOOKUP(table, mask, rootBits)                                         \
     do {                                                                              \
         e = table[bits & (mask)];                                                     \
@@ -401,10 +409,14 @@ private:
         }                                                                             \
     } while (0)
 
+        // The root-table entry of the next code is looked up from the bits
+        // already there, before the refill that follows: the two do not wait
+        // on each other. At the top of a turn at least 56 bits are valid.
+        uint32_t e;
+        BRAMBLE_REFILL();
+        e = lit[bits & kLitMask];
         while (inEnd - ip >= kFastInput && op <= opLimit) {
-            uint32_t e;
-            BRAMBLE_REFILL();
-            BRAMBLE_LOOKUP(lit, kLitMask, kLitBits);
+            BRAMBLE_RESOLVE(lit, kLitBits);
             if ((e & kKindMask) == kLiteral) {
                 bits >>= e & 31;
                 count -= e & 31;
@@ -414,6 +426,8 @@ private:
                     bits >>= e & 31;
                     count -= e & 31;
                     *op++ = static_cast<uint8_t>(e >> 16);
+                    e = lit[bits & kLitMask];  // 26 bits left at least
+                    BRAMBLE_REFILL();
                     continue;
                 }
             }
@@ -431,7 +445,7 @@ private:
             uint32_t length = (e >> 16) + ((static_cast<uint32_t>(bits) & ((1u << n) - 1)) >> ((e >> 8) & 15));
             bits >>= n;
             count -= n;
-            if (count < 28) BRAMBLE_REFILL();
+            BRAMBLE_REFILL();
             BRAMBLE_LOOKUP(dist, kDistMask, kDistBits);
             if ((e & kKindMask) != kBase) {
                 error = 25109;  // distance code 30 or 31, or no such code
@@ -445,6 +459,8 @@ private:
                 error = 25109;  // before the first byte of output
                 break;
             }
+            e = lit[bits & kLitMask];  // 28 bits left at least
+            BRAMBLE_REFILL();
             const uint8_t* src = op - distance;
             uint8_t* dst = op;
             op += length;
@@ -479,6 +495,7 @@ private:
         }
 #undef BRAMBLE_REFILL
 #undef BRAMBLE_LOOKUP
+#undef BRAMBLE_RESOLVE
 
         in_.Next = ip;
         in_.Bits = bits;
