@@ -399,8 +399,19 @@ void TToolbarButton97::PurgeClicks() {
     if (quit) PostQuitMessage(quitCode);
 }
 
+void TToolbarButton97::SetBounds(int L, int T, int W, int H) {
+    const bool sized = W != Width() || H != Height();
+    TGraphicControl::SetBounds(L, T, W, H);
+    if (sized)
+        if (auto* bar = dynamic_cast<TCustomToolWindow97*>(Parent())) bar->FitToContent();
+}
+
 void TToolbarButton97::WndProc(TMessage& m) {
     switch (m.Msg) {
+        case CM_VISIBLECHANGED:
+            TGraphicControl::WndProc(m);
+            if (auto* bar = dynamic_cast<TCustomToolWindow97*>(Parent())) bar->FitToContent();
+            return;
         case WM_CANCELMODE:
             StopRepeat();
             mouse_down_ = false;

@@ -95,6 +95,8 @@ public:
     TNotifyEvent OnMouseExit;
 
     void Click() override;
+    // A new size or visibility re-fits the toolbar the button is on.
+    void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
     void WndProc(TMessage& Message) override;
 
 protected:

@@ -71,7 +71,8 @@ void TCustomSkiffbar::WndProc(TMessage& m) {
         if (m.LParam) order_list_.push_back(c);
     }
     TCustomToolWindow97::WndProc(m);
-    if (m.Msg == CM_CONTROLLISTCHANGE && !m.LParam) FitToContent();
+    // The controls take their places again when one comes or goes.
+    if ((m.Msg == CM_CONTROLLISTCHANGE && !m.LParam) || (m.Msg == CM_CONTROLCHANGE && m.LParam)) FitToContent();
 }
 
 void TCustomSkiffbar::Paint() {
@@ -182,6 +183,11 @@ void TToolbarSep97::SetBlank(bool v) {
     blank_ = v;
     Invalidate();
     if (auto* bar = dynamic_cast<TCustomSkiffbar*>(Parent())) bar->Invalidate();
+}
+
+void TToolbarSep97::WndProc(TMessage& m) {
+    TGraphicControl::WndProc(m);
+    if (m.Msg == CM_VISIBLECHANGED) Refit();
 }
 
 void TToolbarSep97::Refit() {

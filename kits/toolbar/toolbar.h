@@ -78,6 +78,7 @@ public:
     int SizeVert() const { return size_vert_; }
     void SetSizeVert(int v);
     void SetParent(TWinControl* AParent) override;
+    void WndProc(TMessage& Message) override;
 
 protected:
     void Paint() override;

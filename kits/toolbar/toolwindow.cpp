@@ -454,6 +454,26 @@ tblayout::Box TCustomToolWindow97::CloseButtonRect() const {
     return {Width() - f - side, f, Width() - f, f + side};
 }
 
+namespace {
+// A caption close button: the frame control's face with a cross drawn
+// here, since the system's symbol font is not always there to draw it.
+void DrawCloseGlyph(HDC dc, RECT r, bool pushed) {
+    DrawFrameControl(dc, &r, DFC_BUTTON, DFCS_BUTTONPUSH | (pushed ? DFCS_PUSHED : 0));
+    const int side = std::min(r.right - r.left, r.bottom - r.top);
+    const int inset = std::max(side / 4, 2);
+    const int off = pushed ? 1 : 0;
+    const int x0 = r.left + inset + off, y0 = r.top + inset + off;
+    const int n = side - 2 * inset - 1;
+    if (n <= 0) return;
+    const COLORREF c = GetSysColor(COLOR_BTNTEXT);
+    for (int i = 0; i <= n; ++i)
+        for (int t = 0; t < 2; ++t) {
+            ::SetPixel(dc, x0 + i + t, y0 + i, c);
+            ::SetPixel(dc, x0 + n - i + t, y0 + i, c);
+        }
+}
+}  // namespace
+
 void TCustomToolWindow97::PaintDockedNC(HDC DC) {
     RECT r{0, 0, Width(), Height()};
     if (border_style_ == bsSingle) {
@@ -496,7 +516,7 @@ void TCustomToolWindow97::PaintDockedNC(HDC DC) {
     if (close_button_when_docked_) {
         tblayout::Box b = CloseButtonRect();
         RECT br{b.l, b.t, b.r, b.b};
-        DrawFrameControl(DC, &br, DFC_CAPTION, DFCS_CAPTIONCLOSE | (close_down_ ? DFCS_PUSHED : 0));
+        DrawCloseGlyph(DC, br, close_down_);
     }
 }
 
@@ -529,7 +549,7 @@ void TCustomToolWindow97::PaintFloatingNC(HDC DC) {
             capBrush = GetSysColorBrush(inactive_caption_ ? COLOR_GRADIENTINACTIVECAPTION : COLOR_GRADIENTACTIVECAPTION);
         FrameRect(DC, &br, capBrush);
         InflateRect(&br, -1, -1);
-        DrawFrameControl(DC, &br, DFC_CAPTION, DFCS_CAPTIONCLOSE | (close_down_ ? DFCS_PUSHED : 0));
+        DrawCloseGlyph(DC, br, close_down_);
     }
 }
 
