@@ -509,3 +509,41 @@ TEST(ToolbarScreens, DockedAndFloatingWrapped) {
 
 }  // namespace
 }  // namespace bramble
+
+namespace bramble {
+namespace {
+
+HWND g_floating_wnd = nullptr;
+int g_enabled_during = -1;
+
+BOOL CALLBACK AnswerBox(HWND h, LPARAM) {
+    char cls[32] = {};
+    GetClassNameA(h, cls, sizeof cls);
+    if (std::string(cls) == "#32770" && IsWindowVisible(h)) PostMessageA(h, WM_COMMAND, IDNO, 0);
+    return TRUE;
+}
+
+void CALLBACK CheckAndAnswer(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    g_enabled_during = IsWindowEnabled(g_floating_wnd) ? 1 : 0;
+    EnumThreadWindows(GetCurrentThreadId(), AnswerBox, 0);
+}
+
+TEST(ToolbarFloating, QuestionsDisableFloatingWindows) {
+    Form f;
+    TDock97* top = NewDock(f.f, dpTop);
+    f->Show();
+    TSkiffbar* t = NewToolbar(f.f, top);
+    t->SetFloatingPosition({500, 500});
+    t->SetDockedTo(nullptr);
+    Pump();
+    g_floating_wnd = t->Handle();
+    ASSERT_TRUE(IsWindowEnabled(g_floating_wnd));
+    SetTimer(nullptr, 0, 300, CheckAndAnswer);
+    EXPECT_EQ(MessageDlg("Delete selected file(s)?", mtConfirmation, {mbYes, mbNo}), IDNO);
+    EXPECT_EQ(g_enabled_during, 0);  // no command from the floating bar under the question
+    EXPECT_TRUE(IsWindowEnabled(g_floating_wnd));
+}
+
+}  // namespace
+}  // namespace bramble
