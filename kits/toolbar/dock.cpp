@@ -186,6 +186,16 @@ int TDock97::GetRowSize(int Row, TCustomToolWindow97* DefaultBar) {
     return s;
 }
 
+void TDock97::RebuildRowSizes() {
+    std::vector<int> sizes;
+    for (TCustomToolWindow97* b : visible_list_) {
+        const size_t row = static_cast<size_t>(tblayout::ClampRow(b->dock_row_));
+        if (sizes.size() <= row) sizes.resize(row + 1, 0);
+        sizes[row] = std::max({sizes[row], b->GetCrossSize(Orientation()), 8});
+    }
+    row_sizes_ = sizes;
+}
+
 void TDock97::LayoutBars(bool ClipPoses) {
     if (ClipPoses) arrange_clip_ = true;
     if (disable_arrange_ > 0 || ComponentState().contains(csLoading) ||

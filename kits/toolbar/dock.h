@@ -68,6 +68,8 @@ public:
     void EndUpdate();
     void LayoutBars(bool ClipPoses);
     int GetRowSize(int Row, TCustomToolWindow97* DefaultBar);
+    // Row thicknesses from the bars' wanted sizes now, without a layout.
+    void RebuildRowSizes();
     tblayout::RowHit GetRowOf(int XY) const { return tblayout::GetRowOf(row_sizes_, XY); }
     int GetDesiredRow(int Pos) const { return tblayout::GetDesiredRow(row_sizes_, Pos); }
     int GetHighestRow() const;

@@ -15,10 +15,6 @@ namespace bramble {
 
 class TToolbarSep97;
 
-// Reads or writes one integer of a bar's placement (bar name, value name).
-using TPositionReadIntProc = std::function<int(const std::string& Bar, const std::string& Value, int Default)>;
-using TPositionWriteIntProc = std::function<void(const std::string& Bar, const std::string& Value, int V)>;
-
 class TCustomSkiffbar : public TCustomToolWindow97 {
 public:
     explicit TCustomSkiffbar(TComponent* AOwner);
@@ -34,8 +30,8 @@ public:
     int GetCrossSize(TBarOrientation O) override;
     void GetMinClientSize(int& W, int& H) override { W = H = 0; }
     void LayoutControls(bool CanMove, TBarOrientation O, TPoint& NewClientSize, TDock97* Dock) override;
-    void LoadPositionValues(const TPositionReadIntProc& Read);
-    void SavePositionValues(const TPositionWriteIntProc& Write);
+    void LoadPositionValues(const TPositionReadIntProc& Read) override;
+    void SavePositionValues(const TPositionWriteIntProc& Write) override;
     // A separator's press drags the bar as a press on the bar would.
     void SeparatorMouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) { MouseDown(Button, Shift, X, Y); }
 
@@ -107,8 +103,8 @@ public:
     int GetCrossSize(TBarOrientation O) override;
     void GetMinClientSize(int& W, int& H) override;
     void LayoutControls(bool CanMove, TBarOrientation O, TPoint& NewClientSize, TDock97* Dock) override;
-    void LoadPositionValues(const TPositionReadIntProc& Read);
-    void SavePositionValues(const TPositionWriteIntProc& Write);
+    void LoadPositionValues(const TPositionReadIntProc& Read) override;
+    void SavePositionValues(const TPositionWriteIntProc& Write) override;
 
 protected:
     void ClientSizeChanging(int W, int H) override;

@@ -337,6 +337,7 @@ void TCustomToolWindow97::FitToContentFor(TBarOrientation O, TDock97* Dock, bool
     if (!Resize) return;
     int cw = std::max(sz.X, 0), ch = std::max(sz.Y, 0);
     if (Dock) {
+        Dock->RebuildRowSizes();
         const int row = Dock->GetRowSize(dock_row_, this);
         int nw = 0, nh = 0;
         NonClientSize(nw, nh);

@@ -25,6 +25,9 @@ enum TToolWindowFloatingMode : uint8_t { fmOnTopOfParentForm, fmOnTopOfAllForms 
 using TBorderStyle = TFormBorderStyle;  // bsNone or bsSingle
 using TDockableTo = TSet<TDockPosition>;
 using TDockChangingExEvent = std::function<void(TObject* Sender, TDock97* DockingTo)>;
+// Reads or writes one integer of a bar's placement (bar name, value name).
+using TPositionReadIntProc = std::function<int(const std::string& Bar, const std::string& Value, int Default)>;
+using TPositionWriteIntProc = std::function<void(const std::string& Bar, const std::string& Value, int V)>;
 using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
 
 class TCustomToolWindow97 : public TCustomControl {
@@ -104,6 +107,10 @@ public:
     virtual int GetCrossSize(TBarOrientation O) = 0;
     virtual void GetMinClientSize(int& W, int& H) { W = H = 1; }
     virtual void LayoutControls(bool CanMove, TBarOrientation O, TPoint& NewClientSize, TDock97* Dock) = 0;
+
+    // The descendants' own placement values (wrap width, client size).
+    virtual void LoadPositionValues(const TPositionReadIntProc& Read) {}
+    virtual void SavePositionValues(const TPositionWriteIntProc& Write) {}
 
     // The user's actions, also run by tests.
     void BeginMoving(int InitX, int InitY);

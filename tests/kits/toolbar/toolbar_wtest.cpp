@@ -547,3 +547,119 @@ TEST(ToolbarFloating, QuestionsDisableFloatingWindows) {
 
 }  // namespace
 }  // namespace bramble
+
+#include "kits/toolbar/placement.h"
+#include "ui/registry.h"
+
+namespace bramble {
+namespace {
+
+const char* const kPlacementKey = "Software\\Bramble\\ToolbarKitTest";
+
+TPositionWriteIntProc RegWriter(TRegistry& reg) {
+    return [&reg](const std::string& bar, const std::string& value, int v) {
+        reg.CloseKey();
+        reg.OpenKey(std::string(kPlacementKey) + "\\" + bar, true);
+        reg.WriteInteger(value, v);
+    };
+}
+
+TPositionReadIntProc RegReader(TRegistry& reg) {
+    return [&reg](const std::string& bar, const std::string& value, int def) {
+        reg.CloseKey();
+        if (!reg.OpenKey(std::string(kPlacementKey) + "\\" + bar, false)) return def;
+        return reg.ReadIntegerDef(value, def);
+    };
+}
+
+TEST(ToolbarPlacement, RoundTripThroughTheRegistryAndDistrust) {
+    TRegistry reg;
+    reg.DeleteKey(kPlacementKey);
+    {
+        Form f;
+        TDock97* top = NewDock(f.f, dpTop);
+        TDock97* bottom = NewDock(f.f, dpBottom);
+        f->Show();
+        TSkiffbar* menu = NewToolbar(f.f, top, "MainMenu981");
+        TSkiffbar* bar = NewToolbar(f.f, top);
+        auto* msgs = new TToolWindow97(f.f);
+        msgs->SetName("MsgToolWindow");
+        msgs->SetDockableTo({dpTop, dpBottom});
+        msgs->SetDockedTo(bottom);
+        msgs->SetClientAreaWidth(200);
+        msgs->SetClientAreaHeight(70);
+        Pump();
+        // The toolbar docked at the bottom, second in its row; the menu bar
+        // floating and wrapped.
+        bar->SetDockPos(300);
+        bar->SetDockedTo(bottom);
+        menu->SetFloatingPosition({400, 450});
+        menu->SetDockedTo(nullptr);
+        menu->SetFloatRightX(120);
+        Pump();
+        const std::vector<TDock97*> docks{top, bottom};
+        for (TCustomToolWindow97* w : {static_cast<TCustomToolWindow97*>(menu), static_cast<TCustomToolWindow97*>(bar),
+                                       static_cast<TCustomToolWindow97*>(msgs)})
+            SaveToolWindowPlacement(w, docks, RegWriter(reg));
+    }
+    {
+        // A restart: made docked on the top dock, then restored.
+        Form f;
+        TDock97* top = NewDock(f.f, dpTop);
+        TDock97* bottom = NewDock(f.f, dpBottom);
+        f->Show();
+        TSkiffbar* menu = NewToolbar(f.f, top, "MainMenu981");
+        TSkiffbar* bar = NewToolbar(f.f, top);
+        auto* msgs = new TToolWindow97(f.f);
+        msgs->SetName("MsgToolWindow");
+        msgs->SetDockableTo({dpTop, dpBottom});
+        msgs->SetDockedTo(top);
+        Pump();
+        const std::vector<TDock97*> docks{top, bottom};
+        for (TCustomToolWindow97* w : {static_cast<TCustomToolWindow97*>(menu), static_cast<TCustomToolWindow97*>(bar),
+                                       static_cast<TCustomToolWindow97*>(msgs)})
+            LoadToolWindowPlacement(w, docks, RegReader(reg));
+        Pump();
+        EXPECT_FALSE(menu->Docked());
+        EXPECT_EQ(menu->Left(), 400);
+        EXPECT_EQ(menu->FloatRightX(), 120);
+        EXPECT_EQ(bar->DockedTo(), bottom);
+        EXPECT_EQ(msgs->DockedTo(), bottom);
+        EXPECT_EQ(msgs->ClientWidth(), 200);
+        EXPECT_EQ(msgs->ClientHeight(), 70);
+        EXPECT_EQ(top->Height(), 0);
+
+        // Values nobody should trust: a row and position near the limits, a
+        // dock that does not exist, a floating place far off screen, a
+        // client size below the minimum.
+        reg.CloseKey();
+        reg.OpenKey(std::string(kPlacementKey) + "\\Skiffbar1", true);
+        reg.WriteInteger("Row", INT_MAX);
+        reg.WriteInteger("Pos", INT_MAX - 5);
+        reg.CloseKey();
+        reg.OpenKey(std::string(kPlacementKey) + "\\MsgToolWindow", true);
+        reg.WriteInteger("Dock", 7);
+        reg.WriteInteger("ClientHeight", -40);
+        reg.CloseKey();
+        reg.OpenKey(std::string(kPlacementKey) + "\\MainMenu981", true);
+        reg.WriteInteger("FloatLeft", -90000);
+        reg.WriteInteger("FloatTop", 2000000000);
+        for (TCustomToolWindow97* w : {static_cast<TCustomToolWindow97*>(menu), static_cast<TCustomToolWindow97*>(bar),
+                                       static_cast<TCustomToolWindow97*>(msgs)})
+            LoadToolWindowPlacement(w, docks, RegReader(reg));
+        Pump();
+        EXPECT_EQ(bar->DockRow(), 1);  // compacted after the Messages window's row
+        EXPECT_LE(bar->Left() + bar->Width(), bottom->ClientWidth() + bar->Width());
+        EXPECT_EQ(msgs->DockedTo(), bottom);
+        EXPECT_EQ(msgs->ClientHeight(), 32);
+        RECT work{};
+        SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+        EXPECT_GE(menu->Left(), work.left);
+        EXPECT_LE(menu->Top() + menu->Height(), work.bottom);
+    }
+    reg.CloseKey();
+    reg.DeleteKey(kPlacementKey);
+}
+
+}  // namespace
+}  // namespace bramble
