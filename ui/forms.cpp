@@ -6,6 +6,7 @@
 #include <array>
 #include <utility>
 
+#include "ui/actions.h"
 #include "ui/dialogs.h"
 #include "ui/menus.h"
 
@@ -832,6 +833,7 @@ bool TApplication::IsHintMsg(MSG& Msg) {
 
 void TApplication::Idle(const MSG&) {
     TControlCanvas::FreeDeviceContexts();
+    CallGuarded(this, [] { UpdateActions(); });
     bool done = true;
     if (OnIdle) CallGuarded(this, [&] { OnIdle(this, done); });
     if (done) WaitMessage();

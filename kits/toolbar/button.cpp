@@ -145,6 +145,46 @@ void TToolbarButton97::SetGlyph(TBitmap* v) {
     Redraw(true);
 }
 
+// ---- action link -----------------------------------------------------------------------
+
+void TToolbarButton97::SetAction(TBasicAction* v) {
+    if (v == Action()) return;
+    if (!v) {
+        action_link_.reset();
+        return;
+    }
+    if (auto* a = dynamic_cast<TAction*>(v)) a->SetChecked(down_);
+    if (!action_link_) action_link_ = std::make_unique<TBasicActionLink>([this](TBasicAction* a) { ActionChanged(a); });
+    action_link_->SetAction(v);
+}
+
+void TToolbarButton97::ActionChanged(TBasicAction* A) {
+    auto* a = dynamic_cast<TAction*>(A);
+    if (!a) return;
+    SetCaption(a->Caption());
+    SetHint(a->Hint());
+    SetEnabled(a->Enabled());
+    SetVisible(a->Visible());
+    SetHelpContext(a->HelpContext());
+    if (image_index_ != a->ImageIndex()) SetImageIndex(a->ImageIndex());
+    if (group_index_ != 0 && a->Checked() != down_) {
+        const bool allUp = allow_all_up_;
+        allow_all_up_ = true;  // the action decides
+        SetDown(a->Checked());
+        allow_all_up_ = allUp;
+    }
+}
+
+void TToolbarButton97::FireClick() {
+    if (!OnClick && action_link_ && action_link_->Action()) {
+        // A grouped button tells the action its new state first.
+        if (auto* a = dynamic_cast<TAction*>(action_link_->Action()); a && group_index_ != 0) a->SetChecked(down_);
+        action_link_->Execute();
+        return;
+    }
+    TGraphicControl::Click();
+}
+
 // ---- hot tracking -------------------------------------------------------------------
 
 void TToolbarButton97::MouseEntered() {
@@ -298,7 +338,7 @@ void TToolbarButton97::RepeatTick() {
     GetCursorPos(&p);
     TPoint c = ScreenToClient({p.x, p.y});
     if (repeating_ && mouse_down_ && MouseCapture() && CursorOnButton(c.X, c.Y)) {
-        TGraphicControl::Click();
+        FireClick();
     } else {
         StopRepeat();
     }
@@ -308,7 +348,7 @@ void TToolbarButton97::RepeatTick() {
 
 void TToolbarButton97::Click() {
     if (repeating_ && !menu_down_) {
-        TGraphicControl::Click();
+        FireClick();
         return;
     }
     TAliveToken alive = AliveToken();
@@ -325,11 +365,11 @@ void TToolbarButton97::Click() {
     if (!UsesDropdown() || (combo && !menu_down_)) {
         if (modal_result_ != mrNone)
             if (TCustomForm* f = ParentForm()) f->SetModalResult(modal_result_);
-        TGraphicControl::Click();
+        FireClick();
         if (!alive.Alive()) return;
     } else {
         if (!dropdown_combo_) {
-            TGraphicControl::Click();
+            FireClick();
             if (!alive.Alive()) return;
         }
         ReleaseCapture();

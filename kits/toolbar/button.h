@@ -12,6 +12,7 @@
 #include <string>
 
 #include "kits/toolbar/hooks.h"
+#include "ui/actions.h"
 #include "ui/control.h"
 #include "ui/forms.h"
 #include "ui/graphics.h"
@@ -84,6 +85,13 @@ public:
     bool WordWrap() const { return word_wrap_; }
     void SetWordWrap(bool v) { word_wrap_ = v; Redraw(true); }
     std::string Version() const;
+    // The linked action: its caption, hint, enabled and visible states,
+    // help context, image index and (in a group) checked state show on the
+    // button; a click without an OnClick handler runs it.
+    TBasicAction* Action() const { return action_link_ ? action_link_->Action() : nullptr; }
+    void SetAction(TBasicAction* v);
+    int ImageIndex() const { return image_index_; }
+    void SetImageIndex(int v) { image_index_ = v; Redraw(true); }
 
     TButtonState97 State() const { return state_; }
     bool MouseInControl() const { return mouse_in_; }
@@ -107,6 +115,8 @@ protected:
     void Notification(TComponent* AComponent, TOperation Operation) override;
 
 private:
+    void ActionChanged(TBasicAction* A);
+    void FireClick();
     bool UsesDropdown() const { return dropdown_always_ || dropdown_menu_ != nullptr; }
     void Redraw(bool Erase);
     void MouseEntered();
@@ -150,6 +160,8 @@ private:
     TButtonState97 state_ = bsUp;
     bool mouse_in_ = false, mouse_down_ = false, menu_down_ = false, in_click_ = false;
     UINT_PTR repeat_timer_ = 0;
+    int image_index_ = -1;
+    std::unique_ptr<TBasicActionLink> action_link_;
 };
 
 }  // namespace bramble

@@ -663,3 +663,55 @@ TEST(ToolbarPlacement, RoundTripThroughTheRegistryAndDistrust) {
 
 }  // namespace
 }  // namespace bramble
+
+namespace bramble {
+namespace {
+
+TEST(ToolbarButton, FollowsItsActionAndRunsIt) {
+    Form f;
+    TDock97* top = NewDock(f.f, dpTop);
+    f->Show();
+    TSkiffbar* bar = NewToolbar(f.f, top);
+    auto* del = static_cast<TToolbarButton97*>(bar->Controls(4));
+    auto* view = static_cast<TToolbarButton97*>(bar->Controls(6));
+    auto* action = new TAction(f.f);
+    action->SetCaption("Delete");
+    action->SetHint("Delete selected files");
+    int runs = 0;
+    bool canDelete = false;
+    action->OnExecute = [&](TObject*) { ++runs; };
+    action->OnUpdate = [&](TObject* s) { static_cast<TAction*>(s)->SetEnabled(canDelete); };
+    del->SetAction(action);
+    view->SetAction(action);
+    EXPECT_EQ(del->Hint(), "Delete selected files");
+    // The idle cycle: the command's state reaches both buttons.
+    UpdateActions();
+    EXPECT_FALSE(del->Enabled());
+    EXPECT_FALSE(view->Enabled());
+    canDelete = true;
+    UpdateActions();
+    EXPECT_TRUE(del->Enabled());
+    del->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    del->Perform(WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    EXPECT_EQ(runs, 1);
+    // A grouped button's Down follows Checked both ways.
+    auto* toggle = new TAction(f.f);
+    view->SetGroupIndex(3);
+    view->SetAllowAllUp(true);
+    view->SetAction(toggle);
+    toggle->SetChecked(true);
+    EXPECT_TRUE(view->Down());
+    view->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    view->Perform(WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    EXPECT_FALSE(view->Down());
+    EXPECT_FALSE(toggle->Checked());
+    // A freed action leaves the buttons alone.
+    delete action;
+    EXPECT_EQ(del->Action(), nullptr);
+    del->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    del->Perform(WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    EXPECT_EQ(runs, 1);
+}
+
+}  // namespace
+}  // namespace bramble
