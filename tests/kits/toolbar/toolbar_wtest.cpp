@@ -467,7 +467,9 @@ TEST(ToolbarScreens, DockedAndFloatingWrapped) {
     f->SetBounds(20, 20, 640, 420);
     TDock97* top = NewDock(f.f, dpTop);
     TDock97* bottom = NewDock(f.f, dpBottom);
+    TDock97* left = NewDock(f.f, dpLeft);
     f->Show();
+    TSkiffbar* side = NewToolbar(f.f, left, "Side");
     TSkiffbar* menu = NewToolbar(f.f, top, "Menu Bar");
     menu->SetCloseButton(false);
     TSkiffbar* docked = NewToolbar(f.f, top, "Toolbar");
@@ -493,6 +495,9 @@ TEST(ToolbarScreens, DockedAndFloatingWrapped) {
     floating->SetFloatRightX(4 + 4 * 42 + 6 + 4);
     Pump(10);
     EXPECT_EQ(top->Height(), 60);
+    // On a side dock the buttons stand one under the other.
+    EXPECT_EQ(left->Width(), 42 + 4);
+    EXPECT_EQ(side->Controls(1)->Top(), 26);
     EXPECT_EQ(floating->ClientHeight(), 2 + 26 + 6 + 26 + 1);
     test::SaveScreenshot(*f.f, "toolbar-docked.bmp");
     test::SaveScreenshot(*floating, "toolbar-floating.bmp");
