@@ -485,10 +485,13 @@ void TToolbarButton97::WndProc(TMessage& m) {
                 return;
             }
             break;
+        case CM_MOUSEENTER:
+            // The button's own tracking fires OnMouseEnter, once.
+            return;
         case CM_MOUSELEAVE:
             // The system's leave tracking agrees with our own timer.
             if (g_hot == this && ControlUnderCursor() != this) MouseLeft();
-            break;
+            return;
         default: break;
     }
     TGraphicControl::WndProc(m);

@@ -720,3 +720,44 @@ TEST(ToolbarButton, FollowsItsActionAndRunsIt) {
 
 }  // namespace
 }  // namespace bramble
+
+namespace bramble {
+namespace {
+
+TEST(ToolbarButton, OneHotBorderAtATime) {
+    Form f;
+    TDock97* top = NewDock(f.f, dpTop);
+    f->Show();
+    TSkiffbar* bar = NewToolbar(f.f, top);
+    Pump();
+    auto* a = static_cast<TToolbarButton97*>(bar->Controls(0));
+    auto* b = static_cast<TToolbarButton97*>(bar->Controls(1));
+    a->SetShowBorderWhenInactive(true);
+    b->SetShowBorderWhenInactive(true);
+    int enters = 0, exits = 0;
+    a->OnMouseEnter = [&](TObject*) { ++enters; };
+    a->OnMouseExit = [&](TObject*) { ++exits; };
+    auto moveTo = [&](TToolbarButton97* btn) {
+        TPoint p = btn->ClientToScreen({5, 5});
+        SetCursorPos(p.X, p.Y);
+        PostMessageA(bar->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(btn->Left() + 5, btn->Top() + 5));
+        Pump();
+    };
+    moveTo(a);
+    EXPECT_EQ(TToolbarButton97::HotButton(), a);
+    EXPECT_TRUE(a->MouseInControl());
+    moveTo(b);
+    EXPECT_EQ(TToolbarButton97::HotButton(), b);
+    EXPECT_FALSE(a->MouseInControl());
+    EXPECT_EQ(enters, 1);
+    EXPECT_EQ(exits, 1);
+    // Away from the bar: the timer or the mouse hook takes the border off.
+    SetCursorPos(1270, 1010);
+    Sleep(200);
+    Pump(10);
+    EXPECT_EQ(TToolbarButton97::HotButton(), nullptr);
+    EXPECT_FALSE(b->MouseInControl());
+}
+
+}  // namespace
+}  // namespace bramble
