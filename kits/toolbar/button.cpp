@@ -6,6 +6,8 @@
 
 #include "kits/toolbar/toolwindow.h"
 
+#include <windowsx.h>  // after the window layer: its macros clash with some names there
+
 namespace bramble {
 
 namespace {
@@ -81,7 +83,7 @@ void TToolbarButton97::SetDown(bool v) {
     if (v == down_) return;
     if (down_ && !allow_all_up_) return;
     down_ = v;
-    state_ = !Enabled() ? bsDisabled : v ? bsExclusive : bsUp;
+    state_ = !Enabled() ? tbsDisabled : v ? tbsExclusive : tbsUp;
     Redraw(true);
     if (v) GroupUpdate();
 }
@@ -95,7 +97,7 @@ void TToolbarButton97::GroupUpdate() {
         b->allow_all_up_ = allow_all_up_;
         if (down_ && b->down_) {
             b->down_ = false;
-            b->state_ = b->Enabled() ? bsUp : bsDisabled;
+            b->state_ = b->Enabled() ? tbsUp : tbsDisabled;
             b->Redraw(true);
         }
     }
@@ -190,7 +192,7 @@ void TToolbarButton97::FireClick() {
 void TToolbarButton97::MouseEntered() {
     if (!Enabled() || mouse_in_) return;
     mouse_in_ = true;
-    if (state_ == bsUp) state_ = bsMouseIn;
+    if (state_ == tbsUp) state_ = tbsMouseIn;
     Redraw(true);
     if (OnMouseEnter) OnMouseEnter(this);
 }
@@ -203,7 +205,7 @@ void TToolbarButton97::MouseLeft() {
     }
     if (!Enabled() || !mouse_in_ || mouse_down_) return;
     mouse_in_ = false;
-    if (state_ == bsMouseIn || (state_ == bsDown && !in_click_)) state_ = down_ ? bsExclusive : bsUp;
+    if (state_ == tbsMouseIn || (state_ == tbsDown && !in_click_)) state_ = down_ ? tbsExclusive : tbsUp;
     Redraw(true);
     if (OnMouseExit) OnMouseExit(this);
 }
@@ -254,8 +256,8 @@ void TToolbarButton97::MouseDown(TMouseButton Button, TShiftState Shift, int X, 
         return;
     }
     menu_down_ = UsesDropdown() && (!dropdown_combo_ || X >= Width() - (dropdown_arrow_width_ + 2));
-    if (state_ != bsDown && state_ != bsExclusive) {
-        state_ = bsDown;
+    if (state_ != tbsDown && state_ != tbsExclusive) {
+        state_ = tbsDown;
         Redraw(true);
     } else if (allow_all_up_) {
         Redraw(true);
@@ -277,8 +279,8 @@ void TToolbarButton97::MouseMove(TShiftState Shift, int X, int Y) {
     if (!alive.Alive()) return;
     UpdateTracking();
     if (!alive.Alive() || !mouse_down_) return;
-    TButtonState97 s = down_ ? bsExclusive : CursorOnButton(X, Y) ? bsDown : bsUp;
-    if (down_ && CursorOnButton(X, Y)) s = bsDown;
+    TButtonState97 s = down_ ? tbsExclusive : CursorOnButton(X, Y) ? tbsDown : tbsUp;
+    if (down_ && CursorOnButton(X, Y)) s = tbsDown;
     if (s != state_) {
         state_ = s;
         Redraw(true);
@@ -303,7 +305,7 @@ void TToolbarButton97::MouseUp(TMouseButton Button, TShiftState Shift, int X, in
             Click();
             if (!alive.Alive()) return;
         } else {
-            state_ = down_ ? bsExclusive : bsUp;
+            state_ = down_ ? tbsExclusive : tbsUp;
             Redraw(true);
         }
         if (!on) MouseLeft();
@@ -354,8 +356,8 @@ void TToolbarButton97::Click() {
     TAliveToken alive = AliveToken();
     in_click_ = true;
     if (group_index_ != 0 && !menu_down_) SetDown(!down_);
-    if (state_ == bsUp || state_ == bsMouseIn) {
-        state_ = bsDown;
+    if (state_ == tbsUp || state_ == tbsMouseIn) {
+        state_ = tbsDown;
         Redraw(true);
     }
     mouse_down_ = false;
@@ -402,8 +404,8 @@ void TToolbarButton97::Click() {
     }
     in_click_ = false;
     menu_down_ = false;
-    if (state_ == bsDown) {
-        state_ = down_ ? bsExclusive : bsUp;
+    if (state_ == tbsDown) {
+        state_ = down_ ? tbsExclusive : tbsUp;
     }
     if (!ComponentState().contains(csDestroying)) {
         Redraw(true);
@@ -459,13 +461,13 @@ void TToolbarButton97::WndProc(TMessage& m) {
             break;
         case CM_ENABLEDCHANGED:
             if (!Enabled()) {
-                state_ = bsDisabled;
+                state_ = tbsDisabled;
                 mouse_in_ = false;
                 mouse_down_ = false;
                 if (g_hot == this) MouseLeft();
                 StopRepeat();
-            } else if (state_ == bsDisabled) {
-                state_ = down_ ? bsExclusive : bsUp;
+            } else if (state_ == tbsDisabled) {
+                state_ = down_ ? tbsExclusive : tbsUp;
             }
             Redraw(true);
             break;
@@ -537,7 +539,7 @@ void TToolbarButton97::DrawGlyph(HDC DC, int X, int Y, int W, int H) {
     const int idx = static_cast<int>(state_) < num_glyphs_ ? static_cast<int>(state_) : 0;
     HDC src = glyph_.Canvas().Handle();
     const COLORREF transparent = GetPixel(src, 0, glyph_.Height() - 1);
-    if (state_ != bsDisabled || num_glyphs_ > 1) {
+    if (state_ != tbsDisabled || num_glyphs_ > 1) {
         TransparentBlt(DC, X, Y, W, H, src, idx * W, 0, W, H, transparent);
         return;
     }
@@ -580,7 +582,7 @@ void TToolbarButton97::DrawGlyph(HDC DC, int X, int Y, int W, int H) {
 
 void TToolbarButton97::DrawContent(HDC DC) {
     const int w = Width(), h = Height();
-    const bool pushed = state_ == bsDown || state_ == bsExclusive;
+    const bool pushed = state_ == tbsDown || state_ == tbsExclusive;
     const bool arrowPart = dropdown_combo_ && UsesDropdown();
     const bool pushedMain = pushed && !(arrowPart && menu_down_);
     const bool border = !no_border_ && (!flat_ || pushed || (mouse_in_ && Enabled()));
@@ -602,7 +604,7 @@ void TToolbarButton97::DrawContent(HDC DC) {
     }
     RECT facer = main;
     if (!no_border_) InflateRect(&facer, flat_ ? -1 : -2, flat_ ? -1 : -2);
-    if (pushedMain && state_ == bsExclusive && highlight_when_down_ && (!flat_ || !mouse_in_)) {
+    if (pushedMain && state_ == tbsExclusive && highlight_when_down_ && (!flat_ || !mouse_in_)) {
         HBRUSH chk = CheckerBrush();
         FillRect(DC, &facer, chk);
         DeleteObject(chk);

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <windows.h>
-#include <windowsx.h>
 
 #include <functional>
 #include <memory>
@@ -17,12 +16,12 @@
 #include "ui/forms.h"
 #include "ui/graphics.h"
 #include "ui/menus.h"
+#include "ui/stdctrls.h"
 
 namespace bramble {
 
 enum TButtonDisplayMode : uint8_t { dmBoth, dmGlyphOnly, dmTextOnly };
-enum TButtonLayout97 : uint8_t { blGlyphLeft, blGlyphRight, blGlyphTop, blGlyphBottom };
-enum TButtonState97 : uint8_t { bsUp, bsDisabled, bsDown, bsExclusive, bsMouseIn };
+enum TButtonState97 : uint8_t { tbsUp, tbsDisabled, tbsDown, tbsExclusive, tbsMouseIn };
 using TButtonDropdownEvent = std::function<void(TObject* Sender, bool& ShowMenu, bool& RemoveClicks)>;
 
 class TToolbarButton97 : public TGraphicControl {
@@ -60,8 +59,8 @@ public:
     void SetGroupIndex(int v);
     bool HighlightWhenDown() const { return highlight_when_down_; }
     void SetHighlightWhenDown(bool v) { highlight_when_down_ = v; if (down_) Redraw(true); }
-    TButtonLayout97 Layout() const { return layout_; }
-    void SetLayout(TButtonLayout97 v) { layout_ = v; Redraw(true); }
+    TButtonLayout Layout() const { return layout_; }
+    void SetLayout(TButtonLayout v) { layout_ = v; Redraw(true); }
     int Margin() const { return margin_; }
     void SetMargin(int v) { if (v >= -1) { margin_ = v; Redraw(true); } }
     TModalResult ModalResult() const { return modal_result_; }
@@ -145,7 +144,7 @@ private:
     TBitmap glyph_;
     int group_index_ = 0;
     bool highlight_when_down_ = true;
-    TButtonLayout97 layout_ = blGlyphLeft;
+    TButtonLayout layout_ = blGlyphLeft;
     int margin_ = -1;
     TModalResult modal_result_ = mrNone;
     bool no_border_ = false;
@@ -157,7 +156,7 @@ private:
     int spacing_ = 4;
     bool word_wrap_ = false;
 
-    TButtonState97 state_ = bsUp;
+    TButtonState97 state_ = tbsUp;
     bool mouse_in_ = false, mouse_down_ = false, menu_down_ = false, in_click_ = false;
     UINT_PTR repeat_timer_ = 0;
     int image_index_ = -1;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include <windowsx.h>  // after the window layer: its macros clash with some names there
+
 namespace bramble {
 
 namespace {

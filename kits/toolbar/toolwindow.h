@@ -6,7 +6,6 @@
 #pragma once
 
 #include <windows.h>
-#include <windowsx.h>
 
 #include <functional>
 #include <string>

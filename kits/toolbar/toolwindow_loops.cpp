@@ -8,6 +8,8 @@
 
 #include "kits/toolbar/toolwindow.h"
 
+#include <windowsx.h>  // after the window layer: its macros clash with some names there
+
 namespace bramble {
 
 namespace {

@@ -10,6 +10,7 @@
 #include "kits/toolbar/button.h"
 #include "kits/toolbar/hooks.h"
 #include "kits/toolbar/toolbar.h"
+#include "ui/stdctrls.h"
 #include "ui/ui_support.h"
 
 namespace bramble {
@@ -757,6 +758,71 @@ TEST(ToolbarButton, OneHotBorderAtATime) {
     Pump(10);
     EXPECT_EQ(TToolbarButton97::HotButton(), nullptr);
     EXPECT_FALSE(b->MouseInControl());
+}
+
+}  // namespace
+}  // namespace bramble
+
+namespace bramble {
+namespace {
+
+TEST(ToolbarDrag, FixedDockWindowsAndParentsRefused) {
+    Form f;
+    TDock97* top = NewDock(f.f, dpTop);
+    TDock97* bottom = NewDock(f.f, dpBottom);
+    f->Show();
+    TSkiffbar* t = NewToolbar(f.f, top);
+    Pump();
+    SetCursorPos(1270, 1010);
+    t->SetDockMode(dmCannotFloatOrChangeDocks);
+    RECT fr = WindowRect(f.f), bd = WindowRect(bottom);
+    Drag(t, {(fr.left + fr.right) / 2, bd.top - 2});
+    EXPECT_EQ(t->DockedTo(), top);
+    // Moved along its own dock instead.
+    RECT tr = WindowRect(top);
+    Drag(t, {tr.left + 150, tr.top + 10});
+    EXPECT_EQ(t->DockedTo(), top);
+    EXPECT_GT(t->DockPos(), 100);
+    auto* panel = new TPanel(f.f);
+    panel->SetParent(f.f);
+    try {
+        t->SetParent(panel);
+        ADD_FAILURE() << "no exception";
+    } catch (const EInvalidOperation& e) {
+        EXPECT_STREQ(e.what(), "A tool window can only be placed on a TDock97 or directly on the form");
+    }
+    EXPECT_EQ(t->DockedTo(), top);
+}
+
+TEST(ToolbarButton, RepeatingClicksWhileHeld) {
+    Form f;
+    TDock97* top = NewDock(f.f, dpTop);
+    f->Show();
+    TSkiffbar* bar = NewToolbar(f.f, top);
+    Pump();
+    auto* b = static_cast<TToolbarButton97*>(bar->Controls(0));
+    b->SetRepeating(true);
+    int clicks = 0;
+    b->OnClick = [&](TObject*) { ++clicks; };
+    TPoint p = b->ClientToScreen({5, 5});
+    SetCursorPos(p.X, p.Y);
+    Pump();
+    b->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    EXPECT_EQ(clicks, 1);  // at once
+    const DWORD until = GetTickCount() + 700;
+    while (GetTickCount() < until) {
+        Pump();
+        Sleep(10);
+    }
+    // After 400 ms, then every 100 ms.
+    EXPECT_GE(clicks, 3);
+    EXPECT_LE(clicks, 6);
+    b->Perform(WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    const int held = clicks;
+    Sleep(300);
+    Pump();
+    EXPECT_EQ(clicks, held);
+    SetCursorPos(1270, 1010);
 }
 
 }  // namespace
