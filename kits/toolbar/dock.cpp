@@ -36,7 +36,11 @@ TDock97::~TDock97() {
     // The bars outlive the dock only as floating or freed windows: they
     // must not keep pointing here.
     std::vector<TCustomToolWindow97*> list = dock_list_;
+    list.insert(list.end(), visible_list_.begin(), visible_list_.end());
+    for (int i = 0; i < ControlCount(); ++i)
+        if (auto* t = dynamic_cast<TCustomToolWindow97*>(Controls(i))) list.push_back(t);
     for (TCustomToolWindow97* b : list) {
+        if (b->dock_ == this) b->dock_ = nullptr;
         if (b->last_dock_ == this) b->last_dock_ = nullptr;
         if (b->default_dock_ == this) b->default_dock_ = nullptr;
     }

@@ -827,3 +827,33 @@ TEST(ToolbarButton, RepeatingClicksWhileHeld) {
 
 }  // namespace
 }  // namespace bramble
+
+namespace bramble {
+namespace {
+
+TEST(ToolbarDock, FreedDockBeforeItsBars) {
+    // Docks freed before the bars on them (and the reverse) leave nothing
+    // pointing at freed objects.
+    for (bool dockFirst : {true, false}) {
+        Form f;
+        TDock97* top = NewDock(f.f, dpTop);
+        f->Show();
+        TSkiffbar* a = NewToolbar(f.f, top);
+        TSkiffbar* b = NewToolbar(f.f, top, "B");
+        b->SetFloatingPosition({300, 300});
+        b->SetDockedTo(nullptr);  // floating, still registered on its last dock
+        Pump();
+        if (dockFirst) {
+            delete top;  // takes the bar docked on it along
+            EXPECT_EQ(b->LastDock(), nullptr);
+        } else {
+            delete a;
+            delete top;
+        }
+        delete b;
+        Pump();
+    }
+}
+
+}  // namespace
+}  // namespace bramble
