@@ -857,3 +857,54 @@ TEST(ToolbarDock, FreedDockBeforeItsBars) {
 
 }  // namespace
 }  // namespace bramble
+
+namespace bramble {
+namespace {
+
+TEST(ToolWindow, ResizeStopsAtMinimumAndInactiveApplicationHidesFloaters) {
+    Form f;
+    TDock97* top = NewDock(f.f, dpTop);
+    f->Show();
+    auto* w = new TToolWindow97(f.f);
+    w->SetCaption("Messages");
+    w->SetDockedTo(top);
+    w->SetClientAreaWidth(200);
+    w->SetClientAreaHeight(100);
+    w->SetFloatingPosition({400, 300});
+    w->SetDockedTo(nullptr);
+    Pump();
+    SetForegroundWindow(f->Handle());
+    Pump();
+    // Pulled far up and left by the bottom-right corner: stops at the minimum.
+    RECT r = WindowRect(w);
+    POINT start{r.right - 2, r.bottom - 2};
+    SetCursorPos(start.x, start.y);
+    HWND h = w->Handle();
+    PostMouse(h, WM_MOUSEMOVE, {start.x - 500, start.y - 500}, MK_LBUTTON);
+    PostMouse(h, WM_LBUTTONUP, {start.x - 500, start.y - 500});
+    w->Perform(WM_NCLBUTTONDOWN, HTBOTTOMRIGHT, MAKELPARAM(start.x, start.y));
+    Pump();
+    EXPECT_EQ(w->ClientWidth(), 32);
+    EXPECT_EQ(w->ClientHeight(), 32);
+    EXPECT_EQ(w->ClientAreaWidth(), 32);
+    SetCursorPos(1270, 1010);
+
+    // With HideWhenInactive the floater goes while another program is
+    // active, and comes back with its own.
+    ASSERT_TRUE(w->HideWhenInactive());
+    EXPECT_TRUE(IsWindowVisible(h));
+    {
+        test::OtherProgramWindow other;
+        SetForegroundWindow(other.Handle());
+        Sleep(100);
+        Pump(10);
+        EXPECT_FALSE(IsWindowVisible(h));
+        SetForegroundWindow(f->Handle());
+        Sleep(100);
+        Pump(10);
+        EXPECT_TRUE(IsWindowVisible(h));
+    }
+}
+
+}  // namespace
+}  // namespace bramble
