@@ -908,3 +908,40 @@ TEST(ToolWindow, ResizeStopsAtMinimumAndInactiveApplicationHidesFloaters) {
 
 }  // namespace
 }  // namespace bramble
+
+namespace bramble {
+namespace {
+
+TEST(ToolbarDrag, RequestDockCanRefuseAndDocksReportBars) {
+    Form f;
+    TDock97* top = NewDock(f.f, dpTop);
+    TDock97* bottom = NewDock(f.f, dpBottom);
+    f->Show();
+    std::vector<std::string> events;
+    bottom->OnInsertRemoveBar = [&](TObject*, bool in, TCustomToolWindow97* b) {
+        events.push_back(std::string(in ? "+" : "-") + b->Name());
+    };
+    bool accept = false;
+    int asked = 0;
+    bottom->OnRequestDock = [&](TObject*, TCustomToolWindow97*, bool& a) {
+        ++asked;
+        a = accept;
+    };
+    TSkiffbar* t = NewToolbar(f.f, top);
+    Pump();
+    SetCursorPos(1270, 1010);
+    RECT fr = WindowRect(f.f), bd = WindowRect(bottom);
+    POINT overBottom{(fr.left + fr.right) / 2, bd.top - 2};
+    Drag(t, overBottom);
+    EXPECT_GT(asked, 0);
+    EXPECT_FALSE(t->Docked());  // refused: floats there instead
+    accept = true;
+    Drag(t, overBottom);
+    EXPECT_EQ(t->DockedTo(), bottom);
+    t->Hide();
+    t->Show();
+    EXPECT_EQ(events, (std::vector<std::string>{"+Skiffbar1", "-Skiffbar1", "+Skiffbar1"}));
+}
+
+}  // namespace
+}  // namespace bramble
