@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "ui/forms.h"
 #include "ui/stdctrls.h"
 
 namespace bramble {
@@ -58,6 +59,8 @@ int MessageDlg(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Butto
     }
     if (Buttons.contains(mbHelp)) flags |= MB_HELP;
     HWND owner = GetActiveWindow();
+    // All the thread's windows wait for the answer (floating tool windows too).
+    TTaskWindowsLock lock;
     return ::MessageBoxA(owner, Msg.c_str(), MsgDlgCaption(DlgType).c_str(), flags | MB_TASKMODAL);
 }
 

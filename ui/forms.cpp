@@ -6,6 +6,7 @@
 #include <array>
 #include <utility>
 
+#include "ui/actions.h"
 #include "ui/dialogs.h"
 #include "ui/menus.h"
 
@@ -832,6 +833,7 @@ bool TApplication::IsHintMsg(MSG& Msg) {
 
 void TApplication::Idle(const MSG&) {
     TControlCanvas::FreeDeviceContexts();
+    CallGuarded(this, [] { UpdateActions(); });
     bool done = true;
     if (OnIdle) CallGuarded(this, [&] { OnIdle(this, done); });
     if (done) WaitMessage();
@@ -871,6 +873,10 @@ int TApplication::MessageBox(const std::string& Text, const std::string& Caption
     if (TModalInterceptor* i = ModalInterceptor()) return i->MessageBox(Text, Caption, Flags);
     HWND owner = GetActiveWindow();
     if (!owner && main_form_ && main_form_->HandleAllocated()) owner = main_form_->Handle();
+    // Every window of the thread waits for the answer, as under a modal
+    // form: floating tool windows are not the owner, and a command started
+    // from one of them would run under the question.
+    TTaskWindowsLock lock;
     return ::MessageBoxA(owner, Text.c_str(), Caption.c_str(), Flags);
 }
 
