@@ -1,7 +1,7 @@
 #include "ui/thread.h"
 
 #include <mutex>
-#include <set>
+#include <map>
 
 #include "ui/component.h"
 #include "ui/forms.h"
@@ -10,7 +10,8 @@ namespace bramble {
 
 namespace {
 
-// Posted by a worker whose Execute has returned; LParam is the thread.
+// Posted by a worker whose Execute has returned; LParam is the thread's
+// serial number (a new thread may sit at a freed one's address).
 constexpr UINT WM_THREADDONE = WM_APP + 0x7D01;
 // Sent by Synchronize; LParam is the work.
 constexpr UINT WM_THREADSYNC = WM_APP + 0x7D02;
@@ -21,14 +22,20 @@ std::mutex& LiveLock() {
     static std::mutex m;
     return m;
 }
-std::set<TThread*>& Live() {
-    static std::set<TThread*> s;
+std::map<uint64_t, TThread*>& Live() {
+    static std::map<uint64_t, TThread*> s;
     return s;
 }
 
-bool IsLive(TThread* T) {
+uint64_t NextSerial() {
+    static uint64_t n = 0;
+    return ++n;
+}
+
+TThread* LiveThread(uint64_t Serial) {
     std::lock_guard<std::mutex> g(LiveLock());
-    return Live().count(T) != 0;
+    auto it = Live().find(Serial);
+    return it == Live().end() ? nullptr : it->second;
 }
 
 HWND& SyncWindow() {
@@ -38,7 +45,7 @@ HWND& SyncWindow() {
 
 }  // namespace
 
-void ThreadDone(TThread* T);
+void ThreadDone(uint64_t Serial);
 
 namespace {
 
@@ -47,7 +54,7 @@ HWND EnsureSyncWindow() {
     if (!h) {
         h = AllocateHWnd([](TMessage& m) {
             if (m.Msg == WM_THREADDONE) {
-                ThreadDone(reinterpret_cast<TThread*>(m.LParam));
+                ThreadDone(static_cast<uint64_t>(m.LParam));
                 m.Result = 0;
             } else if (m.Msg == WM_THREADSYNC) {
                 auto* f = reinterpret_cast<const std::function<void()>*>(m.LParam);
@@ -63,23 +70,25 @@ HWND EnsureSyncWindow() {
 
 }  // namespace
 
-void ThreadDone(TThread* T) {
-    if (!IsLive(T)) return;
+void ThreadDone(uint64_t Serial) {
+    TThread* T = LiveThread(Serial);
+    if (!T) return;
     WaitForSingleObject(T->handle_, INFINITE);
     CallGuarded(T, [&] { T->DoTerminate(); });
-    if (T->FreeOnTerminate && IsLive(T)) delete T;
+    if (T->FreeOnTerminate && LiveThread(Serial) == T) delete T;
 }
 
 TThread::TThread(bool CreateSuspended) {
     EnsureSyncWindow();
     {
         std::lock_guard<std::mutex> g(LiveLock());
-        Live().insert(this);
+        serial_ = NextSerial();
+        Live()[serial_] = this;
     }
     handle_ = CreateThread(nullptr, 0, ThreadProc, this, CREATE_SUSPENDED, &id_);
     if (!handle_) {
         std::lock_guard<std::mutex> g(LiveLock());
-        Live().erase(this);
+        Live().erase(serial_);
         throw EOutOfResources("Thread creation error: " + std::to_string(GetLastError()));
     }
     if (!CreateSuspended) Start();
@@ -88,7 +97,7 @@ TThread::TThread(bool CreateSuspended) {
 TThread::~TThread() {
     {
         std::lock_guard<std::mutex> g(LiveLock());
-        Live().erase(this);
+        Live().erase(serial_);
     }
     terminated_ = true;
     if (handle_) {
@@ -136,7 +145,7 @@ DWORD WINAPI TThread::ThreadProc(LPVOID Param) {
     const DWORD rc = static_cast<DWORD>(t->ReturnValue);
     t->finished_ = true;
     // From here on the window thread may delete the object.
-    PostMessageA(SyncWindow(), WM_THREADDONE, 0, reinterpret_cast<LPARAM>(t));
+    PostMessageA(SyncWindow(), WM_THREADDONE, 0, static_cast<LPARAM>(t->serial_));
     return rc;
 }
 

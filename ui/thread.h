@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
 #include <exception>
 #include <functional>
 
@@ -22,7 +23,9 @@ public:
     // Started at once unless CreateSuspended (then Start starts it).
     explicit TThread(bool CreateSuspended);
     // Tells the worker to stop and waits for it (running window messages
-    // meanwhile, so a Synchronize in flight completes).
+    // meanwhile, so a Synchronize in flight completes). A descendant whose
+    // Execute reads its own fields stops the worker in its own destructor
+    // (Terminate, Start, WaitFor), before those fields go.
     ~TThread() override;
     TThread(const TThread&) = delete;
     TThread& operator=(const TThread&) = delete;
@@ -51,7 +54,8 @@ protected:
 
 private:
     static DWORD WINAPI ThreadProc(LPVOID Param);
-    friend void ThreadDone(TThread* T);
+    friend void ThreadDone(uint64_t Serial);
+    uint64_t serial_ = 0;
     HANDLE handle_ = nullptr;
     DWORD id_ = 0;
     std::atomic<bool> terminated_{false};

@@ -5,6 +5,8 @@
 
 #include <shellapi.h>
 
+#include <cstring>
+
 #include "app/widgets/itemprop.h"
 #include "ui/forms.h"
 
@@ -33,6 +35,38 @@ struct QuietDrives {
     ~QuietDrives() { SetErrorMode(old); }
 };
 
+// A path compared without case and without a trailing "\".
+std::string SamePathKey(std::string P) {
+    while (P.size() > 1 && P.back() == '\\') P.pop_back();
+    if (!P.empty()) CharLowerBuffA(P.data(), static_cast<DWORD>(P.size()));
+    return P;
+}
+
+// Whether a folder on a fixed drive holds a folder. The shell's answer for
+// such folders is not always looked up (some report subfolders for every
+// folder); removable and network drives are not searched.
+bool HoldsFolder(const std::string& Path, bool Hidden, bool& Known) {
+    Known = false;
+    if (Path.size() < 3 || Path[1] != ':') return true;
+    if (GetDriveTypeA(Path.substr(0, 3).c_str()) != DRIVE_FIXED) return true;
+    Known = true;
+    std::string pattern = Path;
+    if (pattern.back() != '\\') pattern += '\\';
+    pattern += '*';
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileExA(pattern.c_str(), FindExInfoStandard, &fd, FindExSearchLimitToDirectories, nullptr, 0);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    bool found = false;
+    do {
+        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+        if (!std::strcmp(fd.cFileName, ".") || !std::strcmp(fd.cFileName, "..")) continue;
+        if (!Hidden && (fd.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN)) continue;
+        found = true;
+    } while (!found && FindNextFileA(h, &fd));
+    FindClose(h);
+    return found;
+}
+
 struct HourGlass {
     HCURSOR old = SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
     ~HourGlass() { SetCursor(old); }
@@ -50,6 +84,12 @@ int RootFolderCsidl(TRootFolder Root) {
 TFileChangeThread::TFileChangeThread(const std::string& Folder, bool WatchSubtree, unsigned Filter)
     : TThread(true), folder_(Folder), subtree_(WatchSubtree), filter_(Filter) {}
 
+TFileChangeThread::~TFileChangeThread() {
+    Terminate();
+    Start();  // a thread never started runs to its first test and ends
+    WaitFor();
+}
+
 DWORD TFileChangeThread::PlatformFilter(unsigned Filter) {
     static const DWORD bits[] = {FILE_NOTIFY_CHANGE_FILE_NAME, FILE_NOTIFY_CHANGE_DIR_NAME,
                                  FILE_NOTIFY_CHANGE_ATTRIBUTES, FILE_NOTIFY_CHANGE_SIZE,
@@ -63,19 +103,41 @@ DWORD TFileChangeThread::PlatformFilter(unsigned Filter) {
 void TFileChangeThread::Execute() {
     HANDLE h = FindFirstChangeNotificationA(folder_.c_str(), subtree_, PlatformFilter(filter_));
     if (h == INVALID_HANDLE_VALUE) {
-        no_change_ = true;
         ReturnValue = static_cast<int>(GetLastError());
+        // A folder that went before the watch began has changed; any other
+        // failure leaves it unwatched.
+        no_change_ = GetFileAttributesA(folder_.c_str()) != INVALID_FILE_ATTRIBUTES;
         return;
     }
-    for (;;) {
-        const DWORD r = WaitForSingleObject(h, 10);
+    // Removing the watched folder itself is not reported on every system:
+    // the removal may wait for this very handle to close. So the parent's
+    // list of folders is watched as well, and now and then the handle is
+    // let go for a moment to see whether the folder is still there.
+    HANDLE handles[2] = {h, INVALID_HANDLE_VALUE};
+    DWORD count = 1;
+    std::string parent = folder_;
+    while (parent.size() > 3 && parent.back() == '\\') parent.pop_back();
+    const size_t cut = parent.find_last_of('\\');
+    if (parent.size() > 3 && cut != std::string::npos) {
+        parent = parent.substr(0, cut + 1);
+        handles[1] = FindFirstChangeNotificationA(parent.c_str(), FALSE, FILE_NOTIFY_CHANGE_DIR_NAME);
+        if (handles[1] != INVALID_HANDLE_VALUE) count = 2;
+    }
+    for (unsigned round = 1;; ++round) {
+        const DWORD r = WaitForMultipleObjects(count, handles, FALSE, 10);
         if (Terminated()) {
             no_change_ = true;
             break;
         }
         if (r != WAIT_TIMEOUT) break;
+        if (round % 50 == 0) {
+            FindCloseChangeNotification(handles[0]);
+            handles[0] = FindFirstChangeNotificationA(folder_.c_str(), subtree_, PlatformFilter(filter_));
+            if (handles[0] == INVALID_HANDLE_VALUE) break;
+        }
     }
-    FindCloseChangeNotification(h);
+    if (handles[0] != INVALID_HANDLE_VALUE) FindCloseChangeNotification(handles[0]);
+    if (count == 2) FindCloseChangeNotification(handles[1]);
 }
 
 void TFileChangeThread::DoTerminate() {
@@ -211,6 +273,11 @@ TTreeNode* TSystemTreeView::AddNode(IShellFolder* Folder, LPITEMIDLIST Relative,
         n->SetOverlayIndex(1);
 
     bool children = (attrs & SFGAO_HASSUBFOLDER) != 0;
+    if (children && (attrs & SFGAO_FILESYSTEM) && !show_files_) {
+        bool known = false;
+        const bool holds = HoldsFolder(PidlPath(Absolute), show_hidden_, known);
+        if (known) children = holds;
+    }
     if (show_files_ && !children && (attrs & SFGAO_FOLDER)) {
         TComPtr<IShellFolder> sub = FolderOf(n);
         TComPtr<IEnumIDList> e;
@@ -369,6 +436,17 @@ void TSystemTreeView::SelectPidl(LPCITEMIDLIST Target) {
             TFolderItemData* cd = DataOf(node->Item(c));
             if (cd && ShellOrder(folder.Get(), 0, cd->Relative, one) == 0) found = node->Item(c);
         }
+        if (!found) {
+            // Some folders order a parsed item apart from the listed one
+            // (a drive typed in lower case): the same path is the same item.
+            LPITEMIDLIST upto = PidlConcat(DataOf(node)->Absolute, one);
+            const std::string want = SamePathKey(PidlPath(upto));
+            PidlFree(upto);
+            for (int c = 0; !want.empty() && c < node->Count() && !found; ++c) {
+                TFolderItemData* cd = DataOf(node->Item(c));
+                if (cd && SamePathKey(PidlPath(cd->Absolute)) == want) found = node->Item(c);
+            }
+        }
         PidlFree(one);
         if (found && i + 1 < items) node->Expand(false);
         node = found;
@@ -448,7 +526,7 @@ void TSystemTreeView::FolderChanged() {
 
 void TSystemTreeView::WndProc(TMessage& m) {
     if (m.Msg == WM_FOLDERCHANGED) {
-        if (m.WParam == watch_generation_) CallGuarded(this, [&] { FolderChanged(); });
+            if (m.WParam == watch_generation_) CallGuarded(this, [&] { FolderChanged(); });
         m.Result = 0;
         return;
     }

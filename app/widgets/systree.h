@@ -35,6 +35,8 @@ public:
     // Filter bits: 0 file name, 1 folder name, 2 attributes, 3 size,
     // 4 last write, 5 security.
     TFileChangeThread(const std::string& Folder, bool WatchSubtree, unsigned Filter);
+    // Stops the worker while the fields it reads still stand.
+    ~TFileChangeThread() override;
     const std::string& Folder() const { return folder_; }
     static DWORD PlatformFilter(unsigned Filter);
 
