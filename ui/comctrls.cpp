@@ -783,23 +783,21 @@ void TTreeNode::DeleteChildren() {
     UpdateWindow(TVIF_CHILDREN);
 }
 
+static int CALLBACK TreeCompareProc(LPARAM A, LPARAM B, LPARAM Param) {
+    auto* f = reinterpret_cast<const std::function<int(TTreeNode*, TTreeNode*)>*>(Param);
+    return CallGuarded(nullptr, 0,
+                       [&] { return (*f)(reinterpret_cast<TTreeNode*>(A), reinterpret_cast<TTreeNode*>(B)); });
+}
+
 void TTreeNode::CustomSort(const std::function<int(TTreeNode* A, TTreeNode* B)>& Compare) {
     std::stable_sort(children_.begin(), children_.end(),
                      [&](TTreeNode* a, TTreeNode* b) { return Compare(a, b) < 0; });
     if (!id_ || !owner_->HandleAllocated()) return;
     // The control orders its items by the same answers.
-    struct Ctx {
-        const std::function<int(TTreeNode*, TTreeNode*)>* f;
-    } ctx{&Compare};
     TVSORTCB cb{};
     cb.hParent = id_;
-    cb.lParam = reinterpret_cast<LPARAM>(&ctx);
-    cb.lpfnCompare = [](LPARAM a, LPARAM b, LPARAM p) -> int {
-        auto* c = reinterpret_cast<Ctx*>(p);
-        return CallGuarded(nullptr, 0, [&] {
-            return (*c->f)(reinterpret_cast<TTreeNode*>(a), reinterpret_cast<TTreeNode*>(b));
-        });
-    };
+    cb.lParam = reinterpret_cast<LPARAM>(&Compare);
+    cb.lpfnCompare = TreeCompareProc;
     SendMessageA(owner_->Handle(), TVM_SORTCHILDRENCB, 0, reinterpret_cast<LPARAM>(&cb));
 }
 
