@@ -38,15 +38,16 @@ TfrmNewFolder::TfrmNewFolder(TComponent* AOwner) : TForm(AOwner) {
         l->SetCaption(text);
         return l;
     };
-    Label1 = label("Label1", "Current folder: ", 8, 10, 80, 13);
-    CurrentFolderLbl = label("CurrentFolderLbl", "", 88, 10, 304, 13);
+    Label1 = label("Label1", "Current folder: ", 8, 10, 90, 13);
+    CurrentFolderLbl = label("CurrentFolderLbl", "", 100, 10, 292, 13);
     CurrentFolderLbl->SetShowAccelChar(false);
-    Label2 = label("Label2", "Name:", 8, 38, 40, 13);
+    Label2 = label("Label2", "Name:", 8, 38, 90, 13);
     Edit1 = new TEdit(this);
     Edit1->SetName("Edit1");
     Edit1->SetParent(this);
-    Edit1->SetBounds(88, 34, 304, 21);
+    Edit1->SetBounds(100, 34, 292, 21);
     Edit1->SetTabOrder(0);
+    Label2->SetFocusControl(Edit1);
     Label3 = label("Label3",
                    "Tip: you can automatically create a new folder by typing\r\na folder name in the Extract To "
                    "field in the Extract form.",

@@ -134,6 +134,36 @@ TEST_F(TreeForm, FoldersMadeAndRemovedOutsideShowUp) {
     EXPECT_EQ(TFolderItemData::Live(), liveBefore_);
 }
 
+// F2 renames through the shell; a name the shell refuses keeps the old
+// label.
+TEST_F(TreeForm, F2RenamesThroughTheShell) {
+    const std::string here = ScratchDir("tree-rename");
+    CreateDirectoryA(Join(here, "before").c_str(), nullptr);
+    RemoveDirectoryA(Join(here, "after").c_str());
+    CreateDirectoryA(Join(here, "taken").c_str(), nullptr);
+    tree_->SetDirectory(Join(here, "before"));
+    TTreeNode* node = tree_->Selected();
+    ASSERT_NE(node, nullptr);
+    auto rename = [&](const char* to) {
+        tree_->SetFocus();
+        SendMessageA(tree_->Handle(), WM_KEYDOWN, VK_F2, 0);
+        test::Pump();
+        HWND edit = reinterpret_cast<HWND>(SendMessageA(tree_->Handle(), TVM_GETEDITCONTROL, 0, 0));
+        ASSERT_NE(edit, nullptr);
+        SetWindowTextA(edit, to);
+        SendMessageA(tree_->Handle(), TVM_ENDEDITLABELNOW, FALSE, 0);
+        test::Pump();
+    };
+    AnswerAll quiet;  // the shell's own refusal box, if it shows one
+    rename("after");
+    EXPECT_EQ(node->Text(), "after");
+    EXPECT_TRUE(os::DirectoryExists(Join(here, "after")));
+    EXPECT_EQ(Key(tree_->Directory()), Key(Join(here, "after")));
+    rename("taken");
+    EXPECT_EQ(node->Text(), "after");
+    EXPECT_TRUE(os::DirectoryExists(Join(here, "after")));
+}
+
 TEST(ExtractFolders, RecentListKeepsTenNewestFirstWithoutDuplicates) {
     std::vector<std::string> list;
     for (int i = 0; i < 11; ++i) AddRecentFolder(list, "C:\\Out" + std::to_string(i));
