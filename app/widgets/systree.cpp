@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "app/widgets/itemprop.h"
+#include "app/widgets/syslist.h"
 #include "ui/forms.h"
 
 namespace bramble {
@@ -164,6 +165,11 @@ TSystemTreeView::TSystemTreeView(TComponent* AOwner) : TTreeView(AOwner) {
 
 TSystemTreeView::~TSystemTreeView() {
     StopWatch();
+    if (list_) {
+        list_->RemoveFreeNotification(this);
+        if (list_->TreeView() == this) list_->SetTreeView(nullptr);
+        list_ = nullptr;
+    }
     // Every node's data go with it, here where the override still runs.
     Items().Clear();
     SetImages(nullptr);
@@ -461,6 +467,7 @@ void TSystemTreeView::SelectPidl(LPCITEMIDLIST Target) {
 void TSystemTreeView::Change(TTreeNode* Node) {
     {
         HourGlass busy;
+        ShowInList(Node);
         TFolderItemData* d = DataOf(Node);
         std::string path = d ? PidlPath(d->Absolute) : std::string();
         // A selected file is watched through its folder.
@@ -507,6 +514,7 @@ void TSystemTreeView::FolderChanged() {
     const DWORD a = GetFileAttributesA(path.c_str());
     if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY)) {
         RefreshNode(node);
+        ShowInList(node);
         StartWatch(node, path);
     } else if (a != INVALID_FILE_ATTRIBUTES) {
         std::string parent = path;
@@ -606,6 +614,26 @@ void TSystemTreeView::MouseMove(TShiftState Shift, int X, int Y) {
             SendMessageA(Handle(), WM_HSCROLL, SB_LINEDOWN, 0);
     }
     TTreeView::MouseMove(Shift, X, Y);
+}
+
+void TSystemTreeView::SetListView(TSystemListView* v) {
+    if (v == list_) return;
+    if (list_) list_->RemoveFreeNotification(this);
+    list_ = v;
+    if (list_) {
+        list_->FreeNotification(this);
+        if (list_->TreeView() != this) list_->SetTreeView(this);
+        ShowInList(Selected());
+    }
+}
+
+void TSystemTreeView::ShowInList(TTreeNode* Node) {
+    if (list_ && Node) list_->ShowFolder(Node, root_folder_ == rfDesktop && Node == Items().GetFirstNode());
+}
+
+void TSystemTreeView::Notification(TComponent* AComponent, TOperation Operation) {
+    TTreeView::Notification(AComponent, Operation);
+    if (Operation == opRemove && AComponent == list_) list_ = nullptr;
 }
 
 void TSystemTreeView::SetRootFolder(TRootFolder v) {

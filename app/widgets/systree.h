@@ -51,6 +51,8 @@ private:
     std::atomic<bool> no_change_{false};
 };
 
+class TSystemListView;
+
 class TSystemTreeView : public TTreeView {
 public:
     explicit TSystemTreeView(TComponent* AOwner);
@@ -82,6 +84,9 @@ public:
     TPopupMenuMethod PopupMenuMethod() const { return popup_method_; }
     void SetPopupMenuMethod(TPopupMenuMethod v) { popup_method_ = v; }
     std::string Version() const { return "Bramble shell folder tree 1.0"; }
+    // A linked list that shows the selected folder.
+    TSystemListView* ListView() const { return list_; }
+    void SetListView(TSystemListView* v);
 
     // The node's data (null for a node without any).
     static TFolderItemData* DataOf(const TTreeNode* Node);
@@ -97,6 +102,7 @@ protected:
     void CreateParams(TCreateParams& Params) override;
     void CreateWnd() override;
     void Loaded() override;
+    void Notification(TComponent* AComponent, TOperation Operation) override;
     void Change(TTreeNode* Node) override;
     bool CanExpand(TTreeNode* Node) override;
     void Delete(TTreeNode* Node) override;
@@ -129,6 +135,8 @@ private:
     std::string pending_dir_;
     bool show_files_ = false, show_hidden_ = true, expand_root_ = true, checkboxes_ = false, autoscroll_ = false;
     TPopupMenuMethod popup_method_ = pmmContext;
+    TSystemListView* list_ = nullptr;
+    void ShowInList(TTreeNode* Node);
     std::unique_ptr<TFileChangeThread> watch_;
     TTreeNode* watch_node_ = nullptr;
     WPARAM watch_generation_ = 0;

@@ -5,6 +5,7 @@
 #include "app/forms/extract.h"
 #include "app/forms/newfolder.h"
 #include "app/settings/settings.h"
+#include "app/widgets/syslist.h"
 #include "app/widgets/systree.h"
 #include "engine/core/helpers.h"
 #include "main_window.h"
@@ -331,6 +332,93 @@ TEST_F(MainWindow, NewFolderPutsThePathInTheComboOnlyOnOk) {
         EXPECT_EQ(frmExtract->ExtractToCmb->Text(), answer == mrOk ? "C:\\Data\\Out" : "C:\\Data");
     }
     EXPECT_FALSE(os::DirectoryExists("C:\\Data\\Out"));  // only Extract makes it
+}
+
+}  // namespace
+}  // namespace bramble
+
+namespace bramble {
+namespace {
+
+TEST(ShellList, MaskSizesAndStoredWidths) {
+    const auto pieces = TSystemListView::SplitMask("txt,doc");
+    for (const auto& [path, ok] : std::vector<std::pair<std::string, bool>>{
+             {"C:\\x\\A.TXT", true}, {"C:\\x\\b.doc", true}, {"C:\\x\\c.txt.bak", false},
+             {"C:\\x.txt\\noext", false}, {"C:doc", false}}) {
+        EXPECT_EQ(TSystemListView::MaskAccepts(pieces, path), ok) << path;
+    }
+    // Pieces are taken as written: a dot or a blank matches no file.
+    for (const char* mask : {".txt", " doc", ".txt, doc"})
+        EXPECT_FALSE(TSystemListView::MaskAccepts(TSystemListView::SplitMask(mask), "C:\\A.TXT")) << mask;
+    EXPECT_TRUE(TSystemListView::MaskAccepts({}, "C:\\anything"));
+    EXPECT_EQ(TSystemListView::SplitMask(",a,,B,"), (std::vector<std::string>{"", "a", "", "b"}));
+
+    for (const auto& [size, text] : std::vector<std::pair<uint64_t, std::string>>{
+             {0, "0 KB"}, {1, "1 KB"}, {1024, "1 KB"}, {1025, "2 KB"}, {5ull << 32, "20971520 KB"}})
+        EXPECT_EQ(TSystemListView::KiloBytes(size), text) << size;
+
+    int widths[4] = {120, 60, 120, 120};
+    TSystemListView::ApplyDirectoryCols(std::string("\xC8\x00", 2), widths);
+    EXPECT_EQ(std::vector<int>(widths, widths + 4), (std::vector<int>{200, 60, 120, 120}));
+    TSystemListView::ApplyDirectoryCols(std::string("\x10\x00\x20\x00\x30\x00\x40\x00\x50\x00", 10), widths);
+    EXPECT_EQ(std::vector<int>(widths, widths + 4), (std::vector<int>{16, 32, 48, 64}));
+    TSystemListView::ApplyDirectoryCols(std::string("\x01", 1), widths);
+    EXPECT_EQ(widths[0], 16);
+}
+
+TEST_F(TreeForm, ListShowsTheSelectedFolder) {
+    auto* list = new TSystemListView(form_);
+    list->SetParent(form_);
+    list->SetBounds(0, 0, 300, 200);
+    list->SetTreeView(tree_);
+    EXPECT_EQ(tree_->ListView(), list);
+    const std::string here = ScratchDir("list-folder");
+    test::WriteAll(Join(here, "A.TXT"), std::string(1025, 'a'));
+    test::WriteAll(Join(here, "b.doc"), "");
+    test::WriteAll(Join(here, "c.txt.bak"), "c");
+    CreateDirectoryA(Join(here, "sub").c_str(), nullptr);
+    tree_->SetDirectory(here);
+    test::Pump();
+    auto captions = [&] {
+        std::vector<std::string> out;
+        for (int i = 0; i < list->Items().Count(); ++i) out.push_back(list->Items().Item(i)->Caption());
+        return out;
+    };
+    auto has = [&](const std::string& n) {
+        auto c = captions();
+        return std::find(c.begin(), c.end(), n) != c.end();
+    };
+    EXPECT_EQ(list->ColumnType(), ctFileSystem);
+    ASSERT_EQ(list->Columns().Count(), 4);
+    EXPECT_EQ(list->Columns().Items(1)->Caption(), "Size");
+    EXPECT_TRUE(has("A.TXT") && has("c.txt.bak") && has("sub")) << ::testing::PrintToString(captions());
+    for (int i = 0; i < list->Items().Count(); ++i) {
+        TListItem* it = list->Items().Item(i);
+        if (it->Caption() == "A.TXT") EXPECT_EQ(it->SubItems()[0], "2 KB");
+        if (it->Caption() == "b.doc") EXPECT_EQ(it->SubItems()[0], "0 KB");
+    }
+
+    list->SetSimpleMask("txt,doc");
+    EXPECT_TRUE(has("A.TXT") && has("b.doc") && has("sub"));
+    EXPECT_FALSE(has("c.txt.bak"));
+
+    // The first click on "Name" sorts descending, and folders go last.
+    NMLISTVIEW nm{};
+    nm.hdr.hwndFrom = list->Handle();
+    nm.hdr.code = LVN_COLUMNCLICK;
+    nm.iSubItem = 0;
+    SendMessageA(form_->Handle(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&nm));
+    EXPECT_EQ(captions(), (std::vector<std::string>{"b.doc", "A.TXT", "sub"}));
+    SendMessageA(form_->Handle(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&nm));
+    EXPECT_EQ(captions(), (std::vector<std::string>{"sub", "A.TXT", "b.doc"}));
+
+    // A user column set without its handler is one "Name" column.
+    list->SetColumnType(ctUser);
+    EXPECT_EQ(list->ColumnType(), ctUnknown);
+    ASSERT_EQ(list->Columns().Count(), 1);
+    EXPECT_EQ(list->Columns().Items(0)->Caption(), "Name");
+    delete list;
+    EXPECT_EQ(tree_->ListView(), nullptr);
 }
 
 }  // namespace
