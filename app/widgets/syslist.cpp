@@ -38,6 +38,7 @@ std::string DateTimeText(const FILETIME& Utc) {
 
 TSystemListView::TSystemListView(TComponent* AOwner) : TListView(AOwner) {
     SetViewStyle(vsReport);
+    SetReadOnly(false);
     for (auto* list : {&small_, &large_}) {
         SHFILEINFOA sfi{};
         const UINT size = list == &small_ ? SHGFI_SMALLICON : SHGFI_LARGEICON;
@@ -486,6 +487,35 @@ void TSystemListView::WndProc(TMessage& m) {
                 }
             }
             m.Result = shown ? 1 : 0;
+            return;
+        }
+        if (hdr->code == LVN_BEGINLABELEDITA) {
+            // Only what the shell can rename.
+            auto* nm = reinterpret_cast<NMLVDISPINFOA*>(m.LParam);
+            TFolderItemData* d = nm->item.iItem >= 0 && nm->item.iItem < Items().Count()
+                                     ? DataOf(Items().Item(nm->item.iItem))
+                                     : nullptr;
+            m.Result = d && (d->Attributes & SFGAO_CANRENAME) ? 0 : 1;
+            return;
+        }
+        if (hdr->code == LVN_ENDLABELEDITA) {
+            auto* nm = reinterpret_cast<NMLVDISPINFOA*>(m.LParam);
+            m.Result = 0;
+            if (!nm->item.pszText || nm->item.iItem < 0 || nm->item.iItem >= Items().Count()) return;
+            TListItem* it = Items().Item(nm->item.iItem);
+            TFolderItemData* d = DataOf(it);
+            if (!d) return;
+            const std::wstring w = Widen(nm->item.pszText);
+            LPITEMIDLIST renamed = nullptr;
+            if (FAILED(d->ParentFolder->SetNameOf(OwnerWindow(), d->Relative, w.c_str(), SHGDN_INFOLDER, &renamed)) ||
+                !renamed)
+                return;
+            PidlFree(d->Relative);
+            d->Relative = renamed;
+            PidlFree(d->Absolute);
+            TFolderItemData* nd = TSystemTreeView::DataOf(node_);
+            d->Absolute = nd && !desktop_ ? PidlConcat(nd->Absolute, renamed) : PidlClone(renamed);
+            it->SetCaption(nm->item.pszText);
             return;
         }
         if (hdr->code == LVN_COLUMNCLICK) {

@@ -412,6 +412,17 @@ TEST_F(TreeForm, ListShowsTheSelectedFolder) {
     SendMessageA(form_->Handle(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&nm));
     EXPECT_EQ(captions(), (std::vector<std::string>{"sub", "A.TXT", "b.doc"}));
 
+    // Renaming in place goes through the shell.
+    list->SetFocus();
+    HWND edit = reinterpret_cast<HWND>(SendMessageA(list->Handle(), LVM_EDITLABELA, 1, 0));  // A.TXT
+    ASSERT_NE(edit, nullptr);
+    SetWindowTextA(edit, "renamed.txt");
+    SendMessageA(edit, WM_KEYDOWN, VK_RETURN, 0);
+    test::Pump();
+    EXPECT_TRUE(os::FileExists(Join(here, "renamed.txt")));
+    EXPECT_EQ(list->Items().Item(1)->Caption(), "renamed.txt");
+    EXPECT_EQ(list->ItemPath(list->Items().Item(1)), Join(here, "renamed.txt"));
+
     // A user column set without its handler is one "Name" column.
     list->SetColumnType(ctUser);
     EXPECT_EQ(list->ColumnType(), ctUnknown);
