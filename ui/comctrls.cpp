@@ -511,6 +511,20 @@ int CALLBACK CompareItems(LPARAM a, LPARAM b, LPARAM ctx) {
 }
 }  // namespace
 
+bool TListView::CustomSort(const std::function<int(TListItem*, TListItem*, LPARAM)>& Compare, LPARAM Param) {
+    TLVCompareEvent saved = OnCompare;
+    OnCompare = [&](TObject*, TListItem* a, TListItem* b, int, int& r) { r = Compare(a, b, Param); };
+    bool ok = false;
+    try {
+        ok = AlphaSort();
+    } catch (...) {
+        OnCompare = saved;
+        throw;
+    }
+    OnCompare = saved;
+    return ok;
+}
+
 bool TListView::AlphaSort() {
     if (owner_data_) return false;
     auto& v = items_.items_;

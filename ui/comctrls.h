@@ -182,6 +182,9 @@ public:
     TListItem* GetItemAt(int X, int Y);
     // Sorts by OnCompare (or by caption); not for owner-data lists.
     bool AlphaSort();
+    // Sorts by Compare (negative: A before B), which gets Param with each
+    // pair; not for owner-data lists.
+    bool CustomSort(const std::function<int(TListItem* A, TListItem* B, LPARAM Param)>& Compare, LPARAM Param);
     void UpdateItems(int FirstIndex, int LastIndex);
 
     void WndProc(TMessage& Message) override;

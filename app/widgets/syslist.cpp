@@ -375,12 +375,7 @@ int TSystemListView::DefaultCompare(TListItem* A, TListItem* B, LPARAM Param) {
 
 bool TSystemListView::SortItems(const TSLVCompare& Compare, LPARAM Param) {
     if (!HandleAllocated()) return false;
-    const TSLVCompare& use = Compare ? Compare : TSLVCompare(DefaultCompare);
-    TLVCompareEvent saved = OnCompare;
-    OnCompare = [&](TObject*, TListItem* a, TListItem* b, int, int& r) { r = use(a, b, Param); };
-    const bool ok = AlphaSort();
-    OnCompare = saved;
-    return ok;
+    return CustomSort(Compare ? Compare : TSLVCompare(DefaultCompare), Param);
 }
 
 bool TSystemListView::ShowItemMenu(TListItem* Item, TPoint ScreenPos) {

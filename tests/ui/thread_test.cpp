@@ -1,10 +1,12 @@
-// The worker thread's end handled on the window thread, and the tree's
-// custom sort keeping its node list and the control in one order.
+// The worker thread's end handled on the window thread, and the custom
+// sorts of the tree and the list keeping their models and the controls in
+// one order.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <vector>
@@ -104,6 +106,34 @@ TEST(TreeView, CustomSortOrdersNodesAndControlAlike) {
     }
     EXPECT_EQ(nodes, (std::vector<std::string>{"apple", "banana", "fig", "pear"}));
     EXPECT_EQ(shown, nodes);
+    TCustomForm::Free(f);
+}
+
+TEST(ListView, CustomSortHandsItsParameterToEachComparison) {
+    TForm* f = new TForm(nullptr);
+    f->AfterConstruction();
+    auto* lv = new TListView(f);
+    lv->SetParent(f);
+    lv->SetViewStyle(vsReport);
+    lv->Columns().Add()->SetCaption("Name");
+    f->Show();
+    for (const char* s : {"b", "c", "a"}) lv->Items().Add()->SetCaption(s);
+    for (LPARAM reverse : {0, 1}) {
+        std::vector<LPARAM> seen;
+        EXPECT_TRUE(lv->CustomSort(
+            [&](TListItem* a, TListItem* b, LPARAM p) {
+                seen.push_back(p);
+                const int r = a->Caption().compare(b->Caption());
+                return p ? -r : r;
+            },
+            reverse));
+        std::vector<std::string> order;
+        for (int i = 0; i < lv->Items().Count(); ++i) order.push_back(lv->Items().Item(i)->Caption());
+        EXPECT_EQ(order, reverse ? (std::vector<std::string>{"c", "b", "a"}) : (std::vector<std::string>{"a", "b", "c"}));
+        EXPECT_FALSE(seen.empty());
+        EXPECT_TRUE(std::all_of(seen.begin(), seen.end(), [&](LPARAM p) { return p == reverse; }));
+    }
+    EXPECT_FALSE(lv->OnCompare);  // the caller's own handler is back
     TCustomForm::Free(f);
 }
 
