@@ -2,7 +2,9 @@
 // message loop.
 #include <windows.h>
 
+#include "app/forms/extract.h"
 #include "app/forms/main.h"
+#include "app/forms/newfolder.h"
 #include "app/forms/options.h"
 #include "app/forms/overwrite.h"
 #include "ui/forms.h"
@@ -18,8 +20,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         // The forms that exist, in their order: the main window first (it
         // becomes the main form), then the dialogs.
         Application->CreateForm(frmMain);
+        Application->CreateForm(frmExtract);
         Application->CreateForm(frmOverwrite);
         Application->CreateForm(frmOptions);
+        Application->CreateForm(frmNewFolder);
         Application->Run();
     } catch (...) {
         if (Application) Application->HandleException(nullptr, std::current_exception());

@@ -511,6 +511,20 @@ int CALLBACK CompareItems(LPARAM a, LPARAM b, LPARAM ctx) {
 }
 }  // namespace
 
+bool TListView::CustomSort(const std::function<int(TListItem*, TListItem*, LPARAM)>& Compare, LPARAM Param) {
+    TLVCompareEvent saved = OnCompare;
+    OnCompare = [&](TObject*, TListItem* a, TListItem* b, int, int& r) { r = Compare(a, b, Param); };
+    bool ok = false;
+    try {
+        ok = AlphaSort();
+    } catch (...) {
+        OnCompare = saved;
+        throw;
+    }
+    OnCompare = saved;
+    return ok;
+}
+
 bool TListView::AlphaSort() {
     if (owner_data_) return false;
     auto& v = items_.items_;
@@ -684,6 +698,8 @@ void TTreeNode::UpdateWindow(UINT mask) {
     it.iImage = image_index_;
     it.iSelectedImage = selected_index_;
     it.cChildren = HasChildren() ? 1 : 0;
+    it.stateMask = TVIS_OVERLAYMASK;
+    it.state = INDEXTOOVERLAYMASK(overlay_index_ + 1);
     SendMessageA(owner_->Handle(), TVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&it));
 }
 
@@ -700,6 +716,11 @@ void TTreeNode::SetImageIndex(int v) {
 void TTreeNode::SetSelectedIndex(int v) {
     selected_index_ = v;
     UpdateWindow(TVIF_SELECTEDIMAGE);
+}
+
+void TTreeNode::SetOverlayIndex(int v) {
+    overlay_index_ = v;
+    UpdateWindow(TVIF_STATE);
 }
 
 void TTreeNode::SetHasChildren(bool v) {
@@ -776,6 +797,29 @@ void TTreeNode::DeleteChildren() {
     UpdateWindow(TVIF_CHILDREN);
 }
 
+static int CALLBACK TreeCompareProc(LPARAM A, LPARAM B, LPARAM Param) {
+    auto* f = reinterpret_cast<const std::function<int(TTreeNode*, TTreeNode*)>*>(Param);
+    return CallGuarded(nullptr, 0,
+                       [&] { return (*f)(reinterpret_cast<TTreeNode*>(A), reinterpret_cast<TTreeNode*>(B)); });
+}
+
+void TTreeNode::CustomSort(const std::function<int(TTreeNode* A, TTreeNode* B)>& Compare) {
+    std::stable_sort(children_.begin(), children_.end(),
+                     [&](TTreeNode* a, TTreeNode* b) { return Compare(a, b) < 0; });
+    if (!id_ || !owner_->HandleAllocated()) return;
+    // The control orders its items by the same answers.
+    TVSORTCB cb{};
+    cb.hParent = id_;
+    cb.lParam = reinterpret_cast<LPARAM>(&Compare);
+    cb.lpfnCompare = TreeCompareProc;
+    SendMessageA(owner_->Handle(), TVM_SORTCHILDRENCB, 0, reinterpret_cast<LPARAM>(&cb));
+}
+
+void TTreeNode::EditText() {
+    if (id_ && owner_->HandleAllocated())
+        SendMessageA(owner_->Handle(), TVM_EDITLABELA, 0, reinterpret_cast<LPARAM>(id_));
+}
+
 TTreeNodes::~TTreeNodes() {
     for (TTreeNode* n : roots_) delete n;
 }
@@ -819,12 +863,11 @@ static bool Holds(const TTreeNode* Branch, const TTreeNode* Node) {
 }
 
 void TTreeNodes::NotifyDeletion(TTreeNode* Node) {
-    if (!owner_->OnDeletion || owner_->Silent()) return;
     std::vector<TTreeNode*> stack{Node};
     while (!stack.empty()) {
         TTreeNode* n = stack.back();
         stack.pop_back();
-        owner_->OnDeletion(owner_, n);
+        owner_->Delete(n);
         for (TTreeNode* c : n->children_) stack.push_back(c);
     }
 }
@@ -919,7 +962,9 @@ void TTreeView::InsertWindowNode(TTreeNode* Node, HTREEITEM After) {
     TVINSERTSTRUCTA ins{};
     ins.hParent = Node->parent_ ? Node->parent_->id_ : TVI_ROOT;
     ins.hInsertAfter = After ? After : TVI_LAST;
-    ins.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM | TVIF_CHILDREN;
+    ins.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM | TVIF_CHILDREN | TVIF_STATE;
+    ins.item.stateMask = TVIS_OVERLAYMASK;
+    ins.item.state = INDEXTOOVERLAYMASK(Node->overlay_index_ + 1);
     ins.item.pszText = Node->text_.data();
     ins.item.iImage = Node->image_index_;
     ins.item.iSelectedImage = Node->selected_index_;
@@ -1044,7 +1089,7 @@ void TTreeView::WndProc(TMessage& m) {
                 if (rebuilding_) return;
                 auto* nm = reinterpret_cast<NMTREEVIEWA*>(m.LParam);
                 selected_ = reinterpret_cast<TTreeNode*>(nm->itemNew.lParam);
-                if (OnChange && !Silent()) OnChange(this, selected_);
+                if (!Silent()) Change(selected_);
                 return;
             }
             case TVN_ITEMEXPANDINGA: {
@@ -1053,7 +1098,7 @@ void TTreeView::WndProc(TMessage& m) {
                 auto* node = reinterpret_cast<TTreeNode*>(nm->itemNew.lParam);
                 bool allow = true;
                 if (nm->action & TVE_EXPAND) {
-                    if (OnExpanding) OnExpanding(this, node, allow);
+                    allow = CanExpand(node);
                 } else if (OnCollapsing) {
                     OnCollapsing(this, node, allow);
                 }
@@ -1069,12 +1114,71 @@ void TTreeView::WndProc(TMessage& m) {
                 if ((nm->action & TVE_COLLAPSE) && OnCollapsed) OnCollapsed(this, node);
                 return;
             }
+            case TVN_BEGINLABELEDITA: {
+                auto* nm = reinterpret_cast<NMTVDISPINFOA*>(m.LParam);
+                const bool allow = !read_only_ && CanEdit(reinterpret_cast<TTreeNode*>(nm->item.lParam));
+                m.Result = allow ? 0 : 1;
+                return;
+            }
+            case TVN_ENDLABELEDITA: {
+                auto* nm = reinterpret_cast<NMTVDISPINFOA*>(m.LParam);
+                auto* node = reinterpret_cast<TTreeNode*>(nm->item.lParam);
+                // No text: the edit was cancelled.
+                if (!node || !nm->item.pszText) return;
+                std::string s = nm->item.pszText;
+                Edit(node, s);
+                node->SetText(s);
+                m.Result = 0;
+                return;
+            }
+            case NM_RCLICK: {
+                POINT p;
+                GetCursorPos(&p);
+                m.Result = ContextClick(TPoint{p.x, p.y}) ? 1 : 0;
+                return;
+            }
             case NM_CLICK: Click(); return;
             case NM_DBLCLK: DblClick(); return;
             default: return;
         }
     }
     TWinControl::WndProc(m);
+}
+
+void TTreeView::Change(TTreeNode* Node) {
+    if (OnChange) OnChange(this, Node);
+}
+
+bool TTreeView::CanExpand(TTreeNode* Node) {
+    bool allow = true;
+    if (OnExpanding) OnExpanding(this, Node, allow);
+    return allow;
+}
+
+void TTreeView::Delete(TTreeNode* Node) {
+    // A descendant that owns node data frees them in its override, which
+    // runs even while the owner's events are held back.
+    if (OnDeletion && !Silent()) OnDeletion(this, Node);
+}
+
+bool TTreeView::CanEdit(TTreeNode* Node) {
+    bool allow = true;
+    if (OnEditing) OnEditing(this, Node, allow);
+    return allow;
+}
+
+void TTreeView::Edit(TTreeNode* Node, std::string& S) {
+    if (OnEdited) OnEdited(this, Node, S);
+}
+
+bool TTreeView::ContextClick(TPoint ScreenPos) {
+    bool handled = false;
+    if (OnRightClick) OnRightClick(this, ScreenPos, handled);
+    return handled;
+}
+
+bool TTreeView::IsEditing() const {
+    return HandleAllocated() && SendMessageA(const_cast<TTreeView*>(this)->Handle(), TVM_GETEDITCONTROL, 0, 0) != 0;
 }
 
 // ---- status bar ----------------------------------------------------------------------------------

@@ -182,6 +182,9 @@ public:
     TListItem* GetItemAt(int X, int Y);
     // Sorts by OnCompare (or by caption); not for owner-data lists.
     bool AlphaSort();
+    // Sorts by Compare (negative: A before B), which gets Param with each
+    // pair; not for owner-data lists.
+    bool CustomSort(const std::function<int(TListItem* A, TListItem* B, LPARAM Param)>& Compare, LPARAM Param);
     void UpdateItems(int FirstIndex, int LastIndex);
 
     void WndProc(TMessage& Message) override;
@@ -241,6 +244,9 @@ public:
     void SetImageIndex(int v);
     int SelectedIndex() const { return selected_index_; }
     void SetSelectedIndex(int v);
+    // The image list's overlay image drawn over the node's (-1: none).
+    int OverlayIndex() const { return overlay_index_; }
+    void SetOverlayIndex(int v);
     void* Data() const { return data_; }
     void SetData(void* v) { data_ = v; }
     // Shows an expand button before the children are known.
@@ -262,6 +268,11 @@ public:
     void MakeVisible();
     void Delete();
     void DeleteChildren();
+    // Orders the children by Compare (negative: first before second), in
+    // the node list and on the screen alike.
+    void CustomSort(const std::function<int(TTreeNode* A, TTreeNode* B)>& Compare);
+    // Starts editing the label in place.
+    void EditText();
     HTREEITEM ItemId() const { return id_; }
     TTreeView* TreeView() const { return owner_; }
 
@@ -274,7 +285,7 @@ private:
     TTreeNode* parent_ = nullptr;
     std::vector<TTreeNode*> children_;
     std::string text_;
-    int image_index_ = -1, selected_index_ = -1;
+    int image_index_ = -1, selected_index_ = -1, overlay_index_ = -1;
     void* data_ = nullptr;
     bool has_children_ = false;
     bool expanded_ = false;
@@ -316,6 +327,11 @@ using TTVChangingEvent = std::function<void(TObject* Sender, TTreeNode* Node, bo
 using TTVExpandingEvent = std::function<void(TObject* Sender, TTreeNode* Node, bool& AllowExpansion)>;
 using TTVCollapsingEvent = std::function<void(TObject* Sender, TTreeNode* Node, bool& AllowCollapse)>;
 using TTVExpandedEvent = std::function<void(TObject* Sender, TTreeNode* Node)>;
+using TTVEditingEvent = std::function<void(TObject* Sender, TTreeNode* Node, bool& AllowEdit)>;
+// S is the typed text; the label shows S as the handler leaves it.
+using TTVEditedEvent = std::function<void(TObject* Sender, TTreeNode* Node, std::string& S)>;
+// A right-click at a screen point; Handled stops the default context menu.
+using TTVContextEvent = std::function<void(TObject* Sender, TPoint ScreenPos, bool& Handled)>;
 
 class TTreeView : public TWinControl {
 public:
@@ -345,7 +361,14 @@ public:
     TTVExpandedEvent OnExpanded;
     TTVCollapsingEvent OnCollapsing;
     TTVExpandedEvent OnCollapsed;
+    // Fired for every node before it goes (its children too): free the
+    // node's data here.
     TTVExpandedEvent OnDeletion;
+    TTVEditingEvent OnEditing;
+    TTVEditedEvent OnEdited;
+    TTVContextEvent OnRightClick;
+    // Whether a label is being edited in place now.
+    bool IsEditing() const;
 
 protected:
     friend class TTreeNode;
@@ -356,6 +379,13 @@ protected:
     void Notification(TComponent* AComponent, TOperation Operation) override;
     void InsertWindowNode(TTreeNode* Node, HTREEITEM After);
     TTreeNode* NodeFromId(HTREEITEM Id) const;
+    // What the events stand on; a descendant widens them and calls these.
+    virtual void Change(TTreeNode* Node);
+    virtual bool CanExpand(TTreeNode* Node);
+    virtual void Delete(TTreeNode* Node);
+    virtual bool CanEdit(TTreeNode* Node);
+    virtual void Edit(TTreeNode* Node, std::string& S);
+    virtual bool ContextClick(TPoint ScreenPos);
 
 private:
     TTreeNodes items_;

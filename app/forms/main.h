@@ -197,6 +197,8 @@ public:
     // Writes the open ZIP archive as a self-extracting program beside it.
     void FileMakeexe1Click(TObject* Sender);
     void mnuDelete1Click(TObject* Sender);
+    // Asks through the Extract dialog, then extracts.
+    void mnuExtract1Click(TObject* Sender);
     void ActionFastextract1Click(TObject* Sender);
     void mnuView2Click(TObject* Sender);
     void SelectAll1Click(TObject* Sender);

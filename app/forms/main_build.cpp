@@ -111,6 +111,7 @@ void TfrmMain::BuildMenus() {
     mnuTest = NewItem(this, mnuAction, "mnuTest", "&Test", ShortCut('T', {ssCtrl}));
     mnuRefresh1 = NewItem(this, mnuAction, "mnuRefresh1", "&Refresh", ShortCut(VK_F5, {}));
     cmd(mnuDelete1, &TfrmMain::mnuDelete1Click);
+    cmd(mnuExtract1, &TfrmMain::mnuExtract1Click);
     cmd(ActionFastextract1, &TfrmMain::ActionFastextract1Click);
     cmd(mnuView2, &TfrmMain::mnuView2Click);
     cmd(SelectAll1, &TfrmMain::SelectAll1Click);
@@ -234,6 +235,9 @@ void TfrmMain::BuildToolbar() {
         if (mnuDelete1->Enabled()) Command([&] { mnuDelete1Click(s); });
     };
     ToolbarButtonView->OnClick = [this](TObject* s) { Command([&] { mnuView2Click(s); }); };
+    ToolbarButtonExtract->OnClick = [this](TObject* s) {
+        if (mnuExtract1->Enabled()) Command([&] { mnuExtract1Click(s); });
+    };
     ToolbarButtonExtractDrop->OnClick = [this](TObject*) {
         if (Busy()) return;
         TPoint p = ToolbarButtonExtractDrop->ClientToScreen(Point(0, ToolbarButtonExtractDrop->Height()));

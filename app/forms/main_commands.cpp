@@ -98,9 +98,7 @@ void TfrmMain::EnableMenus() {
         default: break;
     }
     mnuDelete1->SetEnabled(CanCompressArcType(kind) && kind != atCab && writer);
-    // The Extract dialog does not exist yet; the Extract button's drop-down
-    // and Fast extract do the extracting meanwhile.
-    mnuExtract1->SetEnabled(false);
+    mnuExtract1->SetEnabled(CanExtractArcType(kind));
     ActionFastextract1->SetEnabled(CanExtractArcType(kind));
     // The buttons follow the menu.
     ToolbarButtonAdd->SetEnabled(mnuAddFiles1->Enabled());

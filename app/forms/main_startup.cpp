@@ -352,9 +352,8 @@ void TfrmMain::RunSwitchAction(const std::string& sw) {
     else if (sw == "/s") {
         Command([&] { FileMakeexe1Click(this); });
     }
-    // The Extract dialog is not built yet: said, not silently skipped.
     else if (sw == "/e") {
-        NotAvailable("The Extract dialog (/e)");
+        Command([&] { mnuExtract1Click(this); });
     }
 }
 
