@@ -89,8 +89,11 @@ LRESULT CALLBACK GetMessageHook(int Code, WPARAM W, LPARAM L) {
             }
         } else if (IsKey(m.message)) {
             if (IsActivePopupOpen()) {
-                if (TPopupMenu2000Form* f = g_active->GetDeepestForm())
+                TCustomPopupMenu2000* popup = g_active;
+                if (TPopupMenu2000Form* f = popup->GetDeepestForm()) {
                     if (f->KeyMessage(m)) m.message = WM_NULL;
+                    else if (popup->Bar && f == popup->Window() && popup->Bar->BarKeyMessage(m)) m.message = WM_NULL;
+                }
                 return;
             }
             for (TMenuBarLink* b : std::vector<TMenuBarLink*>(MenuBars())) {

@@ -954,6 +954,7 @@ bool TCustomPopupMenu2000::TrackPopup(int X, int Y) {
         if (!options_.Flags.contains(mfHiddenAsRegular)) options_.Flags.erase(mfHiddenIsVisible);
     }
     window_->SetItems(GetMenuSource());
+    window_->UpAnchor = UpAnchor;
     if (!window_->PlaceAndShow(X, Y)) {
         window_->CloseWindow();
         if (ActivePopup() == this) SetActivePopup(nullptr);

@@ -152,6 +152,8 @@ public:
     TMenuBarLink* Bar = nullptr;
     // Selects the first item when shown (opened from the keyboard).
     bool SelectFirstOnShow = false;
+    // Where the window's bottom goes when it opens upward; -1: the point.
+    int UpAnchor = -1;
 
     TNotifyEvent OnMenuCommand;
     std::function<void(TObject* Sender, bool& CanClose)> OnCloseQuery;
