@@ -12,11 +12,14 @@ namespace bramble {
 namespace {
 
 enum BarWork : WPARAM { kDropDown = 1, kShortCut = 2 };
+constexpr UINT_PTR kHiddenTimer = 3;
 
-// Keys that may be shortcuts when they come as system keys.
-bool LooksLikeShortCut(WPARAM Key) {
-    return GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0 || (Key >= VK_F1 && Key <= VK_F12) ||
-           Key == VK_ESCAPE || Key == VK_DELETE || Key == VK_INSERT || Key == VK_BACK || Key == VK_RETURN;
+bool HasHiddenBelow(TMenuItem* Item) {
+    for (int i = 0; i < Item->Count(); ++i) {
+        auto* k = dynamic_cast<TMenuItem2000*>(Item->Items(i));
+        if ((k && k->Hidden() && k->Visible()) || HasHiddenBelow(Item->Items(i))) return true;
+    }
+    return false;
 }
 
 TMenuItem* FindShortCut(TMenuItem* Parent, TShortCut Key) {
@@ -290,6 +293,9 @@ void TCustomMenuBar2000::DropDown(int Index, bool SelectFirst) {
         popup_->SetAttachedItem(source);
         popup_->SelectFirstOnShow = SelectFirst;
         Invalidate();
+        // Resting on the item shows its hidden items after a while.
+        if (!options_.Flags.contains(mfNoAutoShowHidden) && HasHiddenBelow(source))
+            SetTimer(TWinControl::Handle(), kHiddenTimer, 3000, nullptr);
         RECT r = rects_[static_cast<size_t>(next)].Rect;
         POINT p{r.left, r.bottom};
         ::ClientToScreen(TWinControl::Handle(), &p);
@@ -298,6 +304,7 @@ void TCustomMenuBar2000::DropDown(int Index, bool SelectFirst) {
         popup_->UpAnchor = top.y;
         popup_->Popup(p.x, p.y);
         if (!alive.Alive()) return;
+        KillTimer(TWinControl::Handle(), kHiddenTimer);
         open_ = -1;
         next = switch_to_;
     }
@@ -451,6 +458,17 @@ void TCustomMenuBar2000::WndProc(TMessage& M) {
                 KeyMatchesShortCut(static_cast<TShortCut>(M.LParam), menu_->Items());
             }
             return;
+        case WM_TIMER:
+            if (M.WParam == kHiddenTimer) {
+                KillTimer(TWinControl::Handle(), kHiddenTimer);
+                POINT pt;
+                GetCursorPos(&pt);
+                ::ScreenToClient(TWinControl::Handle(), &pt);
+                if (mode_ == 2 && open_ >= 0 && popup_ && popup_->IsFormOpen() && ItemAt(pt.x, pt.y) == open_)
+                    popup_->Window()->Expand();
+                return;
+            }
+            break;
         case WM_MOUSELEAVE:
             last_mouse_ = {-100, -100};
             if (mode_ == 1) {

@@ -772,9 +772,18 @@ bool TPopupMenu2000Form::KeyMessage(const MSG& Msg) {
         case VK_RETURN:
             ChooseSelected();
             return true;
+        case VK_F1:
+            if (selected_ >= 0 && Application && !Application->HelpFile().empty()) {
+                int context = shown_[static_cast<size_t>(selected_)]->HelpContext();
+                if (context != 0) {
+                    CloseActiveMenus(true);
+                    RestoreCaret();
+                    Application->HelpContext(context);
+                }
+            }
+            return true;
         case VK_SHIFT:
         case VK_CONTROL:
-        case VK_F1:
             return true;
         default: break;
     }

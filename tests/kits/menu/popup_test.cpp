@@ -146,6 +146,26 @@ TEST_F(MenuFixture, AcceleratorsAndFirstLetters) {
     EXPECT_TRUE(clicked.empty());
 }
 
+TEST_F(MenuFixture, F1ShowsTheSelectedItemsHelp) {
+    std::vector<ULONG_PTR> asked;
+    Application->SetHelpFile("bramble.hlp");
+    Application->HelpDispatcher = [&](UINT, ULONG_PTR Data) {
+        asked.push_back(Data);
+        return true;
+    };
+    open->SetHelpContext(42);
+    ASSERT_FALSE(menu->TrackPopup(200, 200));
+    Key(VK_DOWN);
+    Key(VK_F1);  // New has none: nothing happens
+    Key(VK_DOWN);
+    Key(VK_F1);
+    Pump();
+    Application->HelpDispatcher = nullptr;
+    Application->SetHelpFile("");
+    EXPECT_EQ(asked, std::vector<ULONG_PTR>{42});
+    EXPECT_FALSE(menu->IsFormOpen());
+}
+
 TEST_F(MenuFixture, CloseQueryKeepsTheMenuOpen) {
     bool allow = false;
     menu->OnCloseQuery = [&](TObject*, bool& CanClose) { CanClose = allow; };
@@ -351,6 +371,103 @@ TEST_F(MenuFixture, ScreenshotOfAnOpenMenuAndSubmenu) {
     RECT sel = Win()->ItemRect(Win()->Selected());
     EXPECT_EQ(test::PixelAt(b, sel.left + 3, (sel.top + sel.bottom) / 2), hl);
     Pump(5);
+}
+
+TEST_F(MenuFixture, HoverOpensTheSubmenuAfterAPause) {
+    ASSERT_FALSE(menu->TrackPopup(200, 200));
+    int at = -1;
+    for (int i = 0; i < Win()->ShownCount(); ++i)
+        if (Win()->ShownItem(i) == view) at = i;
+    ASSERT_GE(at, 0);
+    RECT r = Win()->ItemRect(at);
+    SetCursorPos(1, 1);
+    PostMessage(Win()->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2));
+    Pump();
+    EXPECT_EQ(Win()->Selected(), at);
+    EXPECT_FALSE(Win()->ChildForm() && Win()->ChildForm()->IsOpen());
+    for (int i = 0; i < 60 && !(Win()->ChildForm() && Win()->ChildForm()->IsOpen()); ++i) {
+        Sleep(10);
+        Pump(1);
+    }
+    ASSERT_TRUE(Win()->ChildForm() && Win()->ChildForm()->IsOpen());
+    EXPECT_EQ(Win()->ChildForm()->Items(), view);
+}
+
+TEST_F(MenuFixture, TallMenusFitAndScrollToTheSelection) {
+    auto* tall = new TPopupMenu2000(form);
+    tall->Options().Animation = anNone;
+    for (int i = 0; i < 150; ++i) Add(tall->Items(), "Setup entry " + std::to_string(i) + ".inf");
+    ASSERT_FALSE(tall->TrackPopup(100, 100));
+    RECT work;
+    SystemParametersInfo(SPI_GETWORKAREA, 0, &work, 0);
+    RECT w;
+    GetWindowRect(tall->Window()->Handle(), &w);
+    EXPECT_LE(w.bottom - w.top, work.bottom - work.top);
+    EXPECT_GE(w.top, work.top);
+    EXPECT_LE(w.bottom, work.bottom);
+    // The last item, chosen from the keyboard, comes into view.
+    PostMessage(form->Handle(), WM_KEYDOWN, VK_UP, 1);
+    Pump();
+    ASSERT_EQ(tall->Window()->Selected(), 149);
+    RECT last = tall->Window()->ItemRect(149);
+    EXPECT_GT(last.top, 0);
+    EXPECT_LE(last.bottom, w.bottom - w.top);
+    EXPECT_EQ(tall->Window()->ItemAtPos(20, (last.top + last.bottom) / 2), 149);
+}
+
+TEST_F(MenuFixture, StateReadsAreBoundedAndNamelessItemsAreNotSaved) {
+    TRegistry reg;
+    ASSERT_TRUE(OpenMenuOrderKey(reg, "TestMenu"));
+    reg.WriteString("UUEncode1", std::string(5000, 'x') + "Hidden=0");
+    reg.CloseKey();
+    uue->SetHidden(true);
+    LoadMenuState(menu);
+    EXPECT_TRUE(uue->Hidden());
+    // An item without a name writes nothing.
+    auto* nameless = Add(menu->Items(), "Nameless");
+    nameless->SetHidden(true);
+    SaveMenuItemState(nameless);
+    ASSERT_TRUE(OpenMenuOrderKey(reg, "TestMenu"));
+    EXPECT_FALSE(reg.ValueExists(""));
+}
+
+// An item whose action turns it off when asked.
+class ActionGatedItem : public TMenuItem2000 {
+public:
+    using TMenuItem2000::TMenuItem2000;
+    bool allow = true;
+    void InitiateAction() override { SetEnabled(allow); }
+};
+
+TEST_F(MenuFixture, ShortCutsAskTheActionFirst) {
+    auto* gated = new ActionGatedItem(form);
+    gated->SetCaption("Gated");
+    gated->SetShortCutList("F9");
+    int runs = 0;
+    gated->OnClick = [&](TObject*) { ++runs; };
+    menu->Items()->Add(gated);
+    EXPECT_TRUE(KeyMatchesShortCut(VK_F9, menu->Items()));
+    EXPECT_EQ(runs, 1);
+    gated->allow = false;
+    EXPECT_TRUE(KeyMatchesShortCut(VK_F9, menu->Items()));
+    EXPECT_EQ(runs, 1);
+    // Spelt differently, the same key.
+    save->SetShortCutList("shift+del ; ctrl+s");
+    EXPECT_EQ(save->StoredShortCutList(), "Shift+Del;Ctrl+S");
+    EXPECT_EQ(save->FirstShortCutText(), "Shift+Del");
+    EXPECT_TRUE(KeyMatchesShortCut(scShift | VK_DELETE, menu->Items()));
+    EXPECT_FALSE(KeyMatchesShortCut(VK_DELETE, menu->Items()));
+    EXPECT_THROW(save->SetShortCutList("Ctrl+Foo"), Exception);
+    EXPECT_EQ(save->StoredShortCutList(), "Shift+Del;Ctrl+S");
+    // Set to none on purpose: the standard command's shortcut is gone.
+    auto* copy = Add(menu->Items(), "&Copy");
+    EXPECT_EQ(copy->FirstShortCutText(), "Ctrl+C");
+    EXPECT_EQ(copy->KitHint(), "Copies the selection to the clipboard");
+    copy->SetShortCutList("");
+    copy->SetHint("");
+    EXPECT_EQ(copy->FirstShortCutText(), "");
+    EXPECT_EQ(copy->StoredShortCutList(), "\x01");
+    EXPECT_EQ(copy->KitHint(), "");
 }
 
 }  // namespace
