@@ -51,8 +51,7 @@ bool PressOnOpener(const MSG& Msg) {
     if (!g_active) return false;
     auto* c = dynamic_cast<TControl*>(g_active->PopupComponent());
     if (!c) return false;
-    POINT pt;
-    GetCursorPos(&pt);
+    POINT pt = Msg.pt;
     if (auto* w = dynamic_cast<TWinControl*>(c)) {
         if (!w->HandleAllocated()) return false;
         RECT r;

@@ -171,6 +171,37 @@ TEST_F(BarFixture, ShortCutsOnlyWhileTheFormIsActiveAndItemsEnabled) {
     EXPECT_EQ(clicked, std::vector<std::string>{"&File"});
 }
 
+// Posts a message once the current showing has settled: what is posted
+// during the showing is taken as pointer noise and dispatched at once.
+MSG g_later;
+VOID CALLBACK PostLaterProc(HWND, UINT, UINT_PTR Id, DWORD) {
+    KillTimer(nullptr, Id);
+    PostMessage(g_later.hwnd, g_later.message, g_later.wParam, g_later.lParam);
+}
+void PostLater(HWND W, UINT Msg, WPARAM Wp, LPARAM Lp) {
+    g_later = MSG{W, Msg, Wp, Lp, 0, {}};
+    SetTimer(nullptr, 0, 100, PostLaterProc);
+}
+
+TEST_F(BarFixture, ClickOpensSlidingSwitchesSecondClickCloses) {
+    auto centre = [&](int I) {
+        RECT r = bar->TopItemRect(I);
+        return MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    };
+    std::vector<TMenuItem*> shown;
+    bar->DropDownMenu()->OnPopup = [&](TObject*) {
+        shown.push_back(bar->DropDownMenu()->Window() ? bar->DropDownMenu()->Window()->Items() : nullptr);
+        if (shown.size() == 1) PostLater(bar->Handle(), WM_MOUSEMOVE, 0, centre(2));
+        else PostLater(bar->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, centre(2));
+    };
+    PostMessage(bar->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, centre(0));
+    Pump(10);
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(clicked, (std::vector<std::string>{"&File", "&View"}));
+    EXPECT_FALSE(bar->DropDownMenu()->IsFormOpen());
+    EXPECT_EQ(bar->MenuMode(), 0);
+}
+
 VOID CALLBACK GrabAndEscape(HWND, UINT, UINT_PTR Id, DWORD) {
     KillTimer(nullptr, Id);
     HDC screen = GetDC(nullptr);

@@ -9,6 +9,7 @@
 #include "kits/menu/menustate.h"
 #include "kits/menu/popupmenu.h"
 #include "ui/forms.h"
+#include "ui/stdctrls.h"
 #include "ui/ui_support.h"
 
 namespace bramble {
@@ -263,6 +264,24 @@ TEST_F(MenuFixture, OutsideClickClosesAndKeysArePeekedOnce) {
     Pump();
     EXPECT_FALSE(menu->IsFormOpen());
     EXPECT_EQ(ActivePopup(), nullptr);
+}
+
+TEST_F(MenuFixture, APressOnTheOpenerClosesAndComesAfterPopupReturns) {
+    auto* button = new TButton(form);
+    button->SetParent(form);
+    button->SetBounds(250, 200, 80, 25);
+    Pump();
+    menu->SetPopupComponent(button);
+    HWND bh = button->Handle();
+    RECT br;
+    GetWindowRect(bh, &br);
+    SetCursorPos((br.left + br.right) / 2, (br.top + br.bottom) / 2);
+    menu->OnPopup = [&](TObject*) { PostMessage(bh, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5)); };
+    menu->Popup(100, 100);
+    EXPECT_FALSE(menu->IsFormOpen());
+    // The press was put back: the opener sees it only now (and drops it).
+    MSG m;
+    EXPECT_TRUE(PeekMessage(&m, bh, WM_LBUTTONDOWN, WM_LBUTTONDOWN, PM_REMOVE));
 }
 
 TEST_F(MenuFixture, QuitEndsTheModalLoopAndIsPostedAgain) {
