@@ -39,6 +39,13 @@ bool IsKey(UINT m) {
     return m == WM_KEYDOWN || m == WM_KEYUP || m == WM_CHAR || m == WM_SYSKEYDOWN || m == WM_SYSKEYUP;
 }
 
+bool IsFloatingMenuWindow(HWND w) {
+    HWND root = GetAncestor(w, GA_ROOT);
+    char cls[64] = {};
+    GetClassNameA(root, cls, sizeof(cls));
+    return lstrcmpA(cls, "TPopupMenu2000Form") == 0 && (GetWindowLongPtrA(root, GWL_STYLE) & WS_CAPTION) == WS_CAPTION;
+}
+
 bool IsKitPopupWindow(HWND w) {
     for (TPopupMenu2000Form* f = g_active ? g_active->Window() : nullptr; f; f = f->ChildForm())
         if (f->Handle() == w) return true;
@@ -75,6 +82,7 @@ LRESULT CALLBACK GetMessageHook(int Code, WPARAM W, LPARAM L) {
         if (IsPress(m.message)) {
             if (!IsActivePopupOpen()) return;
             if (IsKitPopupWindow(m.hwnd)) return;
+            if (IsFloatingMenuWindow(m.hwnd)) return;
             for (TMenuBarLink* b : MenuBars())
                 if (b->OwnsWindow(m.hwnd)) return;
             bool opener = PressOnOpener(m);
@@ -230,6 +238,41 @@ HFONT CreateMenuFont() {
         if (HFONT f = CreateFontIndirectA(&m.lfMenuFont)) return f;
     }
     return static_cast<HFONT>(GetStockObject(SYSTEM_FONT));
+}
+
+namespace {
+
+constexpr UINT kRunLater = WM_APP + 0x51;
+std::vector<std::function<void()>>& LaterQueue() {
+    static auto* q = new std::vector<std::function<void()>>;
+    return *q;
+}
+
+LRESULT CALLBACK RunnerProc(HWND W, UINT Msg, WPARAM Wp, LPARAM Lp) {
+    if (Msg != kRunLater) return DefWindowProcA(W, Msg, Wp, Lp);
+    std::vector<std::function<void()>> jobs;
+    jobs.swap(LaterQueue());
+    for (auto& j : jobs) CallGuarded(nullptr, [&] { j(); });
+    return 0;
+}
+
+HWND Runner() {
+    static HWND w = [] {
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = RunnerProc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = "Bramble.MenuRunner";
+        RegisterClassA(&wc);
+        return CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    }();
+    return w;
+}
+
+}  // namespace
+
+void RunLater(std::function<void()> F) {
+    LaterQueue().push_back(std::move(F));
+    PostMessage(Runner(), kRunLater, 0, 0);
 }
 
 void InstallGetMessageHook() {

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,10 @@ void ShowStatusHint(const std::string& Text, TStatusBar* Bar, int Index);
 
 // The system's menu font; the stock one when it cannot be read.
 HFONT CreateMenuFont();
+
+// Runs F from the message loop, outside every window's handler (a command
+// chosen on a floating menu may free that menu and its windows).
+void RunLater(std::function<void()> F);
 
 void InstallGetMessageHook();
 void RemoveGetMessageHook();

@@ -8,6 +8,7 @@
 #include "kits/menu/itemdraw.h"
 #include "kits/menu/menustate.h"
 #include "kits/menu/menutext.h"
+#include "ui/canvasext.h"
 #include "ui/forms.h"
 
 namespace bramble {
@@ -137,6 +138,8 @@ void TPopupMenu2000Form::Layout() {
     m.MarginBorder = options_.Margins.Border;
     m.MarginSpace = options_.Margins.Space;
     m.Frame = frame_;
+    m.Draggable = options_.Draggable;
+    m.Floating = floating_;
     layout_ = menukit::LayoutRows(specs, m, expanded_);
     expanded_ = layout_.Expanded;
     shown_.clear();
@@ -393,6 +396,7 @@ int TPopupMenu2000Form::ItemAtPos(int X, int Y) const {
     if (layout_.HasExpandButton && X >= std::max(3, left_offset_) && X < w - 3 && Y >= h - 16 && Y < h - 3)
         return kExpandButton;
     if (layout_.HasExpandButton && Y >= h - kExpandStrip) return kNoItem;
+    if (options_.Draggable && !floating_ && Y <= 11) return kDragHandle;
     if (!parent_ && options_.Title.Visible) {
         if (options_.Title.Align == atLeft && X < left_offset_) return kNoItem;
         if (options_.Title.Align == atRight && X >= w - options_.Title.Width) return kNoItem;
@@ -550,6 +554,16 @@ void TPopupMenu2000Form::PaintTo(HDC DC) {
     }
     SelectClipRgn(DC, nullptr);
     DeleteObject(clip);
+    if (options_.Draggable && !floating_) {
+        bool hot = selected_ == kDragHandle;
+        TCanvas canvas;
+        canvas.SetHandle(DC);
+        int top = options_.Margins.Top + options_.Margins.Border + (frame_ ? 2 : 0);
+        CanvasGradientFill(canvas, TRect{c.Cols.ItemLeft, top, c.Cols.ItemRight, top + 7},
+                           hot ? clActiveCaption : clInactiveCaption,
+                           hot ? clGradientActiveCaption : clGradientInactiveCaption, true);
+        canvas.SetHandle(nullptr);
+    }
 
     // Frame.
     HBRUSH border = CreateSolidBrush(ColorToRGB(options_.Colors.Border));
@@ -561,7 +575,7 @@ void TPopupMenu2000Form::PaintTo(HDC DC) {
         FrameRect(DC, &inner, sh);
         DeleteObject(sh);
     }
-    if (frame_) DrawEdge(DC, &all, EDGE_RAISED, BF_RECT);
+    if (frame_ && !floating_) DrawEdge(DC, &all, EDGE_RAISED, BF_RECT);
     if (cs.BandVisible) {
         TCanvas canvas;
         canvas.SetHandle(DC);
@@ -698,8 +712,23 @@ void TPopupMenu2000Form::ChooseSelected() {
             }
         }
     }
-    popup_->SetChosen(item);
     PlayMenuSound("MenuCommand");
+    if (floating_) {
+        // No Popup loop waits for a floating menu: the command runs from
+        // the message loop, after this handler.
+        TCustomPopupMenu2000* popup = popup_;
+        TAliveToken popupAlive = popup->AliveToken(), itemAlive = item->AliveToken();
+        selected_ = kNoItem;
+        Repaint();
+        CloseActiveMenus(true);
+        RunLater([popup, popupAlive, item, itemAlive] {
+            if (!popupAlive.Alive() || !itemAlive.Alive()) return;
+            popup->SetChosen(item);
+            popup->RunChosen();
+        });
+        return;
+    }
+    popup_->SetChosen(item);
     CloseActiveMenus(true);
     RestoreCaret();
 }
@@ -806,6 +835,49 @@ bool TPopupMenu2000Form::KeyMessage(const MSG& Msg) {
     return true;
 }
 
+void TPopupMenu2000Form::TearOff() {
+    TCustomPopupMenu2000* popup = popup_;
+    // An earlier floating copy of the same items goes.
+    auto& list = popup->floating_;
+    for (size_t i = 0; i < list.size(); ++i)
+        if (list[i]->Items() == items_) {
+            list.erase(list.begin() + static_cast<std::ptrdiff_t>(i));
+            break;
+        }
+    auto f = std::make_unique<TPopupMenu2000Form>(popup, nullptr);
+    TPopupMenu2000Form* w = f.get();
+    w->floating_ = true;
+    w->items_ = items_;
+    w->expanded_ = expanded_;
+    std::string caption = popup->Options().Caption;
+    if (caption.empty() && items_ && items_ != popup->Items()) caption = menukit::StripAmpersands(items_->Caption());
+    if (caption.empty()) caption = "LFM/2000 Menu";
+    SetWindowTextA(w->wnd_, caption.c_str());
+    SetWindowLongPtrA(w->wnd_, GWL_STYLE, WS_POPUP | WS_CAPTION | WS_SYSMENU);
+    SetWindowLongPtrA(w->wnd_, GWL_EXSTYLE, WS_EX_TOOLWINDOW | WS_EX_TOPMOST);
+    w->Prepare();
+    w->frame_ = false;
+    w->Layout();
+    w->full_w_ = w->cur_w_ = w->MenuWidth();
+    w->full_h_ = w->cur_h_ = w->MenuHeight();
+    RECT r{0, 0, w->full_w_, w->full_h_};
+    AdjustWindowRectEx(&r, WS_POPUP | WS_CAPTION | WS_SYSMENU, FALSE, WS_EX_TOOLWINDOW);
+    RECT here;
+    GetWindowRect(wnd_, &here);
+    list.push_back(std::move(f));
+    SetWindowPos(w->wnd_, HWND_TOPMOST, here.left, here.top, r.right - r.left, r.bottom - r.top,
+                 SWP_NOACTIVATE | SWP_SHOWWINDOW | SWP_FRAMECHANGED);
+    // Every other menu closes; this window (hidden with its chain) stays
+    // as it is, and the floating one is moved with the mouse.
+    CloseActiveMenus(true);
+    RestoreCaret();
+    HWND fw = w->wnd_;
+    SetTimer(fw, kSubmenuTimer, 250, nullptr);
+    RunLater([fw] {
+        if (IsWindow(fw) && (GetKeyState(VK_LBUTTON) & 0x8000)) PostMessage(fw, WM_SYSCOMMAND, SC_MOVE + 2, 0);
+    });
+}
+
 void TPopupMenu2000Form::CloseChild() {
     if (child_ && child_->IsOpen()) child_->CloseWindow();
     Repaint();
@@ -822,6 +894,25 @@ LRESULT TPopupMenu2000Form::Handle(UINT Msg, WPARAM W, LPARAM L) {
             return 0;
         case LFM_CLOSE: CloseWindow(); return 0;
         case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
+        case WM_CLOSE:
+            if (floating_) {
+                // Released from the message loop, never inside this handler.
+                TCustomPopupMenu2000* popup = popup_;
+                TAliveToken alive = popup->AliveToken();
+                TPopupMenu2000Form* self = this;
+                ShowWindow(wnd_, SW_HIDE);
+                RunLater([popup, alive, self] {
+                    if (!alive.Alive()) return;
+                    auto& l = popup->floating_;
+                    for (size_t i = 0; i < l.size(); ++i)
+                        if (l[i].get() == self) {
+                            l.erase(l.begin() + static_cast<std::ptrdiff_t>(i));
+                            break;
+                        }
+                });
+                return 0;
+            }
+            break;
         case WM_ERASEBKGND: return 1;
         case WM_PAINT: {
             PAINTSTRUCT ps;
@@ -870,6 +961,11 @@ LRESULT TPopupMenu2000Form::Handle(UINT Msg, WPARAM W, LPARAM L) {
             return 0;
         case WM_LBUTTONDOWN:
         case WM_RBUTTONDOWN:
+            if (Msg == WM_LBUTTONDOWN && options_.Draggable && !floating_ &&
+                ItemAtPos(static_cast<short>(LOWORD(L)), static_cast<short>(HIWORD(L))) == kDragHandle) {
+                TearOff();
+                return 0;
+            }
             left_down_ = Msg == WM_LBUTTONDOWN;
             Repaint();
             return 0;
@@ -888,6 +984,7 @@ TCustomPopupMenu2000::TCustomPopupMenu2000(TComponent* AOwner) : T_LFM_PopupMenu
 
 TCustomPopupMenu2000::~TCustomPopupMenu2000() {
     if (ActivePopup() == this) SetActivePopup(nullptr);
+    floating_.clear();
     window_.reset();
     RemoveEmptyItems();
 }

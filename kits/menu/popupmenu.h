@@ -60,6 +60,9 @@ public:
     // Chooses the selected item, as a release of the mouse does.
     void ChooseSelected();
     bool OpenSubmenu(bool SelectFirst);
+    bool Floating() const { return floating_; }
+    // Turns the menu into a floating tool window (the drag handle's press).
+    void TearOff();
     void CloseChild();
 
     // What the window shows, for tests and the bar.
@@ -110,7 +113,7 @@ private:
     int selected_ = kNoItem, previous_ = kNoItem;
     bool by_keyboard_ = false;
     bool expanded_ = false, opens_left_ = false, opens_up_ = false, showing_ = false, closing_ = false;
-    bool frame_ = true, clipped_ = false;
+    bool frame_ = true, clipped_ = false, floating_ = false;
     int scroll_ = 0;  // rows scrolled away at the top of a cut window
     // Final and current rectangles while animating.
     int final_x_ = 0, final_y_ = 0, full_w_ = 0, full_h_ = 0, cur_w_ = 0, cur_h_ = 0, step_x_ = 0, step_y_ = 0;
@@ -138,6 +141,9 @@ public:
     TPopupMenu2000Form* Window() const { return window_.get(); }
     TPopupMenu2000Form* GetDeepestForm() const;
     void Loaded() override;
+    // Menus torn off as tool windows; they close with the menu.
+    int FloatingCount() const { return static_cast<int>(floating_.size()); }
+    TPopupMenu2000Form* FloatingWindow(int I) const { return floating_[static_cast<size_t>(I)].get(); }
 
     T_LFM_Options& Options() { return options_; }
     TStatusBar* StatusBar() const { return status_bar_; }
@@ -178,6 +184,7 @@ private:
     TMenuItem* attached_ = nullptr;
     std::unique_ptr<TPopupMenu2000Form> window_;
     std::vector<TMenuItem2000*> empty_items_;
+    std::vector<std::unique_ptr<TPopupMenu2000Form>> floating_;
     TMenuItem* chosen_ = nullptr;
     TAliveToken chosen_alive_;
 };

@@ -65,6 +65,7 @@ struct MenuFixture : ::testing::Test {
 
     void TearDown() override {
         CloseActiveMenus(true);
+        Pump();
         TCustomForm::Free(form);
         Pump();
     }
@@ -487,6 +488,53 @@ TEST_F(MenuFixture, ShortCutsAskTheActionFirst) {
     EXPECT_EQ(copy->FirstShortCutText(), "");
     EXPECT_EQ(copy->StoredShortCutList(), "\x01");
     EXPECT_EQ(copy->KitHint(), "");
+}
+
+TEST_F(MenuFixture, DraggableMenusTearOffAndCloseWithTheirMenu) {
+    menu->Options().Draggable = true;
+    ASSERT_FALSE(menu->TrackPopup(200, 200));
+    EXPECT_EQ(Win()->ItemAtPos(30, 6), kDragHandle);
+    EXPECT_GE(Win()->ItemRect(0).top, 12);
+    RECT r;
+    GetWindowRect(Win()->Handle(), &r);
+    TBitmap b(r.right - r.left, r.bottom - r.top);
+    Win()->PaintTo(b.Canvas().Handle());
+    b.SaveToFile(test::ArtifactsDir() + "\\menu-draggable-print.bmp");
+    PostMessage(Win()->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(30, 6));
+    Pump();
+    EXPECT_FALSE(menu->IsFormOpen());
+    ASSERT_EQ(menu->FloatingCount(), 1);
+    TPopupMenu2000Form* f = menu->FloatingWindow(0);
+    HWND fw = f->Handle();
+    EXPECT_TRUE(IsWindowVisible(fw));
+    char caption[64] = {};
+    GetWindowTextA(fw, caption, sizeof(caption));
+    EXPECT_STREQ(caption, "LFM/2000 Menu");
+    EXPECT_NE(f->ItemAtPos(30, 6), kDragHandle);
+    {
+        RECT fr;
+        GetWindowRect(fw, &fr);
+        HDC screen = GetDC(nullptr);
+        TBitmap shot(fr.right - fr.left, fr.bottom - fr.top);
+        BitBlt(shot.Canvas().Handle(), 0, 0, shot.Width(), shot.Height(), screen, fr.left, fr.top, SRCCOPY);
+        ReleaseDC(nullptr, screen);
+        shot.SaveToFile(test::ArtifactsDir() + "\\menu-floating.bmp");
+    }
+    // A command on the floating menu runs; the window stays.
+    RECT ir = f->ItemRect(2);
+    LPARAM pos = MAKELPARAM((ir.left + ir.right) / 2, (ir.top + ir.bottom) / 2);
+    PostMessage(fw, WM_LBUTTONDOWN, MK_LBUTTON, pos);
+    PostMessage(fw, WM_LBUTTONUP, 0, pos);
+    Pump();
+    EXPECT_EQ(clicked, std::vector<std::string>{"&Save"});
+    EXPECT_TRUE(IsWindowVisible(fw));
+    // An outside press leaves it; freeing the menu closes it.
+    PostMessage(form->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    Pump();
+    EXPECT_TRUE(IsWindowVisible(fw));
+    delete menu;
+    menu = nullptr;
+    EXPECT_FALSE(IsWindow(fw));
 }
 
 }  // namespace
