@@ -283,7 +283,9 @@ void TCustomMenuBar2000::DropDown(int Index, bool SelectFirst) {
         }
         mode_ = 2;
         selected_ = open_ = next;
+        bool expanded = popup_->Options().Flags.contains(mfHiddenIsVisible);
         popup_->Options().Assign(options_);
+        if (expanded) popup_->Options().Flags.insert(mfHiddenIsVisible);
         popup_->SetStatusBar(StatusBar);
         popup_->StatusBarIndex = StatusBarIndex;
         popup_->OnMenuCommand = OnMenuCommand;
@@ -314,6 +316,7 @@ void TCustomMenuBar2000::DropDown(int Index, bool SelectFirst) {
 
 void TCustomMenuBar2000::ExitMenuMode() {
     if (switch_to_ >= 0) return;  // only switching to another item
+    if (popup_) popup_->ResetExpansion();
     mode_ = 0;
     selected_ = -1;
     Invalidate();

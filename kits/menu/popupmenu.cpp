@@ -255,7 +255,7 @@ bool TPopupMenu2000Form::PlaceAndShow(int X, int Y) {
     if (step_x_ < step_y_) step_x_ = step_y_;
     cur_w_ = (anim == anHSlide || anim == anUnfold) ? 0 : full_w_;
     cur_h_ = (anim == anVSlide || anim == anUnfold) ? std::max(0, full_h_ / 3 - step_y_) : full_h_;
-    animation_ = anim == anVSlide && parent_ == nullptr && popup_->Options().Animation == anSmart ? anVSlide : anim;
+    animation_ = anim;
 
     ProcessMouseMoveMessages();
     if (closing_) {
@@ -1037,6 +1037,11 @@ void TCustomPopupMenu2000::RemoveEmptyItems() {
         }
 }
 
+void TCustomPopupMenu2000::ResetExpansion() {
+    if (window_) window_->expanded_ = false;
+    if (!options_.Flags.contains(mfHiddenAsRegular)) options_.Flags.erase(mfHiddenIsVisible);
+}
+
 bool TCustomPopupMenu2000::IsFormOpen() const { return window_ && window_->IsOpen(); }
 
 TPopupMenu2000Form* TCustomPopupMenu2000::GetDeepestForm() const {
@@ -1055,10 +1060,7 @@ bool TCustomPopupMenu2000::TrackPopup(int X, int Y) {
     if (!alive.Alive()) return true;
     AddEmptyItem();
     if (!window_) window_ = std::make_unique<TPopupMenu2000Form>(this, nullptr);
-    if (!Bar) {
-        window_->expanded_ = false;
-        if (!options_.Flags.contains(mfHiddenAsRegular)) options_.Flags.erase(mfHiddenIsVisible);
-    }
+    if (!Bar) ResetExpansion();
     window_->SetItems(GetMenuSource());
     window_->UpAnchor = UpAnchor;
     if (!window_->PlaceAndShow(X, Y)) {

@@ -138,6 +138,8 @@ public:
     // Shows without waiting; true when it could not be shown.
     bool TrackPopup(int X, int Y);
     bool IsFormOpen() const;
+    // The next showing starts with the hidden items hidden again.
+    void ResetExpansion();
     TPopupMenu2000Form* Window() const { return window_.get(); }
     TPopupMenu2000Form* GetDeepestForm() const;
     void Loaded() override;
