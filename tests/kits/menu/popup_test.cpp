@@ -8,6 +8,7 @@
 
 #include "kits/menu/menustate.h"
 #include "kits/menu/popupmenu.h"
+#include "ui/comctrls.h"
 #include "ui/forms.h"
 #include "ui/stdctrls.h"
 #include "ui/ui_support.h"
@@ -535,6 +536,24 @@ TEST_F(MenuFixture, DraggableMenusTearOffAndCloseWithTheirMenu) {
     delete menu;
     menu = nullptr;
     EXPECT_FALSE(IsWindow(fw));
+}
+
+TEST_F(MenuFixture, HintsGoToTheStatusBar) {
+    auto* status = new TStatusBar(form);
+    status->SetParent(form);
+    status->SetSimplePanel(true);
+    menu->SetStatusBar(status);
+    open->SetHint("Short|Opens an&#160archive file");
+    ASSERT_FALSE(menu->TrackPopup(200, 200));
+    Key(VK_DOWN);
+    Pump();
+    EXPECT_EQ(status->SimpleText(), "Create a new document");  // the standard command's
+    Key(VK_DOWN);
+    Pump();
+    EXPECT_EQ(status->SimpleText(), "Opens an archive file");
+    Key(VK_ESCAPE);
+    Pump();
+    EXPECT_EQ(status->SimpleText(), "");
 }
 
 }  // namespace
