@@ -42,7 +42,7 @@ Placement PlaceMenu(const PlaceRequest& R) {
     return p;
 }
 
-RowLayout LayoutRows(const std::vector<RowSpec>& Items, const RowMetrics& M, bool Expanded) {
+RowLayout LayoutRows(const std::vector<RowEntry>& Items, const RowMetrics& M, bool Expanded) {
     RowLayout L;
     L.Expanded = Expanded;
     for (;;) {
@@ -57,7 +57,7 @@ RowLayout LayoutRows(const std::vector<RowSpec>& Items, const RowMetrics& M, boo
         }
         int skipped = 0;
         for (size_t i = 0; i < Items.size(); ++i) {
-            const RowSpec& s = Items[i];
+            const RowEntry& s = Items[i];
             if (!s.Visible) continue;
             if (s.Hidden && !L.Expanded) {
                 ++skipped;
@@ -98,7 +98,7 @@ int RowAt(const RowLayout& L, int Y) {
     return -1;
 }
 
-Columns ItemColumns(const ColumnSpec& S) {
+Columns ItemColumns(const ColumnInput& S) {
     Columns c;
     int b = S.Floating ? 0 : S.Border + (S.Frame ? 2 : 0);
     c.ItemLeft = b;

@@ -45,7 +45,7 @@ Placement PlaceMenu(const PlaceRequest& R);
 
 enum class RowKind : uint8_t { Item, Separator, Control };
 
-struct RowSpec {
+struct RowEntry {
     RowKind Kind = RowKind::Item;
     bool Visible = true;
     bool Hidden = false;   // shown only when the window is expanded
@@ -73,14 +73,14 @@ struct RowLayout {
 };
 
 // Lays the rows out; a window where every shown item is hidden expands itself.
-RowLayout LayoutRows(const std::vector<RowSpec>& Items, const RowMetrics& M, bool Expanded);
+RowLayout LayoutRows(const std::vector<RowEntry>& Items, const RowMetrics& M, bool Expanded);
 
 // The row at a window-relative Y, or -1.
 int RowAt(const RowLayout& L, int Y);
 
 // ---- columns ---------------------------------------------------------------------------------
 
-struct ColumnSpec {
+struct ColumnInput {
     int ClientWidth = 0;
     int Border = 1;            // Margins.Border
     bool Frame = false, Floating = false;
@@ -100,7 +100,7 @@ struct Columns {
     int ArrowX = 0, ArrowWidth = 0;
 };
 
-Columns ItemColumns(const ColumnSpec& S);
+Columns ItemColumns(const ColumnInput& S);
 
 // ---- colours ---------------------------------------------------------------------------------
 

@@ -119,16 +119,16 @@ void TPopupMenu2000Form::Prepare() {
 }
 
 void TPopupMenu2000Form::Layout() {
-    std::vector<menukit::RowSpec> specs;
+    std::vector<menukit::RowEntry> entries;
     std::vector<TMenuItem*> all;
     for (int i = 0; items_ && i < items_->Count(); ++i) {
         TMenuItem* it = items_->Items(i);
-        menukit::RowSpec s;
+        menukit::RowEntry s;
         s.Visible = it->Visible();
         s.Hidden = IsHiddenKitItem(it, options_.Flags);
         s.Kind = it->IsLine() ? menukit::RowKind::Separator : menukit::RowKind::Item;
         s.Lines = menukit::CountTextLines(it->Caption(), dynamic_cast<TMenuItem2000*>(it) != nullptr);
-        specs.push_back(s);
+        entries.push_back(s);
         all.push_back(it);
     }
     menukit::RowMetrics m;
@@ -140,7 +140,7 @@ void TPopupMenu2000Form::Layout() {
     m.Frame = frame_;
     m.Draggable = options_.Draggable;
     m.Floating = floating_;
-    layout_ = menukit::LayoutRows(specs, m, expanded_);
+    layout_ = menukit::LayoutRows(entries, m, expanded_);
     expanded_ = layout_.Expanded;
     shown_.clear();
     for (const menukit::Row& r : layout_.Rows) shown_.push_back(all[static_cast<size_t>(r.Index)]);
@@ -507,7 +507,7 @@ void TPopupMenu2000Form::PaintTo(HDC DC) {
         }
     }
 
-    menukit::ColumnSpec cs;
+    menukit::ColumnInput cs;
     cs.ClientWidth = w;
     cs.Border = options_.Margins.Border;
     cs.Frame = frame_;

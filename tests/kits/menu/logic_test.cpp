@@ -216,7 +216,7 @@ TEST(MenuPlacement, TaskBarOnTheLeftOrTopAndASecondMonitor) {
 
 TEST(MenuRows, HiddenItemsSeparatorsAndLines) {
     RowMetrics m;  // item 19, separator 9, border 1
-    std::vector<RowSpec> items = {
+    std::vector<RowEntry> items = {
         {RowKind::Item}, {RowKind::Separator}, {RowKind::Item, true, true},
         {RowKind::Item, false}, {RowKind::Item, true, false, 2}, {RowKind::Control, true, false, 1, 30},
     };
@@ -234,7 +234,7 @@ TEST(MenuRows, HiddenItemsSeparatorsAndLines) {
     EXPECT_EQ(l.Rows[2].Height, 21);
     EXPECT_TRUE(l.Rows[2].ShownHidden);
     // All hidden (a divider too): the window expands itself.
-    std::vector<RowSpec> allHidden = {{RowKind::Item, true, true}, {RowKind::Separator}, {RowKind::Item, true, true}};
+    std::vector<RowEntry> allHidden = {{RowKind::Item, true, true}, {RowKind::Separator}, {RowKind::Item, true, true}};
     l = LayoutRows(allHidden, m, false);
     EXPECT_TRUE(l.Expanded);
     EXPECT_EQ(l.Rows.size(), 3u);
@@ -247,7 +247,7 @@ TEST(MenuRows, HiddenItemsSeparatorsAndLines) {
 }
 
 TEST(MenuColumns, LeftToRightMirroredAndBand) {
-    ColumnSpec s;
+    ColumnInput s;
     s.ClientWidth = 200;
     s.WidestCaption = 80;
     s.WidestShortCut = 40;
