@@ -1,0 +1,487 @@
+#include "kits/menu/menubar.h"
+
+#include <algorithm>
+
+#include "kits/menu/itemdraw.h"
+#include "kits/menu/menutext.h"
+#include "ui/canvasext.h"
+#include "ui/forms.h"
+
+namespace bramble {
+
+namespace {
+
+enum BarWork : WPARAM { kDropDown = 1, kShortCut = 2 };
+constexpr UINT_PTR kHiddenTimer = 3;
+
+bool HasHiddenBelow(TMenuItem* Item) {
+    for (int i = 0; i < Item->Count(); ++i) {
+        auto* k = dynamic_cast<TMenuItem2000*>(Item->Items(i));
+        if ((k && k->Hidden() && k->Visible()) || HasHiddenBelow(Item->Items(i))) return true;
+    }
+    return false;
+}
+
+TMenuItem* FindShortCut(TMenuItem* Parent, TShortCut Key) {
+    for (int i = 0; i < Parent->Count(); ++i) {
+        TMenuItem* it = Parent->Items(i);
+        auto* k = dynamic_cast<TMenuItem2000*>(it);
+        if (k ? k->HasShortCutValue(Key) : (it->ShortCut() != 0 && it->ShortCut() == Key)) return it;
+        if (TMenuItem* sub = FindShortCut(it, Key)) return sub;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+void TCustomMainMenu2000::Loaded() {
+    TMainMenu::Loaded();
+    LoadMenuState(this);
+}
+
+TCustomMenuBar2000::TCustomMenuBar2000(TComponent* AOwner) : TCustomControl(AOwner) {
+    SetBounds(0, 0, 50, 21);
+    SetAlign(alTop);
+    MenuBars().push_back(this);
+    // Keys reach the bar through the kit's message hook.
+    InstallGetMessageHook();
+}
+
+TCustomMenuBar2000::~TCustomMenuBar2000() {
+    auto& bars = MenuBars();
+    bars.erase(std::remove(bars.begin(), bars.end(), static_cast<TMenuBarLink*>(this)), bars.end());
+    RemoveGetMessageHook();
+    if (popup_ && ActivePopup() == popup_.get()) CloseActiveMenus(false);
+    popup_.reset();
+    if (menu_) menu_->RemoveFreeNotification(this);
+    if (font_) DeleteObject(font_);
+}
+
+void TCustomMenuBar2000::SetMenu(TMenu* v) {
+    if (v == menu_) return;
+    if (menu_) menu_->RemoveFreeNotification(this);
+    menu_ = v;
+    if (v) v->FreeNotification(this);
+    UpdateItems(true);
+}
+
+void TCustomMenuBar2000::Notification(TComponent* AComponent, TOperation Operation) {
+    TCustomControl::Notification(AComponent, Operation);
+    if (Operation != opRemove) return;
+    if (AComponent == menu_) {
+        menu_ = nullptr;
+        rects_.clear();
+        selected_ = open_ = -1;
+    }
+    if (AComponent == StatusBar) StatusBar = nullptr;
+}
+
+void TCustomMenuBar2000::Loaded() {
+    TCustomControl::Loaded();
+    TCustomForm* form = GetParentForm(this);
+    if (!menu_ && form && form->Menu()) SetMenu(form->Menu());
+    // Only the bar shows the menu.
+    if (form && menu_ && form->Menu() == menu_) form->SetMenu(nullptr);
+    UpdateItems(true);
+}
+
+std::vector<TMenuItem*> TCustomMenuBar2000::TopItems() const {
+    std::vector<TMenuItem*> items;
+    if (!menu_) return items;
+    for (int i = 0; i < menu_->Items()->Count(); ++i)
+        if (menu_->Items()->Items(i)->Visible()) items.push_back(menu_->Items()->Items(i));
+    return items;
+}
+
+void TCustomMenuBar2000::UpdateItems(bool Rebuild) {
+    if (ComponentState().contains(csLoading) || ComponentState().contains(csDestroying)) return;
+    if (!popup_) {
+        popup_ = std::make_unique<TCustomPopupMenu2000>(nullptr);
+        popup_->Bar = this;
+    }
+    if (Rebuild) Relayout();
+    Invalidate();
+}
+
+void TCustomMenuBar2000::Relayout() {
+    if (!font_) font_ = CreateMenuFont();
+    std::vector<TMenuItem*> items = TopItems();
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font_);
+    std::vector<int> widths;
+    int height = 0, widest = 0;
+    for (TMenuItem* it : items) {
+        std::string t = menukit::StripAmpersands(it->Caption());
+        SIZE s{};
+        GetTextExtentPoint32A(dc, t.c_str(), static_cast<int>(t.size()), &s);
+        int w = s.cx;
+        auto* k = dynamic_cast<TMenuItem2000*>(it);
+        if (k && k->HasBitmap()) w += k->Bitmap().Width();
+        else if (k && k->DefaultIndex() >= 0) w += 16;
+        else if (it->ImageIndex() >= 0 && menu_->Images()) w += menu_->Images()->Width();
+        widths.push_back(w + 12);
+        height = std::max<int>(height, s.cy + 5);
+        widest = std::max(widest, w + 12);
+    }
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+
+    int avail = Parent() ? Parent()->ClientWidth() : INT32_MAX;
+    avail = std::max(avail, widest);
+    rects_.clear();
+    int x = 0, y = 0;
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (x > 0 && x + widths[i] > avail) {
+            x = 0;
+            y += height + 1;
+        }
+        rects_.push_back({items[i], RECT{x, y, x + widths[i], y + height}});
+        x += widths[i];
+    }
+    int w = 50, h = 10;
+    if (!rects_.empty()) {
+        w = 0;
+        for (const TopRect& r : rects_) w = std::max<int>(w, r.Rect.right);
+        h = rects_.back().Rect.bottom;
+    }
+    if (StretchToParent && Parent()) w = std::max(w, Parent()->ClientWidth());
+    if (selected_ >= TopCount()) selected_ = -1;
+    SetBounds(Left(), Top(), w, h);
+}
+
+bool TCustomMenuBar2000::FormActive() {
+    if (!HandleAllocated()) return false;
+    HWND root = GetAncestor(TWinControl::Handle(), GA_ROOT);
+    HWND active = GetActiveWindow();
+    if (!active) return false;
+    if (active == root) return true;
+    // A floating window (the toolbar the bar sits on) owned by the form.
+    HWND owner = GetWindow(root, GW_OWNER);
+    return GetWindow(active, GW_OWNER) == root || (owner && active == owner);
+}
+
+void TCustomMenuBar2000::Paint() {
+    TCanvas& canvas = Canvas();
+    HDC dc = canvas.Handle();
+    RECT all{0, 0, Width(), Height()};
+    HBRUSH bg = CreateSolidBrush(ColorToRGB(options_.Colors.Menu));
+    FillRect(dc, &all, bg);
+    DeleteObject(bg);
+    if (!font_) font_ = CreateMenuFont();
+    // The bar's own look: centred captions, no margins; grey while its
+    // form is not active.
+    T_LFM_Options work;
+    work.Assign(options_);
+    work.Alignment = T_LFM_Alignment::taCenter;
+    work.Margins.Left = work.Margins.Top = work.Margins.Right = work.Margins.Bottom = 0;
+    if (!FormActive()) work.Colors.MenuText = work.Colors.DisabledText;
+    for (int i = 0; i < TopCount(); ++i) {
+        const TopRect& t = rects_[static_cast<size_t>(i)];
+        RECT r = t.Rect;
+        bool sel = i == selected_ && mode_ > 0;
+        if (sel && mode_ == 2 && popup_ && popup_->IsFormOpen()) {
+            DrawEdge(dc, &r, BDR_SUNKENOUTER, BF_RECT);
+            OffsetRect(&r, 1, 1);
+        } else if (sel) {
+            DrawEdge(dc, &r, BDR_RAISEDINNER, BF_RECT);
+        }
+        HGDIOBJ old = SelectObject(dc, font_);
+        TFont& f = canvas.Font();
+        f.SetColor(t.Item->Enabled() ? work.Colors.MenuText : work.Colors.DisabledText);
+        std::string cap = t.Item->Caption();
+        TRect tr{r.left + 4, r.top, r.right - 4, r.bottom};
+        SelectObject(dc, old);
+        // The menu font, with its accelerator underlined.
+        LOGFONTA lf{};
+        GetObjectA(font_, sizeof(lf), &lf);
+        f.SetName(lf.lfFaceName);
+        f.SetHeight(lf.lfHeight);
+        CanvasDrawText(canvas, cap, tr, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    }
+}
+
+int TCustomMenuBar2000::ItemAt(int X, int Y) const {
+    for (int i = 0; i < TopCount(); ++i) {
+        const RECT& r = rects_[static_cast<size_t>(i)].Rect;
+        if (X >= r.left && X < r.right && Y >= r.top && Y < r.bottom) return i;
+    }
+    return -1;
+}
+
+void TCustomMenuBar2000::Select(int Index) {
+    if (Index == selected_) return;
+    selected_ = Index;
+    Invalidate();
+}
+
+void TCustomMenuBar2000::MouseMove(TShiftState Shift, int X, int Y) {
+    TCustomControl::MouseMove(Shift, X, Y);
+    if (!FormActive()) return;
+    if (std::abs(X - last_mouse_.x) < 3 && std::abs(Y - last_mouse_.y) < 3) return;
+    last_mouse_ = {X, Y};
+    int i = ItemAt(X, Y);
+    if (mode_ == 2) {
+        if (i >= 0 && i != open_ && popup_ && popup_->IsFormOpen()) {
+            // Sliding along the bar switches the open drop-down.
+            switch_to_ = i;
+            Select(i);
+            CloseActiveMenus(false);
+        }
+        return;
+    }
+    if (i >= 0) {
+        mode_ = 1;
+        Select(i);
+        TRACKMOUSEEVENT t{sizeof(t), TME_LEAVE, TWinControl::Handle(), 0};
+        TrackMouseEvent(&t);
+    } else if (mode_ == 1) {
+        mode_ = 0;
+        Select(-1);
+    }
+}
+
+void TCustomMenuBar2000::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    TCustomControl::MouseDown(Button, Shift, X, Y);
+    if (Button != mbLeft) {
+        CloseActiveMenus(true);
+        return;
+    }
+    int i = ItemAt(X, Y);
+    if (i < 0) return;
+    if (open_ == i && popup_ && popup_->IsFormOpen()) {
+        // A second press on the open item closes it.
+        CloseActiveMenus(true);
+        return;
+    }
+    if (popup_ && popup_->IsFormOpen()) {
+        // Another item: the open drop-down's loop ends, then this one opens.
+        switch_to_ = i;
+        Select(i);
+        CloseActiveMenus(false);
+        return;
+    }
+    Select(i);
+    DropDown(i, false);
+}
+
+void TCustomMenuBar2000::DropDown(int Index, bool SelectFirst) {
+    TAliveToken alive = AliveToken();
+    for (int next = Index; next >= 0 && alive.Alive();) {
+        switch_to_ = -1;
+        if (next >= TopCount()) break;
+        TMenuItem* item = rects_[static_cast<size_t>(next)].Item;
+        if (!item->Enabled()) break;
+        if (item->OnClick) item->OnClick(item);
+        if (!alive.Alive()) return;
+        auto* kit = dynamic_cast<TMenuItem2000*>(item);
+        TMenuItem* source = nullptr;
+        if (kit && kit->AttachMenu()) source = kit->AttachMenu()->Items();
+        else if (item->Count() > 0) source = item;
+        if (!source) {
+            if (SelectFirst) ExitMenuMode();
+            break;
+        }
+        mode_ = 2;
+        selected_ = open_ = next;
+        bool expanded = popup_->Options().Flags.contains(mfHiddenIsVisible);
+        popup_->Options().Assign(options_);
+        if (expanded) popup_->Options().Flags.insert(mfHiddenIsVisible);
+        popup_->SetStatusBar(StatusBar);
+        popup_->StatusBarIndex = StatusBarIndex;
+        popup_->OnMenuCommand = OnMenuCommand;
+        popup_->OnCloseQuery = OnCloseQuery;
+        popup_->SetImages(menu_ ? menu_->Images() : nullptr);
+        popup_->SetPopupComponent(this);
+        popup_->SetAttachedItem(source);
+        popup_->SelectFirstOnShow = SelectFirst;
+        Invalidate();
+        // Resting on the item shows its hidden items after a while.
+        if (!options_.Flags.contains(mfNoAutoShowHidden) && HasHiddenBelow(source))
+            SetTimer(TWinControl::Handle(), kHiddenTimer, 3000, nullptr);
+        RECT r = rects_[static_cast<size_t>(next)].Rect;
+        POINT p{r.left, r.bottom};
+        ::ClientToScreen(TWinControl::Handle(), &p);
+        POINT top{r.left, r.top};
+        ::ClientToScreen(TWinControl::Handle(), &top);
+        popup_->UpAnchor = top.y;
+        popup_->Popup(p.x, p.y);
+        if (!alive.Alive()) return;
+        KillTimer(TWinControl::Handle(), kHiddenTimer);
+        open_ = -1;
+        next = switch_to_;
+    }
+    if (!alive.Alive()) return;
+    Invalidate();
+}
+
+void TCustomMenuBar2000::ExitMenuMode() {
+    if (switch_to_ >= 0) return;  // only switching to another item
+    if (popup_) popup_->ResetExpansion();
+    mode_ = 0;
+    selected_ = -1;
+    Invalidate();
+}
+
+bool TCustomMenuBar2000::OwnsWindow(HWND Window) {
+    if (!HandleAllocated() || !Window) return false;
+    HWND me = TWinControl::Handle();
+    return Window == me || IsChild(me, Window);
+}
+
+bool TCustomMenuBar2000::AcceptsKeys() {
+    if (!HandleAllocated() || !menu_) return false;
+    for (TControl* c = this; c; c = c->Parent()) {
+        if (!c->Visible()) return false;
+        if (auto* w = dynamic_cast<TWinControl*>(c); w && w->HandleAllocated() && !IsWindowEnabled(w->Handle()))
+            return false;
+    }
+    return FormActive();
+}
+
+bool TCustomMenuBar2000::TryAccelerator(char Key) {
+    for (bool firstLetter : {false, true})
+        for (int i = 0; i < TopCount(); ++i) {
+            TMenuItem* it = rects_[static_cast<size_t>(i)].Item;
+            if (it->Enabled() && menukit::IsItemAccel(Key, it->Caption(), firstLetter)) {
+                Select(i);
+                mode_ = 2;
+                PostMessage(TWinControl::Handle(), LFM_BARWORK, kDropDown, MAKELPARAM(i, 1));
+                return true;
+            }
+        }
+    return false;
+}
+
+bool TCustomMenuBar2000::BarKeyMessage(const MSG& Msg) {
+    WPARAM key = Msg.wParam;
+    HWND me = TWinControl::Handle();
+    if (Msg.message == WM_SYSKEYUP) {
+        if ((key == VK_MENU || key == VK_F10) && mode_ == 0 && !alt_consumed_) {
+            HideCaretCounted();
+            mode_ = 2;
+            Select(TopCount() > 0 ? 0 : -1);
+        }
+        alt_consumed_ = false;
+        return true;
+    }
+    if (Msg.message == WM_SYSKEYDOWN) {
+        if (key == VK_MENU || key == VK_F10) {
+            if (mode_ != 0) {
+                alt_consumed_ = true;
+                ExitMenuMode();
+                RestoreCaret();
+            }
+            return key == VK_F10 || mode_ != 0;
+        }
+        if (mode_ != 0) {
+            alt_consumed_ = true;
+            ExitMenuMode();
+            return true;
+        }
+        TShortCut sc = ShortCutOfKey(key, Msg.lParam);
+        if (menu_ && FindShortCut(menu_->Items(), sc)) {
+            PostMessage(me, LFM_BARWORK, kShortCut, sc);
+            alt_consumed_ = true;
+            return true;
+        }
+        char ch = (key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9') ? static_cast<char>(key) : 0;
+        if (ch && TryAccelerator(ch)) {
+            alt_consumed_ = true;
+            return true;
+        }
+        return false;
+    }
+    if (Msg.message != WM_KEYDOWN) return false;
+    if (mode_ == 2 && !(popup_ && popup_->IsFormOpen())) {
+        bool shift = GetKeyState(VK_SHIFT) < 0;
+        switch (key) {
+            case VK_RIGHT:
+            case VK_LEFT:
+            case VK_TAB: {
+                if (TopCount() == 0) return true;
+                int step = (key == VK_LEFT || (key == VK_TAB && shift)) ? -1 : 1;
+                Select((std::max(selected_, 0) + step + TopCount()) % TopCount());
+                return true;
+            }
+            case VK_UP:
+            case VK_DOWN:
+            case VK_RETURN:
+            case VK_SPACE:
+                if (selected_ >= 0) PostMessage(me, LFM_BARWORK, kDropDown, MAKELPARAM(selected_, 1));
+                return true;
+            case VK_ESCAPE:
+                ExitMenuMode();
+                RestoreCaret();
+                return true;
+            default: {
+                char ch = (key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9') ? static_cast<char>(key) : 0;
+                if (!ch || !TryAccelerator(ch)) MessageBeep(0);
+                return true;
+            }
+        }
+    }
+    if (mode_ == 2 && popup_ && popup_->IsFormOpen() && (key == VK_LEFT || key == VK_RIGHT)) {
+        // Left and Right in a top drop-down move along the bar.
+        if (TopCount() == 0) return true;
+        int step = key == VK_LEFT ? -1 : 1;
+        int next = (std::max(open_, 0) + step + TopCount()) % TopCount();
+        switch_to_ = next;
+        Select(next);
+        CloseActiveMenus(false);
+        return true;
+    }
+    if (!menu_) return false;
+    TShortCut sc = ShortCutOfKey(key, Msg.lParam);
+    if (FindShortCut(menu_->Items(), sc)) {
+        // Run from the bar's own queue, not from inside the hook.
+        PostMessage(me, LFM_BARWORK, kShortCut, sc);
+        return true;
+    }
+    return false;
+}
+
+void TCustomMenuBar2000::WndProc(TMessage& M) {
+    switch (M.Msg) {
+        case LFM_MENUCHANGED: {
+            if (M.WParam == lfmRebuild || M.WParam == 1) pending_layout_ = true;
+            MSG more;
+            // Several changes in a row: one re-layout, with the last.
+            if (PeekMessage(&more, TWinControl::Handle(), LFM_MENUCHANGED, LFM_MENUCHANGED, PM_NOREMOVE)) return;
+            if (popup_ && popup_->IsFormOpen()) return;
+            bool relayout = pending_layout_;
+            pending_layout_ = false;
+            UpdateItems(relayout);
+            return;
+        }
+        case LFM_BARWORK:
+            if (M.WParam == kDropDown) DropDown(LOWORD(M.LParam), HIWORD(M.LParam) != 0);
+            else if (M.WParam == kShortCut && menu_) {
+                // The item's own action decides, then it runs; the menu may
+                // be gone afterwards.
+                KeyMatchesShortCut(static_cast<TShortCut>(M.LParam), menu_->Items());
+            }
+            return;
+        case WM_TIMER:
+            if (M.WParam == kHiddenTimer) {
+                KillTimer(TWinControl::Handle(), kHiddenTimer);
+                POINT pt;
+                GetCursorPos(&pt);
+                ::ScreenToClient(TWinControl::Handle(), &pt);
+                if (mode_ == 2 && open_ >= 0 && popup_ && popup_->IsFormOpen() && ItemAt(pt.x, pt.y) == open_)
+                    popup_->Window()->Expand();
+                return;
+            }
+            break;
+        case WM_MOUSELEAVE:
+            last_mouse_ = {-100, -100};
+            if (mode_ == 1) {
+                mode_ = 0;
+                Select(-1);
+            }
+            return;
+        default: break;
+    }
+    TCustomControl::WndProc(M);
+}
+
+}  // namespace bramble

@@ -1,0 +1,106 @@
+// The kit's menu bar: a control that draws a menu's top items itself, so
+// that the menu can sit on a toolbar; hot tracking, Alt/F10 menu mode,
+// drop-downs through the kit's popup, and shortcuts anywhere in its form.
+// And the main menu that such a bar normally shows.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "kits/menu/menustate.h"
+#include "kits/menu/popupmenu.h"
+#include "ui/control.h"
+
+namespace bramble {
+
+class TCustomMainMenu2000 : public TMainMenu {
+public:
+    explicit TCustomMainMenu2000(TComponent* AOwner) : TMainMenu(AOwner) {}
+    void Loaded() override;
+    // A key of the form: fires the item whose shortcut list holds it.
+    bool IsShortCutKey(TShortCut Key) { return KeyMatchesShortCut(Key, Items()); }
+};
+
+class TMainMenu2000 : public TCustomMainMenu2000 {
+public:
+    using TCustomMainMenu2000::TCustomMainMenu2000;
+};
+
+// Bar messages: 0x507 changes (posted by items), 0x512 the bar's own
+// deferred work (drop a top item down, run a shortcut).
+inline constexpr UINT LFM_BARWORK = 0x512;
+
+class TCustomMenuBar2000 : public TCustomControl, public TMenuBarLink {
+public:
+    explicit TCustomMenuBar2000(TComponent* AOwner);
+    ~TCustomMenuBar2000() override;
+
+    TMenu* Menu() const { return menu_; }
+    void SetMenu(TMenu* v);
+    T_LFM_Options& Options() { return options_; }
+    TStatusBar* StatusBar = nullptr;
+    int StatusBarIndex = 0;
+    TNotifyEvent OnMenuCommand;
+    std::function<void(TObject* Sender, bool& CanClose)> OnCloseQuery;
+    // At least as wide as the parent's client area; off inside a toolbar
+    // that sizes itself to its contents, which would otherwise grow with
+    // every fit.
+    bool StretchToParent = true;
+
+    void Loaded() override;
+    void UpdateItems(bool Rebuild);
+    // The menu mode: 0 none, 1 hot tracking, 2 active.
+    int MenuMode() const { return mode_; }
+    int SelectedIndex() const { return selected_; }
+    int TopCount() const { return static_cast<int>(rects_.size()); }
+    RECT TopItemRect(int I) const { return rects_[static_cast<size_t>(I)].Rect; }
+    TCustomPopupMenu2000* DropDownMenu() const { return popup_.get(); }
+
+    // TMenuBarLink
+    TMenu* BarMenu() const override { return menu_; }
+    HWND BarHandle() override { return HandleAllocated() ? TWinControl::Handle() : nullptr; }
+    bool AcceptsKeys() override;
+    bool BarKeyMessage(const MSG& Msg) override;
+    void ExitMenuMode() override;
+    bool OwnsWindow(HWND Window) override;
+
+protected:
+    void Paint() override;
+    void WndProc(TMessage& Message) override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseMove(TShiftState Shift, int X, int Y) override;
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+
+private:
+    struct TopRect {
+        TMenuItem* Item;
+        RECT Rect;
+    };
+    std::vector<TMenuItem*> TopItems() const;
+    void Relayout();
+    int ItemAt(int X, int Y) const;
+    void Select(int Index);
+    void DropDown(int Index, bool SelectFirst);
+    bool TryAccelerator(char Key);
+    bool FormActive();
+
+    TMenu* menu_ = nullptr;
+    T_LFM_Options options_;
+    std::unique_ptr<TCustomPopupMenu2000> popup_;
+    std::vector<TopRect> rects_;
+    int mode_ = 0;
+    int selected_ = -1;
+    int open_ = -1;         // the item whose drop-down is open
+    int switch_to_ = -1;    // slide to this item once the open one closed
+    bool alt_consumed_ = false;
+    bool pending_layout_ = false;
+    POINT last_mouse_{-100, -100};
+    HFONT font_ = nullptr;
+};
+
+class TMenuBar2000 : public TCustomMenuBar2000 {
+public:
+    using TCustomMenuBar2000::TCustomMenuBar2000;
+};
+
+}  // namespace bramble

@@ -1,0 +1,199 @@
+// The kit's popup menu and its windows: one window per open level, painted
+// by the kit, placed against the work area of the point's monitor, with
+// hover-opened submenus, keyboard navigation and hidden items shown on
+// demand.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "kits/menu/geometry.h"
+#include "kits/menu/menuitem2000.h"
+#include "kits/menu/menuoptions.h"
+#include "ui/comctrls.h"
+
+namespace bramble {
+
+class TCustomPopupMenu2000;
+class TMenuBarLink;
+
+// Kit messages of the popup windows.
+inline constexpr UINT LFM_CLOSING = 0x501, LFM_ANIMATE = 0x502, LFM_CLOSE = 0x505, LFM_STOPTIMER = 0x506,
+                      LFM_PREPARE = 0x513;
+
+// Selection values besides item indexes.
+inline constexpr int kNoItem = -1, kDragHandle = -2, kExpandButton = -3;
+
+class TPopupMenu2000Form {
+public:
+    TPopupMenu2000Form(TCustomPopupMenu2000* Popup, TPopupMenu2000Form* ParentForm);
+    ~TPopupMenu2000Form();
+    TPopupMenu2000Form(const TPopupMenu2000Form&) = delete;
+    TPopupMenu2000Form& operator=(const TPopupMenu2000Form&) = delete;
+
+    HWND Handle() const { return wnd_; }
+    bool IsOpen() const;
+    TPopupMenu2000Form* ChildForm() const { return child_.get(); }
+    TPopupMenu2000Form* ParentForm() const { return parent_; }
+    TMenuItem* Items() const { return items_; }
+    void SetItems(TMenuItem* v) { items_ = v; }
+
+    // Lays out, places at the screen point and shows; false when showing
+    // was cancelled meanwhile.
+    bool PlaceAndShow(int X, int Y);
+    // Hides this window (its open submenu first).
+    void CloseWindow();
+    void MarkClosing();
+
+    int Selected() const { return selected_; }
+    // Steps from Index in the direction Step (+1, -1) to a selectable item.
+    void SelectItem(int Index, int Step = 1);
+    void SetInitialSelection(bool First);
+    bool Expanded() const { return expanded_; }
+    void Expand();
+    // A key message routed by the hook; true when the window used it.
+    bool KeyMessage(const MSG& Msg);
+    // Chooses the selected item, as a release of the mouse does.
+    void ChooseSelected();
+    bool OpenSubmenu(bool SelectFirst);
+    bool Floating() const { return floating_; }
+    // Turns the menu into a floating tool window (the drag handle's press).
+    void TearOff();
+    void CloseChild();
+
+    // What the window shows, for tests and the bar.
+    int ShownCount() const { return static_cast<int>(shown_.size()); }
+    TMenuItem* ShownItem(int I) const { return shown_[static_cast<size_t>(I)]; }
+    RECT ItemRect(int I) const;
+    bool HasExpandButton() const { return layout_.HasExpandButton; }
+    bool OpensLeft() const { return opens_left_; }
+    bool OpensUp() const { return opens_up_; }
+    int ItemAtPos(int X, int Y) const;
+    // The whole window painted into a bitmap-backed context.
+    void PaintTo(HDC DC);
+
+    // Anchor for opening upward when it is not the point itself (a bar at
+    // the bottom of its form).
+    int UpAnchor = -1;
+
+private:
+    friend class TCustomPopupMenu2000;
+    static LRESULT CALLBACK WndProc(HWND Wnd, UINT Msg, WPARAM W, LPARAM L);
+    LRESULT Handle(UINT Msg, WPARAM W, LPARAM L);
+    void Prepare();
+    void Layout();
+    int MenuWidth() const;
+    int MenuHeight() const;
+    bool IsSelectable(int I) const;
+    void Repaint();
+    void OnMouseMove(int X, int Y);
+    void OnRelease(int X, int Y, bool Right);
+    void AnimateStep(DWORD Tick, int Delay);
+    void FinishShowing();
+    void OnSubmenuTimer();
+    void EnsureVisible(int I);
+    void ShowHint();
+
+    TCustomPopupMenu2000* popup_;
+    TPopupMenu2000Form* parent_;
+    std::unique_ptr<TPopupMenu2000Form> child_;
+    HWND wnd_ = nullptr;
+    TMenuItem* items_ = nullptr;
+    T_LFM_Options options_;
+    HFONT font_ = nullptr;
+    bool own_font_ = false;
+    int item_height_ = 19;
+    std::vector<TMenuItem*> shown_;
+    menukit::RowLayout layout_;
+    int widest_caption_ = 0, widest_shortcut_ = 0, total_width_ = 0, left_offset_ = 0;
+    int selected_ = kNoItem, previous_ = kNoItem;
+    bool by_keyboard_ = false;
+    bool expanded_ = false, opens_left_ = false, opens_up_ = false, showing_ = false, closing_ = false;
+    bool frame_ = true, clipped_ = false, floating_ = false;
+    int scroll_ = 0;  // rows scrolled away at the top of a cut window
+    // Final and current rectangles while animating.
+    int final_x_ = 0, final_y_ = 0, full_w_ = 0, full_h_ = 0, cur_w_ = 0, cur_h_ = 0, step_x_ = 0, step_y_ = 0;
+    T_LFM_Animation animation_ = anVSlide;
+    int fade_step_ = 0;
+    std::vector<uint8_t> fade_screen_, fade_image_;
+    std::vector<int16_t> fade_diff_;
+    POINT last_mouse_{-1, -1};
+    bool submenu_timer_ = false;
+    bool left_down_ = false;
+    int hinted_ = kNoItem - 10;
+};
+
+class TCustomPopupMenu2000 : public T_LFM_PopupMenu {
+public:
+    explicit TCustomPopupMenu2000(TComponent* AOwner);
+    ~TCustomPopupMenu2000() override;
+
+    // Shows the menu and returns after it closed; the chosen item's click
+    // runs last, after every window is hidden.
+    void Popup(int X, int Y) override;
+    // Shows without waiting; true when it could not be shown.
+    bool TrackPopup(int X, int Y);
+    bool IsFormOpen() const;
+    // The next showing starts with the hidden items hidden again.
+    void ResetExpansion();
+    TPopupMenu2000Form* Window() const { return window_.get(); }
+    TPopupMenu2000Form* GetDeepestForm() const;
+    void Loaded() override;
+    // Menus torn off as tool windows; they close with the menu.
+    int FloatingCount() const { return static_cast<int>(floating_.size()); }
+    TPopupMenu2000Form* FloatingWindow(int I) const { return floating_[static_cast<size_t>(I)].get(); }
+
+    T_LFM_Options& Options() { return options_; }
+    TStatusBar* StatusBar() const { return status_bar_; }
+    void SetStatusBar(TStatusBar* v);
+    int StatusBarIndex = 0;
+    bool SystemFont = true;
+    bool Ctl3D = true;
+
+    // The item whose subitems to show instead of the menu's own (a bar's
+    // top item, an attached menu's opener).
+    void SetAttachedItem(TMenuItem* v) { attached_ = v; }
+    TMenuBarLink* Bar = nullptr;
+    // Selects the first item when shown (opened from the keyboard).
+    bool SelectFirstOnShow = false;
+    // Where the window's bottom goes when it opens upward; -1: the point.
+    int UpAnchor = -1;
+
+    TNotifyEvent OnMenuCommand;
+    std::function<void(TObject* Sender, bool& CanClose)> OnCloseQuery;
+
+    // Used by the windows: the item chosen, clicked once all is closed.
+    void SetChosen(TMenuItem* Item);
+    bool CloseQuery();
+    // Runs the chosen item's command; nothing is touched afterwards.
+    void RunChosen();
+
+protected:
+    virtual TMenuItem* GetMenuSource();
+    virtual void AddEmptyItem();
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+
+private:
+    friend class TPopupMenu2000Form;
+    void AddEmptyTo(TMenuItem* Parent);
+    void RemoveEmptyItems();
+    T_LFM_Options options_;
+    TStatusBar* status_bar_ = nullptr;
+    TMenuItem* attached_ = nullptr;
+    std::unique_ptr<TPopupMenu2000Form> window_;
+    std::vector<TMenuItem2000*> empty_items_;
+    std::vector<std::unique_ptr<TPopupMenu2000Form>> floating_;
+    TMenuItem* chosen_ = nullptr;
+    TAliveToken chosen_alive_;
+};
+
+class TPopupMenu2000 : public TCustomPopupMenu2000 {
+public:
+    using TCustomPopupMenu2000::TCustomPopupMenu2000;
+};
+
+}  // namespace bramble
