@@ -2,8 +2,11 @@
 // message loop.
 #include <windows.h>
 
+#include "app/forms/about.h"
 #include "app/forms/main.h"
 #include "app/forms/overwrite.h"
+#include "app/forms/properties.h"
+#include "app/forms/uuencodedlg.h"
 #include "ui/forms.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
@@ -18,6 +21,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         // becomes the main form), then the dialogs.
         Application->CreateForm(frmMain);
         Application->CreateForm(frmOverwrite);
+        Application->CreateForm(frmUUEncode);
+        Application->CreateForm(frmAbout);
+        Application->CreateForm(frmProperties);
         Application->Run();
     } catch (...) {
         if (Application) Application->HandleException(nullptr, std::current_exception());

@@ -33,6 +33,8 @@ namespace bramble {
 class TCompBase;
 class TUnTAR;
 class TUUDecode;
+class TUUEncode;
+class TMRUFileList;
 
 // ---- helpers the commands share (also for the tests) -------------------------
 
@@ -146,6 +148,8 @@ public:
     TCompBase* Zip1;     // the ZIP writer, nullptr while there is none
     TCompBase* Tar1;
     TCompBase* BlakHole1;
+    TUUEncode* UUEncode1;  // set up by the UUEncode dialog
+    TMRUFileList* MRUFileList1;  // the recent archives under the File menu
 
     std::unique_ptr<TEntryList> Entries;
 
@@ -215,6 +219,10 @@ public:
     void View1Click(TObject* Sender);
     void Contents1Click(TObject* Sender);
     void BrambleHomepage1Click(TObject* Sender);
+    void About1Click(TObject* Sender);
+    void Properties1Click(TObject* Sender);
+    void mnuUUEncode1Click(TObject* Sender);
+    void MRUFileList1MRUItemClick(TObject* Sender, const std::string& AFilename);
     void ListView1DblClick(TObject* Sender);
     void ListView1KeyDown(TObject* Sender, WORD& Key, TShiftState Shift);
     void ListView1MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);

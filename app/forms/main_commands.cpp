@@ -8,6 +8,8 @@
 #include "app/forms/main_private.h"
 #include "app/forms/sfxbuilder.h"
 #include "app/settings/settings.h"
+#include "app/widgets/linklabel.h"
+#include "app/widgets/mrulist.h"
 #include "engine/core/compbase.h"
 #include "engine/core/messages.h"
 #include "engine/readers/untar.h"
@@ -30,6 +32,7 @@ void TfrmMain::OpenArchive(const std::string& Path) {
         Dovex1->SetArchiveFile(Path);
         Dovex1->ReadArchive();
         if (IsValidArcType(Dovex1->ArcType())) {
+            MRUFileList1->AddItem(Path);
             EnableMenus();
             DisplayTotals();
         }
@@ -348,8 +351,7 @@ void TfrmMain::ExtractFiles(const std::string& Target, const std::string& Viewer
 }
 
 void TfrmMain::OpenWithShell(const std::string& File, const std::string& Parameters) {
-    ShellExecuteA(Handle(), nullptr, File.c_str(), Parameters.empty() ? nullptr : Parameters.c_str(),
-                  TempFolder.c_str(), SW_SHOW);
+    ShellOpenFile(File, Parameters, TempFolder, SW_SHOW);
 }
 
 bool TfrmMain::TargetFolderPossible(const std::string& Target) {

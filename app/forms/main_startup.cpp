@@ -10,6 +10,7 @@
 #include "app/forms/main_private.h"
 #include "app/settings/settings.h"
 #include "app/shellreg/shellreg.h"
+#include "app/widgets/mrulist.h"
 #include "engine/core/compbase.h"
 #include "engine/core/zipcommon.h"
 #include "ui/registry.h"
@@ -112,6 +113,8 @@ void TfrmMain::formCreate(TObject*) {
     ApplySettings();
     // 8. Glyphs by the display's colours.
     ToolbarLook();
+    // 9. Archives that are gone leave the recent list.
+    MRUFileList1->RemoveObsolete();
     // 10. The temporary folder, always with its trailing separator.
     if (TempFolder.empty()) {
         char buf[256] = {};
