@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/forms/main.h"
+#include "app/widgets/mrulist.h"
 #include "engine/core/helpers.h"
 #include "engine/lister/dovex.h"
 
@@ -32,7 +33,7 @@ TfrmProperties::TfrmProperties(TComponent* AOwner) : TForm(AOwner) {
     SetBorderStyle(bsDialog);
     SetBorderIcons({biSystemMenu});
     SetPosition(poDesigned);
-    SetClientSize(400, 272);
+    SetClientSize(440, 272);
     Font().SetName("MS Sans Serif");
 
     static const char* const captions[10] = {"Archive:", "Filename:", "Date:", "Time:", "Packed:",
@@ -46,7 +47,7 @@ TfrmProperties::TfrmProperties(TComponent* AOwner) : TForm(AOwner) {
         c->SetName("Label" + std::to_string(i + 1));
         c->SetParent(this);
         c->SetAutoSize(false);
-        c->SetBounds(12, top, 116, 16);
+        c->SetBounds(8, top, 132, 16);
         c->SetAlignment(taRightJustify);
         c->SetCaption(captions[i]);
         Captions[i] = c;
@@ -55,7 +56,7 @@ TfrmProperties::TfrmProperties(TComponent* AOwner) : TForm(AOwner) {
         v->SetParent(this);
         v->SetAutoSize(false);
         v->SetShowAccelChar(false);
-        v->SetBounds(136, top, 252, 16);
+        v->SetBounds(146, top, 282, 16);
         v->SetCaption("");
         *values[i] = v;
     }
@@ -63,7 +64,7 @@ TfrmProperties::TfrmProperties(TComponent* AOwner) : TForm(AOwner) {
     btnClose = new TButton(this);
     btnClose->SetName("btnClose");
     btnClose->SetParent(this);
-    btnClose->SetBounds(160, 232, 80, 25);
+    btnClose->SetBounds(180, 232, 80, 25);
     btnClose->SetCaption("Close");
     btnClose->SetDefault(true);
     btnClose->SetCancel(true);
@@ -98,6 +99,18 @@ void TfrmProperties::ShowInfo(const std::string& Archive, const TEntryInfo& Info
                                    Info.MethodName,
                                    std::to_string(Info.MethodCode)};
     for (int i = 0; i < 10; ++i) Value(i)->SetCaption(texts[i]);
+    // A deep archive path keeps its drive and file name in sight.
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, Label11->Font().Handle());
+    auto measure = [dc](const std::string& t) {
+        SIZE sz{};
+        GetTextExtentPoint32A(dc, t.c_str(), static_cast<int>(t.size()), &sz);
+        return static_cast<int>(sz.cx);
+    };
+    Label11->SetCaption(MinimizeName(Archive, Label11->Width(), measure));
+    Label11->SetHint(Archive);
+    SelectObject(dc, old);
+    DeleteDC(dc);
 }
 
 void TfrmProperties::ShowEntry(TDovex& Lister, const std::string& Name) {

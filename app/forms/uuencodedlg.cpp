@@ -82,7 +82,7 @@ TfrmUUEncode::TfrmUUEncode(TComponent* AOwner) : TForm(AOwner) {
     SetBorderStyle(bsDialog);
     SetBorderIcons({biSystemMenu});
     SetPosition(poDesigned);
-    SetClientSize(420, 238);
+    SetClientSize(420, 194);
     Font().SetName("MS Sans Serif");
     SetShowHint(true);
 
@@ -142,13 +142,13 @@ TfrmUUEncode::TfrmUUEncode(TComponent* AOwner) : TForm(AOwner) {
     CheckBox1->SetBounds(208, 116, 200, 17);
     CheckBox1->SetCaption("Write Decode Table To File");
 
-    BttnOk = button("BttnOk", "Ok", 168, 200, 75, 25);
+    BttnOk = button("BttnOk", "Ok", 168, 156, 75, 25);
     BttnOk->SetDefault(true);
     BttnOk->SetEnabled(false);
-    BttnCancel = button("BttnCancel", "Cancel", 251, 200, 75, 25);
+    BttnCancel = button("BttnCancel", "Cancel", 251, 156, 75, 25);
     BttnCancel->SetCancel(true);
     BttnCancel->SetModalResult(mrCancel);
-    BttnHelp = button("BttnHelp", "Help", 334, 200, 75, 25);
+    BttnHelp = button("BttnHelp", "Help", 334, 156, 75, 25);
     SetHelpContext(405);
 
     int order = 0;

@@ -109,7 +109,7 @@ TEST_F(SmallDialogs, PropertiesShowsTheSelectedEntryAndNothingForAMissingOne) {
         if (f->Entries->GetEntry(i)->Name == "nested.txt") nested = f->Entries->GetEntry(i);
     ASSERT_TRUE(nested);
     p->ShowEntry(*f->Dovex1, nested->StoredName());
-    EXPECT_EQ(p->Label11->Caption(), archive);
+    EXPECT_EQ(p->Label11->Hint(), archive);
     EXPECT_EQ(p->Label12->Caption(), nested->StoredName());
     EXPECT_EQ(p->Label16->Caption(), nested->Size);
     EXPECT_EQ(p->Label13->Caption() + " " + p->Label14->Caption(),
@@ -406,6 +406,73 @@ TEST_F(MainWindow, RecentArchivesInTheFileMenuSurviveARestartAndOpenOnClick) {
     f = Make();
     EXPECT_EQ(f->MRUFileList1->Items(), (std::vector<std::string>{archives[2], archives[4]}));
     EXPECT_EQ(f->mnuFile->Count(), before + 6);
+}
+
+// The dialogs as a user sees them, and the File menu with four recent
+// archives (grabbed from the screen while the menu is open).
+TEST_F(SmallDialogs, Screens) {
+    AnswerAll modals;
+    const std::string dir = ScratchDir("screens");
+    std::vector<std::string> archives;
+    for (const char* n : {"reports 1998.zip", "R&D notes.zip", "backup.zip", "a very long archive name.zip"}) {
+        archives.push_back(Join(dir, n));
+        CopyFileA(Join(FixturesDir(), "plain.zip").c_str(), archives.back().c_str(), FALSE);
+    }
+    TfrmMain* f = Make();
+    for (const std::string& a : archives) f->OpenArchive(a);
+    f->ListView1->SetIsSelected(0, true);
+
+    TfrmProperties* p = MakeDialog(frmProperties);
+    PlaceDialog(p, f);
+    p->Show();
+    test::Pump(10);
+    EXPECT_EQ(p->Label11->Hint(), archives.back());
+    EXPECT_NE(p->Label11->Caption().find("a very long archive name.zip"), std::string::npos);
+    EXPECT_EQ(p->ActiveControl(), p->btnClose);
+    test::SaveScreenshot(*p, "smalldlg-properties.bmp");
+    p->Hide();
+
+    TfrmUUEncode* u = MakeDialog(frmUUEncode);
+    PlaceDialog(u, f);
+    u->Show();
+    test::Pump(10);
+    EXPECT_EQ(u->Edit1->Text(), archives.back());
+    EXPECT_EQ(GetWindowLongPtrA(u->BttnOk->Handle(), GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
+    test::SaveScreenshot(*u, "smalldlg-uuencode.bmp");
+    u->Hide();
+
+    TfrmAbout* a = MakeDialog(frmAbout);
+    PlaceDialog(a, f);
+    a->Show();
+    test::Pump(10);
+    test::SaveScreenshot(*a, "smalldlg-about.bmp");
+    a->Hide();
+
+    // The File menu, dropped down from the menu bar.
+    f->Show();
+    SetForegroundWindow(f->Handle());
+    test::Pump(5);
+    static std::string shot;
+    shot = test::ArtifactsDir() + "\\smalldlg-filemenu.bmp";
+    SetTimer(f->Handle(), 0x5D, 700, [](HWND w, UINT, UINT_PTR id, DWORD) {
+        KillTimer(w, id);
+        TBitmap b;
+        const int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
+        b.SetSize(cx, cy);
+        HDC sdc = GetDC(nullptr);
+        BitBlt(b.Canvas().Handle(), 0, 0, cx, cy, sdc, 0, 0, SRCCOPY);
+        ReleaseDC(nullptr, sdc);
+        GdiFlush();
+        b.SaveToFile(shot);
+        EndMenu();
+    });
+    PostMessageA(f->Handle(), WM_SYSCOMMAND, SC_KEYMENU, 'f');
+    test::Pump(40);
+    for (int i = 0; i < 30 && !os::FileExists(shot); ++i) {
+        Sleep(50);
+        test::Pump(2);
+    }
+    EXPECT_TRUE(os::FileExists(shot));
 }
 
 TEST_F(MainWindow, TheStatusBarHoldsTheProgressBarAndIndicator) {
