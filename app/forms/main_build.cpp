@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "app/forms/main_private.h"
+#include "app/widgets/dragdrop.h"
 #include "app/widgets/mrulist.h"
 #include "app/widgets/statusbar.h"
 #include "engine/readers/readers.h"
@@ -335,6 +336,22 @@ void TfrmMain::BuildListAndMessages() {
     };
     ListView1->OnClick = [this](TObject* s) { ListView1Click(s); };
     ListView1->OnChange = [this](TObject* s, TListItem* i, TItemChange c) { ListView1Change(s, i, c); };
+    ListView1->OnMouseMove = [this](TObject* s, TShiftState sh, int x, int y) { ListView1MouseMove(s, sh, x, y); };
+
+    // Files from the shell: on the window they open an archive, on the
+    // list (while one is open) they are added to it.
+    DragFilesTrg1 = new TDragFilesTrg(this);
+    DragFilesTrg1->SetName("DragFilesTrg1");
+    DragFilesTrg1->SetTarget(this);
+    DragFilesTrg1->SetEnabled(true);
+    DragFilesTrg1->OnDrop = [this](TObject* s) { Command([&] { DragFilesTrg1Drop(s); }); };
+    DragFilesTrg2 = new TDragFilesTrg(this);
+    DragFilesTrg2->SetName("DragFilesTrg2");
+    DragFilesTrg2->SetTarget(ListView1);
+    DragFilesTrg2->OnDrop = [this](TObject* s) { Command([&] { DragFilesTrg2Drop(s); }); };
+    DragFilesSrc1 = new TDragFilesSrc(this);
+    DragFilesSrc1->SetName("DragFilesSrc1");
+    DragFilesSrc1->OnDropping = [this](TObject* s) { DragFilesSrc1Dropping(s); };
 }
 
 void TfrmMain::BuildStatusBar() {
