@@ -67,10 +67,13 @@ void TDragFilesTrg::TargetWndProc(TMessage& Message) {
         return;
     }
     TWndMethod next = saved_;
+    // The message may free the control and this component with it.
+    TAliveToken alive = AliveToken();
     if (next)
         next(Message);
     else if (t)
         t->WndProc(Message);
+    if (!alive.Alive()) return;
     // The control made a new window (a style change recreates it): that one
     // accepts drops as the old one did.
     if (target_ == t && t && t->HandleAllocated() && t->Handle() != accepted_ && Message.Msg != WM_NCDESTROY &&
