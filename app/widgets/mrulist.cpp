@@ -429,20 +429,28 @@ std::string TMRUFileList::EntryCaption(int N, const std::string& File) {
 
 void TMRUFileList::RequestRebuild() {
     if (clicking_ > 0) {
-        // The clicked item is still running its handler.
-        if (!rebuildPosted_ && window_) {
-            rebuildPosted_ = true;
-            PostMessageA(window_, WM_MRUREBUILD, 0, 0);
-        }
+        // The clicked item is still running its handler: the rebuild is
+        // posted once the click is over (a message loop that runs inside
+        // the handler must not see it yet, nor keep seeing it again).
+        rebuildPending_ = true;
         return;
     }
     RebuildMenu();
 }
 
+void TMRUFileList::ClickDone() {
+    if (--clicking_ > 0 || !rebuildPending_) return;
+    rebuildPending_ = false;
+    if (window_ && !rebuildPosted_) {
+        rebuildPosted_ = true;
+        PostMessageA(window_, WM_MRUREBUILD, 0, 0);
+    }
+}
+
 void TMRUFileList::PostedRebuild() {
     rebuildPosted_ = false;
     if (clicking_ > 0) {
-        RequestRebuild();
+        rebuildPending_ = true;
         return;
     }
     RebuildMenu();
@@ -499,7 +507,7 @@ void TMRUFileList::RebuildMenu() {
                     items_.clear();
                     ++clicking_;
                     RequestRebuild();
-                    --clicking_;
+                    ClickDone();
                 };
                 target->Insert(pos++, c);
                 DoCreateMRUItem(c);
@@ -509,8 +517,13 @@ void TMRUFileList::RebuildMenu() {
                     NewItem(0, "", removeObsoleteName_.empty() ? "&Remove Obsolete" : removeObsoleteName_);
                 r->OnClick = [this](TObject*) {
                     ++clicking_;
-                    RemoveObsolete();
-                    --clicking_;
+                    try {
+                        RemoveObsolete();
+                    } catch (...) {
+                        ClickDone();
+                        throw;
+                    }
+                    ClickDone();
                 };
                 target->Insert(pos++, r);
                 DoCreateMRUItem(r);
@@ -525,9 +538,9 @@ void TMRUFileList::MRUItemClick(TMRUMenuItem* Item) {
     const std::string file = Item->FileName();
     ++clicking_;
     struct Done {
-        int& c;
-        ~Done() { --c; }
-    } done{clicking_};
+        TMRUFileList& l;
+        ~Done() { l.ClickDone(); }
+    } done{*this};
     if (removeOnClick_) {
         auto it = std::find_if(items_.begin(), items_.end(), [&](const std::string& s) { return SameName(s, file); });
         if (it != items_.end()) {

@@ -136,6 +136,8 @@ private:
     // click is over: the clicked item may not go inside its own handler.
     void RequestRebuild();
     void PostedRebuild();
+    // Ends a click; a rebuild asked for during it is posted now.
+    void ClickDone();
 
     std::vector<std::string> items_;
     int updating_ = 0;
@@ -152,6 +154,7 @@ private:
     TMRUDisplay display_ = mdFullPath;
     int clicking_ = 0;
     bool rebuildPosted_ = false;
+    bool rebuildPending_ = false;
     HWND window_ = nullptr;
 };
 

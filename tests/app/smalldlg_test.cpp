@@ -408,10 +408,8 @@ TEST_F(MainWindow, RecentArchivesInTheFileMenuSurviveARestartAndOpenOnClick) {
     EXPECT_EQ(f->mnuFile->Count(), before + 6);
 }
 
-// The dialogs as a user sees them, with four recent archives open. Run by
-// hand (--gtest_also_run_disabled_tests): a later window test of the same
-// run stalls after it.
-TEST_F(SmallDialogs, DISABLED_Screens) {
+// The dialogs as a user sees them, with four recent archives open.
+TEST_F(SmallDialogs, Screens) {
     AnswerAll modals;
     const std::string dir = ScratchDir("screens");
     std::vector<std::string> archives;
