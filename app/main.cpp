@@ -2,11 +2,14 @@
 // message loop.
 #include <windows.h>
 
+#include "app/forms/about.h"
 #include "app/forms/extract.h"
 #include "app/forms/main.h"
 #include "app/forms/newfolder.h"
 #include "app/forms/options.h"
 #include "app/forms/overwrite.h"
+#include "app/forms/properties.h"
+#include "app/forms/uuencodedlg.h"
 #include "ui/forms.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
@@ -22,8 +25,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         Application->CreateForm(frmMain);
         Application->CreateForm(frmExtract);
         Application->CreateForm(frmOverwrite);
+        Application->CreateForm(frmUUEncode);
         Application->CreateForm(frmOptions);
+        Application->CreateForm(frmAbout);
         Application->CreateForm(frmNewFolder);
+        Application->CreateForm(frmProperties);
         Application->Run();
     } catch (...) {
         if (Application) Application->HandleException(nullptr, std::current_exception());

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ui/forms.h"
+#include "ui/msgdlg.h"
 #include "ui/stdctrls.h"
 
 namespace bramble {
@@ -35,6 +36,9 @@ std::string MsgDlgCaption(TMsgDlgType DlgType) {
 
 int MessageDlg(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons, int HelpCtx) {
     if (g_interceptor) return g_interceptor->MessageDlg(Msg, DlgType, Buttons);
+    // The platform's box has no All, No to all or Yes to all.
+    if (Buttons.contains(mbAll) || Buttons.contains(mbNoToAll) || Buttons.contains(mbYesToAll))
+        return MessageDlgCaptions(Msg, DlgType, Buttons, {}, HelpCtx);
     UINT flags = 0;
     bool yes = Buttons.contains(mbYes) || Buttons.contains(mbYesToAll);
     bool no = Buttons.contains(mbNo) || Buttons.contains(mbNoToAll);

@@ -33,6 +33,10 @@ namespace bramble {
 class TCompBase;
 class TUnTAR;
 class TUUDecode;
+class TUUEncode;
+class TMRUFileList;
+class TDragFilesTrg;
+class TDragFilesSrc;
 
 // ---- helpers the commands share (also for the tests) -------------------------
 
@@ -146,6 +150,12 @@ public:
     TCompBase* Zip1;     // the ZIP writer, nullptr while there is none
     TCompBase* Tar1;
     TCompBase* BlakHole1;
+    TUUEncode* UUEncode1;  // set up by the UUEncode dialog
+    TMRUFileList* MRUFileList1;  // the recent archives under the File menu
+    TDragFilesTrg* DragFilesTrg1;  // drops on the window: open an archive
+    TDragFilesTrg* DragFilesTrg2;  // drops on the list: add files
+    TDragFilesSrc* DragFilesSrc1;  // entries dragged out of the list
+    TPoint DragStartPoint{-1, -1};
 
     std::unique_ptr<TEntryList> Entries;
 
@@ -216,6 +226,14 @@ public:
     void mnuOptionsClick(TObject* Sender);
     void Contents1Click(TObject* Sender);
     void BrambleHomepage1Click(TObject* Sender);
+    void About1Click(TObject* Sender);
+    void Properties1Click(TObject* Sender);
+    void mnuUUEncode1Click(TObject* Sender);
+    void MRUFileList1MRUItemClick(TObject* Sender, const std::string& AFilename);
+    void DragFilesTrg1Drop(TObject* Sender);
+    void DragFilesTrg2Drop(TObject* Sender);
+    void DragFilesSrc1Dropping(TObject* Sender);
+    void ListView1MouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
     void ListView1DblClick(TObject* Sender);
     void ListView1KeyDown(TObject* Sender, WORD& Key, TShiftState Shift);
     void ListView1MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);

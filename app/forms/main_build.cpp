@@ -4,12 +4,16 @@
 #include <windows.h>
 
 #include "app/forms/main_private.h"
+#include "app/widgets/dragdrop.h"
+#include "app/widgets/mrulist.h"
+#include "app/widgets/statusbar.h"
 #include "engine/readers/readers.h"
 #include "engine/readers/ungzip.h"
 #include "engine/readers/untar.h"
 #include "engine/readers/uudecode.h"
 #include "engine/writers/bh.h"
 #include "engine/writers/tar.h"
+#include "engine/writers/uuencode.h"
 #include "engine/writers/zip.h"
 
 namespace bramble {
@@ -84,7 +88,7 @@ void TfrmMain::BuildMenus() {
     NewItem(this, mnuFile, "N1", "-");
     FileMakeexe1 = NewItem(this, mnuFile, "FileMakeexe1", "&Make self extracting .exe");
     mnuUUEncode1 = NewItem(this, mnuFile, "mnuUUEncode1", "&UUEncode...", ShortCut('U', {ssCtrl}));
-    NewItem(this, mnuFile, "N2", "-");
+    TMenuItem* N2 = NewItem(this, mnuFile, "N2", "-");
     mnuExit1 = NewItem(this, mnuFile, "mnuExit1", "E&xit", ShortCut('X', {ssCtrl}));
     cmd(mnuOpen1, &TfrmMain::mnuOpen1Click);
     cmd(mnuClose1, &TfrmMain::mnuClose1Click);
@@ -96,7 +100,7 @@ void TfrmMain::BuildMenus() {
     // Shown while the open archive is a ZIP.
     FileMakeexe1->SetVisible(false);
     mnuUUEncode1->SetVisible(false);
-    mnuUUEncode1->SetEnabled(false);
+    cmd(mnuUUEncode1, &TfrmMain::mnuUUEncode1Click);
 
     mnuAction = NewItem(this, root, "mnuAction", "&Action");
     mnuAddFiles1 = NewItem(this, mnuAction, "mnuAddFiles1", "&Add files...", ShortCut('F', {ssCtrl}));
@@ -158,7 +162,7 @@ void TfrmMain::BuildMenus() {
     About1 = NewItem(this, mnuHelp, "About1", "&About...");
     plain(Contents1, &TfrmMain::Contents1Click);
     plain(BrambleHomepage1, &TfrmMain::BrambleHomepage1Click);
-    About1->SetEnabled(false);
+    plain(About1, &TfrmMain::About1Click);
 
     // Until an archive is open the archive commands are off.
     for (TMenuItem* m : {mnuAddFiles1, mnuDelete1, mnuExtract1, ActionFastextract1, mnuView2, SelectAll1,
@@ -173,7 +177,19 @@ void TfrmMain::BuildMenus() {
     Properties1 = NewItem(this, PopupMenu98List->Items(), "Properties1", "&Properties");
     ListOpen1->SetDefault(true);
     cmd(ListOpen1, &TfrmMain::ListView1DblClick);
-    Properties1->SetEnabled(false);
+    cmd(Properties1, &TfrmMain::Properties1Click);
+
+    // The recent archives go above the separator before Exit; the list
+    // reads them back as soon as it knows where they are stored.
+    MRUFileList1 = new TMRUFileList(this);
+    MRUFileList1->SetName("MRUFileList1");
+    MRUFileList1->SetMaximum(4);
+    MRUFileList1->SetMaxCaptionWidth(130);
+    MRUFileList1->SetFileMenu(N2);
+    MRUFileList1->OnMRUItemClick = [this](TObject* s, const std::string& f) {
+        Command([&] { MRUFileList1MRUItemClick(s, f); });
+    };
+    MRUFileList1->SetAutoSaveName("\\Software\\Quillmar\\Bramble");
 }
 
 void TfrmMain::BuildToolbar() {
@@ -324,10 +340,26 @@ void TfrmMain::BuildListAndMessages() {
     };
     ListView1->OnClick = [this](TObject* s) { ListView1Click(s); };
     ListView1->OnChange = [this](TObject* s, TListItem* i, TItemChange c) { ListView1Change(s, i, c); };
+    ListView1->OnMouseMove = [this](TObject* s, TShiftState sh, int x, int y) { ListView1MouseMove(s, sh, x, y); };
+
+    // Files from the shell: on the window they open an archive, on the
+    // list (while one is open) they are added to it.
+    DragFilesTrg1 = new TDragFilesTrg(this);
+    DragFilesTrg1->SetName("DragFilesTrg1");
+    DragFilesTrg1->SetTarget(this);
+    DragFilesTrg1->SetEnabled(true);
+    DragFilesTrg1->OnDrop = [this](TObject* s) { Command([&] { DragFilesTrg1Drop(s); }); };
+    DragFilesTrg2 = new TDragFilesTrg(this);
+    DragFilesTrg2->SetName("DragFilesTrg2");
+    DragFilesTrg2->SetTarget(ListView1);
+    DragFilesTrg2->OnDrop = [this](TObject* s) { Command([&] { DragFilesTrg2Drop(s); }); };
+    DragFilesSrc1 = new TDragFilesSrc(this);
+    DragFilesSrc1->SetName("DragFilesSrc1");
+    DragFilesSrc1->OnDropping = [this](TObject* s) { DragFilesSrc1Dropping(s); };
 }
 
 void TfrmMain::BuildStatusBar() {
-    StatusBar1 = new TStatusBar(this);
+    StatusBar1 = new TFriendlyStatusBar(this);
     StatusBar1->SetName("StatusBar1");
     StatusBar1->SetParent(this);
     StatusBar1->SetBounds(0, 440, 640, 20);
@@ -471,6 +503,8 @@ void TfrmMain::CreateEngine() {
     bh->SetName("BlakHole1");
     BlakHole1 = bh;
     WireWriter(BlakHole1);
+    UUEncode1 = new TUUEncode(this);
+    UUEncode1->SetName("UUEncode1");
 }
 
 TUnBase* TfrmMain::ReaderFor(TArcType Kind) {

@@ -9,6 +9,9 @@
 #include "app/forms/options.h"
 #include "app/forms/sfxbuilder.h"
 #include "app/settings/settings.h"
+#include "app/widgets/dragdrop.h"
+#include "app/widgets/linklabel.h"
+#include "app/widgets/mrulist.h"
 #include "engine/core/compbase.h"
 #include "engine/core/messages.h"
 #include "engine/readers/untar.h"
@@ -31,6 +34,7 @@ void TfrmMain::OpenArchive(const std::string& Path) {
         Dovex1->SetArchiveFile(Path);
         Dovex1->ReadArchive();
         if (IsValidArcType(Dovex1->ArcType())) {
+            MRUFileList1->AddItem(Path);
             EnableMenus();
             DisplayTotals();
         }
@@ -87,6 +91,7 @@ void TfrmMain::DoUueDecode() {
 void TfrmMain::EnableMenus() {
     for (TMenuItem* m : {mnuTest, mnuView2, SelectAll1, Invertselection1, ActionFastextract1, mnuRefresh1, mnuClose1})
         m->SetEnabled(true);
+    DragFilesTrg2->SetEnabled(true);
     const TArcType kind = Dovex1->ArcType();
     // Add needs the Add dialog, which this program does not have yet.
     mnuAddFiles1->SetEnabled(false);
@@ -180,6 +185,7 @@ void TfrmMain::mnuClose1Click(TObject*) {
     for (TMenuItem* m : {mnuAddFiles1, mnuTest, mnuDelete1, mnuExtract1, mnuView2, SelectAll1, Invertselection1,
                          mnuRefresh1, mnuClose1, ActionFastextract1})
         m->SetEnabled(false);
+    DragFilesTrg2->SetEnabled(false);
     for (TControl* b : {static_cast<TControl*>(ToolbarButtonAdd), static_cast<TControl*>(ToolbarButtonExtract),
                         static_cast<TControl*>(ToolbarButtonDel), static_cast<TControl*>(ToolbarButtonView),
                         static_cast<TControl*>(ToolbarButtonExtractDrop)})
@@ -347,8 +353,7 @@ void TfrmMain::ExtractFiles(const std::string& Target, const std::string& Viewer
 }
 
 void TfrmMain::OpenWithShell(const std::string& File, const std::string& Parameters) {
-    ShellExecuteA(Handle(), nullptr, File.c_str(), Parameters.empty() ? nullptr : Parameters.c_str(),
-                  TempFolder.c_str(), SW_SHOW);
+    ShellOpenFile(File, Parameters, TempFolder, SW_SHOW);
 }
 
 bool TfrmMain::TargetFolderPossible(const std::string& Target) {
@@ -502,8 +507,9 @@ void TfrmMain::ListView1Change(TObject*, TListItem*, TItemChange Change) {
     if (!totalsPosted_ && HandleAllocated()) totalsPosted_ = PostMessageA(Handle(), WM_SELECTIONTOTALS, 0, 0) != 0;
 }
 
-void TfrmMain::ListView1MouseDown(TObject*, TMouseButton, TShiftState, int, int) {
+void TfrmMain::ListView1MouseDown(TObject*, TMouseButton, TShiftState, int X, int Y) {
     ListView1->SetPopupMenu(ListView1->SelCount() > 0 ? PopupMenu98List : nullptr);
+    DragStartPoint = Point(X, Y);
 }
 
 void TfrmMain::ListView1KeyDown(TObject* Sender, WORD& Key, TShiftState) {

@@ -11,6 +11,7 @@
 #include "app/forms/options.h"
 #include "app/settings/settings.h"
 #include "app/shellreg/shellreg.h"
+#include "app/widgets/mrulist.h"
 #include "engine/core/compbase.h"
 #include "engine/core/zipcommon.h"
 #include "ui/registry.h"
@@ -113,6 +114,8 @@ void TfrmMain::formCreate(TObject*) {
     ApplySettings();
     // 8. Glyphs by the display's colours.
     ToolbarLook();
+    // 9. Archives that are gone leave the recent list.
+    MRUFileList1->RemoveObsolete();
     // 10. The temporary folder, always with its trailing separator.
     if (TempFolder.empty()) {
         char buf[256] = {};

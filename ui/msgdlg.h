@@ -1,0 +1,28 @@
+// The message dialog as a form of its own: every button set of the class
+// library (Yes to all, No to all, All and the rest), with captions the
+// caller may replace, which the platform's message box cannot show.
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "ui/dialogs.h"
+
+namespace bramble {
+
+// The caption a button gets unless the caller gives one.
+std::string MsgDlgButtonCaption(TMsgDlgBtn Button);
+// The modal result of a button.
+int MsgDlgButtonResult(TMsgDlgBtn Button);
+
+// Builds the dialog (owned by the caller) with the buttons of the set in
+// the class library's order; Captions replaces the captions of some.
+TForm* CreateMessageDialog(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons,
+                           const std::map<TMsgDlgBtn, std::string>& Captions = {});
+
+// Shows it modally (the test interceptor answers when installed) and
+// returns the pressed button's modal result.
+int MessageDlgCaptions(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons,
+                       const std::map<TMsgDlgBtn, std::string>& Captions, int HelpCtx = 0);
+
+}  // namespace bramble
