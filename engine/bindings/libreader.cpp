@@ -1,5 +1,6 @@
 #include "engine/bindings/libreader.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/core/crc.h"
@@ -30,6 +31,59 @@ std::vector<char> NulTerminated(const std::string& S) {
     std::vector<char> b(S.begin(), S.end());
     b.push_back('\0');
     return b;
+}
+
+int TLibraryReader::ReadNext(TLibEntry& E) {
+    E = TLibEntry{};
+    const int result = ReadEntry(E);
+    CheckPending();
+    if (result == 0) ++headersRead_;
+    return result;
+}
+
+bool TLibraryReader::PrepareRetry(int) {
+    const int target = headersRead_;
+    Close();
+    Open();
+    headersRead_ = 0;
+    TLibEntry scratch;
+    while (headersRead_ < target) {
+        if (ReadNext(scratch) != 0) return false;
+        if (headersRead_ == target) return true;
+        CallProcess(opSkip, nullptr);
+        CheckPending();
+        if (volumeDeclined_ || cancel_) return false;
+    }
+    return true;
+}
+
+void TLibraryReader::RunEntries() {
+    TLibraryRun run(this);
+    struct Closer {
+        TLibraryReader& r;
+        ~Closer() { r.Close(); }
+    } closer{*this};
+    BeginRun();
+    CountEntries(archiveFile_, std::max<int64_t>(scanPosition_ - 1, 0));
+    Open();
+    headersRead_ = 0;
+
+    TLibEntry e;
+    int result = ReadNext(e);
+    bool stopped = false;
+    while (result == 0 && !cancel_) {
+        if (HandleEntry(e) == TOutcome::Stop) {
+            stopped = true;
+            break;
+        }
+        result = ReadNext(e);
+    }
+    // The library's end of the archive ends the loop quietly; anything
+    // else it says about a header is reported.
+    if (!stopped && !cancel_ && result != 0 && result != EndOfArchive()) {
+        const int id = MessageOf(result);
+        if (id != 0) ReportError(volumeName_, "", "0", id);
+    }
 }
 
 void TLibraryReader::BeginRun() {

@@ -51,8 +51,21 @@ protected:
     // The counting walk over one archive or volume file.
     virtual void CountEntries(const std::string& Path, int64_t StartOffset) = 0;
     // Before another password round, after Result: false ends the rounds.
-    virtual bool PrepareRetry(int Result) { (void)Result; return true; }
+    // The library has gone past the entry by then, so by default the
+    // archive is opened again and read up to the same entry, the entries
+    // before it passed over.
+    virtual bool PrepareRetry(int Result);
+    // The library's handle: Open raises the engine's message on failure.
+    virtual void Open() = 0;
+    virtual void Close() = 0;
+    // Reads the next header into E; the library's result.
+    virtual int ReadEntry(TLibEntry& E) = 0;
+    // The result by which the library says the archive has ended.
+    virtual int EndOfArchive() const = 0;
 
+    // The whole run: counts, then hands each entry the library reads to
+    // HandleEntry, and reports a header the library could not read.
+    void RunEntries();
     // Run state for a new run.
     void BeginRun();
     // Adds an entry found by a counting walk to the totals.
@@ -74,8 +87,11 @@ protected:
     // volumes (the other parts carry their own part's CRC).
     uint32_t continuedCrc_ = 0;
     bool continuedSeen_ = false;
+    // Headers read since the archive was opened.
+    int headersRead_ = 0;
 
 private:
+    int ReadNext(TLibEntry& E);
     int ProcessEntry(const TLibEntry& E, bool LastRound, bool& Stop);
     TOutcome PasswordRounds(const TLibEntry& E);
     void ReportResult(const std::string& FN, int Result);

@@ -1,6 +1,5 @@
 #include "engine/bindings/unacereader.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "engine/core/helpers.h"
@@ -41,7 +40,6 @@ void TUnACE::Open() {
         const int id = AceErrorToMessageId(static_cast<int>(data.OpenResult));
         RaiseError(archiveFile_, "", "0", id != 0 ? id : 25235);
     }
-    headersRead_ = 0;
 }
 
 void TUnACE::Close() {
@@ -49,13 +47,21 @@ void TUnACE::Close() {
     handle_ = nullptr;
 }
 
-int TUnACE::ReadHeader() {
+int TUnACE::ReadEntry(TLibEntry& E) {
     std::memset(&header_, 0, sizeof header_);
     const int result = ace::Unace().ACEReadHeader(handle_, &header_);
-    CheckPending();
-    if (result == 0) ++headersRead_;
-    return result;
+    if (result != 0) return result;
+    E.StoredName.assign(header_.FileName, strnlen(header_.FileName, sizeof header_.FileName));
+    E.Folder = (header_.FileAttr & 0x10) != 0;
+    E.Encrypted = (header_.Flags & ace::kEncrypted) != 0;
+    E.ToNext = (header_.Flags & ace::kToNext) != 0;
+    E.Size = header_.UnpSize;
+    E.Crc = header_.FileCRC;
+    E.DosTime = header_.FileTime;
+    return 0;
 }
+
+int TUnACE::EndOfArchive() const { return ace::kAceEndOfArchive; }
 
 int TUnACE::CallProcess(int Operation, const char* Dest) {
     dest_ = NulTerminated(Dest ? Dest : "");
@@ -98,53 +104,12 @@ void TUnACE::CountEntries(const std::string& Path, int64_t StartOffset) {
 
 bool TUnACE::PrepareRetry(int Result) {
     if (Result == ace::kAceUserAbort) return false;
-    // Opened again with the same record and read up to the same entry:
-    // the entries before it are passed over, not extracted again.
-    const int target = headersRead_;
-    Close();
-    Open();
-    while (headersRead_ < target) {
-        if (ReadHeader() != 0) return false;
-        if (headersRead_ == target) return true;
-        CallProcess(opSkip, nullptr);
-        CheckPending();
-        if (volumeDeclined_ || cancel_) return false;
-    }
-    return true;
+    return TLibraryReader::PrepareRetry(Result);
 }
 
 void TUnACE::ExtractArchive() {
     if (!ace::UnaceLoaded()) RaiseError(archiveFile_, "", "0", 25262);
-    TLibraryRun run(this);
-    struct Closer {
-        TUnACE& r;
-        ~Closer() { r.Close(); }
-    } closer{*this};
-    BeginRun();
-    CountEntries(archiveFile_, std::max<int64_t>(scanPosition_ - 1, 0));
-    Open();
-
-    int result = ReadHeader();
-    bool stopped = false;
-    while (result == 0 && !cancel_) {
-        TLibEntry e;
-        e.StoredName.assign(header_.FileName, strnlen(header_.FileName, sizeof header_.FileName));
-        e.Folder = (header_.FileAttr & 0x10) != 0;
-        e.Encrypted = (header_.Flags & ace::kEncrypted) != 0;
-        e.ToNext = (header_.Flags & ace::kToNext) != 0;
-        e.Size = header_.UnpSize;
-        e.Crc = header_.FileCRC;
-        e.DosTime = header_.FileTime;
-        if (HandleEntry(e) == TOutcome::Stop) {
-            stopped = true;
-            break;
-        }
-        result = ReadHeader();
-    }
-    if (!stopped && !cancel_ && result != 0 && result != ace::kAceEndOfArchive) {
-        const int id = AceErrorToMessageId(result);
-        if (id != 0) ReportError(volumeName_, "", "0", id);
-    }
+    RunEntries();
 }
 
 }  // namespace bramble

@@ -31,16 +31,17 @@ protected:
     // and read up to the same entry.
     bool PrepareRetry(int Result) override;
 
+    void Open() override;
+    void Close() override;
+    int ReadEntry(TLibEntry& E) override;
+    int EndOfArchive() const override;
+
 private:
-    void Open();
-    void Close();
-    int ReadHeader();
 
     ace::HANDLE handle_ = nullptr;
     ace::ACEHeaderData header_{};
     std::vector<char> arcName_;
     std::vector<char> dest_;
-    int headersRead_ = 0;
 };
 
 }  // namespace bramble

@@ -1,18 +1,11 @@
 #include "engine/bindings/unrarreader.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "engine/core/helpers.h"
 #include "engine/formats/rar.h"
 
 namespace bramble {
-
-namespace {
-
-constexpr int kEndOfArchive = 10;
-
-}  // namespace
 
 TUnRAR::TUnRAR(TComponent* AOwner) : TLibraryReader(AOwner) { arcType_ = atRar; }
 
@@ -47,7 +40,6 @@ void TUnRAR::Open() {
     }
     rar::Unrar().RARSetProcessDataProc(handle_, TLibraryRun::DataCallback);
     rar::Unrar().RARSetChangeVolProc(handle_, TLibraryRun::VolumeCallback);
-    headersRead_ = 0;
 }
 
 void TUnRAR::Close() {
@@ -55,12 +47,25 @@ void TUnRAR::Close() {
     handle_ = nullptr;
 }
 
-int TUnRAR::ReadHeader() {
+int TUnRAR::ReadEntry(TLibEntry& E) {
     std::memset(&header_, 0, sizeof header_);
     const int result = rar::Unrar().RARReadHeader(handle_, &header_);
-    CheckPending();
-    if (result == 0) ++headersRead_;
-    return result;
+    if (result != 0) return result;
+    E.StoredName.assign(header_.FileName, strnlen(header_.FileName, sizeof header_.FileName));
+    E.UnixHost = header_.HostOS == rar::kHostUnix || header_.HostOS == rar::kHostBeOS;
+    // 0x4000 is the folder bit of a Unix mode only; 0x10 there is a
+    // permission.
+    E.Folder = (header_.Flags & rar::kDirectoryMask) == rar::kDirectoryMask ||
+               (E.UnixHost ? (header_.FileAttr & 0x4000) != 0 : (header_.FileAttr & 0x10) != 0);
+    E.Encrypted = (header_.Flags & rar::kEncrypted) != 0;
+    E.ToNext = (header_.Flags & rar::kToNext) != 0;
+    E.Size = header_.UnpSize;
+    E.Crc = header_.FileCRC;
+    E.DosTime = header_.FileTime;
+    if (countAsItGoes_ && !E.Folder && !(header_.Flags & rar::kFromPrevious) &&
+        MatchesFileSpec(ShownName(E), false))
+        CountEntry(header_.UnpSize, header_.PackSize, header_.FileTime);
+    return 0;
 }
 
 int TUnRAR::CallProcess(int Operation, const char* Dest) {
@@ -109,64 +114,10 @@ void TUnRAR::CountEntries(const std::string& Path, int64_t StartOffset) {
     }
 }
 
-bool TUnRAR::PrepareRetry(int) {
-    // The library has gone past the entry: it is found again from the
-    // start, the entries before it passed over.
-    const int target = headersRead_;
-    Close();
-    Open();
-    while (headersRead_ < target) {
-        if (ReadHeader() != 0) return false;
-        if (headersRead_ == target) return true;
-        CallProcess(opSkip, nullptr);
-        CheckPending();
-        if (volumeDeclined_ || cancel_) return false;
-    }
-    return true;
-}
-
 void TUnRAR::ExtractArchive() {
     if (!rar::UnrarLoaded()) RaiseError(archiveFile_, "", "0", 25260);
-    TLibraryRun run(this);
-    struct Closer {
-        TUnRAR& r;
-        ~Closer() { r.Close(); }
-    } closer{*this};
-    BeginRun();
     countAsItGoes_ = false;
-    CountEntries(archiveFile_, std::max<int64_t>(scanPosition_ - 1, 0));
-    Open();
-
-    int result = ReadHeader();
-    bool stopped = false;
-    while (result == 0 && !cancel_) {
-        TLibEntry e;
-        e.StoredName.assign(header_.FileName, strnlen(header_.FileName, sizeof header_.FileName));
-        e.UnixHost = header_.HostOS == rar::kHostUnix || header_.HostOS == rar::kHostBeOS;
-        // 0x4000 is the folder bit of a Unix mode only; 0x10 there is a
-        // permission.
-        e.Folder = (header_.Flags & rar::kDirectoryMask) == rar::kDirectoryMask ||
-                   (e.UnixHost ? (header_.FileAttr & 0x4000) != 0 : (header_.FileAttr & 0x10) != 0);
-        e.Encrypted = (header_.Flags & rar::kEncrypted) != 0;
-        e.ToNext = (header_.Flags & rar::kToNext) != 0;
-        e.Size = header_.UnpSize;
-        e.Crc = header_.FileCRC;
-        e.DosTime = header_.FileTime;
-        if (countAsItGoes_ && !e.Folder && !(header_.Flags & rar::kFromPrevious) &&
-            MatchesFileSpec(ShownName(e), false))
-            CountEntry(header_.UnpSize, header_.PackSize, header_.FileTime);
-        if (HandleEntry(e) == TOutcome::Stop) {
-            stopped = true;
-            break;
-        }
-        result = ReadHeader();
-    }
-    // The library's end of the archive ends the loop quietly; anything
-    // else it says about a header is reported.
-    if (!stopped && !cancel_ && result != 0 && result != kEndOfArchive) {
-        const int id = RarErrorToMessageId(result);
-        if (id != 0) ReportError(volumeName_, "", "0", id);
-    }
+    RunEntries();
 }
 
 }  // namespace bramble

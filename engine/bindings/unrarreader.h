@@ -31,19 +31,17 @@ protected:
     // The counting walk (format 1.5 to 4 only: a format-5 archive is
     // counted entry by entry as the library reads it).
     void CountEntries(const std::string& Path, int64_t StartOffset) override;
-    // Reopens the archive and reads up to the same entry again.
-    bool PrepareRetry(int Result) override;
+    void Open() override;
+    void Close() override;
+    int ReadEntry(TLibEntry& E) override;
+    int EndOfArchive() const override { return 10; }
 
 private:
-    void Open();
-    void Close();
-    int ReadHeader();
 
     rar::HANDLE handle_ = nullptr;
     rar::RARHeaderData header_{};
     std::vector<char> arcName_;
     std::vector<char> dest_;
-    int headersRead_ = 0;
     bool countAsItGoes_ = false;
 };
 
