@@ -174,6 +174,32 @@ bool TCompBase::DoFileBegin(std::string& FN, int Count) {
     return extract && !FN.empty();
 }
 
+bool TCompBase::StartFile(const THeadObject& E, TFileStart& S) {
+    if (!OpenInputFile(E.SourcePath)) return false;
+    S.DosDate = ApplyDateAttribute(E.DosDate);
+    const std::string asListed = OemToAnsiName(E.Name);
+    S.FN = asListed;
+    if (!DoFileBegin(S.FN, currentIndex_ + 1)) return false;
+    S.NameKept = S.FN == asListed;
+    return true;
+}
+
+bool TCompBase::RefuseFile(const std::string& FN, int Code) {
+    ReportError(FN, "", "0", Code);
+    if (OnEnd) OnEnd(this, FN, false);
+    return false;
+}
+
+bool TCompBase::SourceSizeWithin(const std::string& FN, int64_t Limit, int64_t& Size) {
+    Size = inputFile_.Size();
+    if (Size < 0) return RefuseFile(FN, 25236);
+    if (Size > Limit) {
+        bytesToDo_ -= Size;
+        return RefuseFile(FN, 25256);
+    }
+    return true;
+}
+
 void TCompBase::ReportProgress(int64_t Done, int64_t Total) {
     progressByFile_ = static_cast<uint8_t>(PercentOf(Done, Total));
     progressByArchive_ = static_cast<uint8_t>(PercentOf(totalToDo_ - bytesToDo_, totalToDo_));

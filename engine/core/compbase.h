@@ -148,6 +148,22 @@ public:
     // Before a file is added: OnBegin, then OnRenameCompressedFile. False:
     // leave the file out.
     bool DoFileBegin(std::string& FN, int Count);
+    // How a writer's CompressFile starts on E: the source opened, the date
+    // to store, and the handler's say on the name. False: the file is left
+    // out. FN is the name as the handler left it; NameKept says it left the
+    // listed name alone, whose stored bytes are then kept.
+    struct TFileStart {
+        std::string FN;
+        bool NameKept = true;
+        uint32_t DosDate = 0;
+    };
+    bool StartFile(const THeadObject& E, TFileStart& S);
+    // A file refused once OnBegin has run: the message, OnEnd with failure,
+    // and False for the caller to return.
+    bool RefuseFile(const std::string& FN, int Code);
+    // The source's size into Size; a source that cannot be measured or is
+    // larger than Limit is refused (its bytes out of the run's total).
+    bool SourceSizeWithin(const std::string& FN, int64_t Limit, int64_t& Size);
     // Copies Count bytes from Source to Output in blocks of 32768 through
     // the read and compress-write hooks (the read folds the bytes into the
     // check value of CrcKind; Encrypt enciphers on write). Input that ends

@@ -148,6 +148,18 @@ TPrepareResult TUnBase::PrepareExtractFile(std::string& FN, bool& Exists, TDateT
     return cancel_ ? prStop : prExtract;
 }
 
+void TUnBase::FinishEntry(const std::string& FN, const std::string& Target, bool Decoded, bool Pass, uint32_t Attr,
+                          uint32_t DosDate) {
+    if (OutputTarget == otFile)
+        RestoreFileStamp(Attr, DosDate, Target);
+    else
+        CloseOutput();
+    if (OnEnd)
+        OnEnd(this, FN, Pass);
+    else if (Decoded && !Pass)
+        ReportError(FN, "", "0", 25151);
+}
+
 void TUnBase::RestoreFileStamp(uint32_t Attr, uint32_t DosDate, const std::string& FN) {
     if (OutputTarget != otFile) return;
     if (DosDate > maxFileDate_) maxFileDate_ = DosDate;

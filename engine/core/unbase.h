@@ -64,6 +64,11 @@ public:
     // (archives made on Unix keep the mode in the high 16 bits). Attributes
     // that are only the archive bit are left as the file got them.
     void RestoreFileStamp(uint32_t Attr, uint32_t DosDate, const std::string& FN);
+    // Ends an entry whose output was opened as Target: the file's stamp
+    // restored (target 0) or the output closed, then OnEnd with Pass; with
+    // no OnEnd, a decoded entry that failed its check reports 25151.
+    void FinishEntry(const std::string& FN, const std::string& Target, bool Decoded, bool Pass, uint32_t Attr,
+                     uint32_t DosDate);
 
     // Copies PackedSize stored bytes from the input (the archive, or Input
     // when InputSource takes the stream handed in) to the output, folding

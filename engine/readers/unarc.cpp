@@ -138,15 +138,8 @@ bool TUnARC::ExtractEntry(const TItem& Item) {
         decoded = false;
     }
     const bool pass = decoded && static_cast<uint16_t>(Crc) == H.Crc;
-    if (OutputTarget == otFile)
-        RestoreFileStamp(32, H.Stamp, target);
-    else
-        CloseOutput();
     SkipBytes(size);
-    if (OnEnd)
-        OnEnd(this, FN, pass);
-    else if (decoded && !pass)
-        ReportError(FN, "", "0", 25151);
+    FinishEntry(FN, target, decoded, pass, 32, H.Stamp);
     return true;
 }
 

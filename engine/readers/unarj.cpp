@@ -211,14 +211,7 @@ bool TUnARJ::ArjExtractFile(arj::THeader& H) {
 
     const bool pass = decoded && partPass;
     close.armed = false;
-    if (OutputTarget == otFile)
-        RestoreFileStamp(H.DosAttr(), dosDate, target);
-    else
-        CloseOutput();
-    if (OnEnd)
-        OnEnd(this, FN, pass);
-    else if (decoded && !pass)
-        ReportError(FN, "", "0", 25151);
+    FinishEntry(FN, target, decoded, pass, H.DosAttr(), dosDate);
     // With a garbled entry a failed check means the password was wrong.
     if (!pass && garbled) RaiseError(FN, "", "0", 26517);
     return true;

@@ -158,15 +158,8 @@ bool TUnBH::ExtractEntry(const bh::TEntry& E) {
         decoded = false;
     }
     const bool pass = decoded && (H.Crc == ~Crc || H.Crc == Crc);
-    if (OutputTarget == otFile)
-        RestoreFileStamp(H.Attr, H.DosDate, target);
-    else
-        CloseOutput();
     bytesToDo_ = toDoBefore - size;
-    if (OnEnd)
-        OnEnd(this, FN, pass);
-    else if (decoded && !pass)
-        ReportError(FN, "", "0", 25151);
+    FinishEntry(FN, target, decoded, pass, H.Attr, H.DosDate);
     return true;
 }
 

@@ -102,15 +102,8 @@ bool TUnLHA::ExtractEntry(const lha::THeader& H) {
         decoded = false;
     }
     const bool pass = decoded && static_cast<uint16_t>(Crc) == H.Crc;
-    if (OutputTarget == otFile)
-        RestoreFileStamp(H.Attr, dosDate, target);
-    else
-        CloseOutput();
     bytesToDo_ = toDoBefore - size;
-    if (OnEnd)
-        OnEnd(this, FN, pass);
-    else if (decoded && !pass)
-        ReportError(FN, "", "0", 25151);
+    FinishEntry(FN, target, decoded, pass, H.Attr, dosDate);
     return true;
 }
 

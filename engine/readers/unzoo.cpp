@@ -120,15 +120,8 @@ bool TUnZOO::ExtractEntry(const zoo::TEntry& E) {
         decoded = false;
     }
     const bool pass = decoded && static_cast<uint16_t>(Crc) == E.Crc;
-    if (OutputTarget == otFile)
-        RestoreFileStamp(32, E.Stamp, target);
-    else
-        CloseOutput();
     SkipBytes(size);
-    if (OnEnd)
-        OnEnd(this, FN, pass);
-    else if (decoded && !pass)
-        ReportError(FN, "", "0", 25151);
+    FinishEntry(FN, target, decoded, pass, 32, E.Stamp);
     return true;
 }
 

@@ -140,26 +140,16 @@ void TBlakHole::BhWriteCryptHeader(uint32_t CheckCrc) {
 
 bool TBlakHole::CompressFile() {
     THeadObject& e = *current_;
-    if (!OpenInputFile(e.SourcePath)) return false;
-    const uint32_t dosDate = ApplyDateAttribute(e.DosDate);
-    const std::string asListed = OemToAnsiName(e.Name);
-    std::string FN = asListed;
-    if (!DoFileBegin(FN, currentIndex_ + 1)) return false;
-    // A name the handler left alone keeps its stored bytes.
-    const std::string stored = FN == asListed ? e.Name : AnsiToOemName(SlashToBackslash(FN));
-    auto refuse = [&](int code) {
-        ReportError(FN, "", "0", code);
-        if (OnEnd) OnEnd(this, FN, false);
-        return false;
-    };
+    TFileStart start;
+    if (!StartFile(e, start)) return false;
+    const std::string& FN = start.FN;
+    const uint32_t dosDate = start.DosDate;
+    const std::string stored = start.NameKept ? e.Name : AnsiToOemName(SlashToBackslash(FN));
+    auto refuse = [&](int code) { return RefuseFile(FN, code); };
     // The header's 16-bit size field holds 37 + the name's length.
     if (stored.empty() || stored.size() > bh::kMaxName) return refuse(25243);
-    const int64_t size = inputFile_.Size();
-    if (size < 0) return refuse(25236);
-    if (size > kMaxFileSize) {
-        bytesToDo_ -= size;
-        return refuse(25256);
-    }
+    int64_t size = 0;
+    if (!SourceSizeWithin(FN, kMaxFileSize, size)) return false;
 
     bh::THeader h;
     h.DosDate = dosDate;

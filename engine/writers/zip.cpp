@@ -297,32 +297,23 @@ int TZip::ReadNextHeader() {
 
 bool TZip::CompressFile() {
     THeadObject& e = *current_;
-    if (!OpenInputFile(e.SourcePath)) return false;
-    const uint32_t dosDate = ApplyDateAttribute(e.DosDate);
-    const std::string asListed = OemToAnsiName(e.Name);
-    std::string FN = asListed;
-    if (!DoFileBegin(FN, currentIndex_ + 1)) return false;
+    TFileStart start;
+    if (!StartFile(e, start)) return false;
+    const std::string& FN = start.FN;
+    const uint32_t dosDate = start.DosDate;
     // A name the handler left alone keeps its stored bytes (an entry
     // replaced in an archive of another writer keeps its name exactly; a
     // UTF-8 one gets the flag that says so, which a Unix-made record need
     // not have had).
-    const bool keepName = FN == asListed;
+    const bool keepName = start.NameKept;
     const bool utf8 = keepName && !e.RawName.empty();
     const std::string stored =
         utf8 ? e.RawName : BackslashToSlash(keepName ? e.Name : AnsiToOemName(SlashToBackslash(FN)));
-    auto refuse = [&](int code) {
-        ReportError(FN, "", "0", code);
-        if (OnEnd) OnEnd(this, FN, false);
-        return false;
-    };
+    auto refuse = [&](int code) { return RefuseFile(FN, code); };
     if (stored.empty() || stored.size() > 0xFFFF) return refuse(25243);
-    const int64_t size = inputFile_.Size();
-    if (size < 0) return refuse(25236);
     // Never stored cut off or empty: the size fields would lie.
-    if (size >= kMaxFileSize) {
-        bytesToDo_ -= size;
-        return refuse(25256);
-    }
+    int64_t size = 0;
+    if (!SourceSizeWithin(FN, kMaxFileSize - 1, size)) return false;
 
     const bool encrypt = !password_.empty() && size > 0;
     const uint16_t nameFlag = utf8 ? zip::kFlagUtf8 : 0;
