@@ -161,6 +161,12 @@ TSystemTreeView::TSystemTreeView(TComponent* AOwner) : TTreeView(AOwner) {
         images_.SetHandle(sys);
     }
     SetImages(&images_);
+    // A file list already placed on the same owner without a tree of its
+    // own follows this one.
+    if (AOwner)
+        for (int i = 0; i < AOwner->ComponentCount(); ++i)
+            if (auto* l = dynamic_cast<TSystemListView*>(AOwner->Components(i)); l && !l->TreeView())
+                l->SetTreeView(this);
 }
 
 TSystemTreeView::~TSystemTreeView() {

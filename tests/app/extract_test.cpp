@@ -378,6 +378,7 @@ TEST_F(MainWindow, ExtractingThroughTheDialog) {
         restoreShown = e->CheckBox1->Checked();
         EXPECT_EQ(e->ActiveControl(), e->ExtractToCmb);
         EXPECT_EQ(Key(e->SystemTreeView1->Directory()), "c:\\");
+        test::SaveScreenshot(*e, "extract-dialog.bmp");
         // "Selected" flips back while nothing is selected.
         e->RadioGroup1->Buttons(0)->SetChecked(true);
         EXPECT_EQ(e->RadioGroup1->ItemIndex(), 1);
@@ -468,6 +469,12 @@ TEST_F(MainWindow, NewFolderPutsThePathInTheComboOnlyOnOk) {
             if (!n) return static_cast<int>(mrCancel);
             EXPECT_EQ(n->CurrentFolderLbl->Caption(), "C:\\Data");
             n->Edit1->SetText("Out");
+            if (answer == mrOk) {
+                n->Show();
+                test::Pump();
+                test::SaveScreenshot(*n, "newfolder-dialog.bmp");
+                n->Hide();
+            }
             return answer;
         };
         frmExtract->NewFolderBttn->Click();
@@ -506,6 +513,23 @@ TEST(ShellList, MaskSizesAndStoredWidths) {
     EXPECT_EQ(std::vector<int>(widths, widths + 4), (std::vector<int>{16, 32, 48, 64}));
     TSystemListView::ApplyDirectoryCols(std::string("\x01", 1), widths);
     EXPECT_EQ(widths[0], 16);
+}
+
+// A list placed first takes the tree that joins its owner later; a list
+// that has its tree keeps it.
+TEST(ShellList, LinksToATreeAddedToItsOwnerLater) {
+    auto* form = new TForm(nullptr);
+    form->AfterConstruction();
+    auto* list = new TSystemListView(form);
+    auto* tree = new TSystemTreeView(form);
+    EXPECT_EQ(list->TreeView(), tree);
+    EXPECT_EQ(tree->ListView(), list);
+    auto* second = new TSystemTreeView(form);
+    EXPECT_EQ(list->TreeView(), tree);
+    EXPECT_EQ(second->ListView(), nullptr);
+    delete tree;
+    EXPECT_EQ(list->TreeView(), nullptr);
+    TCustomForm::Free(form);
 }
 
 TEST_F(TreeForm, ListShowsTheSelectedFolder) {
