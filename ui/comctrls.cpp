@@ -648,6 +648,18 @@ void TListView::NotifyHandler(TMessage& m) {
             if (was != now && OnSelectItem) OnSelectItem(this, item, now);
             return;
         }
+        case LVN_BEGINDRAG:
+        case LVN_BEGINRDRAG: {
+            auto* nm = reinterpret_cast<NMLISTVIEW*>(m.LParam);
+            if (Silent() || nm->iItem < 0 || nm->iItem >= items_.Count()) return;
+            BeginItemDrag(items_.Item(nm->iItem), hdr->code == LVN_BEGINRDRAG ? mbRight : mbLeft);
+            return;
+        }
+        case NM_CUSTOMDRAW:
+            // The header's own drawing is not the list's.
+            if (hdr->hwndFrom != Handle() || Silent()) return;
+            m.Result = CustomDraw(reinterpret_cast<NMLVCUSTOMDRAW*>(m.LParam));
+            return;
         case NM_CLICK:
             Click();
             return;
@@ -656,6 +668,91 @@ void TListView::NotifyHandler(TMessage& m) {
             return;
         default:
             break;
+    }
+}
+
+void TListView::BeginItemDrag(TListItem* Item, TMouseButton Button) {
+    if (OnBeginDrag) OnBeginDrag(this, Item, Button);
+}
+
+void TListView::SetSortType(TSortType v) {
+    if (v == sort_type_) return;
+    sort_type_ = v;
+    if (v != stNone) AlphaSort();
+}
+
+namespace {
+bool SameFace(const TFont& A, const TFont& B) {
+    return A.Name() == B.Name() && A.Height() == B.Height() && A.Style() == B.Style() &&
+           A.Charset() == B.Charset() && A.Pitch() == B.Pitch();
+}
+
+TCustomDrawState DrawState(UINT ItemState) {
+    static const std::pair<UINT, TCustomDrawStateFlag> map[] = {
+        {CDIS_SELECTED, cdsSelected}, {CDIS_GRAYED, cdsGrayed},   {CDIS_DISABLED, cdsDisabled},
+        {CDIS_CHECKED, cdsChecked},   {CDIS_FOCUS, cdsFocused},   {CDIS_DEFAULT, cdsDefault},
+        {CDIS_HOT, cdsHot},           {CDIS_MARKED, cdsMarked},   {CDIS_INDETERMINATE, cdsIndeterminate}};
+    TCustomDrawState st;
+    for (const auto& [bit, flag] : map)
+        if (ItemState & bit) st.insert(flag);
+    return st;
+}
+}  // namespace
+
+LRESULT TListView::CustomDraw(NMLVCUSTOMDRAW* Draw) {
+    NMCUSTOMDRAW& nm = Draw->nmcd;
+    // Every handler starts from the list's own look.
+    auto reset = [&] {
+        if (!SameFace(canvas_.Font(), Font()) || canvas_.Font().Color() != Font().Color())
+            canvas_.Font().Assign(Font());
+        canvas_.Brush().SetColor(Color());
+    };
+    switch (nm.dwDrawStage) {
+        case CDDS_PREPAINT: {
+            bool defaultDraw = true;
+            if (OnCustomDraw) {
+                reset();
+                canvas_.SetHandle(nm.hdc);
+                try {
+                    OnCustomDraw(this, TRect{nm.rc.left, nm.rc.top, nm.rc.right, nm.rc.bottom}, defaultDraw);
+                } catch (...) {
+                    canvas_.SetHandle(nullptr);
+                    throw;
+                }
+                canvas_.SetHandle(nullptr);
+            }
+            if (!defaultDraw) return CDRF_SKIPDEFAULT;
+            return OnCustomDrawItem ? CDRF_NOTIFYITEMDRAW : CDRF_DODEFAULT;
+        }
+        case CDDS_ITEMPREPAINT: {
+            const int index = static_cast<int>(nm.dwItemSpec);
+            if (!OnCustomDrawItem || index < 0 || index >= items_.Count()) return CDRF_DODEFAULT;
+            TListItem* item = items_.Item(index);
+            reset();
+            bool defaultDraw = true;
+            canvas_.SetHandle(nm.hdc);
+            try {
+                OnCustomDrawItem(this, item, DrawState(nm.uItemState), defaultDraw);
+            } catch (...) {
+                canvas_.SetHandle(nullptr);
+                throw;
+            }
+            canvas_.SetHandle(nullptr);
+            if (!defaultDraw) return CDRF_SKIPDEFAULT;
+            // Only what the handler changed; the rest (a selected item's
+            // highlight above all) stays the control's.
+            if (canvas_.Font().Color() != Font().Color()) Draw->clrText = ColorToRGB(canvas_.Font().Color());
+            if (canvas_.Brush().Color() != Color()) Draw->clrTextBk = ColorToRGB(canvas_.Brush().Color());
+            if (SameFace(canvas_.Font(), Font())) return CDRF_DODEFAULT;
+            drawn_font_ = SelectObject(nm.hdc, canvas_.Font().Handle());
+            return CDRF_NEWFONT | CDRF_NOTIFYPOSTPAINT;
+        }
+        case CDDS_ITEMPOSTPAINT:
+            // The item's font goes before another item may replace it.
+            if (drawn_font_) SelectObject(nm.hdc, drawn_font_);
+            drawn_font_ = nullptr;
+            return CDRF_DODEFAULT;
+        default: return CDRF_DODEFAULT;
     }
 }
 

@@ -136,6 +136,25 @@ using TLVCompareEvent =
     std::function<void(TObject* Sender, TListItem* Item1, TListItem* Item2, int Data, int& Compare)>;
 using TLVChangeEvent = std::function<void(TObject* Sender, TListItem* Item, TItemChange Change)>;
 using TLVSelectItemEvent = std::function<void(TObject* Sender, TListItem* Item, bool Selected)>;
+// The left (mbLeft) or right (mbRight) button began dragging Item.
+using TLVBeginDragEvent = std::function<void(TObject* Sender, TListItem* Item, TMouseButton Button)>;
+
+// How a list or tree orders its items by itself: stNone not at all, stText
+// by caption, stData and stBoth through the compare event.
+enum TSortType : uint8_t { stNone, stData, stText, stBoth };
+
+// Custom drawing: the item's state as the control paints it.
+enum TCustomDrawStateFlag : uint8_t { cdsSelected, cdsGrayed, cdsDisabled, cdsChecked, cdsFocused, cdsDefault,
+                                      cdsHot, cdsMarked, cdsIndeterminate };
+using TCustomDrawState = TSet<TCustomDrawStateFlag>;
+// Before the control paints: drawing on Canvas is the handler's; a handler
+// that paints all itself clears DefaultDraw.
+using TLVCustomDrawEvent = std::function<void(TListView* Sender, const TRect& ARect, bool& DefaultDraw)>;
+// Before one item is painted: the colours and font the handler leaves on
+// the list's Canvas (Font().Color(), Brush().Color(), the font itself) are
+// the item's; clearing DefaultDraw leaves the item unpainted by the control.
+using TLVCustomDrawItemEvent =
+    std::function<void(TListView* Sender, TListItem* Item, TCustomDrawState State, bool& DefaultDraw)>;
 
 class TListView : public TWinControl {
 public:
@@ -186,6 +205,11 @@ public:
     // pair; not for owner-data lists.
     bool CustomSort(const std::function<int(TListItem* A, TListItem* B, LPARAM Param)>& Compare, LPARAM Param);
     void UpdateItems(int FirstIndex, int LastIndex);
+    // stText and stBoth sort by caption (or OnCompare) when set.
+    TSortType SortType() const { return sort_type_; }
+    void SetSortType(TSortType v);
+    // Lent the device context while OnCustomDraw/OnCustomDrawItem run.
+    TCanvas& Canvas() { return canvas_; }
 
     void WndProc(TMessage& Message) override;
 
@@ -196,6 +220,9 @@ public:
     TLVCompareEvent OnCompare;
     TLVChangeEvent OnChange;
     TLVSelectItemEvent OnSelectItem;
+    TLVBeginDragEvent OnBeginDrag;
+    TLVCustomDrawEvent OnCustomDraw;
+    TLVCustomDrawItemEvent OnCustomDrawItem;
 
 protected:
     friend class TListItem;
@@ -212,9 +239,12 @@ protected:
     // Owner data: the temporary item of a row, filled once per row and paint.
     TListItem* DataItem(int Index);
     void ResetDataCache() { cached_index_ = -1; }
+    // What OnBeginDrag stands on; a descendant widens it.
+    virtual void BeginItemDrag(TListItem* Item, TMouseButton Button);
 
 private:
     void NotifyHandler(TMessage& m);
+    LRESULT CustomDraw(NMLVCUSTOMDRAW* Draw);
     void UpdateImages();
     void UpdateExStyle();
     TListColumns columns_;
@@ -228,6 +258,9 @@ private:
     std::unique_ptr<TListItem> data_item_;
     int cached_index_ = -1;
     std::string text_buffer_;
+    TSortType sort_type_ = stNone;
+    TCanvas canvas_;
+    HGDIOBJ drawn_font_ = nullptr;  // the control's font, put back after an item
 };
 
 // ---- tree view ------------------------------------------------------------------------------
@@ -249,9 +282,13 @@ public:
     void SetOverlayIndex(int v);
     void* Data() const { return data_; }
     void SetData(void* v) { data_ = v; }
-    // Shows an expand button before the children are known.
-    bool HasChildren() const { return has_children_ || !children_.empty(); }
+    // Shows an expand button before the children are known. A node whose
+    // children are told on demand asks its tree (OnGetHasChildren) the
+    // first time anyone needs to know, usually when it is first drawn.
+    bool HasChildren() const;
     void SetHasChildren(bool v);
+    bool ChildrenOnDemand() const { return on_demand_; }
+    void SetChildrenOnDemand(bool v);
     TTreeNode* Parent() const { return parent_; }
     int Count() const { return static_cast<int>(children_.size()); }
     TTreeNode* Item(int Index) const { return children_.at(static_cast<size_t>(Index)); }
@@ -281,6 +318,10 @@ private:
     friend class TTreeView;
     explicit TTreeNode(TTreeView* Owner) : owner_(Owner) {}
     void UpdateWindow(UINT mask);
+    // What the control is told in cChildren.
+    int ChildrenField() const;
+    // The answer for the control's own question, which it keeps.
+    bool HasChildrenForControl();
     TTreeView* owner_;
     TTreeNode* parent_ = nullptr;
     std::vector<TTreeNode*> children_;
@@ -288,6 +329,7 @@ private:
     int image_index_ = -1, selected_index_ = -1, overlay_index_ = -1;
     void* data_ = nullptr;
     bool has_children_ = false;
+    bool on_demand_ = false;
     bool expanded_ = false;
     HTREEITEM id_ = nullptr;
 };
@@ -332,6 +374,10 @@ using TTVEditingEvent = std::function<void(TObject* Sender, TTreeNode* Node, boo
 using TTVEditedEvent = std::function<void(TObject* Sender, TTreeNode* Node, std::string& S)>;
 // A right-click at a screen point; Handled stops the default context menu.
 using TTVContextEvent = std::function<void(TObject* Sender, TPoint ScreenPos, bool& Handled)>;
+// Whether a node whose children are told on demand has any.
+using TTVHasChildrenEvent = std::function<void(TObject* Sender, TTreeNode* Node, bool& HasChildren)>;
+// The left (mbLeft) or right (mbRight) button began dragging Node.
+using TTVBeginDragEvent = std::function<void(TObject* Sender, TTreeNode* Node, TMouseButton Button)>;
 
 class TTreeView : public TWinControl {
 public:
@@ -352,6 +398,11 @@ public:
     void SetReadOnly(bool v);
     bool HideSelection() const { return hide_selection_; }
     void SetHideSelection(bool v);
+    // stText and stBoth keep every node's children in caption order.
+    TSortType SortType() const { return sort_type_; }
+    void SetSortType(TSortType v);
+    // Orders the top nodes and, with Recurse, every node's children by caption.
+    void AlphaSort(bool Recurse = true);
     TTreeNode* GetNodeAt(int X, int Y);
     void WndProc(TMessage& Message) override;
 
@@ -367,6 +418,8 @@ public:
     TTVEditingEvent OnEditing;
     TTVEditedEvent OnEdited;
     TTVContextEvent OnRightClick;
+    TTVHasChildrenEvent OnGetHasChildren;
+    TTVBeginDragEvent OnBeginDrag;
     // Whether a label is being edited in place now.
     bool IsEditing() const;
 
@@ -386,6 +439,9 @@ protected:
     virtual bool CanEdit(TTreeNode* Node);
     virtual void Edit(TTreeNode* Node, std::string& S);
     virtual bool ContextClick(TPoint ScreenPos);
+    // Asked once for a node whose children are told on demand.
+    virtual bool GetHasChildren(TTreeNode* Node);
+    virtual void BeginNodeDrag(TTreeNode* Node, TMouseButton Button);
 
 private:
     TTreeNodes items_;
@@ -394,6 +450,7 @@ private:
     bool show_lines_ = true, show_root_ = true, show_buttons_ = true, read_only_ = false, hide_selection_ = true;
     TTreeNode* selected_ = nullptr;
     bool rebuilding_ = false;
+    TSortType sort_type_ = stNone;
 };
 
 // ---- status bar ------------------------------------------------------------------------------

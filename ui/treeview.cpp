@@ -21,7 +21,7 @@ void TTreeNode::UpdateWindow(UINT mask) {
     it.pszText = text_.data();
     it.iImage = image_index_;
     it.iSelectedImage = selected_index_;
-    it.cChildren = HasChildren() ? 1 : 0;
+    it.cChildren = ChildrenField();
     it.stateMask = TVIS_OVERLAYMASK;
     it.state = INDEXTOOVERLAYMASK(overlay_index_ + 1);
     SendMessageA(owner_->Handle(), TVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&it));
@@ -47,8 +47,39 @@ void TTreeNode::SetOverlayIndex(int v) {
     UpdateWindow(TVIF_STATE);
 }
 
+int TTreeNode::ChildrenField() const {
+    if (!children_.empty()) return 1;
+    if (on_demand_) return I_CHILDRENCALLBACK;
+    return has_children_ ? 1 : 0;
+}
+
+bool TTreeNode::HasChildrenForControl() {
+    if (!children_.empty()) return true;
+    if (on_demand_) {
+        has_children_ = owner_->GetHasChildren(this);
+        on_demand_ = false;
+    }
+    return has_children_;
+}
+
+bool TTreeNode::HasChildren() const {
+    auto* self = const_cast<TTreeNode*>(this);
+    if (!on_demand_ || !children_.empty()) return self->HasChildrenForControl();
+    // Asked before the control did: the control is told the answer too.
+    const bool has = self->HasChildrenForControl();
+    self->UpdateWindow(TVIF_CHILDREN);
+    return has;
+}
+
 void TTreeNode::SetHasChildren(bool v) {
     has_children_ = v;
+    on_demand_ = false;
+    UpdateWindow(TVIF_CHILDREN);
+}
+
+void TTreeNode::SetChildrenOnDemand(bool v) {
+    if (v == on_demand_) return;
+    on_demand_ = v;
     UpdateWindow(TVIF_CHILDREN);
 }
 
@@ -154,6 +185,12 @@ TTreeNode* TTreeNodes::InsertNode(TTreeNode* Parent, int Index, const std::strin
     n->parent_ = Parent;
     auto& l = Parent ? Parent->children_ : roots_;
     Index = std::clamp(Index, 0, static_cast<int>(l.size()));
+    if (owner_->sort_type_ == stText || owner_->sort_type_ == stBoth)
+        Index = static_cast<int>(std::upper_bound(l.begin(), l.end(), n,
+                                                  [](const TTreeNode* a, const TTreeNode* b) {
+                                                      return CompareText(a->text_, b->text_) < 0;
+                                                  }) -
+                                 l.begin());
     l.insert(l.begin() + Index, n);
     if (owner_->HandleAllocated()) {
         HTREEITEM after = Index == 0 ? TVI_FIRST : l[static_cast<size_t>(Index - 1)]->id_;
@@ -293,7 +330,7 @@ void TTreeView::InsertWindowNode(TTreeNode* Node, HTREEITEM After) {
     ins.item.iImage = Node->image_index_;
     ins.item.iSelectedImage = Node->selected_index_;
     ins.item.lParam = reinterpret_cast<LPARAM>(Node);
-    ins.item.cChildren = Node->HasChildren() ? 1 : 0;
+    ins.item.cChildren = Node->ChildrenField();
     Node->id_ = reinterpret_cast<HTREEITEM>(SendMessageA(Handle(), TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&ins)));
 }
 
@@ -390,6 +427,35 @@ void TTreeView::SetHideSelection(bool v) {
     StyleBit(this, TVS_SHOWSELALWAYS, !v);
 }
 
+void TTreeView::SetSortType(TSortType v) {
+    if (v == sort_type_) return;
+    sort_type_ = v;
+    if (v == stText || v == stBoth) AlphaSort(true);
+}
+
+void TTreeView::AlphaSort(bool Recurse) {
+    auto byText = [](TTreeNode* a, TTreeNode* b) { return CompareText(a->Text(), b->Text()); };
+    std::stable_sort(items_.roots_.begin(), items_.roots_.end(),
+                     [&](TTreeNode* a, TTreeNode* b) { return byText(a, b) < 0; });
+    if (HandleAllocated()) {
+        TVSORTCB cb{};
+        const std::function<int(TTreeNode*, TTreeNode*)> compare = byText;
+        cb.hParent = TVI_ROOT;
+        cb.lParam = reinterpret_cast<LPARAM>(&compare);
+        cb.lpfnCompare = TreeCompareProc;
+        SendMessageA(Handle(), TVM_SORTCHILDRENCB, 0, reinterpret_cast<LPARAM>(&cb));
+    }
+    if (!Recurse) return;
+    std::vector<TTreeNode*> stack(items_.roots_.begin(), items_.roots_.end());
+    while (!stack.empty()) {
+        TTreeNode* n = stack.back();
+        stack.pop_back();
+        if (n->children_.empty()) continue;
+        n->CustomSort(byText);
+        stack.insert(stack.end(), n->children_.begin(), n->children_.end());
+    }
+}
+
 TTreeNode* TTreeView::GetNodeAt(int X, int Y) {
     TVHITTESTINFO hi{};
     hi.pt = {X, Y};
@@ -456,6 +522,32 @@ void TTreeView::WndProc(TMessage& m) {
                 m.Result = 0;
                 return;
             }
+            case TVN_GETDISPINFOA:
+            case TVN_GETDISPINFOW: {
+                // Only the child count is ever left to a callback; the two
+                // forms lay it out alike.
+                auto* nm = reinterpret_cast<NMTVDISPINFOA*>(m.LParam);
+                if (!(nm->item.mask & TVIF_CHILDREN)) return;
+                auto* node = reinterpret_cast<TTreeNode*>(nm->item.lParam);
+                if (!node) node = NodeFromId(nm->item.hItem);
+                if (!node) return;
+                nm->item.cChildren = node->HasChildrenForControl() ? 1 : 0;
+                // The control keeps the answer and asks no more.
+                nm->item.mask |= TVIF_DI_SETITEM;
+                return;
+            }
+            case TVN_BEGINDRAGA:
+            case TVN_BEGINDRAGW:
+            case TVN_BEGINRDRAGA:
+            case TVN_BEGINRDRAGW: {
+                if (Silent()) return;
+                auto* nm = reinterpret_cast<NMTREEVIEWA*>(m.LParam);
+                auto* node = reinterpret_cast<TTreeNode*>(nm->itemNew.lParam);
+                if (!node) node = NodeFromId(nm->itemNew.hItem);
+                const bool right = hdr->code == TVN_BEGINRDRAGA || hdr->code == TVN_BEGINRDRAGW;
+                if (node) BeginNodeDrag(node, right ? mbRight : mbLeft);
+                return;
+            }
             case NM_RCLICK: {
                 POINT p;
                 GetCursorPos(&p);
@@ -500,6 +592,16 @@ bool TTreeView::ContextClick(TPoint ScreenPos) {
     bool handled = false;
     if (OnRightClick) OnRightClick(this, ScreenPos, handled);
     return handled;
+}
+
+bool TTreeView::GetHasChildren(TTreeNode* Node) {
+    bool has = false;
+    if (OnGetHasChildren) OnGetHasChildren(this, Node, has);
+    return has;
+}
+
+void TTreeView::BeginNodeDrag(TTreeNode* Node, TMouseButton Button) {
+    if (OnBeginDrag) OnBeginDrag(this, Node, Button);
 }
 
 bool TTreeView::IsEditing() const {

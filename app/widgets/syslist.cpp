@@ -254,6 +254,7 @@ void TSystemListView::ShowFolder(TTreeNode* Node, bool Desktop) {
     }
     if (folder) ListFolder(folder.Get(), Node);
     Items().EndUpdate();
+    if (SortType() != stNone) SortItems(nullptr, 0);
 }
 
 void TSystemListView::ListFolder(IShellFolder* Folder, TTreeNode* Node) {

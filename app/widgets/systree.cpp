@@ -161,6 +161,12 @@ TSystemTreeView::TSystemTreeView(TComponent* AOwner) : TTreeView(AOwner) {
         images_.SetHandle(sys);
     }
     SetImages(&images_);
+    // A file list already placed on the same owner without a tree of its
+    // own follows this one.
+    if (AOwner)
+        for (int i = 0; i < AOwner->ComponentCount(); ++i)
+            if (auto* l = dynamic_cast<TSystemListView*>(AOwner->Components(i)); l && !l->TreeView())
+                l->SetTreeView(this);
 }
 
 TSystemTreeView::~TSystemTreeView() {
@@ -278,14 +284,25 @@ TTreeNode* TSystemTreeView::AddNode(IShellFolder* Folder, LPITEMIDLIST Relative,
     else if (attrs & SFGAO_LINK)
         n->SetOverlayIndex(1);
 
+    // Whether it shows a "+" is worked out when the node is first drawn:
+    // a folder scrolled out of sight is never searched.
+    n->SetChildrenOnDemand(true);
+    return n;
+}
+
+bool TSystemTreeView::GetHasChildren(TTreeNode* Node) {
+    TFolderItemData* d = DataOf(Node);
+    if (!d) return false;
+    if (d->ChildrenRead) return Node->Count() > 0;
+    const ULONG attrs = d->Attributes;
     bool children = (attrs & SFGAO_HASSUBFOLDER) != 0;
     if (children && (attrs & SFGAO_FILESYSTEM) && !show_files_) {
         bool known = false;
-        const bool holds = HoldsFolder(PidlPath(Absolute), show_hidden_, known);
+        const bool holds = HoldsFolder(PidlPath(d->Absolute), show_hidden_, known);
         if (known) children = holds;
     }
     if (show_files_ && !children && (attrs & SFGAO_FOLDER)) {
-        TComPtr<IShellFolder> sub = FolderOf(n);
+        TComPtr<IShellFolder> sub = FolderOf(Node);
         TComPtr<IEnumIDList> e;
         QuietDrives quiet;
         if (sub && sub->EnumObjects(HandleAllocated() ? Handle() : nullptr,
@@ -299,8 +316,7 @@ TTreeNode* TSystemTreeView::AddNode(IShellFolder* Folder, LPITEMIDLIST Relative,
             PidlFree(one);
         }
     }
-    n->SetHasChildren(children);
-    return n;
+    return children;
 }
 
 TComPtr<IShellFolder> TSystemTreeView::FolderOf(TTreeNode* Node) {

@@ -105,6 +105,7 @@ protected:
     void Notification(TComponent* AComponent, TOperation Operation) override;
     void Change(TTreeNode* Node) override;
     bool CanExpand(TTreeNode* Node) override;
+    bool GetHasChildren(TTreeNode* Node) override;
     void Delete(TTreeNode* Node) override;
     bool CanEdit(TTreeNode* Node) override;
     void Edit(TTreeNode* Node, std::string& S) override;

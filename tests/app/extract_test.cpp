@@ -165,6 +165,148 @@ TEST_F(TreeForm, F2RenamesThroughTheShell) {
     EXPECT_TRUE(os::DirectoryExists(Join(here, "after")));
 }
 
+// Dismisses the first popup menu that shows, after counting its items: the
+// user looked at the shell's menu and chose nothing.
+class MenuCloser {
+public:
+    MenuCloser() {
+        shown = 0;
+        items = -1;
+        timer_ = SetTimer(nullptr, 0, 30, Tick);
+    }
+    ~MenuCloser() { KillTimer(nullptr, timer_); }
+    static inline int shown = 0;
+    static inline int items = -1;
+
+private:
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+        HWND m = FindWindowA("#32768", nullptr);
+        if (!m || !IsWindowVisible(m)) return;
+        auto menu = reinterpret_cast<HMENU>(SendMessageA(m, MN_GETHMENU, 0, 0));
+        items = menu ? GetMenuItemCount(menu) : 0;
+        ++shown;
+        EndMenu();
+    }
+    UINT_PTR timer_;
+};
+
+// A right-click as the controls see it: the pointer over Where (client
+// point of Control), then the click's notification.
+LRESULT RightClickAt(TWinControl* Control, TForm* Form, POINT Where) {
+    ClientToScreen(Control->Handle(), &Where);
+    SetCursorPos(Where.x, Where.y);
+    NMHDR hdr{};
+    hdr.hwndFrom = Control->Handle();
+    hdr.code = NM_RCLICK;
+    return SendMessageA(Form->Handle(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&hdr));
+}
+
+POINT ItemPoint(TListView* List, int Index) {
+    RECT r{};
+    r.left = LVIR_LABEL;
+    SendMessageA(List->Handle(), LVM_GETITEMRECT, static_cast<WPARAM>(Index), reinterpret_cast<LPARAM>(&r));
+    return {r.left + 4, (r.top + r.bottom) / 2};
+}
+
+// The shell's own menu comes up for a node, for one list item and for a
+// selection of several; closing it without a choice runs nothing.
+TEST_F(TreeForm, RightClickShowsTheShellMenuForOneOrManyItems) {
+    const std::string here = ScratchDir("shell-menus");
+    for (const char* f : {"one.txt", "two.txt"}) test::WriteAll(Join(here, f), f);
+    auto* list = new TSystemListView(form_);
+    list->SetParent(form_);
+    list->SetBounds(0, 240, 300, 200);
+    list->SetMultiSelect(true);
+    list->SetTreeView(tree_);
+    tree_->SetHeight(230);
+    tree_->SetDirectory(here);
+    test::Pump();
+    ASSERT_EQ(list->Items().Count(), 2);
+    AnswerAll quiet;  // a failing shell says so in a box
+
+    {
+        MenuCloser closer;
+        RECT r{};
+        *reinterpret_cast<HTREEITEM*>(&r) = tree_->Selected()->ItemId();
+        SendMessageA(tree_->Handle(), TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&r));
+        EXPECT_EQ(RightClickAt(tree_, form_, {r.left + 2, (r.top + r.bottom) / 2}), 1);
+        EXPECT_EQ(MenuCloser::shown, 1);
+        EXPECT_GT(MenuCloser::items, 0);
+    }
+    {
+        // Over an unselected item: that item alone.
+        MenuCloser closer;
+        list->Items().Item(0)->SetSelected(true);
+        EXPECT_EQ(RightClickAt(list, form_, ItemPoint(list, 1)), 1);
+        EXPECT_EQ(MenuCloser::shown, 1);
+        EXPECT_GT(MenuCloser::items, 0);
+        EXPECT_EQ(list->SelCount(), 1);
+        EXPECT_TRUE(list->Items().Item(1)->Selected());
+    }
+    {
+        // Over a selected item: the whole selection.
+        MenuCloser closer;
+        list->SelectAll();
+        EXPECT_EQ(RightClickAt(list, form_, ItemPoint(list, 0)), 1);
+        EXPECT_EQ(MenuCloser::shown, 1);
+        EXPECT_GT(MenuCloser::items, 0);
+        EXPECT_EQ(list->SelCount(), 2);
+    }
+    {
+        // Over no item: no menu.
+        MenuCloser closer;
+        EXPECT_EQ(RightClickAt(list, form_, {250, 180}), 0);
+        EXPECT_EQ(MenuCloser::shown, 0);
+    }
+    EXPECT_TRUE(quiet.Asked.empty()) << ::testing::PrintToString(quiet.Asked);
+    for (const char* f : {"one.txt", "two.txt"}) EXPECT_TRUE(os::FileExists(Join(here, f))) << f;
+    delete list;
+}
+
+// A double-click on a folder in the list opens it in the tree, and so in the
+// list; a handler of the owner's takes the double-click over.
+TEST_F(TreeForm, ListDoubleClickOpensAFolder) {
+    const std::string here = ScratchDir("list-open");
+    CreateDirectoryA(Join(here, "sub").c_str(), nullptr);
+    test::WriteAll(Join(here, "sub\\inner.txt"), "x");
+    test::WriteAll(Join(here, "outer.txt"), "x");
+    auto* list = new TSystemListView(form_);
+    list->SetParent(form_);
+    list->SetBounds(0, 240, 300, 200);
+    list->SetTreeView(tree_);
+    tree_->SetDirectory(here);
+    test::Pump();
+    auto indexOf = [&](const std::string& caption) {
+        for (int i = 0; i < list->Items().Count(); ++i)
+            if (LowerCase(list->Items().Item(i)->Caption()) == caption) return i;
+        return -1;
+    };
+    auto dblClick = [&] {
+        NMHDR hdr{};
+        hdr.hwndFrom = list->Handle();
+        hdr.code = NM_DBLCLK;
+        SendMessageA(form_->Handle(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&hdr));
+        test::Pump();
+    };
+    // Nothing selected: nothing happens.
+    dblClick();
+    EXPECT_EQ(Key(tree_->Directory()), Key(here));
+    // The owner's handler, when there is one, is all that runs.
+    int handled = 0;
+    list->OnDblClick = [&](TObject*) { ++handled; };
+    ASSERT_GE(indexOf("sub"), 0);
+    list->Items().Item(indexOf("sub"))->SetSelected(true);
+    dblClick();
+    EXPECT_EQ(handled, 1);
+    EXPECT_EQ(Key(tree_->Directory()), Key(here));
+    list->OnDblClick = nullptr;
+    dblClick();
+    EXPECT_EQ(Key(tree_->Directory()), Key(Join(here, "sub")));
+    EXPECT_GE(indexOf("inner.txt"), 0);
+    EXPECT_EQ(indexOf("outer.txt"), -1);
+    delete list;
+}
+
 TEST(ExtractFolders, RecentListKeepsTenNewestFirstWithoutDuplicates) {
     std::vector<std::string> list;
     for (int i = 0; i < 11; ++i) AddRecentFolder(list, "C:\\Out" + std::to_string(i));
@@ -236,6 +378,7 @@ TEST_F(MainWindow, ExtractingThroughTheDialog) {
         restoreShown = e->CheckBox1->Checked();
         EXPECT_EQ(e->ActiveControl(), e->ExtractToCmb);
         EXPECT_EQ(Key(e->SystemTreeView1->Directory()), "c:\\");
+        test::SaveScreenshot(*e, "extract-dialog.bmp");
         // "Selected" flips back while nothing is selected.
         e->RadioGroup1->Buttons(0)->SetChecked(true);
         EXPECT_EQ(e->RadioGroup1->ItemIndex(), 1);
@@ -326,6 +469,12 @@ TEST_F(MainWindow, NewFolderPutsThePathInTheComboOnlyOnOk) {
             if (!n) return static_cast<int>(mrCancel);
             EXPECT_EQ(n->CurrentFolderLbl->Caption(), "C:\\Data");
             n->Edit1->SetText("Out");
+            if (answer == mrOk) {
+                n->Show();
+                test::Pump();
+                test::SaveScreenshot(*n, "newfolder-dialog.bmp");
+                n->Hide();
+            }
             return answer;
         };
         frmExtract->NewFolderBttn->Click();
@@ -364,6 +513,23 @@ TEST(ShellList, MaskSizesAndStoredWidths) {
     EXPECT_EQ(std::vector<int>(widths, widths + 4), (std::vector<int>{16, 32, 48, 64}));
     TSystemListView::ApplyDirectoryCols(std::string("\x01", 1), widths);
     EXPECT_EQ(widths[0], 16);
+}
+
+// A list placed first takes the tree that joins its owner later; a list
+// that has its tree keeps it.
+TEST(ShellList, LinksToATreeAddedToItsOwnerLater) {
+    auto* form = new TForm(nullptr);
+    form->AfterConstruction();
+    auto* list = new TSystemListView(form);
+    auto* tree = new TSystemTreeView(form);
+    EXPECT_EQ(list->TreeView(), tree);
+    EXPECT_EQ(tree->ListView(), list);
+    auto* second = new TSystemTreeView(form);
+    EXPECT_EQ(list->TreeView(), tree);
+    EXPECT_EQ(second->ListView(), nullptr);
+    delete tree;
+    EXPECT_EQ(list->TreeView(), nullptr);
+    TCustomForm::Free(form);
 }
 
 TEST_F(TreeForm, ListShowsTheSelectedFolder) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <map>
 
 #include "ui/comctrls.h"
 #include "ui/forms.h"
@@ -201,6 +202,125 @@ TEST(ListView, SharedImageListsAreNotFreedByTheWindow) {
     EXPECT_EQ(ImageList_GetImageCount(images.Handle()), 1);
     EXPECT_EQ(reinterpret_cast<HIMAGELIST>(SendMessageA(s.lv->Handle(), LVM_GETIMAGELIST, LVSIL_SMALL, 0)),
               images.Handle());
+}
+
+// Custom drawing: each item gets the colours and font its handler left on
+// the canvas, only those it changed, the control's font comes back after
+// the item, and an item the handler paints itself is left alone.
+TEST(ListView, CustomDrawGivesItemsTheHandlersColoursAndFont) {
+    ListSetup s;
+    for (const char* name : {"plain", "coloured", "bold", "own"}) s.lv->Items().Add()->SetCaption(name);
+    std::map<std::string, int> calls;
+    bool whole = false;
+    s.lv->OnCustomDraw = [&](TListView* Sender, const TRect& R, bool& Default) {
+        whole = Sender == s.lv && !R.IsEmpty() && Default;
+    };
+    s.lv->OnCustomDrawItem = [&](TListView* Sender, TListItem* Item, TCustomDrawState, bool& Default) {
+        ++calls[Item->Caption()];
+        TCanvas& c = Sender->Canvas();
+        // Whatever the last item was given, each starts from the list's look.
+        EXPECT_EQ(c.Font().Color(), Sender->Font().Color()) << Item->Caption();
+        EXPECT_FALSE(c.Font().Style().contains(fsBold)) << Item->Caption();
+        if (Item->Caption() == "coloured") {
+            c.Font().SetColor(clRed);
+            c.Brush().SetColor(clYellow);
+        } else if (Item->Caption() == "bold") {
+            c.Font().SetStyle({fsBold});
+        } else if (Item->Caption() == "own") {
+            Default = false;
+        }
+    };
+    s.form->Show();
+    Pump();
+    TBitmap shot;
+    test::RenderWindow(*s.lv, shot);
+    EXPECT_TRUE(whole);
+    for (const char* name : {"plain", "coloured", "bold", "own"}) EXPECT_GE(calls[name], 1) << name;
+    auto count = [&](int item, auto&& pred) {
+        RECT r{};
+        r.left = LVIR_LABEL;
+        SendMessageA(s.lv->Handle(), LVM_GETITEMRECT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&r));
+        int n = 0;
+        for (int y = r.top; y < r.bottom; ++y)
+            for (int x = r.left; x < r.right; ++x) n += pred(test::PixelAt(shot, x, y)) ? 1 : 0;
+        return n;
+    };
+    auto yellow = [](COLORREF c) { return c == RGB(255, 255, 0); };
+    auto inked = [](COLORREF c) { return GetRValue(c) < 128 && GetGValue(c) < 128; };
+    EXPECT_GT(count(1, yellow), 0);
+    EXPECT_EQ(count(0, yellow), 0);
+    EXPECT_GT(count(0, inked), 0);
+    EXPECT_EQ(count(3, inked), 0);  // painted by nobody
+
+    // The answers themselves, on a context of our own.
+    HDC dc = CreateCompatibleDC(nullptr);
+    HFONT own = CreateFontA(-11, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Arial");
+    HGDIOBJ before = SelectObject(dc, own);
+    auto stage = [&](DWORD Stage, int Item, NMLVCUSTOMDRAW& nm) {
+        nm = {};
+        nm.nmcd.hdr.hwndFrom = s.lv->Handle();
+        nm.nmcd.hdr.code = NM_CUSTOMDRAW;
+        nm.nmcd.dwDrawStage = Stage;
+        nm.nmcd.hdc = dc;
+        nm.nmcd.dwItemSpec = static_cast<DWORD_PTR>(Item);
+        nm.clrText = nm.clrTextBk = 0x123456;
+        return SendMessageA(s.form->Handle(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&nm));
+    };
+    NMLVCUSTOMDRAW nm;
+    EXPECT_EQ(stage(CDDS_PREPAINT, 0, nm), CDRF_NOTIFYITEMDRAW);
+    EXPECT_EQ(stage(CDDS_ITEMPREPAINT, 0, nm), CDRF_DODEFAULT);
+    EXPECT_EQ(nm.clrText, 0x123456u);
+    EXPECT_EQ(nm.clrTextBk, 0x123456u);
+    EXPECT_EQ(stage(CDDS_ITEMPREPAINT, 1, nm), CDRF_DODEFAULT);
+    EXPECT_EQ(nm.clrText, RGB(255, 0, 0));
+    EXPECT_EQ(nm.clrTextBk, RGB(255, 255, 0));
+    EXPECT_EQ(stage(CDDS_ITEMPREPAINT, 2, nm), CDRF_NEWFONT | CDRF_NOTIFYPOSTPAINT);
+    LOGFONTA lf{};
+    GetObjectA(GetCurrentObject(dc, OBJ_FONT), sizeof lf, &lf);
+    EXPECT_GE(lf.lfWeight, FW_BOLD);
+    stage(CDDS_ITEMPOSTPAINT, 2, nm);
+    EXPECT_EQ(GetCurrentObject(dc, OBJ_FONT), own);
+    EXPECT_EQ(stage(CDDS_ITEMPREPAINT, 3, nm), CDRF_SKIPDEFAULT);
+    EXPECT_EQ(stage(CDDS_ITEMPREPAINT, 99, nm), CDRF_DODEFAULT);  // no such item
+    SelectObject(dc, before);
+    DeleteObject(own);
+    DeleteDC(dc);
+    // Without handlers the control draws alone.
+    s.lv->OnCustomDraw = nullptr;
+    s.lv->OnCustomDrawItem = nullptr;
+    NMLVCUSTOMDRAW none;
+    none = {};
+    none.nmcd.hdr.hwndFrom = s.lv->Handle();
+    none.nmcd.hdr.code = NM_CUSTOMDRAW;
+    none.nmcd.dwDrawStage = CDDS_PREPAINT;
+    EXPECT_EQ(SendMessageA(s.form->Handle(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&none)), CDRF_DODEFAULT);
+}
+
+// Drags begun on an item name it and the button; a list told to sort by
+// text sorts at once.
+TEST(ListView, DragStartsAndSortType) {
+    ListSetup s;
+    for (const char* name : {"b", "C", "a"}) s.lv->Items().Add()->SetCaption(name);
+    s.form->Show();
+    Pump();
+    std::vector<std::pair<std::string, TMouseButton>> drags;
+    s.lv->OnBeginDrag = [&](TObject*, TListItem* it, TMouseButton b) { drags.emplace_back(it->Caption(), b); };
+    for (auto [code, item] : {std::pair{LVN_BEGINDRAG, 1}, {LVN_BEGINRDRAG, 2}, {LVN_BEGINDRAG, 7}}) {
+        NMLISTVIEW nm{};
+        nm.hdr.hwndFrom = s.lv->Handle();
+        nm.hdr.code = code;
+        nm.iItem = item;
+        SendMessageA(s.form->Handle(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&nm));
+    }
+    using Drag = std::pair<std::string, TMouseButton>;
+    EXPECT_EQ(drags, (std::vector<Drag>{{"C", mbLeft}, {"a", mbRight}}));
+
+    EXPECT_EQ(s.lv->SortType(), stNone);
+    EXPECT_EQ(s.Text(0, 0), "b");
+    s.lv->SetSortType(stText);
+    EXPECT_EQ(s.Text(0, 0), "a");
+    EXPECT_EQ(s.Text(2, 0), "C");
+    EXPECT_EQ(s.lv->Items()[1]->Caption(), "b");
 }
 
 }  // namespace
