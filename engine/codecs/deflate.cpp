@@ -254,35 +254,25 @@ private:
     // 15 bits from the three bytes at s, by multiplication: it spreads
     // similar strings far better than a shift-and-xor hash, so the chain
     // limit is spent on real candidates.
-    unsigned Hash(unsigned s) const { return ((Load32(&window_[s]) << 8) * 0x9E3779B1u) >> (32 - kHashBits); }
-    unsigned Insert(unsigned s) {
-        unsigned h = Hash(s);
-        unsigned old = head_[h];
-        prev_[s & kWMask] = static_cast<uint16_t>(old);
-        head_[h] = static_cast<uint16_t>(s);
+    static unsigned Hash(const uint8_t* p) { return ((Load32(p) << 8) * 0x9E3779B1u) >> (32 - kHashBits); }
+    // Makes s the head of its chain; returns the previous head.
+    static unsigned InsertAt(const uint8_t* win, uint16_t* head, uint16_t* prev, unsigned s) {
+        const unsigned h = Hash(win + s);
+        const unsigned old = head[h];
+        prev[s & kWMask] = static_cast<uint16_t>(old);
+        head[h] = static_cast<uint16_t>(s);
         return old;
     }
-    unsigned LongestMatch(unsigned cur, unsigned prevLength);
+    struct Hot;
+    Hot Unpark() const;
+    void Park(const Hot& h);
     void RunFast();
     void RunLazy();
 
     // tally
-    bool TallyLit(uint8_t c) {
-        syms_[n_++] = c;
-        ++litFreq_[c];
-        return BlockFull();
-    }
-    bool TallyMatch(unsigned dist, unsigned len) {
-        syms_[n_++] = (len - kMinMatch) | (dist << 8);
-        ++litFreq_[kEndBlock + 1 + t_.lengthCode[len - kMinMatch]];
-        ++distFreq_[DistCode(t_, dist - 1)];
-        ++matches_;
-        return BlockFull();
-    }
-    bool BlockFull() {
-        if (earlyEnd_ && (n_ & 0xFFF) == 0 && LooksDone()) return true;
-        return n_ >= kSymLimit;
-    }
+    void TallyLit(uint32_t* syms, Hot& h, uint8_t c);
+    void TallyMatch(uint32_t* syms, Hot& h, unsigned dist, unsigned len);
+    bool BlockFull(Hot& h);
     bool LooksDone() const;
 
     // blocks and bits
@@ -384,14 +374,12 @@ void Encoder::Fill() {
     }
 }
 
-unsigned Encoder::LongestMatch(unsigned cur, unsigned prevLength) {
-    unsigned chain = cfg_.chain;
-    if (prevLength >= cfg_.good) chain >>= 2;
-    unsigned nice = std::min(cfg_.nice, lookahead_);
-    const uint8_t* win = window_.data();
-    const uint8_t* scan = win + strstart_;
-    const unsigned limit = strstart_ > kMaxDist ? strstart_ - kMaxDist : 0;
-    unsigned best = prevLength;
+// The longest match for the string at s among the chain that starts at
+// cur, if longer than best; its position goes to matchPos. Candidates at or
+// below limit are out of reach.
+inline unsigned LongestMatch(const uint8_t* win, const uint16_t* prev, unsigned s, unsigned cur, unsigned best,
+                             unsigned chain, unsigned nice, unsigned limit, unsigned& matchPos) {
+    const uint8_t* scan = win + s;
     // A candidate must match the four bytes that end at scan[best] (only the
     // first three while best is 2) before the whole compare: most are
     // rejected by that one load. best < kMaxMatch, so the load stays inside
@@ -399,7 +387,6 @@ unsigned Encoder::LongestMatch(unsigned cur, unsigned prevLength) {
     unsigned endAt = best >= 3 ? best - 3 : 0;
     uint32_t endMask = best >= 3 ? 0xFFFFFFFFu : 0x00FFFFFFu;
     uint32_t endWord = Load32(scan + endAt) & endMask;
-    const uint16_t* prev = prev_.data();
     do {
         const uint8_t* match = win + cur;
         if ((Load32(match + endAt) & endMask) != endWord) continue;
@@ -416,7 +403,7 @@ unsigned Encoder::LongestMatch(unsigned cur, unsigned prevLength) {
         // The last word reaches past 258 (never past the window's padding).
         if (len > kMaxMatch) len = kMaxMatch;
         if (len > best) {
-            matchStart_ = cur;
+            matchPos = cur;
             best = len;
             if (len >= nice) break;
             endAt = best - 3;
@@ -424,79 +411,156 @@ unsigned Encoder::LongestMatch(unsigned cur, unsigned prevLength) {
             endWord = Load32(scan + endAt);
         }
     } while ((cur = prev[cur & kWMask]) > limit && --chain != 0);
-    return best <= lookahead_ ? best : lookahead_;
+    return best;
+}
+
+// The hot loops keep the encoder's state in locals: a store into the symbol
+// buffer or the tables could alias any member, which would then go back to
+// memory after every byte. Park() hands the state back to the members
+// before a call that uses them, Unpark() takes it again after.
+struct Encoder::Hot {
+    unsigned s, ahead, n, matches, matchPos;
+};
+
+Encoder::Hot Encoder::Unpark() const { return {strstart_, lookahead_, n_, matches_, matchStart_}; }
+
+void Encoder::Park(const Hot& h) {
+    strstart_ = h.s;
+    lookahead_ = h.ahead;
+    n_ = h.n;
+    matches_ = h.matches;
+    matchStart_ = h.matchPos;
+}
+
+inline void Encoder::TallyLit(uint32_t* syms, Hot& h, uint8_t c) {
+    syms[h.n++] = c;
+    ++litFreq_[c];
+}
+
+inline void Encoder::TallyMatch(uint32_t* syms, Hot& h, unsigned dist, unsigned len) {
+    syms[h.n++] = (len - kMinMatch) | (dist << 8);
+    ++litFreq_[kEndBlock + 1 + t_.lengthCode[len - kMinMatch]];
+    ++distFreq_[DistCode(t_, dist - 1)];
+    ++h.matches;
+}
+
+inline bool Encoder::BlockFull(Hot& h) {
+    if (h.n >= kSymLimit) return true;
+    if (!earlyEnd_ || (h.n & 0xFFF) != 0) return false;
+    Park(h);
+    return LooksDone();
 }
 
 void Encoder::RunFast() {
-    const unsigned insertLimit = cfg_.lazy;
+    const uint8_t* const win = window_.data();
+    uint16_t* const head = head_.data();
+    uint16_t* const prev = prev_.data();
+    uint32_t* const syms = syms_.get();
+    const unsigned insertLimit = cfg_.lazy, chain = cfg_.chain, niceMax = cfg_.nice;
+    Hot h = Unpark();
     for (;;) {
-        if (lookahead_ < kMinLookahead) {
+        if (h.ahead < kMinLookahead) {
+            Park(h);
             Fill();
-            if (lookahead_ == 0) break;
+            h = Unpark();
+            if (h.ahead == 0) break;
         }
-        unsigned head = 0;
-        if (lookahead_ >= kMinMatch) head = Insert(strstart_);
+        unsigned cand = 0;
+        if (h.ahead >= kMinMatch) cand = InsertAt(win, head, prev, h.s);
         unsigned len = 0;
-        if (head != 0 && strstart_ - head <= kMaxDist) len = LongestMatch(head, kMinMatch - 1);
+        if (cand != 0 && h.s - cand <= kMaxDist) {
+            const unsigned limit = h.s > kMaxDist ? h.s - kMaxDist : 0;
+            len = LongestMatch(win, prev, h.s, cand, kMinMatch - 1, chain, std::min(niceMax, h.ahead), limit,
+                               h.matchPos);
+            if (len > h.ahead) len = h.ahead;
+        }
         bool full;
         if (len >= kMinMatch) {
-            full = TallyMatch(strstart_ - matchStart_, len);
-            lookahead_ -= len;
-            if (len <= insertLimit && lookahead_ >= kMinMatch) {
-                for (unsigned k = 1; k < len; ++k) Insert(strstart_ + k);
+            TallyMatch(syms, h, h.s - h.matchPos, len);
+            full = BlockFull(h);
+            h.ahead -= len;
+            if (len <= insertLimit && h.ahead >= kMinMatch) {
+                for (unsigned k = 1; k < len; ++k) InsertAt(win, head, prev, h.s + k);
             }
-            strstart_ += len;
+            h.s += len;
         } else {
-            full = TallyLit(window_[strstart_]);
-            --lookahead_;
-            ++strstart_;
+            TallyLit(syms, h, win[h.s]);
+            full = BlockFull(h);
+            --h.ahead;
+            ++h.s;
         }
-        if (full) FlushBlock(false);
+        if (full) {
+            Park(h);
+            FlushBlock(false);
+            h = Unpark();
+        }
     }
+    Park(h);
 }
 
 void Encoder::RunLazy() {
+    const uint8_t* const win = window_.data();
+    uint16_t* const head = head_.data();
+    uint16_t* const prev = prev_.data();
+    uint32_t* const syms = syms_.get();
+    const unsigned lazy = cfg_.lazy, good = cfg_.good, chainMax = cfg_.chain, niceMax = cfg_.nice;
     unsigned matchLength = kMinMatch - 1;
-    bool pending = false;  // the byte before strstart waits to be tallied
+    bool pending = false;  // the byte before s waits to be tallied
+    Hot h = Unpark();
     for (;;) {
-        if (lookahead_ < kMinLookahead) {
+        if (h.ahead < kMinLookahead) {
+            Park(h);
             Fill();
-            if (lookahead_ == 0) break;
+            h = Unpark();
+            if (h.ahead == 0) break;
         }
-        unsigned head = 0;
-        if (lookahead_ >= kMinMatch) head = Insert(strstart_);
+        unsigned cand = 0;
+        if (h.ahead >= kMinMatch) cand = InsertAt(win, head, prev, h.s);
         const unsigned prevLength = matchLength;
-        const unsigned prevMatch = matchStart_;
+        const unsigned prevMatch = h.matchPos;
         matchLength = kMinMatch - 1;
-        if (head != 0 && prevLength < cfg_.lazy && strstart_ - head <= kMaxDist) {
-            matchLength = LongestMatch(head, prevLength);
-            if (matchLength == kMinMatch && strstart_ - matchStart_ > kTooFar) matchLength = kMinMatch - 1;
+        if (cand != 0 && prevLength < lazy && h.s - cand <= kMaxDist) {
+            const unsigned limit = h.s > kMaxDist ? h.s - kMaxDist : 0;
+            matchLength = LongestMatch(win, prev, h.s, cand, prevLength, prevLength >= good ? chainMax >> 2 : chainMax,
+                                       std::min(niceMax, h.ahead), limit, h.matchPos);
+            if (matchLength > h.ahead) matchLength = h.ahead;
+            if (matchLength == kMinMatch && h.s - h.matchPos > kTooFar) matchLength = kMinMatch - 1;
         }
         if (prevLength >= kMinMatch && matchLength <= prevLength) {
-            const unsigned maxInsert = strstart_ + lookahead_ - kMinMatch;
-            bool full = TallyMatch(strstart_ - 1 - prevMatch, prevLength);
-            // The strings of the match from strstart on (strstart - 1 and
-            // strstart are in already).
-            lookahead_ -= prevLength - 1;
-            unsigned end = strstart_ - 1 + prevLength;
-            unsigned stop = std::min(end - 1, maxInsert);
-            for (unsigned s = strstart_ + 1; s <= stop; ++s) Insert(s);
-            strstart_ = end;
+            const unsigned maxInsert = h.s + h.ahead - kMinMatch;
+            TallyMatch(syms, h, h.s - 1 - prevMatch, prevLength);
+            const bool full = BlockFull(h);
+            // The strings of the match from s on (s - 1 and s are in already).
+            h.ahead -= prevLength - 1;
+            const unsigned end = h.s - 1 + prevLength;
+            const unsigned stop = std::min(end - 1, maxInsert);
+            for (unsigned p = h.s + 1; p <= stop; ++p) InsertAt(win, head, prev, p);
+            h.s = end;
             pending = false;
             matchLength = kMinMatch - 1;
-            if (full) FlushBlock(false);
+            if (full) {
+                Park(h);
+                FlushBlock(false);
+                h = Unpark();
+            }
         } else if (pending) {
-            bool full = TallyLit(window_[strstart_ - 1]);
-            if (full) FlushBlock(false);
-            ++strstart_;
-            --lookahead_;
+            // The block ends behind the literal, before s moves on.
+            TallyLit(syms, h, win[h.s - 1]);
+            if (BlockFull(h)) {
+                Park(h);
+                FlushBlock(false);
+                h = Unpark();
+            }
+            ++h.s;
+            --h.ahead;
         } else {
             pending = true;
-            ++strstart_;
-            --lookahead_;
+            ++h.s;
+            --h.ahead;
         }
     }
-    if (pending) TallyLit(window_[strstart_ - 1]);
+    if (pending) TallyLit(syms, h, win[h.s - 1]);
+    Park(h);
 }
 
 bool Encoder::LooksDone() const {
@@ -545,29 +609,52 @@ void Encoder::WriteSymbols(const Code* lit, const Code* dist) {
         lenCodes[lc].bits = c.bits | ((lc + kMinMatch - kLengthBase[code]) << c.len);
         lenCodes[lc].len = c.len + kLengthExtra[code];
     }
+    // The bit state lives in locals: every store into the output buffer
+    // could alias the members, which would then go back to memory after
+    // each symbol. Whole bytes leave 8 at a time with no test (the slack
+    // behind the buffer takes what is written past the mark); a symbol is
+    // at most 48 bits, so with at most 7 bits left over it always fits.
+    uint8_t* const base = outBuf_.get();
+    uint8_t* const mark = base + kOutBuf;
+    uint8_t* out = base + outPos_;
+    uint64_t bb = bitBuf_;
+    unsigned bc = bitCount_;
+    auto flushBits = [&] {
+        std::memcpy(out, &bb, 8);
+        out += bc >> 3;
+        bb >>= bc & ~7u;
+        bc &= 7;
+    };
+    flushBits();
     const uint32_t* s = syms_.get();
-    for (unsigned i = 0; i < n_; ++i) {
-        if (outPos_ >= kOutBuf) FlushOut();
-        uint32_t v = s[i];
+    const uint32_t* const end = s + n_;
+    for (; s != end; ++s) {
+        if (out >= mark) {
+            outPos_ = static_cast<size_t>(out - base);
+            FlushOut();
+            out = base;
+        }
+        const uint32_t v = *s;
         uint32_t d = v >> 8;
         if (d == 0) {
-            Put(lit[v].bits, lit[v].len);
+            bb |= uint64_t(lit[v].bits) << bc;
+            bc += lit[v].len;
         } else {
             const Code& lc = lenCodes[v & 0xFF];
             --d;
-            unsigned dc = DistCode(t_, d);
+            const unsigned dc = DistCode(t_, d);
             const Code& dcode = dist[dc];
-            uint64_t bits = lc.bits | (uint64_t(dcode.bits | ((d + 1 - kDistBase[dc]) << dcode.len)) << lc.len);
-            unsigned len = lc.len + dcode.len + kDistExtra[dc];
-            // A match is at most 48 bits: split so Put never gets more than 32.
-            if (len <= 32) {
-                Put(bits, len);
-            } else {
-                Put(bits & 0xFFFFFFFFu, 32);
-                Put(bits >> 32, len - 32);
-            }
+            bb |= uint64_t(lc.bits) << bc;
+            bc += lc.len;
+            bb |= uint64_t(dcode.bits | ((d + 1 - kDistBase[dc]) << dcode.len)) << bc;
+            bc += dcode.len + kDistExtra[dc];
         }
+        flushBits();
     }
+    outPos_ = static_cast<size_t>(out - base);
+    bitBuf_ = bb;
+    bitCount_ = bc;
+    EnsureRoom();
     Put(lit[kEndBlock].bits, lit[kEndBlock].len);
 }
 
