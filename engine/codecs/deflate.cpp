@@ -21,6 +21,8 @@ constexpr unsigned kWMask = kWSize - 1;
 constexpr unsigned kWindowBytes = 2 * kWSize;                   // history + lookahead
 constexpr unsigned kHashBits = 15;
 constexpr unsigned kHashSize = 1u << kHashBits;
+constexpr unsigned kHash3Bits = 15;
+constexpr unsigned kHash3Size = 1u << kHash3Bits;
 constexpr unsigned kMinMatch = 3;
 constexpr unsigned kMaxMatch = 258;
 constexpr unsigned kMinLookahead = kMaxMatch + kMinMatch + 1;   // 262
@@ -242,7 +244,7 @@ public:
             bool allowRaw, int64_t archiveTotal)
         : owner_(owner), t_(Tables()), cfg_(ConfigOf(level)), earlyEnd_(level >= 3), encrypt_(encrypt),
           in_(in), out_(out), inputSize_(inputSize), archiveTotal_(archiveTotal), allowRaw_(allowRaw),
-          window_(kWindowBytes + 16), head_(kHashSize), prev_(kWSize), syms_(new uint32_t[kSymLimit + 1]),
+          window_(kWindowBytes + 16), head_(kHashSize), head3_(kHash3Size), prev_(kWSize), syms_(new uint32_t[kSymLimit + 1]),
           outBuf_(new uint8_t[kOutBuf + kOutSlack]) {}
 
     int64_t Run(uint16_t& method);
@@ -251,16 +253,34 @@ private:
     // input
     void Fill();
     void Slide();
-    // 15 bits from the three bytes at s, by multiplication: it spreads
-    // similar strings far better than a shift-and-xor hash, so the chain
-    // limit is spent on real candidates.
-    static unsigned Hash(const uint8_t* p) { return ((Load32(p) << 8) * 0x9E3779B1u) >> (32 - kHashBits); }
-    // Makes s the head of its chain; returns the previous head.
-    static unsigned InsertAt(const uint8_t* win, uint16_t* head, uint16_t* prev, unsigned s) {
-        const unsigned h = Hash(win + s);
-        const unsigned old = head[h];
-        prev[s & kWMask] = static_cast<uint16_t>(old);
-        head[h] = static_cast<uint16_t>(s);
+    // The chains link strings by their first four bytes: a candidate that
+    // shares only three bytes is of no use once a match of four is known,
+    // and would spend the chain limit for nothing. The nearest string
+    // sharing just three bytes has a table of its own (one entry a hash).
+    // Both hashes multiply, which spreads similar strings far better than
+    // shift-and-xor.
+    static unsigned Hash4(const uint8_t* p) { return (Load32(p) * 0x1E35A7BDu) >> (32 - kHashBits); }
+    static unsigned Hash3(const uint8_t* p) { return ((Load32(p) << 8) * 0x9E3779B1u) >> (32 - kHash3Bits); }
+    struct Chains {
+        uint16_t* head;
+        uint16_t* head3;
+        uint16_t* prev;
+    };
+    // Makes s the head of its chain and of its 3-byte entry.
+    static void InsertAt(const uint8_t* win, const Chains& tb, unsigned s) {
+        const unsigned h = Hash4(win + s);
+        tb.prev[s & kWMask] = tb.head[h];
+        tb.head[h] = static_cast<uint16_t>(s);
+        tb.head3[Hash3(win + s)] = static_cast<uint16_t>(s);
+    }
+    // The same, returning the previous chain head and 3-byte entry.
+    static unsigned InsertFind(const uint8_t* win, const Chains& tb, unsigned s, unsigned& near3) {
+        const unsigned h = Hash4(win + s), h3 = Hash3(win + s);
+        const unsigned old = tb.head[h];
+        near3 = tb.head3[h3];
+        tb.prev[s & kWMask] = static_cast<uint16_t>(old);
+        tb.head[h] = static_cast<uint16_t>(s);
+        tb.head3[h3] = static_cast<uint16_t>(s);
         return old;
     }
     struct Hot;
@@ -321,6 +341,7 @@ private:
 
     std::vector<uint8_t> window_;
     std::vector<uint16_t> head_;
+    std::vector<uint16_t> head3_;
     std::vector<uint16_t> prev_;
     unsigned strstart_ = 0;
     unsigned lookahead_ = 0;
@@ -352,6 +373,7 @@ void Encoder::Slide() {
     blockStart_ -= static_cast<long>(kWSize);
     // Positions that slid out become "no entry" (0).
     for (auto& h : head_) h = static_cast<uint16_t>(h >= kWSize ? h - kWSize : 0);
+    for (auto& h : head3_) h = static_cast<uint16_t>(h >= kWSize ? h - kWSize : 0);
     for (auto& p : prev_) p = static_cast<uint16_t>(p >= kWSize ? p - kWSize : 0);
 }
 
@@ -374,12 +396,18 @@ void Encoder::Fill() {
     }
 }
 
-// The longest match for the string at s among the chain that starts at
-// cur, if longer than best; its position goes to matchPos. Candidates at or
-// below limit are out of reach.
-inline unsigned LongestMatch(const uint8_t* win, const uint16_t* prev, unsigned s, unsigned cur, unsigned best,
-                             unsigned chain, unsigned nice, unsigned limit, unsigned& matchPos) {
+// The longest match for the string at s, if longer than best: near3 is
+// the nearest string sharing three bytes, cur the head of the chain of
+// strings sharing four (0: none, or out of reach). The match's position goes
+// to matchPos. Chain candidates at or below limit are out of reach.
+inline unsigned LongestMatch(const uint8_t* win, const uint16_t* prev, unsigned s, unsigned cur, unsigned near3,
+                             unsigned best, unsigned chain, unsigned nice, unsigned limit, unsigned& matchPos) {
     const uint8_t* scan = win + s;
+    if (best < kMinMatch && near3 != 0 && ((Load32(win + near3) ^ Load32(scan)) & 0x00FFFFFFu) == 0) {
+        best = kMinMatch;
+        matchPos = near3;
+    }
+    if (cur == 0) return best;
     // A candidate must match the four bytes that end at scan[best] (only the
     // first three while best is 2) before the whole compare: most are
     // rejected by that one load. best < kMaxMatch, so the load stays inside
@@ -413,6 +441,10 @@ inline unsigned LongestMatch(const uint8_t* win, const uint16_t* prev, unsigned 
     } while ((cur = prev[cur & kWMask]) > limit && --chain != 0);
     return best;
 }
+
+// A table entry as a candidate: 0 when empty or farther back than the
+// farthest distance.
+inline unsigned InReach(unsigned cand, unsigned s) { return cand != 0 && s - cand <= kMaxDist ? cand : 0; }
 
 // The hot loops keep the encoder's state in locals: a store into the symbol
 // buffer or the tables could alias any member, which would then go back to
@@ -453,8 +485,7 @@ inline bool Encoder::BlockFull(Hot& h) {
 
 void Encoder::RunFast() {
     const uint8_t* const win = window_.data();
-    uint16_t* const head = head_.data();
-    uint16_t* const prev = prev_.data();
+    const Chains tb{head_.data(), head3_.data(), prev_.data()};
     uint32_t* const syms = syms_.get();
     const unsigned insertLimit = cfg_.lazy, chain = cfg_.chain, niceMax = cfg_.nice;
     Hot h = Unpark();
@@ -465,12 +496,15 @@ void Encoder::RunFast() {
             h = Unpark();
             if (h.ahead == 0) break;
         }
-        unsigned cand = 0;
-        if (h.ahead >= kMinMatch) cand = InsertAt(win, head, prev, h.s);
+        unsigned cand = 0, near3 = 0;
+        if (h.ahead >= kMinMatch) {
+            cand = InReach(InsertFind(win, tb, h.s, near3), h.s);
+            near3 = InReach(near3, h.s);
+        }
         unsigned len = 0;
-        if (cand != 0 && h.s - cand <= kMaxDist) {
+        if ((cand | near3) != 0) {
             const unsigned limit = h.s > kMaxDist ? h.s - kMaxDist : 0;
-            len = LongestMatch(win, prev, h.s, cand, kMinMatch - 1, chain, std::min(niceMax, h.ahead), limit,
+            len = LongestMatch(win, tb.prev, h.s, cand, near3, kMinMatch - 1, chain, std::min(niceMax, h.ahead), limit,
                                h.matchPos);
             if (len > h.ahead) len = h.ahead;
         }
@@ -480,7 +514,7 @@ void Encoder::RunFast() {
             full = BlockFull(h);
             h.ahead -= len;
             if (len <= insertLimit && h.ahead >= kMinMatch) {
-                for (unsigned k = 1; k < len; ++k) InsertAt(win, head, prev, h.s + k);
+                for (unsigned k = 1; k < len; ++k) InsertAt(win, tb, h.s + k);
             }
             h.s += len;
         } else {
@@ -500,8 +534,7 @@ void Encoder::RunFast() {
 
 void Encoder::RunLazy() {
     const uint8_t* const win = window_.data();
-    uint16_t* const head = head_.data();
-    uint16_t* const prev = prev_.data();
+    const Chains tb{head_.data(), head3_.data(), prev_.data()};
     uint32_t* const syms = syms_.get();
     const unsigned lazy = cfg_.lazy, good = cfg_.good, chainMax = cfg_.chain, niceMax = cfg_.nice;
     unsigned matchLength = kMinMatch - 1;
@@ -514,14 +547,17 @@ void Encoder::RunLazy() {
             h = Unpark();
             if (h.ahead == 0) break;
         }
-        unsigned cand = 0;
-        if (h.ahead >= kMinMatch) cand = InsertAt(win, head, prev, h.s);
+        unsigned cand = 0, near3 = 0;
+        if (h.ahead >= kMinMatch) {
+            cand = InReach(InsertFind(win, tb, h.s, near3), h.s);
+            near3 = InReach(near3, h.s);
+        }
         const unsigned prevLength = matchLength;
         const unsigned prevMatch = h.matchPos;
         matchLength = kMinMatch - 1;
-        if (cand != 0 && prevLength < lazy && h.s - cand <= kMaxDist) {
+        if (prevLength < lazy && (cand != 0 || (near3 != 0 && prevLength < kMinMatch))) {
             const unsigned limit = h.s > kMaxDist ? h.s - kMaxDist : 0;
-            matchLength = LongestMatch(win, prev, h.s, cand, prevLength, prevLength >= good ? chainMax >> 2 : chainMax,
+            matchLength = LongestMatch(win, tb.prev, h.s, cand, near3, prevLength, prevLength >= good ? chainMax >> 2 : chainMax,
                                        std::min(niceMax, h.ahead), limit, h.matchPos);
             if (matchLength > h.ahead) matchLength = h.ahead;
             if (matchLength == kMinMatch && h.s - h.matchPos > kTooFar) matchLength = kMinMatch - 1;
@@ -534,7 +570,7 @@ void Encoder::RunLazy() {
             h.ahead -= prevLength - 1;
             const unsigned end = h.s - 1 + prevLength;
             const unsigned stop = std::min(end - 1, maxInsert);
-            for (unsigned p = h.s + 1; p <= stop; ++p) InsertAt(win, head, prev, p);
+            for (unsigned p = h.s + 1; p <= stop; ++p) InsertAt(win, tb, p);
             h.s = end;
             pending = false;
             matchLength = kMinMatch - 1;
