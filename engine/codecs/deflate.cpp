@@ -104,15 +104,14 @@ struct Config {
                      // fast: matches up to this long have all their strings inserted
     unsigned nice;   // stop the chain walk at a match this long
     unsigned chain;  // chain steps at most
-    bool fast;
 };
 
-Config ConfigOf(int level) {
+constexpr Config ConfigOf(int level) {
     switch (level) {
-        case 1: return {4, 4, 8, 4, true};
-        case 2: return {4, 5, 16, 8, true};
-        case 9: return {32, 258, 258, 4096, false};
-        default: return {8, 32, 128, 256, false};  // 7
+        case 1: return {4, 4, 8, 4};  // fast
+        case 2: return {4, 5, 16, 8};  // fast
+        case 9: return {32, 258, 258, 4096};
+        default: return {8, 32, 128, 256};  // 7
     }
 }
 
@@ -242,9 +241,9 @@ class Encoder {
 public:
     Encoder(TZipCommon& owner, int level, bool encrypt, TStream* in, TStream* out, int64_t inputSize,
             bool allowRaw, int64_t archiveTotal)
-        : owner_(owner), t_(Tables()), cfg_(ConfigOf(level)), earlyEnd_(level >= 3), encrypt_(encrypt),
+        : owner_(owner), t_(Tables()), level_(level), earlyEnd_(level >= 3), encrypt_(encrypt),
           in_(in), out_(out), inputSize_(inputSize), archiveTotal_(archiveTotal), allowRaw_(allowRaw),
-          window_(kWindowBytes + 16), head_(kHashSize), head3_(kHash3Size), prev_(kWSize), syms_(new uint32_t[kSymLimit + 1]),
+          window_(kWindowBytes + 16), chains_(kHashSize + kHash3Size + kWSize), syms_(new uint32_t[kSymLimit + 1]),
           outBuf_(new uint8_t[kOutBuf + kOutSlack]) {}
 
     int64_t Run(uint16_t& method);
@@ -261,32 +260,36 @@ private:
     // shift-and-xor.
     static unsigned Hash4(const uint8_t* p) { return (Load32(p) * 0x1E35A7BDu) >> (32 - kHashBits); }
     static unsigned Hash3(const uint8_t* p) { return ((Load32(p) << 8) * 0x9E3779B1u) >> (32 - kHash3Bits); }
+    // The chain heads, the 3-byte entries and the chain links, one array.
     struct Chains {
-        uint16_t* head;
-        uint16_t* head3;
-        uint16_t* prev;
+        uint16_t* base;
+        uint16_t* head() const { return base; }
+        uint16_t* head3() const { return base + kHashSize; }
+        uint16_t* prev() const { return base + kHashSize + kHash3Size; }
     };
     // Makes s the head of its chain and of its 3-byte entry.
     static void InsertAt(const uint8_t* win, const Chains& tb, unsigned s) {
         const unsigned h = Hash4(win + s);
-        tb.prev[s & kWMask] = tb.head[h];
-        tb.head[h] = static_cast<uint16_t>(s);
-        tb.head3[Hash3(win + s)] = static_cast<uint16_t>(s);
+        tb.prev()[s & kWMask] = tb.head()[h];
+        tb.head()[h] = static_cast<uint16_t>(s);
+        tb.head3()[Hash3(win + s)] = static_cast<uint16_t>(s);
     }
     // The same, returning the previous chain head and 3-byte entry.
     static unsigned InsertFind(const uint8_t* win, const Chains& tb, unsigned s, unsigned& near3) {
         const unsigned h = Hash4(win + s), h3 = Hash3(win + s);
-        const unsigned old = tb.head[h];
-        near3 = tb.head3[h3];
-        tb.prev[s & kWMask] = static_cast<uint16_t>(old);
-        tb.head[h] = static_cast<uint16_t>(s);
-        tb.head3[h3] = static_cast<uint16_t>(s);
+        const unsigned old = tb.head()[h];
+        near3 = tb.head3()[h3];
+        tb.prev()[s & kWMask] = static_cast<uint16_t>(old);
+        tb.head()[h] = static_cast<uint16_t>(s);
+        tb.head3()[h3] = static_cast<uint16_t>(s);
         return old;
     }
     struct Hot;
     Hot Unpark() const;
     void Park(const Hot& h);
+    template <Config C>
     void RunFast();
+    template <Config C>
     void RunLazy();
 
     // tally
@@ -330,7 +333,7 @@ private:
 
     TZipCommon& owner_;
     const StaticTables& t_;
-    const Config cfg_;
+    const int level_;
     const bool earlyEnd_;
     const bool encrypt_;
     TStream* const in_;
@@ -340,9 +343,7 @@ private:
     const bool allowRaw_;
 
     std::vector<uint8_t> window_;
-    std::vector<uint16_t> head_;
-    std::vector<uint16_t> head3_;
-    std::vector<uint16_t> prev_;
+    std::vector<uint16_t> chains_;  // see Chains
     unsigned strstart_ = 0;
     unsigned lookahead_ = 0;
     unsigned matchStart_ = 0;
@@ -353,7 +354,6 @@ private:
     // Written before read: left uninitialised (tiny inputs are common).
     std::unique_ptr<uint32_t[]> syms_;  // literal, or (length - 3) | distance << 8
     unsigned n_ = 0;
-    unsigned matches_ = 0;
     uint32_t litFreq_[kLitCodes] = {};
     uint32_t distFreq_[kDistCodes] = {};
     bool firstBlock_ = true;
@@ -372,9 +372,7 @@ void Encoder::Slide() {
     strstart_ -= kWSize;
     blockStart_ -= static_cast<long>(kWSize);
     // Positions that slid out become "no entry" (0).
-    for (auto& h : head_) h = static_cast<uint16_t>(h >= kWSize ? h - kWSize : 0);
-    for (auto& h : head3_) h = static_cast<uint16_t>(h >= kWSize ? h - kWSize : 0);
-    for (auto& p : prev_) p = static_cast<uint16_t>(p >= kWSize ? p - kWSize : 0);
+    for (auto& p : chains_) p = static_cast<uint16_t>(p >= kWSize ? p - kWSize : 0);
 }
 
 void Encoder::Fill() {
@@ -442,6 +440,15 @@ inline unsigned LongestMatch(const uint8_t* win, const uint16_t* prev, unsigned 
     return best;
 }
 
+// The lazy levels' long chain walks, kept out of line: inlined into the
+// loop they lose their registers to it. The fast levels' short walks gain
+// more from inlining.
+[[gnu::noinline]] unsigned LongestMatchOutOfLine(const uint8_t* win, const uint16_t* prev, unsigned s, unsigned cur,
+                                                 unsigned near3, unsigned best, unsigned chain, unsigned nice,
+                                                 unsigned limit, unsigned& matchPos) {
+    return LongestMatch(win, prev, s, cur, near3, best, chain, nice, limit, matchPos);
+}
+
 // A table entry as a candidate: 0 when empty or farther back than the
 // farthest distance.
 inline unsigned InReach(unsigned cand, unsigned s) { return cand != 0 && s - cand <= kMaxDist ? cand : 0; }
@@ -451,16 +458,15 @@ inline unsigned InReach(unsigned cand, unsigned s) { return cand != 0 && s - can
 // memory after every byte. Park() hands the state back to the members
 // before a call that uses them, Unpark() takes it again after.
 struct Encoder::Hot {
-    unsigned s, ahead, n, matches, matchPos;
+    unsigned s, ahead, n, matchPos;
 };
 
-Encoder::Hot Encoder::Unpark() const { return {strstart_, lookahead_, n_, matches_, matchStart_}; }
+Encoder::Hot Encoder::Unpark() const { return {strstart_, lookahead_, n_, matchStart_}; }
 
 void Encoder::Park(const Hot& h) {
     strstart_ = h.s;
     lookahead_ = h.ahead;
     n_ = h.n;
-    matches_ = h.matches;
     matchStart_ = h.matchPos;
 }
 
@@ -473,7 +479,6 @@ inline void Encoder::TallyMatch(uint32_t* syms, Hot& h, unsigned dist, unsigned 
     syms[h.n++] = (len - kMinMatch) | (dist << 8);
     ++litFreq_[kEndBlock + 1 + t_.lengthCode[len - kMinMatch]];
     ++distFreq_[DistCode(t_, dist - 1)];
-    ++h.matches;
 }
 
 inline bool Encoder::BlockFull(Hot& h) {
@@ -483,11 +488,14 @@ inline bool Encoder::BlockFull(Hot& h) {
     return LooksDone();
 }
 
+// The level's parameters are constants of the loop: the registers they
+// would take are worth more to the loop.
+template <Config C>
 void Encoder::RunFast() {
     const uint8_t* const win = window_.data();
-    const Chains tb{head_.data(), head3_.data(), prev_.data()};
+    const Chains tb{chains_.data()};
     uint32_t* const syms = syms_.get();
-    const unsigned insertLimit = cfg_.lazy, chain = cfg_.chain, niceMax = cfg_.nice;
+    constexpr unsigned insertLimit = C.lazy, chain = C.chain, niceMax = C.nice;
     Hot h = Unpark();
     for (;;) {
         if (h.ahead < kMinLookahead) {
@@ -504,7 +512,7 @@ void Encoder::RunFast() {
         unsigned len = 0;
         if ((cand | near3) != 0) {
             const unsigned limit = h.s > kMaxDist ? h.s - kMaxDist : 0;
-            len = LongestMatch(win, tb.prev, h.s, cand, near3, kMinMatch - 1, chain, std::min(niceMax, h.ahead), limit,
+            len = LongestMatch(win, tb.prev(), h.s, cand, near3, kMinMatch - 1, chain, std::min(niceMax, h.ahead), limit,
                                h.matchPos);
             if (len > h.ahead) len = h.ahead;
         }
@@ -532,11 +540,12 @@ void Encoder::RunFast() {
     Park(h);
 }
 
+template <Config C>
 void Encoder::RunLazy() {
     const uint8_t* const win = window_.data();
-    const Chains tb{head_.data(), head3_.data(), prev_.data()};
+    const Chains tb{chains_.data()};
     uint32_t* const syms = syms_.get();
-    const unsigned lazy = cfg_.lazy, good = cfg_.good, chainMax = cfg_.chain, niceMax = cfg_.nice;
+    constexpr unsigned lazy = C.lazy, good = C.good, chainMax = C.chain, niceMax = C.nice;
     unsigned matchLength = kMinMatch - 1;
     bool pending = false;  // the byte before s waits to be tallied
     Hot h = Unpark();
@@ -557,7 +566,7 @@ void Encoder::RunLazy() {
         matchLength = kMinMatch - 1;
         if (prevLength < lazy && (cand != 0 || (near3 != 0 && prevLength < kMinMatch))) {
             const unsigned limit = h.s > kMaxDist ? h.s - kMaxDist : 0;
-            matchLength = LongestMatch(win, tb.prev, h.s, cand, near3, prevLength, prevLength >= good ? chainMax >> 2 : chainMax,
+            matchLength = LongestMatchOutOfLine(win, tb.prev(), h.s, cand, near3, prevLength, prevLength >= good ? chainMax >> 2 : chainMax,
                                        std::min(niceMax, h.ahead), limit, h.matchPos);
             if (matchLength > h.ahead) matchLength = h.ahead;
             if (matchLength == kMinMatch && h.s - h.matchPos > kTooFar) matchLength = kMinMatch - 1;
@@ -604,7 +613,9 @@ bool Encoder::LooksDone() const {
     for (unsigned d = 0; d < kDistCodes; ++d) outBits += uint64_t(distFreq_[d]) * (5 + kDistExtra[d]);
     uint64_t outBytes = outBits >> 3;
     long inBytes = static_cast<long>(strstart_) - blockStart_;
-    return matches_ < n_ / 2 && outBytes < static_cast<uint64_t>(inBytes / 2);
+    uint64_t matches = 0;
+    for (unsigned d = 0; d < kDistCodes; ++d) matches += distFreq_[d];
+    return matches < n_ / 2 && outBytes < static_cast<uint64_t>(inBytes / 2);
 }
 
 void Encoder::FlushOut() {
@@ -811,7 +822,6 @@ void Encoder::FlushBlock(bool final) {
     firstBlock_ = false;
     blockStart_ = static_cast<long>(strstart_);
     n_ = 0;
-    matches_ = 0;
     std::memset(litFreq_, 0, sizeof litFreq_);
     std::memset(distFreq_, 0, sizeof distFreq_);
     EnsureRoom();
@@ -832,8 +842,12 @@ int64_t Encoder::Run(uint16_t& method) {
         FlushOut();
         return written_;
     }
-    if (cfg_.fast) RunFast();
-    else RunLazy();
+    switch (level_) {
+        case 1: RunFast<ConfigOf(1)>(); break;
+        case 2: RunFast<ConfigOf(2)>(); break;
+        case 9: RunLazy<ConfigOf(9)>(); break;
+        default: RunLazy<ConfigOf(7)>(); break;
+    }
     FlushBlock(true);
     if (rawStored_) method = 0;
     AlignToByte();
