@@ -21,6 +21,8 @@ constexpr unsigned kWMask = kWSize - 1;
 constexpr unsigned kWindowBytes = 2 * kWSize;                   // history + lookahead
 constexpr unsigned kHashBits = 15;
 constexpr unsigned kHashSize = 1u << kHashBits;
+constexpr unsigned kHash3Bits = 15;
+constexpr unsigned kHash3Size = 1u << kHash3Bits;
 constexpr unsigned kMinMatch = 3;
 constexpr unsigned kMaxMatch = 258;
 constexpr unsigned kMinLookahead = kMaxMatch + kMinMatch + 1;   // 262
@@ -102,15 +104,14 @@ struct Config {
                      // fast: matches up to this long have all their strings inserted
     unsigned nice;   // stop the chain walk at a match this long
     unsigned chain;  // chain steps at most
-    bool fast;
 };
 
-Config ConfigOf(int level) {
+constexpr Config ConfigOf(int level) {
     switch (level) {
-        case 1: return {4, 4, 8, 4, true};
-        case 2: return {4, 5, 16, 8, true};
-        case 9: return {32, 258, 258, 4096, false};
-        default: return {8, 32, 128, 256, false};  // 7
+        case 1: return {4, 4, 8, 4};  // fast
+        case 2: return {4, 5, 16, 8};  // fast
+        case 9: return {32, 258, 258, 4096};
+        default: return {8, 32, 128, 256};  // 7
     }
 }
 
@@ -240,9 +241,9 @@ class Encoder {
 public:
     Encoder(TZipCommon& owner, int level, bool encrypt, TStream* in, TStream* out, int64_t inputSize,
             bool allowRaw, int64_t archiveTotal)
-        : owner_(owner), t_(Tables()), cfg_(ConfigOf(level)), earlyEnd_(level >= 3), encrypt_(encrypt),
+        : owner_(owner), t_(Tables()), level_(level), earlyEnd_(level >= 3), encrypt_(encrypt),
           in_(in), out_(out), inputSize_(inputSize), archiveTotal_(archiveTotal), allowRaw_(allowRaw),
-          window_(kWindowBytes + 16), head_(kHashSize), prev_(kWSize), syms_(new uint32_t[kSymLimit + 1]),
+          window_(kWindowBytes + 16), chains_(kHashSize + kHash3Size + kWSize), syms_(new uint32_t[kSymLimit + 1]),
           outBuf_(new uint8_t[kOutBuf + kOutSlack]) {}
 
     int64_t Run(uint16_t& method);
@@ -251,38 +252,50 @@ private:
     // input
     void Fill();
     void Slide();
-    // 15 bits from the three bytes at s, by multiplication: it spreads
-    // similar strings far better than a shift-and-xor hash, so the chain
-    // limit is spent on real candidates.
-    unsigned Hash(unsigned s) const { return ((Load32(&window_[s]) << 8) * 0x9E3779B1u) >> (32 - kHashBits); }
-    unsigned Insert(unsigned s) {
-        unsigned h = Hash(s);
-        unsigned old = head_[h];
-        prev_[s & kWMask] = static_cast<uint16_t>(old);
-        head_[h] = static_cast<uint16_t>(s);
+    // The chains link strings by their first four bytes: a candidate that
+    // shares only three bytes is of no use once a match of four is known,
+    // and would spend the chain limit for nothing. The nearest string
+    // sharing just three bytes has a table of its own (one entry a hash).
+    // Both hashes multiply, which spreads similar strings far better than
+    // shift-and-xor.
+    static unsigned Hash4(const uint8_t* p) { return (Load32(p) * 0x1E35A7BDu) >> (32 - kHashBits); }
+    static unsigned Hash3(const uint8_t* p) { return ((Load32(p) << 8) * 0x9E3779B1u) >> (32 - kHash3Bits); }
+    // The chain heads, the 3-byte entries and the chain links, one array.
+    struct Chains {
+        uint16_t* base;
+        uint16_t* head() const { return base; }
+        uint16_t* head3() const { return base + kHashSize; }
+        uint16_t* prev() const { return base + kHashSize + kHash3Size; }
+    };
+    // Makes s the head of its chain and of its 3-byte entry.
+    static void InsertAt(const uint8_t* win, const Chains& tb, unsigned s) {
+        const unsigned h = Hash4(win + s);
+        tb.prev()[s & kWMask] = tb.head()[h];
+        tb.head()[h] = static_cast<uint16_t>(s);
+        tb.head3()[Hash3(win + s)] = static_cast<uint16_t>(s);
+    }
+    // The same, returning the previous chain head and 3-byte entry.
+    static unsigned InsertFind(const uint8_t* win, const Chains& tb, unsigned s, unsigned& near3) {
+        const unsigned h = Hash4(win + s), h3 = Hash3(win + s);
+        const unsigned old = tb.head()[h];
+        near3 = tb.head3()[h3];
+        tb.prev()[s & kWMask] = static_cast<uint16_t>(old);
+        tb.head()[h] = static_cast<uint16_t>(s);
+        tb.head3()[h3] = static_cast<uint16_t>(s);
         return old;
     }
-    unsigned LongestMatch(unsigned cur, unsigned prevLength);
+    struct Hot;
+    Hot Unpark() const;
+    void Park(const Hot& h);
+    template <Config C>
     void RunFast();
+    template <Config C>
     void RunLazy();
 
     // tally
-    bool TallyLit(uint8_t c) {
-        syms_[n_++] = c;
-        ++litFreq_[c];
-        return BlockFull();
-    }
-    bool TallyMatch(unsigned dist, unsigned len) {
-        syms_[n_++] = (len - kMinMatch) | (dist << 8);
-        ++litFreq_[kEndBlock + 1 + t_.lengthCode[len - kMinMatch]];
-        ++distFreq_[DistCode(t_, dist - 1)];
-        ++matches_;
-        return BlockFull();
-    }
-    bool BlockFull() {
-        if (earlyEnd_ && (n_ & 0xFFF) == 0 && LooksDone()) return true;
-        return n_ >= kSymLimit;
-    }
+    void TallyLit(uint32_t* syms, Hot& h, uint8_t c);
+    void TallyMatch(uint32_t* syms, Hot& h, unsigned dist, unsigned len);
+    bool BlockFull(Hot& h);
     bool LooksDone() const;
 
     // blocks and bits
@@ -320,7 +333,7 @@ private:
 
     TZipCommon& owner_;
     const StaticTables& t_;
-    const Config cfg_;
+    const int level_;
     const bool earlyEnd_;
     const bool encrypt_;
     TStream* const in_;
@@ -330,8 +343,7 @@ private:
     const bool allowRaw_;
 
     std::vector<uint8_t> window_;
-    std::vector<uint16_t> head_;
-    std::vector<uint16_t> prev_;
+    std::vector<uint16_t> chains_;  // see Chains
     unsigned strstart_ = 0;
     unsigned lookahead_ = 0;
     unsigned matchStart_ = 0;
@@ -342,7 +354,6 @@ private:
     // Written before read: left uninitialised (tiny inputs are common).
     std::unique_ptr<uint32_t[]> syms_;  // literal, or (length - 3) | distance << 8
     unsigned n_ = 0;
-    unsigned matches_ = 0;
     uint32_t litFreq_[kLitCodes] = {};
     uint32_t distFreq_[kDistCodes] = {};
     bool firstBlock_ = true;
@@ -361,8 +372,7 @@ void Encoder::Slide() {
     strstart_ -= kWSize;
     blockStart_ -= static_cast<long>(kWSize);
     // Positions that slid out become "no entry" (0).
-    for (auto& h : head_) h = static_cast<uint16_t>(h >= kWSize ? h - kWSize : 0);
-    for (auto& p : prev_) p = static_cast<uint16_t>(p >= kWSize ? p - kWSize : 0);
+    for (auto& p : chains_) p = static_cast<uint16_t>(p >= kWSize ? p - kWSize : 0);
 }
 
 void Encoder::Fill() {
@@ -384,14 +394,18 @@ void Encoder::Fill() {
     }
 }
 
-unsigned Encoder::LongestMatch(unsigned cur, unsigned prevLength) {
-    unsigned chain = cfg_.chain;
-    if (prevLength >= cfg_.good) chain >>= 2;
-    unsigned nice = std::min(cfg_.nice, lookahead_);
-    const uint8_t* win = window_.data();
-    const uint8_t* scan = win + strstart_;
-    const unsigned limit = strstart_ > kMaxDist ? strstart_ - kMaxDist : 0;
-    unsigned best = prevLength;
+// The longest match for the string at s, if longer than best: near3 is
+// the nearest string sharing three bytes, cur the head of the chain of
+// strings sharing four (0: none, or out of reach). The match's position goes
+// to matchPos. Chain candidates at or below limit are out of reach.
+inline unsigned LongestMatch(const uint8_t* win, const uint16_t* prev, unsigned s, unsigned cur, unsigned near3,
+                             unsigned best, unsigned chain, unsigned nice, unsigned limit, unsigned& matchPos) {
+    const uint8_t* scan = win + s;
+    if (best < kMinMatch && near3 != 0 && ((Load32(win + near3) ^ Load32(scan)) & 0x00FFFFFFu) == 0) {
+        best = kMinMatch;
+        matchPos = near3;
+    }
+    if (cur == 0) return best;
     // A candidate must match the four bytes that end at scan[best] (only the
     // first three while best is 2) before the whole compare: most are
     // rejected by that one load. best < kMaxMatch, so the load stays inside
@@ -399,7 +413,6 @@ unsigned Encoder::LongestMatch(unsigned cur, unsigned prevLength) {
     unsigned endAt = best >= 3 ? best - 3 : 0;
     uint32_t endMask = best >= 3 ? 0xFFFFFFFFu : 0x00FFFFFFu;
     uint32_t endWord = Load32(scan + endAt) & endMask;
-    const uint16_t* prev = prev_.data();
     do {
         const uint8_t* match = win + cur;
         if ((Load32(match + endAt) & endMask) != endWord) continue;
@@ -416,7 +429,7 @@ unsigned Encoder::LongestMatch(unsigned cur, unsigned prevLength) {
         // The last word reaches past 258 (never past the window's padding).
         if (len > kMaxMatch) len = kMaxMatch;
         if (len > best) {
-            matchStart_ = cur;
+            matchPos = cur;
             best = len;
             if (len >= nice) break;
             endAt = best - 3;
@@ -424,79 +437,175 @@ unsigned Encoder::LongestMatch(unsigned cur, unsigned prevLength) {
             endWord = Load32(scan + endAt);
         }
     } while ((cur = prev[cur & kWMask]) > limit && --chain != 0);
-    return best <= lookahead_ ? best : lookahead_;
+    return best;
 }
 
+// The lazy levels' long chain walks, kept out of line: inlined into the
+// loop they lose their registers to it. The fast levels' short walks gain
+// more from inlining.
+[[gnu::noinline]] unsigned LongestMatchOutOfLine(const uint8_t* win, const uint16_t* prev, unsigned s, unsigned cur,
+                                                 unsigned near3, unsigned best, unsigned chain, unsigned nice,
+                                                 unsigned limit, unsigned& matchPos) {
+    return LongestMatch(win, prev, s, cur, near3, best, chain, nice, limit, matchPos);
+}
+
+// A table entry as a candidate: 0 when empty or farther back than the
+// farthest distance.
+inline unsigned InReach(unsigned cand, unsigned s) { return cand != 0 && s - cand <= kMaxDist ? cand : 0; }
+
+// The hot loops keep the encoder's state in locals: a store into the symbol
+// buffer or the tables could alias any member, which would then go back to
+// memory after every byte. Park() hands the state back to the members
+// before a call that uses them, Unpark() takes it again after.
+struct Encoder::Hot {
+    unsigned s, ahead, n, matchPos;
+};
+
+Encoder::Hot Encoder::Unpark() const { return {strstart_, lookahead_, n_, matchStart_}; }
+
+void Encoder::Park(const Hot& h) {
+    strstart_ = h.s;
+    lookahead_ = h.ahead;
+    n_ = h.n;
+    matchStart_ = h.matchPos;
+}
+
+inline void Encoder::TallyLit(uint32_t* syms, Hot& h, uint8_t c) {
+    syms[h.n++] = c;
+    ++litFreq_[c];
+}
+
+inline void Encoder::TallyMatch(uint32_t* syms, Hot& h, unsigned dist, unsigned len) {
+    syms[h.n++] = (len - kMinMatch) | (dist << 8);
+    ++litFreq_[kEndBlock + 1 + t_.lengthCode[len - kMinMatch]];
+    ++distFreq_[DistCode(t_, dist - 1)];
+}
+
+inline bool Encoder::BlockFull(Hot& h) {
+    if (h.n >= kSymLimit) return true;
+    if (!earlyEnd_ || (h.n & 0xFFF) != 0) return false;
+    Park(h);
+    return LooksDone();
+}
+
+// The level's parameters are constants of the loop: the registers they
+// would take are worth more to the loop.
+template <Config C>
 void Encoder::RunFast() {
-    const unsigned insertLimit = cfg_.lazy;
+    const uint8_t* const win = window_.data();
+    const Chains tb{chains_.data()};
+    uint32_t* const syms = syms_.get();
+    constexpr unsigned insertLimit = C.lazy, chain = C.chain, niceMax = C.nice;
+    Hot h = Unpark();
     for (;;) {
-        if (lookahead_ < kMinLookahead) {
+        if (h.ahead < kMinLookahead) {
+            Park(h);
             Fill();
-            if (lookahead_ == 0) break;
+            h = Unpark();
+            if (h.ahead == 0) break;
         }
-        unsigned head = 0;
-        if (lookahead_ >= kMinMatch) head = Insert(strstart_);
+        unsigned cand = 0, near3 = 0;
+        if (h.ahead >= kMinMatch) {
+            cand = InReach(InsertFind(win, tb, h.s, near3), h.s);
+            near3 = InReach(near3, h.s);
+        }
         unsigned len = 0;
-        if (head != 0 && strstart_ - head <= kMaxDist) len = LongestMatch(head, kMinMatch - 1);
+        if ((cand | near3) != 0) {
+            const unsigned limit = h.s > kMaxDist ? h.s - kMaxDist : 0;
+            len = LongestMatch(win, tb.prev(), h.s, cand, near3, kMinMatch - 1, chain, std::min(niceMax, h.ahead), limit,
+                               h.matchPos);
+            if (len > h.ahead) len = h.ahead;
+        }
         bool full;
         if (len >= kMinMatch) {
-            full = TallyMatch(strstart_ - matchStart_, len);
-            lookahead_ -= len;
-            if (len <= insertLimit && lookahead_ >= kMinMatch) {
-                for (unsigned k = 1; k < len; ++k) Insert(strstart_ + k);
+            TallyMatch(syms, h, h.s - h.matchPos, len);
+            full = BlockFull(h);
+            h.ahead -= len;
+            if (len <= insertLimit && h.ahead >= kMinMatch) {
+                for (unsigned k = 1; k < len; ++k) InsertAt(win, tb, h.s + k);
             }
-            strstart_ += len;
+            h.s += len;
         } else {
-            full = TallyLit(window_[strstart_]);
-            --lookahead_;
-            ++strstart_;
+            TallyLit(syms, h, win[h.s]);
+            full = BlockFull(h);
+            --h.ahead;
+            ++h.s;
         }
-        if (full) FlushBlock(false);
+        if (full) {
+            Park(h);
+            FlushBlock(false);
+            h = Unpark();
+        }
     }
+    Park(h);
 }
 
+template <Config C>
 void Encoder::RunLazy() {
+    const uint8_t* const win = window_.data();
+    const Chains tb{chains_.data()};
+    uint32_t* const syms = syms_.get();
+    constexpr unsigned lazy = C.lazy, good = C.good, chainMax = C.chain, niceMax = C.nice;
     unsigned matchLength = kMinMatch - 1;
-    bool pending = false;  // the byte before strstart waits to be tallied
+    bool pending = false;  // the byte before s waits to be tallied
+    Hot h = Unpark();
     for (;;) {
-        if (lookahead_ < kMinLookahead) {
+        if (h.ahead < kMinLookahead) {
+            Park(h);
             Fill();
-            if (lookahead_ == 0) break;
+            h = Unpark();
+            if (h.ahead == 0) break;
         }
-        unsigned head = 0;
-        if (lookahead_ >= kMinMatch) head = Insert(strstart_);
+        unsigned cand = 0, near3 = 0;
+        if (h.ahead >= kMinMatch) {
+            cand = InReach(InsertFind(win, tb, h.s, near3), h.s);
+            near3 = InReach(near3, h.s);
+        }
         const unsigned prevLength = matchLength;
-        const unsigned prevMatch = matchStart_;
+        const unsigned prevMatch = h.matchPos;
         matchLength = kMinMatch - 1;
-        if (head != 0 && prevLength < cfg_.lazy && strstart_ - head <= kMaxDist) {
-            matchLength = LongestMatch(head, prevLength);
-            if (matchLength == kMinMatch && strstart_ - matchStart_ > kTooFar) matchLength = kMinMatch - 1;
+        if (prevLength < lazy && (cand != 0 || (near3 != 0 && prevLength < kMinMatch))) {
+            const unsigned limit = h.s > kMaxDist ? h.s - kMaxDist : 0;
+            matchLength = LongestMatchOutOfLine(win, tb.prev(), h.s, cand, near3, prevLength, prevLength >= good ? chainMax >> 2 : chainMax,
+                                       std::min(niceMax, h.ahead), limit, h.matchPos);
+            if (matchLength > h.ahead) matchLength = h.ahead;
+            if (matchLength == kMinMatch && h.s - h.matchPos > kTooFar) matchLength = kMinMatch - 1;
         }
         if (prevLength >= kMinMatch && matchLength <= prevLength) {
-            const unsigned maxInsert = strstart_ + lookahead_ - kMinMatch;
-            bool full = TallyMatch(strstart_ - 1 - prevMatch, prevLength);
-            // The strings of the match from strstart on (strstart - 1 and
-            // strstart are in already).
-            lookahead_ -= prevLength - 1;
-            unsigned end = strstart_ - 1 + prevLength;
-            unsigned stop = std::min(end - 1, maxInsert);
-            for (unsigned s = strstart_ + 1; s <= stop; ++s) Insert(s);
-            strstart_ = end;
+            const unsigned maxInsert = h.s + h.ahead - kMinMatch;
+            TallyMatch(syms, h, h.s - 1 - prevMatch, prevLength);
+            const bool full = BlockFull(h);
+            // The strings of the match from s on (s - 1 and s are in already).
+            h.ahead -= prevLength - 1;
+            const unsigned end = h.s - 1 + prevLength;
+            const unsigned stop = std::min(end - 1, maxInsert);
+            for (unsigned p = h.s + 1; p <= stop; ++p) InsertAt(win, tb, p);
+            h.s = end;
             pending = false;
             matchLength = kMinMatch - 1;
-            if (full) FlushBlock(false);
+            if (full) {
+                Park(h);
+                FlushBlock(false);
+                h = Unpark();
+            }
         } else if (pending) {
-            bool full = TallyLit(window_[strstart_ - 1]);
-            if (full) FlushBlock(false);
-            ++strstart_;
-            --lookahead_;
+            // The block ends behind the literal, before s moves on.
+            TallyLit(syms, h, win[h.s - 1]);
+            if (BlockFull(h)) {
+                Park(h);
+                FlushBlock(false);
+                h = Unpark();
+            }
+            ++h.s;
+            --h.ahead;
         } else {
             pending = true;
-            ++strstart_;
-            --lookahead_;
+            ++h.s;
+            --h.ahead;
         }
     }
-    if (pending) TallyLit(window_[strstart_ - 1]);
+    if (pending) TallyLit(syms, h, win[h.s - 1]);
+    Park(h);
 }
 
 bool Encoder::LooksDone() const {
@@ -504,7 +613,9 @@ bool Encoder::LooksDone() const {
     for (unsigned d = 0; d < kDistCodes; ++d) outBits += uint64_t(distFreq_[d]) * (5 + kDistExtra[d]);
     uint64_t outBytes = outBits >> 3;
     long inBytes = static_cast<long>(strstart_) - blockStart_;
-    return matches_ < n_ / 2 && outBytes < static_cast<uint64_t>(inBytes / 2);
+    uint64_t matches = 0;
+    for (unsigned d = 0; d < kDistCodes; ++d) matches += distFreq_[d];
+    return matches < n_ / 2 && outBytes < static_cast<uint64_t>(inBytes / 2);
 }
 
 void Encoder::FlushOut() {
@@ -545,29 +656,52 @@ void Encoder::WriteSymbols(const Code* lit, const Code* dist) {
         lenCodes[lc].bits = c.bits | ((lc + kMinMatch - kLengthBase[code]) << c.len);
         lenCodes[lc].len = c.len + kLengthExtra[code];
     }
+    // The bit state lives in locals: every store into the output buffer
+    // could alias the members, which would then go back to memory after
+    // each symbol. Whole bytes leave 8 at a time with no test (the slack
+    // behind the buffer takes what is written past the mark); a symbol is
+    // at most 48 bits, so with at most 7 bits left over it always fits.
+    uint8_t* const base = outBuf_.get();
+    uint8_t* const mark = base + kOutBuf;
+    uint8_t* out = base + outPos_;
+    uint64_t bb = bitBuf_;
+    unsigned bc = bitCount_;
+    auto flushBits = [&] {
+        std::memcpy(out, &bb, 8);
+        out += bc >> 3;
+        bb >>= bc & ~7u;
+        bc &= 7;
+    };
+    flushBits();
     const uint32_t* s = syms_.get();
-    for (unsigned i = 0; i < n_; ++i) {
-        if (outPos_ >= kOutBuf) FlushOut();
-        uint32_t v = s[i];
+    const uint32_t* const end = s + n_;
+    for (; s != end; ++s) {
+        if (out >= mark) {
+            outPos_ = static_cast<size_t>(out - base);
+            FlushOut();
+            out = base;
+        }
+        const uint32_t v = *s;
         uint32_t d = v >> 8;
         if (d == 0) {
-            Put(lit[v].bits, lit[v].len);
+            bb |= uint64_t(lit[v].bits) << bc;
+            bc += lit[v].len;
         } else {
             const Code& lc = lenCodes[v & 0xFF];
             --d;
-            unsigned dc = DistCode(t_, d);
+            const unsigned dc = DistCode(t_, d);
             const Code& dcode = dist[dc];
-            uint64_t bits = lc.bits | (uint64_t(dcode.bits | ((d + 1 - kDistBase[dc]) << dcode.len)) << lc.len);
-            unsigned len = lc.len + dcode.len + kDistExtra[dc];
-            // A match is at most 48 bits: split so Put never gets more than 32.
-            if (len <= 32) {
-                Put(bits, len);
-            } else {
-                Put(bits & 0xFFFFFFFFu, 32);
-                Put(bits >> 32, len - 32);
-            }
+            bb |= uint64_t(lc.bits) << bc;
+            bc += lc.len;
+            bb |= uint64_t(dcode.bits | ((d + 1 - kDistBase[dc]) << dcode.len)) << bc;
+            bc += dcode.len + kDistExtra[dc];
         }
+        flushBits();
     }
+    outPos_ = static_cast<size_t>(out - base);
+    bitBuf_ = bb;
+    bitCount_ = bc;
+    EnsureRoom();
     Put(lit[kEndBlock].bits, lit[kEndBlock].len);
 }
 
@@ -688,7 +822,6 @@ void Encoder::FlushBlock(bool final) {
     firstBlock_ = false;
     blockStart_ = static_cast<long>(strstart_);
     n_ = 0;
-    matches_ = 0;
     std::memset(litFreq_, 0, sizeof litFreq_);
     std::memset(distFreq_, 0, sizeof distFreq_);
     EnsureRoom();
@@ -709,8 +842,12 @@ int64_t Encoder::Run(uint16_t& method) {
         FlushOut();
         return written_;
     }
-    if (cfg_.fast) RunFast();
-    else RunLazy();
+    switch (level_) {
+        case 1: RunFast<ConfigOf(1)>(); break;
+        case 2: RunFast<ConfigOf(2)>(); break;
+        case 9: RunLazy<ConfigOf(9)>(); break;
+        default: RunLazy<ConfigOf(7)>(); break;
+    }
     FlushBlock(true);
     if (rawStored_) method = 0;
     AlignToByte();
