@@ -138,17 +138,17 @@ TfrmAddFiles::TfrmAddFiles(TComponent* AOwner) : TForm(AOwner) {
     edtFileSpec->SetTabOrder(2);
     Label2->SetFocusControl(edtFileSpec);
 
-    Label3 = label("Label3", "Co&mpression:", 8, 289, 70);
+    Label3 = label("Label3", "Co&mpression:", 8, 289, 80);
     ComboBox1 = new TComboBox(this);
     ComboBox1->SetName("ComboBox1");
     ComboBox1->SetParent(this);
     ComboBox1->SetStyle(csDropDownList);
-    ComboBox1->SetBounds(80, 285, 110, 21);
+    ComboBox1->SetBounds(90, 285, 104, 21);
     ComboBox1->SetDropDownCount(5);
     ComboBox1->SetTabOrder(3);
     Label3->SetFocusControl(ComboBox1);
 
-    Label4 = label("Label4", "&Folders:", 204, 289, 46);
+    Label4 = label("Label4", "&Folders:", 204, 289, 48);
     ComboBox2 = new TComboBox(this);
     ComboBox2->SetName("ComboBox2");
     ComboBox2->SetParent(this);
@@ -184,10 +184,10 @@ TfrmAddFiles::TfrmAddFiles(TComponent* AOwner) : TForm(AOwner) {
         return c;
     };
     ckbArchive = box("ckbArchive", "Archive", 8, 16, 70);
-    ckbReadOnly = box("ckbReadOnly", "Read Only", 8, 36, 76);
-    ckbHidden = box("ckbHidden", "Hidden", 88, 16, 64);
-    ckbSysFile = box("ckbSysFile", "SysFile", 88, 36, 64);
-    ckbVolumeID = box("ckbVolumeID", "VolumeID", 158, 16, 72);
+    ckbReadOnly = box("ckbReadOnly", "Read Only", 8, 36, 82);
+    ckbHidden = box("ckbHidden", "Hidden", 94, 16, 62);
+    ckbSysFile = box("ckbSysFile", "SysFile", 94, 36, 62);
+    ckbVolumeID = box("ckbVolumeID", "VolumeID", 160, 16, 72);
 
     bttnAdd = button("bttnAdd", "&Add", 36);
     bttnAdd->SetDefault(true);
@@ -209,7 +209,6 @@ TfrmAddFiles::TfrmAddFiles(TComponent* AOwner) : TForm(AOwner) {
     btnPassword->OnClick = [this](TObject* s) { btnPasswordClick(s); };
     BttnHelp->OnClick = [this](TObject* s) { BttnHelpClick(s); };
     rgSwitch->OnClick = [this](TObject* s) { rgSwitchClick(s); };
-    for (int i = 0; i < 2; ++i) rgSwitch->Buttons(i)->OnClick = [this](TObject* s) { rgSwitchClick(s); };
     ComboBox1->OnChange = [this](TObject* s) { ComboBox1Change(s); };
     ComboBox2->OnChange = [this](TObject* s) { ComboBox2Change(s); };
     for (TCheckBox* c : {ckbArchive, ckbReadOnly, ckbHidden, ckbSysFile, ckbVolumeID})
@@ -362,7 +361,9 @@ bool TfrmAddFiles::AddNames(const std::string& FolderPath) {
     for (const std::string& n : SplitFileNames(edtFileSpec->Text())) {
         const std::string line = FileSpecLine(FolderPath, n);
         if (line.empty()) return false;
-        lines.push_back(line);
+        // A folder picked in the list stands for the files in it.
+        const bool folder = line.find_first_of("*?") == std::string::npos && os::DirectoryExists(line);
+        lines.push_back(folder ? AppendBackslash(line) + "*.*" : line);
     }
     if (lines.empty()) return false;
     for (const std::string& l : lines) CompressComponent->FileSpec().push_back(l);
