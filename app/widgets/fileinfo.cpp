@@ -106,7 +106,10 @@ void ParseMaskList(const std::string& Masks, TStringList& List, bool Complete, b
             else if (piece.find('.') == std::string::npos && piece.back() != '*')
                 piece += "*";
         }
-        List.Add(piece);
+        // Sorting later keeps duplicates already in: drop them here.
+        bool seen = false;
+        for (int i = 0; i < List.Count() && !seen; ++i) seen = List.Get(i) == piece;
+        if (!seen) List.Add(piece);
     }
     if (List.Count() == 0) List.Add("*");
     List.SetDuplicates(dupIgnore);

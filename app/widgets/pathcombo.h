@@ -40,6 +40,7 @@ public:
     // Moves to Path (same folder in another case: nothing happens) and
     // fires OnChange. A relative path is taken from the current folder; one
     // that cannot be made full is refused and the box stays where it was.
+    // A move made by the OnChange handler itself does not fire it again.
     void SetPath(const std::string& Path);
     virtual void Rebuild();
     const std::string& DesktopPath() const { return desktop_path_; }
@@ -66,6 +67,8 @@ private:
     };
     const TRowLook& LookOf(int Index);
     void UpdateRowHeight();
+    // Moves to the selected row; Closing: the drop-down list is closing.
+    void ApplyPick(bool Closing);
     std::string path_;
     DWORD drive_mask_ = 0;
     std::string desktop_path_;
