@@ -475,9 +475,15 @@ void TfrmAddFiles::sbUpLevelClick(TObject*) {
     PathComboBox1Change(this);
 }
 
-void TfrmAddFiles::sbListViewClick(TObject*) { FileList1->SetViewStyle(vsList); }
+void TfrmAddFiles::sbListViewClick(TObject*) {
+    sbListView->SetDown(true);
+    FileList1->SetViewStyle(vsList);
+}
 
-void TfrmAddFiles::sbReportViewClick(TObject*) { FileList1->SetViewStyle(vsReport); }
+void TfrmAddFiles::sbReportViewClick(TObject*) {
+    sbReportView->SetDown(true);
+    FileList1->SetViewStyle(vsReport);
+}
 
 void TfrmAddFiles::FileList1Click(TObject*) {
     const std::vector<TListItem*> items = SelectedItems();
