@@ -57,6 +57,15 @@ void TfrmMain::CreateNewArchive(const std::string& Name) {
     }
     TCompBase* w = frmAddFiles->CompressComponent;
     CompressComponent = w;
+    // Without a new archive to show, the one open before comes back (or
+    // the window is left as closed), also when the writer raised.
+    const std::string before = Dovex1->ArchiveFile();
+    auto restore = [&] {
+        if (!before.empty() && os::FileExists(before))
+            OpenArchive(before);
+        else
+            mnuClose1Click(this);
+    };
     {
         BusyScope busy(*this);
         ClearInstallMenu();
@@ -64,7 +73,12 @@ void TfrmMain::CreateNewArchive(const std::string& Name) {
         DisplayTotals();
     }
     w->SetArchiveFile(Name);
-    w->Compress();
+    try {
+        w->Compress();
+    } catch (...) {
+        restore();
+        throw;
+    }
     // gzip writes one file per source beside the name; the first is what
     // there is to show.
     std::string written = w->ArchiveFile().empty() ? Name : w->ArchiveFile();
@@ -75,8 +89,7 @@ void TfrmMain::CreateNewArchive(const std::string& Name) {
         OpenArchive(written);
         return;
     }
-    Dovex1->SetArchiveFile("");
-    SetArchiveCaption();
+    restore();
 }
 
 void TfrmMain::mnuAddFiles1Click(TObject*) { AddFiles({}); }

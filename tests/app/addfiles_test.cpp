@@ -330,6 +330,16 @@ TEST_F(MainWindow, AddTreeStoresRelativeFoldersAndDroppedFilesGoByTheirOwnPaths)
                                                    "sub\\nested.txt", "top.txt"}));
     std::string said;
     EXPECT_EQ(Unzip("-t", archive, said), 0) << said;
+
+    // A New that writes nothing leaves the archive open before in place.
+    const std::vector<std::string> before = Listed(f);
+    modals.FileToOpen = Join(out, "nothing.zip");
+    modals.Drive = AddScript{src, {"no such file.txt"}, nullptr};
+    Choose(f->mnuNew1);
+    EXPECT_FALSE(os::FileExists(Join(out, "nothing.zip")));
+    EXPECT_EQ(f->Dovex1->ArchiveFile(), archive);
+    EXPECT_EQ(Listed(f), before);
+    EXPECT_TRUE(f->mnuAddFiles1->Enabled());
 }
 
 TEST_F(MainWindow, AddDialogScreenshots) {
