@@ -70,7 +70,9 @@ int MessageDlg(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Butto
 
 void ShowMessage(const std::string& Msg) { MessageDlg(Msg, mtCustom, {mbOK}); }
 
-bool InputQuery(const std::string& ACaption, const std::string& APrompt, std::string& Value) {
+namespace {
+
+bool QueryBox(const std::string& ACaption, const std::string& APrompt, std::string& Value, bool Masked) {
     if (g_interceptor) return g_interceptor->InputQuery(ACaption, APrompt, Value);
     // The box is built each time and freed on every way out.
     struct FormGuard {
@@ -90,6 +92,7 @@ bool InputQuery(const std::string& ACaption, const std::string& APrompt, std::st
     edit->SetParent(form);
     edit->SetBounds(8, 26, 234, 21);
     edit->SetText(Value);
+    if (Masked) edit->SetPasswordChar('*');
     prompt->SetFocusControl(edit);
     auto* ok = new TButton(form);
     ok->SetParent(form);
@@ -108,6 +111,16 @@ bool InputQuery(const std::string& ACaption, const std::string& APrompt, std::st
     if (form->ExecuteModal() != mrOk) return false;
     Value = edit->Text();
     return true;
+}
+
+}  // namespace
+
+bool InputQuery(const std::string& ACaption, const std::string& APrompt, std::string& Value) {
+    return QueryBox(ACaption, APrompt, Value, false);
+}
+
+bool PasswordQuery(const std::string& ACaption, const std::string& APrompt, std::string& Value) {
+    return QueryBox(ACaption, APrompt, Value, true);
 }
 
 std::string InputBox(const std::string& ACaption, const std::string& APrompt, const std::string& ADefault) {

@@ -47,6 +47,9 @@ int MessageDlg(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Butto
 void ShowMessage(const std::string& Msg);
 // An edit box with a prompt; Value is changed only on OK.
 bool InputQuery(const std::string& ACaption, const std::string& APrompt, std::string& Value);
+// The same box with what is typed masked (a password); scripted answers
+// come through the interceptor's InputQuery.
+bool PasswordQuery(const std::string& ACaption, const std::string& APrompt, std::string& Value);
 std::string InputBox(const std::string& ACaption, const std::string& APrompt, const std::string& ADefault);
 
 enum TOpenOption : uint8_t {

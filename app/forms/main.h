@@ -150,6 +150,9 @@ public:
     TCompBase* Zip1;     // the ZIP writer, nullptr while there is none
     TCompBase* Tar1;
     TCompBase* BlakHole1;
+    TCompBase* Lha1;
+    TCompBase* MakeCAB1;
+    TCompBase* GZip1;
     TUUEncode* UUEncode1;  // set up by the UUEncode dialog
     TMRUFileList* MRUFileList1;  // the recent archives under the File menu
     TDragFilesTrg* DragFilesTrg1;  // drops on the window: open an archive
@@ -165,6 +168,10 @@ public:
     std::string TempFolder;
     std::string LastOpenFolder;
     TCompBase* CompressComponent = nullptr;
+    // The writer kind the Add dialog used last (ZIP at first).
+    int Tag = 8;
+    // Set only while Add runs for files dropped on the list.
+    bool FilesDropped = false;
     TUnBase* ExtractComponent = nullptr;
     bool UseVirtualList = true;
     // Names this program wrote into TempFolder for viewing or installing;
@@ -202,6 +209,15 @@ public:
 
     // ---- commands ----
     void mnuOpen1Click(TObject* Sender);
+    // Asks for a new archive's name, then for its files through the Add
+    // dialog, and writes it.
+    void mnuNew1Click(TObject* Sender);
+    // Writes the new archive Name from the files the Add dialog gives.
+    void CreateNewArchive(const std::string& Name);
+    // Adds files to the open archive through the Add dialog; Dropped are
+    // files dropped on the list, which the dialog starts with.
+    void mnuAddFiles1Click(TObject* Sender);
+    void AddFiles(const std::vector<std::string>& Dropped);
     void mnuClose1Click(TObject* Sender);
     void mnuExit1Click(TObject* Sender);
     // Writes the open ZIP archive as a self-extracting program beside it.

@@ -11,7 +11,10 @@
 #include "engine/readers/ungzip.h"
 #include "engine/readers/untar.h"
 #include "engine/readers/uudecode.h"
+#include "engine/bindings/makecab.h"
 #include "engine/writers/bh.h"
+#include "engine/writers/gzip.h"
+#include "engine/writers/lha.h"
 #include "engine/writers/tar.h"
 #include "engine/writers/uuencode.h"
 #include "engine/writers/zip.h"
@@ -91,12 +94,10 @@ void TfrmMain::BuildMenus() {
     TMenuItem* N2 = NewItem(this, mnuFile, "N2", "-");
     mnuExit1 = NewItem(this, mnuFile, "mnuExit1", "E&xit", ShortCut('X', {ssCtrl}));
     cmd(mnuOpen1, &TfrmMain::mnuOpen1Click);
+    cmd(mnuNew1, &TfrmMain::mnuNew1Click);
     cmd(mnuClose1, &TfrmMain::mnuClose1Click);
     plain(mnuExit1, &TfrmMain::mnuExit1Click);
     cmd(FileMakeexe1, &TfrmMain::FileMakeexe1Click);
-    // New and UUEncode need dialogs this program does not have yet:
-    // present, never enabled.
-    mnuNew1->SetEnabled(false);
     // Shown while the open archive is a ZIP.
     FileMakeexe1->SetVisible(false);
     mnuUUEncode1->SetVisible(false);
@@ -114,6 +115,7 @@ void TfrmMain::BuildMenus() {
     NewItem(this, mnuAction, "N4", "-");
     mnuTest = NewItem(this, mnuAction, "mnuTest", "&Test", ShortCut('T', {ssCtrl}));
     mnuRefresh1 = NewItem(this, mnuAction, "mnuRefresh1", "&Refresh", ShortCut(VK_F5, {}));
+    cmd(mnuAddFiles1, &TfrmMain::mnuAddFiles1Click);
     cmd(mnuDelete1, &TfrmMain::mnuDelete1Click);
     cmd(mnuExtract1, &TfrmMain::mnuExtract1Click);
     cmd(ActionFastextract1, &TfrmMain::ActionFastextract1Click);
@@ -247,6 +249,10 @@ void TfrmMain::BuildToolbar() {
     ToolbarButtonInstall->SetVisible(false);
 
     ToolbarButtonOpen->OnClick = [this](TObject* s) { Command([&] { mnuOpen1Click(s); }); };
+    ToolbarButtonNew->OnClick = [this](TObject* s) { Command([&] { mnuNew1Click(s); }); };
+    ToolbarButtonAdd->OnClick = [this](TObject* s) {
+        if (mnuAddFiles1->Enabled()) Command([&] { mnuAddFiles1Click(s); });
+    };
     ToolbarButtonDel->OnClick = [this](TObject* s) {
         if (mnuDelete1->Enabled()) Command([&] { mnuDelete1Click(s); });
     };
@@ -265,8 +271,6 @@ void TfrmMain::BuildToolbar() {
         TPoint p = ToolbarButtonInstall->ClientToScreen(Point(0, ToolbarButtonInstall->Height()));
         PopupMenuInstall->Popup(p.X, p.Y);
     };
-    // New, Add and Extract open dialogs this program does not have yet.
-    ToolbarButtonNew->SetEnabled(false);
 
     struct HoverSpec {
         TBitBtn* b;
@@ -503,6 +507,18 @@ void TfrmMain::CreateEngine() {
     bh->SetName("BlakHole1");
     BlakHole1 = bh;
     WireWriter(BlakHole1);
+    auto* lha = new TLha(this);
+    lha->SetName("Lha1");
+    Lha1 = lha;
+    WireWriter(Lha1);
+    auto* cab = new TMakeCAB(this);
+    cab->SetName("MakeCAB1");
+    MakeCAB1 = cab;
+    WireWriter(MakeCAB1);
+    auto* gz = new TGZip(this);
+    gz->SetName("GZip1");
+    GZip1 = gz;
+    WireWriter(GZip1);
     UUEncode1 = new TUUEncode(this);
     UUEncode1->SetName("UUEncode1");
 }

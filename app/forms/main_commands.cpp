@@ -93,15 +93,15 @@ void TfrmMain::EnableMenus() {
         m->SetEnabled(true);
     DragFilesTrg2->SetEnabled(true);
     const TArcType kind = Dovex1->ArcType();
-    // Add needs the Add dialog, which this program does not have yet.
-    mnuAddFiles1->SetEnabled(false);
     bool writer = false;
     switch (kind) {
         case atZip: case atZipExe: writer = Zip1 != nullptr; break;
         case atTar: writer = Tar1 != nullptr; break;
         case atBh: writer = BlakHole1 != nullptr; break;
+        case atLha: case atLzh: writer = Lha1 != nullptr; break;
         default: break;
     }
+    mnuAddFiles1->SetEnabled(CanCompressArcType(kind) && kind != atCab && writer);
     mnuDelete1->SetEnabled(CanCompressArcType(kind) && kind != atCab && writer);
     mnuExtract1->SetEnabled(CanExtractArcType(kind));
     ActionFastextract1->SetEnabled(CanExtractArcType(kind));
@@ -157,9 +157,10 @@ void TfrmMain::mnuOpen1Click(TObject*) {
     if (!OpenDialog1->Execute()) return;
     const std::string name = OpenDialog1->FileName();
     LastOpenFolder = ExtractFilePath(name);
-    if (os::FileExists(name)) OpenArchive(name);
-    // A name that does not exist would start a new archive through the Add
-    // dialog, which this program does not have yet.
+    if (os::FileExists(name))
+        OpenArchive(name);
+    else
+        CreateNewArchive(name);
 }
 
 void TfrmMain::ClearInstallMenu() {
@@ -245,7 +246,9 @@ bool TfrmMain::DefineCompressComponent() {
         case atZip: case atZipExe: CompressComponent = Zip1; break;
         case atTar: CompressComponent = Tar1; break;
         case atBh: CompressComponent = BlakHole1; break;
-        default: break;  // cabinet and LHA writers are not here yet
+        case atCab: CompressComponent = MakeCAB1; break;
+        case atLha: case atLzh: CompressComponent = Lha1; break;
+        default: break;
     }
     return CompressComponent != nullptr;
 }

@@ -25,8 +25,11 @@ void TfrmMain::DragFilesTrg1Drop(TObject*) {
 
 void TfrmMain::DragFilesTrg2Drop(TObject*) {
     BringToFront();
-    // The files would be preselected in the Add dialog.
-    NotAvailable("The Add dialog");
+    if (DragFilesTrg2->FileCount() < 1 || !mnuAddFiles1->Enabled()) return;
+    // Add starts with the dropped files, each by its own full path.
+    const std::vector<std::string> files = DragFilesTrg2->Files();
+    TSwapGuard<bool> dropped(FilesDropped, true);
+    AddFiles(files);
 }
 
 void TfrmMain::DragFilesSrc1Dropping(TObject*) {

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "app/forms/addfiles.h"
 #include "app/widgets/dragdrop.h"
 #include "engine/core/messages.h"
 #include "main_window.h"
@@ -189,9 +190,23 @@ TEST_F(MainWindow, DropsOpenAnArchiveOrAreForAdd) {
     Drop(f, {text});
     EXPECT_EQ(f->Dovex1->ArchiveFile(), archive);
 
+    // On the list: Add opens with the dropped file chosen, and adds it.
     f->OpenArchive(archive);
+    std::string chosen;
+    modals.Drive = [&](TCustomForm* F) {
+        auto* a = dynamic_cast<TfrmAddFiles*>(F);
+        if (!a) return static_cast<int>(mrCancel);
+        chosen = a->edtFileSpec->Text();
+        a->bttnAdd->Click();
+        return a->ModalResult();
+    };
     Drop(f->ListView1, {text});
-    EXPECT_TRUE(HasLine("The Add dialog")) << ::testing::PrintToString(Lines());
+    test::Pump();
+    EXPECT_EQ(chosen, "\"note.txt\" ");
+    bool listed = false;
+    for (int i = 0; i < f->Entries->Count(); ++i) listed = listed || f->Entries->GetEntry(i)->Name == "note.txt";
+    EXPECT_TRUE(listed);
+    EXPECT_FALSE(f->FilesDropped);
 
     Choose(f->mnuClose1);
     EXPECT_FALSE(f->DragFilesTrg2->Enabled());

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "ui/dialogs.h"
 #include "ui/stdctrls.h"
 #include "ui_support.h"
@@ -62,6 +64,27 @@ TEST(Dialogs, TheInputBoxIsARealFormWithDefaultAndCancelButtons) {
     EXPECT_FALSE(InputQuery("Verify Password...", "Re-enter Password:", v));
     EXPECT_EQ(v, "typed answer");
     EXPECT_EQ(step, 2);
+}
+
+TEST(Dialogs, ThePasswordBoxMasksWhatIsTypedAndTheInputBoxDoesNot) {
+    TTimer timer(nullptr);
+    timer.SetInterval(40);
+    std::map<std::string, bool> masked;
+    timer.OnTimer = [&](TObject*) {
+        TCustomForm* f = Screen->ActiveForm();
+        if (!f || !f->Visible() || masked.count(f->Caption())) return;
+        auto* edit = dynamic_cast<TEdit*>(f->ActiveControl());
+        if (!edit || !edit->HandleAllocated()) return;
+        masked[f->Caption()] = (GetWindowLongPtrA(edit->Handle(), GWL_STYLE) & ES_PASSWORD) != 0;
+        edit->SetText("typed");
+        PostMessageA(edit->Handle(), WM_KEYDOWN, VK_RETURN, 1);
+    };
+    std::string v;
+    EXPECT_TRUE(PasswordQuery("Security Encryption...", "Enter Password:", v));
+    EXPECT_EQ(v, "typed");
+    v.clear();
+    EXPECT_TRUE(InputQuery("Volume", "Volume ID:", v));
+    EXPECT_EQ(masked, (std::map<std::string, bool>{{"Security Encryption...", true}, {"Volume", false}}));
 }
 
 }  // namespace

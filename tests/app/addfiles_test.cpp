@@ -1,0 +1,383 @@
+// The Add dialog as a user meets it: new archives of every writable kind
+// from picked files, read back by the engine (and ZIP by unzip), adding to
+// an open ZIP with a password, Add Tree with relative folders, dropped
+// files from several folders, the methods each writer offers, the writer a
+// new archive's name asks for, and how the file-name box is read.
+#include <deque>
+
+#include "app/forms/addfiles.h"
+#include "app/forms/addspec.h"
+#include "app/widgets/mrulist.h"
+#include "app/widgets/pathcombo.h"
+#include "engine/core/compbase.h"
+#include "engine/core/helpers.h"
+#include "main_window.h"
+
+namespace bramble {
+namespace {
+
+TEST(AddSpec, NewArchiveKindGoesByTheWholeExtension) {
+    const int last = wkLha;
+    for (const auto& [name, kind] : std::vector<std::pair<std::string, int>>{
+             {"C:\\a\\x.zip", wkZip}, {"x.ZIP", wkZip}, {"x.jar", wkJar}, {"x.zoo", wkZoo}, {"x.bh", wkBh},
+             {"x.Cab", wkCab}, {"x.lha", wkLha}, {"x.lzh", wkLha}, {"x.tar", wkTar}, {"x.tar.gz", wkGZip},
+             // Parts of a listed extension are no match: the kind used last.
+             {"notes.c", last}, {"x.C", last}, {"x.Z", last}, {"x.T", last}, {"x.G", last}, {"x.B", last},
+             {"x.L", last}, {"x.", last}, {"noext", last}, {"x.7z", last}, {"x.zipx", last},
+             {"C:\\dir.zip\\plain", last}}) {
+        EXPECT_EQ(WriterKindForName(name, last), kind) << name;
+    }
+    // JAR and ZOO, and anything unknown, are written by the ZIP writer.
+    for (int k : {int{wkJar}, int{wkZoo}, 0, 1, 5, 42}) EXPECT_EQ(WriterKindOf(k), wkZip) << k;
+    for (int k : {int{wkBh}, int{wkCab}, int{wkGZip}, int{wkLha}, int{wkTar}, int{wkZip}}) EXPECT_EQ(WriterKindOf(k), k);
+    EXPECT_EQ(WriterKindForArcType(atLzh), wkLha);
+    EXPECT_EQ(WriterKindForArcType(atZipExe), wkZip);
+    EXPECT_EQ(WriterKindForArcType(atArj), 0);
+}
+
+TEST(AddSpec, FileNameBoxIsReadAlikeForAddAndTree) {
+    using V = std::vector<std::string>;
+    for (const auto& [text, names] : std::vector<std::pair<std::string, V>>{
+             {"*.*", {"*.*"}},
+             {"  report 1.txt ", {"report 1.txt"}},
+             {"", {}},
+             {"   ", {}},
+             {"\"a.txt\" \"b c.txt\" ", {"a.txt", "b c.txt"}},
+             {"\"a.txt\" ", {"a.txt"}},
+             // Left to us: a last name without its blank is one more name.
+             {"\"a.txt\" \"b.txt\"", {"a.txt", "b.txt"}},
+             {"\"a.txt\"", {"a.txt"}},
+             {"\"\" \"\" ", {}},
+             {"\"a.txt\"  \"b.txt\" x", {"a.txt", "b.txt", "x"}},
+         }) {
+        EXPECT_EQ(SplitFileNames(text), names) << text;
+    }
+    EXPECT_EQ(SplitFileNames(QuotedNames({"a.txt", "b c.txt", "d"})), (V{"a.txt", "b c.txt", "d"}));
+
+    for (const auto& [folder, name, line] : std::vector<std::tuple<std::string, std::string, std::string>>{
+             {"C:\\dir\\", "a.txt", "C:\\dir\\a.txt"},
+             {"C:\\dir", "*.txt", "C:\\dir\\*.txt"},
+             // A typed absolute name is taken as it is.
+             {"C:\\dir\\", "D:\\x\\y.txt", "D:\\x\\y.txt"},
+             {"C:\\dir\\", "\\\\srv\\s\\y.txt", "\\\\srv\\s\\y.txt"},
+             {"C:\\dir\\", "\\x\\y.txt", "C:\\x\\y.txt"},
+             // No folder (the drives list): only absolute names.
+             {"", "a.txt", ""},
+             {"", "C:\\a.txt", "C:\\a.txt"}}) {
+        EXPECT_EQ(FileSpecLine(folder, name), line) << folder << " + " << name;
+    }
+}
+
+// Answers the password boxes from a script and lets the Add dialog be
+// driven while it is "shown".
+class Answers : public AnswerAll {
+public:
+    bool InputQuery(const std::string& Caption, const std::string& Prompt, std::string& Value) override {
+        Asked.push_back(Caption + "|" + Prompt);
+        if (Typed.empty()) return false;
+        std::string t = Typed.front();
+        Typed.pop_front();
+        if (t == "<cancel>") return false;
+        Value = t;
+        return true;
+    }
+    std::deque<std::string> Typed;
+};
+
+// The dialog's part in a test: picks Names in Folder, sets what Setup
+// asks, and presses Button (bttnAdd by default).
+struct AddScript {
+    std::string Folder;
+    std::vector<std::string> Names;
+    std::function<void(TfrmAddFiles*)> Setup;
+    bool Tree = false;
+    int operator()(TCustomForm* F) const {
+        auto* a = dynamic_cast<TfrmAddFiles*>(F);
+        if (!a) return mrCancel;
+        a->PathComboBox1->SetPath(Folder);
+        a->PathComboBox1Change(a);
+        if (Setup) Setup(a);
+        if (!Names.empty()) a->edtFileSpec->SetText(Names.size() == 1 ? Names[0] : QuotedNames(Names));
+        (Tree ? a->btnAddDir : a->bttnAdd)->Click();
+        return a->ModalResult();
+    }
+};
+
+std::vector<std::string> Listed(TfrmMain* F) {
+    std::vector<std::string> out;
+    for (int i = 0; i < F->Entries->Count(); ++i) out.push_back(F->Entries->GetEntry(i)->StoredName());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+std::string UnixPath(std::string p) {
+    if (p.size() > 2 && p[1] == ':') p.erase(0, 2);
+    std::replace(p.begin(), p.end(), '\\', '/');
+    return p;
+}
+
+// unzip run as the peer it is (Wine starts Unix programs) with Options on
+// File: its exit status, what it printed in Said.
+int Unzip(const std::string& Options, const std::string& File, std::string& Said) {
+    const std::string out = Join(ScratchDir("add-unzip"), "said.txt");
+    DeleteFileA(out.c_str());
+    std::string cmd = "Z:\\bin\\sh -c \"unzip " + Options + " '" + UnixPath(File) + "' > '" + UnixPath(out) +
+                      "' 2>&1; echo status=$? >> '" + UnixPath(out) + "'\"";
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    std::vector<char> line(cmd.begin(), cmd.end());
+    line.push_back('\0');
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    size_t at = std::string::npos;
+    for (int waited = 0; waited < 30000 && at == std::string::npos; waited += 100) {
+        Sleep(100);
+        Said = os::FileExists(out) ? ReadAll(out) : std::string();
+        at = Said.rfind("status=");
+        if (at != std::string::npos && Said.find('\n', at) == std::string::npos) at = std::string::npos;
+    }
+    return at == std::string::npos ? -1 : std::atoi(Said.c_str() + at + 7);
+}
+
+std::string Sources(const std::string& Name) {
+    const std::string src = ScratchDir(Name);
+    test::WriteAll(Join(src, "a.txt"), "alpha alpha alpha alpha\r\n");
+    test::WriteAll(Join(src, "b c.txt"), std::string(3000, 'b'));
+    test::WriteAll(Join(src, "left out.txt"), "not picked");
+    return src;
+}
+
+TEST_F(MainWindow, NewArchiveOfEachWritableKindFromPickedFiles) {
+    Answers modals;
+    TfrmMain* f = Make();
+    const std::string src = Sources("add-new-src");
+    const std::string out = ScratchDir("add-new");
+    struct Case {
+        const char* name;
+        TArcType kind;
+    };
+    for (const Case& c : {Case{"new.zip", atZip}, {"new.lzh", atLzh}, {"new.bh", atBh}, {"new.cab", atCab},
+                          {"new.tar", atTar}, {"new.gz", atGZip}}) {
+        SCOPED_TRACE(c.name);
+        modals.FileToOpen = Join(out, c.name);
+        modals.Drive = AddScript{src, {"a.txt", "b c.txt"}, nullptr};
+        Choose(f->mnuNew1);
+        if (c.kind == atGZip) {
+            // One gzip file per source, beside the name; the first is shown.
+            for (const char* n : {"a.txt.gz", "b c.txt.gz"}) EXPECT_TRUE(os::FileExists(Join(out, n))) << n;
+            EXPECT_EQ(f->Dovex1->ArchiveFile(), Join(out, "a.txt.gz"));
+            EXPECT_EQ(Listed(f), std::vector<std::string>{"a.txt"});
+            continue;
+        }
+        ASSERT_TRUE(os::FileExists(Join(out, c.name)));
+        EXPECT_EQ(WriterKindForArcType(f->Dovex1->ArcType()), WriterKindForArcType(c.kind));
+        EXPECT_EQ(Listed(f), (std::vector<std::string>{"a.txt", "b c.txt"}));
+        EXPECT_NE(f->Caption().find(c.name), std::string::npos) << f->Caption();
+        if (c.kind == atZip) {
+            std::string said;
+            EXPECT_EQ(Unzip("-t", Join(out, c.name), said), 0) << said;
+        }
+    }
+    // New archives go into the recent-files list, newest first (four kept).
+    const std::vector<std::string>& recent = f->MRUFileList1->Items();
+    ASSERT_FALSE(recent.empty());
+    EXPECT_TRUE(SameText(recent.front(), Join(out, "a.txt.gz"))) << recent.front();
+    EXPECT_TRUE(std::any_of(recent.begin(), recent.end(), [&](const std::string& r) {
+        return SameText(r, Join(out, "new.tar"));
+    }));
+}
+
+TEST_F(MainWindow, MethodListOffersWhatEachWriterAllowsInTheDialogsOrder) {
+    AnswerAll modals;
+    TfrmMain* f = Make();
+    EnsureAddDialog();
+    using V = std::vector<std::string>;
+    for (const auto& [name, rows] : std::vector<std::pair<std::string, V>>{
+             {"x.zip", {"Store", "Deflate"}},
+             {"x.jar", {"Store", "Deflate"}},
+             {"x.bh", {"Store", "Deflate", "Fuse"}},
+             {"x.lha", {"Store", "Frozen1", "Frozen5"}},
+             {"x.cab", {"Store", "MsZip", "Quantum", "Lzx"}},
+             {"x.gz", {"Deflate"}},
+             {"x.tar", {"Tarred", "GzipTar"}}}) {
+        SCOPED_TRACE(name);
+        frmAddFiles->Prepare(*f, true, name);
+        TCompBase* w = frmAddFiles->CompressComponent;
+        ASSERT_NE(w, nullptr);
+        V got;
+        for (int i = 0; i < frmAddFiles->ComboBox1->Items().Count(); ++i)
+            got.push_back(frmAddFiles->ComboBox1->Items()[i]);
+        EXPECT_EQ(got, rows);
+        ASSERT_GE(frmAddFiles->ComboBox1->ItemIndex(), 0);
+        EXPECT_EQ(MethodOfName(got[static_cast<size_t>(frmAddFiles->ComboBox1->ItemIndex())]), w->CompressMethod());
+        // Picking a row sets the writer's method.
+        frmAddFiles->ComboBox1->SetItemIndex(static_cast<int>(got.size()) - 1);
+        frmAddFiles->ComboBox1Change(nullptr);
+        EXPECT_EQ(MethodName(w->CompressMethod()), got.back());
+        // The password only where the kind can be encrypted.
+        const bool encrypts = name == "x.zip" || name == "x.jar" || name == "x.bh";
+        EXPECT_EQ(frmAddFiles->btnPassword->Enabled(), encrypts);
+    }
+    // A name without a listed extension takes the kind used last (TAR).
+    frmAddFiles->Prepare(*f, true, "notes.c");
+    EXPECT_EQ(frmAddFiles->CompressComponent, f->Tar1);
+    EXPECT_EQ(f->Tag, wkTar);
+}
+
+TEST_F(MainWindow, PasswordIsAskedTwiceAndAMismatchClearsIt) {
+    Answers modals;
+    TfrmMain* f = Make();
+    EnsureAddDialog();
+    frmAddFiles->Prepare(*f, true, "x.zip");
+    TCompBase* w = frmAddFiles->CompressComponent;
+    struct Case {
+        std::deque<std::string> typed;
+        std::string password;
+        const char* caption;
+        bool mismatch;
+    };
+    for (const Case& c : {Case{{"", "", "s3cret", "", "s3cret"}, "s3cret", "PROTECTED", false},
+                          Case{{"one", "two"}, "", "&Password", true},
+                          Case{{"kept", "kept"}, "kept", "PROTECTED", false},
+                          Case{{"<cancel>"}, "", "&Password", false},
+                          Case{{"Case", "case"}, "", "&Password", true}}) {
+        modals.Typed = c.typed;
+        modals.Asked.clear();
+        frmAddFiles->btnPassword->Click();
+        EXPECT_EQ(w->Password(), c.password);
+        EXPECT_EQ(frmAddFiles->btnPassword->Caption(), c.caption);
+        EXPECT_EQ(modals.AskedAbout("Password verification failed.\r\rPlease retry..."), c.mismatch);
+        EXPECT_TRUE(modals.Typed.empty());
+        if (!c.typed.empty() && c.typed.front() != "<cancel>") {
+            EXPECT_TRUE(modals.AskedAbout("Security Encryption...|Enter Password:"));
+            EXPECT_TRUE(modals.AskedAbout("Verify Password...|Re-enter Password:"));
+        }
+    }
+    // Shown again, the caption follows what the writer holds.
+    w->SetPassword("left");
+    frmAddFiles->Prepare(*f, true, "y.zip");
+    EXPECT_EQ(frmAddFiles->btnPassword->Caption(), "PROTECTED");
+    w->SetPassword("");
+    frmAddFiles->Prepare(*f, true, "y.zip");
+    EXPECT_EQ(frmAddFiles->btnPassword->Caption(), "&Password");
+}
+
+TEST_F(MainWindow, AddToAnOpenZipWithAPasswordUnzipAccepts) {
+    Answers modals;
+    TfrmMain* f = Make();
+    const std::string src = Sources("add-pw-src");
+    const std::string out = ScratchDir("add-pw");
+    const std::string archive = Join(out, "locked.zip");
+    modals.FileToOpen = archive;
+    modals.Drive = AddScript{src, {"a.txt"}, nullptr};
+    Choose(f->mnuNew1);
+    ASSERT_TRUE(f->mnuAddFiles1->Enabled());
+
+    modals.Typed = {"pass word", "pass word"};
+    modals.Drive = AddScript{src, {"b c.txt"}, [](TfrmAddFiles* a) { a->btnPassword->Click(); }};
+    Choose(f->mnuAddFiles1);
+    EXPECT_EQ(Listed(f), (std::vector<std::string>{"a.txt", "b c.txt"}));
+    std::string said;
+    EXPECT_EQ(Unzip("-P 'pass word' -t", archive, said), 0) << said;
+    EXPECT_EQ(Unzip("-P wrong -t", archive, said) != 0, true) << said;
+    f->Zip1->SetPassword("");
+}
+
+TEST_F(MainWindow, AddTreeStoresRelativeFoldersAndDroppedFilesGoByTheirOwnPaths) {
+    Answers modals;
+    TfrmMain* f = Make();
+    const std::string src = ScratchDir("add-tree-src");
+    CreateDirectoryA(Join(src, "sub").c_str(), nullptr);
+    CreateDirectoryA(Join(src, "sub\\deeper").c_str(), nullptr);
+    test::WriteAll(Join(src, "top.txt"), "top");
+    test::WriteAll(Join(src, "sub\\nested.txt"), "nested");
+    test::WriteAll(Join(src, "sub\\deeper\\deep.txt"), "deep");
+    const std::string out = ScratchDir("add-tree");
+    const std::string archive = Join(out, "tree.zip");
+    modals.FileToOpen = archive;
+    AddScript tree{src, {}, [](TfrmAddFiles* a) {
+                       a->ComboBox2->SetItemIndex(sdRelative);
+                       a->ComboBox2Change(a);
+                       a->edtFileSpec->SetText("*.*");
+                   }};
+    tree.Tree = true;
+    modals.Drive = tree;
+    Choose(f->mnuNew1);
+    EXPECT_EQ(Listed(f), (std::vector<std::string>{"sub\\deeper\\deep.txt", "sub\\nested.txt", "top.txt"}));
+
+    // Dropped from two folders, with a file of the same name in the first
+    // folder as in the second: each goes in from where it was dropped.
+    const std::string other = ScratchDir("add-drop-other");
+    test::WriteAll(Join(other, "top.txt"), "the other top");
+    test::WriteAll(Join(other, "extra.txt"), "extra");
+    std::string edit;
+    modals.Drive = [&](TCustomForm* F) {
+        auto* a = dynamic_cast<TfrmAddFiles*>(F);
+        if (!a) return static_cast<int>(mrCancel);
+        edit = a->edtFileSpec->Text();
+        a->ComboBox2->SetItemIndex(sdNone);
+        a->ComboBox2Change(a);
+        a->bttnAdd->Click();
+        return a->ModalResult();
+    };
+    f->FilesDropped = true;
+    f->AddFiles({Join(src, "sub\\nested.txt"), Join(other, "extra.txt")});
+    f->FilesDropped = false;
+    EXPECT_EQ(edit, QuotedNames({"nested.txt", Join(other, "extra.txt")}));
+    EXPECT_EQ(Listed(f), (std::vector<std::string>{"extra.txt", "nested.txt", "sub\\deeper\\deep.txt",
+                                                   "sub\\nested.txt", "top.txt"}));
+    std::string said;
+    EXPECT_EQ(Unzip("-t", archive, said), 0) << said;
+
+    // A New that writes nothing leaves the archive open before in place.
+    const std::vector<std::string> before = Listed(f);
+    modals.FileToOpen = Join(out, "nothing.zip");
+    modals.Drive = AddScript{src, {"no such file.txt"}, nullptr};
+    Choose(f->mnuNew1);
+    EXPECT_FALSE(os::FileExists(Join(out, "nothing.zip")));
+    EXPECT_EQ(f->Dovex1->ArchiveFile(), archive);
+    EXPECT_EQ(Listed(f), before);
+    EXPECT_TRUE(f->mnuAddFiles1->Enabled());
+}
+
+TEST_F(MainWindow, AddDialogScreenshots) {
+    Answers modals;
+    TfrmMain* f = Make();
+    const std::string src = Sources("add-shot-src");
+    test::WriteAll(Join(src, "notes.lzh"), "x");
+    CreateDirectoryA(Join(src, "folder").c_str(), nullptr);
+    const std::string out = ScratchDir("add-shot");
+    auto shoot = [&](const std::string& file, bool report) {
+        return [&, file, report](TCustomForm* F) {
+            auto* a = dynamic_cast<TfrmAddFiles*>(F);
+            if (!a) return static_cast<int>(mrCancel);
+            a->PathComboBox1->SetPath(src);
+            a->PathComboBox1Change(a);
+            (report ? a->sbReportView : a->sbListView)->Click();
+            a->Show();
+            test::Pump(10);
+            EXPECT_TRUE(os::FileExists(test::SaveScreenshot(*a, file)));
+            a->Hide();
+            return static_cast<int>(mrCancel);
+        };
+    };
+    modals.FileToOpen = Join(out, "shot.zip");
+    modals.Drive = shoot("add-new-zip-list.bmp", false);
+    Choose(f->mnuNew1);
+    modals.Drive = shoot("add-new-zip-report.bmp", true);
+    Choose(f->mnuNew1);
+
+    modals.FileToOpen = Join(out, "open.lzh");
+    modals.Drive = AddScript{src, {"a.txt"}, nullptr};
+    Choose(f->mnuNew1);
+    ASSERT_EQ(WriterKindForArcType(f->Dovex1->ArcType()), wkLha);
+    modals.Drive = shoot("add-open-lha-report.bmp", true);
+    Choose(f->mnuAddFiles1);
+    modals.Drive = shoot("add-open-lha-list.bmp", false);
+    Choose(f->mnuAddFiles1);
+}
+
+}  // namespace
+}  // namespace bramble
