@@ -22,6 +22,8 @@
 #include "engine/core/os.h"
 #include "engine/core/unbase.h"
 #include "engine/readers/zipcheck.h"
+#include "kits/toolbar/button.h"
+#include "kits/toolbar/toolbar.h"
 #include "ui/comctrls.h"
 #include "ui/dialogs.h"
 #include "ui/forms.h"
@@ -37,6 +39,7 @@ class TUUEncode;
 class TMRUFileList;
 class TDragFilesTrg;
 class TDragFilesSrc;
+struct TSettings;
 
 // ---- helpers the commands share (also for the tests) -------------------------
 
@@ -124,17 +127,19 @@ public:
         *mnuIcons, *mnuReport1, *mnuList1, *mnuSmall1, *mnuLarge1, *mnuOptions;
     TMenuItem *mnuHelp, *Contents1, *BrambleHomepage1, *About1;
 
-    TPanel* Skiffbar1;  // the toolbar
-    TBitBtn *ToolbarButtonNew, *ToolbarButtonOpen, *ToolbarButtonAdd, *ToolbarButtonExtract, *ToolbarButtonDel,
-        *ToolbarButtonView, *ToolbarButtonInstall;
-    TButton* ToolbarButtonExtractDrop;  // the Extract button's drop-down arrow
-    TPopupMenu *PopupMenuTB, *PopupMenuExtract, *PopupMenuInstall, *PopupMenu98List;
+    // The docks on the four edges; the bottom one sits above the status bar.
+    TDock97 *DockTop, *DockBottom, *DockLeft, *DockRight;
+    // The "Menu Bar" toolbar: a drop-down button per top menu.
+    TSkiffbar* MainMenu981;
+    TToolbarButton97 *MenuButtonFile, *MenuButtonAction, *MenuButtonView, *MenuButtonHelp;
+    TSkiffbar* Skiffbar1;  // the "Toolbar"
+    TToolbarButton97 *ToolbarButtonNew, *ToolbarButtonOpen, *ToolbarButtonAdd, *ToolbarButtonExtract,
+        *ToolbarButtonDel, *ToolbarButtonView, *ToolbarButtonInstall;
+    TPopupMenu *PopupMenuTB, *PopupMenuOpen, *PopupMenuExtract, *PopupMenuInstall, *PopupMenu98List;
     TMenuItem *Flat1, *Text1, *Tooltips1, *ListOpen1, *Properties1;
 
     TListView* ListView1;
-    TPanel* MsgToolWindow;  // the Messages window
-    TPanel* MsgCaption;
-    TButton* MsgClose;
+    TToolWindow97* MsgToolWindow;  // the "Messages" window
     TRichEdit* RichEdit1;
     TStatusBar* StatusBar1;
     TProgressBar* ProgressBar1;
@@ -258,6 +263,12 @@ public:
     // a right-click, a sort, the program).
     void ListView1Change(TObject* Sender, TListItem* Item, TItemChange Change);
     void PopupMenuExtractPopup(TObject* Sender);
+    // The Open button's drop-down: one item per recent archive.
+    void PopupMenuOpenPopup(TObject* Sender);
+    void PopupHandlerOpen(TObject* Sender);
+    // The close buttons of the floating toolbar and Messages window.
+    void Skiffbar1Close(TObject* Sender);
+    void MsgToolWindowClose(TObject* Sender);
     void MyPopupHandler(TObject* Sender);
     void PopupHandlerInstall(TObject* Sender);
     void PopupMenuInstallChange();
@@ -320,7 +331,9 @@ public:
 
 private:
     void BuildMenus();
+    void BuildDocks();
     void BuildToolbar();
+    void BuildMenuBar();
     void BuildListAndMessages();
     void BuildStatusBar();
     void CreateEngine();
@@ -342,8 +355,19 @@ private:
     // Grows a normal window that has become smaller than that (a pane was
     // shown, the toolbar got its captions).
     void KeepMinimumSize();
-    void LoadGlyph(TBitBtn* Button, const std::string& Name);
-    void ButtonHover(TBitBtn* Button, const std::string& Base, bool Enter);
+    void LoadGlyph(TToolbarButton97* Button, const std::string& Name);
+    void ButtonHover(TToolbarButton97* Button, const std::string& Base, bool Enter);
+    // The dock of a stored dock code (0 floating, 1 top, 2 right, 3 bottom,
+    // 4 left) and back.
+    TDock97* DockOfCode(int Code) const;
+    int CodeOfDock(const TDock97* Dock) const;
+    // Puts a bar where the settings say: on Fallback first, then on the
+    // dock of Code (floating for 0) at the row, and at the place along the
+    // dock or on the screen from Left and Top.
+    void PlaceBar(TCustomToolWindow97* Bar, TDock97* Fallback, TDock97* Dock, bool Float, int Row, int Left, int Top);
+    // The bars' part of the settings, read and stored.
+    void RestoreBars(const TSettings& S);
+    void StoreBars(TSettings& S) const;
     // Runs a command unless a run is under way; the run's guard and the
     // quiet end of a cancelled run are here, for every command alike.
     template <typename F>

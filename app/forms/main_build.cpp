@@ -41,9 +41,11 @@ TfrmMain::TfrmMain(TComponent* AOwner) : TForm(AOwner) {
     Font().SetName("MS Sans Serif");
 
     BuildStatusBar();
+    BuildDocks();
     BuildListAndMessages();
     BuildToolbar();
     BuildMenus();
+    BuildMenuBar();
     CreateEngine();
 
     OpenDialog1 = new TOpenDialog(this);
@@ -170,7 +172,8 @@ void TfrmMain::BuildMenus() {
     for (TMenuItem* m : {mnuAddFiles1, mnuDelete1, mnuExtract1, ActionFastextract1, mnuView2, SelectAll1,
                          Invertselection1, mnuTest, mnuRefresh1, mnuClose1})
         m->SetEnabled(false);
-    SetMenu(MainMenu1);
+    // The menu is shown by the "Menu Bar" toolbar, not as the window's own
+    // bar; its shortcuts still work through IsShortCut.
 
     // The list's popup menu.
     PopupMenu98List = new TPopupMenu(this);
@@ -194,14 +197,28 @@ void TfrmMain::BuildMenus() {
     MRUFileList1->SetAutoSaveName("\\Software\\Quillmar\\Bramble");
 }
 
+void TfrmMain::BuildDocks() {
+    // Made after the status bar, so the bottom dock sits above it.
+    auto dock = [this](const char* name, TDockPosition p) {
+        auto* d = new TDock97(this);
+        d->SetName(name);
+        d->SetPosition(p);
+        d->SetParent(this);
+        return d;
+    };
+    DockTop = dock("DockTop", dpTop);
+    DockBottom = dock("DockBottom", dpBottom);
+    DockLeft = dock("DockLeft", dpLeft);
+    DockRight = dock("DockRight", dpRight);
+}
+
 void TfrmMain::BuildToolbar() {
-    Skiffbar1 = new TPanel(this);
+    Skiffbar1 = new TSkiffbar(this);
     Skiffbar1->SetName("Skiffbar1");
-    Skiffbar1->SetParent(this);
-    Skiffbar1->SetAlign(alTop);
-    Skiffbar1->SetHeight(46);
-    Skiffbar1->SetCaption("");
-    Skiffbar1->SetBevelOuter(bvNone);
+    Skiffbar1->SetCaption("Toolbar");
+    Skiffbar1->SetDockRow(1);
+    Skiffbar1->SetDockedTo(DockTop);
+    Skiffbar1->OnClose = [this](TObject* s) { Skiffbar1Close(s); };
 
     PopupMenuTB = new TPopupMenu(this);
     PopupMenuTB->SetName("PopupMenuTB");
@@ -216,37 +233,52 @@ void TfrmMain::BuildToolbar() {
     Tooltips1->SetChecked(true);
     Skiffbar1->SetPopupMenu(PopupMenuTB);
 
+    PopupMenuOpen = new TPopupMenu(this);
+    PopupMenuOpen->SetName("PopupMenuOpen");
     PopupMenuExtract = new TPopupMenu(this);
     PopupMenuExtract->SetName("PopupMenuExtract");
     PopupMenuInstall = new TPopupMenu(this);
     PopupMenuInstall->SetName("PopupMenuInstall");
 
     auto button = [this](const std::string& name, const std::string& caption, const std::string& hint) {
-        auto* b = new TBitBtn(this);
+        auto* b = new TToolbarButton97(this);
         b->SetName(name);
-        b->SetParent(Skiffbar1);
         b->SetCaption(caption);
         b->SetHint(hint);
         b->SetLayout(blGlyphTop);
         b->SetSpacing(1);
         b->SetMargin(2);
-        b->SetTabStop(false);
+        b->SetParent(Skiffbar1);
         return b;
+    };
+    auto separator = [this](const std::string& name) {
+        auto* s = new TToolbarSep97(this);
+        s->SetName(name);
+        s->SetParent(Skiffbar1);
     };
     ToolbarButtonNew = button("ToolbarButtonNew", "New", "New archive");
     ToolbarButtonOpen = button("ToolbarButtonOpen", "Open", "Open archive");
     ToolbarButtonAdd = button("ToolbarButtonAdd", "Add", "Add files");
+    separator("ToolbarSep971");
     ToolbarButtonExtract = button("ToolbarButtonExtract", "Extract", "Extract files");
-    ToolbarButtonExtractDrop = new TButton(this);
-    ToolbarButtonExtractDrop->SetName("ToolbarButtonExtractDrop");
-    ToolbarButtonExtractDrop->SetParent(Skiffbar1);
-    ToolbarButtonExtractDrop->SetCaption("v");
-    ToolbarButtonExtractDrop->SetHint("Extract to");
-    ToolbarButtonExtractDrop->SetTabStop(false);
     ToolbarButtonDel = button("ToolbarButtonDel", "Delete", "Delete selected files");
+    separator("ToolbarSep972");
     ToolbarButtonView = button("ToolbarButtonView", "View", "View selected files");
     ToolbarButtonInstall = button("ToolbarButtonInstall", "Install", "Install");
     ToolbarButtonInstall->SetVisible(false);
+
+    // Open and Extract drop their lists from an arrow beside the button;
+    // Install is a drop-down as a whole.
+    ToolbarButtonOpen->SetDropdownCombo(true);
+    ToolbarButtonOpen->SetDropdownMenu(PopupMenuOpen);
+    ToolbarButtonExtract->SetDropdownCombo(true);
+    ToolbarButtonExtract->SetDropdownMenu(PopupMenuExtract);
+    ToolbarButtonInstall->SetDropdownMenu(PopupMenuInstall);
+    // No list while a run is under way: its commands would be refused.
+    for (TToolbarButton97* b : {ToolbarButtonOpen, ToolbarButtonExtract, ToolbarButtonInstall})
+        b->OnDropdown = [this](TObject*, bool& Show, bool&) {
+            if (Busy()) Show = false;
+        };
 
     ToolbarButtonOpen->OnClick = [this](TObject* s) { Command([&] { mnuOpen1Click(s); }); };
     ToolbarButtonNew->OnClick = [this](TObject* s) { Command([&] { mnuNew1Click(s); }); };
@@ -260,66 +292,66 @@ void TfrmMain::BuildToolbar() {
     ToolbarButtonExtract->OnClick = [this](TObject* s) {
         if (mnuExtract1->Enabled()) Command([&] { mnuExtract1Click(s); });
     };
-    ToolbarButtonExtractDrop->OnClick = [this](TObject*) {
-        if (Busy()) return;
-        TPoint p = ToolbarButtonExtractDrop->ClientToScreen(Point(0, ToolbarButtonExtractDrop->Height()));
-        PopupMenuExtract->Popup(p.X, p.Y);
-    };
+    PopupMenuOpen->OnPopup = [this](TObject* s) { PopupMenuOpenPopup(s); };
     PopupMenuExtract->OnPopup = [this](TObject* s) { PopupMenuExtractPopup(s); };
-    ToolbarButtonInstall->OnClick = [this](TObject*) {
-        if (Busy()) return;
-        TPoint p = ToolbarButtonInstall->ClientToScreen(Point(0, ToolbarButtonInstall->Height()));
-        PopupMenuInstall->Popup(p.X, p.Y);
-    };
 
     struct HoverSpec {
-        TBitBtn* b;
+        TToolbarButton97* b;
         const char* base;
     };
     for (HoverSpec h : {HoverSpec{ToolbarButtonNew, "NEW"}, {ToolbarButtonOpen, "OPEN"}, {ToolbarButtonAdd, "ADD"},
                         {ToolbarButtonExtract, "EXTR"}, {ToolbarButtonDel, "DEL"}, {ToolbarButtonView, "VIEW"},
                         {ToolbarButtonInstall, "SETUP"}}) {
-        TBitBtn* b = h.b;
+        TToolbarButton97* b = h.b;
         std::string base = h.base;
         b->OnMouseEnter = [this, b, base](TObject*) { ButtonHover(b, base, true); };
-        b->OnMouseLeave = [this, b, base](TObject*) { ButtonHover(b, base, false); };
+        b->OnMouseExit = [this, b, base](TObject*) { ButtonHover(b, base, false); };
     }
-    for (TBitBtn* b : {ToolbarButtonAdd, ToolbarButtonExtract, ToolbarButtonDel, ToolbarButtonView})
+    for (TToolbarButton97* b : {ToolbarButtonAdd, ToolbarButtonExtract, ToolbarButtonDel, ToolbarButtonView})
         b->SetEnabled(false);
-    ToolbarButtonExtractDrop->SetEnabled(false);
     ToolbarLook();
 }
 
-void TfrmMain::BuildListAndMessages() {
-    MsgToolWindow = new TPanel(this);
-    MsgToolWindow->SetName("MsgToolWindow");
-    MsgToolWindow->SetParent(this);
-    MsgToolWindow->SetBounds(0, 300, 640, 100);
-    MsgToolWindow->SetAlign(alBottom);
-    MsgToolWindow->SetCaption("");
-    MsgToolWindow->SetBevelOuter(bvRaised);
-
-    MsgCaption = new TPanel(this);
-    MsgCaption->SetName("MsgCaption");
-    MsgCaption->SetParent(MsgToolWindow);
-    MsgCaption->SetAlign(alTop);
-    MsgCaption->SetHeight(18);
-    MsgCaption->SetCaption("  Messages");
-    MsgCaption->SetAlignment(taLeftJustify);
-    MsgCaption->SetBevelOuter(bvNone);
-
-    MsgClose = new TButton(this);
-    MsgClose->SetName("MsgClose");
-    MsgClose->SetParent(MsgCaption);
-    MsgClose->SetBounds(600, 1, 16, 16);
-    MsgClose->SetCaption("x");
-    MsgClose->SetTabStop(false);
-    MsgCaption->OnResize = [this](TObject*) { MsgClose->SetLeft(std::max(0, MsgCaption->Width() - 18)); };
-    MsgClose->OnClick = [this](TObject*) {
-        // Closing the window unchecks its menu item.
-        MsgToolWindow->SetVisible(false);
-        mnuErrorMessages1->SetChecked(false);
+void TfrmMain::BuildMenuBar() {
+    MainMenu981 = new TSkiffbar(this);
+    MainMenu981->SetName("MainMenu981");
+    MainMenu981->SetCaption("Menu Bar");
+    // Closed, the menu bar could not be brought back: nothing names it on
+    // the View menu, and its place is not stored as hidden.
+    MainMenu981->SetCloseButton(false);
+    MainMenu981->SetDockRow(0);
+    MainMenu981->SetDockedTo(DockTop);
+    TBitmap scratch(1, 1);
+    TCanvas& measure = scratch.Canvas();
+    measure.Font().Assign(Font());
+    auto button = [&](const std::string& name, TMenuItem* top) {
+        auto* b = new TToolbarButton97(this);
+        b->SetName(name);
+        b->SetCaption(top->Caption());
+        b->SetDropdownArrow(false);
+        b->SetDropdownMenu(new TItemPopupMenu(this, top));
+        b->SetBounds(0, 0, measure.TextWidth(StripHotkey(top->Caption())) + 14, 22);
+        b->SetParent(MainMenu981);
+        return b;
     };
+    MenuButtonFile = button("MenuButtonFile", mnuFile);
+    MenuButtonAction = button("MenuButtonAction", mnuAction);
+    MenuButtonView = button("MenuButtonView", mnuViewMenu);
+    MenuButtonHelp = button("MenuButtonHelp", mnuHelp);
+}
+
+void TfrmMain::BuildListAndMessages() {
+    MsgToolWindow = new TToolWindow97(this);
+    MsgToolWindow->SetName("MsgToolWindow");
+    MsgToolWindow->SetCaption("Messages");
+    // The settings record the Messages window's dock as top or bottom
+    // only; a side dock could not be restored.
+    MsgToolWindow->SetDockableTo({dpTop, dpBottom});
+    MsgToolWindow->SetFullSize(true);
+    MsgToolWindow->SetClientAreaWidth(400);
+    MsgToolWindow->SetClientAreaHeight(100);
+    MsgToolWindow->SetDockedTo(DockBottom);
+    MsgToolWindow->OnClose = [this](TObject* s) { MsgToolWindowClose(s); };
 
     RichEdit1 = new TRichEdit(this);
     RichEdit1->SetName("RichEdit1");

@@ -109,7 +109,6 @@ void TfrmMain::EnableMenus() {
     ToolbarButtonAdd->SetEnabled(mnuAddFiles1->Enabled());
     ToolbarButtonDel->SetEnabled(mnuDelete1->Enabled());
     ToolbarButtonExtract->SetEnabled(mnuExtract1->Enabled());
-    ToolbarButtonExtractDrop->SetEnabled(CanExtractArcType(kind));
     ToolbarButtonView->SetEnabled(mnuView2->Enabled());
 }
 
@@ -130,6 +129,9 @@ void TfrmMain::NotAvailable(const std::string& What) {
 bool TfrmMain::IsShortCut(WORD Key, TShiftState Shift) {
     if (TForm::IsShortCut(Key, Shift)) return true;
     const TShortCut sc = ShortCut(Key, Shift);
+    // The menu is not the window's own bar (the menu bar toolbar shows it):
+    // its shortcuts are looked up here.
+    if (sc && MainMenu1->IsShortCut(sc)) return true;
     TMenuItem* item = sc == ShortCut('A', {ssShift})   ? mnuAddFiles1
                       : sc == ShortCut('E', {ssShift}) ? mnuExtract1
                                                        : nullptr;
@@ -187,9 +189,7 @@ void TfrmMain::mnuClose1Click(TObject*) {
                          mnuRefresh1, mnuClose1, ActionFastextract1})
         m->SetEnabled(false);
     DragFilesTrg2->SetEnabled(false);
-    for (TControl* b : {static_cast<TControl*>(ToolbarButtonAdd), static_cast<TControl*>(ToolbarButtonExtract),
-                        static_cast<TControl*>(ToolbarButtonDel), static_cast<TControl*>(ToolbarButtonView),
-                        static_cast<TControl*>(ToolbarButtonExtractDrop)})
+    for (TToolbarButton97* b : {ToolbarButtonAdd, ToolbarButtonExtract, ToolbarButtonDel, ToolbarButtonView})
         b->SetEnabled(false);
     FileMakeexe1->SetVisible(false);
     SetStatus(0, "");
@@ -373,6 +373,23 @@ void TfrmMain::ActionFastextract1Click(TObject*) {
     ExtractFiles(target, "", "", 1, ListView1->SelCount() > 0 ? 0 : 1, true);
 }
 
+void TfrmMain::PopupMenuOpenPopup(TObject*) {
+    PopupMenuOpen->Items()->Clear();
+    for (const std::string& file : MRUFileList1->Items()) {
+        auto* m = new TMenuItem(this);
+        m->SetCaption(EscapeAmpersands(file));
+        // The path itself beside the item: the caption has its "&" doubled.
+        m->SetHint(file);
+        m->OnClick = [this](TObject* s) { Command([&] { PopupHandlerOpen(s); }); };
+        PopupMenuOpen->Items()->Add(m);
+    }
+}
+
+void TfrmMain::PopupHandlerOpen(TObject* Sender) {
+    auto* item = dynamic_cast<TMenuItem*>(Sender);
+    if (item) MRUFileList1MRUItemClick(item, item->Hint());
+}
+
 void TfrmMain::PopupMenuExtractPopup(TObject*) {
     PopupMenuExtract->Items()->Clear();
     if (Dovex1->ArchiveFile().empty()) return;
@@ -465,6 +482,10 @@ void TfrmMain::mnuErrorMessages1Click(TObject*) {
     MsgToolWindow->SetVisible(mnuErrorMessages1->Checked());
     KeepMinimumSize();
 }
+
+void TfrmMain::Skiffbar1Close(TObject*) { mnuToolbar->SetChecked(false); }
+
+void TfrmMain::MsgToolWindowClose(TObject*) { mnuErrorMessages1->SetChecked(false); }
 
 void TfrmMain::mnuDisplayElapsedTime1Click(TObject*) {
     mnuDisplayElapsedTime1->SetChecked(!mnuDisplayElapsedTime1->Checked());

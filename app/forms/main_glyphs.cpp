@@ -103,7 +103,7 @@ void PaintGlyphStrip(TBitmap& B, const std::string& Base, bool Hot) {
         }
 }
 
-void TfrmMain::LoadGlyph(TBitBtn* B, const std::string& Name) {
+void TfrmMain::LoadGlyph(TToolbarButton97* B, const std::string& Name) {
     // The name says the picture and its form: "HI"/"LO" for the display's
     // colours, a trailing "G" for the plain (not hovered) state.
     std::string base = Name;
@@ -113,12 +113,14 @@ void TfrmMain::LoadGlyph(TBitBtn* B, const std::string& Name) {
         base.pop_back();
     }
     if (base.size() > 2) base.resize(base.size() - 2);  // "HI" or "LO"
-    PaintGlyphStrip(B->Glyph(), base, !plain);
-    B->SetNumGlyphs(2);
-    B->Invalidate();
+    // Given whole, so the button takes the strip's two pictures (the second
+    // for the disabled state) and its transparent colour afresh.
+    TBitmap strip;
+    PaintGlyphStrip(strip, base, !plain);
+    B->SetGlyph(&strip);
 }
 
-void TfrmMain::ButtonHover(TBitBtn* B, const std::string& Base, bool Enter) {
+void TfrmMain::ButtonHover(TToolbarButton97* B, const std::string& Base, bool Enter) {
     const bool hi = Screen && Screen->BitsPerPixel() >= 9;
     if (Base == "SETUP")
         LoadGlyph(B, Enter ? "SETUPLO" : "SETUPLOG");

@@ -69,40 +69,31 @@ void TfrmMain::ToolbarLook() {
     const bool text = Text1->Checked();
     const int h = text ? 42 : 26;
     struct W {
-        TBitBtn* b;
+        TToolbarButton97* b;
         int withText, without;
-        const char* caption;
     };
-    int x = 2;
-    for (W w : {W{ToolbarButtonNew, 52, 30, "New"}, {ToolbarButtonOpen, 60, 38, "Open"},
-                {ToolbarButtonAdd, 52, 30, "Add"}, {ToolbarButtonExtract, 60, 38, "Extract"},
-                {ToolbarButtonDel, 52, 30, "Delete"}, {ToolbarButtonView, 52, 30, "View"},
-                {ToolbarButtonInstall, 52, 30, "Install"}}) {
-        w.b->SetCaption(text ? w.caption : "");
-        w.b->SetBounds(x, 2, text ? w.withText : w.without, h);
-        x += w.b->Width() + 1;
-        if (w.b == ToolbarButtonExtract) {
-            ToolbarButtonExtractDrop->SetBounds(x, 2, 14, h);
-            x += 15;
-        }
-        if (w.b == ToolbarButtonAdd || w.b == ToolbarButtonDel) x += 6;
+    // The toolbar places the buttons and sizes itself to them.
+    for (W w : {W{ToolbarButtonNew, 52, 30}, {ToolbarButtonOpen, 60, 38}, {ToolbarButtonAdd, 52, 30},
+                {ToolbarButtonExtract, 60, 38}, {ToolbarButtonDel, 52, 30}, {ToolbarButtonView, 52, 30},
+                {ToolbarButtonInstall, 52, 30}}) {
+        w.b->SetDisplayMode(text ? dmBoth : dmGlyphOnly);
+        w.b->SetBounds(w.b->Left(), w.b->Top(), text ? w.withText : w.without, h);
     }
-    Skiffbar1->SetHeight(h + 4);
 }
 
 TPoint TfrmMain::MinimumClientSize() {
-    // Wide enough for every toolbar button and for the status bar's
-    // totals ("Total 1000 file(s), 123 MB") beside the light.
-    int right = 0;
-    for (int i = 0; i < Skiffbar1->ControlCount(); ++i) {
-        TControl* c = Skiffbar1->Controls(i);
-        if (c->Visible()) right = std::max(right, c->Left() + c->Width());
+    // Wide enough for the bars docked across the window and for the status
+    // bar's totals ("Total 1000 file(s), 123 MB") beside the light.
+    const int sides = DockLeft->Width() + DockRight->Width();
+    int width = 2 * (kLeastTotalsWidth + 39);
+    for (TCustomToolWindow97* bar : {static_cast<TCustomToolWindow97*>(MainMenu981),
+                                     static_cast<TCustomToolWindow97*>(Skiffbar1)}) {
+        TDock97* d = bar->DockedTo();
+        if (bar->Visible() && d && d->Orientation() == TBarOrientation::Horizontal)
+            width = std::max(width, bar->Width() + sides);
     }
-    const int width = std::max(right + 4, 2 * (kLeastTotalsWidth + 39));
-    // High enough for a few rows of the list besides the panes.
-    int height = kLeastListHeight + StatusBar1->Height();
-    if (Skiffbar1->Visible()) height += Skiffbar1->Height();
-    if (MsgToolWindow->Visible()) height += MsgToolWindow->Height();
+    // High enough for a few rows of the list besides the docks.
+    const int height = kLeastListHeight + StatusBar1->Height() + DockTop->Height() + DockBottom->Height();
     return Point(width, height);
 }
 
@@ -115,8 +106,9 @@ void TfrmMain::KeepMinimumSize() {
 
 void TfrmMain::FlatClick(TObject*) {
     Flat1->SetChecked(!Flat1->Checked());
-    // Plain buttons have no flat look; the choice is kept for the toolbar
-    // kit's buttons.
+    for (TToolbarButton97* b : {ToolbarButtonNew, ToolbarButtonOpen, ToolbarButtonAdd, ToolbarButtonExtract,
+                                ToolbarButtonDel, ToolbarButtonView})
+        b->SetFlat(Flat1->Checked());
 }
 
 void TfrmMain::TextClick(TObject*) {
@@ -139,7 +131,6 @@ void TfrmMain::FormResize(TObject*) {
     const int h = StatusBar1->Height();
     ProgressBar1->SetBounds(50 + half + 2, 2, std::max(0, half - 2), std::max(4, h - 4));
     pbxLed->SetBounds(50 + 2 * half + 4, std::max(0, (h - 16) / 2), 18, 16);
-    MsgClose->SetLeft(std::max(0, MsgCaption->Width() - 18));
 }
 
 void TfrmMain::SetLedColor(TColor Color) {

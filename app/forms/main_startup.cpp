@@ -178,11 +178,7 @@ void TfrmMain::ApplySettings() {
         TextClick(Text1);
         SetBounds(s.FLeft, s.FTop, s.FWidth, s.FHeight);
         if (s.FState == 1) SetWindowState(wsMaximized);
-        Skiffbar1->SetVisible(s.tbVisible);
-        mnuToolbar->SetChecked(s.tbVisible);
-        MsgToolWindow->SetVisible(s.MsgVisible);
-        mnuErrorMessages1->SetChecked(s.MsgVisible);
-        if (s.MsgHeight > 30) MsgToolWindow->SetHeight(s.MsgHeight);
+        RestoreBars(s);
     }
     if (s.OptionsFound) {
         // Through the form style: the window does not exist yet at start-up,
@@ -213,10 +209,7 @@ void TfrmMain::SaveSettings() {
         s.FWidth = Width();
         s.FHeight = Height();
     }
-    s.tbVisible = mnuToolbar->Checked();
-    s.MsgVisible = mnuErrorMessages1->Checked();
-    s.MsgDock = 2;
-    s.MsgHeight = MsgToolWindow->Height();
+    StoreBars(s);
     s.LastOpenFolder = LastOpenFolder;
     s.ViewStyle = mnuReport1->Checked() ? 0 : mnuList1->Checked() ? 1 : mnuSmall1->Checked() ? 2 : 3;
     s.RowSelect = ListView1->RowSelect();

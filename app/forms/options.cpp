@@ -153,6 +153,9 @@ TfrmOptions::TfrmOptions(TComponent* AOwner) : TForm(AOwner) {
     BuildFolders();
     BuildToolbarPage();
     BuildView();
+    // Before the association buttons, which drop it.
+    PopupMenu20001 = new TPopupMenu(this);
+    PopupMenu20001->SetName("PopupMenu20001");
     BuildAssociate();
     PageControl1->SetActivePage(General);
 
@@ -177,9 +180,6 @@ TfrmOptions::TfrmOptions(TComponent* AOwner) : TForm(AOwner) {
     bttnHelp->SetBounds(318, 271, 75, 25);
     bttnHelp->SetCaption("Help");
     bttnHelp->OnClick = [this](TObject* s) { bttnHelpClick(s); };
-
-    PopupMenu20001 = new TPopupMenu(this);
-    PopupMenu20001->SetName("PopupMenu20001");
 
     OnShow = [this](TObject* s) { FormShow(s); };
 }
@@ -286,11 +286,15 @@ void TfrmOptions::BuildAssociate() {
         const int l = 14 + (i % 4) * 86, t = 22 + (i / 4) * 30;
         TCheckBox* c = Check(this, types, "CheckBox" + Upper(ext), ext, l, t + 3, 44);
         c->OnClick = [this, i](TObject*) { CheckBoxClick(i); };
-        auto* b = new TBitBtn(this);
+        auto* b = new TToolbarButton97(this);
         b->SetName("ToolbarButton" + Upper(ext));
         b->SetParent(types);
         b->SetBounds(l + 44, t, 34, 23);
-        b->SetNumGlyphs(2);
+        // The whole button opens the icon menu; the picture carries its
+        // own arrow.
+        b->SetFlat(false);
+        b->SetDropdownArrow(false);
+        b->SetDropdownMenu(PopupMenu20001);
         b->SetEnabled(false);
         b->OnClick = [this, i](TObject*) { ToolbarButtonClick(i); };
         CheckBoxes[static_cast<size_t>(i)] = c;
@@ -331,7 +335,7 @@ TCheckBox* TfrmOptions::CheckBoxOf(const std::string& Ext) const {
     return nullptr;
 }
 
-TBitBtn* TfrmOptions::ToolbarButtonOf(const std::string& Ext) const {
+TToolbarButton97* TfrmOptions::ToolbarButtonOf(const std::string& Ext) const {
     for (int i = 0; i < OptionsExtCount; ++i)
         if (Upper(OptionsExtensions[static_cast<size_t>(i)]) == Upper(Ext))
             return ToolbarButtons[static_cast<size_t>(i)];
@@ -359,10 +363,11 @@ bool TfrmOptions::LoadIconPicture(const std::string& IconFile) {
     return loaded;
 }
 
-void TfrmOptions::SetButtonGlyph(TBitBtn* Button) {
+void TfrmOptions::SetButtonGlyph(TToolbarButton97* Button) {
     // Two pictures side by side: the icon with the drop-down arrow, and the
     // same greyed for a disabled button.
-    TBitmap& g = Button->Glyph();
+    TBitmap strip;
+    TBitmap& g = strip;
     g.SetSize(2 * kGlyphW, kGlyphH);
     TCanvas& c = g.Canvas();
     c.Brush().SetColor(kKey);
@@ -383,7 +388,9 @@ void TfrmOptions::SetButtonGlyph(TBitBtn* Button) {
             for (int x = 20 + row; x <= 24 - row; ++x)
                 c.SetPixel(k * kGlyphW + x, 7 + row, k == 0 ? clBtnText : clGrayText);
     g.SetTransparentColor(kKey);
-    Button->Invalidate();
+    // Given whole: the button takes the strip's two pictures from its shape.
+    Button->SetGlyph(&strip);
+    Button->SetNumGlyphs(2);
 }
 
 // ---- handlers ---------------------------------------------------------------------------
@@ -395,11 +402,8 @@ void TfrmOptions::CheckBoxClick(int Index) {
 
 void TfrmOptions::ToolbarButtonClick(int Index) {
     Changed();
+    // The button drops PopupMenu20001 itself once this has run.
     iconTargetExt_ = Upper(OptionsExtensions[static_cast<size_t>(Index)]);
-    TBitBtn* b = ToolbarButtons[static_cast<size_t>(Index)];
-    if (!b->HandleAllocated()) return;
-    TPoint p = b->ClientToScreen(Point(0, b->Height()));
-    PopupMenu20001->Popup(p.X, p.Y);
 }
 
 void TfrmOptions::ToolbarButtonAllClick(TObject*) {
@@ -419,7 +423,7 @@ void TfrmOptions::MyPopupHandler(TObject* Sender) {
     // accelerator mark.
     const std::string file = iconFiles_[static_cast<size_t>(item->Tag())];
     LoadIconPicture(file);
-    TBitBtn* b = ToolbarButtonOf(iconTargetExt_);
+    TToolbarButton97* b = ToolbarButtonOf(iconTargetExt_);
     if (!b) return;
     SetButtonGlyph(b);
     b->SetHint(file);
@@ -431,7 +435,7 @@ void TfrmOptions::FormShow(TObject*) {
     const std::string defIcon = folder + "\\default.ico";
     LoadIconPicture(defIcon);
     for (int i = 0; i < OptionsExtCount; ++i) {
-        TBitBtn* b = ToolbarButtons[static_cast<size_t>(i)];
+        TToolbarButton97* b = ToolbarButtons[static_cast<size_t>(i)];
         if (!CheckBoxes[static_cast<size_t>(i)]->Checked()) {
             SetButtonGlyph(b);
             b->SetHint(defIcon);
@@ -473,7 +477,7 @@ void TfrmOptions::FormShow(TObject*) {
         if (reg.OpenKeyReadOnly(cls + "\\DefaultIcon") && reg.GetDataType("") != rdUnknown) {
             const std::string icon = reg.ReadStringDef("", "");
             LoadIconPicture(icon);
-            TBitBtn* b = ToolbarButtons[static_cast<size_t>(i)];
+            TToolbarButton97* b = ToolbarButtons[static_cast<size_t>(i)];
             SetButtonGlyph(b);
             b->SetHint(icon);
         }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "kits/controls/comboedit.h"
+#include "kits/toolbar/button.h"
 #include "ui/comctrls.h"
 #include "ui/forms.h"
 #include "ui/menus.h"
@@ -63,7 +64,7 @@ public:
     // Associate: one box and one icon button per extension, in the order of
     // OptionsExtensions.
     std::array<TCheckBox*, OptionsExtCount> CheckBoxes{};
-    std::array<TBitBtn*, OptionsExtCount> ToolbarButtons{};
+    std::array<TToolbarButton97*, OptionsExtCount> ToolbarButtons{};
     TButton *ToolbarButtonAll, *ToolbarButtonNone;
     TImage *Image1, *Image2;
     // The form's own
@@ -75,7 +76,7 @@ public:
     std::array<TCheckBox*, 11> ColumnBoxes() const;
     // The box and button of an extension ("zip" or "ZIP"); null when none.
     TCheckBox* CheckBoxOf(const std::string& Ext) const;
-    TBitBtn* ToolbarButtonOf(const std::string& Ext) const;
+    TToolbarButton97* ToolbarButtonOf(const std::string& Ext) const;
     // The upper-case extension whose button was pressed last.
     const std::string& IconTargetExt() const { return iconTargetExt_; }
 
@@ -103,7 +104,7 @@ private:
     // file that does not load gives a blank picture. False then.
     bool LoadIconPicture(const std::string& IconFile);
     // Gives the button Image2's picture with its drop-down arrow.
-    void SetButtonGlyph(TBitBtn* Button);
+    void SetButtonGlyph(TToolbarButton97* Button);
     std::string iconTargetExt_;
     std::vector<std::string> iconFiles_;
 };
