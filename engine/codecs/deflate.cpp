@@ -353,9 +353,10 @@ private:
     int64_t bytesRead_ = 0;
 
     // Written before read: left uninitialised (tiny inputs are common).
-    // A literal, or kMatchSym | (length - 3) | distance code << 8 | the
-    // distance's extra bits << 13: the writer then needs no lookups of its
-    // own beyond the block's codes.
+    // A literal, or kMatchSym | (length - 3) | distance code << 8 |
+    // (distance - 1) << 13: the writer then needs no lookups of its own
+    // beyond the block's codes (the extra bits are the low bits of
+    // distance - 1).
     std::unique_ptr<uint32_t[]> syms_;
     unsigned n_ = 0;
     uint32_t litFreq_[kLitCodes] = {};
@@ -481,7 +482,7 @@ inline void Encoder::TallyLit(uint32_t* syms, Hot& h, uint8_t c) {
 
 inline void Encoder::TallyMatch(uint32_t* syms, Hot& h, unsigned dist, unsigned len) {
     const unsigned dc = DistCode(t_, dist - 1);
-    syms[h.n++] = kMatchSym | (len - kMinMatch) | (dc << 8) | ((dist - kDistBase[dc]) << 13);
+    syms[h.n++] = kMatchSym | (len - kMinMatch) | (dc << 8) | ((dist - 1) << 13);
     ++litFreq_[kEndBlock + 1 + t_.lengthCode[len - kMinMatch]];
     ++distFreq_[dc];
 }
@@ -524,7 +525,7 @@ void Encoder::RunFast() {
         bool full;
         if (len >= kMinMatch) {
             TallyMatch(syms, h, h.s - h.matchPos, len);
-            full = BlockFull(h);
+            full = h.n >= kSymLimit;  // the fast levels end blocks only when full
             h.ahead -= len;
             if (len <= insertLimit && h.ahead >= kMinMatch) {
                 for (unsigned k = 1; k < len; ++k) InsertAt(win, tb, h.s + k);
@@ -532,7 +533,7 @@ void Encoder::RunFast() {
             h.s += len;
         } else {
             TallyLit(syms, h, win[h.s]);
-            full = BlockFull(h);
+            full = h.n >= kSymLimit;
             --h.ahead;
             ++h.s;
         }
@@ -661,11 +662,13 @@ void Encoder::WriteSymbols(const Code* lit, const Code* dist) {
         lenCodes[lc].bits = c.bits | ((lc + kMinMatch - kLengthBase[code]) << c.len);
         lenCodes[lc].len = c.len + kLengthExtra[code];
     }
-    // Distance codes with the room their extra bits take.
+    // Distance codes with the room their extra bits take and the mask that
+    // picks those bits from distance - 1.
     struct DistSym {
-        uint32_t bits, codeLen, len;
+        uint32_t bits, codeLen, len, extraMask;
     } distCodes[kDistCodes];
-    for (unsigned dc = 0; dc < kDistCodes; ++dc) distCodes[dc] = {dist[dc].bits, dist[dc].len, dist[dc].len + kDistExtra[dc]};
+    for (unsigned dc = 0; dc < kDistCodes; ++dc)
+        distCodes[dc] = {dist[dc].bits, dist[dc].len, dist[dc].len + kDistExtra[dc], (1u << kDistExtra[dc]) - 1};
     // The bit state lives in locals: every store into the output buffer
     // could alias the members, which would then go back to memory after
     // each symbol. Whole bytes leave 8 at a time with no test (the slack
@@ -700,7 +703,7 @@ void Encoder::WriteSymbols(const Code* lit, const Code* dist) {
             const DistSym& dcode = distCodes[(v >> 8) & 31];
             bb |= uint64_t(lc.bits) << bc;
             bc += lc.len;
-            bb |= uint64_t(dcode.bits | (((v & ~kMatchSym) >> 13) << dcode.codeLen)) << bc;
+            bb |= uint64_t(dcode.bits | (((v >> 13) & dcode.extraMask) << dcode.codeLen)) << bc;
             bc += dcode.len;
         }
         flushBits();
