@@ -47,6 +47,7 @@ constexpr uint8_t kDistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5, 
 constexpr uint16_t kDistBase[30] = {1,    2,    3,    4,    5,    7,     9,     13,    17,    25,
                                     33,   49,   65,   97,   129,  193,   257,   385,   513,   769,
                                     1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+constexpr uint32_t kMatchSym = 0x80000000u;  // marks a match in the symbol buffer
 constexpr uint8_t kBlOrder[kBlCodes] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 
 // A Huffman code ready for an LSB-first bit writer: the code bits reversed,
@@ -352,7 +353,11 @@ private:
     int64_t bytesRead_ = 0;
 
     // Written before read: left uninitialised (tiny inputs are common).
-    std::unique_ptr<uint32_t[]> syms_;  // literal, or (length - 3) | distance << 8
+    // A literal, or kMatchSym | (length - 3) | distance code << 8 |
+    // (distance - 1) << 13: the writer then needs no lookups of its own
+    // beyond the block's codes (the extra bits are the low bits of
+    // distance - 1).
+    std::unique_ptr<uint32_t[]> syms_;
     unsigned n_ = 0;
     uint32_t litFreq_[kLitCodes] = {};
     uint32_t distFreq_[kDistCodes] = {};
@@ -476,9 +481,10 @@ inline void Encoder::TallyLit(uint32_t* syms, Hot& h, uint8_t c) {
 }
 
 inline void Encoder::TallyMatch(uint32_t* syms, Hot& h, unsigned dist, unsigned len) {
-    syms[h.n++] = (len - kMinMatch) | (dist << 8);
+    const unsigned dc = DistCode(t_, dist - 1);
+    syms[h.n++] = kMatchSym | (len - kMinMatch) | (dc << 8) | ((dist - 1) << 13);
     ++litFreq_[kEndBlock + 1 + t_.lengthCode[len - kMinMatch]];
-    ++distFreq_[DistCode(t_, dist - 1)];
+    ++distFreq_[dc];
 }
 
 inline bool Encoder::BlockFull(Hot& h) {
@@ -519,7 +525,7 @@ void Encoder::RunFast() {
         bool full;
         if (len >= kMinMatch) {
             TallyMatch(syms, h, h.s - h.matchPos, len);
-            full = BlockFull(h);
+            full = h.n >= kSymLimit;  // the fast levels end blocks only when full
             h.ahead -= len;
             if (len <= insertLimit && h.ahead >= kMinMatch) {
                 for (unsigned k = 1; k < len; ++k) InsertAt(win, tb, h.s + k);
@@ -527,7 +533,7 @@ void Encoder::RunFast() {
             h.s += len;
         } else {
             TallyLit(syms, h, win[h.s]);
-            full = BlockFull(h);
+            full = h.n >= kSymLimit;
             --h.ahead;
             ++h.s;
         }
@@ -656,6 +662,13 @@ void Encoder::WriteSymbols(const Code* lit, const Code* dist) {
         lenCodes[lc].bits = c.bits | ((lc + kMinMatch - kLengthBase[code]) << c.len);
         lenCodes[lc].len = c.len + kLengthExtra[code];
     }
+    // Distance codes with the room their extra bits take and the mask that
+    // picks those bits from distance - 1.
+    struct DistSym {
+        uint32_t bits, codeLen, len, extraMask;
+    } distCodes[kDistCodes];
+    for (unsigned dc = 0; dc < kDistCodes; ++dc)
+        distCodes[dc] = {dist[dc].bits, dist[dc].len, dist[dc].len + kDistExtra[dc], (1u << kDistExtra[dc]) - 1};
     // The bit state lives in locals: every store into the output buffer
     // could alias the members, which would then go back to memory after
     // each symbol. Whole bytes leave 8 at a time with no test (the slack
@@ -682,19 +695,16 @@ void Encoder::WriteSymbols(const Code* lit, const Code* dist) {
             out = base;
         }
         const uint32_t v = *s;
-        uint32_t d = v >> 8;
-        if (d == 0) {
+        if ((v & kMatchSym) == 0) {
             bb |= uint64_t(lit[v].bits) << bc;
             bc += lit[v].len;
         } else {
             const Code& lc = lenCodes[v & 0xFF];
-            --d;
-            const unsigned dc = DistCode(t_, d);
-            const Code& dcode = dist[dc];
+            const DistSym& dcode = distCodes[(v >> 8) & 31];
             bb |= uint64_t(lc.bits) << bc;
             bc += lc.len;
-            bb |= uint64_t(dcode.bits | ((d + 1 - kDistBase[dc]) << dcode.len)) << bc;
-            bc += dcode.len + kDistExtra[dc];
+            bb |= uint64_t(dcode.bits | (((v >> 13) & dcode.extraMask) << dcode.codeLen)) << bc;
+            bc += dcode.len;
         }
         flushBits();
     }
