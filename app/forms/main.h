@@ -22,6 +22,7 @@
 #include "engine/core/os.h"
 #include "engine/core/unbase.h"
 #include "engine/readers/zipcheck.h"
+#include "kits/menu/menubar.h"
 #include "kits/toolbar/button.h"
 #include "kits/toolbar/toolbar.h"
 #include "ui/comctrls.h"
@@ -119,7 +120,7 @@ public:
     ~TfrmMain() override;
 
     // ---- controls ----
-    TMainMenu* MainMenu1;
+    TMainMenu2000* MainMenu1;
     TMenuItem *mnuFile, *mnuNew1, *mnuOpen1, *mnuClose1, *FileMakeexe1, *mnuUUEncode1, *mnuExit1;
     TMenuItem *mnuAction, *mnuAddFiles1, *mnuDelete1, *mnuExtract1, *ActionFastextract1, *mnuView2,
         *SelectAll1, *Invertselection1, *mnuTest, *mnuRefresh1;
@@ -129,9 +130,9 @@ public:
 
     // The docks on the four edges; the bottom one sits above the status bar.
     TDock97 *DockTop, *DockBottom, *DockLeft, *DockRight;
-    // The "Menu Bar" toolbar: a drop-down button per top menu.
+    // The "Menu Bar" toolbar and the menu bar on it, which shows MainMenu1.
     TSkiffbar* MainMenu981;
-    TToolbarButton97 *MenuButtonFile, *MenuButtonAction, *MenuButtonView, *MenuButtonHelp;
+    TMenuBar2000* MenuBar20001;
     TSkiffbar* Skiffbar1;  // the "Toolbar"
     TToolbarButton97 *ToolbarButtonNew, *ToolbarButtonOpen, *ToolbarButtonAdd, *ToolbarButtonExtract,
         *ToolbarButtonDel, *ToolbarButtonView, *ToolbarButtonInstall;

@@ -66,7 +66,8 @@ TfrmMain::~TfrmMain() {
 namespace {
 TMenuItem* NewItem(TComponent* Owner, TMenuItem* Parent, const std::string& Name, const std::string& Caption,
                    TShortCut Short = 0) {
-    auto* m = new TMenuItem(Owner);
+    // A kit item: no shortcut here means none, not the standard command's.
+    auto* m = new TMenuItem2000(Owner);
     m->SetName(Name);
     m->SetCaption(Caption);
     m->SetShortCut(Short);
@@ -76,7 +77,7 @@ TMenuItem* NewItem(TComponent* Owner, TMenuItem* Parent, const std::string& Name
 }  // namespace
 
 void TfrmMain::BuildMenus() {
-    MainMenu1 = new TMainMenu(this);
+    MainMenu1 = new TMainMenu2000(this);
     MainMenu1->SetName("MainMenu1");
     TMenuItem* root = MainMenu1->Items();
     auto cmd = [this](TMenuItem* m, void (TfrmMain::*fn)(TObject*)) {
@@ -102,7 +103,7 @@ void TfrmMain::BuildMenus() {
     cmd(FileMakeexe1, &TfrmMain::FileMakeexe1Click);
     // Shown while the open archive is a ZIP.
     FileMakeexe1->SetVisible(false);
-    mnuUUEncode1->SetVisible(false);
+    static_cast<TMenuItem2000*>(mnuUUEncode1)->SetHidden(true);
     cmd(mnuUUEncode1, &TfrmMain::mnuUUEncode1Click);
 
     mnuAction = NewItem(this, root, "mnuAction", "&Action");
@@ -143,8 +144,8 @@ void TfrmMain::BuildMenus() {
     mnuOptions = NewItem(this, mnuViewMenu, "mnuOptions", "&Options...");
     mnuToolbar->SetChecked(true);
     mnuErrorMessages1->SetChecked(true);
-    mnuDisplayElapsedTime1->SetVisible(false);
-    mnuBlankDirs1->SetVisible(false);
+    static_cast<TMenuItem2000*>(mnuDisplayElapsedTime1)->SetHidden(true);
+    static_cast<TMenuItem2000*>(mnuBlankDirs1)->SetHidden(true);
     mnuBlankDirs1->SetChecked(true);  // flipped at start-up: empty folders hidden
     for (TMenuItem* m : {mnuReport1, mnuList1, mnuSmall1, mnuLarge1}) {
         m->SetRadioItem(true);
@@ -168,12 +169,44 @@ void TfrmMain::BuildMenus() {
     plain(BrambleHomepage1, &TfrmMain::BrambleHomepage1Click);
     plain(About1, &TfrmMain::About1Click);
 
+    // Hints of our own: a caption that matches a standard command would
+    // otherwise show that command's text.
+    const std::pair<TMenuItem*, const char*> hints[] = {
+        {mnuNew1, "Create a new archive"},
+        {mnuOpen1, "Open an archive"},
+        {mnuClose1, "Close the archive"},
+        {FileMakeexe1, "Make a self-extracting program of the archive"},
+        {mnuUUEncode1, "UUEncode or XXEncode a file"},
+        {mnuExit1, "Quit Bramble"},
+        {mnuAddFiles1, "Add files to the archive"},
+        {mnuDelete1, "Delete the selected files from the archive"},
+        {mnuExtract1, "Extract files from the archive"},
+        {ActionFastextract1, "Extract into a folder named after the archive"},
+        {mnuView2, "Open the selected file with its program"},
+        {SelectAll1, "Select every file in the list"},
+        {Invertselection1, "Select the unselected files and unselect the others"},
+        {mnuTest, "Test the archive"},
+        {mnuRefresh1, "Read the archive again"},
+        {mnuToolbar, "Show or hide the toolbar"},
+        {mnuErrorMessages1, "Show or hide the Messages window"},
+        {mnuDisplayElapsedTime1, "Show how long an operation took"},
+        {mnuBlankDirs1, "Show or hide empty folders"},
+        {mnuSort1, "Sort the list"},
+        {mnuIcons, "Choose how the list shows the files"},
+        {mnuOptions, "Change Bramble's settings"},
+        {Contents1, "Open the help"},
+        {BrambleHomepage1, "Visit Bramble's home page"},
+        {About1, "About Bramble"},
+    };
+    for (const auto& [m, h] : hints) m->SetHint(h);
+
     // Until an archive is open the archive commands are off.
     for (TMenuItem* m : {mnuAddFiles1, mnuDelete1, mnuExtract1, ActionFastextract1, mnuView2, SelectAll1,
                          Invertselection1, mnuTest, mnuRefresh1, mnuClose1})
         m->SetEnabled(false);
-    // The menu is shown by the "Menu Bar" toolbar, not as the window's own
-    // bar; its shortcuts still work through IsShortCut.
+    // The menu is shown by the menu bar on the "Menu Bar" toolbar, not as
+    // the window's own bar. The hidden items the user chose stay shown.
+    MainMenu1->Loaded();
 
     // The list's popup menu.
     PopupMenu98List = new TPopupMenu(this);
@@ -321,23 +354,14 @@ void TfrmMain::BuildMenuBar() {
     MainMenu981->SetCloseButton(false);
     MainMenu981->SetDockRow(0);
     MainMenu981->SetDockedTo(DockTop);
-    TBitmap scratch(1, 1);
-    TCanvas& measure = scratch.Canvas();
-    measure.Font().Assign(Font());
-    auto button = [&](const std::string& name, TMenuItem* top) {
-        auto* b = new TToolbarButton97(this);
-        b->SetName(name);
-        b->SetCaption(top->Caption());
-        b->SetDropdownArrow(false);
-        b->SetDropdownMenu(new TItemPopupMenu(this, top));
-        b->SetBounds(0, 0, measure.TextWidth(StripHotkey(top->Caption())) + 14, 22);
-        b->SetParent(MainMenu981);
-        return b;
-    };
-    MenuButtonFile = button("MenuButtonFile", mnuFile);
-    MenuButtonAction = button("MenuButtonAction", mnuAction);
-    MenuButtonView = button("MenuButtonView", mnuViewMenu);
-    MenuButtonHelp = button("MenuButtonHelp", mnuHelp);
+    MenuBar20001 = new TMenuBar2000(this);
+    MenuBar20001->SetName("MenuBar20001");
+    // The toolbar sizes itself to the bar: stretched to the toolbar's width
+    // the bar would widen the toolbar at every fit.
+    MenuBar20001->SetAlign(alNone);
+    MenuBar20001->StretchToParent = false;
+    MenuBar20001->SetParent(MainMenu981);
+    MenuBar20001->SetMenu(MainMenu1);
 }
 
 void TfrmMain::BuildListAndMessages() {

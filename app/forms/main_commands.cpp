@@ -129,9 +129,9 @@ void TfrmMain::NotAvailable(const std::string& What) {
 bool TfrmMain::IsShortCut(WORD Key, TShiftState Shift) {
     if (TForm::IsShortCut(Key, Shift)) return true;
     const TShortCut sc = ShortCut(Key, Shift);
-    // The menu is not the window's own bar (the menu bar toolbar shows it):
-    // its shortcuts are looked up here.
-    if (sc && MainMenu1->IsShortCut(sc)) return true;
+    // The menu bar routes the menu's shortcuts while the window is active;
+    // a key that reaches the form all the same is looked up here.
+    if (sc && MainMenu1->IsShortCutKey(sc)) return true;
     TMenuItem* item = sc == ShortCut('A', {ssShift})   ? mnuAddFiles1
                       : sc == ShortCut('E', {ssShift}) ? mnuExtract1
                                                        : nullptr;

@@ -126,7 +126,9 @@ void TCustomMenuBar2000::Relayout() {
     SelectObject(dc, old);
     ReleaseDC(nullptr, dc);
 
-    int avail = Parent() ? Parent()->ClientWidth() : INT32_MAX;
+    // A parent that sizes itself to the bar gives no width to wrap at: its
+    // width is the bar's own from the last fit.
+    int avail = StretchToParent && Parent() ? Parent()->ClientWidth() : INT32_MAX;
     avail = std::max(avail, widest);
     rects_.clear();
     int x = 0, y = 0;

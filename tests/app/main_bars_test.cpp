@@ -57,13 +57,6 @@ void CALLBACK NoteAndCloseMenu(HWND, UINT, UINT_PTR Id, DWORD) {
     EndMenu();
 }
 
-// Chooses the item with mnemonic Key in the open drop-down.
-WPARAM g_key = 0;
-void CALLBACK PressInMenu(HWND, UINT, UINT_PTR Id, DWORD) {
-    KillTimer(nullptr, Id);
-    if (HWND m = FindWindowA("#32768", nullptr)) PostMessageA(m, WM_CHAR, g_key + ('a' - 'A'), 0);
-}
-
 TEST_F(MainBars, TwoRowsOnTopMessagesBelowFloatingWrappedAndBackAfterARestart) {
     AnswerAll modals;
     TfrmMain* f = Restart();
@@ -274,10 +267,11 @@ TEST_F(MainBars, ViewChecksFollowTheCloseButtonsAndTheMenuBarRunsTheMenu) {
     }
     // Hidden through the View menu, which the menu bar drops: the check is
     // stored and comes back.
-    g_key = 'T';
-    SetTimer(nullptr, 0, 200, PressInMenu);
-    f->MenuButtonView->Click();
-    test::Pump(5);
+    f->MenuBar20001->DropDownMenu()->OnPopup = [f](TObject*) { PostMessage(f->Handle(), WM_KEYDOWN, 'T', 1); };
+    const RECT v = f->MenuBar20001->TopItemRect(2);
+    PostMessage(f->MenuBar20001->Handle(), WM_LBUTTONDOWN, MK_LBUTTON,
+                MAKELPARAM((v.left + v.right) / 2, (v.top + v.bottom) / 2));
+    test::Pump(10);
     EXPECT_FALSE(f->mnuToolbar->Checked());
     EXPECT_FALSE(f->Skiffbar1->Visible());
     f = Restart();
