@@ -621,40 +621,4 @@ void TPopupMenu::Popup(int X, int Y) {
     if (cmd && alive.Alive()) DispatchCommand(cmd);
 }
 
-TItemPopupMenu::TItemPopupMenu(TComponent* AOwner, TMenuItem* Source) : TPopupMenu(AOwner), source_(Source) {
-    if (source_) source_->FreeNotification(this);
-}
-
-void TItemPopupMenu::Notification(TComponent* AComponent, TOperation Operation) {
-    TPopupMenu::Notification(AComponent, Operation);
-    if (Operation == opRemove && AComponent == source_) source_ = nullptr;
-}
-
-void TItemPopupMenu::Popup(int X, int Y) {
-    TAliveToken alive = AliveToken();
-    DoPopup(this);
-    if (!alive.Alive() || !source_ || source_->Count() == 0) return;
-    // Built afresh from the item each time: checks, enabling and the
-    // recent-files entries are as they are now.
-    HMENU h = source_->Handle();
-    UINT flags = TPM_RETURNCMD | TPM_NONOTIFY;
-    flags |= Alignment() == paRight ? TPM_RIGHTALIGN : Alignment() == paCenter ? TPM_CENTERALIGN : TPM_LEFTALIGN;
-    flags |= TrackButton() == tbLeftButton ? TPM_LEFTBUTTON : TPM_RIGHTBUTTON;
-    HWND owner = GetActiveWindow();
-    if (!owner && Application) owner = Application->Handle();
-    UINT cmd = TrackPopupMenu(h, flags, X, Y, 0, owner, nullptr);
-    if (owner) PostMessageA(owner, WM_NULL, 0, 0);
-    if (!alive.Alive()) return;
-    if (OnClose) OnClose(this);
-    if (!cmd || !alive.Alive()) return;
-    // Only an item under the source: the identifier of anything else may
-    // have been handed out again meanwhile.
-    TMenuItem* it = FindMenuItemByCommand(cmd);
-    for (TMenuItem* p = it; p; p = p->Parent())
-        if (p == source_) {
-            it->Click();
-            return;
-        }
-}
-
 }  // namespace bramble

@@ -217,20 +217,4 @@ private:
 // The menu item with this command identifier, from any menu; null when none.
 TMenuItem* FindMenuItemByCommand(UINT Command);
 
-// A drop-down of the subitems of an item that belongs to another menu (a
-// main menu's top item shown from a toolbar button, say): the items stay
-// where they are, and the chosen one runs as it would there.
-class TItemPopupMenu : public TPopupMenu {
-public:
-    TItemPopupMenu(TComponent* AOwner, TMenuItem* Source);
-    TMenuItem* Source() const { return source_; }
-    void Popup(int X, int Y) override;
-
-protected:
-    void Notification(TComponent* AComponent, TOperation Operation) override;
-
-private:
-    TMenuItem* source_;
-};
-
 }  // namespace bramble
