@@ -237,6 +237,21 @@ LRESULT AnswerPrintMessage(HWND Wnd, WPARAM WParam, LPARAM Flags, const TNCPaint
             for (auto it = kids.rbegin(); it != kids.rend(); ++it)
                 if (GetParent(*it) == Wnd) PrintChild(Wnd, *it, dc, PRF_NONCLIENT | PRF_ERASEBKGND | PRF_CLIENT | PRF_CHILDREN);
         }
+        if (Flags & PRF_OWNED) {
+            // The thread's top-level windows owned by this one (floating
+            // bars of a form, say), with the caller's flags.
+            std::vector<HWND> owned;
+            EnumThreadWindows(
+                GetWindowThreadProcessId(Wnd, nullptr),
+                [](HWND h, LPARAM l) -> BOOL {
+                    reinterpret_cast<std::vector<HWND>*>(l)->push_back(h);
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&owned));
+            // Bottom of the Z order first, as with the children.
+            for (auto it = owned.rbegin(); it != owned.rend(); ++it)
+                if (*it != Wnd && GetWindow(*it, GW_OWNER) == Wnd) PrintChild(Wnd, *it, dc, Flags);
+        }
     }
     RestoreDC(dc, outer);
     return 1;
