@@ -196,6 +196,11 @@ void PrintChild(HWND parent, HWND child, HDC dc, LPARAM flags) {
     SendMessageA(child, WM_PRINT, reinterpret_cast<WPARAM>(dc), flags);
     RestoreDC(dc, saved);
 }
+
+BOOL CALLBACK CollectWindow(HWND h, LPARAM list) {
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(h);
+    return TRUE;
+}
 }  // namespace
 
 LRESULT AnswerPrintMessage(HWND Wnd, WPARAM WParam, LPARAM Flags, const TNCPaintProc& NCPaint) {
@@ -241,13 +246,7 @@ LRESULT AnswerPrintMessage(HWND Wnd, WPARAM WParam, LPARAM Flags, const TNCPaint
             // The thread's top-level windows owned by this one (floating
             // bars of a form, say), with the caller's flags.
             std::vector<HWND> owned;
-            EnumThreadWindows(
-                GetWindowThreadProcessId(Wnd, nullptr),
-                [](HWND h, LPARAM l) -> BOOL {
-                    reinterpret_cast<std::vector<HWND>*>(l)->push_back(h);
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(&owned));
+            EnumThreadWindows(GetWindowThreadProcessId(Wnd, nullptr), CollectWindow, reinterpret_cast<LPARAM>(&owned));
             // Bottom of the Z order first, as with the children.
             for (auto it = owned.rbegin(); it != owned.rend(); ++it)
                 if (*it != Wnd && GetWindow(*it, GW_OWNER) == Wnd) PrintChild(Wnd, *it, dc, Flags);
