@@ -598,6 +598,13 @@ void TBitmap::Assign(const TBitmap& o) {
     Changed();
 }
 
+uint8_t* TBitmap::ScanLine(int Row) {
+    if (Row < 0 || Row >= height_) throw EInvalidGraphic("Scan line index out of range");
+    if (!handle_) Recreate(width_, height_, format_, nullptr);
+    GdiFlush();
+    return static_cast<uint8_t*>(bits_) + static_cast<size_t>(height_ - 1 - Row) * static_cast<size_t>(RowBytes());
+}
+
 const uint8_t* TBitmap::Bits() {
     if (!handle_) Recreate(width_, height_, format_, nullptr);
     GdiFlush();
@@ -894,6 +901,15 @@ void TCustomImageList::GetBitmap(int Index, TBitmap& Image) {
     c.Brush().SetColor(bk_color_ == clNone ? clBtnFace : bk_color_);
     c.FillRect(Rect(0, 0, width_, height_));
     ImageList_Draw(handle_, Index, c.Handle(), 0, 0, ILD_NORMAL);
+}
+
+void TCustomImageList::GetMask(int Index, TBitmap& Mask) {
+    Mask.SetPixelFormat(pf1bit);
+    Mask.SetSize(width_, height_);
+    TCanvas& c = Mask.Canvas();
+    PatBlt(c.Handle(), 0, 0, width_, height_, WHITENESS);
+    if (!handle_ || Index < 0 || Index >= Count()) return;
+    ImageList_Draw(handle_, Index, c.Handle(), 0, 0, ILD_MASK);
 }
 
 void TCustomImageList::GetIcon(int Index, TIcon& Image) {

@@ -325,6 +325,8 @@ public:
     // fast loops; flushes pending drawing first.
     const uint8_t* Bits();
     int RowBytes() const;
+    // Writable pixels of one row, Row 0 at the top; flushes pending drawing.
+    uint8_t* ScanLine(int Row);
 
 private:
     friend class TBitmapCanvas;
@@ -411,6 +413,8 @@ public:
     void Clear();
     void Draw(TCanvas& Canvas, int X, int Y, int Index, bool Enabled = true);
     void GetBitmap(int Index, TBitmap& Image);
+    // The image's monochrome mask: white where the image is transparent.
+    void GetMask(int Index, TBitmap& Mask);
     void GetIcon(int Index, TIcon& Image);
 
     void RegisterChanges(TChangeLink* Value);

@@ -62,6 +62,7 @@ std::string TToolbarButton97::Version() const { return SkiffbarVersion(); }
 void TToolbarButton97::Notification(TComponent* AComponent, TOperation Operation) {
     TGraphicControl::Notification(AComponent, Operation);
     if (Operation == opRemove && AComponent == dropdown_menu_) dropdown_menu_ = nullptr;
+    if (Operation == opRemove && AComponent == glyph_.Images()) glyph_.ImagesFreed();
 }
 
 // ---- properties -------------------------------------------------------------------
@@ -130,23 +131,6 @@ void TToolbarButton97::SetDropdownMenu(TPopupMenu* v) {
     Redraw(true);
 }
 
-void TToolbarButton97::SetNumGlyphs(int v) {
-    num_glyphs_ = std::clamp(v, 1, 5);
-    Redraw(true);
-}
-
-void TToolbarButton97::SetGlyph(TBitmap* v) {
-    if (v)
-        glyph_.Assign(*v);
-    else
-        glyph_.SetSize(0, 0);
-    const int w = glyph_.Width(), h = glyph_.Height();
-    // A strip of square-ish images side by side; anything else (and an
-    // empty picture) is one glyph.
-    num_glyphs_ = (h > 0 && w % h == 0 && w / h >= 1 && w / h <= 5) ? w / h : 1;
-    Redraw(true);
-}
-
 // ---- action link -----------------------------------------------------------------------
 
 void TToolbarButton97::SetAction(TBasicAction* v) {
@@ -168,7 +152,7 @@ void TToolbarButton97::ActionChanged(TBasicAction* A) {
     SetEnabled(a->Enabled());
     SetVisible(a->Visible());
     SetHelpContext(a->HelpContext());
-    if (image_index_ != a->ImageIndex()) SetImageIndex(a->ImageIndex());
+    if (ImageIndex() != a->ImageIndex()) SetImageIndex(a->ImageIndex());
     if (group_index_ != 0 && a->Checked() != down_) {
         const bool allUp = allow_all_up_;
         allow_all_up_ = true;  // the action decides
@@ -487,6 +471,11 @@ void TToolbarButton97::WndProc(TMessage& m) {
                 return;
             }
             break;
+        case CM_SYSCOLORCHANGE:
+            // The prepared images carry the old face, highlight and shadow.
+            glyph_.Invalidate();
+            Redraw(true);
+            break;
         case CM_MOUSEENTER:
             // The button's own tracking fires OnMouseEnter, once.
             return;
@@ -534,52 +523,6 @@ void DrawArrow(HDC dc, int x, int y, COLORREF c) {
 
 }  // namespace
 
-void TToolbarButton97::DrawGlyph(HDC DC, int X, int Y, int W, int H) {
-    if (glyph_.Empty() || W <= 0 || H <= 0) return;
-    const int idx = static_cast<int>(state_) < num_glyphs_ ? static_cast<int>(state_) : 0;
-    HDC src = glyph_.Canvas().Handle();
-    const COLORREF transparent = GetPixel(src, 0, glyph_.Height() - 1);
-    if (state_ != tbsDisabled || num_glyphs_ > 1) {
-        TransparentBlt(DC, X, Y, W, H, src, idx * W, 0, W, H, transparent);
-        return;
-    }
-    // Embossed from the first image: its shape (what is neither white nor
-    // silver once laid on the button face) in highlight, then in shadow
-    // one pixel up and left.
-    HDC tmp = CreateCompatibleDC(DC);
-    HBITMAP face = CreateCompatibleBitmap(DC, W, H);
-    HGDIOBJ oldf = SelectObject(tmp, face);
-    RECT r{0, 0, W, H};
-    HBRUSH silver = CreateSolidBrush(RGB(0xC0, 0xC0, 0xC0));
-    FillRect(tmp, &r, silver);
-    DeleteObject(silver);
-    TransparentBlt(tmp, 0, 0, W, H, src, 0, 0, W, H, transparent);
-    HDC mdc = CreateCompatibleDC(DC);
-    HBITMAP mask = CreateBitmap(W, H, 1, 1, nullptr);
-    HGDIOBJ oldm = SelectObject(mdc, mask);
-    SetBkColor(tmp, RGB(0xFF, 0xFF, 0xFF));
-    BitBlt(mdc, 0, 0, W, H, tmp, 0, 0, SRCCOPY);
-    SetBkColor(tmp, RGB(0xC0, 0xC0, 0xC0));
-    BitBlt(mdc, 0, 0, W, H, tmp, 0, 0, SRCPAINT);
-    const COLORREF oldText = SetTextColor(DC, RGB(0xFF, 0xFF, 0xFF));
-    const COLORREF oldBk = SetBkColor(DC, RGB(0, 0, 0));
-    for (int pass = 0; pass < 2; ++pass) {
-        HBRUSH b = CreateSolidBrush(GetSysColor(pass == 0 ? COLOR_BTNHIGHLIGHT : COLOR_BTNSHADOW));
-        HGDIOBJ oldb = SelectObject(DC, b);
-        BitBlt(DC, X + 1 - pass, Y + 1 - pass, W, H, mdc, 0, 0, 0xE20746);
-        SelectObject(DC, oldb);
-        DeleteObject(b);
-    }
-    SetTextColor(DC, oldText);
-    SetBkColor(DC, oldBk);
-    SelectObject(mdc, oldm);
-    DeleteObject(mask);
-    DeleteDC(mdc);
-    SelectObject(tmp, oldf);
-    DeleteObject(face);
-    DeleteDC(tmp);
-}
-
 void TToolbarButton97::DrawContent(HDC DC) {
     const int w = Width(), h = Height();
     const bool pushed = state_ == tbsDown || state_ == tbsExclusive;
@@ -611,8 +554,8 @@ void TToolbarButton97::DrawContent(HDC DC) {
     }
     if (pushedMain) OffsetRect(&facer, 1, 1);
     // Content: glyph and caption placed by Layout, Margin and Spacing.
-    const int gw = glyph_.Empty() || display_mode_ == dmTextOnly ? 0 : glyph_.Width() / num_glyphs_;
-    const int gh = gw ? glyph_.Height() : 0;
+    const SIZE gs = display_mode_ == dmTextOnly ? SIZE{0, 0} : glyph_.Size();
+    const int gw = gs.cx, gh = gw ? gs.cy : 0;
     const std::string text = display_mode_ == dmGlyphOnly ? std::string() : Caption();
     HGDIOBJ oldFont = SelectObject(DC, Font().Handle());
     const UINT wrap = word_wrap_ ? DT_WORDBREAK : DT_SINGLELINE;
@@ -646,7 +589,7 @@ void TToolbarButton97::DrawContent(HDC DC) {
         gx = (fw - gw - (innerArrow ? dropdown_arrow_width_ : 0) + 1) / 2;
         tx = (fw - tw - (innerArrow ? dropdown_arrow_width_ : 0) + 1) / 2;
     }
-    if (gw) DrawGlyph(DC, facer.left + gx, facer.top + gy, gw, gh);
+    if (gw) glyph_.Draw(DC, facer.left + gx, facer.top + gy, state_);
     SetBkMode(DC, TRANSPARENT);
     if (tw) {
         RECT r{facer.left + tx, facer.top + ty, facer.left + tx + tw, facer.top + ty + th};

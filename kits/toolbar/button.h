@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "kits/toolbar/glyph.h"
 #include "kits/toolbar/hooks.h"
 #include "ui/actions.h"
 #include "ui/control.h"
@@ -21,7 +22,6 @@
 namespace bramble {
 
 enum TButtonDisplayMode : uint8_t { dmBoth, dmGlyphOnly, dmTextOnly };
-enum TButtonState97 : uint8_t { tbsUp, tbsDisabled, tbsDown, tbsExclusive, tbsMouseIn };
 using TButtonDropdownEvent = std::function<void(TObject* Sender, bool& ShowMenu, bool& RemoveClicks)>;
 
 class TToolbarButton97 : public TGraphicControl {
@@ -53,8 +53,16 @@ public:
     void SetDropdownMenu(TPopupMenu* v);
     bool Flat() const { return flat_; }
     void SetFlat(bool v) { flat_ = v; Redraw(true); }
-    TBitmap& Glyph() { return glyph_; }
-    void SetGlyph(TBitmap* v);
+    TBitmap& Glyph() { return glyph_.Glyph(); }
+    void SetGlyph(TBitmap* v) { glyph_.SetGlyph(v); }
+    // Monochrome, at least as large as Glyph: white pixels are left out.
+    TBitmap& GlyphMask() { return glyph_.GlyphMask(); }
+    void SetGlyphMask(TBitmap* v) { glyph_.SetGlyphMask(v); }
+    // An image of Images (by ImageIndex) is shown in place of Glyph.
+    TCustomImageList* Images() const { return glyph_.Images(); }
+    void SetImages(TCustomImageList* v) { glyph_.SetImages(v); }
+    bool OldDisabledStyle() const { return glyph_.OldDisabledStyle(); }
+    void SetOldDisabledStyle(bool v) { glyph_.SetOldDisabledStyle(v); }
     int GroupIndex() const { return group_index_; }
     void SetGroupIndex(int v);
     bool HighlightWhenDown() const { return highlight_when_down_; }
@@ -67,8 +75,8 @@ public:
     void SetModalResult(TModalResult v) { modal_result_ = v; }
     bool NoBorder() const { return no_border_; }
     void SetNoBorder(bool v) { no_border_ = v; Redraw(true); }
-    int NumGlyphs() const { return num_glyphs_; }
-    void SetNumGlyphs(int v);
+    int NumGlyphs() const { return glyph_.NumGlyphs(); }
+    void SetNumGlyphs(int v) { glyph_.SetNumGlyphs(v); }
     bool Opaque() const { return opaque_; }
     void SetOpaque(bool v) { opaque_ = v; Redraw(true); }
     bool Repeating() const { return repeating_; }
@@ -89,8 +97,8 @@ public:
     // button; a click without an OnClick handler runs it.
     TBasicAction* Action() const { return action_link_ ? action_link_->Action() : nullptr; }
     void SetAction(TBasicAction* v);
-    int ImageIndex() const { return image_index_; }
-    void SetImageIndex(int v) { image_index_ = v; Redraw(true); }
+    int ImageIndex() const { return glyph_.ImageIndex(); }
+    void SetImageIndex(int v) { glyph_.SetImageIndex(v); }
 
     TButtonState97 State() const { return state_; }
     bool MouseInControl() const { return mouse_in_; }
@@ -127,7 +135,6 @@ private:
     void StopRepeat();
     void RepeatTick();
     void PurgeClicks();
-    void DrawGlyph(HDC DC, int X, int Y, int W, int H);
     void DrawContent(HDC DC);
     static void HookProc(THookCode Code, HWND Wnd, WPARAM W, LPARAM L);
     static void CALLBACK TrackTimer(HWND, UINT, UINT_PTR, DWORD);
@@ -141,14 +148,13 @@ private:
     int dropdown_arrow_width_ = 9;
     TPopupMenu* dropdown_menu_ = nullptr;
     bool flat_ = true;
-    TBitmap glyph_;
+    TButtonGlyph glyph_{this, [this] { Redraw(true); }};
     int group_index_ = 0;
     bool highlight_when_down_ = true;
     TButtonLayout layout_ = blGlyphLeft;
     int margin_ = -1;
     TModalResult modal_result_ = mrNone;
     bool no_border_ = false;
-    int num_glyphs_ = 1;
     bool opaque_ = true;
     bool repeating_ = false;
     int repeat_delay_ = 400, repeat_interval_ = 100;
@@ -159,7 +165,6 @@ private:
     TButtonState97 state_ = tbsUp;
     bool mouse_in_ = false, mouse_down_ = false, menu_down_ = false, in_click_ = false;
     UINT_PTR repeat_timer_ = 0;
-    int image_index_ = -1;
     std::unique_ptr<TBasicActionLink> action_link_;
 };
 

@@ -196,6 +196,11 @@ void PrintChild(HWND parent, HWND child, HDC dc, LPARAM flags) {
     SendMessageA(child, WM_PRINT, reinterpret_cast<WPARAM>(dc), flags);
     RestoreDC(dc, saved);
 }
+
+BOOL CALLBACK CollectWindow(HWND h, LPARAM list) {
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(h);
+    return TRUE;
+}
 }  // namespace
 
 LRESULT AnswerPrintMessage(HWND Wnd, WPARAM WParam, LPARAM Flags, const TNCPaintProc& NCPaint) {
@@ -236,6 +241,15 @@ LRESULT AnswerPrintMessage(HWND Wnd, WPARAM WParam, LPARAM Flags, const TNCPaint
             // Bottom of the Z order first, so that upper windows paint over.
             for (auto it = kids.rbegin(); it != kids.rend(); ++it)
                 if (GetParent(*it) == Wnd) PrintChild(Wnd, *it, dc, PRF_NONCLIENT | PRF_ERASEBKGND | PRF_CLIENT | PRF_CHILDREN);
+        }
+        if (Flags & PRF_OWNED) {
+            // The thread's top-level windows owned by this one (floating
+            // bars of a form, say), with the caller's flags.
+            std::vector<HWND> owned;
+            EnumThreadWindows(GetWindowThreadProcessId(Wnd, nullptr), CollectWindow, reinterpret_cast<LPARAM>(&owned));
+            // Bottom of the Z order first, as with the children.
+            for (auto it = owned.rbegin(); it != owned.rend(); ++it)
+                if (*it != Wnd && GetWindow(*it, GW_OWNER) == Wnd) PrintChild(Wnd, *it, dc, Flags);
         }
     }
     RestoreDC(dc, outer);
