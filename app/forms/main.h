@@ -197,6 +197,8 @@ public:
     // True when the drive's size can be read (a disk is in it), asked
     // without the system's critical-error box.
     static bool DiskInDrive(char Drive);
+    // Where the Open and New dialogs start, by the Options' start folder.
+    std::string ArchiveDialogFolder();
     // Says on the Messages window that a part of the program is not built
     // yet, for commands that would show it.
     void NotAvailable(const std::string& What);

@@ -15,12 +15,7 @@
 namespace bramble {
 
 void TfrmMain::mnuNew1Click(TObject*) {
-    std::string initial;
-    if (frmOptions && frmOptions->RadioOther->Checked()) initial = frmOptions->StartupFolder->Text();
-    if (frmOptions && frmOptions->RadioLastOpen->Checked()) initial = LastOpenFolder;
-    const char drive = initial.empty() ? '\0' : static_cast<char>(std::tolower(static_cast<unsigned char>(initial[0])));
-    if ((drive == 'a' || drive == 'b') ? !DiskInDrive(drive) : !DiskInDrive('c')) initial = "c:\\";
-    OpenDialog1->SetInitialDir(initial);
+    OpenDialog1->SetInitialDir(ArchiveDialogFolder());
     OpenDialog1->SetFilter(
         "Zip files|*.zip|Cab files|*.cab|Lha files|*.lha|Tar files|*.tar|Jar files|*.jar|All Archives|*.zip;*.lha|All "
         "files|*.*");

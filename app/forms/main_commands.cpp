@@ -141,7 +141,7 @@ bool TfrmMain::IsShortCut(WORD Key, TShiftState Shift) {
     return true;
 }
 
-void TfrmMain::mnuOpen1Click(TObject*) {
+std::string TfrmMain::ArchiveDialogFolder() {
     std::string initial;
     if (frmOptions && frmOptions->RadioOther->Checked()) initial = frmOptions->StartupFolder->Text();
     if (frmOptions && frmOptions->RadioLastOpen->Checked()) initial = LastOpenFolder;
@@ -149,7 +149,11 @@ void TfrmMain::mnuOpen1Click(TObject*) {
     // all, would leave the dialog waiting on the drive.
     const char drive = initial.empty() ? '\0' : static_cast<char>(std::tolower(static_cast<unsigned char>(initial[0])));
     if ((drive == 'a' || drive == 'b') ? !DiskInDrive(drive) : !DiskInDrive('c')) initial = "c:\\";
-    OpenDialog1->SetInitialDir(initial);
+    return initial;
+}
+
+void TfrmMain::mnuOpen1Click(TObject*) {
+    OpenDialog1->SetInitialDir(ArchiveDialogFolder());
     OpenDialog1->SetFilter(
         "Zip files|*.zip|Cab files|*.cab|Lha files|*.lha|Arj files|*.arj|gZip files|*.gz|Tar files|*.tar|Zoo "
         "files|*.zoo|All Archives|*.zip;*.cab;*.lha;*.lzh;*.rar;*.ace;*.jar;*.arc;*.arj;*.gz;*.tar;*.zoo|Encoded "
