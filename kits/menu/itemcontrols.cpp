@@ -312,6 +312,9 @@ void T_LFM_EditboxOptions::Paint(const ControlDrawInfo& I) {
         InflateRect(&f, -1, -1);
     }
     FillBox(dc, f, Color);
+    // Unselected, a thin frame keeps the field visible on a menu of the
+    // field's own colour.
+    if (!I.State.Selected) FrameBox(dc, f, clBtnShadow);
     RECT t = f;
     InflateRect(&t, I.State.Selected ? -2 : -3, 0);
     field_ = t;

@@ -131,6 +131,8 @@ public:
     bool Editing() const { return model_.Editing(); }
     bool CaretTimerRunning() const;
     const menukit::EditModel& Model() const { return model_; }
+    // The text area as last painted, in window coordinates.
+    const RECT& Field() const { return field_; }
 
     void Paint(const ControlDrawInfo& Info) override;
     int GetWidth(HDC DC) override;

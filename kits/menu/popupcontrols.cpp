@@ -45,6 +45,21 @@ void TPopupMenu2000Form::ControlsClosed() {
             k->ButtonArray().SetHotButton(-1);
 }
 
+bool TPopupMenu2000Form::ControlCursor() {
+    if (selected_ < 0 || selected_ >= ShownCount()) return false;
+    auto* k = dynamic_cast<TMenuItem2000*>(shown_[static_cast<size_t>(selected_)]);
+    if (!k || k->Control() != ctlEditbox) return false;
+    POINT pt;
+    GetCursorPos(&pt);
+    ScreenToClient(wnd_, &pt);
+    RECT r = ItemRect(selected_);
+    r.left = std::max<LONG>(r.left, k->Editbox().Field().left);
+    InflateRect(&r, 0, -2);
+    if (!PtInRect(&r, pt)) return false;
+    SetCursor(LoadCursor(nullptr, IDC_IBEAM));
+    return true;
+}
+
 void TPopupMenu2000Form::ControlChosen(TMenuItem2000* Item) {
     if (Item->Control() == ctlButton) {
         T_LFM_ButtonOptions& b = Item->Button();

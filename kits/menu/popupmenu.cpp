@@ -938,6 +938,9 @@ LRESULT TPopupMenu2000Form::Handle(UINT Msg, WPARAM W, LPARAM L) {
             }
             break;
         case WM_ERASEBKGND: return 1;
+        case WM_SETCURSOR:
+            if (LOWORD(L) == HTCLIENT && ControlCursor()) return TRUE;
+            break;
         case WM_PAINT: {
             PAINTSTRUCT ps;
             HDC dc = BeginPaint(wnd_, &ps);

@@ -112,6 +112,8 @@ private:
     void EndEditing(bool Accept);
     // No cell stays hot once the window is gone.
     void ControlsClosed();
+    // The I-beam over the selected edit item's field; true when set.
+    bool ControlCursor();
     bool EditKeyMessage(const MSG& Msg);
     void ControlMouseMove(int X, int Y);
     bool PaintControl(const ItemDrawContext& C, const ItemDrawState& S, TMenuItem* Item);

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdlib>
+
 #include "kits/menu/itemcontrols.h"
 #include "kits/menu/menustate.h"
 #include "kits/menu/popupmenu.h"
@@ -292,6 +294,20 @@ TEST_F(ControlsFixture, PictureOfEachControlKind) {
     // Bitmap: the glyph at the item's corner.
     RECT lr = Win()->ItemRect(Row(logo));
     EXPECT_EQ(test::PixelAt(b, lr.left + 3, lr.top + 3), RGB(0, 128, 128));
+    // Held open for a look on the screen when asked (editing, a cell hot).
+    if (const char* hold = getenv("BRAMBLE_MENU_HOLD_MS")) {
+        Click(find);
+        Char('!');
+        POINT p = CellCentre(3);
+        SetCursorPos(0, 0);
+        PostMessage(Win()->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(p.x, p.y));
+        for (DWORD end = GetTickCount() + static_cast<DWORD>(atoi(hold)); GetTickCount() < end;) {
+            Pump();
+            Sleep(20);
+        }
+        Key(VK_ESCAPE);
+        Pump();
+    }
     // Heights: a button is the item height + 6, the array its bitmap + 2.
     EXPECT_EQ(ar.bottom - ar.top, 18);
     EXPECT_EQ((br.bottom - br.top) - (Win()->ItemRect(Row(plain)).bottom - Win()->ItemRect(Row(plain)).top), 6);
