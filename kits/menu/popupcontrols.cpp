@@ -24,7 +24,10 @@ bool TPopupMenu2000Form::StartEditing(TMenuItem2000* Item, int X) {
     EndEditing(false);
     TAliveToken alive = Item->AliveToken(), self = popup_->AliveToken();
     Item->Click();
-    if (!alive.Alive() || !self.Alive() || closing_ || !IsOpen() || Item->Control() != ctlEditbox) return true;
+    // A torn-off menu never has the keyboard: no edit starts there that
+    // could not be typed into or ended.
+    if (!alive.Alive() || !self.Alive() || closing_ || !IsOpen() || floating_ || Item->Control() != ctlEditbox)
+        return true;
     editing_ = Item;
     editing_alive_ = alive;
     Item->Editbox().BeginEdit(X);

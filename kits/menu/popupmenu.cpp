@@ -891,6 +891,7 @@ void TPopupMenu2000Form::TearOff() {
     list.push_back(std::move(f));
     SetWindowPos(w->wnd_, HWND_TOPMOST, here.left, here.top, r.right - r.left, r.bottom - r.top,
                  SWP_NOACTIVATE | SWP_SHOWWINDOW | SWP_FRAMECHANGED);
+    w->BuildToolTips();
     // Every other menu closes; this window (hidden with its chain) stays
     // as it is, and the floating one is moved with the mouse.
     CloseActiveMenus(true);
