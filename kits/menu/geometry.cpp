@@ -146,3 +146,20 @@ uint8_t FadeByte(uint8_t Screen, int16_t Difference, int Step) {
 }
 
 }  // namespace bramble::menukit
+
+namespace bramble::menukit {
+
+int CellGrid::CellWidth() const { return Columns > 0 ? Width / Columns : 0; }
+int CellGrid::CellHeight() const { return Rows > 0 ? Height / Rows : 0; }
+
+int CellAt(const CellGrid& G, int X, int Y) {
+    int cw = G.CellWidth(), ch = G.CellHeight();
+    if (cw <= 0 || ch <= 0) return -1;
+    int dx = X - G.Left - 2, dy = Y - G.Top - 2;
+    if (dx < 0 || dy < 0) return -1;
+    int col = dx / cw, row = dy / ch;
+    if (col >= G.Columns || row >= G.Rows) return -1;
+    return col + row * G.Columns;
+}
+
+}  // namespace bramble::menukit

@@ -102,6 +102,21 @@ struct Columns {
 
 Columns ItemColumns(const ColumnInput& S);
 
+// ---- button arrays ---------------------------------------------------------------------
+
+// The cells of a button array: one bitmap of Width by Height cut into
+// Rows by Columns; the control's own rectangle starts at Left, Top.
+struct CellGrid {
+    int Left = 0, Top = 0, Width = 0, Height = 0;
+    int Rows = 1, Columns = 1;
+    int CellWidth() const;
+    int CellHeight() const;
+};
+
+// The cell under the point, counted row by row; -1 outside the cells, or
+// when the bitmap is too small for one cell.
+int CellAt(const CellGrid& G, int X, int Y);
+
 // ---- colours ---------------------------------------------------------------------------------
 
 struct Rgb {

@@ -246,9 +246,7 @@ void DrawExpandButton(HDC DC, const RECT& R, bool Selected, bool Pressed, TColor
         }
 }
 
-namespace {
-
-void PrepareArea(const ItemDrawContext& C, const ItemDrawState& S) {
+void PrepareItemArea(const ItemDrawContext& C, const ItemDrawState& S) {
     const T_LFM_BaseOptions& o = *C.Options;
     RECT r{C.Cols.ItemLeft, C.Top, C.Cols.ItemRight, C.Top + C.Height};
     bool highlight = S.Selected && !(S.Disabled && C.Flags.contains(mfNoHighDisabled));
@@ -265,12 +263,10 @@ void PrepareArea(const ItemDrawContext& C, const ItemDrawState& S) {
     }
 }
 
-}  // namespace
-
 void DrawSeparatorLine(const ItemDrawContext& C, const ItemDrawState& S) {
     ItemDrawState plain = S;
     plain.Selected = false;
-    PrepareArea(C, plain);
+    PrepareItemArea(C, plain);
     const T_LFM_BaseOptions& o = *C.Options;
     int inset = C.Flags.contains(mfNoShortDividers) ? 2 : 14;
     int y = C.Top + C.Height / 2 - 1;
@@ -294,7 +290,7 @@ void DrawMenuItem(const ItemDrawContext& C, TMenuItem* Item, const ItemDrawState
     caption = tabText;
     if (shortcut.empty()) shortcut = tabShortCut;
 
-    PrepareArea(C, S);
+    PrepareItemArea(C, S);
     bool highlight = S.Selected && !(S.Disabled && C.Flags.contains(mfNoHighDisabled));
 
     // Glyph column.

@@ -31,6 +31,9 @@ struct ItemDrawContext {
 };
 
 void DrawMenuItem(const ItemDrawContext& C, TMenuItem* Item, const ItemDrawState& S);
+// The row's background: highlight, dithered for a shown hidden item, or
+// the menu colour.
+void PrepareItemArea(const ItemDrawContext& C, const ItemDrawState& S);
 void DrawSeparatorLine(const ItemDrawContext& C, const ItemDrawState& S);
 // The strip that expands a menu's hidden items: a downward chevron.
 void DrawExpandButton(HDC DC, const RECT& R, bool Selected, bool Pressed, TColor Face);

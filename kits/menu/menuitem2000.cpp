@@ -1,6 +1,7 @@
 #include "kits/menu/menuitem2000.h"
 
 #include "kits/menu/commandcache.h"
+#include "kits/menu/itemcontrols.h"
 #include "kits/menu/menustate.h"
 #include "kits/menu/shortcutlist.h"
 
@@ -20,7 +21,8 @@ constexpr int kMaxStateText = 256;
 
 }  // namespace
 
-TMenuItem2000::TMenuItem2000(TComponent* AOwner) : TMenuItem(AOwner) {}
+TMenuItem2000::TMenuItem2000(TComponent* AOwner)
+    : TMenuItem(AOwner), control_options_(MakeControlOptions(ctlNone, this)) {}
 
 TMenuItem2000::~TMenuItem2000() {
     // Tell the bar that a top item went, unless the parent or the whole
@@ -134,6 +136,7 @@ void TMenuItem2000::SetPopupMenu(T_LFM_PopupMenu* v) {
 
 void TMenuItem2000::SetControl(T_LFM_ControlType v) {
     if (v == control_) return;
+    control_options_ = MakeControlOptions(v, this);
     control_ = v;
     NotifyItemChanged(lfmRepaint);
 }

@@ -14,6 +14,11 @@ namespace bramble {
 
 enum T_LFM_ControlType : uint8_t { ctlNone, ctlButton, ctlButtonArray, ctlEditbox, ctlBitmap };
 
+class T_LFM_ControlOptions;
+class T_LFM_ButtonOptions;
+class T_LFM_ButtonArrayOptions;
+class T_LFM_EditboxOptions;
+
 // The common base of the kit's popup menus.
 class T_LFM_PopupMenu : public TPopupMenu {
 public:
@@ -63,6 +68,16 @@ public:
     void SetPopupMenu(T_LFM_PopupMenu* v);
     T_LFM_ControlType Control() const { return control_; }
     void SetControl(T_LFM_ControlType v);
+    // The control's options: the kind's own object, replaced when the
+    // kind changes.
+    T_LFM_ControlOptions& ControlOptions() const { return *control_options_; }
+    // Typed access; EMenuError "<Name>: This is not a ..." for another kind.
+    T_LFM_ButtonOptions& Button() const;
+    T_LFM_ButtonArrayOptions& ButtonArray() const;
+    T_LFM_EditboxOptions& Editbox() const;
+    // Radio exclusivity among the parent's items of the same group (0 is
+    // no group): checks, buttons and button arrays are reset by kind.
+    void UncheckGroupSiblings();
 
     // The options of the submenu this item opens. One object for the
     // item's life: callers may keep the reference.
@@ -88,6 +103,7 @@ private:
     T_LFM_PopupMenu* attach_menu_ = nullptr;
     T_LFM_PopupMenu* popup_menu_ = nullptr;
     T_LFM_ControlType control_ = ctlNone;
+    std::unique_ptr<T_LFM_ControlOptions> control_options_;
     std::unique_ptr<T_LFM_BaseOptions> options_;
 };
 

@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "kits/menu/itemcontrols.h"
 #include "kits/menu/itemdraw.h"
 #include "kits/menu/menustate.h"
 #include "kits/menu/menutext.h"
+#include "kits/menu/tooltip.h"
 #include "ui/canvasext.h"
 #include "ui/forms.h"
 
@@ -65,6 +67,8 @@ TPopupMenu2000Form::TPopupMenu2000Form(TCustomPopupMenu2000* Popup, TPopupMenu20
 }
 
 TPopupMenu2000Form::~TPopupMenu2000Form() {
+    EndEditing(false);
+    tips_.reset();
     child_.reset();
     RemoveGetMessageHook();
     if (wnd_) {
@@ -128,6 +132,10 @@ void TPopupMenu2000Form::Layout() {
         s.Hidden = IsHiddenKitItem(it, options_.Flags);
         s.Kind = it->IsLine() ? menukit::RowKind::Separator : menukit::RowKind::Item;
         s.Lines = menukit::CountTextLines(it->Caption(), dynamic_cast<TMenuItem2000*>(it) != nullptr);
+        if (auto* k = dynamic_cast<TMenuItem2000*>(it); k && k->Control() != ctlNone && !it->IsLine()) {
+            s.Kind = menukit::RowKind::Control;
+            s.ControlHeight = k->ControlOptions().GetHeight(item_height_);
+        }
         entries.push_back(s);
         all.push_back(it);
     }
@@ -147,11 +155,17 @@ void TPopupMenu2000Form::Layout() {
 
     HDC dc = GetDC(wnd_);
     HGDIOBJ old = SelectObject(dc, font_);
-    widest_caption_ = widest_shortcut_ = total_width_ = 0;
+    widest_caption_ = widest_shortcut_ = total_width_ = edit_caption_ = 0;
     bool anyShortCut = false;
     int largest = 0;
     for (TMenuItem* it : shown_) {
         if (it->IsLine()) continue;
+        if (auto* k = dynamic_cast<TMenuItem2000*>(it); k && k->Control() != ctlNone) {
+            largest = std::max(largest, k->ControlOptions().GetWidth(dc) - options_.Margins.Left - options_.Margins.Right);
+            if (k->Control() == ctlEditbox)
+                edit_caption_ = std::max(edit_caption_, k->Editbox().GetWidth(dc) - k->Editbox().MinWidth - 5);
+            continue;
+        }
         std::string text, sc;
         menukit::SplitAtTab(it->Caption(), text, sc);
         auto* k = dynamic_cast<TMenuItem2000*>(it);
@@ -361,6 +375,7 @@ void TPopupMenu2000Form::FinishShowing() {
     UpdateWindow(wnd_);
     SetTimer(wnd_, kSubmenuTimer, 250, nullptr);
     submenu_timer_ = true;
+    BuildToolTips();
 }
 
 void TPopupMenu2000Form::MarkClosing() {
@@ -370,6 +385,8 @@ void TPopupMenu2000Form::MarkClosing() {
 
 void TPopupMenu2000Form::CloseWindow() {
     if (child_) child_->CloseWindow();
+    EndEditing(false);
+    ControlsClosed();
     KillTimer(wnd_, kSubmenuTimer);
     KillTimer(wnd_, kExpandTimer);
     submenu_timer_ = false;
@@ -460,7 +477,7 @@ void TPopupMenu2000Form::ShowHint() {
     if (selected_ < 0) return;
     TMenuItem* it = shown_[static_cast<size_t>(selected_)];
     auto* k = dynamic_cast<TMenuItem2000*>(it);
-    std::string hint = k ? k->KitHint() : it->Hint();
+    std::string hint = k ? MenuItemHint(k) : it->Hint();
     if (Application) Application->SetHint(hint);
     ShowStatusHint(hint, popup_->StatusBar(), popup_->StatusBarIndex);
 }
@@ -550,7 +567,7 @@ void TPopupMenu2000Form::PaintTo(HDC DC) {
         s.Pressed = left_down_;
         c.Top = r.top;
         c.Height = r.bottom - r.top;
-        DrawMenuItem(c, it, s);
+        if (!PaintControl(c, s, it)) DrawMenuItem(c, it, s);
     }
     SelectClipRgn(DC, nullptr);
     DeleteObject(clip);
@@ -691,6 +708,8 @@ void TPopupMenu2000Form::ChooseSelected() {
         OpenSubmenu(true);
         return;
     }
+    auto* chosen = dynamic_cast<TMenuItem2000*>(item);
+    if (chosen && StartEditing(chosen, release_x_)) return;
     KillTimer(wnd_, kSubmenuTimer);
     if (!popup_->CloseQuery()) {
         Repaint();
@@ -728,6 +747,7 @@ void TPopupMenu2000Form::ChooseSelected() {
         });
         return;
     }
+    if (chosen) ControlChosen(chosen);
     popup_->SetChosen(item);
     CloseActiveMenus(true);
     RestoreCaret();
@@ -742,6 +762,7 @@ void TPopupMenu2000Form::OnRelease(int X, int Y, bool Right) {
     }
     if (idx < 0) return;
     selected_ = idx;
+    release_x_ = X;
     if (Right) {
         auto* kit = dynamic_cast<TMenuItem2000*>(shown_[static_cast<size_t>(idx)]);
         if (kit && kit->PopupMenu()) return;  // item context menus are not shown
@@ -750,6 +771,8 @@ void TPopupMenu2000Form::OnRelease(int X, int Y, bool Right) {
 }
 
 bool TPopupMenu2000Form::KeyMessage(const MSG& Msg) {
+    if (tips_) tips_->Deactivate();
+    if (editing_ && EditKeyMessage(Msg)) return true;
     if (Msg.message == WM_KEYUP || Msg.message == WM_SYSKEYUP || Msg.message == WM_CHAR) return false;
     WPARAM key = Msg.wParam;
     if (Msg.message == WM_SYSKEYDOWN && (key == VK_MENU || key == VK_F10)) {
@@ -799,6 +822,7 @@ bool TPopupMenu2000Form::KeyMessage(const MSG& Msg) {
             }
             return true;
         case VK_RETURN:
+            release_x_ = 0x7FFF;
             ChooseSelected();
             return true;
         case VK_F1:
@@ -867,6 +891,7 @@ void TPopupMenu2000Form::TearOff() {
     list.push_back(std::move(f));
     SetWindowPos(w->wnd_, HWND_TOPMOST, here.left, here.top, r.right - r.left, r.bottom - r.top,
                  SWP_NOACTIVATE | SWP_SHOWWINDOW | SWP_FRAMECHANGED);
+    w->BuildToolTips();
     // Every other menu closes; this window (hidden with its chain) stays
     // as it is, and the floating one is moved with the mouse.
     CloseActiveMenus(true);
@@ -914,6 +939,9 @@ LRESULT TPopupMenu2000Form::Handle(UINT Msg, WPARAM W, LPARAM L) {
             }
             break;
         case WM_ERASEBKGND: return 1;
+        case WM_SETCURSOR:
+            if (LOWORD(L) == HTCLIENT && ControlCursor()) return TRUE;
+            break;
         case WM_PAINT: {
             PAINTSTRUCT ps;
             HDC dc = BeginPaint(wnd_, &ps);
@@ -941,7 +969,9 @@ LRESULT TPopupMenu2000Form::Handle(UINT Msg, WPARAM W, LPARAM L) {
                 if (selected_ == kExpandButton) Expand();
             }
             return 0;
-        case WM_MOUSEMOVE: OnMouseMove(static_cast<short>(LOWORD(L)), static_cast<short>(HIWORD(L))); return 0;
+        case WM_MOUSEMOVE:
+            ControlMouseMove(static_cast<short>(LOWORD(L)), static_cast<short>(HIWORD(L)));
+            OnMouseMove(static_cast<short>(LOWORD(L)), static_cast<short>(HIWORD(L))); return 0;
         case WM_MOUSELEAVE:
             last_mouse_ = {-1, -1};
             if (selected_ >= 0 && !HasSubmenu(shown_[static_cast<size_t>(selected_)])) {
@@ -961,6 +991,7 @@ LRESULT TPopupMenu2000Form::Handle(UINT Msg, WPARAM W, LPARAM L) {
             return 0;
         case WM_LBUTTONDOWN:
         case WM_RBUTTONDOWN:
+            if (tips_) tips_->Deactivate();
             if (Msg == WM_LBUTTONDOWN && options_.Draggable && !floating_ &&
                 ItemAtPos(static_cast<short>(LOWORD(L)), static_cast<short>(HIWORD(L))) == kDragHandle) {
                 TearOff();

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "kits/menu/geometry.h"
+#include "kits/menu/itemdraw.h"
 #include "kits/menu/menuitem2000.h"
 #include "kits/menu/menuoptions.h"
 #include "ui/comctrls.h"
@@ -20,6 +21,7 @@ namespace bramble {
 
 class TCustomPopupMenu2000;
 class TMenuBarLink;
+class T_LFM_ToolTipWindow;
 
 // Kit messages of the popup windows.
 inline constexpr UINT LFM_CLOSING = 0x501, LFM_ANIMATE = 0x502, LFM_CLOSE = 0x505, LFM_STOPTIMER = 0x506,
@@ -80,6 +82,11 @@ public:
     // the bottom of its form).
     int UpAnchor = -1;
 
+    // The item whose edit box is being edited, or none.
+    TMenuItem2000* EditingItem() const;
+    // The window's tooltips while shown with hints, else none.
+    T_LFM_ToolTipWindow* ToolTips() const { return tips_.get(); }
+
 private:
     friend class TCustomPopupMenu2000;
     static LRESULT CALLBACK WndProc(HWND Wnd, UINT Msg, WPARAM W, LPARAM L);
@@ -97,6 +104,20 @@ private:
     void OnSubmenuTimer();
     void EnsureVisible(int I);
     void ShowHint();
+    // Item controls (their own file): a chosen edit box starts editing
+    // instead of closing; buttons and button arrays take the click.
+    bool StartEditing(TMenuItem2000* Item, int X);
+    void ControlChosen(TMenuItem2000* Item);
+    // Every end of the window ends an edit unaccepted.
+    void EndEditing(bool Accept);
+    // No cell stays hot once the window is gone.
+    void ControlsClosed();
+    // The I-beam over the selected edit item's field; true when set.
+    bool ControlCursor();
+    bool EditKeyMessage(const MSG& Msg);
+    void ControlMouseMove(int X, int Y);
+    bool PaintControl(const ItemDrawContext& C, const ItemDrawState& S, TMenuItem* Item);
+    void BuildToolTips();
 
     TCustomPopupMenu2000* popup_;
     TPopupMenu2000Form* parent_;
@@ -125,6 +146,11 @@ private:
     bool submenu_timer_ = false;
     bool left_down_ = false;
     int hinted_ = kNoItem - 10;
+    TMenuItem2000* editing_ = nullptr;
+    TAliveToken editing_alive_;
+    int edit_caption_ = 0;      // widest caption of the edit-box items
+    int release_x_ = 0x7FFF;    // where the choosing click was (far right: by key)
+    std::unique_ptr<T_LFM_ToolTipWindow> tips_;
 };
 
 class TCustomPopupMenu2000 : public T_LFM_PopupMenu {
@@ -152,6 +178,8 @@ public:
     void SetStatusBar(TStatusBar* v);
     int StatusBarIndex = 0;
     bool SystemFont = true;
+    // Tooltips over the items' hints (only without a status bar).
+    bool ShowHint = false;
     bool Ctl3D = true;
 
     // The item whose subitems to show instead of the menu's own (a bar's
