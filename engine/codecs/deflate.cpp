@@ -67,7 +67,6 @@ uint32_t Reverse(uint32_t code, unsigned len) {
 // Tables that never change: built once per program run.
 struct StaticTables {
     uint8_t lengthCode[256];  // match length - 3 -> length code 0..28
-    uint8_t distCode[512];    // distance - 1 -> code (below 256 direct, else by distance >> 7)
     uint8_t fixedLitLen[288];
     uint8_t fixedDistLen[kDistCodes];
 
@@ -77,13 +76,6 @@ struct StaticTables {
                 lengthCode[kLengthBase[code] - 3 + n] = static_cast<uint8_t>(code);
         // Length 258 has its own code, not the last of code 27's range.
         lengthCode[255] = 28;
-        for (unsigned code = 0; code < kDistCodes; ++code) {
-            for (unsigned n = 0; n < (1u << kDistExtra[code]); ++n) {
-                unsigned d = kDistBase[code] - 1 + n;
-                if (d < 256) distCode[d] = static_cast<uint8_t>(code);
-                else distCode[256 + (d >> 7)] = static_cast<uint8_t>(code);
-            }
-        }
         for (unsigned i = 0; i < 288; ++i) fixedLitLen[i] = i < 144 ? 8 : i < 256 ? 9 : i < 280 ? 7 : 8;
         for (unsigned i = 0; i < kDistCodes; ++i) fixedDistLen[i] = 5;
     }
@@ -94,9 +86,23 @@ const StaticTables& Tables() {
     return t;
 }
 
-inline unsigned DistCode(const StaticTables& t, unsigned d /* distance - 1 */) {
-    return d < 256 ? t.distCode[d] : t.distCode[256 + (d >> 7)];
+// Distance codes come in pairs per power of two: the code is twice the
+// top bit's index plus the bit below it. Computed without a table or a
+// branch, where the table needs a near/far test that data full of short
+// matches mispredicts. Codes 0 and 1 stand alone.
+constexpr unsigned DistCodeOf(unsigned d /* distance - 1 */) {
+    const unsigned top = static_cast<unsigned>(std::bit_width(d | 1u)) - 1;
+    const unsigned code = 2 * top + (((d << 1) >> top) & 1);
+    return d < 2 ? d : code;
 }
+
+constexpr bool DistCodesAgreeWithTheBases() {
+    for (unsigned code = 0; code < kDistCodes; ++code)
+        for (unsigned n = 0; n < (1u << kDistExtra[code]); ++n)
+            if (DistCodeOf(kDistBase[code] - 1 + n) != code) return false;
+    return true;
+}
+static_assert(DistCodesAgreeWithTheBases());
 
 // ---- match parameters ----------------------------------------------------------
 
@@ -484,7 +490,7 @@ inline void Encoder::TallyLit(uint32_t* syms, Hot& h, uint8_t c) {
 }
 
 inline void Encoder::TallyMatch(uint32_t* syms, Hot& h, unsigned dist, unsigned len) {
-    const unsigned dc = DistCode(t_, dist - 1);
+    const unsigned dc = DistCodeOf(dist - 1);
     syms[h.n++] = kMatchSym | (len - kMinMatch) | (dc << 8) | ((dist - 1) << 13);
     ++litFreq_[kEndBlock + 1 + t_.lengthCode[len - kMinMatch]];
     ++distFreq_[dc];
