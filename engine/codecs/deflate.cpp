@@ -48,6 +48,7 @@ constexpr uint16_t kDistBase[30] = {1,    2,    3,    4,    5,    7,     9,     
                                     33,   49,   65,   97,   129,  193,   257,   385,   513,   769,
                                     1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
 constexpr uint32_t kMatchSym = 0x80000000u;  // marks a match in the symbol buffer
+constexpr uint32_t kNoDist = 30;             // the distance code field of a literal
 constexpr uint8_t kBlOrder[kBlCodes] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 
 // A Huffman code ready for an LSB-first bit writer: the code bits reversed,
@@ -66,7 +67,6 @@ uint32_t Reverse(uint32_t code, unsigned len) {
 // Tables that never change: built once per program run.
 struct StaticTables {
     uint8_t lengthCode[256];  // match length - 3 -> length code 0..28
-    uint8_t distCode[512];    // distance - 1 -> code (below 256 direct, else by distance >> 7)
     uint8_t fixedLitLen[288];
     uint8_t fixedDistLen[kDistCodes];
 
@@ -76,13 +76,6 @@ struct StaticTables {
                 lengthCode[kLengthBase[code] - 3 + n] = static_cast<uint8_t>(code);
         // Length 258 has its own code, not the last of code 27's range.
         lengthCode[255] = 28;
-        for (unsigned code = 0; code < kDistCodes; ++code) {
-            for (unsigned n = 0; n < (1u << kDistExtra[code]); ++n) {
-                unsigned d = kDistBase[code] - 1 + n;
-                if (d < 256) distCode[d] = static_cast<uint8_t>(code);
-                else distCode[256 + (d >> 7)] = static_cast<uint8_t>(code);
-            }
-        }
         for (unsigned i = 0; i < 288; ++i) fixedLitLen[i] = i < 144 ? 8 : i < 256 ? 9 : i < 280 ? 7 : 8;
         for (unsigned i = 0; i < kDistCodes; ++i) fixedDistLen[i] = 5;
     }
@@ -93,9 +86,23 @@ const StaticTables& Tables() {
     return t;
 }
 
-inline unsigned DistCode(const StaticTables& t, unsigned d /* distance - 1 */) {
-    return d < 256 ? t.distCode[d] : t.distCode[256 + (d >> 7)];
+// Distance codes come in pairs per power of two: the code is twice the
+// top bit's index plus the bit below it. Computed without a table or a
+// branch, where the table needs a near/far test that data full of short
+// matches mispredicts. Codes 0 and 1 stand alone.
+constexpr unsigned DistCodeOf(unsigned d /* distance - 1 */) {
+    const unsigned top = static_cast<unsigned>(std::bit_width(d | 1u)) - 1;
+    const unsigned code = 2 * top + (((d << 1) >> top) & 1);
+    return d < 2 ? d : code;
 }
+
+constexpr bool DistCodesAgreeWithTheBases() {
+    for (unsigned code = 0; code < kDistCodes; ++code)
+        for (unsigned n = 0; n < (1u << kDistExtra[code]); ++n)
+            if (DistCodeOf(kDistBase[code] - 1 + n) != code) return false;
+    return true;
+}
+static_assert(DistCodesAgreeWithTheBases());
 
 // ---- match parameters ----------------------------------------------------------
 
@@ -353,10 +360,10 @@ private:
     int64_t bytesRead_ = 0;
 
     // Written before read: left uninitialised (tiny inputs are common).
-    // A literal, or kMatchSym | (length - 3) | distance code << 8 |
-    // (distance - 1) << 13: the writer then needs no lookups of its own
-    // beyond the block's codes (the extra bits are the low bits of
-    // distance - 1).
+    // A literal | kNoDist << 8, or kMatchSym | (length - 3) | distance code
+    // << 8 | (distance - 1) << 13: the writer then needs no lookups of its
+    // own beyond the block's codes (the extra bits are the low bits of
+    // distance - 1), and a literal is a match with an empty distance.
     std::unique_ptr<uint32_t[]> syms_;
     unsigned n_ = 0;
     uint32_t litFreq_[kLitCodes] = {};
@@ -455,8 +462,10 @@ inline unsigned LongestMatch(const uint8_t* win, const uint16_t* prev, unsigned 
 }
 
 // A table entry as a candidate: 0 when empty or farther back than the
-// farthest distance.
-inline unsigned InReach(unsigned cand, unsigned s) { return cand != 0 && s - cand <= kMaxDist ? cand : 0; }
+// farthest distance. An empty entry needs no test of its own (it comes out
+// 0 either way): one compare the compiler turns into a select, where two
+// gave a branch that data without matches mispredicts.
+inline unsigned InReach(unsigned cand, unsigned s) { return s - cand <= kMaxDist ? cand : 0; }
 
 // The hot loops keep the encoder's state in locals: a store into the symbol
 // buffer or the tables could alias any member, which would then go back to
@@ -476,12 +485,12 @@ void Encoder::Park(const Hot& h) {
 }
 
 inline void Encoder::TallyLit(uint32_t* syms, Hot& h, uint8_t c) {
-    syms[h.n++] = c;
+    syms[h.n++] = c | kNoDist << 8;
     ++litFreq_[c];
 }
 
 inline void Encoder::TallyMatch(uint32_t* syms, Hot& h, unsigned dist, unsigned len) {
-    const unsigned dc = DistCode(t_, dist - 1);
+    const unsigned dc = DistCodeOf(dist - 1);
     syms[h.n++] = kMatchSym | (len - kMinMatch) | (dc << 8) | ((dist - 1) << 13);
     ++litFreq_[kEndBlock + 1 + t_.lengthCode[len - kMinMatch]];
     ++distFreq_[dc];
@@ -514,6 +523,11 @@ void Encoder::RunFast() {
         if (h.ahead >= kMinMatch) {
             cand = InReach(InsertFind(win, tb, h.s, near3), h.s);
             near3 = InReach(near3, h.s);
+            // The next position's entries start on their way while this one
+            // is searched: on data that seldom matches, each lookup would
+            // otherwise start cold behind the search's mispredicted branches.
+            __builtin_prefetch(&tb.head()[Hash4(win + h.s + 1)]);
+            __builtin_prefetch(&tb.head3()[Hash3(win + h.s + 1)]);
         }
         unsigned len = 0;
         if ((cand | near3) != 0) {
@@ -654,21 +668,26 @@ void Encoder::WriteStored(const uint8_t* data, unsigned len, bool final) {
 }
 
 void Encoder::WriteSymbols(const Code* lit, const Code* dist) {
-    // Length symbols with their extra bits folded in.
-    Code lenCodes[256];
+    // The literals, then the length symbols with their extra bits folded
+    // in, indexed by the symbol's match flag and low byte: literals and
+    // matches take the same path, with no branch between them to mispredict
+    // on data where they alternate at random.
+    Code first[512];
+    std::copy(lit, lit + 256, first);
     for (unsigned lc = 0; lc < 256; ++lc) {
         unsigned code = t_.lengthCode[lc];
         const Code& c = lit[kEndBlock + 1 + code];
-        lenCodes[lc].bits = c.bits | ((lc + kMinMatch - kLengthBase[code]) << c.len);
-        lenCodes[lc].len = c.len + kLengthExtra[code];
+        first[256 + lc].bits = c.bits | ((lc + kMinMatch - kLengthBase[code]) << c.len);
+        first[256 + lc].len = c.len + kLengthExtra[code];
     }
     // Distance codes with the room their extra bits take and the mask that
-    // picks those bits from distance - 1.
+    // picks those bits from distance - 1; a literal's is empty.
     struct DistSym {
         uint32_t bits, codeLen, len, extraMask;
-    } distCodes[kDistCodes];
+    } distCodes[kNoDist + 1];
     for (unsigned dc = 0; dc < kDistCodes; ++dc)
         distCodes[dc] = {dist[dc].bits, dist[dc].len, dist[dc].len + kDistExtra[dc], (1u << kDistExtra[dc]) - 1};
+    distCodes[kNoDist] = {0, 0, 0, 0};
     // The bit state lives in locals: every store into the output buffer
     // could alias the members, which would then go back to memory after
     // each symbol. Whole bytes leave 8 at a time with no test (the slack
@@ -695,17 +714,12 @@ void Encoder::WriteSymbols(const Code* lit, const Code* dist) {
             out = base;
         }
         const uint32_t v = *s;
-        if ((v & kMatchSym) == 0) {
-            bb |= uint64_t(lit[v].bits) << bc;
-            bc += lit[v].len;
-        } else {
-            const Code& lc = lenCodes[v & 0xFF];
-            const DistSym& dcode = distCodes[(v >> 8) & 31];
-            bb |= uint64_t(lc.bits) << bc;
-            bc += lc.len;
-            bb |= uint64_t(dcode.bits | (((v >> 13) & dcode.extraMask) << dcode.codeLen)) << bc;
-            bc += dcode.len;
-        }
+        const Code& lc = first[(v >> 23 & 0x100) | (v & 0xFF)];
+        const DistSym& dcode = distCodes[(v >> 8) & 31];
+        bb |= uint64_t(lc.bits) << bc;
+        bc += lc.len;
+        bb |= uint64_t(dcode.bits | (((v >> 13) & dcode.extraMask) << dcode.codeLen)) << bc;
+        bc += dcode.len;
         flushBits();
     }
     outPos_ = static_cast<size_t>(out - base);

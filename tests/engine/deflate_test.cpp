@@ -426,6 +426,43 @@ TEST(Deflate, BlockAndWindowBoundariesRoundTrip) {
     }
 }
 
+TEST(Deflate, EveryLengthAndDistanceCodeBetweenLiteralsRoundTrips) {
+    // Each repeat sits between random literals, so literal and match symbols
+    // alternate; the lengths and distances hit each side of every extra-bit
+    // boundary of the length and distance codes.
+    struct Case {
+        unsigned len, dist;
+    } cases[] = {{3, 1},     {4, 2},      {5, 3},     {6, 4},     {10, 5},    {11, 7},    {12, 8},
+                 {13, 9},    {18, 13},    {19, 16},   {22, 17},   {23, 24},   {34, 25},   {35, 33},
+                 {66, 64},   {67, 65},    {130, 128}, {131, 129}, {226, 256}, {227, 257}, {257, 512},
+                 {258, 513}, {258, 1024}, {100, 1025}, {40, 4096}, {40, 4097}, {16, 8193}, {16, 16384},
+                 {16, 16385}, {16, 24577}, {16, 32506}};
+    Bytes in = Random(33000, 31);
+    std::mt19937 g(32);
+    for (const Case& c : cases) {
+        const size_t from = in.size() - c.dist;
+        for (unsigned k = 0; k < c.len; ++k) in.push_back(in[from + k]);
+        for (int k = 0; k < 5; ++k) in.push_back(static_cast<uint8_t>(g()));
+    }
+    RoundTripAllLevels(in, "every code");
+}
+
+TEST(Deflate, InputsEndingInsideTheHashOrOnAMatchRoundTrip) {
+    // Fewer bytes than a hash reads, and repeats that run to the very last
+    // byte: the search must not read or match past the input's end.
+    struct Case {
+        const char* what;
+        size_t head, repeat;  // random bytes, then that many bytes repeating them
+    } cases[] = {{"3 bytes", 3, 0},       {"5 bytes", 5, 0},           {"repeat to the end", 300, 3},
+                 {"4 to the end", 300, 4}, {"258 to the end", 600, 258}, {"259 to the end", 600, 259},
+                 {"long run to the end", 1, 100000}};
+    for (const Case& c : cases) {
+        Bytes in = Random(c.head, 33);
+        for (size_t k = 0; k < c.repeat; ++k) in.push_back(in[k % c.head]);
+        RoundTripAllLevels(in, c.what);
+    }
+}
+
 TEST(Deflate, ShortReadsAreNotTheEndOfInput) {
     Bytes in = Wordy(200000, 10);
     Owner c;
