@@ -4,10 +4,10 @@
 //   text    C++ headers from /usr/include/c++, concatenated (several MB)
 //   binary  /usr/bin/cmake
 //   both    the two together
-// Each stream is made by zlib (level 6, raw). Every decoder runs it several
+// Each stream is made by zlib (level 6 unless LEVEL says otherwise, raw). Every decoder runs it several
 // times; the best processor time counts. MB/s are of decoded output (1 MB = 10^6 bytes).
 //
-//   inflate_bench [TEXT_MB] [REPEATS]
+//   inflate_bench [TEXT_MB] [REPEATS] [LEVEL]
 #include <libdeflate.h>
 #include <zlib.h>
 
@@ -52,9 +52,11 @@ Bytes CollectText(size_t limit) {
     return text;
 }
 
+int Level = 6;
+
 Bytes RawDeflate(const Bytes& in) {
     z_stream z{};
-    deflateInit2(&z, 6, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+    deflateInit2(&z, Level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
     Bytes out(deflateBound(&z, in.size()));
     z.next_in = const_cast<Bytef*>(in.data());
     z.avail_in = static_cast<uInt>(in.size());
@@ -218,12 +220,13 @@ void MeasureCrc(const Bytes& data, int repeats) {
 int main(int argc, char** argv) {
     size_t textMb = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 8;
     int repeats = argc > 2 ? std::atoi(argv[2]) : 7;
+    if (argc > 3) Level = std::atoi(argv[3]);
     Bytes text = CollectText(textMb * 1000000);
     Bytes binary = ReadFile("/usr/bin/cmake");
     Bytes both = text;
     both.insert(both.end(), binary.begin(), binary.end());
-    std::printf("zlib %s, libdeflate %s; best of %d runs; ratios are of speed (above 1: ours is faster)\n",
-                zlibVersion(), LIBDEFLATE_VERSION_STRING, repeats);
+    std::printf("zlib %s, libdeflate %s; streams of zlib level %d; best of %d runs; ratios are of speed (above 1: ours is faster)\n",
+                zlibVersion(), LIBDEFLATE_VERSION_STRING, Level, repeats);
     MeasureCrc(text, repeats);
     Measure("text", text, repeats);
     Measure("binary", binary, repeats);

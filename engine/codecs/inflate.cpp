@@ -1,8 +1,14 @@
 #include "engine/codecs/inflate.h"
 
+#include <array>
 #include <bit>
 #include <cstring>
 #include <memory>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#define BRAMBLE_INFLATE_BMI2 1
+#endif
 
 namespace bramble {
 
@@ -11,19 +17,21 @@ namespace {
 // ---- decode tables ------------------------------------------------------------
 //
 // One 32-bit entry per lookup slot:
-//   bits 0-4    bits to drop: code length plus extra bits (at most 28)
+//   bits 0-7    bits to drop: code length plus extra bits (at most 28); for
+//               a subtable pointer, the root bits
 //   bits 8-11   code length within this table (subtable pointer: its index bits)
-//   bits 12-14  kind
-//   bits 16-31  value: literal byte, length or distance base, subtable start
-// Lengths and distances drop code and extra bits at once; the extra value is
-// the dropped bits shifted right by the code length.
+//   bits 13-15  flags: subtable pointer, end of block, invalid
+//   bits 16-30  value: literal byte, length or distance base, subtable start
+//   bit 31      literal
+// The hot loop tests a literal by the sign alone and drops bits by the low
+// byte alone; lengths and distances drop code and extra bits at once, and
+// the extra value is the dropped bits shifted right by the code length.
 
-constexpr uint32_t kLiteral = 0u << 12;  // also a code-length symbol
-constexpr uint32_t kBase = 1u << 12;     // length or distance base + extra bits
-constexpr uint32_t kEndOfBlock = 2u << 12;
-constexpr uint32_t kSubtable = 3u << 12;
-constexpr uint32_t kInvalid = 4u << 12;
-constexpr uint32_t kKindMask = 7u << 12;
+constexpr uint32_t kLiteral = 1u << 31;
+constexpr uint32_t kSubtable = 1u << 13;
+constexpr uint32_t kEndOfBlock = 1u << 14;
+constexpr uint32_t kInvalid = 1u << 15;
+constexpr uint32_t kSpecial = kSubtable | kEndOfBlock | kInvalid;
 
 constexpr unsigned kLitBits = 11;
 constexpr unsigned kDistBits = 8;
@@ -49,34 +57,42 @@ const uint8_t kCodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 1
 
 enum class TableKind { CodeLengths, LitLen, Dist };
 
-constexpr uint32_t MakeEntry(uint32_t kind, uint32_t value, unsigned codeLen, unsigned extra) {
-    return value << 16 | kind | codeLen << 8 | (codeLen + extra);
+constexpr uint32_t MakeEntry(uint32_t flags, uint32_t value, unsigned codeLen, unsigned extra) {
+    return value << 16 | flags | codeLen << 8 | (codeLen + extra);
 }
 
 // What symbol Sym stands for, as an entry without its code length.
 uint32_t SymbolEntry(TableKind kind, unsigned sym, unsigned codeLen) {
     switch (kind) {
-        case TableKind::CodeLengths: return MakeEntry(kLiteral, sym, codeLen, 0);
+        case TableKind::CodeLengths: return MakeEntry(0, sym, codeLen, 0);
         case TableKind::LitLen:
             if (sym < 256) return MakeEntry(kLiteral, sym, codeLen, 0);
             if (sym == 256) return MakeEntry(kEndOfBlock, 0, codeLen, 0);
             // 286 and 287 take part in the code but stand for nothing.
-            if (sym < 286) return MakeEntry(kBase, kLengthBase[sym - 257], codeLen, kLengthExtra[sym - 257]);
+            if (sym < 286) return MakeEntry(0, kLengthBase[sym - 257], codeLen, kLengthExtra[sym - 257]);
             return MakeEntry(kInvalid, 0, codeLen, 0);
         case TableKind::Dist:
-            if (sym < 30) return MakeEntry(kBase, kDistBase[sym], codeLen, kDistExtra[sym]);
+            if (sym < 30) return MakeEntry(0, kDistBase[sym], codeLen, kDistExtra[sym]);
             return MakeEntry(kInvalid, 0, codeLen, 0);
     }
     return kInvalid;
 }
 
-uint32_t ReverseBits(uint32_t code, unsigned len) {
-    uint32_t r = 0;
-    for (unsigned i = 0; i < len; ++i) {
-        r = (r << 1) | (code & 1);
-        code >>= 1;
+// Every dynamic block builds two tables: reversing a code a byte at a time
+// keeps that cheap beside decoding the block.
+constexpr auto kReversedBytes = [] {
+    std::array<uint8_t, 256> t{};
+    for (unsigned i = 0; i < 256; ++i) {
+        unsigned r = 0;
+        for (unsigned b = 0; b < 8; ++b) r |= ((i >> b) & 1u) << (7 - b);
+        t[i] = static_cast<uint8_t>(r);
     }
-    return r;
+    return t;
+}();
+
+uint32_t ReverseBits(uint32_t code, unsigned len) {
+    uint32_t r = static_cast<uint32_t>(kReversedBytes[code & 0xFF]) << 8 | kReversedBytes[code >> 8 & 0xFF];
+    return r >> (16 - len);
 }
 
 // Builds the lookup table of a canonical code from its code lengths.
@@ -98,7 +114,10 @@ bool BuildTable(const uint8_t* lens, unsigned n, unsigned root, uint32_t* table,
         if (count[len]) maxLen = len;
     }
     const size_t rootSize = size_t{1} << root;
-    for (size_t i = 0; i < rootSize; ++i) table[i] = kInvalid;
+    // A complete code fills every slot; only the lone one-bit code leaves
+    // holes (and no code at all).
+    if (left > 0)
+        for (size_t i = 0; i < rootSize; ++i) table[i] = kInvalid;
     if (maxLen == 0) return true;
     if (left > 0 && (kind == TableKind::CodeLengths || maxLen != 1)) return false;
 
@@ -146,7 +165,8 @@ bool BuildTable(const uint8_t* lens, unsigned n, unsigned root, uint32_t* table,
                 subStart = next;
                 if (subStart + (size_t{1} << subBits) > capacity) return false;
                 next += size_t{1} << subBits;
-                for (size_t k = 0; k < (size_t{1} << subBits); ++k) table[subStart + k] = kInvalid;
+                if (left > 0)
+                    for (size_t k = 0; k < (size_t{1} << subBits); ++k) table[subStart + k] = kInvalid;
                 table[prefix] = MakeEntry(kSubtable, static_cast<uint32_t>(subStart), subBits, root - subBits);
                 openPrefix = prefix;
             }
@@ -159,6 +179,15 @@ bool BuildTable(const uint8_t* lens, unsigned n, unsigned root, uint32_t* table,
     return true;
 }
 
+#ifdef BRAMBLE_INFLATE_BMI2
+bool DetectBmi2() {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) return false;
+    return (b & bit_BMI2) != 0;
+}
+const bool kHasBmi2 = DetectBmi2();
+#endif
+
 // ---- the decoder ----------------------------------------------------------------
 
 // Output goes into one buffer holding the 32 KB history the distances may
@@ -167,7 +196,7 @@ bool BuildTable(const uint8_t* lens, unsigned n, unsigned root, uint32_t* table,
 constexpr size_t kHistory = 32768;
 constexpr size_t kBufSize = kHistory * 8;
 constexpr size_t kBufSlack = 64;          // word-wise copies may run past the end
-constexpr size_t kFastRoom = 258 + 2 + 40;  // one loop turn writes at most this
+constexpr size_t kFastRoom = 300;  // one loop turn writes at most 3 literals and a match with its overrun
 constexpr ptrdiff_t kFastInput = 24;      // two refills a turn, each loading 8 bytes at most 7 on
 
 inline uint64_t Load64(const uint8_t* p) {
@@ -258,8 +287,8 @@ private:
         unsigned total = nlit + ndist;
         for (unsigned n = 0; n < total;) {
             uint32_t e = pre_[in_.ZipPeekBits(kPreBits) & kPreMask];
-            if ((e & kKindMask) != kLiteral) Fail(25138);
-            in_.ZipDropBits(e & 31);
+            if (e & kSpecial) Fail(25138);
+            in_.ZipDropBits(e & 0xFF);
             unsigned sym = e >> 16;
             if (sym < 16) {
                 lens[n++] = static_cast<uint8_t>(sym);
@@ -334,32 +363,31 @@ private:
     bool SlowSymbol(const uint32_t* lit, const uint32_t* dist) {
         in_.ZipNeedBits(56);
         uint32_t e = lit[in_.Bits & kLitMask];
-        if ((e & kKindMask) == kSubtable) {
+        if (e & kSubtable) {
             in_.ZipDropBits(kLitBits);
             e = lit[(e >> 16) + (in_.Bits & ((1u << ((e >> 8) & 15)) - 1))];
         }
-        uint32_t kind = e & kKindMask;
-        if (kind == kLiteral) {
-            in_.ZipDropBits(e & 31);
+        if (e & kLiteral) {
+            in_.ZipDropBits(e & 0xFF);
             *op_++ = static_cast<uint8_t>(e >> 16);
             return false;
         }
-        if (kind == kEndOfBlock) {
-            in_.ZipDropBits(e & 31);
+        if (e & kEndOfBlock) {
+            in_.ZipDropBits(e & 0xFF);
             return true;
         }
-        if (kind != kBase) Fail(25109);
-        unsigned n = e & 31;
+        if (e & kSpecial) Fail(25109);
+        unsigned n = e & 0xFF;
         uint32_t length = (e >> 16) + ((static_cast<uint32_t>(in_.Bits) & ((1u << n) - 1)) >> ((e >> 8) & 15));
         in_.ZipDropBits(n);
         // At least 36 bits are left: enough for any distance.
         e = dist[in_.Bits & kDistMask];
-        if ((e & kKindMask) == kSubtable) {
+        if (e & kSubtable) {
             in_.ZipDropBits(kDistBits);
             e = dist[(e >> 16) + (in_.Bits & ((1u << ((e >> 8) & 15)) - 1))];
         }
-        if ((e & kKindMask) != kBase) Fail(25109);
-        n = e & 31;
+        if (e & kSpecial) Fail(25109);
+        n = e & 0xFF;
         uint32_t distance = (e >> 16) + ((static_cast<uint32_t>(in_.Bits) & ((1u << n) - 1)) >> ((e >> 8) & 15));
         in_.ZipDropBits(n);
         if (distance > static_cast<size_t>(op_ - buf_.get())) Fail(25109);
@@ -369,140 +397,195 @@ private:
         return false;
     }
 
-    // The hot loop: runs while at least 16 input bytes are buffered and the
-    // output has room for one more turn. Bits are loaded a word at a time;
-    // after a load at least 56 are valid, enough for two literals, or a
-    // length and (after one more load when needed) a distance. True at the
-    // end of block.
+    // The hot loop: runs while kFastInput input bytes are buffered and the
+    // output has room for one more turn, so no symbol checks either bound.
+    // The bit count lives in the low six bits of Count only: whole entries
+    // are subtracted from it, which leaves their low byte (the bits to drop)
+    // exact modulo 64 and saves masking them out on every symbol. True at
+    // the end of block.
     bool FastLoop(const uint32_t* lit, const uint32_t* dist) {
+#ifdef BRAMBLE_INFLATE_BMI2
+        if (kHasBmi2) return FastLoopBmi2(lit, dist);
+#endif
+        return FastLoopBody(lit, dist);
+    }
+
+#ifdef BRAMBLE_INFLATE_BMI2
+    // The same loop where shifts by a count held in a register, and masks of
+    // a variable width, take one instruction each: most of its steps are such.
+    __attribute__((target("bmi2"))) bool FastLoopBmi2(const uint32_t* lit, const uint32_t* dist) {
+        return FastLoopBody(lit, dist);
+    }
+#endif
+
+    __attribute__((always_inline)) bool FastLoopBody(const uint32_t* lit, const uint32_t* dist) {
         const uint8_t* ip = in_.Next;
-        const uint8_t* const inEnd = in_.End;
+        const uint8_t* const inLimit = in_.End - kFastInput;  // the caller leaves this many
         uint64_t bits = in_.Bits;
-        unsigned count = in_.BitCount;
+        uint32_t count = in_.BitCount;
         uint8_t* op = op_;
         uint8_t* const opLimit = FastLimit();
         const uint8_t* const outStart = buf_.get();
         bool endOfBlock = false;
         int error = 0;
 
-#define BRAMBLE_REFILL()                         \
-    do {                                         \
-        bits |= Load64(ip) << count;             \
-        ip += (63 - count) >> 3;                 \
-        count |= 56;                             \
-    } while (0)
-#define BRAMBLE_RESOLVE(table, rootBits)                                              \
-    do {                                                                              \
-        if ((e & kKindMask) == kSubtable) {                                           \
-            bits >>= (rootBits);                                                      \
-            count -= (rootBits);                                                      \
-            e = table[(e >> 16) + (static_cast<uint32_t>(bits) & ((1u << ((e >> 8) & 15)) - 1))]; \
-        }                                                                             \
-    } while (0)
-#define BRAMBLE_LOOKUP(table, mask, rootBits)                                         \
-    do {                                                                              \
-        e = table[bits & (mask)];                                                     \
-        if ((e & kKindMask) == kSubtable) {                                           \
-            bits >>= (rootBits);                                                      \
-            count -= (rootBits);                                                      \
-            e = table[(e >> 16) + (static_cast<uint32_t>(bits) & ((1u << ((e >> 8) & 15)) - 1))]; \
-        }                                                                             \
-    } while (0)
+        // Tops the buffer up to 56 bits or more with one unaligned load;
+        // the bytes wholly taken in are passed over.
+        auto refill = [&] __attribute__((always_inline)) {
+            bits |= Load64(ip) << (count & 63);
+            ip += ((count & 63) ^ 63) >> 3;
+            count |= 56;
+        };
+        auto drop = [&](uint32_t entry) __attribute__((always_inline)) {
+            bits >>= entry & 63;
+            count -= entry;
+        };
+        // The entry of a code that may run into a subtable, its root entry
+        // given; the root bits are dropped when it does.
+        auto resolve = [&](const uint32_t* table, uint32_t entry) __attribute__((always_inline)) {
+            if (entry & kSubtable) {
+                drop(entry);
+                entry = table[(entry >> 16) + (static_cast<uint32_t>(bits) & ((1u << ((entry >> 8) & 15)) - 1))];
+            }
+            return entry;
+        };
+        // Length or distance: base plus the extra bits above the code.
+        auto baseValue = [&](uint32_t entry) __attribute__((always_inline)) {
+            uint32_t v = (entry >> 16) +
+                         ((static_cast<uint32_t>(bits) & ((1u << (entry & 31)) - 1)) >> ((entry >> 8) & 15));
+            drop(entry);
+            return v;
+        };
 
-        // The root-table entry of the next code is looked up from the bits
-        // already there, before the refill that follows: the two do not wait
-        // on each other. At the top of a turn at least 56 bits are valid.
-        uint32_t e;
-        BRAMBLE_REFILL();
-        e = lit[bits & kLitMask];
-        while (inEnd - ip >= kFastInput && op <= opLimit) {
-            BRAMBLE_RESOLVE(lit, kLitBits);
-            if ((e & kKindMask) == kLiteral) {
-                bits >>= e & 31;
-                count -= e & 31;
+        // The root entry of the next code is looked up from the bits already
+        // there, before the refill that follows, so the two do not wait on
+        // each other. At the top of a turn at least 56 bits are valid and E
+        // is the root entry they start with.
+        refill();
+        uint32_t e = lit[bits & kLitMask];
+        while (ip <= inLimit && op <= opLimit) {
+            // Root-table literals take 11 bits at most. Up to two of them
+            // leave room for a length (20 bits with its subtable) and the
+            // root lookup of its distance; a third goes only with the lookup
+            // of the code after it, and a refill follows.
+            if (e & kLiteral) {
+                drop(e);
                 *op++ = static_cast<uint8_t>(e >> 16);
-                BRAMBLE_LOOKUP(lit, kLitMask, kLitBits);
-                if ((e & kKindMask) == kLiteral) {
-                    bits >>= e & 31;
-                    count -= e & 31;
+                e = lit[bits & kLitMask];
+                if (e & kLiteral) {
+                    drop(e);
                     *op++ = static_cast<uint8_t>(e >> 16);
-                    e = lit[bits & kLitMask];  // 26 bits left at least
-                    BRAMBLE_REFILL();
-                    continue;
+                    e = lit[bits & kLitMask];
+                    if (e & kLiteral) {
+                        drop(e);
+                        *op++ = static_cast<uint8_t>(e >> 16);
+                        e = lit[bits & kLitMask];
+                        refill();
+                        continue;
+                    }
                 }
             }
-            if ((e & kKindMask) != kBase) {
-                if ((e & kKindMask) == kEndOfBlock) {
-                    bits >>= e & 31;
-                    count -= e & 31;
+            if (e & kSpecial) {
+                if (e & kSubtable) {
+                    e = resolve(lit, e);
+                    if (e & kLiteral) {
+                        drop(e);
+                        *op++ = static_cast<uint8_t>(e >> 16);
+                        refill();
+                        e = lit[bits & kLitMask];
+                        continue;
+                    }
+                }
+                if (e & kEndOfBlock) {
+                    drop(e);
                     endOfBlock = true;
-                } else {
-                    error = 25109;  // literal/length symbol 286 or 287, or no such code
+                    break;
                 }
-                break;
+                if (e & kInvalid) {
+                    error = 25109;  // literal/length symbol 286 or 287, or no such code
+                    break;
+                }
             }
-            unsigned n = e & 31;
-            uint32_t length = (e >> 16) + ((static_cast<uint32_t>(bits) & ((1u << n) - 1)) >> ((e >> 8) & 15));
-            bits >>= n;
-            count -= n;
-            BRAMBLE_REFILL();
-            BRAMBLE_LOOKUP(dist, kDistMask, kDistBits);
-            if ((e & kKindMask) != kBase) {
-                error = 25109;  // distance code 30 or 31, or no such code
-                break;
+            uint32_t length = baseValue(e);
+            e = dist[bits & kDistMask];  // 14 bits left at least
+            refill();
+            if (e & kSpecial) {
+                e = resolve(dist, e);
+                if (e & kSpecial) {
+                    error = 25109;  // distance code 30 or 31, or no such code
+                    break;
+                }
             }
-            n = e & 31;
-            uint32_t distance = (e >> 16) + ((static_cast<uint32_t>(bits) & ((1u << n) - 1)) >> ((e >> 8) & 15));
-            bits >>= n;
-            count -= n;
+            uint32_t distance = baseValue(e);
             if (distance > static_cast<size_t>(op - outStart)) {
                 error = 25109;  // before the first byte of output
                 break;
             }
             e = lit[bits & kLitMask];  // 28 bits left at least
-            BRAMBLE_REFILL();
-            const uint8_t* src = op - distance;
-            uint8_t* dst = op;
+            refill();
+            CopyMatch(op, distance, length);
             op += length;
-            // Most matches are short: the first 32 bytes go without a loop
-            // test, whose exit would be mispredicted for every other length.
-            if (distance >= 16) {
-                std::memcpy(dst, src, 16);
-                std::memcpy(dst + 16, src + 16, 16);
-                dst += 32;
-                src += 32;
-                while (dst < op) {
-                    std::memcpy(dst, src, 16);
-                    dst += 16;
-                    src += 16;
-                }
-            } else if (distance >= 8) {
-                std::memcpy(dst, src, 8);
-                std::memcpy(dst + 8, src + 8, 8);
-                std::memcpy(dst + 16, src + 16, 8);
-                dst += 24;
-                src += 24;
-                while (dst < op) {
-                    std::memcpy(dst, src, 8);
-                    dst += 8;
-                    src += 8;
-                }
-            } else if (distance == 1) {
-                std::memset(dst, *src, length);
-            } else {
-                while (dst < op) *dst++ = *src++;
-            }
         }
-#undef BRAMBLE_REFILL
-#undef BRAMBLE_LOOKUP
-#undef BRAMBLE_RESOLVE
 
         in_.Next = ip;
         in_.Bits = bits;
-        in_.BitCount = count;
+        in_.BitCount = count & 63;
         op_ = op;
         if (error) Fail(error);
         return endOfBlock;
+    }
+
+    // Copies a match whose output has room for kFastRoom bytes: words are
+    // written past its end, and the first ones with no loop test, since
+    // most matches are short and the loop's exit would be mispredicted for
+    // every other length.
+    static void CopyMatch(uint8_t* dst, uint32_t distance, uint32_t length) {
+        const uint8_t* src = dst - distance;
+        uint8_t* const end = dst + length;
+        if (distance >= 16) {
+            std::memcpy(dst, src, 16);
+            std::memcpy(dst + 16, src + 16, 16);
+            dst += 32;
+            src += 32;
+            while (dst < end) {
+                std::memcpy(dst, src, 16);
+                dst += 16;
+                src += 16;
+            }
+        } else if (distance >= 8) {
+            // Eight bytes behind or more, a word never reads what it writes.
+            std::memcpy(dst, src, 8);
+            std::memcpy(dst + 8, src + 8, 8);
+            std::memcpy(dst + 16, src + 16, 8);
+            dst += 24;
+            src += 24;
+            while (dst < end) {
+                std::memcpy(dst, src, 8);
+                dst += 8;
+                src += 8;
+            }
+        } else if (distance == 1) {
+            uint64_t pattern = 0x0101010101010101ull * *src;
+            std::memcpy(dst, &pattern, 8);
+            std::memcpy(dst + 8, &pattern, 8);
+            std::memcpy(dst + 16, &pattern, 8);
+            dst += 24;
+            while (dst < end) {
+                std::memcpy(dst, &pattern, 8);
+                dst += 8;
+            }
+        } else {
+            // Of each word only the first Distance bytes were there before
+            // it is read, and those are the ones kept: the word after starts
+            // Distance bytes on.
+            do {
+                uint64_t w;
+                std::memcpy(&w, src, 8);
+                std::memcpy(dst, &w, 8);
+                dst += distance;
+                src += distance;
+            } while (dst < end);
+        }
     }
 };
 

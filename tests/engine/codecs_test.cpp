@@ -576,6 +576,90 @@ TEST(Inflate, RejectsBadBlocksAndDistances) {
     }
 }
 
+// A fixed-code block from a list of steps, and the output it stands for.
+struct TStep {
+    unsigned length;  // 0: a literal
+    unsigned value;   // the literal, or the distance
+};
+
+std::pair<Bytes, Bytes> FixedBlock(const std::vector<TStep>& steps) {
+    TBitWriter w;
+    Bytes out;
+    w.Put(1, 1);
+    w.Put(1, 2);
+    for (const TStep& s : steps) {
+        if (s.length == 0) {
+            FixedLiteral(w, s.value);
+            out.push_back(static_cast<char>(s.value));
+        } else {
+            FixedMatch(w, s.length, s.value);
+            for (unsigned k = 0; k < s.length; ++k) out.push_back(s.value <= out.size() ? out[out.size() - s.value] : '?');
+        }
+    }
+    FixedLiteral(w, 256);
+    return {w.Finish(), out};
+}
+
+// Matches are copied a word or more at a time, writing past their end, and
+// the decoder's quick loop hands the last bytes of input and the end of its
+// output buffer to a careful one: every short distance, lengths around the
+// word sizes, matches at the end of the data, and long runs of matches that
+// cross the output buffer's limit at each alignment.
+TEST(Inflate, WordWiseMatchCopiesAndTheQuickLoopsEdges) {
+    struct TCase {
+        std::string name;
+        std::vector<TStep> steps;
+        int error;
+    };
+    std::vector<TCase> cases;
+    const unsigned kLengths[] = {3, 4, 7, 8, 9, 15, 16, 17, 23, 24, 25, 31, 32, 33, 39, 40, 41, 47, 48, 49, 100, 257, 258};
+    for (unsigned tail : {0u, 40u}) {
+        for (unsigned d = 1; d <= 20; ++d) {
+            TCase c{"distance " + std::to_string(d) + (tail ? "" : " at the end"), {}, 0};
+            for (unsigned k = 0; k < d; ++k) c.steps.push_back({0, 'a' + k});
+            for (unsigned len : kLengths) {
+                c.steps.push_back({len, d});
+                c.steps.push_back({0, '0' + len % 10});  // overwrites what the copy wrote past its end
+            }
+            c.steps.push_back({258, d});
+            for (unsigned k = 0; k < tail; ++k) c.steps.push_back({0, 'A' + k % 26});
+            cases.push_back(c);
+        }
+        // One byte too far back, in the quick loop and in the careful one.
+        TCase bad{"too far back" + std::string(tail ? "" : " at the end"), {{0, 'x'}, {0, 'y'}, {3, 3}}, 25109};
+        for (unsigned k = 0; k < tail; ++k) bad.steps.push_back({0, 'A' + k % 26});
+        cases.push_back(bad);
+    }
+    std::mt19937 rng(25);
+    for (unsigned shift = 0; shift < 12; ++shift) {
+        TCase c{"runs of matches shifted by " + std::to_string(shift), {}, 0};
+        for (unsigned k = 0; k < 1000 + shift; ++k) c.steps.push_back({0, static_cast<unsigned>(rng() % 256)});
+        const unsigned lens[] = {258, 255, 3, 200, 17, 258, 9};
+        const unsigned dists[] = {1, 7, 300, 32768, 2, 16, 8, 31};
+        size_t produced = 1000 + shift;
+        for (unsigned k = 0; produced < 600000; ++k) {
+            unsigned len = lens[k % 7], dist = static_cast<unsigned>(std::min<size_t>(dists[k % 8], produced));
+            c.steps.push_back({len, dist});
+            produced += len;
+            if (k % 5 == 0) {
+                c.steps.push_back({0, static_cast<unsigned>(rng() % 256)});
+                ++produced;
+            }
+        }
+        cases.push_back(c);
+    }
+
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto [packed, want] = FixedBlock(c.steps);
+        TResult r = Decode(8, 0, packed, static_cast<int64_t>(want.size()));
+        EXPECT_EQ(r.error, c.error);
+        if (!c.error) {
+            EXPECT_TRUE(r.data == want);
+        }
+    }
+}
+
 // Canonical codes for a set of code lengths.
 std::vector<uint32_t> CanonicalCodes(const std::vector<uint8_t>& lens) {
     unsigned count[16] = {}, next[16] = {};
