@@ -136,7 +136,7 @@ public:
     TSkiffbar* Skiffbar1;  // the "Toolbar"
     TToolbarButton97 *ToolbarButtonNew, *ToolbarButtonOpen, *ToolbarButtonAdd, *ToolbarButtonExtract,
         *ToolbarButtonDel, *ToolbarButtonView, *ToolbarButtonInstall;
-    TPopupMenu *PopupMenuTB, *PopupMenuOpen, *PopupMenuExtract, *PopupMenuInstall, *PopupMenu98List;
+    TPopupMenu2000 *PopupMenuTB, *PopupMenuOpen, *PopupMenuExtract, *PopupMenuInstall, *PopupMenu98List;
     TMenuItem *Flat1, *Text1, *Tooltips1, *ListOpen1, *Properties1;
 
     TListView* ListView1;

@@ -209,7 +209,7 @@ void TfrmMain::BuildMenus() {
     MainMenu1->Loaded();
 
     // The list's popup menu.
-    PopupMenu98List = new TPopupMenu(this);
+    PopupMenu98List = new TPopupMenu2000(this);
     PopupMenu98List->SetName("PopupMenu98List");
     ListOpen1 = NewItem(this, PopupMenu98List->Items(), "ListOpen1", "&Open");
     Properties1 = NewItem(this, PopupMenu98List->Items(), "Properties1", "&Properties");
@@ -253,7 +253,7 @@ void TfrmMain::BuildToolbar() {
     Skiffbar1->SetDockedTo(DockTop);
     Skiffbar1->OnClose = [this](TObject* s) { Skiffbar1Close(s); };
 
-    PopupMenuTB = new TPopupMenu(this);
+    PopupMenuTB = new TPopupMenu2000(this);
     PopupMenuTB->SetName("PopupMenuTB");
     Flat1 = NewItem(this, PopupMenuTB->Items(), "Flat1", "&Flat");
     Text1 = NewItem(this, PopupMenuTB->Items(), "Text1", "&Text");
@@ -266,11 +266,11 @@ void TfrmMain::BuildToolbar() {
     Tooltips1->SetChecked(true);
     Skiffbar1->SetPopupMenu(PopupMenuTB);
 
-    PopupMenuOpen = new TPopupMenu(this);
+    PopupMenuOpen = new TPopupMenu2000(this);
     PopupMenuOpen->SetName("PopupMenuOpen");
-    PopupMenuExtract = new TPopupMenu(this);
+    PopupMenuExtract = new TPopupMenu2000(this);
     PopupMenuExtract->SetName("PopupMenuExtract");
-    PopupMenuInstall = new TPopupMenu(this);
+    PopupMenuInstall = new TPopupMenu2000(this);
     PopupMenuInstall->SetName("PopupMenuInstall");
 
     auto button = [this](const std::string& name, const std::string& caption, const std::string& hint) {

@@ -380,7 +380,9 @@ void TfrmMain::ActionFastextract1Click(TObject*) {
 void TfrmMain::PopupMenuOpenPopup(TObject*) {
     PopupMenuOpen->Items()->Clear();
     for (const std::string& file : MRUFileList1->Items()) {
-        auto* m = new TMenuItem(this);
+        // A name, not a command: no standard command's shortcut.
+        auto* m = new TMenuItem2000(this);
+        m->SetShortCut(0);
         m->SetCaption(EscapeAmpersands(file));
         // The path itself beside the item: the caption has its "&" doubled.
         m->SetHint(file);
@@ -398,14 +400,15 @@ void TfrmMain::PopupMenuExtractPopup(TObject*) {
     PopupMenuExtract->Items()->Clear();
     if (Dovex1->ArchiveFile().empty()) return;
     auto add = [this](const std::string& folder) {
-        auto* m = new TMenuItem(this);
+        auto* m = new TMenuItem2000(this);
+        m->SetShortCut(0);
         m->SetCaption("To: " + folder);
         m->SetHint(folder);
         m->OnClick = [this](TObject* s) { Command([&] { MyPopupHandler(s); }); };
         PopupMenuExtract->Items()->Add(m);
     };
     add(PathWithoutExtension(Dovex1->ArchiveFile()));
-    auto* sep = new TMenuItem(this);
+    auto* sep = new TMenuItem2000(this);
     sep->SetCaption("-");
     PopupMenuExtract->Items()->Add(sep);
     for (const std::string& f : ReadMRUExtract()) add(f);

@@ -76,7 +76,9 @@ void TfrmMain::formCreate(TObject*) {
     Entries = std::make_unique<TEntryList>(ListView1, UseVirtualList);
     Entries->Setup();
     Entries->OnInstallEntry = [this](const std::string& Name) {
-        auto* m = new TMenuItem(this);
+        // An entry's name, not a command: no standard command's shortcut.
+        auto* m = new TMenuItem2000(this);
+        m->SetShortCut(0);
         m->SetCaption(Name);
         m->OnClick = [this](TObject* s) { Command([&] { PopupHandlerInstall(s); }); };
         PopupMenuInstall->Items()->Add(m);

@@ -154,7 +154,7 @@ TfrmOptions::TfrmOptions(TComponent* AOwner) : TForm(AOwner) {
     BuildToolbarPage();
     BuildView();
     // Before the association buttons, which drop it.
-    PopupMenu20001 = new TPopupMenu(this);
+    PopupMenu20001 = new TPopupMenu2000(this);
     PopupMenu20001->SetName("PopupMenu20001");
     BuildAssociate();
     PageControl1->SetActivePage(General);
@@ -524,12 +524,20 @@ void TfrmOptions::FormShow(TObject*) {
         do {
             if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
             const std::string path = folder + "\\" + fd.cFileName;
-            auto* m = new TMenuItem(this);
+            // A file's name, not a command: no standard command's shortcut.
+            auto* m = new TMenuItem2000(this);
+            m->SetShortCut(0);
             m->SetCaption(MenuCaption(fd.cFileName));
             m->SetTag(static_cast<int>(iconFiles_.size()));
             iconFiles_.push_back(path);
             LoadIconPicture(path);
-            m->Bitmap().Assign(Image2->Bitmap());
+            // The menu leaves out a glyph's bottom-left colour: a key row
+            // under the picture keeps an icon that fills its square.
+            TBitmap& g = m->Bitmap();
+            g.SetSize(16, 17);
+            g.Canvas().Brush().SetColor(kKey);
+            g.Canvas().FillRect(Rect(0, 0, 16, 17));
+            g.Canvas().Draw(0, 0, Image2->Bitmap());
             m->OnClick = [this](TObject* s) { MyPopupHandler(s); };
             PopupMenu20001->Items()->Add(m);
         } while (FindNextFileA(h, &fd));

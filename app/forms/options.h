@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "kits/controls/comboedit.h"
+#include "kits/menu/popupmenu.h"
 #include "kits/toolbar/button.h"
 #include "ui/comctrls.h"
 #include "ui/forms.h"
@@ -70,7 +71,7 @@ public:
     // The form's own
     TButton *bttnOk, *bttnCancel, *bttnHelp;
     TCheckBox* HasChanged;
-    TPopupMenu* PopupMenu20001;
+    TPopupMenu2000* PopupMenu20001;
 
     // The eleven column boxes, column 1 first.
     std::array<TCheckBox*, 11> ColumnBoxes() const;

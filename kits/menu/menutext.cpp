@@ -59,9 +59,16 @@ bool LooksLikePath(const std::string& Caption) {
     // Recent-file items may carry a number first ("1 C:\...").
     size_t p = 0;
     while (p < s.size() && ((s[p] >= '0' && s[p] <= '9') || s[p] == ' ')) ++p;
-    if (s.compare(p, 2, "\\\\") == 0) return true;
-    return s.size() >= p + 3 &&
-           ((s[p] >= 'A' && s[p] <= 'Z') || (s[p] >= 'a' && s[p] <= 'z')) && s[p + 1] == ':' && s[p + 2] == '\\';
+    auto pathAt = [&s](size_t At) {
+        if (s.compare(At, 2, "\\\\") == 0) return true;
+        return s.size() >= At + 3 && ((s[At] >= 'A' && s[At] <= 'Z') || (s[At] >= 'a' && s[At] <= 'z')) &&
+               s[At + 1] == ':' && s[At + 2] == '\\';
+    };
+    if (pathAt(p)) return true;
+    // Or a path after a few words ("To: C:\Temp\new").
+    for (size_t i = p; i + 1 < s.size(); ++i)
+        if (s[i] == ' ' && pathAt(i + 1)) return true;
+    return false;
 }
 
 std::vector<std::string> CaptionLines(const std::string& Caption, bool BackslashN) {

@@ -242,7 +242,10 @@ bool TPopupMenu2000Form::PlaceAndShow(int X, int Y) {
     req.Y = Y;
     req.Width = full_w_;
     req.Height = full_h_;
-    req.RightToLeft = options_.Alignment == T_LFM_Alignment::taRightToLeft;
+    // A drop-down its opener right-aligns (a button on the right dock) ends
+    // at the point, as the system's menus do.
+    req.RightToLeft =
+        options_.Alignment == T_LFM_Alignment::taRightToLeft || (!parent_ && popup_->Alignment() == paRight);
     req.Submenu = parent_ != nullptr;
     if (parent_) {
         RECT pr;

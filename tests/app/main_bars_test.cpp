@@ -50,11 +50,28 @@ RECT ScreenRect(TControl* c) {
 RECT g_menu_rect{};
 TfrmMain* g_shot_form = nullptr;
 
+// The screen under the form and the open menu, as a person sees it: the
+// menu is a window of its own, over the form.
+void SaveScreen(TfrmMain* f, HWND Menu, const std::string& Name) {
+    RECT a, b, u;
+    GetWindowRect(f->Handle(), &a);
+    GetWindowRect(Menu, &b);
+    UnionRect(&u, &a, &b);
+    TBitmap shot(u.right - u.left, u.bottom - u.top);
+    HDC screen = GetDC(nullptr);
+    BitBlt(shot.Canvas().Handle(), 0, 0, u.right - u.left, u.bottom - u.top, screen, u.left, u.top, SRCCOPY);
+    ReleaseDC(nullptr, screen);
+    shot.SaveToFile(test::ArtifactsDir() + "\\" + Name);
+}
+
 void CALLBACK NoteAndCloseMenu(HWND, UINT, UINT_PTR Id, DWORD) {
     KillTimer(nullptr, Id);
-    if (HWND m = FindWindowA("#32768", nullptr); m && IsWindowVisible(m)) GetWindowRect(m, &g_menu_rect);
-    if (g_shot_form) test::SaveScreenshot(*g_shot_form, "bramble-open-dropdown.bmp");
-    EndMenu();
+    TCustomPopupMenu2000* open = ActivePopup();
+    if (open && open->IsFormOpen()) {
+        GetWindowRect(open->Window()->Handle(), &g_menu_rect);
+        if (g_shot_form) SaveScreen(g_shot_form, open->Window()->Handle(), "bramble-open-dropdown.bmp");
+    }
+    CloseActiveMenus(true);
 }
 
 TEST_F(MainBars, TwoRowsOnTopMessagesBelowFloatingWrappedAndBackAfterARestart) {
@@ -282,6 +299,101 @@ TEST_F(MainBars, ViewChecksFollowTheCloseButtonsAndTheMenuBarRunsTheMenu) {
     EXPECT_TRUE(f->mnuErrorMessages1->Checked());
     EXPECT_TRUE(f->IsShortCut(VK_F1, {ssCtrl}));
     EXPECT_FALSE(f->mnuErrorMessages1->Checked());
+}
+
+// A press on the drop-down's own button while its menu is open, as the
+// user's second click makes it: the pointer over the arrow, the press and
+// the release posted to the bar that holds the button.
+TToolbarButton97* g_opener = nullptr;
+int g_popups = 0;
+
+void CALLBACK CloseMenuNow(HWND, UINT, UINT_PTR Id, DWORD) {
+    KillTimer(nullptr, Id);
+    CloseActiveMenus(true);
+}
+
+void CALLBACK ClickTheOpener(HWND, UINT, UINT_PTR Id, DWORD) {
+    KillTimer(nullptr, Id);
+    TWinControl* bar = g_opener->Parent();
+    const POINT at{g_opener->Left() + g_opener->Width() - 3, g_opener->Top() + 5};
+    POINT screen = at;
+    ClientToScreen(bar->Handle(), &screen);
+    SetCursorPos(screen.x, screen.y);
+    PostMessage(bar->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
+    PostMessage(bar->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+}
+
+TEST_F(MainBars, DropDownsAndTheToolbarMenuAreTheKitsAndAClickOnTheOpenerOnlyClosesThem) {
+    AnswerAll modals;
+    TfrmMain* f = Restart();
+    f->SetBounds(30, 30, 640, 480);
+    const std::string archive = CopyInto(ScratchDir("main-bars-kit"), "plain.zip");
+    f->OpenArchive(archive);
+    test::Pump(5);
+    for (TToolbarButton97* b : {f->ToolbarButtonOpen, f->ToolbarButtonExtract}) {
+        SCOPED_TRACE(b->Name());
+        auto* menu = dynamic_cast<TPopupMenu2000*>(b->DropdownMenu());
+        ASSERT_NE(menu, nullptr);
+        g_opener = b;
+        g_popups = 0;
+        TNotifyEvent fill = menu->OnPopup;
+        menu->OnPopup = [&](TObject* s) {
+            fill(s);
+            ++g_popups;
+            SetTimer(nullptr, 0, 200, ClickTheOpener);
+        };
+        // The failsafe: a menu the press did not close goes after a while.
+        const UINT_PTR failsafe = SetTimer(nullptr, 0, 3000, CloseMenuNow);
+        b->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(b->Width() - 3, 5));
+        b->Perform(WM_LBUTTONUP, 0, MAKELPARAM(b->Width() - 3, 5));
+        test::Pump(10);
+        KillTimer(nullptr, failsafe);
+        menu->OnPopup = fill;
+        EXPECT_EQ(g_popups, 1);
+        EXPECT_FALSE(menu->IsFormOpen());
+        EXPECT_FALSE(IsActivePopupOpen());
+        // Every item the menu got is the kit's.
+        ASSERT_GE(menu->Items()->Count(), 1);
+        for (int i = 0; i < menu->Items()->Count(); ++i)
+            EXPECT_NE(dynamic_cast<TMenuItem2000*>(menu->Items()->Items(i)), nullptr) << i;
+        // Nor did the press run the button's own command.
+        EXPECT_FALSE(modals.AskedAbout("file dialog"));
+    }
+    // On the right dock a drop-down opens to the left of its button.
+    f->Skiffbar1->SetDockedTo(f->DockRight);
+    test::Pump(5);
+    g_menu_rect = {};
+    g_shot_form = nullptr;
+    TToolbarButton97* open = f->ToolbarButtonOpen;
+    TNotifyEvent fill = f->PopupMenuOpen->OnPopup;
+    f->PopupMenuOpen->OnPopup = [&](TObject* s) {
+        fill(s);
+        SetTimer(nullptr, 0, 200, NoteAndCloseMenu);
+    };
+    open->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(open->Width() - 3, 5));
+    open->Perform(WM_LBUTTONUP, 0, MAKELPARAM(open->Width() - 3, 5));
+    test::Pump(5);
+    f->PopupMenuOpen->OnPopup = fill;
+    const RECT button = ScreenRect(open);
+    EXPECT_EQ(g_menu_rect.right, button.left);
+    EXPECT_EQ(g_menu_rect.top, button.top);
+    EXPECT_EQ(f->PopupMenuOpen->Alignment(), paLeft);  // given back
+    f->Skiffbar1->SetDockedTo(f->DockTop);
+    test::Pump(5);
+
+    // The toolbar's own menu comes from a right-click on it, with its checks.
+    ASSERT_EQ(f->Skiffbar1->PopupMenu(), f->PopupMenuTB);
+    f->PopupMenuTB->OnPopup = [](TObject*) {
+        SetTimer(nullptr, 0, 100, CloseMenuNow);
+    };
+    RECT tb;
+    GetWindowRect(f->Skiffbar1->Handle(), &tb);
+    SendMessageA(f->Skiffbar1->Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(f->Skiffbar1->Handle()),
+                 MAKELPARAM(tb.left + 10, tb.top + 10));
+    const int shown = f->PopupMenuTB->Window() ? f->PopupMenuTB->Window()->ShownCount() : -1;
+    EXPECT_EQ(shown, 3);
+    for (TMenuItem* m : {f->Flat1, f->Text1, f->Tooltips1}) EXPECT_TRUE(m->Checked()) << m->Name();
+    EXPECT_FALSE(IsActivePopupOpen());
 }
 
 }  // namespace

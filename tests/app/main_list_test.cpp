@@ -14,7 +14,38 @@ namespace {
 // A popup menu's own loop runs until this ends it.
 void CALLBACK CloseMenuSoon(HWND, UINT, UINT_PTR Id, DWORD) {
     KillTimer(nullptr, Id);
-    EndMenu();
+    CloseActiveMenus(true);
+}
+
+// Where the list's menu stood and which way it opened, noted from inside
+// its loop.
+struct MenuSeen {
+    bool open = false, up = false, left = false;
+    RECT rect{};
+    int items = 0;
+};
+MenuSeen g_seen;
+TfrmMain* g_form = nullptr;
+
+void CALLBACK NoteListMenu(HWND, UINT, UINT_PTR Id, DWORD) {
+    KillTimer(nullptr, Id);
+    TPopupMenu2000Form* w = g_form->PopupMenu98List->Window();
+    if (w && w->IsOpen()) {
+        g_seen.open = true;
+        g_seen.up = w->OpensUp();
+        g_seen.left = w->OpensLeft();
+        g_seen.items = w->ShownCount();
+        GetWindowRect(w->Handle(), &g_seen.rect);
+        RECT a, u;
+        GetWindowRect(g_form->Handle(), &a);
+        UnionRect(&u, &a, &g_seen.rect);
+        TBitmap shot(u.right - u.left, u.bottom - u.top);
+        HDC screen = GetDC(nullptr);
+        BitBlt(shot.Canvas().Handle(), 0, 0, u.right - u.left, u.bottom - u.top, screen, u.left, u.top, SRCCOPY);
+        ReleaseDC(nullptr, screen);
+        shot.SaveToFile(test::ArtifactsDir() + "\\bramble-list-popup-corner.bmp");
+    }
+    CloseActiveMenus(true);
 }
 
 std::set<std::string> SelectedSet(TfrmMain* f) {
@@ -166,6 +197,57 @@ TEST_F(MainWindow, TheFirstRightClickSelectsTheEntryAndShowsItsMenu) {
     RightClick(f, 10, client.bottom - 4);
     EXPECT_EQ(popups, 1);
     EXPECT_EQ(f->ListView1->SelCount(), 0);
+}
+
+TEST_F(MainWindow, TheListMenuIsTheKitsAtThePointAndFitsTheScreenCorner) {
+    AnswerAll modals;
+    TfrmMain* f = Make();
+    RECT work;
+    SystemParametersInfo(SPI_GETWORKAREA, 0, &work, 0);
+    // The window in the bottom-right corner of the work area.
+    f->SetBounds(work.right - 560, work.bottom - 400, 560, 400);
+    f->OpenArchive(Join(FixturesDir(), "plain.zip"));
+    test::Pump();
+    f->ListView1->SetIsSelected(0, true);
+    f->ListView1->SetPopupMenu(f->PopupMenu98List);
+    g_form = f;
+    f->PopupMenu98List->OnPopup = [](TObject*) { SetTimer(nullptr, 0, 300, NoteListMenu); };
+    HWND list = f->ListView1->Handle();
+    struct Case {
+        const char* what;
+        POINT at;  // screen point; -1, -1 from the keyboard
+        bool up, left;
+    };
+    RECT lr;
+    GetWindowRect(list, &lr);
+    const TPoint mid = f->ListView1->ClientToScreen({f->ListView1->Width() / 2, f->ListView1->Height() / 2});
+    const POINT centre{mid.X, mid.Y};
+    for (const Case& c : {Case{"mouse in the middle", {lr.left + 20, lr.top + 30}, false, false},
+                          Case{"keyboard", {-1, -1}, false, false},
+                          Case{"mouse at the corner", {work.right - 3, work.bottom - 3}, true, true}}) {
+        SCOPED_TRACE(c.what);
+        g_seen = {};
+        SendMessageA(list, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(c.at.x, c.at.y));
+        test::Pump(3);
+        ASSERT_TRUE(g_seen.open);
+        EXPECT_EQ(g_seen.items, 2);  // Open, Properties
+        EXPECT_EQ(g_seen.up, c.up);
+        EXPECT_EQ(g_seen.left, c.left);
+        const RECT& r = g_seen.rect;
+        EXPECT_GE(r.left, work.left);
+        EXPECT_GE(r.top, work.top);
+        EXPECT_LE(r.right, work.right);
+        EXPECT_LE(r.bottom, work.bottom);
+        const POINT p = c.at.x == -1 ? centre : c.at;
+        if (c.up) {
+            EXPECT_LE(r.bottom, p.y + 1);
+            EXPECT_LT(r.left, p.x);
+        } else {
+            EXPECT_EQ(r.left, p.x);
+            EXPECT_EQ(r.top, p.y);
+        }
+        EXPECT_FALSE(IsActivePopupOpen());
+    }
 }
 
 }  // namespace

@@ -39,10 +39,50 @@ std::string Shipped(const std::string& Name) {
     return p.substr(0, p.find_last_of('\\') + 1) + Name;
 }
 
-// Closes the menu that is open, as a user's click elsewhere would.
-void CALLBACK CloseMenu(HWND, UINT, UINT_PTR Id, DWORD) {
+// What the icon menu showed, noted from inside its loop: its rows, and
+// whether the glyph of the blue icon's row was drawn.
+struct IconMenuSeen {
+    int popups = 0, rows = 0;
+    bool blueGlyph = false;
+};
+IconMenuSeen g_icons;
+TToolbarButton97* g_opener = nullptr;
+UINT_PTR g_failsafe = 0;
+
+void CALLBACK CloseMenuNow(HWND, UINT, UINT_PTR Id, DWORD) {
     KillTimer(nullptr, Id);
-    EndMenu();
+    CloseActiveMenus(true);
+}
+
+// Then a press on the button that opened it, as the user's second click
+// makes it: that press only closes the menu.
+void CALLBACK LookAtIconMenu(HWND, UINT, UINT_PTR Id, DWORD) {
+    KillTimer(nullptr, Id);
+    TCustomPopupMenu2000* open = ActivePopup();
+    if (!open || !open->IsFormOpen()) return;
+    TPopupMenu2000Form* w = open->Window();
+    g_icons.rows = w->ShownCount();
+    RECT r;
+    GetWindowRect(w->Handle(), &r);
+    TBitmap shot(r.right - r.left, r.bottom - r.top);
+    w->PaintTo(shot.Canvas().Handle());
+    shot.SaveToFile(test::ArtifactsDir() + "\\bramble-options-icon-menu.bmp");
+    for (int i = 0; i < w->ShownCount(); ++i) {
+        if (w->ShownItem(i)->Caption() != "b&&w.ico") continue;
+        const RECT row = w->ItemRect(i);
+        for (int y = row.top; y < row.bottom && !g_icons.blueGlyph; ++y)
+            for (int x = row.left; x < row.left + 30 && !g_icons.blueGlyph; ++x)
+                g_icons.blueGlyph = test::PixelAt(shot, x, y) == RGB(0x20, 0x40, 0xC0);
+    }
+    TWinControl* parent = g_opener->Parent();
+    const POINT at{g_opener->Left() + 5, g_opener->Top() + 5};
+    POINT screen = at;
+    ClientToScreen(parent->Handle(), &screen);
+    SetCursorPos(screen.x, screen.y);
+    PostMessage(parent->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
+    PostMessage(parent->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+    // Should the press not close it, the test goes on all the same.
+    g_failsafe = SetTimer(nullptr, 0, 2000, CloseMenuNow);
 }
 
 bool Exists(const std::string& Path) { return GetFileAttributesA(Path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -217,10 +257,19 @@ TEST_F(OptionsDialog, AssociationsAreMadeAndRemovedLeavingOtherProgramsAlone) {
         o.CheckBoxOf("gz")->SetChecked(true);
         EXPECT_TRUE(o.ToolbarButtonOf("gz")->Enabled());
         o.PopupMenu20001->OnPopup = [](TObject*) {
-            SetTimer(nullptr, 0, 100, CloseMenu);
+            ++g_icons.popups;
+            SetTimer(nullptr, 0, 300, LookAtIconMenu);
         };
+        g_icons = {};
+        g_opener = o.ToolbarButtonOf("gz");
         o.ToolbarButtonOf("gz")->Click();
+        test::Pump(10);
+        KillTimer(nullptr, g_failsafe);
         EXPECT_EQ(o.IconTargetExt(), "GZ");
+        EXPECT_EQ(g_icons.popups, 1);
+        EXPECT_FALSE(IsActivePopupOpen());
+        EXPECT_EQ(g_icons.rows, o.PopupMenu20001->Items()->Count());
+        EXPECT_TRUE(g_icons.blueGlyph);
         TMenuItem* chosen = nullptr;
         TMenuItem* bad = nullptr;
         for (int i = 0; i < o.PopupMenu20001->Items()->Count(); ++i) {

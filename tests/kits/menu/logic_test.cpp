@@ -166,6 +166,10 @@ TEST(MenuText, AcceleratorsLinesAndTabs) {
         {"C:\\new\\notes.zip", true, 1},
         {"&1 C:\\Archives\\new.zip", true, 1},
         {"\\\\server\\n\\x.zip", true, 1},
+        // A drop-down's "To: " + folder is a path too.
+        {"To: C:\\Temp\\new", true, 1},
+        {"To: \\\\server\\new", true, 1},
+        {"Save as\\nC:", true, 2},
         {"Plain", true, 1},
     };
     for (const Case& c : cases) EXPECT_EQ(CountTextLines(c.Caption, c.Kit), c.Lines) << c.Caption;
