@@ -129,7 +129,7 @@ FORMATETC HDropFormat() {
     return f;
 }
 
-class TMyEnum : public IEnumFORMATETC {
+class TMyEnum final : public IEnumFORMATETC {
 public:
     explicit TMyEnum(ULONG Index) : index_(Index) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
@@ -179,7 +179,7 @@ private:
     ULONG index_;
 };
 
-class TMyDataObject : public IDataObject {
+class TMyDataObject final : public IDataObject {
 public:
     explicit TMyDataObject(std::vector<std::string> Names) : names_(std::move(Names)) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
@@ -247,7 +247,7 @@ private:
     std::vector<std::string> names_;
 };
 
-class TMyDropSource : public IDropSource {
+class TMyDropSource final : public IDropSource {
 public:
     explicit TMyDropSource(TDragFilesSrc* Owner) : owner_(Owner) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {

@@ -54,21 +54,7 @@ TFileListView::TFileListView(TComponent* AOwner) : TListView(AOwner) {
         }
         PidlFree(drives);
     }
-    for (auto* list : {&small_, &large_}) {
-        SHFILEINFOA sfi{};
-        const UINT size = list == &small_ ? SHGFI_SMALLICON : SHGFI_LARGEICON;
-        char windir[MAX_PATH] = {};
-        GetWindowsDirectoryA(windir, MAX_PATH);
-        auto sys = reinterpret_cast<HIMAGELIST>(SHGetFileInfoA(windir, 0, &sfi, sizeof sfi, SHGFI_SYSICONINDEX | size));
-        list->SetShareImages(true);
-        if (sys) {
-            int w = 16, h = 16;
-            ImageList_GetIconSize(sys, &w, &h);
-            list->SetWidth(w);
-            list->SetHeight(h);
-            list->SetHandle(sys);
-        }
-    }
+    AttachSystemImages(small_, large_);
     SetSmallImages(&small_);
     SetLargeImages(&large_);
 }

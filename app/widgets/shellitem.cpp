@@ -1,7 +1,12 @@
 #include "app/widgets/shellitem.h"
 
+#include <commctrl.h>
+#include <shellapi.h>
+
 #include <atomic>
 #include <cstring>
+
+#include "ui/graphics.h"
 
 namespace bramble {
 
@@ -120,5 +125,25 @@ TFolderItemData::~TFolderItemData() {
 }
 
 int TFolderItemData::Live() { return g_live.load(); }
+
+void AttachSystemImages(TCustomImageList& Small, TCustomImageList& Large) {
+    // The Windows folder is asked because it always exists; any path gives
+    // the same system lists.
+    char windir[MAX_PATH] = {};
+    GetWindowsDirectoryA(windir, MAX_PATH);
+    for (auto* list : {&Small, &Large}) {
+        SHFILEINFOA sfi{};
+        const UINT size = list == &Small ? SHGFI_SMALLICON : SHGFI_LARGEICON;
+        auto sys = reinterpret_cast<HIMAGELIST>(SHGetFileInfoA(windir, 0, &sfi, sizeof sfi, SHGFI_SYSICONINDEX | size));
+        list->SetShareImages(true);
+        if (sys) {
+            int w = 16, h = 16;
+            ImageList_GetIconSize(sys, &w, &h);
+            list->SetWidth(w);
+            list->SetHeight(h);
+            list->SetHandle(sys);
+        }
+    }
+}
 
 }  // namespace bramble

@@ -11,6 +11,8 @@
 
 namespace bramble {
 
+class TCustomImageList;
+
 // Lists are allocated with the shell's allocator and freed with it.
 size_t PidlSize(LPCITEMIDLIST P);  // with the terminator
 int PidlCount(LPCITEMIDLIST P);
@@ -43,6 +45,10 @@ struct TFolderItemData {
     // How many exist now (a non-zero count at the end is a leak).
     static int Live();
 };
+
+// Gives Small and Large the shell's system image lists (shared, never
+// destroyed here), sized to the system's icons.
+void AttachSystemImages(TCustomImageList& Small, TCustomImageList& Large);
 
 // The attribute flags the tree and list read.
 inline constexpr ULONG kItemAttributeMask = 0xF20B0177;

@@ -39,19 +39,7 @@ std::string DateTimeText(const FILETIME& Utc) {
 TSystemListView::TSystemListView(TComponent* AOwner) : TListView(AOwner) {
     SetViewStyle(vsReport);
     SetReadOnly(false);
-    for (auto* list : {&small_, &large_}) {
-        SHFILEINFOA sfi{};
-        const UINT size = list == &small_ ? SHGFI_SMALLICON : SHGFI_LARGEICON;
-        auto sys = reinterpret_cast<HIMAGELIST>(SHGetFileInfoA("C:\\", 0, &sfi, sizeof sfi, SHGFI_SYSICONINDEX | size));
-        list->SetShareImages(true);
-        if (sys) {
-            int w = 16, h = 16;
-            ImageList_GetIconSize(sys, &w, &h);
-            list->SetWidth(w);
-            list->SetHeight(h);
-            list->SetHandle(sys);
-        }
-    }
+    AttachSystemImages(small_, large_);
     SetSmallImages(&small_);
     SetLargeImages(&large_);
     TRegistry reg;

@@ -560,8 +560,12 @@ TEST_F(TreeForm, ListShowsTheSelectedFolder) {
     EXPECT_TRUE(has("A.TXT") && has("c.txt.bak") && has("sub")) << ::testing::PrintToString(captions());
     for (int i = 0; i < list->Items().Count(); ++i) {
         TListItem* it = list->Items().Item(i);
-        if (it->Caption() == "A.TXT") EXPECT_EQ(it->SubItems()[0], "2 KB");
-        if (it->Caption() == "b.doc") EXPECT_EQ(it->SubItems()[0], "0 KB");
+        if (it->Caption() == "A.TXT") {
+            EXPECT_EQ(it->SubItems()[0], "2 KB");
+        }
+        if (it->Caption() == "b.doc") {
+            EXPECT_EQ(it->SubItems()[0], "0 KB");
+        }
     }
 
     list->SetSimpleMask("txt,doc");

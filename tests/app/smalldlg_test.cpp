@@ -138,7 +138,9 @@ TEST(SmallDialogFormats, PartSizeIsDigitsWithinRange) {
     for (const Case& c : cases) {
         int v = -7;
         EXPECT_EQ(ParseKBytesPerVolume(c.text, v), c.ok) << c.text;
-        if (c.ok) EXPECT_EQ(v, c.value) << c.text;
+        if (c.ok) {
+            EXPECT_EQ(v, c.value) << c.text;
+        }
     }
 }
 

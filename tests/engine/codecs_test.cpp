@@ -156,6 +156,7 @@ TEST(ZipMethodDecode, PeerArchivesDecodeToTheirCrc) {
     const std::string dir = test::FixturesDir();
     std::map<int, int> methods;
     for (const char* name : {"plain.zip", "stored.zip", "python.zip", "7z.zip", "comment.zip", "app.jar"}) {
+        BRAMBLE_NEED_FIXTURE(name);
         for (auto [m, n] : CheckPeerArchive(test::Join(dir, name))) methods[m] += n;
     }
     EXPECT_GT(methods[0], 0);
@@ -201,6 +202,7 @@ TEST(ZipMethodDecode, RefusesUnknownMethodsBeforeTouchingTheData) {
 }
 
 TEST(ZipMethodDecode, EncryptedEntriesAreDecipheredAsTheyAreRead) {
+    BRAMBLE_NEED_FIXTURE("encrypted.zip");
     Bytes zip = test::ReadAll(test::Join(test::FixturesDir(), "encrypted.zip"));
     auto entries = ReadPeerZip(zip);
     ASSERT_FALSE(entries.empty());
@@ -258,6 +260,8 @@ private:
 
 TEST(ZipMethodDecode, InputContinuesOnTheNextSourceWhenOneEnds) {
     // zip -s 64k: the first entry starts on the first part and ends on the last.
+    BRAMBLE_NEED_FIXTURE("spanned.z01");
+    BRAMBLE_NEED_FIXTURE("spanned.zip");
     const std::string dir = test::FixturesDir();
     Bytes first = test::ReadAll(test::Join(dir, "spanned.z01"));
     Bytes last = test::ReadAll(test::Join(dir, "spanned.zip"));

@@ -504,6 +504,7 @@ struct Sources {
 
 
 TEST(GzipWriter, WritesOneValidMemberPerSourceBesideArchiveFile) {
+    BRAMBLE_NEED_FIXTURE(Join("in", "about.txt"));
     Sources src("gzw-src");
     src.Put("a.txt", Input("about.txt"), 1234567891);  // an odd second survives
     src.Put("b.txt", "short text\n");
@@ -875,6 +876,8 @@ std::string Output(const std::string& command) {
 }
 
 TEST(GzipTarInterop, PeersReadOurGzipAndTarFiles) {
+    BRAMBLE_NEED_FIXTURE(Join("in", "about.txt"));
+    BRAMBLE_NEED_FIXTURE(Join("in", "big.bin"));
     Sources src("interop-src");
     src.Put("about.txt", Input("about.txt"), 1234567890);
     src.Put("big.bin", Input("big.bin"), 1234567890);

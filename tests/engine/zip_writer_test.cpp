@@ -502,6 +502,7 @@ TEST(ZipWriter, KeepsTheStubOfASelfExtractingArchive) {
     Plant(src, {{"added.txt", Text(4000)}});
     for (const char* name : {"sfx.exe", "sfx_unadjusted.exe", "sfx_15770.exe"}) {
         SCOPED_TRACE(name);
+        BRAMBLE_NEED_FIXTURE(name);
         const std::string original = ReadAll(Fixture(name));
         ASSERT_FALSE(original.empty());
         const std::string archive = Join(ScratchDir("zipw-sfx"), name);

@@ -105,7 +105,7 @@ inline std::string NextVolume(const std::string& path, char letter) {
     if (std::tolower(static_cast<unsigned char>(ext[0])) == std::tolower(static_cast<unsigned char>(letter)) && ext[1] >= '0' && ext[1] <= '9' && ext[2] >= '0' &&
         ext[2] <= '9')
         n = (ext[1] - '0') * 10 + (ext[2] - '0');
-    char buf[4];
+    char buf[16];  // room for any int, though only 00..99 is ever written
     std::snprintf(buf, sizeof buf, "%c%02d", letter, (n + 1) % 100);
     return path.substr(0, dot + 1) + buf;
 }

@@ -73,6 +73,12 @@ std::string CorpusAbsent() {
     return "the shared corpus is absent (" + CorpusDir() + ")";
 }
 
+std::string FixtureAbsent(const std::string& name) {
+    const std::string path = Join(FixturesDir(), name);
+    if (os::FileExists(path)) return {};
+    return "the fixture " + path + " was never made (tests/make-fixtures)";
+}
+
 std::string ScratchDir(const std::string& name) {
     // Beside the fixtures, not inside: that folder belongs to make-fixtures.
     std::string fixtures = RemoveTrailingSeparator(FixturesDir());

@@ -13,6 +13,9 @@ std::string CorpusDir();
 bool CorpusPresent();
 // Why a test that needs the corpus was skipped.
 std::string CorpusAbsent();
+// Why a test that needs the fixture Name (relative to FixturesDir) was
+// skipped; empty when the file is there.
+std::string FixtureAbsent(const std::string& name);
 // A fresh empty folder for one test; removed by nobody (it lives in the
 // build tree, so a failed test leaves its evidence).
 std::string ScratchDir(const std::string& name);
@@ -27,3 +30,9 @@ void WriteAll(const std::string& path, const std::string& bytes);
 // Skips the current test, with the reason, when the shared corpus is absent.
 #define BRAMBLE_NEED_CORPUS()                                                \
     if (!::bramble::test::CorpusPresent()) GTEST_SKIP() << ::bramble::test::CorpusAbsent()
+
+// Skips the current test, with the reason, when a fixture file was never made.
+#define BRAMBLE_NEED_FIXTURE(name)                                                         \
+    if (const std::string bramble_fixture_absent = ::bramble::test::FixtureAbsent(name); \
+        !bramble_fixture_absent.empty())                                                   \
+    GTEST_SKIP() << bramble_fixture_absent
