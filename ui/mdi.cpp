@@ -1,5 +1,7 @@
 #include "ui/mdi.h"
 
+#include <algorithm>
+
 namespace bramble {
 
 namespace {
@@ -26,10 +28,8 @@ bool TMDIFrameForm::ActiveChildMaximized() const {
 void TMDIFrameForm::CreateWnd() {
     TForm::CreateWnd();
     CLIENTCREATESTRUCT ccs{nullptr, kFirstChildId};
-    // Documents keep the border icons their forms ask for.
     client_ = CreateWindowExA(WS_EX_CLIENTEDGE, "MDICLIENT", nullptr,
-                              WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | WS_VSCROLL | WS_HSCROLL |
-                                  MDIS_ALLCHILDSTYLES,
+                              WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | WS_VSCROLL | WS_HSCROLL,
                               0, 0, 0, 0, Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kClientId)),
                               GetModuleHandleA(nullptr), &ccs);
     if (!client_) throw EOutOfResources(SWindowCreate);
@@ -52,7 +52,14 @@ void TMDIFrameForm::AlignControls(TControl* AControl, TRect& R) {
         MoveWindow(client, R.Left, R.Top, std::max(R.Width(), 0), std::max(R.Height(), 0), TRUE);
 }
 
-TMDIChildForm::TMDIChildForm(TComponent* AOwner, TMDIFrameForm* Frame) : TForm(AOwner), frame_(Frame) {}
+TMDIChildForm::TMDIChildForm(TComponent* AOwner, TMDIFrameForm* Frame) : TForm(AOwner), frame_(Frame) {
+    if (frame_) frame_->FreeNotification(this);
+}
+
+void TMDIChildForm::Notification(TComponent* AComponent, TOperation Operation) {
+    TForm::Notification(AComponent, Operation);
+    if (Operation == opRemove && AComponent == frame_) frame_ = nullptr;
+}
 
 void TMDIChildForm::CreateParams(TCreateParams& P) {
     TForm::CreateParams(P);

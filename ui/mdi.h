@@ -42,6 +42,7 @@ protected:
     // A closed document window goes away rather than hiding inside the
     // frame.
     void DoClose(TCloseAction& Action) override;
+    void Notification(TComponent* AComponent, TOperation Operation) override;
 
 private:
     TMDIFrameForm* frame_;

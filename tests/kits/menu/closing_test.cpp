@@ -101,6 +101,11 @@ VOID CALLBACK ChooseFirst(HWND Wnd, UINT, UINT_PTR Id, DWORD) {
     PostMessage(Wnd, WM_KEYDOWN, VK_RETURN, 1);
 }
 
+VOID CALLBACK Cancel(HWND Wnd, UINT, UINT_PTR Id, DWORD) {
+    KillTimer(Wnd, Id);
+    PostMessage(Wnd, WM_KEYDOWN, VK_ESCAPE, 1);
+}
+
 TEST_F(CloseFixture, AFadedMenuFadesOutAfterAChoiceAndLeavesNothingBehind) {
     menu->Options().Animation = anFadeIn;
     HDC screen = GetDC(nullptr);
@@ -122,10 +127,7 @@ TEST_F(CloseFixture, AFadedMenuFadesOutAfterAChoiceAndLeavesNothingBehind) {
     EXPECT_EQ(GetPixel(screen, 190, 165), before);
     ReleaseDC(nullptr, screen);
     // Cancelling does not fade, and the menu shows again as it should.
-    SetTimer(form->Handle(), 78, 400, [](HWND W, UINT, UINT_PTR Id, DWORD) {
-        KillTimer(W, Id);
-        PostMessage(W, WM_KEYDOWN, VK_ESCAPE, 1);
-    });
+    SetTimer(form->Handle(), 78, 400, Cancel);
     menu->Popup(150, 150);
     EXPECT_FALSE(menu->IsFormOpen());
     EXPECT_EQ(ActivePopup(), nullptr);

@@ -46,8 +46,12 @@ struct MDIFixture : ::testing::Test {
         Pump();
     }
 
+    std::vector<std::pair<TMDIChildForm*, TAliveToken>> children;
+
     void TearDown() override {
         CloseActiveMenus(true);
+        for (auto& [c, alive] : children)
+            if (alive.Alive()) TCustomForm::Free(c);
         TCustomForm::Free(frame);
         Pump();
     }
@@ -63,6 +67,7 @@ struct MDIFixture : ::testing::Test {
         for (auto& [caption, group] : Tops) Add(m, Add(m, m->Items(), caption, group), "&Item");
         c->SetMenu(m);
         m->Loaded();
+        children.emplace_back(c, c->AliveToken());
         c->Show();
         Pump();
         return c;
