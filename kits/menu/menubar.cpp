@@ -6,12 +6,13 @@
 #include "kits/menu/menutext.h"
 #include "ui/canvasext.h"
 #include "ui/forms.h"
+#include "ui/mdi.h"
 
 namespace bramble {
 
 namespace {
 
-enum BarWork : WPARAM { kDropDown = 1, kShortCut = 2 };
+enum BarWork : WPARAM { kDropDown = 1, kShortCut = 2, kSystemMenu = 3 };
 constexpr UINT_PTR kHiddenTimer = 3;
 
 bool HasHiddenBelow(TMenuItem* Item) {
@@ -34,23 +35,23 @@ TMenuItem* FindShortCut(TMenuItem* Parent, TShortCut Key) {
 
 }  // namespace
 
-void TCustomMainMenu2000::Loaded() {
-    TMainMenu::Loaded();
-    LoadMenuState(this);
-}
 
 TCustomMenuBar2000::TCustomMenuBar2000(TComponent* AOwner) : TCustomControl(AOwner) {
     SetBounds(0, 0, 50, 21);
     SetAlign(alTop);
     MenuBars().push_back(this);
-    // Keys reach the bar through the kit's message hook.
+    sys_item_ = std::make_unique<TMenuItem2000>(nullptr);
+    // Keys reach the bar through the kit's message hook; document and
+    // activation changes through the other two.
     InstallGetMessageHook();
+    InstallActivationHooks();
 }
 
 TCustomMenuBar2000::~TCustomMenuBar2000() {
     auto& bars = MenuBars();
     bars.erase(std::remove(bars.begin(), bars.end(), static_cast<TMenuBarLink*>(this)), bars.end());
     RemoveGetMessageHook();
+    RemoveActivationHooks();
     if (popup_ && ActivePopup() == popup_.get()) CloseActiveMenus(false);
     popup_.reset();
     if (menu_) menu_->RemoveFreeNotification(this);
@@ -88,6 +89,12 @@ void TCustomMenuBar2000::Loaded() {
 std::vector<TMenuItem*> TCustomMenuBar2000::TopItems() const {
     std::vector<TMenuItem*> items;
     if (!menu_) return items;
+    if (MaximizedChild()) items.push_back(sys_item_.get());
+    if (auto* main = dynamic_cast<TCustomMainMenu2000*>(menu_)) {
+        for (int i = 0; i < main->GetMergedCount(); ++i)
+            if (TMenuItem* it = main->GetMergedItem(i); it && it->Visible()) items.push_back(it);
+        return items;
+    }
     for (int i = 0; i < menu_->Items()->Count(); ++i)
         if (menu_->Items()->Items(i)->Visible()) items.push_back(menu_->Items()->Items(i));
     return items;
@@ -105,12 +112,19 @@ void TCustomMenuBar2000::UpdateItems(bool Rebuild) {
 
 void TCustomMenuBar2000::Relayout() {
     if (!font_) font_ = CreateMenuFont();
+    if (auto* main = dynamic_cast<TCustomMainMenu2000*>(menu_)) main->BuildMergedItems();
     std::vector<TMenuItem*> items = TopItems();
     HDC dc = GetDC(nullptr);
     HGDIOBJ old = SelectObject(dc, font_);
     std::vector<int> widths;
     int height = 0, widest = 0;
+    int bs = MenuButtonSize();
     for (TMenuItem* it : items) {
+        if (it == sys_item_.get()) {
+            widths.push_back(bs + 6);
+            height = std::max(height, bs + 4);
+            continue;
+        }
         std::string t = menukit::StripAmpersands(it->Caption());
         SIZE s{};
         GetTextExtentPoint32A(dc, t.c_str(), static_cast<int>(t.size()), &s);
@@ -140,11 +154,17 @@ void TCustomMenuBar2000::Relayout() {
         rects_.push_back({items[i], RECT{x, y, x + widths[i], y + height}});
         x += widths[i];
     }
+    // The document's caption buttons need their room after the last item.
+    bool buttons = !items.empty() && items.front() == sys_item_.get();
+    int buttonsWidth = 3 * bs + 3;
+    bool ownRow = buttons && x > 0 && x + buttonsWidth > std::max(avail, buttonsWidth);
+    if (ownRow) y += height + 1;
     int w = 50, h = 10;
     if (!rects_.empty()) {
         w = 0;
         for (const TopRect& r : rects_) w = std::max<int>(w, r.Rect.right);
-        h = rects_.back().Rect.bottom;
+        h = std::max<int>(rects_.back().Rect.bottom, buttons ? y + height : 0);
+        if (buttons) w = std::max<int>(w, ownRow ? buttonsWidth : rects_.back().Rect.right + buttonsWidth);
     }
     if (StretchToParent && Parent()) w = std::max(w, Parent()->ClientWidth());
     if (selected_ >= TopCount()) selected_ = -1;
@@ -177,6 +197,7 @@ void TCustomMenuBar2000::Paint() {
     work.Alignment = T_LFM_Alignment::taCenter;
     work.Margins.Left = work.Margins.Top = work.Margins.Right = work.Margins.Bottom = 0;
     if (!FormActive()) work.Colors.MenuText = work.Colors.DisabledText;
+    PaintMDIParts(dc);
     for (int i = 0; i < TopCount(); ++i) {
         const TopRect& t = rects_[static_cast<size_t>(i)];
         RECT r = t.Rect;
@@ -187,6 +208,7 @@ void TCustomMenuBar2000::Paint() {
         } else if (sel) {
             DrawEdge(dc, &r, BDR_RAISEDINNER, BF_RECT);
         }
+        if (t.Item == sys_item_.get()) continue;  // the document's icon
         HGDIOBJ old = SelectObject(dc, font_);
         TFont& f = canvas.Font();
         f.SetColor(t.Item->Enabled() ? work.Colors.MenuText : work.Colors.DisabledText);
@@ -219,6 +241,15 @@ void TCustomMenuBar2000::Select(int Index) {
 void TCustomMenuBar2000::MouseMove(TShiftState Shift, int X, int Y) {
     TCustomControl::MouseMove(Shift, X, Y);
     if (!FormActive()) return;
+    if (pressed_) {
+        // Held on a caption button: sunken only while over it.
+        int over = CaptionButtonAt(X, Y) == pressed_ ? pressed_ : 0;
+        if (over != pressed_over_) {
+            pressed_over_ = over;
+            Invalidate();
+        }
+        return;
+    }
     if (std::abs(X - last_mouse_.x) < 3 && std::abs(Y - last_mouse_.y) < 3) return;
     last_mouse_ = {X, Y};
     int i = ItemAt(X, Y);
@@ -246,6 +277,13 @@ void TCustomMenuBar2000::MouseDown(TMouseButton Button, TShiftState Shift, int X
     TCustomControl::MouseDown(Button, Shift, X, Y);
     if (Button != mbLeft) {
         CloseActiveMenus(true);
+        return;
+    }
+    if (int b = CaptionButtonAt(X, Y); b && CaptionButtonAvailable(b)) {
+        CloseActiveMenus(true);
+        pressed_ = pressed_over_ = b;
+        SetCapture(TWinControl::Handle());
+        Invalidate();
         return;
     }
     int i = ItemAt(X, Y);
@@ -277,7 +315,10 @@ void TCustomMenuBar2000::DropDown(int Index, bool SelectFirst) {
         if (!alive.Alive()) return;
         auto* kit = dynamic_cast<TMenuItem2000*>(item);
         TMenuItem* source = nullptr;
-        if (kit && kit->AttachMenu()) source = kit->AttachMenu()->Items();
+        if (item == sys_item_.get()) {
+            TCustomForm* child = MaximizedChild();
+            source = child ? FillSystemMenu(child) : nullptr;
+        } else if (kit && kit->AttachMenu()) source = kit->AttachMenu()->Items();
         else if (item->Count() > 0) source = item;
         if (!source) {
             if (SelectFirst) ExitMenuMode();
@@ -291,6 +332,7 @@ void TCustomMenuBar2000::DropDown(int Index, bool SelectFirst) {
         popup_->SetStatusBar(StatusBar);
         popup_->StatusBarIndex = StatusBarIndex;
         popup_->OnMenuCommand = OnMenuCommand;
+        popup_->OnMenuClose = OnMenuClose;
         popup_->OnCloseQuery = OnCloseQuery;
         popup_->SetImages(menu_ ? menu_->Images() : nullptr);
         popup_->SetPopupComponent(this);
@@ -321,6 +363,7 @@ void TCustomMenuBar2000::ExitMenuMode() {
     if (popup_) popup_->ResetExpansion();
     mode_ = 0;
     selected_ = -1;
+    pressed_ = pressed_over_ = 0;
     Invalidate();
 }
 
@@ -379,6 +422,14 @@ bool TCustomMenuBar2000::BarKeyMessage(const MSG& Msg) {
             alt_consumed_ = true;
             ExitMenuMode();
             return true;
+        }
+        if (key == VK_SUBTRACT) {
+            auto* frame = dynamic_cast<TMDIFrameForm*>(OwnerForm());
+            if (frame && frame->ActiveMDIChild()) {
+                alt_consumed_ = true;
+                PostMessage(me, LFM_BARWORK, kSystemMenu, 0);
+                return true;
+            }
         }
         TShortCut sc = ShortCutOfKey(key, Msg.lParam);
         if (menu_ && FindShortCut(menu_->Items(), sc)) {
@@ -445,6 +496,7 @@ bool TCustomMenuBar2000::BarKeyMessage(const MSG& Msg) {
 void TCustomMenuBar2000::WndProc(TMessage& M) {
     switch (M.Msg) {
         case LFM_MENUCHANGED: {
+            if (M.WParam == lfmMDIChanged && !MDIChanged()) return;
             if (M.WParam == lfmRebuild || M.WParam == 1) pending_layout_ = true;
             MSG more;
             // Several changes in a row: one re-layout, with the last.
@@ -457,6 +509,7 @@ void TCustomMenuBar2000::WndProc(TMessage& M) {
         }
         case LFM_BARWORK:
             if (M.WParam == kDropDown) DropDown(LOWORD(M.LParam), HIWORD(M.LParam) != 0);
+            else if (M.WParam == kSystemMenu) ShowChildSystemMenu();
             else if (M.WParam == kShortCut && menu_) {
                 // The item's own action decides, then it runs; the menu may
                 // be gone afterwards.
@@ -471,6 +524,22 @@ void TCustomMenuBar2000::WndProc(TMessage& M) {
                 ::ScreenToClient(TWinControl::Handle(), &pt);
                 if (mode_ == 2 && open_ >= 0 && popup_ && popup_->IsFormOpen() && ItemAt(pt.x, pt.y) == open_)
                     popup_->Window()->Expand();
+                return;
+            }
+            break;
+        case LFM_ACTIVATION:
+            if (!M.WParam && mode_ != 0 && !FormActive()) {
+                CloseActiveMenus(false);
+                ExitMenuMode();
+            }
+            PostMessage(TWinControl::Handle(), LFM_MENUCHANGED, lfmRepaint, 0);
+            return;
+        case WM_LBUTTONDBLCLK:
+            // A double click on the document's icon closes the document.
+            if (TCustomForm* child = MaximizedChild();
+                child && IsSystemItem(ItemAt(static_cast<short>(LOWORD(M.LParam)), static_cast<short>(HIWORD(M.LParam))))) {
+                CloseActiveMenus(true);
+                PostMessage(child->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
                 return;
             }
             break;

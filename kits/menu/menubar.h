@@ -16,9 +16,29 @@ namespace bramble {
 class TCustomMainMenu2000 : public TMainMenu {
 public:
     explicit TCustomMainMenu2000(TComponent* AOwner) : TMainMenu(AOwner) {}
+    ~TCustomMainMenu2000() override;
+    // The menu of a document form inside a frame joins the frame bar's
+    // main menu.
     void Loaded() override;
     // A key of the form: fires the item whose shortcut list holds it.
     bool IsShortCutKey(TShortCut Key) { return KeyMatchesShortCut(Key, Items()); }
+
+    // Merging with the menus of document forms: the active document's top
+    // items replace this menu's items of the same group index, and the
+    // merged list is ordered by group index.
+    void AddMergedMenu(TCustomMainMenu2000* Menu);
+    void RemoveMergedMenu(TCustomMainMenu2000* Menu);
+    void BuildMergedItems();
+    int GetMergedCount();
+    // Out of range gives null.
+    TMenuItem* GetMergedItem(int Index);
+    TCustomMainMenu2000* MergedInto() const { return merged_into_; }
+
+private:
+    void RebuildBars();
+    std::vector<TCustomMainMenu2000*> merge_list_;
+    std::vector<std::pair<TMenuItem*, TAliveToken>> merged_;
+    TCustomMainMenu2000* merged_into_ = nullptr;
 };
 
 class TMainMenu2000 : public TCustomMainMenu2000 {
@@ -41,6 +61,7 @@ public:
     TStatusBar* StatusBar = nullptr;
     int StatusBarIndex = 0;
     TNotifyEvent OnMenuCommand;
+    T_LFM_MenuCloseEvent OnMenuClose;
     std::function<void(TObject* Sender, bool& CanClose)> OnCloseQuery;
     // At least as wide as the parent's client area; off inside a toolbar
     // that sizes itself to its contents, which would otherwise grow with
@@ -54,7 +75,15 @@ public:
     int SelectedIndex() const { return selected_; }
     int TopCount() const { return static_cast<int>(rects_.size()); }
     RECT TopItemRect(int I) const { return rects_[static_cast<size_t>(I)].Rect; }
+    TMenuItem* TopItem(int I) const { return rects_[static_cast<size_t>(I)].Item; }
     TCustomPopupMenu2000* DropDownMenu() const { return popup_.get(); }
+    // A maximised document form of the bar's frame: its system icon is the
+    // bar's first item, its caption buttons sit at the bar's far end.
+    TCustomForm* MaximizedChild() const;
+    bool IsSystemItem(int I) const { return I >= 0 && I < TopCount() && rects_[static_cast<size_t>(I)].Item == sys_item_.get(); }
+    // 1 minimise, 2 restore, 3 close.
+    RECT CaptionButtonRect(int Button) const;
+    int PressedButton() const { return pressed_; }
 
     // TMenuBarLink
     TMenu* BarMenu() const override { return menu_; }
@@ -69,6 +98,7 @@ protected:
     void WndProc(TMessage& Message) override;
     void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
     void MouseMove(TShiftState Shift, int X, int Y) override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
     void Notification(TComponent* AComponent, TOperation Operation) override;
 
 private:
@@ -83,6 +113,16 @@ private:
     void DropDown(int Index, bool SelectFirst);
     bool TryAccelerator(char Key);
     bool FormActive();
+    // The document parts (menubarmdi.cpp).
+    TCustomForm* OwnerForm() const;
+    int MenuButtonSize() const;
+    int CaptionButtonAt(int X, int Y) const;
+    bool CaptionButtonAvailable(int Button) const;
+    void PaintMDIParts(HDC DC);
+    TMenuItem* FillSystemMenu(TCustomForm* Child);
+    void ShowChildSystemMenu();
+    // A document change; false when the bar's form is no frame.
+    bool MDIChanged();
 
     TMenu* menu_ = nullptr;
     T_LFM_Options options_;
@@ -96,6 +136,12 @@ private:
     bool pending_layout_ = false;
     POINT last_mouse_{-100, -100};
     HFONT font_ = nullptr;
+    // Stands for the maximised document's system menu; filled from the
+    // platform's menu each time it drops down.
+    std::unique_ptr<TMenuItem2000> sys_item_;
+    HWND active_child_ = nullptr;
+    int pressed_ = 0;       // the caption button held down
+    int pressed_over_ = 0;  // and whether the pointer is still on it
 };
 
 class TMenuBar2000 : public TCustomMenuBar2000 {

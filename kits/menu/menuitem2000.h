@@ -27,7 +27,7 @@ public:
 
 // Notices to the menu bar that shows an item (posted, wParam as below).
 inline constexpr UINT LFM_MENUCHANGED = 0x507;
-inline constexpr WPARAM lfmRepaint = 0, lfmRebuild = 3;
+inline constexpr WPARAM lfmRepaint = 0, lfmMDIChanged = 2, lfmRebuild = 3;
 
 class TMenuItem2000 : public TMenuItem {
 public:

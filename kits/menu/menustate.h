@@ -72,4 +72,11 @@ void RunLater(std::function<void()> F);
 void InstallGetMessageHook();
 void RemoveGetMessageHook();
 
+// Activation changes (0x508, wParam: active) and document changes (0x507
+// with wParam 2: a window of the bar's form minimised, maximised, focused
+// or a document closed) reach the menu bars through two more hooks.
+inline constexpr UINT LFM_ACTIVATION = 0x508;
+void InstallActivationHooks();
+void RemoveActivationHooks();
+
 }  // namespace bramble

@@ -369,7 +369,8 @@ void TPopupMenu2000Form::FinishShowing() {
     cur_w_ = full_w_;
     cur_h_ = full_h_;
     SetWindowPos(wnd_, HWND_TOPMOST, final_x_, final_y_, full_w_, full_h_, SWP_NOACTIVATE | SWP_SHOWWINDOW);
-    fade_screen_.clear();
+    // A faded-in window fades out again over the same screen.
+    if (animation_ != anFadeIn) fade_screen_.clear();
     fade_image_.clear();
     fade_diff_.clear();
     showing_ = false;
@@ -752,7 +753,7 @@ void TPopupMenu2000Form::ChooseSelected() {
     }
     if (chosen) ControlChosen(chosen);
     popup_->SetChosen(item);
-    CloseActiveMenus(true);
+    CloseActiveMenus(true, true);
     RestoreCaret();
 }
 
@@ -920,7 +921,10 @@ LRESULT TPopupMenu2000Form::Handle(UINT Msg, WPARAM W, LPARAM L) {
             KillTimer(wnd_, kSubmenuTimer);
             if (child_) SendMessage(child_->Handle(), LFM_STOPTIMER, 0, 0);
             return 0;
-        case LFM_CLOSE: CloseWindow(); return 0;
+        case LFM_CLOSE:
+            if (L) FadeOut();
+            CloseWindow();
+            return 0;
         case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
         case WM_CLOSE:
             if (floating_) {
@@ -1108,7 +1112,8 @@ bool TCustomPopupMenu2000::TrackPopup(int X, int Y) {
 
 void TCustomPopupMenu2000::Popup(int X, int Y) {
     TAliveToken alive = AliveToken();
-    if (!TrackPopup(X, Y)) {
+    bool shown = !TrackPopup(X, Y);
+    if (shown) {
         MSG m;
         while (alive.Alive() && IsFormOpen()) {
             BOOL got = GetMessageA(&m, nullptr, 0, 0);
@@ -1126,6 +1131,10 @@ void TCustomPopupMenu2000::Popup(int X, int Y) {
     if (ActivePopup() == this && !IsFormOpen()) SetActivePopup(nullptr);
     RestoreCaret();
     RemoveEmptyItems();
+    if (shown && OnMenuClose) {
+        OnMenuClose(this, !chosen_ || !chosen_alive_.Alive());
+        if (!alive.Alive()) return;
+    }
     RunChosen();
     // Nothing here after the command: it may have freed this menu.
 }

@@ -23,6 +23,10 @@ class TCustomPopupMenu2000;
 class TMenuBarLink;
 class T_LFM_ToolTipWindow;
 
+// Fired once when an open chain closes; Cancelled when no command was
+// chosen.
+using T_LFM_MenuCloseEvent = std::function<void(TObject* Sender, bool Cancelled)>;
+
 // Kit messages of the popup windows.
 inline constexpr UINT LFM_CLOSING = 0x501, LFM_ANIMATE = 0x502, LFM_CLOSE = 0x505, LFM_STOPTIMER = 0x506,
                       LFM_PREPARE = 0x513;
@@ -118,6 +122,8 @@ private:
     void ControlMouseMove(int X, int Y);
     bool PaintControl(const ItemDrawContext& C, const ItemDrawState& S, TMenuItem* Item);
     void BuildToolTips();
+    // Blends the top window back into the screen under it (popupfade.cpp).
+    void FadeOut();
 
     TCustomPopupMenu2000* popup_;
     TPopupMenu2000Form* parent_;
@@ -192,6 +198,7 @@ public:
     int UpAnchor = -1;
 
     TNotifyEvent OnMenuCommand;
+    T_LFM_MenuCloseEvent OnMenuClose;
     std::function<void(TObject* Sender, bool& CanClose)> OnCloseQuery;
 
     // Used by the windows: the item chosen, clicked once all is closed.
