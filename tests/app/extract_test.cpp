@@ -2,6 +2,8 @@
 // tree at drive C: opening folders only when asked, folders made and
 // removed outside showing up, the recent folders, and extracting through
 // the dialog with scripted answers.
+#include <cstring>
+
 #include "app/forms/extract.h"
 #include "app/forms/newfolder.h"
 #include "app/settings/settings.h"
@@ -227,7 +229,8 @@ TEST_F(TreeForm, RightClickShowsTheShellMenuForOneOrManyItems) {
     {
         MenuCloser closer;
         RECT r{};
-        *reinterpret_cast<HTREEITEM*>(&r) = tree_->Selected()->ItemId();
+        const HTREEITEM item = tree_->Selected()->ItemId();
+        std::memcpy(&r, &item, sizeof item);  // the message takes the item in the rectangle
         SendMessageA(tree_->Handle(), TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&r));
         EXPECT_EQ(RightClickAt(tree_, form_, {r.left + 2, (r.top + r.bottom) / 2}), 1);
         EXPECT_EQ(MenuCloser::shown, 1);
