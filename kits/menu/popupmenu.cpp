@@ -285,31 +285,7 @@ bool TPopupMenu2000Form::PlaceAndShow(int X, int Y) {
         // twenty steps.
         cur_w_ = full_w_;
         cur_h_ = full_h_;
-        size_t n = static_cast<size_t>(full_w_) * static_cast<size_t>(full_h_) * 4;
-        fade_screen_.assign(n, 0);
-        fade_image_.assign(n, 0);
-        fade_diff_.assign(n, 0);
-        BITMAPINFO bi{};
-        bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-        bi.bmiHeader.biWidth = full_w_;
-        bi.bmiHeader.biHeight = -full_h_;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        HDC screen = GetDC(nullptr);
-        HDC mem = CreateCompatibleDC(screen);
-        HBITMAP bmp = CreateCompatibleBitmap(screen, full_w_, full_h_);
-        HGDIOBJ old = SelectObject(mem, bmp);
-        BitBlt(mem, 0, 0, full_w_, full_h_, screen, final_x_, final_y_, SRCCOPY);
-        SelectObject(mem, old);
-        GetDIBits(mem, bmp, 0, static_cast<UINT>(full_h_), fade_screen_.data(), &bi, DIB_RGB_COLORS);
-        old = SelectObject(mem, bmp);
-        PaintTo(mem);
-        SelectObject(mem, old);
-        GetDIBits(mem, bmp, 0, static_cast<UINT>(full_h_), fade_image_.data(), &bi, DIB_RGB_COLORS);
-        DeleteObject(bmp);
-        DeleteDC(mem);
-        ReleaseDC(nullptr, screen);
-        for (size_t i = 0; i < n; ++i) fade_diff_[i] = menukit::FadeDifference(fade_screen_[i], fade_image_[i]);
+        TakeFadePictures(true);
         fade_step_ = 0;
     }
     int x = opens_left_ ? final_x_ + full_w_ - cur_w_ : final_x_;
@@ -334,17 +310,8 @@ void TPopupMenu2000Form::AnimateStep(DWORD Tick, int Delay) {
             FinishShowing();
             return;
         }
-        std::vector<uint8_t> pix(fade_screen_.size());
-        for (size_t i = 0; i < pix.size(); ++i) pix[i] = menukit::FadeByte(fade_screen_[i], fade_diff_[i], fade_step_);
-        BITMAPINFO bi{};
-        bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-        bi.bmiHeader.biWidth = full_w_;
-        bi.bmiHeader.biHeight = -full_h_;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
         HDC dc = GetDC(wnd_);
-        SetDIBitsToDevice(dc, 0, 0, static_cast<DWORD>(full_w_), static_cast<DWORD>(full_h_), 0, 0, 0,
-                          static_cast<UINT>(full_h_), pix.data(), &bi, DIB_RGB_COLORS);
+        DrawFadeStep(dc, fade_step_);
         ReleaseDC(wnd_, dc);
     } else {
         if (cur_w_ >= full_w_ && cur_h_ >= full_h_) {

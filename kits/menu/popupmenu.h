@@ -124,6 +124,11 @@ private:
     void BuildToolTips();
     // Blends the top window back into the screen under it (popupfade.cpp).
     void FadeOut();
+    // The menu's picture, with the screen under it when asked, as 32-bit
+    // rows, and their differences for the blend.
+    void TakeFadePictures(bool WithScreen);
+    // One of the twenty blends between the screen (0) and the menu (20).
+    void DrawFadeStep(HDC DC, int Step);
 
     TCustomPopupMenu2000* popup_;
     TPopupMenu2000Form* parent_;
