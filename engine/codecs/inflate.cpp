@@ -485,7 +485,7 @@ private:
                     }
                 }
             }
-            if (e & kSpecial) {
+            if (__builtin_expect(e & kSpecial, 0)) {
                 if (e & kSubtable) {
                     e = resolve(lit, e);
                     if (e & kLiteral) {
@@ -509,7 +509,7 @@ private:
             uint32_t length = baseValue(e);
             e = dist[bits & kDistMask];  // 14 bits left at least
             refill();
-            if (e & kSpecial) {
+            if (__builtin_expect(e & kSpecial, 0)) {
                 e = resolve(dist, e);
                 if (e & kSpecial) {
                     error = 25109;  // distance code 30 or 31, or no such code
@@ -517,7 +517,7 @@ private:
                 }
             }
             uint32_t distance = baseValue(e);
-            if (distance > static_cast<size_t>(op - outStart)) {
+            if (__builtin_expect(distance > static_cast<size_t>(op - outStart), 0)) {
                 error = 25109;  // before the first byte of output
                 break;
             }
