@@ -1,5 +1,6 @@
 #include "engine/core/crc.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <vector>
@@ -156,10 +157,27 @@ __attribute__((target("pclmul,sse4.1"))) inline __m128i Load128(const uint8_t* p
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
 }
 
+// The last 128 bits of a fold, with the tail of fewer than 16 bytes behind
+// them, run through the table from a zero register: the value folded so far
+// already holds the register.
+__attribute__((target("pclmul,sse4.1"))) uint32_t FinishFold(__m128i x0, const uint8_t* p, size_t Count) {
+    const __m128i k128 = _mm_set_epi64x(static_cast<long long>(kFold128Hi), static_cast<long long>(kFold128Lo));
+    while (Count >= 16) {
+        x0 = Fold(x0, k128, Load128(p));
+        p += 16;
+        Count -= 16;
+    }
+    alignas(16) uint8_t rest[16];
+    _mm_store_si128(reinterpret_cast<__m128i*>(rest), x0);
+    uint32_t r = 0;
+    Crc32BlockTable(rest, 16, r);
+    Crc32BlockTable(p, Count, r);
+    return r;
+}
+
 // Count is at least 64. The register goes into the first four bytes (a
-// start value is the same as those bytes inverted), the message folds down
-// to 128 bits, and those 16 bytes plus the tail of fewer than 16 run
-// through the table from a zero register.
+// start value is the same as those bytes inverted) and the message folds
+// down to 128 bits.
 __attribute__((target("pclmul,sse4.1"))) uint32_t Crc32Clmul(const uint8_t* p, size_t Count, uint32_t crc) {
     const __m128i k512 = _mm_set_epi64x(static_cast<long long>(kFold512Hi), static_cast<long long>(kFold512Lo));
     const __m128i k128 = _mm_set_epi64x(static_cast<long long>(kFold128Hi), static_cast<long long>(kFold128Lo));
@@ -180,48 +198,117 @@ __attribute__((target("pclmul,sse4.1"))) uint32_t Crc32Clmul(const uint8_t* p, s
     x0 = Fold(x0, k128, x1);
     x0 = Fold(x0, k128, x2);
     x0 = Fold(x0, k128, x3);
-    while (Count >= 16) {
-        x0 = Fold(x0, k128, Load128(p));
-        p += 16;
-        Count -= 16;
-    }
-    alignas(16) uint8_t rest[16];
-    _mm_store_si128(reinterpret_cast<__m128i*>(rest), x0);
-    uint32_t r = 0;
-    Crc32BlockTable(rest, 16, r);
-    Crc32BlockTable(p, Count, r);
-    return r;
+    return FinishFold(x0, p, Count);
 }
 
-bool DetectCarrylessMultiply() {
+// The same folding on 256-bit registers, where the processor multiplies
+// both halves of one at once: four registers hold eight lanes of 128 bits,
+// each folded 1024 bits ahead, which keeps enough multiplies in flight to
+// run at the speed the caches deliver the data.
+constexpr uint64_t kFold1024Lo = FoldConstant(1024 + 32);
+constexpr uint64_t kFold1024Hi = FoldConstant(1024 - 32);
+constexpr uint64_t kFold256Lo = FoldConstant(256 + 32);
+constexpr uint64_t kFold256Hi = FoldConstant(256 - 32);
+
+#define BRAMBLE_CRC_WIDE_TARGET __attribute__((target("avx2,vpclmulqdq,pclmul,sse4.1")))
+
+BRAMBLE_CRC_WIDE_TARGET inline __m256i Fold256(__m256i x, __m256i k, __m256i next) {
+    __m256i lo = _mm256_clmulepi64_epi128(x, k, 0x00);
+    __m256i hi = _mm256_clmulepi64_epi128(x, k, 0x11);
+    return _mm256_xor_si256(_mm256_xor_si256(lo, hi), next);
+}
+
+BRAMBLE_CRC_WIDE_TARGET inline __m256i Load256(const uint8_t* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+BRAMBLE_CRC_WIDE_TARGET inline __m256i Broadcast(uint64_t hi, uint64_t lo) {
+    return _mm256_set_epi64x(static_cast<long long>(hi), static_cast<long long>(lo), static_cast<long long>(hi),
+                             static_cast<long long>(lo));
+}
+
+// Count is at least kWideMinimum.
+constexpr size_t kWideMinimum = 256;
+
+BRAMBLE_CRC_WIDE_TARGET uint32_t Crc32WideClmul(const uint8_t* p, size_t Count, uint32_t crc) {
+    const __m256i k1024 = Broadcast(kFold1024Hi, kFold1024Lo);
+    const __m256i k256 = Broadcast(kFold256Hi, kFold256Lo);
+    __m256i x0 = _mm256_xor_si256(Load256(p), _mm256_setr_epi32(static_cast<int>(crc), 0, 0, 0, 0, 0, 0, 0));
+    __m256i x1 = Load256(p + 32);
+    __m256i x2 = Load256(p + 64);
+    __m256i x3 = Load256(p + 96);
+    p += 128;
+    Count -= 128;
+    while (Count >= 128) {
+        x0 = Fold256(x0, k1024, Load256(p));
+        x1 = Fold256(x1, k1024, Load256(p + 32));
+        x2 = Fold256(x2, k1024, Load256(p + 64));
+        x3 = Fold256(x3, k1024, Load256(p + 96));
+        p += 128;
+        Count -= 128;
+    }
+    // Each register's lanes lie 256 bits before the next register's.
+    x0 = Fold256(x0, k256, x1);
+    x0 = Fold256(x0, k256, x2);
+    x0 = Fold256(x0, k256, x3);
+    const __m128i k128 = _mm_set_epi64x(static_cast<long long>(kFold128Hi), static_cast<long long>(kFold128Lo));
+    __m128i last = Fold(_mm256_castsi256_si128(x0), k128, _mm256_extracti128_si256(x0, 1));
+    // Code built for 128-bit registers runs at half speed on some processors
+    // while the upper halves hold anything: clear them before it runs.
+    _mm256_zeroupper();
+    return FinishFold(last, p, Count);
+}
+
+#undef BRAMBLE_CRC_WIDE_TARGET
+
+TCrc32Path DetectFastestPath() {
     unsigned a = 0, b = 0, c = 0, d = 0;
-    if (!__get_cpuid(1, &a, &b, &c, &d)) return false;
-    return (c & bit_PCLMUL) && (c & bit_SSE4_1);
+    if (!__get_cpuid(1, &a, &b, &c, &d)) return TCrc32Path::Table;
+    if (!(c & bit_PCLMUL) || !(c & bit_SSE4_1)) return TCrc32Path::Table;
+    // 256-bit registers also need the system to save them on a task switch.
+    bool osSavesYmm = false;
+    if ((c & bit_OSXSAVE) && (c & bit_AVX)) {
+        unsigned xcr0 = 0, xcr0High = 0;
+        __asm__("xgetbv" : "=a"(xcr0), "=d"(xcr0High) : "c"(0));
+        osSavesYmm = (xcr0 & 6) == 6;
+    }
+    unsigned a7 = 0, b7 = 0, c7 = 0, d7 = 0;
+    if (osSavesYmm && __get_cpuid_count(7, 0, &a7, &b7, &c7, &d7) && (b7 & bit_AVX2) && (c7 & bit_VPCLMULQDQ))
+        return TCrc32Path::WideClmul;
+    return TCrc32Path::Clmul;
 }
 
 #else
 
-bool DetectCarrylessMultiply() { return false; }
+TCrc32Path DetectFastestPath() { return TCrc32Path::Table; }
 
 #endif
 
-const bool kHasCarrylessMultiply = DetectCarrylessMultiply();
-std::atomic<bool> ForceTable{false};
+const TCrc32Path kFastestPath = DetectFastestPath();
+std::atomic<TCrc32Path> PathLimit{TCrc32Path::WideClmul};
 
 // Below this the table is as quick as setting up the folding.
 constexpr size_t kClmulMinimum = 64;
 
 }  // namespace
 
-bool Crc32HasCarrylessMultiply() { return kHasCarrylessMultiply; }
+TCrc32Path Crc32FastestPath() { return kFastestPath; }
 
-void Crc32ForceTable(bool Force) { ForceTable.store(Force, std::memory_order_relaxed); }
+void Crc32LimitPath(TCrc32Path Limit) { PathLimit.store(Limit, std::memory_order_relaxed); }
 
 void Crc32Block(const void* Buffer, size_t Count, uint32_t& Register) {
 #ifdef BRAMBLE_CRC_CLMUL
-    if (Count >= kClmulMinimum && kHasCarrylessMultiply && !ForceTable.load(std::memory_order_relaxed)) {
-        Register = Crc32Clmul(static_cast<const uint8_t*>(Buffer), Count, Register);
-        return;
+    if (Count >= kClmulMinimum) {
+        const TCrc32Path path = std::min(kFastestPath, PathLimit.load(std::memory_order_relaxed));
+        const uint8_t* p = static_cast<const uint8_t*>(Buffer);
+        if (path == TCrc32Path::WideClmul && Count >= kWideMinimum) {
+            Register = Crc32WideClmul(p, Count, Register);
+            return;
+        }
+        if (path >= TCrc32Path::Clmul) {
+            Register = Crc32Clmul(p, Count, Register);
+            return;
+        }
     }
 #endif
     Crc32BlockTable(Buffer, Count, Register);

@@ -17,19 +17,22 @@ inline uint32_t Crc32Step(uint32_t Register, uint8_t Byte) {
     return Crc32Table[(Register ^ Byte) & 0xFF] ^ (Register >> 8);
 }
 
-// Picks the carry-less multiply path when the processor has it, otherwise
-// the table path; both give the same register.
+// Picks the fastest path the processor has; every path gives the same
+// register.
 void Crc32Block(const void* Buffer, size_t Count, uint32_t& Register);
 
 // The table path on its own (slicing-by-8), whatever the processor has.
 void Crc32BlockTable(const void* Buffer, size_t Count, uint32_t& Register);
 
-// Whether this processor has the instructions of the fast path; with Force
-// set, Crc32Block takes the table path even where it does (for tests that
-// cover both paths on one machine). Not meant to change while other threads
-// run a CRC.
-bool Crc32HasCarrylessMultiply();
-void Crc32ForceTable(bool Force);
+// The paths, slowest first: the table, carry-less multiply on 128-bit
+// registers, and on 256-bit registers.
+enum class TCrc32Path { Table, Clmul, WideClmul };
+
+// The fastest path this processor has. Crc32LimitPath keeps Crc32Block to
+// paths up to Limit (for tests that cover every path on one machine, and for
+// benchmarks); not meant to change while other threads run a CRC.
+TCrc32Path Crc32FastestPath();
+void Crc32LimitPath(TCrc32Path Limit);
 void Crc16Block(const void* Buffer, size_t Count, uint16_t& Register);
 
 // CRC-32 register over the whole stream, started at 0xFFFFFFFF and not

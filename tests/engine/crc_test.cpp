@@ -62,11 +62,18 @@ TEST(Crc, MatchesKnownCheckValues) {
     EXPECT_EQ(untouched16, 0x1234);
 }
 
-// Once as the processor allows, once with the table path forced.
+// Every path up to the fastest this processor has, chosen by the dispatcher.
+std::vector<TCrc32Path> PathsHere() {
+    std::vector<TCrc32Path> paths;
+    for (TCrc32Path p : {TCrc32Path::Table, TCrc32Path::Clmul, TCrc32Path::WideClmul})
+        if (p <= Crc32FastestPath()) paths.push_back(p);
+    return paths;
+}
+
 TEST(Crc, BlockAgreesWithBitwiseOverAnySizeAlignmentAndSplit) {
     const std::vector<uint8_t> data = RandomBytes(4096, 7);
-    for (bool forceTable : {false, true}) {
-        Crc32ForceTable(forceTable);
+    for (TCrc32Path path : PathsHere()) {
+        Crc32LimitPath(path);
         std::mt19937 rng(11);
         for (int round = 0; round < 2000; ++round) {
             const size_t offset = rng() % 16;
@@ -75,7 +82,7 @@ TEST(Crc, BlockAgreesWithBitwiseOverAnySizeAlignmentAndSplit) {
             uint32_t fast = start;
             Crc32Block(data.data() + offset, size, fast);
             ASSERT_EQ(fast, BitwiseCrc32(data.data() + offset, size, start))
-                << "offset " << offset << " size " << size << " table forced " << forceTable;
+                << "offset " << offset << " size " << size << " path " << int(path);
 
             // Folding in two pieces gives the same register as one block.
             const size_t cut = size ? rng() % size : 0;
@@ -85,34 +92,35 @@ TEST(Crc, BlockAgreesWithBitwiseOverAnySizeAlignmentAndSplit) {
             ASSERT_EQ(split, fast);
         }
     }
-    Crc32ForceTable(false);
+    Crc32LimitPath(TCrc32Path::WideClmul);
 }
 
-// The carry-less multiply path (taken where the processor has it) and the
-// table path give the same register for every length up to a kilobyte,
-// from every start within a 16-byte window, and so does the dispatcher with
-// the table path forced.
-TEST(Crc, FastPathEqualsTablePathOverEveryLengthAndStart) {
-    const std::vector<uint8_t> data = RandomBytes(1024 + 16, 3);
-    std::mt19937 rng(5);
-    for (size_t offset = 0; offset < 16; ++offset) {
-        for (size_t size = 0; size <= 1024; ++size) {
-            const uint32_t start = rng();
-            uint32_t table = start;
-            Crc32BlockTable(data.data() + offset, size, table);
-            uint32_t chosen = start;
-            Crc32Block(data.data() + offset, size, chosen);
-            ASSERT_EQ(chosen, table) << "offset " << offset << " size " << size;
+// Each folding path gives the table's register for every length up to a
+// kilobyte and a half (past each path's minimum and several of its strides),
+// from every start within a 32-byte window.
+TEST(Crc, FoldingPathsEqualTablePathOverEveryLengthAndStart) {
+    const std::vector<uint8_t> data = RandomBytes(1536 + 32, 3);
+    for (TCrc32Path path : PathsHere()) {
+        Crc32LimitPath(path);
+        std::mt19937 rng(5);
+        for (size_t offset = 0; offset < 32; ++offset) {
+            for (size_t size = 0; size <= 1536; ++size) {
+                const uint32_t start = rng();
+                uint32_t table = start;
+                Crc32BlockTable(data.data() + offset, size, table);
+                uint32_t chosen = start;
+                Crc32Block(data.data() + offset, size, chosen);
+                ASSERT_EQ(chosen, table) << "offset " << offset << " size " << size << " path " << int(path);
+            }
         }
     }
-    Crc32ForceTable(true);
-    uint32_t forced = 0xFFFFFFFFu, table = 0xFFFFFFFFu;
-    Crc32Block(data.data() + 1, 1000, forced);
-    Crc32ForceTable(false);
+    Crc32LimitPath(TCrc32Path::WideClmul);
+    uint32_t table = 0xFFFFFFFFu;
     Crc32BlockTable(data.data() + 1, 1000, table);
-    EXPECT_EQ(forced, table);
-    EXPECT_EQ(forced, BitwiseCrc32(data.data() + 1, 1000, 0xFFFFFFFFu));
-    if (!Crc32HasCarrylessMultiply()) GTEST_SKIP() << "no carry-less multiply here: only the table path ran";
+    EXPECT_EQ(table, BitwiseCrc32(data.data() + 1, 1000, 0xFFFFFFFFu));
+    if (Crc32FastestPath() != TCrc32Path::WideClmul)
+        GTEST_SKIP() << "this processor lacks the wider carry-less multiply: only " << PathsHere().size()
+                     << " of the three paths ran";
 }
 
 TEST(Crc, StreamCrcCoversWholeStreamFromStartAndRewinds) {
