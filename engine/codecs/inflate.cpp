@@ -545,12 +545,15 @@ private:
         if (distance >= 16) {
             std::memcpy(dst, src, 16);
             std::memcpy(dst + 16, src + 16, 16);
-            dst += 32;
-            src += 32;
+            std::memcpy(dst + 32, src + 32, 16);
+            std::memcpy(dst + 48, src + 48, 16);
+            dst += 64;
+            src += 64;
             while (dst < end) {
                 std::memcpy(dst, src, 16);
-                dst += 16;
-                src += 16;
+                std::memcpy(dst + 16, src + 16, 16);
+                dst += 32;
+                src += 32;
             }
         } else if (distance >= 8) {
             // Eight bytes behind or more, a word never reads what it writes.

@@ -606,8 +606,8 @@ std::pair<Bytes, Bytes> FixedBlock(const std::vector<TStep>& steps) {
 
 // Matches are copied a word or more at a time, writing past their end, and
 // the decoder's quick loop hands the last bytes of input and the end of its
-// output buffer to a careful one: every short distance, lengths around the
-// word sizes, matches at the end of the data, and long runs of matches that
+// output buffer to a careful one: every short distance and those around the
+// copies' strides, lengths around the word sizes and strides, matches at the end of the data, and long runs of matches that
 // cross the output buffer's limit at each alignment.
 TEST(Inflate, WordWiseMatchCopiesAndTheQuickLoopsEdges) {
     struct TCase {
@@ -616,9 +616,13 @@ TEST(Inflate, WordWiseMatchCopiesAndTheQuickLoopsEdges) {
         int error;
     };
     std::vector<TCase> cases;
-    const unsigned kLengths[] = {3, 4, 7, 8, 9, 15, 16, 17, 23, 24, 25, 31, 32, 33, 39, 40, 41, 47, 48, 49, 100, 257, 258};
+    const unsigned kLengths[] = {3,  4,  7,  8,  9,  15, 16, 17, 23, 24, 25, 31, 32,  33,  39,  40,
+                                 41, 47, 48, 49, 63, 64, 65, 95, 96, 97, 100, 127, 128, 129, 257, 258};
+    std::vector<unsigned> distances;
+    for (unsigned d = 1; d <= 20; ++d) distances.push_back(d);
+    for (unsigned d : {31u, 32u, 33u, 47u, 48u, 49u, 63u, 64u, 65u, 97u}) distances.push_back(d);
     for (unsigned tail : {0u, 40u}) {
-        for (unsigned d = 1; d <= 20; ++d) {
+        for (unsigned d : distances) {
             TCase c{"distance " + std::to_string(d) + (tail ? "" : " at the end"), {}, 0};
             for (unsigned k = 0; k < d; ++k) c.steps.push_back({0, 'a' + k});
             for (unsigned len : kLengths) {
