@@ -1,5 +1,6 @@
 #include "engine/codecs/inflate.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
@@ -198,6 +199,7 @@ constexpr size_t kBufSize = kHistory * 8;
 constexpr size_t kBufSlack = 64;          // word-wise copies may run past the end
 constexpr size_t kFastRoom = 300;  // one loop turn writes at most 3 literals and a match with its overrun
 constexpr ptrdiff_t kFastInput = 24;      // two refills a turn, each loading 8 bytes at most 7 on
+constexpr size_t kTurnInput = 14;          // input one turn takes at most: two refills
 
 inline uint64_t Load64(const uint8_t* p) {
     uint64_t v;
@@ -463,15 +465,18 @@ private:
         // is the root entry they start with.
         refill();
         uint32_t e = lit[bits & kLitMask];
+        // The bounds are checked once for as many turns as cannot pass them
+        // (a turn takes 14 input bytes and kFastRoom output bytes at most),
+        // not on every turn.
         while (ip <= inLimit && op <= opLimit) {
-            // Root-table literals take 11 bits at most. Up to two of them
-            // leave room for a length (20 bits with its subtable) and the
-            // root lookup of its distance; a third goes only with the lookup
-            // of the code after it, and a refill follows.
-            if (e & kLiteral) {
-                drop(e);
-                *op++ = static_cast<uint8_t>(e >> 16);
-                e = lit[bits & kLitMask];
+            size_t turns = std::min(static_cast<size_t>(inLimit - ip) / kTurnInput,
+                                    static_cast<size_t>(opLimit - op) / kFastRoom) +
+                           1;
+            do {
+                // Root-table literals take 11 bits at most. Up to two of them
+                // leave room for a length (20 bits with its subtable) and the
+                // root lookup of its distance; a third goes only with the lookup
+                // of the code after it, and a refill follows.
                 if (e & kLiteral) {
                     drop(e);
                     *op++ = static_cast<uint8_t>(e >> 16);
@@ -480,53 +485,58 @@ private:
                         drop(e);
                         *op++ = static_cast<uint8_t>(e >> 16);
                         e = lit[bits & kLitMask];
-                        refill();
-                        continue;
+                        if (e & kLiteral) {
+                            drop(e);
+                            *op++ = static_cast<uint8_t>(e >> 16);
+                            e = lit[bits & kLitMask];
+                            refill();
+                            continue;
+                        }
                     }
                 }
-            }
-            if (__builtin_expect(e & kSpecial, 0)) {
-                if (e & kSubtable) {
-                    e = resolve(lit, e);
-                    if (e & kLiteral) {
+                if (__builtin_expect(e & kSpecial, 0)) {
+                    if (e & kSubtable) {
+                        e = resolve(lit, e);
+                        if (e & kLiteral) {
+                            drop(e);
+                            *op++ = static_cast<uint8_t>(e >> 16);
+                            refill();
+                            e = lit[bits & kLitMask];
+                            continue;
+                        }
+                    }
+                    if (e & kEndOfBlock) {
                         drop(e);
-                        *op++ = static_cast<uint8_t>(e >> 16);
-                        refill();
-                        e = lit[bits & kLitMask];
-                        continue;
+                        endOfBlock = true;
+                        goto done;
+                    }
+                    if (e & kInvalid) {
+                        error = 25109;  // literal/length symbol 286 or 287, or no such code
+                        goto done;
                     }
                 }
-                if (e & kEndOfBlock) {
-                    drop(e);
-                    endOfBlock = true;
-                    break;
+                uint32_t length = baseValue(e);
+                e = dist[bits & kDistMask];  // 14 bits left at least
+                refill();
+                if (__builtin_expect(e & kSpecial, 0)) {
+                    e = resolve(dist, e);
+                    if (e & kSpecial) {
+                        error = 25109;  // distance code 30 or 31, or no such code
+                        goto done;
+                    }
                 }
-                if (e & kInvalid) {
-                    error = 25109;  // literal/length symbol 286 or 287, or no such code
-                    break;
+                uint32_t distance = baseValue(e);
+                if (__builtin_expect(distance > static_cast<size_t>(op - outStart), 0)) {
+                    error = 25109;  // before the first byte of output
+                    goto done;
                 }
-            }
-            uint32_t length = baseValue(e);
-            e = dist[bits & kDistMask];  // 14 bits left at least
-            refill();
-            if (__builtin_expect(e & kSpecial, 0)) {
-                e = resolve(dist, e);
-                if (e & kSpecial) {
-                    error = 25109;  // distance code 30 or 31, or no such code
-                    break;
-                }
-            }
-            uint32_t distance = baseValue(e);
-            if (__builtin_expect(distance > static_cast<size_t>(op - outStart), 0)) {
-                error = 25109;  // before the first byte of output
-                break;
-            }
-            e = lit[bits & kLitMask];  // 28 bits left at least
-            refill();
-            CopyMatch(op, distance, length);
-            op += length;
+                e = lit[bits & kLitMask];  // 28 bits left at least
+                refill();
+                CopyMatch(op, distance, length);
+                op += length;
+            } while (--turns);
         }
-
+    done:
         in_.Next = ip;
         in_.Bits = bits;
         in_.BitCount = count & 63;
