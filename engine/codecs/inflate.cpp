@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstddef>
 #include <cstring>
 #include <memory>
 
@@ -208,6 +209,12 @@ inline uint64_t Load64(const uint8_t* p) {
     return v;
 }
 
+// A block's two decode tables, side by side.
+struct TCodeTables {
+    uint32_t lit[kLitSize];
+    uint32_t dist[kDistSize];
+};
+
 class TInflater {
 public:
     TInflater(TZipInput& in, TZipOutput& out) : in_(in), out_(out) {
@@ -222,11 +229,11 @@ public:
                 case 0: StoredBlock(); break;
                 case 1:
                     if (!fixedBuilt_) BuildFixed();
-                    HuffmanBlock(fixedLit_, fixedDist_);
+                    HuffmanBlock(fixed_);
                     break;
                 case 2:
                     ReadDynamicTables();
-                    HuffmanBlock(lit_, dist_);
+                    HuffmanBlock(dynamic_);
                     break;
                 default: Fail(25109);
             }
@@ -242,10 +249,8 @@ private:
     uint8_t* op_;       // next byte of output
     uint8_t* flushed_;  // first byte not yet written out
     bool fixedBuilt_ = false;
-    uint32_t lit_[kLitSize];
-    uint32_t dist_[kDistSize];
-    uint32_t fixedLit_[kLitSize];
-    uint32_t fixedDist_[kDistSize];
+    TCodeTables dynamic_;
+    TCodeTables fixed_;
     uint32_t pre_[kPreSize];
 
     [[noreturn]] void Fail(int code) { ZipDecodeError(out_.Owner(), code); }
@@ -268,10 +273,10 @@ private:
         for (unsigned i = 144; i < 256; ++i) lens[i] = 9;
         for (unsigned i = 256; i < 280; ++i) lens[i] = 7;
         for (unsigned i = 280; i < 288; ++i) lens[i] = 8;
-        BuildTable(lens, 288, kLitBits, fixedLit_, kLitSize, TableKind::LitLen);
+        BuildTable(lens, 288, kLitBits, fixed_.lit, kLitSize, TableKind::LitLen);
         uint8_t dlens[32];
         for (unsigned i = 0; i < 32; ++i) dlens[i] = 5;
-        BuildTable(dlens, 32, kDistBits, fixedDist_, kDistSize, TableKind::Dist);
+        BuildTable(dlens, 32, kDistBits, fixed_.dist, kDistSize, TableKind::Dist);
         fixedBuilt_ = true;
     }
 
@@ -313,8 +318,8 @@ private:
         }
         // Without an end-of-block code the block could never end.
         if (lens[256] == 0) Fail(25138);
-        if (!BuildTable(lens, nlit, kLitBits, lit_, kLitSize, TableKind::LitLen)) Fail(25138);
-        if (!BuildTable(lens + nlit, ndist, kDistBits, dist_, kDistSize, TableKind::Dist)) Fail(25138);
+        if (!BuildTable(lens, nlit, kLitBits, dynamic_.lit, kLitSize, TableKind::LitLen)) Fail(25138);
+        if (!BuildTable(lens + nlit, ndist, kDistBits, dynamic_.dist, kDistSize, TableKind::Dist)) Fail(25138);
     }
 
     void StoredBlock() {
@@ -348,21 +353,23 @@ private:
         }
     }
 
-    void HuffmanBlock(const uint32_t* lit, const uint32_t* dist) {
+    void HuffmanBlock(const TCodeTables& t) {
         for (;;) {
             if (op_ > FastLimit()) Flush();
             if (in_.End - in_.Next < 2 * kFastInput) in_.Fill();
             if (in_.End - in_.Next >= kFastInput) {
-                if (FastLoop(lit, dist)) return;
+                if (FastLoop(t)) return;
             } else {
-                if (SlowSymbol(lit, dist)) return;
+                if (SlowSymbol(t)) return;
             }
         }
     }
 
     // One symbol with every bit accounted for: used near the end of the
     // input, where words cannot be loaded ahead. True at the end of block.
-    bool SlowSymbol(const uint32_t* lit, const uint32_t* dist) {
+    bool SlowSymbol(const TCodeTables& t) {
+        const uint32_t* lit = t.lit;
+        const uint32_t* dist = t.dist;
         in_.ZipNeedBits(56);
         uint32_t e = lit[in_.Bits & kLitMask];
         if (e & kSubtable) {
@@ -405,22 +412,26 @@ private:
     // are subtracted from it, which leaves their low byte (the bits to drop)
     // exact modulo 64 and saves masking them out on every symbol. True at
     // the end of block.
-    bool FastLoop(const uint32_t* lit, const uint32_t* dist) {
+    bool FastLoop(const TCodeTables& t) {
 #ifdef BRAMBLE_INFLATE_BMI2
-        if (kHasBmi2) return FastLoopBmi2(lit, dist);
+        if (kHasBmi2) return FastLoopBmi2(t);
 #endif
-        return FastLoopBody(lit, dist);
+        return FastLoopBody(t);
     }
 
 #ifdef BRAMBLE_INFLATE_BMI2
     // The same loop where shifts by a count held in a register, and masks of
     // a variable width, take one instruction each: most of its steps are such.
-    __attribute__((target("bmi2"))) bool FastLoopBmi2(const uint32_t* lit, const uint32_t* dist) {
-        return FastLoopBody(lit, dist);
+    __attribute__((target("bmi2"))) bool FastLoopBmi2(const TCodeTables& t) {
+        return FastLoopBody(t);
     }
 #endif
 
-    __attribute__((always_inline)) bool FastLoopBody(const uint32_t* lit, const uint32_t* dist) {
+    __attribute__((always_inline)) bool FastLoopBody(const TCodeTables& t) {
+        // Both tables are reached from one base register: the distance
+        // table lies at a fixed offset from the other.
+        const uint32_t* const lit = t.lit;
+        constexpr size_t kDist = offsetof(TCodeTables, dist) / sizeof(uint32_t);
         const uint8_t* ip = in_.Next;
         const uint8_t* const inLimit = in_.End - kFastInput;  // the caller leaves this many
         uint64_t bits = in_.Bits;
@@ -444,10 +455,10 @@ private:
         };
         // The entry of a code that may run into a subtable, its root entry
         // given; the root bits are dropped when it does.
-        auto resolve = [&](const uint32_t* table, uint32_t entry) __attribute__((always_inline)) {
+        auto resolve = [&](size_t table, uint32_t entry) __attribute__((always_inline)) {
             if (entry & kSubtable) {
                 drop(entry);
-                entry = table[(entry >> 16) + (static_cast<uint32_t>(bits) & ((1u << ((entry >> 8) & 15)) - 1))];
+                entry = lit[table + (entry >> 16) + (static_cast<uint32_t>(bits) & ((1u << ((entry >> 8) & 15)) - 1))];
             }
             return entry;
         };
@@ -496,7 +507,7 @@ private:
                 }
                 if (__builtin_expect(e & kSpecial, 0)) {
                     if (e & kSubtable) {
-                        e = resolve(lit, e);
+                        e = resolve(0, e);
                         if (e & kLiteral) {
                             drop(e);
                             *op++ = static_cast<uint8_t>(e >> 16);
@@ -516,10 +527,10 @@ private:
                     }
                 }
                 uint32_t length = baseValue(e);
-                e = dist[bits & kDistMask];  // 14 bits left at least
+                e = lit[kDist + (bits & kDistMask)];  // 14 bits left at least
                 refill();
                 if (__builtin_expect(e & kSpecial, 0)) {
-                    e = resolve(dist, e);
+                    e = resolve(kDist, e);
                     if (e & kSpecial) {
                         error = 25109;  // distance code 30 or 31, or no such code
                         goto done;
