@@ -21,7 +21,7 @@ inline uint32_t Crc32Step(uint32_t Register, uint8_t Byte) {
 // register.
 void Crc32Block(const void* Buffer, size_t Count, uint32_t& Register);
 
-// The table path on its own (slicing-by-8), whatever the processor has.
+// The table path on its own (slicing-by-16), whatever the processor has.
 void Crc32BlockTable(const void* Buffer, size_t Count, uint32_t& Register);
 
 // The paths, slowest first: the table, carry-less multiply on 128-bit
