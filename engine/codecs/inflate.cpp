@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cstddef>
 #include <cstring>
 #include <memory>
 
@@ -209,10 +208,15 @@ inline uint64_t Load64(const uint8_t* p) {
     return v;
 }
 
-// A block's two decode tables, side by side.
+// A block's two decode tables in one array: the literal/length table, then
+// the distance table.
 struct TCodeTables {
-    uint32_t lit[kLitSize];
-    uint32_t dist[kDistSize];
+    static constexpr size_t kDist = kLitSize;  // where the distance table starts
+    uint32_t entries[kLitSize + kDistSize];
+    uint32_t* Lit() { return entries; }
+    uint32_t* Dist() { return entries + kDist; }
+    const uint32_t* Lit() const { return entries; }
+    const uint32_t* Dist() const { return entries + kDist; }
 };
 
 class TInflater {
@@ -273,10 +277,10 @@ private:
         for (unsigned i = 144; i < 256; ++i) lens[i] = 9;
         for (unsigned i = 256; i < 280; ++i) lens[i] = 7;
         for (unsigned i = 280; i < 288; ++i) lens[i] = 8;
-        BuildTable(lens, 288, kLitBits, fixed_.lit, kLitSize, TableKind::LitLen);
+        BuildTable(lens, 288, kLitBits, fixed_.Lit(), kLitSize, TableKind::LitLen);
         uint8_t dlens[32];
         for (unsigned i = 0; i < 32; ++i) dlens[i] = 5;
-        BuildTable(dlens, 32, kDistBits, fixed_.dist, kDistSize, TableKind::Dist);
+        BuildTable(dlens, 32, kDistBits, fixed_.Dist(), kDistSize, TableKind::Dist);
         fixedBuilt_ = true;
     }
 
@@ -318,8 +322,8 @@ private:
         }
         // Without an end-of-block code the block could never end.
         if (lens[256] == 0) Fail(25138);
-        if (!BuildTable(lens, nlit, kLitBits, dynamic_.lit, kLitSize, TableKind::LitLen)) Fail(25138);
-        if (!BuildTable(lens + nlit, ndist, kDistBits, dynamic_.dist, kDistSize, TableKind::Dist)) Fail(25138);
+        if (!BuildTable(lens, nlit, kLitBits, dynamic_.Lit(), kLitSize, TableKind::LitLen)) Fail(25138);
+        if (!BuildTable(lens + nlit, ndist, kDistBits, dynamic_.Dist(), kDistSize, TableKind::Dist)) Fail(25138);
     }
 
     void StoredBlock() {
@@ -368,8 +372,8 @@ private:
     // One symbol with every bit accounted for: used near the end of the
     // input, where words cannot be loaded ahead. True at the end of block.
     bool SlowSymbol(const TCodeTables& t) {
-        const uint32_t* lit = t.lit;
-        const uint32_t* dist = t.dist;
+        const uint32_t* lit = t.Lit();
+        const uint32_t* dist = t.Dist();
         in_.ZipNeedBits(56);
         uint32_t e = lit[in_.Bits & kLitMask];
         if (e & kSubtable) {
@@ -430,8 +434,8 @@ private:
     __attribute__((always_inline)) bool FastLoopBody(const TCodeTables& t) {
         // Both tables are reached from one base register: the distance
         // table lies at a fixed offset from the other.
-        const uint32_t* const lit = t.lit;
-        constexpr size_t kDist = offsetof(TCodeTables, dist) / sizeof(uint32_t);
+        const uint32_t* const lit = t.entries;
+        constexpr size_t kDist = TCodeTables::kDist;
         const uint8_t* ip = in_.Next;
         const uint8_t* const inLimit = in_.End - kFastInput;  // the caller leaves this many
         uint64_t bits = in_.Bits;
