@@ -134,47 +134,63 @@ bool BuildTable(const uint8_t* lens, unsigned n, unsigned root, uint32_t* table,
         }
     }
 
+    // Codes no longer than the root bits fill the root table by doubling:
+    // once every code of length L is in place, the table's first 2^L slots
+    // are final for those codes whatever bits follow, so copying them above
+    // themselves gives the table for length L+1. Each code is written once
+    // and the rest are block copies, not a strided store per slot.
     uint32_t code = 0;  // canonical code, first bit highest
     unsigned prevLen = 0;
+    unsigned i = 0;
+    unsigned filledLen = 1;  // the table holds every code this long or shorter
+    for (; i < total; ++i) {
+        unsigned sym = sorted[i];
+        unsigned len = lens[sym];
+        if (len > root) break;
+        if (i > 0) code = (code + 1) << (len - prevLen);
+        prevLen = len;
+        for (; filledLen < len; ++filledLen)
+            std::memcpy(table + (size_t{1} << filledLen), table, sizeof(uint32_t) << filledLen);
+        table[ReverseBits(code, len)] = SymbolEntry(kind, sym, len);
+    }
+    for (; filledLen < root; ++filledLen)
+        std::memcpy(table + (size_t{1} << filledLen), table, sizeof(uint32_t) << filledLen);
+
+    // Longer codes go into subtables behind their first root bits.
     size_t next = rootSize;  // where the next subtable goes
     uint32_t openPrefix = ~0u;
     size_t subStart = 0;
     unsigned subBits = 0;
-    for (unsigned i = 0; i < total; ++i) {
+    for (; i < total; ++i) {
         unsigned sym = sorted[i];
         unsigned len = lens[sym];
         if (i > 0) code = (code + 1) << (len - prevLen);
         prevLen = len;
         uint32_t rev = ReverseBits(code, len);  // as it arrives, first bit lowest
-        if (len <= root) {
-            uint32_t e = SymbolEntry(kind, sym, len);
-            for (size_t k = rev; k < rootSize; k += size_t{1} << len) table[k] = e;
-        } else {
-            uint32_t prefix = rev & static_cast<uint32_t>(rootSize - 1);
-            if (prefix != openPrefix) {
-                // The subtable holds every code behind this prefix: size it
-                // by the codes of this length and longer still to place.
-                unsigned bits = len - root;
-                int room = 1 << bits;
-                while (bits + root < maxLen) {
-                    room -= static_cast<int>(count[bits + root]);
-                    if (room <= 0) break;
-                    ++bits;
-                    room <<= 1;
-                }
-                subBits = bits;
-                subStart = next;
-                if (subStart + (size_t{1} << subBits) > capacity) return false;
-                next += size_t{1} << subBits;
-                if (left > 0)
-                    for (size_t k = 0; k < (size_t{1} << subBits); ++k) table[subStart + k] = kInvalid;
-                table[prefix] = MakeEntry(kSubtable, static_cast<uint32_t>(subStart), subBits, root - subBits);
-                openPrefix = prefix;
+        uint32_t prefix = rev & static_cast<uint32_t>(rootSize - 1);
+        if (prefix != openPrefix) {
+            // The subtable holds every code behind this prefix: size it
+            // by the codes of this length and longer still to place.
+            unsigned bits = len - root;
+            int room = 1 << bits;
+            while (bits + root < maxLen) {
+                room -= static_cast<int>(count[bits + root]);
+                if (room <= 0) break;
+                ++bits;
+                room <<= 1;
             }
-            uint32_t e = SymbolEntry(kind, sym, len - root);
-            for (size_t k = rev >> root; k < (size_t{1} << subBits); k += size_t{1} << (len - root))
-                table[subStart + k] = e;
+            subBits = bits;
+            subStart = next;
+            if (subStart + (size_t{1} << subBits) > capacity) return false;
+            next += size_t{1} << subBits;
+            if (left > 0)
+                for (size_t k = 0; k < (size_t{1} << subBits); ++k) table[subStart + k] = kInvalid;
+            table[prefix] = MakeEntry(kSubtable, static_cast<uint32_t>(subStart), subBits, root - subBits);
+            openPrefix = prefix;
         }
+        uint32_t e = SymbolEntry(kind, sym, len - root);
+        for (size_t k = rev >> root; k < (size_t{1} << subBits); k += size_t{1} << (len - root))
+            table[subStart + k] = e;
         count[len]--;
     }
     return true;
