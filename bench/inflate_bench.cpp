@@ -5,6 +5,8 @@
 //   text    C++ headers from /usr/include/c++, concatenated (several MB)
 //   binary  /usr/bin/cmake
 //   both    the two together
+// Ours also runs with the other bit buffer than the build's own (32-bit in a
+// 64-bit build, 64-bit in the i686 build), decoding only.
 // Each stream is made by zlib (level 6 unless LEVEL says otherwise, raw). Every decoder runs it several
 // times; the best processor time counts. MB/s are of decoded output (1 MB = 10^6 bytes).
 //
@@ -17,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/codecs/inflate.h"
 #include "engine/codecs/zipmethod.h"
 #include "engine/core/crc.h"
 #include "bench/bench_data.h"
@@ -153,6 +156,9 @@ void Measure(const char* name, const Bytes& data, int repeats) {
     // Interleaved, so a burst of load elsewhere on the machine hits all three
     // decoders alike rather than one of them.
     double zPlain = kNotRun, lPlain = kNotRun, ePlain = kNotRun, zCrc = kNotRun, lCrc = kNotRun, eCrc = kNotRun;
+    double eOther = kNotRun;  // ours with the other bit buffer than this build's own
+    const TInflateWord native = InflateNativeWord();
+    const TInflateWord other = native == TInflateWord::Wide ? TInflateWord::Narrow : TInflateWord::Wide;
     for (int i = 0; i < repeats; ++i) {
         zPlain = std::min(zPlain, BestSeconds(1, [&] { ZlibInflate(packed, n, false); }));
         if (kLibdeflate) lPlain = std::min(lPlain, BestSeconds(1, [&] { LibdeflateInflate(packed, n, false); }));
@@ -160,6 +166,9 @@ void Measure(const char* name, const Bytes& data, int repeats) {
         zCrc = std::min(zCrc, BestSeconds(1, [&] { ZlibInflate(packed, n, true); }));
         if (kLibdeflate) lCrc = std::min(lCrc, BestSeconds(1, [&] { LibdeflateInflate(packed, n, true); }));
         eCrc = std::min(eCrc, BestSeconds(1, [&] { EngineInflate(packed, n, true); }));
+        InflateUseWord(other);
+        eOther = std::min(eOther, BestSeconds(1, [&] { EngineInflate(packed, n, false); }));
+        InflateUseWord(native);
     }
     std::printf("%-7s %8.2f MB -> %7.2f MB packed\n", name, mb, static_cast<double>(packed.size()) / 1e6);
     std::printf("  decode only   zlib %7.1f  libdeflate %7.1f  ours %7.1f MB/s   ours/zlib %.2f  ours/libdeflate %.2f\n",
@@ -167,6 +176,9 @@ void Measure(const char* name, const Bytes& data, int repeats) {
     std::printf("  with CRC-32   zlib %7.1f  libdeflate %7.1f  ours %7.1f MB/s   ours/zlib %.2f  ours/libdeflate %.2f\n",
                 mb / zCrc, mb / lCrc, mb / eCrc, zCrc / eCrc, Ratio(lCrc, eCrc));
     std::printf("  ours with CRC-32 / ours decode only: time x%.2f\n", eCrc / ePlain);
+    std::printf("  decode only, ours with a %s-bit bit buffer (this build's own: %s-bit): %7.1f MB/s   /zlib %.2f\n",
+                other == TInflateWord::Wide ? "64" : "32", native == TInflateWord::Wide ? "64" : "32", mb / eOther,
+                zPlain / eOther);
 }
 
 // CRC-32 alone over the text, in 32 KB pieces as the decoder hands them

@@ -2,7 +2,8 @@
 // Either both decode the stream to its final block with the same output, or
 // both refuse it. Whatever follows the final block is not looked at by
 // either. The first input byte picks short reads for ours, as in
-// fuzz_inflate, so refills land in the middle of codes.
+// fuzz_inflate, so refills land in the middle of codes. Ours runs with
+// both bit buffers, the 64-bit one and the 32-bit one.
 #include <zlib.h>
 
 #include <cstddef>
@@ -12,6 +13,7 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/codecs/inflate.h"
 #include "engine/codecs/zipmethod.h"
 #include "engine/core/messages.h"
 
@@ -76,17 +78,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const unsigned step = (data[0] & 1) ? 1 + (data[0] >> 4) : 0;
     ++data;
     --size;
-    std::vector<uint8_t> theirs, ours;
+    std::vector<uint8_t> theirs;
     const int zlib = ZlibInflate(data, size, theirs);
     if (zlib < 0) return 0;
-    const bool ok = OurInflate(data, size, step, ours);
-    if (ok != (zlib == 1)) {
-        std::fprintf(stderr, "zlib %s, ours %s\n", zlib ? "decodes" : "refuses", ok ? "decodes" : "refuses");
-        std::abort();
-    }
-    if (ok && ours != theirs) {
-        std::fprintf(stderr, "outputs differ: zlib %zu bytes, ours %zu\n", theirs.size(), ours.size());
-        std::abort();
+    for (TInflateWord word : {TInflateWord::Wide, TInflateWord::Narrow}) {
+        InflateUseWord(word);
+        std::vector<uint8_t> ours;
+        const bool ok = OurInflate(data, size, step, ours);
+        const char* which = word == TInflateWord::Wide ? "64-bit" : "32-bit";
+        if (ok != (zlib == 1)) {
+            std::fprintf(stderr, "zlib %s, ours (%s) %s\n", zlib ? "decodes" : "refuses", which,
+                         ok ? "decodes" : "refuses");
+            std::abort();
+        }
+        if (ok && ours != theirs) {
+            std::fprintf(stderr, "outputs differ: zlib %zu bytes, ours (%s) %zu\n", theirs.size(), which,
+                         ours.size());
+            std::abort();
+        }
     }
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cstring>
 #include <memory>
@@ -205,6 +206,9 @@ bool DetectBmi2() {
 const bool kHasBmi2 = DetectBmi2();
 #endif
 
+constexpr TInflateWord kNativeWord = sizeof(void*) >= 8 ? TInflateWord::Wide : TInflateWord::Narrow;
+std::atomic<TInflateWord> gWord{kNativeWord};
+
 // ---- the decoder ----------------------------------------------------------------
 
 // Output goes into one buffer holding the 32 KB history the distances may
@@ -214,13 +218,18 @@ constexpr size_t kHistory = 32768;
 constexpr size_t kBufSize = kHistory * 8;
 constexpr size_t kBufSlack = 64;          // word-wise copies may run past the end
 constexpr size_t kFastRoom = 300;  // one loop turn writes at most 3 literals and a match with its overrun
-constexpr ptrdiff_t kFastInput = 24;      // two refills a turn, each loading 8 bytes at most 7 on
-constexpr size_t kTurnInput = 14;          // input one turn takes at most: two refills
+constexpr ptrdiff_t kFastInput = 24;      // a turn's refills, each loading a word some bytes on
 
-inline uint64_t Load64(const uint8_t* p) {
-    uint64_t v;
-    std::memcpy(&v, p, 8);
-    if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
+template <typename TWord>
+inline TWord LoadWord(const uint8_t* p) {
+    TWord v;
+    std::memcpy(&v, p, sizeof v);
+    if constexpr (std::endian::native == std::endian::big) {
+        if constexpr (sizeof v == 8)
+            v = __builtin_bswap64(v);
+        else
+            v = __builtin_bswap32(v);
+    }
     return v;
 }
 
@@ -269,6 +278,7 @@ private:
     uint8_t* op_;       // next byte of output
     uint8_t* flushed_;  // first byte not yet written out
     bool fixedBuilt_ = false;
+    const bool wide_ = gWord.load(std::memory_order_relaxed) == TInflateWord::Wide;
     TCodeTables dynamic_;
     TCodeTables fixed_;
     uint32_t pre_[kPreSize];
@@ -377,7 +387,10 @@ private:
         for (;;) {
             if (op_ > FastLimit()) Flush();
             if (in_.End - in_.Next < 2 * kFastInput) in_.Fill();
-            if (in_.End - in_.Next >= kFastInput) {
+            // The narrow loop takes over a buffer of 31 bits at most; the
+            // slow path, which tops up only what it needs, drains the longer
+            // one the block's header may leave behind.
+            if (in_.End - in_.Next >= kFastInput && (wide_ || in_.BitCount < 32)) {
                 if (FastLoop(t)) return;
             } else {
                 if (SlowSymbol(t)) return;
@@ -386,16 +399,33 @@ private:
     }
 
     // One symbol with every bit accounted for: used near the end of the
-    // input, where words cannot be loaded ahead. True at the end of block.
+    // input, where words cannot be loaded ahead, and where the narrow loop
+    // cannot take over yet. It reads only the bytes each step needs, so the
+    // buffer shrinks as it goes. True at the end of block.
     bool SlowSymbol(const TCodeTables& t) {
         const uint32_t* lit = t.Lit();
         const uint32_t* dist = t.Dist();
-        in_.ZipNeedBits(56);
-        uint32_t e = lit[in_.Bits & kLitMask];
-        if (e & kSubtable) {
-            in_.ZipDropBits(kLitBits);
-            e = lit[(e >> 16) + (in_.Bits & ((1u << ((e >> 8) & 15)) - 1))];
-        }
+        auto need = [this](unsigned n) {
+            if (in_.BitCount < n) in_.ZipNeedBits(n, n);
+        };
+        // A code of up to 15 bits, through its subtable when it has one.
+        auto code = [&](const uint32_t* table, unsigned rootBits) {
+            need(15);
+            uint32_t e = table[in_.Bits & ((1u << rootBits) - 1)];
+            if (e & kSubtable) {
+                in_.ZipDropBits(rootBits);
+                e = table[(e >> 16) + (in_.Bits & ((1u << ((e >> 8) & 15)) - 1))];
+            }
+            return e;
+        };
+        auto baseValue = [&](uint32_t e) {
+            unsigned n = e & 0xFF;
+            need(n);
+            uint32_t v = (e >> 16) + ((static_cast<uint32_t>(in_.Bits) & ((1u << n) - 1)) >> ((e >> 8) & 15));
+            in_.ZipDropBits(n);
+            return v;
+        };
+        uint32_t e = code(lit, kLitBits);
         if (e & kLiteral) {
             in_.ZipDropBits(e & 0xFF);
             *op_++ = static_cast<uint8_t>(e >> 16);
@@ -406,19 +436,10 @@ private:
             return true;
         }
         if (e & kSpecial) Fail(25109);
-        unsigned n = e & 0xFF;
-        uint32_t length = (e >> 16) + ((static_cast<uint32_t>(in_.Bits) & ((1u << n) - 1)) >> ((e >> 8) & 15));
-        in_.ZipDropBits(n);
-        // At least 36 bits are left: enough for any distance.
-        e = dist[in_.Bits & kDistMask];
-        if (e & kSubtable) {
-            in_.ZipDropBits(kDistBits);
-            e = dist[(e >> 16) + (in_.Bits & ((1u << ((e >> 8) & 15)) - 1))];
-        }
+        uint32_t length = baseValue(e);
+        e = code(dist, kDistBits);
         if (e & kSpecial) Fail(25109);
-        n = e & 0xFF;
-        uint32_t distance = (e >> 16) + ((static_cast<uint32_t>(in_.Bits) & ((1u << n) - 1)) >> ((e >> 8) & 15));
-        in_.ZipDropBits(n);
+        uint32_t distance = baseValue(e);
         if (distance > static_cast<size_t>(op_ - buf_.get())) Fail(25109);
         const uint8_t* src = op_ - distance;
         for (uint32_t i = 0; i < length; ++i) op_[i] = src[i];
@@ -428,33 +449,42 @@ private:
 
     // The hot loop: runs while kFastInput input bytes are buffered and the
     // output has room for one more turn, so no symbol checks either bound.
-    // The bit count lives in the low six bits of Count only: whole entries
-    // are subtracted from it, which leaves their low byte (the bits to drop)
-    // exact modulo 64 and saves masking them out on every symbol. True at
-    // the end of block.
+    // Its bit buffer is a word of 64 bits, or of 32 where 64-bit shifts take
+    // several instructions (i686). The bit count lives in the low bits of
+    // Count only (six or five): whole entries are subtracted from it, which
+    // leaves their low byte (the bits to drop) exact modulo the word's width
+    // and saves masking them out on every symbol. True at the end of block.
     bool FastLoop(const TCodeTables& t) {
 #ifdef BRAMBLE_INFLATE_BMI2
-        if (kHasBmi2) return FastLoopBmi2(t);
+        if (kHasBmi2) return wide_ ? FastLoopBmi2<uint64_t>(t) : FastLoopBmi2<uint32_t>(t);
 #endif
-        return FastLoopBody(t);
+        return wide_ ? FastLoopBody<uint64_t>(t) : FastLoopBody<uint32_t>(t);
     }
 
 #ifdef BRAMBLE_INFLATE_BMI2
     // The same loop where shifts by a count held in a register, and masks of
     // a variable width, take one instruction each: most of its steps are such.
+    template <typename TWord>
     __attribute__((target("bmi2"))) bool FastLoopBmi2(const TCodeTables& t) {
-        return FastLoopBody(t);
+        return FastLoopBody<TWord>(t);
     }
 #endif
 
+    template <typename TWord>
     __attribute__((always_inline)) bool FastLoopBody(const TCodeTables& t) {
+        constexpr bool kWide = sizeof(TWord) == 8;
+        constexpr uint32_t kCountMask = 8 * sizeof(TWord) - 1;
+        constexpr uint32_t kTopUp = 8 * sizeof(TWord) - 8;  // bits a refill leaves at least
+        // Input one turn takes at most: two refills of 7 bytes in the wide
+        // loop, four of 3 in the narrow one.
+        constexpr size_t kTurnInput = kWide ? 14 : 12;
         // Both tables are reached from one base register: the distance
         // table lies at a fixed offset from the other.
         const uint32_t* const lit = t.entries;
         constexpr size_t kDist = TCodeTables::kDist;
         const uint8_t* ip = in_.Next;
         const uint8_t* const inLimit = in_.End - kFastInput;  // the caller leaves this many
-        uint64_t bits = in_.Bits;
+        TWord bits = static_cast<TWord>(in_.Bits);
         uint32_t count = in_.BitCount;
         uint8_t* op = op_;
         uint8_t* const opLimit = FastLimit();
@@ -462,52 +492,60 @@ private:
         bool endOfBlock = false;
         int error = 0;
 
-        // Tops the buffer up to 56 bits or more with one unaligned load;
+        // Tops the buffer up to kTopUp bits or more with one unaligned load;
         // the bytes wholly taken in are passed over.
-        auto refill = [&] __attribute__((always_inline)) {
-            bits |= Load64(ip) << (count & 63);
-            ip += ((count & 63) ^ 63) >> 3;
-            count |= 56;
+        auto refill = [&]() __attribute__((always_inline)) {
+            bits |= LoadWord<TWord>(ip) << (count & kCountMask);
+            ip += ((count & kCountMask) ^ kCountMask) >> 3;
+            count |= kTopUp;
         };
         auto drop = [&](uint32_t entry) __attribute__((always_inline)) {
-            bits >>= entry & 63;
+            bits >>= entry & kCountMask;
             count -= entry;
         };
         // The entry of a code that may run into a subtable, its root entry
-        // given; the root bits are dropped when it does.
+        // given; the root bits are dropped when it does. The narrow loop
+        // refills between the two, for the distance codes whose subtable
+        // entry takes 20 bits.
         auto resolve = [&](size_t table, uint32_t entry) __attribute__((always_inline)) {
             if (entry & kSubtable) {
                 drop(entry);
+                if constexpr (!kWide) refill();
                 entry = lit[table + (entry >> 16) + (static_cast<uint32_t>(bits) & ((1u << ((entry >> 8) & 15)) - 1))];
             }
             return entry;
         };
         // Length or distance: base plus the extra bits above the code.
         auto baseValue = [&](uint32_t entry) __attribute__((always_inline)) {
-            uint32_t v = (entry >> 16) +
-                         ((static_cast<uint32_t>(bits) & ((1u << (entry & 31)) - 1)) >> ((entry >> 8) & 15));
+            // The low byte (at most 28) and the next one (the code length;
+            // the flags above it are clear here) serve as counts unmasked,
+            // which BMI2's bzhi and shrx take as they stand.
+            TWord taken = bits & ((TWord{1} << static_cast<uint8_t>(entry)) - 1);
+            uint32_t v = (entry >> 16) + static_cast<uint32_t>(taken >> static_cast<uint8_t>(entry >> 8));
             drop(entry);
             return v;
         };
 
         // The root entry of the next code is looked up from the bits already
-        // there, before the refill that follows, so the two do not wait on
-        // each other. At the top of a turn at least 56 bits are valid and E
-        // is the root entry they start with.
+        // there where enough are left, before the refill that follows, so
+        // the two do not wait on each other. At the top of a turn at least
+        // kTopUp bits are valid and E is the root entry they start with.
         refill();
         uint32_t e = lit[bits & kLitMask];
         // The bounds are checked once for as many turns as cannot pass them
-        // (a turn takes 14 input bytes and kFastRoom output bytes at most),
-        // not on every turn.
+        // (a turn takes kTurnInput input bytes and kFastRoom output bytes at
+        // most), not on every turn.
         while (ip <= inLimit && op <= opLimit) {
             size_t turns = std::min(static_cast<size_t>(inLimit - ip) / kTurnInput,
                                     static_cast<size_t>(opLimit - op) / kFastRoom) +
                            1;
             do {
-                // Root-table literals take 11 bits at most. Up to two of them
-                // leave room for a length (20 bits with its subtable) and the
-                // root lookup of its distance; a third goes only with the lookup
-                // of the code after it, and a refill follows.
+                // Root-table literals take 11 bits at most. In the wide loop
+                // up to two of them leave room for a length (20 bits with
+                // its subtable) and the root lookup of its distance; a third
+                // goes only with the lookup of the code after it, and a
+                // refill follows. The narrow loop's 24 bits hold two
+                // literals, or one and the lookup of the code after it.
                 if (e & kLiteral) {
                     drop(e);
                     *op++ = static_cast<uint8_t>(e >> 16);
@@ -515,15 +553,22 @@ private:
                     if (e & kLiteral) {
                         drop(e);
                         *op++ = static_cast<uint8_t>(e >> 16);
-                        e = lit[bits & kLitMask];
-                        if (e & kLiteral) {
-                            drop(e);
-                            *op++ = static_cast<uint8_t>(e >> 16);
+                        if constexpr (kWide) {
                             e = lit[bits & kLitMask];
+                            if (e & kLiteral) {
+                                drop(e);
+                                *op++ = static_cast<uint8_t>(e >> 16);
+                                e = lit[bits & kLitMask];
+                                refill();
+                                continue;
+                            }
+                        } else {
                             refill();
+                            e = lit[bits & kLitMask];
                             continue;
                         }
                     }
+                    if constexpr (!kWide) refill();
                 }
                 if (__builtin_expect(e & kSpecial, 0)) {
                     if (e & kSubtable) {
@@ -547,8 +592,13 @@ private:
                     }
                 }
                 uint32_t length = baseValue(e);
-                e = lit[kDist + (bits & kDistMask)];  // 14 bits left at least
-                refill();
+                if constexpr (kWide) {
+                    e = lit[kDist + (bits & kDistMask)];  // 14 bits left at least
+                    refill();
+                } else {
+                    refill();
+                    e = lit[kDist + (bits & kDistMask)];
+                }
                 if (__builtin_expect(e & kSpecial, 0)) {
                     e = resolve(kDist, e);
                     if (e & kSpecial) {
@@ -561,8 +611,13 @@ private:
                     error = 25109;  // before the first byte of output
                     goto done;
                 }
-                e = lit[bits & kLitMask];  // 28 bits left at least
-                refill();
+                if constexpr (kWide) {
+                    e = lit[bits & kLitMask];  // 28 bits left at least
+                    refill();
+                } else {
+                    refill();
+                    e = lit[bits & kLitMask];
+                }
                 CopyMatch(op, distance, length);
                 op += length;
             } while (--turns);
@@ -570,7 +625,7 @@ private:
     done:
         in_.Next = ip;
         in_.Bits = bits;
-        in_.BitCount = count & 63;
+        in_.BitCount = count & kCountMask;
         op_ = op;
         if (error) Fail(error);
         return endOfBlock;
@@ -580,7 +635,7 @@ private:
     // written past its end, and the first ones with no loop test, since
     // most matches are short and the loop's exit would be mispredicted for
     // every other length.
-    static void CopyMatch(uint8_t* dst, uint32_t distance, uint32_t length) {
+    __attribute__((always_inline)) static void CopyMatch(uint8_t* dst, uint32_t distance, uint32_t length) {
         const uint8_t* src = dst - distance;
         uint8_t* const end = dst + length;
         if (distance >= 16) {
@@ -634,6 +689,10 @@ private:
 };
 
 }  // namespace
+
+TInflateWord InflateNativeWord() { return kNativeWord; }
+
+void InflateUseWord(TInflateWord Word) { gWord.store(Word, std::memory_order_relaxed); }
 
 void Inflate(TZipInput& In, TZipOutput& Out) {
     auto inflater = std::make_unique<TInflater>(In, Out);

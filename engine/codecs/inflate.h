@@ -14,4 +14,13 @@ namespace bramble {
 // past Out's expected size is refused (25109); the caller checks the total.
 void Inflate(TZipInput& In, TZipOutput& Out);
 
+// The decoder's hot loop keeps its bits in a word of 64 bits on 64-bit
+// processors and of 32 bits on 32-bit ones, where each 64-bit shift takes
+// several instructions. InflateUseWord runs the other loop (for tests that
+// cover both on one machine, and for benchmarks); not meant to change while
+// other threads inflate.
+enum class TInflateWord { Narrow, Wide };
+TInflateWord InflateNativeWord();
+void InflateUseWord(TInflateWord Word);
+
 }  // namespace bramble

@@ -70,8 +70,8 @@ bool TZipInput::Fill() {
     }
 }
 
-bool TZipInput::ZipNeedBits(unsigned n) {
-    while (BitCount < 56) {
+bool TZipInput::ZipNeedBits(unsigned n, unsigned UpTo) {
+    while (BitCount < UpTo) {
         int b = ZipReadByte();
         if (b < 0) {
             // Past the end: zeros, counted, so that looking ahead is harmless

@@ -60,10 +60,12 @@ public:
         if (Next == End && !Fill()) return -1;
         return *Next++;
     }
-    // Makes n bits (n <= 56) available, topping the buffer up to 56 or more.
-    // False when some of the n lie past the end of the data (they read as
-    // zeros, and consuming them raises 25236).
-    bool ZipNeedBits(unsigned n);
+    // Makes n bits (n <= UpTo <= 56) available, topping the buffer up to
+    // UpTo or more; a decoder that hands the bits on to a narrower buffer of
+    // its own asks for no more than it needs. False when some of the n lie
+    // past the end of the data (they read as zeros, and consuming them
+    // raises 25236).
+    bool ZipNeedBits(unsigned n, unsigned UpTo = 56);
     uint32_t ZipPeekBits(unsigned n) {
         if (BitCount < n) ZipNeedBits(n);
         return static_cast<uint32_t>(Bits) & ((1u << n) - 1);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/codecs/inflate.h"
 #include "engine/core/crc.h"
 #include "engine/core/streams.h"
 #include "engine/core/zipcrypt.h"
@@ -445,7 +446,17 @@ Bytes SampleData(size_t size, unsigned seed) {
     return s;
 }
 
-TEST(Inflate, LargeStreamsDecodeAcrossWindowFlushesAndShortReads) {
+// Every inflate test runs on both hot loops: the one with a 64-bit bit
+// buffer and the one with a 32-bit buffer, whichever this build runs.
+class Inflate : public ::testing::TestWithParam<TInflateWord> {
+protected:
+    void SetUp() override { InflateUseWord(GetParam()); }
+    void TearDown() override { InflateUseWord(InflateNativeWord()); }
+};
+INSTANTIATE_TEST_SUITE_P(Words, Inflate, ::testing::Values(TInflateWord::Narrow, TInflateWord::Wide),
+                         [](const auto& info) { return info.param == TInflateWord::Wide ? "Wide" : "Narrow"; });
+
+TEST_P(Inflate, LargeStreamsDecodeAcrossWindowFlushesAndShortReads) {
     Bytes data = SampleData(1500000, 7);
     Bytes packed = TestDeflate(data);
     ASSERT_LT(packed.size(), data.size());
@@ -470,7 +481,7 @@ TEST(Inflate, LargeStreamsDecodeAcrossWindowFlushesAndShortReads) {
     EXPECT_TRUE(dribbled.data == data);
 }
 
-TEST(Inflate, OutputOfTheWrongLengthIsReported) {
+TEST_P(Inflate, OutputOfTheWrongLengthIsReported) {
     Bytes data = SampleData(300000, 11);
     Bytes packed = TestDeflate(data);
     int64_t size = static_cast<int64_t>(data.size());
@@ -489,7 +500,7 @@ TEST(Inflate, OutputOfTheWrongLengthIsReported) {
     EXPECT_LT(static_cast<int64_t>(longer.data.size()), size);
 }
 
-TEST(Inflate, TruncatedInputEndsWithAnError) {
+TEST_P(Inflate, TruncatedInputEndsWithAnError) {
     Bytes data = SampleData(5000, 5);
     Bytes packed = TestDeflate(data);
     for (size_t cut = 0; cut < packed.size(); ++cut) {
@@ -505,7 +516,7 @@ TEST(Inflate, TruncatedInputEndsWithAnError) {
     EXPECT_EQ(r.error, 25236);
 }
 
-TEST(Inflate, RejectsBadBlocksAndDistances) {
+TEST_P(Inflate, RejectsBadBlocksAndDistances) {
     {  // stored block whose NLEN is not the complement of LEN
         TBitWriter w;
         w.Put(1, 1);
@@ -609,7 +620,7 @@ std::pair<Bytes, Bytes> FixedBlock(const std::vector<TStep>& steps) {
 // output buffer to a careful one: every short distance and those around the
 // copies' strides, lengths around the word sizes and strides, matches at the end of the data, and long runs of matches that
 // cross the output buffer's limit at each alignment.
-TEST(Inflate, WordWiseMatchCopiesAndTheQuickLoopsEdges) {
+TEST_P(Inflate, WordWiseMatchCopiesAndTheQuickLoopsEdges) {
     struct TCase {
         std::string name;
         std::vector<TStep> steps;
@@ -714,7 +725,7 @@ std::vector<uint8_t> PreLens(std::initializer_list<std::pair<unsigned, uint8_t>>
     return v;
 }
 
-TEST(Inflate, AcceptsTheLargestDeclaredCodeCountsButNotTheirExtraSymbols) {
+TEST_P(Inflate, AcceptsTheLargestDeclaredCodeCountsButNotTheirExtraSymbols) {
     // 287 literal/length and 31 distance codes, all complete.
     std::vector<uint8_t> lit(287), dist(31);
     for (unsigned i = 0; i < 256; ++i) lit[i] = 9;
@@ -757,7 +768,57 @@ TEST(Inflate, AcceptsTheLargestDeclaredCodeCountsButNotTheirExtraSymbols) {
               25109);
 }
 
-TEST(Inflate, RejectsCodeLengthsThatMakeNoUsableCode) {
+// The most bits one match can take: a 15-bit length code with 5 extra bits
+// and a 15-bit distance code with 13, both behind subtables, far enough
+// back to reach the start of the 32 KB window. The 32-bit loop refills
+// between the two and inside the distance.
+TEST_P(Inflate, TheLongestCodesWithTheMostExtraBits) {
+    // Complete codes shaped as staircases: lengths 1, 2, ... 14, 15, 15.
+    std::vector<uint8_t> lit(286), dist(30);
+    for (unsigned i = 0; i < 13; ++i) lit['a' + i] = static_cast<uint8_t>(i + 1);
+    lit[256] = 14;
+    lit[284] = lit[285] = 15;  // lengths 227-258 (5 extra bits) and 258
+    for (unsigned i = 0; i < 14; ++i) dist[i] = static_cast<uint8_t>(i + 1);
+    dist[28] = dist[29] = 15;  // 16385-24576 and 24577-32768 (13 extra bits)
+    std::vector<TPreSym> seq;
+    for (uint8_t l : lit) seq.push_back({l, 0});
+    for (uint8_t l : dist) seq.push_back({l, 0});
+    std::vector<uint8_t> preLens(19, 0);
+    for (unsigned i = 0; i < 16; ++i) preLens[i] = 4;
+    auto litCodes = CanonicalCodes(lit), distCodes = CanonicalCodes(dist);
+
+    TBitWriter w;
+    DynamicHeader(w, 286, 30, preLens, seq);
+    Bytes want;
+    std::mt19937 rng(29);
+    while (want.size() < 40000) {
+        unsigned s = 'a' + rng() % 13;
+        w.Code(litCodes[s], lit[s]);
+        want.push_back(static_cast<char>(s));
+    }
+    struct {
+        unsigned lengthExtra, distCode, distExtra;
+    } const matches[] = {{30, 29, 8191}, {0, 28, 0}, {31, 29, 0}, {17, 28, 8191}, {5, 13, 31}, {30, 29, 4096}};
+    for (auto m : matches) {
+        unsigned length = 227 + m.lengthExtra;
+        unsigned base = m.distCode == 29 ? 24577 : m.distCode == 28 ? 16385 : 97;
+        size_t distance = base + m.distExtra;
+        w.Code(litCodes[284], 15);
+        w.Put(m.lengthExtra, 5);
+        w.Code(distCodes[m.distCode], dist[m.distCode]);
+        w.Put(m.distExtra, m.distCode == 13 ? 5 : 13);
+        for (unsigned k = 0; k < length; ++k) want.push_back(want[want.size() - distance]);
+        w.Code(litCodes['m'], lit['m']);  // the longest literal between them
+        want.push_back('m');
+    }
+    w.Code(litCodes[256], lit[256]);
+    w.Put(0, 32);
+    TResult r = Decode(8, 0, w.Finish(), static_cast<int64_t>(want.size()));
+    EXPECT_EQ(r.error, 0);
+    EXPECT_TRUE(r.data == want);
+}
+
+TEST_P(Inflate, RejectsCodeLengthsThatMakeNoUsableCode) {
     auto run = [](unsigned nlit, unsigned ndist, const std::vector<uint8_t>& preLens, const std::vector<TPreSym>& seq) {
         TBitWriter w;
         DynamicHeader(w, nlit, ndist, preLens, seq);
