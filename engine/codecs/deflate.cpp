@@ -6,6 +6,11 @@
 #include <memory>
 #include <vector>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#include <emmintrin.h>
+#endif
+
 #include "engine/core/messages.h"
 
 namespace bramble {
@@ -378,13 +383,52 @@ private:
     int64_t written_ = 0;
 };
 
+// Positions that slid out become "no entry" (0), the others move down by
+// kWSize: a saturating subtract, which SSE2 does eight positions at a time.
+// Scalar, the slide takes a third of the fastest level's time on i686; the
+// compiler widens the loop on its own only at its highest optimisation
+// level. x86_64 always has SSE2; i686 takes it when the processor has it.
+static_assert((kHashSize + kHash3Size + kWSize) % 8 == 0);
+
+[[maybe_unused]] void SlidePositionsScalar(uint16_t* p, size_t n) {
+    for (size_t i = 0; i < n; ++i) p[i] = static_cast<uint16_t>(p[i] >= kWSize ? p[i] - kWSize : 0);
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+__attribute__((target("sse2"))) void SlidePositionsSse2(uint16_t* p, size_t n) {
+    const __m128i window = _mm_set1_epi16(static_cast<short>(kWSize));
+    for (size_t i = 0; i < n; i += 8) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), _mm_subs_epu16(v, window));
+    }
+}
+#endif
+
+#if defined(__i386__) && !defined(__SSE2__)
+bool DetectSse2() {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    return __get_cpuid(1, &a, &b, &c, &d) && (d & bit_SSE2) != 0;
+}
+const bool kHasSse2 = DetectSse2();
+
+void SlidePositions(uint16_t* p, size_t n) {
+    if (kHasSse2)
+        SlidePositionsSse2(p, n);
+    else
+        SlidePositionsScalar(p, n);
+}
+#elif defined(__x86_64__) || defined(__i386__)
+void SlidePositions(uint16_t* p, size_t n) { SlidePositionsSse2(p, n); }
+#else
+void SlidePositions(uint16_t* p, size_t n) { SlidePositionsScalar(p, n); }
+#endif
+
 void Encoder::Slide() {
     std::memcpy(window_.data(), window_.data() + kWSize, kWSize);
     matchStart_ = matchStart_ >= kWSize ? matchStart_ - kWSize : 0;
     strstart_ -= kWSize;
     blockStart_ -= static_cast<long>(kWSize);
-    // Positions that slid out become "no entry" (0).
-    for (auto& p : chains_) p = static_cast<uint16_t>(p >= kWSize ? p - kWSize : 0);
+    SlidePositions(chains_.data(), chains_.size());
 }
 
 void Encoder::Fill() {
