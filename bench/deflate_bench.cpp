@@ -18,6 +18,7 @@
 #include "engine/codecs/deflate.h"
 #include "engine/core/crc.h"
 #include "engine/core/zipcommon.h"
+#include "bench/bench_codecs.h"
 #include "bench/bench_data.h"
 
 using namespace bramble;
@@ -37,17 +38,11 @@ Result Ours(const Bytes& in, TDeflateType level, int runs, bool& ok) {
     Result r;
     double best = 1e30;
     for (int i = 0; i < runs; ++i) {
-        c.InputSource = isMemory;
-        c.MemoryBlock = in.data();
-        c.MemoryLeft = int64_t(in.size());
-        c.OutputTarget = otCallerStream;
-        c.StreamB = &out;
-        c.Crc = 0xFFFFFFFF;
         out.Clear();
         out.Data().reserve(in.size() + in.size() / 8 + 1024);
         uint16_t method = 0;
         double t0 = ThreadSeconds();
-        int64_t n = Deflate(c, level, false, nullptr, nullptr, int64_t(in.size()), false, method);
+        int64_t n = bench::EngineDeflate(c, in, level, out, method);
         double s = ThreadSeconds() - t0;
         best = std::min(best, s);
         r.size = size_t(n);

@@ -22,30 +22,20 @@
 #include "engine/codecs/inflate.h"
 #include "engine/codecs/zipmethod.h"
 #include "engine/core/crc.h"
+#include "bench/bench_codecs.h"
 #include "bench/bench_data.h"
 
 using namespace bramble;
 using bench::Bytes;
+using bench::EngineInflate;
+using bench::RawDeflate;
+using bench::ZlibInflate;
 using bench::ThreadSeconds;
 constexpr bool kLibdeflate = BRAMBLE_BENCH_LIBDEFLATE;
 
 namespace {
 
 int Level = 6;
-
-Bytes RawDeflate(const Bytes& in) {
-    z_stream z{};
-    deflateInit2(&z, Level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
-    Bytes out(deflateBound(&z, in.size()));
-    z.next_in = const_cast<Bytef*>(in.data());
-    z.avail_in = static_cast<uInt>(in.size());
-    z.next_out = out.data();
-    z.avail_out = static_cast<uInt>(out.size());
-    deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
-}
 
 // The time of a coder that did not run: its speed reads 0, and so does its
 // ratio to ours.
@@ -64,33 +54,6 @@ double BestSeconds(int repeats, F&& f) {
         best = std::min(best, s);
     }
     return best;
-}
-
-// zlib raw inflate into 256 KB blocks, as a streaming extractor would run
-// it; with Crc the blocks are also checked with zlib's crc32.
-uint32_t ZlibInflate(const Bytes& packed, size_t expected, bool withCrc) {
-    static Bytes out(262144);
-    z_stream z{};
-    inflateInit2(&z, -15);
-    z.next_in = const_cast<Bytef*>(packed.data());
-    z.avail_in = static_cast<uInt>(packed.size());
-    uLong crc = crc32(0, nullptr, 0);
-    size_t total = 0;
-    int rc;
-    do {
-        z.next_out = out.data();
-        z.avail_out = static_cast<uInt>(out.size());
-        rc = inflate(&z, Z_NO_FLUSH);
-        size_t n = out.size() - z.avail_out;
-        if (withCrc) crc = crc32(crc, out.data(), static_cast<uInt>(n));
-        total += n;
-    } while (rc == Z_OK);
-    inflateEnd(&z);
-    if (rc != Z_STREAM_END || total != expected) {
-        std::fprintf(stderr, "zlib inflate failed (%d)\n", rc);
-        std::exit(1);
-    }
-    return static_cast<uint32_t>(crc);
 }
 
 // libdeflate decodes the whole stream into one buffer; with Crc its own
@@ -113,35 +76,8 @@ uint32_t LibdeflateInflate(const Bytes& packed, size_t expected, bool withCrc) {
 #endif
 }
 
-// ZipMethodDecode through the component's hooks, decoding only (no output
-// target). With Crc the real extract hook runs and folds every block into
-// the CRC-32; without it the hook only counts.
-uint32_t EngineInflate(const Bytes& packed, size_t expected, bool withCrc) {
-    TZipCommon c;
-    c.InputSource = isMemory;
-    c.MemoryBlock = packed.data();
-    c.MemoryLeft = static_cast<int64_t>(packed.size());
-    c.OutputTarget = otTest;
-    c.ProgressHook = nullptr;
-    int64_t seen = 0;
-    if (!withCrc) {
-        c.ExtractWriteHook = [&seen](TStream*, bool, int64_t n, int, bool, const uint8_t*) {
-            seen += n;
-            return n;
-        };
-    }
-    c.Crc = 0xFFFFFFFFu;
-    try {
-        ZipMethodDecode(c, 8, 0, static_cast<int64_t>(packed.size()), static_cast<int64_t>(expected), false);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "ZipMethodDecode failed: %s\n", e.what());
-        std::exit(1);
-    }
-    return ~c.Crc;
-}
-
 void Measure(const char* name, const Bytes& data, int repeats) {
-    Bytes packed = RawDeflate(data);
+    Bytes packed = RawDeflate(data, Level);
     size_t n = data.size();
     uint32_t want = static_cast<uint32_t>(crc32(crc32(0, nullptr, 0), data.data(), static_cast<uInt>(n)));
     if (ZlibInflate(packed, n, true) != want || EngineInflate(packed, n, true) != want) {
