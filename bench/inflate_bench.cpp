@@ -9,6 +9,8 @@
 // 64-bit build, 64-bit in the i686 build), decoding only.
 // Each stream is made by zlib (level 6 unless LEVEL says otherwise, raw). Every decoder runs it several
 // times; the best processor time counts. MB/s are of decoded output (1 MB = 10^6 bytes).
+// Each ratio is followed by the range of the rounds' own ratios (each round
+// runs every decoder once), which shows how far one reading can stray.
 //
 //   inflate_bench [TEXT_MB] [REPEATS] [LEVEL]
 #include <zlib.h>
@@ -90,31 +92,43 @@ void Measure(const char* name, const Bytes& data, int repeats) {
     }
     double mb = static_cast<double>(n) / 1e6;
     // Interleaved, so a burst of load elsewhere on the machine hits all three
-    // decoders alike rather than one of them.
+    // decoders alike rather than one of them; each round's own ratios give
+    // the spread.
     double zPlain = kNotRun, lPlain = kNotRun, ePlain = kNotRun, zCrc = kNotRun, lCrc = kNotRun, eCrc = kNotRun;
     double eOther = kNotRun;  // ours with the other bit buffer than this build's own
+    bench::TRatio plainZ, plainL, crcZ, crcL, crcCost, otherZ;
     const TInflateWord native = InflateNativeWord();
     const TInflateWord other = native == TInflateWord::Wide ? TInflateWord::Narrow : TInflateWord::Wide;
+    auto once = [](auto&& f) { return BestSeconds(1, f); };
     for (int i = 0; i < repeats; ++i) {
-        zPlain = std::min(zPlain, BestSeconds(1, [&] { ZlibInflate(packed, n, false); }));
-        if (kLibdeflate) lPlain = std::min(lPlain, BestSeconds(1, [&] { LibdeflateInflate(packed, n, false); }));
-        ePlain = std::min(ePlain, BestSeconds(1, [&] { EngineInflate(packed, n, false); }));
-        zCrc = std::min(zCrc, BestSeconds(1, [&] { ZlibInflate(packed, n, true); }));
-        if (kLibdeflate) lCrc = std::min(lCrc, BestSeconds(1, [&] { LibdeflateInflate(packed, n, true); }));
-        eCrc = std::min(eCrc, BestSeconds(1, [&] { EngineInflate(packed, n, true); }));
+        double z = once([&] { ZlibInflate(packed, n, false); });
+        double l = kLibdeflate ? once([&] { LibdeflateInflate(packed, n, false); }) : 0.0;
+        double e = once([&] { EngineInflate(packed, n, false); });
+        double zc = once([&] { ZlibInflate(packed, n, true); });
+        double lc = kLibdeflate ? once([&] { LibdeflateInflate(packed, n, true); }) : 0.0;
+        double ec = once([&] { EngineInflate(packed, n, true); });
         InflateUseWord(other);
-        eOther = std::min(eOther, BestSeconds(1, [&] { EngineInflate(packed, n, false); }));
+        double eo = once([&] { EngineInflate(packed, n, false); });
         InflateUseWord(native);
+        plainZ.Add(z, e);
+        plainL.Add(l, e);
+        crcZ.Add(zc, ec);
+        crcL.Add(lc, ec);
+        crcCost.Add(ec, e);
+        otherZ.Add(z, eo);
+        zPlain = std::min(zPlain, z), ePlain = std::min(ePlain, e), eOther = std::min(eOther, eo);
+        zCrc = std::min(zCrc, zc), eCrc = std::min(eCrc, ec);
+        if (kLibdeflate) lPlain = std::min(lPlain, l), lCrc = std::min(lCrc, lc);
     }
     std::printf("%-7s %8.2f MB -> %7.2f MB packed\n", name, mb, static_cast<double>(packed.size()) / 1e6);
-    std::printf("  decode only   zlib %7.1f  libdeflate %7.1f  ours %7.1f MB/s   ours/zlib %.2f  ours/libdeflate %.2f\n",
-                mb / zPlain, mb / lPlain, mb / ePlain, zPlain / ePlain, Ratio(lPlain, ePlain));
-    std::printf("  with CRC-32   zlib %7.1f  libdeflate %7.1f  ours %7.1f MB/s   ours/zlib %.2f  ours/libdeflate %.2f\n",
-                mb / zCrc, mb / lCrc, mb / eCrc, zCrc / eCrc, Ratio(lCrc, eCrc));
-    std::printf("  ours with CRC-32 / ours decode only: time x%.2f\n", eCrc / ePlain);
-    std::printf("  decode only, ours with a %s-bit bit buffer (this build's own: %s-bit): %7.1f MB/s   /zlib %.2f\n",
+    std::printf("  decode only   zlib %7.1f  libdeflate %7.1f  ours %7.1f MB/s   ours/zlib %s  ours/libdeflate %s\n",
+                mb / zPlain, mb / lPlain, mb / ePlain, plainZ.Text().c_str(), plainL.Text().c_str());
+    std::printf("  with CRC-32   zlib %7.1f  libdeflate %7.1f  ours %7.1f MB/s   ours/zlib %s  ours/libdeflate %s\n",
+                mb / zCrc, mb / lCrc, mb / eCrc, crcZ.Text().c_str(), crcL.Text().c_str());
+    std::printf("  ours with CRC-32 / ours decode only: time x%s\n", crcCost.Text().c_str());
+    std::printf("  decode only, ours with a %s-bit bit buffer (this build's own: %s-bit): %7.1f MB/s   /zlib %s\n",
                 other == TInflateWord::Wide ? "64" : "32", native == TInflateWord::Wide ? "64" : "32", mb / eOther,
-                zPlain / eOther);
+                otherZ.Text().c_str());
 }
 
 // CRC-32 alone over the text, in 32 KB pieces as the decoder hands them
