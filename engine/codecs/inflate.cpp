@@ -47,14 +47,14 @@ constexpr size_t kLitSize = (1u << kLitBits) + 288 * (1u << (15 - kLitBits));
 constexpr size_t kDistSize = (1u << kDistBits) + 32 * (1u << (15 - kDistBits));
 constexpr size_t kPreSize = 1u << kPreBits;
 
-const uint16_t kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
-                                  31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
-const uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
-                                  2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-const uint16_t kDistBase[30] = {1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
-                                193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
-const uint8_t kDistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6,
-                                6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+constexpr uint16_t kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+                                      31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+constexpr uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+                                      2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+constexpr uint16_t kDistBase[30] = {1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
+                                    193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+constexpr uint8_t kDistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6,
+                                    6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
 const uint8_t kCodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 
 enum class TableKind { CodeLengths, LitLen, Dist };
@@ -63,21 +63,35 @@ constexpr uint32_t MakeEntry(uint32_t flags, uint32_t value, unsigned codeLen, u
     return value << 16 | flags | codeLen << 8 | (codeLen + extra);
 }
 
-// What symbol Sym stands for, as an entry without its code length.
-uint32_t SymbolEntry(TableKind kind, unsigned sym, unsigned codeLen) {
-    switch (kind) {
-        case TableKind::CodeLengths: return MakeEntry(0, sym, codeLen, 0);
-        case TableKind::LitLen:
-            if (sym < 256) return MakeEntry(kLiteral, sym, codeLen, 0);
-            if (sym == 256) return MakeEntry(kEndOfBlock, 0, codeLen, 0);
-            // 286 and 287 take part in the code but stand for nothing.
-            if (sym < 286) return MakeEntry(0, kLengthBase[sym - 257], codeLen, kLengthExtra[sym - 257]);
-            return MakeEntry(kInvalid, 0, codeLen, 0);
-        case TableKind::Dist:
-            if (sym < 30) return MakeEntry(0, kDistBase[sym], codeLen, kDistExtra[sym]);
-            return MakeEntry(kInvalid, 0, codeLen, 0);
+// What each symbol stands for, as an entry without its code length (which
+// BuildTable adds to both the drop count and the length field).
+template <TableKind Kind, unsigned N>
+constexpr std::array<uint32_t, N> SymbolEntries() {
+    std::array<uint32_t, N> t{};
+    for (unsigned sym = 0; sym < N; ++sym) {
+        if constexpr (Kind == TableKind::CodeLengths) {
+            t[sym] = MakeEntry(0, sym, 0, 0);
+        } else if constexpr (Kind == TableKind::LitLen) {
+            if (sym < 256)
+                t[sym] = MakeEntry(kLiteral, sym, 0, 0);
+            else if (sym == 256)
+                t[sym] = MakeEntry(kEndOfBlock, 0, 0, 0);
+            else if (sym < 286)
+                t[sym] = MakeEntry(0, kLengthBase[sym - 257], 0, kLengthExtra[sym - 257]);
+            else  // 286 and 287 take part in the code but stand for nothing
+                t[sym] = MakeEntry(kInvalid, 0, 0, 0);
+        } else {
+            t[sym] = sym < 30 ? MakeEntry(0, kDistBase[sym], 0, kDistExtra[sym]) : MakeEntry(kInvalid, 0, 0, 0);
+        }
     }
-    return kInvalid;
+    return t;
+}
+constexpr auto kPreEntries = SymbolEntries<TableKind::CodeLengths, 19>();
+constexpr auto kLitLenEntries = SymbolEntries<TableKind::LitLen, 288>();
+constexpr auto kDistEntries = SymbolEntries<TableKind::Dist, 32>();
+
+uint32_t SymbolEntry(const uint32_t* entries, unsigned sym, unsigned codeLen) {
+    return entries[sym] + (codeLen << 8 | codeLen);
 }
 
 // Every dynamic block builds two tables: reversing a code a byte at a time
@@ -116,6 +130,9 @@ bool BuildTable(const uint8_t* lens, unsigned n, unsigned root, uint32_t* table,
         if (count[len]) maxLen = len;
     }
     const size_t rootSize = size_t{1} << root;
+    const uint32_t* entries = kind == TableKind::LitLen ? kLitLenEntries.data()
+                              : kind == TableKind::Dist ? kDistEntries.data()
+                                                        : kPreEntries.data();
     // A complete code fills every slot; only the lone one-bit code leaves
     // holes (and no code at all).
     if (left > 0)
@@ -152,7 +169,7 @@ bool BuildTable(const uint8_t* lens, unsigned n, unsigned root, uint32_t* table,
         prevLen = len;
         for (; filledLen < len; ++filledLen)
             std::memcpy(table + (size_t{1} << filledLen), table, sizeof(uint32_t) << filledLen);
-        table[ReverseBits(code, len)] = SymbolEntry(kind, sym, len);
+        table[ReverseBits(code, len)] = SymbolEntry(entries, sym, len);
     }
     for (; filledLen < root; ++filledLen)
         std::memcpy(table + (size_t{1} << filledLen), table, sizeof(uint32_t) << filledLen);
@@ -189,7 +206,7 @@ bool BuildTable(const uint8_t* lens, unsigned n, unsigned root, uint32_t* table,
             table[prefix] = MakeEntry(kSubtable, static_cast<uint32_t>(subStart), subBits, root - subBits);
             openPrefix = prefix;
         }
-        uint32_t e = SymbolEntry(kind, sym, len - root);
+        uint32_t e = SymbolEntry(entries, sym, len - root);
         for (size_t k = rev >> root; k < (size_t{1} << subBits); k += size_t{1} << (len - root))
             table[subStart + k] = e;
         count[len]--;

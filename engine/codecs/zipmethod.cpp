@@ -1,5 +1,6 @@
 #include "engine/codecs/zipmethod.h"
 
+#include <bit>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -71,6 +72,19 @@ bool TZipInput::Fill() {
 }
 
 bool TZipInput::ZipNeedBits(unsigned n, unsigned UpTo) {
+    // With eight bytes at hand one word tops a full-width buffer up, as the
+    // inflate loop does: the bits above the count stay copies of the bytes
+    // at Next. Dynamic block headers and every symbol decoded the slow way
+    // come through here.
+    if (UpTo >= 56 && BitCount < 56 && End - Next >= 8) {
+        uint64_t w;
+        std::memcpy(&w, Next, 8);
+        if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
+        Bits |= w << BitCount;
+        Next += (63 - BitCount) >> 3;
+        BitCount |= 56;
+        return true;
+    }
     while (BitCount < UpTo) {
         int b = ZipReadByte();
         if (b < 0) {
