@@ -8,6 +8,7 @@
 #include <map>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/codecs/inflate.h"
@@ -498,6 +499,38 @@ TEST_P(Inflate, OutputOfTheWrongLengthIsReported) {
     EXPECT_EQ(longer.error, 25109);
     // Nothing past the size the entry declares is written.
     EXPECT_LT(static_cast<int64_t>(longer.data.size()), size);
+}
+
+// The decoder keeps its buffer and tables from one entry for the next;
+// entries decoded on several threads at once must each get their own, and
+// one ending in an error must leave nothing behind for the next.
+TEST_P(Inflate, EntriesOnSeveralThreadsAndAfterAFailureDecodeAsAlone) {
+    const TInflateWord word = GetParam();
+    std::vector<Bytes> data, packed;
+    for (unsigned k = 0; k < 4; ++k) {
+        data.push_back(SampleData(70000 + 30000 * k, 40 + k));
+        packed.push_back(TestDeflate(data.back()));
+    }
+    std::vector<int> wrong(4, 0);
+    std::vector<std::thread> threads;
+    for (unsigned t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            InflateUseWord(word);
+            for (unsigned i = 0; i < 12; ++i) {
+                unsigned k = (t + i) % 4;
+                TResult r = Decode(8, 0, packed[k], static_cast<int64_t>(data[k].size()));
+                if (r.error || r.data != data[k]) ++wrong[t];
+            }
+        });
+    }
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(wrong, std::vector<int>(4, 0));
+
+    Bytes cut = packed[0].substr(0, packed[0].size() / 2);
+    EXPECT_EQ(Decode(8, 0, cut, static_cast<int64_t>(data[0].size())).error, 25236);
+    TResult after = Decode(8, 0, packed[1], static_cast<int64_t>(data[1].size()));
+    EXPECT_EQ(after.error, 0);
+    EXPECT_TRUE(after.data == data[1]);
 }
 
 TEST_P(Inflate, TruncatedInputEndsWithAnError) {
