@@ -11,6 +11,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "engine/codecs/spare.h"
 #include "engine/core/messages.h"
 
 namespace bramble {
@@ -250,14 +251,31 @@ bool MakeCodes(const uint8_t* lens, unsigned n, unsigned maxBits, Code* codes) {
 
 // ---- the encoder -----------------------------------------------------------------
 
+constexpr size_t kChainsSize = kHashSize + kHash3Size + kWSize;
+
+// The encoder's buffers, some 450 KB, kept for the next entry.
+struct TDeflateWorkspace {
+    std::unique_ptr<uint8_t[]> window{new uint8_t[kWindowBytes + 16]};
+    std::unique_ptr<uint16_t[]> chains{new uint16_t[kChainsSize]};
+    std::unique_ptr<uint32_t[]> syms{new uint32_t[kSymLimit + 1]};
+    std::unique_ptr<uint8_t[]> outBuf{new uint8_t[kOutBuf + kOutSlack]};
+};
+TSpare<TDeflateWorkspace> gSpare;
+
 class Encoder {
 public:
     Encoder(TZipCommon& owner, int level, bool encrypt, TStream* in, TStream* out, int64_t inputSize,
-            bool allowRaw, int64_t archiveTotal)
+            bool allowRaw, int64_t archiveTotal, TDeflateWorkspace& ws)
         : owner_(owner), t_(Tables()), level_(level), earlyEnd_(level >= 3), encrypt_(encrypt),
           in_(in), out_(out), inputSize_(inputSize), archiveTotal_(archiveTotal), allowRaw_(allowRaw),
-          window_(kWindowBytes + 16), chains_(kHashSize + kHash3Size + kWSize), syms_(new uint32_t[kSymLimit + 1]),
-          outBuf_(new uint8_t[kOutBuf + kOutSlack]) {}
+          window_(ws.window.get()), chains_(ws.chains.get()), syms_(ws.syms.get()), outBuf_(ws.outBuf.get()) {
+        // The chain heads must start empty (0: no entry), or the search
+        // follows positions of the previous entry; the window is cleared as
+        // well, so that nothing of that entry lies even where the search
+        // may look past the input's end.
+        std::memset(window_, 0, kWindowBytes + 16);
+        std::memset(chains_, 0, kChainsSize * sizeof(uint16_t));
+    }
 
     int64_t Run(uint16_t& method);
 
@@ -355,8 +373,8 @@ private:
     const int64_t archiveTotal_;
     const bool allowRaw_;
 
-    std::vector<uint8_t> window_;
-    std::vector<uint16_t> chains_;  // see Chains
+    uint8_t* const window_;    // kWindowBytes + 16
+    uint16_t* const chains_;  // see Chains
     unsigned strstart_ = 0;
     unsigned lookahead_ = 0;
     unsigned matchStart_ = 0;
@@ -369,14 +387,14 @@ private:
     // << 8 | (distance - 1) << 13: the writer then needs no lookups of its
     // own beyond the block's codes (the extra bits are the low bits of
     // distance - 1), and a literal is a match with an empty distance.
-    std::unique_ptr<uint32_t[]> syms_;
+    uint32_t* const syms_;
     unsigned n_ = 0;
     uint32_t litFreq_[kLitCodes] = {};
     uint32_t distFreq_[kDistCodes] = {};
     bool firstBlock_ = true;
     bool rawStored_ = false;
 
-    std::unique_ptr<uint8_t[]> outBuf_;
+    uint8_t* const outBuf_;
     size_t outPos_ = 0;
     uint64_t bitBuf_ = 0;
     unsigned bitCount_ = 0;
@@ -388,7 +406,7 @@ private:
 // Scalar, the slide takes a third of the fastest level's time on i686; the
 // compiler widens the loop on its own only at its highest optimisation
 // level. x86_64 always has SSE2; i686 takes it when the processor has it.
-static_assert((kHashSize + kHash3Size + kWSize) % 8 == 0);
+static_assert(kChainsSize % 8 == 0);
 
 [[maybe_unused]] void SlidePositionsScalar(uint16_t* p, size_t n) {
     for (size_t i = 0; i < n; ++i) p[i] = static_cast<uint16_t>(p[i] >= kWSize ? p[i] - kWSize : 0);
@@ -424,11 +442,11 @@ void SlidePositions(uint16_t* p, size_t n) { SlidePositionsScalar(p, n); }
 #endif
 
 void Encoder::Slide() {
-    std::memcpy(window_.data(), window_.data() + kWSize, kWSize);
+    std::memcpy(window_, window_ + kWSize, kWSize);
     matchStart_ = matchStart_ >= kWSize ? matchStart_ - kWSize : 0;
     strstart_ -= kWSize;
     blockStart_ -= static_cast<long>(kWSize);
-    SlidePositions(chains_.data(), chains_.size());
+    SlidePositions(chains_, kChainsSize);
 }
 
 void Encoder::Fill() {
@@ -551,9 +569,9 @@ inline bool Encoder::BlockFull(Hot& h) {
 // would take are worth more to the loop.
 template <Config C>
 void Encoder::RunFast() {
-    const uint8_t* const win = window_.data();
-    const Chains tb{chains_.data()};
-    uint32_t* const syms = syms_.get();
+    const uint8_t* const win = window_;
+    const Chains tb{chains_};
+    uint32_t* const syms = syms_;
     constexpr unsigned insertLimit = C.lazy, chain = C.chain, niceMax = C.nice;
     Hot h = Unpark();
     for (;;) {
@@ -606,9 +624,9 @@ void Encoder::RunFast() {
 
 template <Config C>
 void Encoder::RunLazy() {
-    const uint8_t* const win = window_.data();
-    const Chains tb{chains_.data()};
-    uint32_t* const syms = syms_.get();
+    const uint8_t* const win = window_;
+    const Chains tb{chains_};
+    uint32_t* const syms = syms_;
     constexpr unsigned lazy = C.lazy, good = C.good, chainMax = C.chain, niceMax = C.nice;
     unsigned matchLength = kMinMatch - 1;
     bool pending = false;  // the byte before s waits to be tallied
@@ -684,7 +702,7 @@ bool Encoder::LooksDone() const {
 
 void Encoder::FlushOut() {
     if (outPos_ == 0) return;
-    owner_.CompressWriteHook(out_, true, static_cast<int64_t>(outPos_), 0, encrypt_, outBuf_.get());
+    owner_.CompressWriteHook(out_, true, static_cast<int64_t>(outPos_), 0, encrypt_, outBuf_);
     written_ += static_cast<int64_t>(outPos_);
     outPos_ = 0;
 }
@@ -737,7 +755,7 @@ void Encoder::WriteSymbols(const Code* lit, const Code* dist) {
     // each symbol. Whole bytes leave 8 at a time with no test (the slack
     // behind the buffer takes what is written past the mark); a symbol is
     // at most 48 bits, so with at most 7 bits left over it always fits.
-    uint8_t* const base = outBuf_.get();
+    uint8_t* const base = outBuf_;
     uint8_t* const mark = base + kOutBuf;
     uint8_t* out = base + outPos_;
     uint64_t bb = bitBuf_;
@@ -749,7 +767,7 @@ void Encoder::WriteSymbols(const Code* lit, const Code* dist) {
         bc &= 7;
     };
     flushBits();
-    const uint32_t* s = syms_.get();
+    const uint32_t* s = syms_;
     const uint32_t* const end = s + n_;
     for (; s != end; ++s) {
         if (out >= mark) {
@@ -936,10 +954,11 @@ int DeflateLevelOf(TDeflateType Level) {
 
 int64_t Deflate(TZipCommon& Owner, TDeflateType Level, bool Encrypt, TStream* Input, TStream* Output,
                 int64_t InputSize, bool AllowRawStore, uint16_t& MethodOut, int64_t ArchiveTotal) {
-    // About 600 KB of working tables: on the heap, for this call only.
-    auto enc = std::make_unique<Encoder>(Owner, DeflateLevelOf(Level), Encrypt, Input, Output, InputSize,
-                                         AllowRawStore, ArchiveTotal);
-    return enc->Run(MethodOut);
+    std::unique_ptr<TDeflateWorkspace> ws = gSpare.Take();
+    int64_t n = Encoder(Owner, DeflateLevelOf(Level), Encrypt, Input, Output, InputSize, AllowRawStore, ArchiveTotal, *ws)
+                    .Run(MethodOut);
+    gSpare.Keep(std::move(ws));
+    return n;
 }
 
 }  // namespace bramble

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <memory>
 
+#include "engine/codecs/spare.h"
+
 #if defined(__x86_64__) || defined(__i386__)
 #include <cpuid.h>
 #define BRAMBLE_INFLATE_BMI2 1
@@ -262,10 +264,7 @@ struct TCodeTables {
 };
 
 // What a decoder works in besides its place in the stream: the output
-// buffer and the decode tables, some 350 KB. Fresh memory costs a page
-// fault per page on first touch, and the buffer used to be zeroed as well:
-// an archive of many small entries paid that on every one of them (under
-// Wine 0.4 ms an entry), so one workspace is kept for the next entry. The
+// buffer and the decode tables, some 350 KB, kept for the next entry. The
 // fixed code's tables, once built in it, stay valid. Nothing else carries
 // over: every distance is checked against the entry's own output.
 struct TWorkspace {
@@ -275,28 +274,7 @@ struct TWorkspace {
     bool fixedBuilt = false;
     uint32_t pre[kPreSize];
 };
-
-// The workspace kept between entries. Entries inflated on several threads
-// at once each take their own; one of them is kept.
-class TSpareWorkspace {
-public:
-    constexpr TSpareWorkspace() = default;
-    ~TSpareWorkspace() { delete spare_.exchange(nullptr); }
-
-    std::unique_ptr<TWorkspace> Take() {
-        if (TWorkspace* w = spare_.exchange(nullptr, std::memory_order_acquire)) return std::unique_ptr<TWorkspace>(w);
-        return std::unique_ptr<TWorkspace>(new TWorkspace);  // the tables are written before they are read
-    }
-    void Keep(std::unique_ptr<TWorkspace> w) {
-        TWorkspace* none = nullptr;
-        if (spare_.compare_exchange_strong(none, w.get(), std::memory_order_release, std::memory_order_relaxed))
-            w.release();
-    }
-
-private:
-    std::atomic<TWorkspace*> spare_{nullptr};
-};
-TSpareWorkspace gSpare;
+TSpare<TWorkspace> gSpare;
 
 class TInflater {
 public:

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/codecs/deflate.h"
@@ -500,6 +501,39 @@ TEST(Deflate, EncryptFlagReachesTheWriteHookAndCountsMatchTheOutput) {
     Compress(in, dtDeflateS, false, &p);
     EXPECT_GE(calls, 2);
     EXPECT_EQ(lastDone, int64_t(in.size()));
+}
+
+// The encoder's buffers serve one entry after another: what an entry left
+// there (a longer one, one cut short by a cancel, one on another thread at
+// the same time) must not change the stream of the next.
+TEST(Deflate, TheStreamDoesNotDependOnWhatWasCompressedBefore) {
+    const Bytes small = Wordy(5001, 20);
+    std::vector<Bytes> first;
+    for (TDeflateType level : kLevels) first.push_back(Compress(small, level).out);
+    auto same = [&](const std::string& after) {
+        for (size_t i = 0; i < 4; ++i) EXPECT_TRUE(Compress(small, kLevels[i]).out == first[i]) << after << " " << i;
+    };
+    for (TDeflateType level : kLevels) {
+        Compress(Wordy(300000, 21), level);
+        same("a longer entry");
+    }
+    Owner c;
+    c.ProgressHook = [&](int64_t, int64_t, int64_t) { c.SetCancel(true); };
+    EXPECT_THROW(Compress(Random(400000, 22), dtDeflateX, false, &c), E_RAISE);
+    same("a cancelled entry");
+
+    std::vector<int> differ(4, 0);
+    std::vector<std::thread> threads;
+    for (unsigned t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (unsigned i = 0; i < 6; ++i) {
+                if (i % 2) Compress(Random(50000 + 1000 * t, 23 + i), kLevels[(t + i) % 4]);
+                else if (Compress(small, kLevels[t]).out != first[t]) ++differ[t];
+            }
+        });
+    }
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(differ, std::vector<int>(4, 0));
 }
 
 TEST(Deflate, CancelStopsWithUserAborted) {
