@@ -34,8 +34,12 @@ constexpr size_t kInputSlack = 64;
 TZipInput::TZipInput(TZipCommon& Owner, int64_t Count, bool Decrypt, TStream* Stream)
     : owner_(Owner), stream_(Stream), decrypt_(Decrypt), remaining_(Count < 0 ? 0 : Count) {
     // 8 bytes of zeros after the largest fill keep word loads in bounds.
-    buffer_.assign(static_cast<size_t>(kBlock) + kInputSlack + 8, 0);
-    Next = End = buffer_.data();
+    // The rest is written before it is read: clearing all of it cost as
+    // much as decoding a small entry.
+    constexpr size_t kFilled = static_cast<size_t>(kBlock) + kInputSlack;
+    buffer_.reset(new uint8_t[kFilled + 8]);
+    std::memset(buffer_.get() + kFilled, 0, 8);
+    Next = End = buffer_.get();
 }
 
 bool TZipInput::Fill() {
@@ -45,7 +49,7 @@ bool TZipInput::Fill() {
     }
     if (ended_) return false;
     size_t tail = static_cast<size_t>(End - Next);
-    uint8_t* base = buffer_.data();
+    uint8_t* base = buffer_.get();
     // Only a short tail is ever kept: decoders fill once they run low.
     if (tail > kInputSlack) return true;
     if (tail && Next != base) std::memmove(base, Next, tail);

@@ -8,7 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 #include "engine/core/zipcommon.h"
 
@@ -98,7 +98,7 @@ private:
     bool decrypt_;
     int64_t remaining_;
     bool ended_ = false;
-    std::vector<uint8_t> buffer_;
+    std::unique_ptr<uint8_t[]> buffer_;
 };
 
 // Decoded bytes of one entry on their way to the owner's ExtractWriteHook
