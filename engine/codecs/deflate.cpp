@@ -11,12 +11,15 @@
 #include <emmintrin.h>
 #endif
 
+#include "engine/codecs/deflatecodes.h"
 #include "engine/codecs/spare.h"
 #include "engine/core/messages.h"
 
 namespace bramble {
 
 namespace {
+
+using namespace deflatecodes;
 
 static_assert(std::endian::native == std::endian::little, "the bit writer stores little-endian words");
 
@@ -44,18 +47,8 @@ constexpr unsigned kEndBlock = 256;
 constexpr size_t kOutBuf = 65536;  // bytes handed to the write hook at a time
 constexpr size_t kOutSlack = 64;   // a symbol never writes more than 8 bytes past the check
 
-constexpr uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
-                                      2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-constexpr uint16_t kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
-                                      31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
-constexpr uint8_t kDistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
-                                    6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
-constexpr uint16_t kDistBase[30] = {1,    2,    3,    4,    5,    7,     9,     13,    17,    25,
-                                    33,   49,   65,   97,   129,  193,   257,   385,   513,   769,
-                                    1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
 constexpr uint32_t kMatchSym = 0x80000000u;  // marks a match in the symbol buffer
 constexpr uint32_t kNoDist = 30;             // the distance code field of a literal
-constexpr uint8_t kBlOrder[kBlCodes] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 
 // A Huffman code ready for an LSB-first bit writer: the code bits reversed,
 // with any extra bits already placed above them.
@@ -859,7 +852,7 @@ void Encoder::FlushBlock(bool final) {
     uint8_t blLen[kBlCodes];
     BuildLengths(blFreq, kBlCodes, kMaxBlBits, blLen);
     unsigned hclen = kBlCodes;
-    while (hclen > 4 && blLen[kBlOrder[hclen - 1]] == 0) --hclen;
+    while (hclen > 4 && blLen[kCodeLengthOrder[hclen - 1]] == 0) --hclen;
     dynBits += 5 + 5 + 4 + 3 * hclen;
     for (unsigned c = 0; c < kBlCodes; ++c) dynBits += uint64_t(blFreq[c]) * blLen[c];
     dynBits += uint64_t(blFreq[16]) * 2 + uint64_t(blFreq[17]) * 3 + uint64_t(blFreq[18]) * 7;
@@ -890,7 +883,7 @@ void Encoder::FlushBlock(bool final) {
         Put(hlit - 257, 5);
         Put(hdist - 1, 5);
         Put(hclen - 4, 4);
-        for (unsigned i = 0; i < hclen; ++i) Put(blLen[kBlOrder[i]], 3);
+        for (unsigned i = 0; i < hclen; ++i) Put(blLen[kCodeLengthOrder[i]], 3);
         static constexpr uint8_t kRepeatBits[3] = {2, 3, 7};
         for (unsigned i = 0; i < nrle; ++i) {
             EnsureRoom();
