@@ -7,6 +7,7 @@
 
 #include "engine/codecs/arjfast.h"
 #include "engine/core/messages.h"
+#include "fuzz/memory_input.h"
 
 using namespace bramble;
 
@@ -16,17 +17,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ++data;
     --size;
     TZipCommon c;
-    c.InputSource = isMemory;
-    c.MemoryBlock = data;
-    c.MemoryLeft = static_cast<int64_t>(size);
-    c.OutputTarget = otTest;
-    c.ProgressHook = nullptr;
+    fuzz::ReadFromMemory(c, data, size);
     if (mode & 8) {
         // Short reads put every refill in the middle of a code.
         const int64_t step = 1 + ((mode >> 4) & 3);
-        c.ReadHook = [&c, step](TStream* s, int64_t n, int k, bool d, uint8_t* b) {
-            return c.ReadBlock(s, n < step ? n : step, k, d, b);
-        };
+        fuzz::ShortReads(c, step);
     }
     int64_t claimed = (static_cast<int64_t>(size) + 1) << (mode >> 6 << 2);
     if (claimed > (int64_t{1} << 22)) claimed = int64_t{1} << 22;

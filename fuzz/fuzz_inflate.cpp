@@ -9,6 +9,7 @@
 #include "engine/codecs/inflate.h"
 #include "engine/codecs/zipmethod.h"
 #include "engine/core/messages.h"
+#include "fuzz/memory_input.h"
 
 using namespace bramble;
 
@@ -20,17 +21,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (TInflateWord word : {TInflateWord::Wide, TInflateWord::Narrow}) {
         InflateUseWord(word);
         TZipCommon c;
-        c.InputSource = isMemory;
-        c.MemoryBlock = data;
-        c.MemoryLeft = static_cast<int64_t>(size);
-        c.OutputTarget = otTest;
-        c.ProgressHook = nullptr;
+        fuzz::ReadFromMemory(c, data, size);
         if (mode & 1) {
             // Short reads put every refill in the middle of a code.
             unsigned step = 1 + (mode >> 4);
-            c.ReadHook = [&c, step](TStream* s, int64_t n, int k, bool d, uint8_t* b) {
-                return c.ReadBlock(s, n < step ? n : step, k, d, b);
-            };
+            fuzz::ShortReads(c, step);
         }
         // Known sizes exercise the length checks; unknown ones run to the end.
         int64_t unpacked = (mode & 2) ? static_cast<int64_t>(size) * ((mode >> 2) & 3) : -1;

@@ -16,6 +16,7 @@
 #include "engine/codecs/inflate.h"
 #include "engine/codecs/zipmethod.h"
 #include "engine/core/messages.h"
+#include "fuzz/memory_input.h"
 
 using namespace bramble;
 
@@ -48,15 +49,9 @@ int ZlibInflate(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {
 
 bool OurInflate(const uint8_t* data, size_t size, unsigned step, std::vector<uint8_t>& out) {
     TZipCommon c;
-    c.InputSource = isMemory;
-    c.MemoryBlock = data;
-    c.MemoryLeft = static_cast<int64_t>(size);
-    c.OutputTarget = otTest;
-    c.ProgressHook = nullptr;
+    fuzz::ReadFromMemory(c, data, size);
     if (step) {
-        c.ReadHook = [&c, step](TStream* s, int64_t n, int k, bool d, uint8_t* b) {
-            return c.ReadBlock(s, n < step ? n : step, k, d, b);
-        };
+        fuzz::ShortReads(c, step);
     }
     c.ExtractWriteHook = [&out](TStream*, bool, int64_t n, int, bool, const uint8_t* b) {
         out.insert(out.end(), b, b + n);

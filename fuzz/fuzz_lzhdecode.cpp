@@ -8,6 +8,7 @@
 
 #include "engine/codecs/lzhdecode.h"
 #include "engine/core/messages.h"
+#include "fuzz/memory_input.h"
 
 using namespace bramble;
 
@@ -20,17 +21,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                         lzh::Bh(false), lzh::Arj(false), lzh::kLh5, lzh::kLh6};
     const TLzhParams& p = params[mode & 7];
     TZipCommon c;
-    c.InputSource = isMemory;
-    c.MemoryBlock = data;
-    c.MemoryLeft = static_cast<int64_t>(size);
-    c.OutputTarget = otTest;
-    c.ProgressHook = nullptr;
+    fuzz::ReadFromMemory(c, data, size);
     if (mode & 8) {
         // Short reads put every refill in the middle of a code.
         const int64_t step = 1 + ((mode >> 4) & 3);
-        c.ReadHook = [&c, step](TStream* s, int64_t n, int k, bool d, uint8_t* b) {
-            return c.ReadBlock(s, n < step ? n : step, k, d, b);
-        };
+        fuzz::ShortReads(c, step);
     }
     // A few bytes of constant codes make megabytes: the claim stays small
     // enough for the run to end well inside the time limit.

@@ -6,6 +6,7 @@
 
 #include "engine/codecs/lzhuf.h"
 #include "engine/core/messages.h"
+#include "fuzz/memory_input.h"
 
 using namespace bramble;
 
@@ -15,11 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ++data;
     --size;
     TZipCommon c;
-    c.InputSource = isMemory;
-    c.MemoryBlock = data;
-    c.MemoryLeft = static_cast<int64_t>(size);
-    c.OutputTarget = otTest;
-    c.ProgressHook = nullptr;
+    fuzz::ReadFromMemory(c, data, size);
     try {
         LzhufDecode(c, nullptr, nullptr, static_cast<int64_t>(size), claimed);
     } catch (const E_RAISE&) {

@@ -6,6 +6,7 @@
 
 #include "engine/codecs/zipmethod.h"
 #include "engine/core/messages.h"
+#include "fuzz/memory_input.h"
 
 using namespace bramble;
 
@@ -19,11 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     data += 3;
     size -= 3;
     TZipCommon c;
-    c.InputSource = isMemory;
-    c.MemoryBlock = data;
-    c.MemoryLeft = static_cast<int64_t>(size);
-    c.OutputTarget = otTest;
-    c.ProgressHook = nullptr;
+    fuzz::ReadFromMemory(c, data, size);
     c.Crc = 0xFFFFFFFFu;
     try {
         ZipMethodDecode(c, method, flags, static_cast<int64_t>(size), unpacked, false);
