@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "engine/core/messages.h"
 #include "engine/core/os.h"
@@ -19,14 +20,6 @@ bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 bool IsRoot(const std::string& dir) {
     if (std::all_of(dir.begin(), dir.end(), IsSeparator)) return true;
     return dir.size() == 2 && dir[1] == ':';
-}
-
-void ForceDirsFrom(std::string dir) {
-    if (dir.size() > 1 && IsSeparator(dir.back())) dir.pop_back();
-    if (IsRoot(dir) || DirExists(dir)) return;
-    const std::string parent = ExtractFilePath(dir);
-    if (!parent.empty() && parent != dir) ForceDirsFrom(parent);
-    os::DirCreate(dir);
 }
 
 void FillSearchRec(TSearchRecDos& Rec, const os::FindData& fd) {
@@ -149,7 +142,43 @@ void FindCloseDos(TSearchRecDos& Rec) {
 
 void ForceDirs(const std::string& Path) {
     if (Path.empty()) throw Exception(MessageText(25156));
-    ForceDirsFrom(Path);
+    // A path the platform cannot hold gets no folder at all, rather than
+    // the part of it that fits.
+    if (Path.size() > os::MaxPathLength()) return;
+    // Where the path may be cut into folders: its separators and a drive's
+    // colon, never the trail byte of a double-byte character.
+    std::vector<size_t> cuts;
+    for (size_t i = 0; i < Path.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(Path[i]);
+        if (os::IsLeadByte(c) && i + 1 < Path.size())
+            ++i;
+        else if (IsSeparator(static_cast<char>(c)) || c == ':')
+            cuts.push_back(i);
+    }
+    // Up from the whole path to the first folder that is there, then down
+    // again making the missing ones, in one buffer: a deep path costs its
+    // depth in calls, not its depth times its length in copies and stack.
+    std::string dir = Path;
+    size_t len = Path.size();
+    size_t k = cuts.size();  // the cuts that lie inside dir
+    std::vector<size_t> missing;  // lengths of the folders to make, deepest first
+    for (;;) {
+        // A trailing separator names the same folder.
+        while (len > 1 && k > 0 && cuts[k - 1] == len - 1 && IsSeparator(Path[len - 1])) {
+            --len;
+            --k;
+        }
+        dir.resize(len);
+        if (IsRoot(dir) || DirExists(dir)) break;
+        missing.push_back(len);
+        if (k == 0 || cuts[k - 1] + 1 >= len) break;
+        len = cuts[k - 1] + 1;
+    }
+    // Failures are left for the caller's next file operation to find.
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+        dir.append(Path, dir.size(), *it - dir.size());
+        os::DirCreate(dir);
+    }
 }
 
 std::string GetSystemTempDir() { return os::GetTempDirectory(); }

@@ -188,8 +188,9 @@ int FindNextDos(TSearchRecDos& Rec);
 void FindCloseDos(TSearchRecDos& Rec);
 
 // Creates the directory and any missing parents. An empty path raises
-// Exception("Unable to create directory"); failures to create are left for
-// the caller's next file operation to find.
+// Exception("Unable to create directory"); a path longer than the platform
+// allows (os::MaxPathLength) makes no folder at all; failures to create are
+// left for the caller's next file operation to find.
 void ForceDirs(const std::string& Path);
 // With a trailing separator; empty on failure.
 std::string GetSystemTempDir();

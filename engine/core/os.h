@@ -125,6 +125,10 @@ std::string GetTempDirectory();
 std::string MakeTempFile(const std::string& dir, const std::string& prefix);
 
 char PathSeparator();  // '\\' on Windows, '/' natively
+// The longest path, in characters, under which the platform makes a file or
+// a folder: MAX_PATH less its terminating NUL on Windows (the ANSI calls
+// take no more), PATH_MAX less its NUL natively.
+size_t MaxPathLength();
 
 // ---- drives ------------------------------------------------------------
 

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -506,6 +507,8 @@ std::string MakeTempFile(const std::string& dir, const std::string& prefix) {
 }
 
 char PathSeparator() { return '/'; }
+
+size_t MaxPathLength() { return PATH_MAX - 1; }
 
 // ---- drives --------------------------------------------------------------
 

@@ -337,6 +337,8 @@ std::string MakeTempFile(const std::string& dir, const std::string& prefix) {
 
 char PathSeparator() { return '\\'; }
 
+size_t MaxPathLength() { return MAX_PATH - 1; }
+
 // ---- drives --------------------------------------------------------------
 
 unsigned DriveType(const std::string& root) {

@@ -171,6 +171,8 @@ bool TZipCommon::OpenOutput(const std::string& Name, TStream* Stream) {
     ResetTextMode();
     switch (OutputTarget) {
         case otFile: {
+            // Refused whole before any of its folders is made.
+            if (Name.size() > os::MaxPathLength()) return false;
             std::string dir = ExtractFilePath(Name);
             if (!dir.empty()) {
                 try {

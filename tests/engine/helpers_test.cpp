@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -470,6 +471,26 @@ TEST(Files, ForceDirsCreatesParentsAndRejectsEmptyPath) {
     } catch (const Exception& e) {
         EXPECT_STREQ(e.what(), "Unable to create directory");
     }
+}
+
+TEST(Files, ForceDirsMakesEveryLevelOfADeepPathAndNothingOfOneTooLong) {
+    const std::string dir = test::ScratchDir("helpers-force-deep");
+    const std::string sep(1, os::PathSeparator());
+    // A thousand levels natively; on Windows what a folder's path may hold
+    // (MAX_PATH less room for an 8.3 name).
+    std::string deep = dir;
+    const size_t room = std::min<size_t>(os::MaxPathLength() - 12, dir.size() + 2000);
+    while (deep.size() + 2 <= room) deep += sep + "d";
+    ForceDirs(deep + sep);
+    EXPECT_TRUE(DirExists(deep));
+    // Past the limit not even its first folder is made; at the limit what
+    // the platform takes is.
+    std::string tooLong = test::Join(dir, "t");
+    while (tooLong.size() <= os::MaxPathLength()) tooLong += sep + "t";
+    ForceDirs(tooLong);
+    EXPECT_FALSE(DirExists(test::Join(dir, "t")));
+    ForceDirs(tooLong.substr(0, os::MaxPathLength()));
+    EXPECT_TRUE(DirExists(test::Join(dir, "t")));
 }
 
 TEST(Files, HeaderStringsAdvanceTheOffset) {
