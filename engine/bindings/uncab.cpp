@@ -297,11 +297,7 @@ TUnCAB::TCopyAction TUnCAB::CopyFile(const std::string& Name, int64_t Size, uint
         return caSkip;
     }
     entryName_ = toFile ? OutputName() : FN;
-    if (!OpenOutput(entryName_, OutputStreamArg())) {
-        ReportError(entryName_, "", "0", 25235);
-        SkipBytes(Size);
-        return caSkip;
-    }
+    if (!OpenEntryOutput(entryName_, entryName_, Size)) return caSkip;
     outputOpen_ = true;
     return caExtract;
 }

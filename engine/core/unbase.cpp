@@ -160,6 +160,18 @@ void TUnBase::FinishEntry(const std::string& FN, const std::string& Target, bool
         ReportError(FN, "", "0", 25151);
 }
 
+bool TUnBase::OpenEntryOutput(const std::string& FN, const std::string& Target, int64_t Size) {
+    if (OpenOutput(Target, OutputStreamArg())) return true;
+    OutputRefused(FN, Target, Size);
+    return false;
+}
+
+void TUnBase::OutputRefused(const std::string& FN, const std::string& Target, int64_t Size) {
+    ReportError(Target, "", "0", 25235);
+    SkipBytes(Size);
+    if (OnEnd) OnEnd(this, FN, false);
+}
+
 void TUnBase::RestoreFileStamp(uint32_t Attr, uint32_t DosDate, const std::string& FN) {
     if (OutputTarget != otFile) return;
     if (DosDate > maxFileDate_) maxFileDate_ = DosDate;

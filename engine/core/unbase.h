@@ -70,6 +70,15 @@ public:
     void FinishEntry(const std::string& FN, const std::string& Target, bool Decoded, bool Pass, uint32_t Attr,
                      uint32_t DosDate);
 
+    // Opens the output of an entry about to be decoded (OpenOutput with
+    // Target). One the file system refuses (a name or path it cannot hold,
+    // a file where a folder should be) fails only this entry: 25235 under
+    // Target, OnEnd with False for FN, and Size taken off the bytes to do;
+    // the caller goes on with the next entry.
+    bool OpenEntryOutput(const std::string& FN, const std::string& Target, int64_t Size);
+    // That failure alone, for a reader that opened the output itself.
+    void OutputRefused(const std::string& FN, const std::string& Target, int64_t Size);
+
     // Copies PackedSize stored bytes from the input (the archive, or Input
     // when InputSource takes the stream handed in) to the output, folding
     // the output into the check value of CrcKind. With Decrypt the ARJ kinds

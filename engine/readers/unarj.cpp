@@ -168,11 +168,7 @@ bool TUnARJ::ArjExtractFile(arj::THeader& H) {
     if (H.Garbled() && !ArjGetPassword(FN)) return false;
 
     const std::string target = toFile ? OutputName() : FN;
-    if (!OpenOutput(target, OutputStreamArg())) {
-        ReportError(target, "", "0", 25235);
-        SkipBytes(H.UnpackedSize);
-        return true;
-    }
+    if (!OpenEntryOutput(FN, target, H.UnpackedSize)) return true;
     struct TClose {
         TUnARJ& r;
         bool armed = true;

@@ -127,7 +127,7 @@ bool TUnBH::ExtractEntry(const bh::TEntry& E) {
     }
 
     const std::string target = toFile ? OutputName() : FN;
-    if (!OpenOutput(target, OutputStreamArg())) RaiseError(target, "", "0", 25235);
+    if (!OpenEntryOutput(FN, target, size)) return true;
     // Whatever the decoder counts down, the entry counts its size once.
     const int64_t toDoBefore = bytesToDo_;
     Crc = 0xFFFFFFFF;

@@ -143,7 +143,7 @@ void TUnGZIP::ExtractArchive() {
     TSwapGuard<bool> text(TextMode, asciiTranslation_);
     bool pass = false;
     if (magic == 0x9D1F) {
-        if (!OpenOutput(target, OutputStreamArg())) RaiseError(target, "", "0", 25235);
+        if (!OpenEntryOutput(FN, target, bytesToDo_)) return;
         Crc = 0;
         if (!inFile_.Seek(2)) RaiseError(target, "", "0", 25292);
         try {
@@ -155,7 +155,7 @@ void TUnGZIP::ExtractArchive() {
     } else if (isGzip) {
         // Refused before the output exists: no empty file is left behind.
         if (first.flags & kFEncrypted) RaiseError(FN, "", "0", 25290);
-        if (!OpenOutput(target, OutputStreamArg())) RaiseError(target, "", "0", 25235);
+        if (!OpenEntryOutput(FN, target, bytesToDo_)) return;
         try {
             pass = DecodeGzip(first, FN);
         } catch (...) {

@@ -75,7 +75,7 @@ bool TUnLHA::ExtractEntry(const lha::THeader& H) {
     if (!inFile_.Seek(H.DataOffset)) RaiseError(FN, "", "0", 25292);
 
     const std::string target = toFile ? OutputName() : FN;
-    if (!OpenOutput(target, OutputStreamArg())) RaiseError(target, "", "0", 25235);
+    if (!OpenEntryOutput(FN, target, size)) return true;
     // Whatever the decoder counts down, the entry counts its size once.
     const int64_t toDoBefore = bytesToDo_;
     Crc = 0;

@@ -63,7 +63,7 @@ bool TUnTAR::ExtractEntry(const Entry& e) {
     }
     if (!inFile_.Seek(e.data)) RaiseError(FN, "", "0", 25292);
     const std::string target = toFile ? OutputName() : FN;
-    if (!OpenOutput(target, OutputStreamArg())) RaiseError(target, "", "0", 25235);
+    if (!OpenEntryOutput(FN, target, e.size)) return true;
     Crc = 0xFFFFFFFF;
     // An entry cut off by the end of the file gives what is there, and
     // fails. The copy counts its bytes down as it goes.

@@ -435,6 +435,7 @@ bool TUnZIP::ExtractEntry(const Entry& e) {
     const int64_t streamAt = stream ? stream->Position() : 0;
     const size_t memoryNames = memoryOutputs_.size();
     bool decoded = true;
+    bool refused = false;  // the output could not be opened: only this entry fails
     int attempts = 0;
     // Decodes the data into the output; false when the run must stop (a
     // disk was refused).
@@ -446,7 +447,10 @@ bool TUnZIP::ExtractEntry(const Entry& e) {
             if (stream && stream->Seek(streamAt)) stream->SetSize(streamAt);
             memoryOutputs_.resize(memoryNames);
         }
-        if (!OpenOutput(target, OutputStreamArg())) RaiseError(target, "", "0", 25235);
+        if (!OpenOutput(target, OutputStreamArg())) {
+            refused = true;
+            return true;
+        }
         Crc = 0xFFFFFFFF;
         decoded = true;
         try {
@@ -469,6 +473,10 @@ bool TUnZIP::ExtractEntry(const Entry& e) {
     };
     auto passed = [&] { return decoded && ~Crc == rec.CRC; };
     auto finish = [&](bool pass) {
+        if (refused) {
+            OutputRefused(FN, target, rec.UnpackedSize);
+            return true;
+        }
         if (OutputTarget == otFile)
             RestoreFileStamp(rec.ExternalAttr, e.dosDate, target);
         else
@@ -519,6 +527,7 @@ bool TUnZIP::ExtractEntry(const Entry& e) {
             throw;
         }
         if (!go) return false;
+        if (refused) return finish(false);
         if (passed()) {
             password_ = pw;
             return finish(true);

@@ -80,7 +80,7 @@ bool TUnZOO::ExtractEntry(const zoo::TEntry& E) {
     if (E.Method > 2) return failed(25326);
 
     const std::string target = toFile ? OutputName() : FN;
-    if (!OpenOutput(target, OutputStreamArg())) RaiseError(target, "", "0", 25235);
+    if (!OpenEntryOutput(FN, target, size)) return true;
     if (!inFile_.Seek(E.DataOffset)) {
         CloseOutput();
         RaiseError(FN, "", "0", 25292);

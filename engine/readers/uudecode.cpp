@@ -286,7 +286,7 @@ void TUUDecode::ExtractArchive() {
     const uint32_t now = FileTimeToDosDate(os::NowFileTime());
     if (PrepareExtractFile(FN_, exists, DosDateToDateTime(now)) != prExtract) return;
     const std::string target = toFile ? OutputName() : FN_;
-    if (!OpenOutput(target, OutputStreamArg())) RaiseError(target, "", "0", 25235);
+    if (!OpenEntryOutput(FN_, target, bytesToDo_)) return;
     if (OutputTarget == otFile) decodedFileName_ = target;
 
     bool done = false;

@@ -422,6 +422,27 @@ TEST(UnArj, DamagedHeadersEndWhatTheyHitAndNamesStayInside) {
     }
 }
 
+TEST(UnArj, AnOutputThatCannotBeMadeFailsOnlyItsEntry) {
+    Entry file;
+    file.name = "x";
+    file.data = "a file\n";
+    Entry inside;  // nothing can be made inside a file
+    inside.name = "x/inside.txt";
+    Entry last;
+    last.name = "last.txt";
+    last.data = "last\n";
+    const std::string out = Join(ScratchDir("arj-refused-out"), "out");
+    ArjRun x;
+    EXPECT_EQ(x.Go(Put("refused", Archive({file, inside, last})), out), 3);
+    EXPECT_EQ(x.raised, 0);
+    EXPECT_EQ(x.errors, std::vector<int>({25235}));
+    ASSERT_EQ(x.ends.size(), 3u);
+    EXPECT_TRUE(x.ends[0].second);
+    EXPECT_FALSE(x.ends[1].second);
+    EXPECT_TRUE(x.ends[2].second);
+    EXPECT_EQ(ReadTree(out), (Tree{{"x", "a file\n"}, {"last.txt", "last\n"}}));
+}
+
 TEST(ArjFormat, HeaderSearchAndBoundsOfTheBasicHeader) {
     // The search takes only a header whose CRC holds, within its reach.
     const std::string arc = Archive({Entry{}});
