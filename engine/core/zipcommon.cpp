@@ -65,14 +65,22 @@ void TZipCommon::ReportError(const std::string& FN, const std::string& MsgEx, co
 namespace {
 
 // The names Windows keeps for devices in every folder, whatever the case,
-// the extension, or dots and blanks after the name.
+// the extension, or dots and blanks after the name. COM and LPT also take
+// the superscript digits 1 to 3 (0xB9, 0xB2, 0xB3 in the ANSI code page).
 bool IsDeviceName(const std::string& Part) {
     std::string base = Part.substr(0, Part.find('.'));
     while (!base.empty() && (base.back() == ' ' || base.back() == '.')) base.pop_back();
     base = UpperCase(base);
-    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
-    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
-           base[3] >= '1' && base[3] <= '9';
+    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" || base == "CONOUT$")
+        return true;
+    if (base.size() != 4 || (base.compare(0, 3, "COM") != 0 && base.compare(0, 3, "LPT") != 0)) return false;
+    const unsigned char digit = static_cast<unsigned char>(base[3]);
+    return (digit >= '1' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
+}
+
+// Characters no Windows file name may hold.
+bool IsForbiddenInName(unsigned char c) {
+    return c < 32 || c == '?' || c == '*' || c == '"' || c == '<' || c == '>' || c == '|';
 }
 
 }  // namespace
@@ -94,27 +102,40 @@ std::string TZipCommon::ConvertAnsiName(const std::string& AnsiName) {
     // Names come from the archive and are not to be trusted: whatever they
     // say, the result stays inside the output folder.
     std::vector<std::string> parts;
+    std::vector<bool> mapped;  // per part: a character Windows forbids became '_'
     std::string part;
+    bool partMapped = false;
     auto flush = [&] {
-        if (!part.empty() && part != "." && part != "..") {
-            // Anything that is only dots and blanks names no file here.
-            bool onlyDots = true;
-            for (char c : part)
-                if (c != '.' && c != ' ') onlyDots = false;
-            if (!onlyDots) parts.push_back(part);
+        // Windows drops dots and blanks at the end of a name ("a." and "a "
+        // are "a"), so the name said is the one written; what is only dots
+        // and blanks ("." and ".." too) names no file here.
+        while (!part.empty() && (part.back() == '.' || part.back() == ' ')) part.pop_back();
+        if (!part.empty()) {
+            parts.push_back(part);
+            mapped.push_back(partMapped);
         }
         part.clear();
+        partMapped = false;
     };
     size_t start = 0;
     if (name.size() >= 2 && name[1] == ':') start = 2;  // a drive prefix
     for (size_t i = start; i < name.size(); ++i) {
-        char c = name[i];
-        if (c == '\\')
-            flush();
-        else if (c == ':')
-            continue;  // no drives and no alternate data streams
-        else
+        const char c = name[i];
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (os::IsLeadByte(u) && i + 1 < name.size()) {
+            // A double-byte character, whose trail byte may equal '\' or '|'.
             part.push_back(c);
+            part.push_back(name[++i]);
+        } else if (c == '\\') {
+            flush();
+        } else if (c == ':') {
+            continue;  // no drives and no alternate data streams
+        } else if (IsForbiddenInName(u)) {
+            part.push_back('_');
+            partMapped = true;
+        } else {
+            part.push_back(c);
+        }
     }
     flush();
     if (parts.empty()) {
@@ -126,6 +147,7 @@ std::string TZipCommon::ConvertAnsiName(const std::string& AnsiName) {
     // open the device instead of making a file: it gets a leading '_'.
     bool renamed = false;
     for (size_t i = useStoredDirs_ ? 0 : parts.size() - 1; i < parts.size(); ++i) {
+        renamed = renamed || mapped[i];
         if (!IsDeviceName(parts[i])) continue;
         parts[i] = "_" + parts[i];
         renamed = true;

@@ -1,7 +1,8 @@
 // Stored names on their way to the user and to the disk: ZIP names kept as
 // UTF-8 (flag bit 11, or Info-ZIP's on Unix) as the lister, the reader, the
-// tester and the ZIP writer take them; and names Windows keeps for devices,
-// which ZIP, TAR and UU readers write under another name.
+// tester and the ZIP writer take them; names Windows keeps for devices,
+// which ZIP, TAR and UU readers write under another name; and characters
+// Windows refuses in a name, and the dots and blanks it drops at the end.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -284,6 +285,98 @@ TEST(DeviceNames, AreWrittenWithALeadingUnderscoreAndReported) {
             EXPECT_EQ(s.tested.size(), k.written.size());
         }
     }
+}
+
+// ---- what else Windows refuses or changes in a name ---------------------------
+
+TEST(WindowsNames, AliasesForbiddenCharactersAndTrailingDotsBecomeWhatWindowsWrites) {
+    struct Case {
+        const char* stored;   // ANSI, '/' between folders
+        const char* written;  // below the target
+        bool reported;        // 25243: written under another name than its own
+    };
+    const std::vector<Case> cases = {
+        {"CONIN$", "_CONIN$", true},
+        {"conout$.txt", "_conout$.txt", true},
+        {"COM\xB9", "_COM\xB9", true},  // superscript one
+        {"lpt\xB2.log", "_lpt\xB2.log", true},
+        {"dir/Com\xB3 .x", "dir\\_Com\xB3 .x", true},
+        {"COM\xB4", "COM\xB4", false},  // an accent, no digit
+        {"CONIN", "CONIN", false},
+        {"CONOUT$$", "CONOUT$$", false},
+        {"trail.", "trail", false},
+        {"trail ", "trail", false},
+        {"dir. ./f. .", "dir\\f", false},
+        {"nul. ", "_nul", true},
+        {"a?b*c.txt", "a_b_c.txt", true},
+        {"q\"<>|.txt", "q____.txt", true},
+        {"tab\there\x1F.txt", "tab_here_.txt", true},
+        {"dir?/f.txt", "dir_\\f.txt", true},
+        {"a\x7F~#%&.txt", "a\x7F~#%&.txt", false},  // allowed
+    };
+    // Without stored folders only the file's own part counts.
+    const std::vector<Case> flat = {
+        {"dir?/f.txt", "f.txt", false},
+        {"con/x", "x", false},
+        {"dir/Com\xB3 .x", "_Com\xB3 .x", true},
+        {"dir/trail .", "trail", false},
+    };
+    for (bool storedDirs : {true, false}) {
+        TZipCommon c;
+        c.OutputTarget = otFile;
+        c.SetUseStoredDirs(storedDirs);
+        int reports = 0;
+        c.OnError = [&reports](TObject*, const std::string&, const std::string&, const std::string&, int code) {
+            reports += code == 25243;
+        };
+        c.SetExtractDir(ScratchDir("windows-names"));
+        const std::string root = c.ExtractDir();
+        for (const Case& k : storedDirs ? cases : flat) {
+            SCOPED_TRACE(std::string(k.stored) + (storedDirs ? " with folders" : " flat"));
+            reports = 0;
+            EXPECT_EQ(c.ConvertAnsiName(k.stored), root + k.written);
+            EXPECT_EQ(c.OutputName(), root + k.written);
+            EXPECT_EQ(reports, k.reported ? 1 : 0);
+        }
+    }
+}
+
+TEST(WindowsNames, AnArchiveOfSuchNamesIsExtractedUnderTheNamesItReports) {
+    struct Case {
+        const char* stored;  // UTF-8
+        const char* written;
+    };
+    const std::vector<Case> cases = {
+        {"CONIN$", "_CONIN$"},          {"conout$.txt", "_conout$.txt"}, {"COM\xC2\xB9", "_COM\xB9"},
+        {"LPT\xC2\xB3.log", "_LPT\xB3.log"}, {"trail.", "trail"},          {"blank ", "blank"},
+        {"what?.txt", "what_.txt"},     {"a<b>.txt", "a_b_.txt"},        {"ctl\x01.txt", "ctl_.txt"},
+        {"last.txt", "last.txt"},
+    };
+    std::vector<ZItem> items;
+    std::set<std::string> expected;
+    for (const Case& k : cases) {
+        ZItem it{k.stored, std::string("is ") + k.written};
+        it.flags = 0x800;
+        items.push_back(it);
+        expected.insert(k.written);
+    }
+    const std::string dir = ScratchDir("windows-names-zip");
+    const std::string archive = Join(dir, "names.zip");
+    WriteAll(archive, BuildZip(items));
+    const std::string target = Join(dir, "out");
+    std::unique_ptr<TUnBase> reader = CreateReaderForKind(atZip);
+    std::set<std::string> begun;
+    int failed = 0;
+    reader->OnBegin = [&](TObject*, const std::string& fn, int, bool&) { begun.insert(ExtractFileName(fn)); };
+    reader->OnEnd = [&](TObject*, const std::string&, bool pass) { failed += !pass; };
+    reader->SetArchiveFile(archive);
+    reader->SetExtractDir(target);
+    reader->FileSpec() = {"*.*"};
+    EXPECT_EQ(reader->Extract(), static_cast<int>(cases.size()));
+    EXPECT_EQ(failed, 0);
+    EXPECT_EQ(begun, expected);
+    EXPECT_EQ(FilesBelow(target), expected);
+    for (const Case& k : cases) EXPECT_EQ(ReadAll(Join(target, k.written)), std::string("is ") + k.written);
 }
 
 }  // namespace
