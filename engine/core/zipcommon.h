@@ -78,6 +78,9 @@ public:
     // ---- virtual operations ----
     // The output path of a name stored in an archive, also kept in
     // OutputName; empty (after reporting 25243) when nothing safe is left.
+    // Each part loses the dots and blanks at its end, as Windows drops
+    // them; characters Windows refuses become '_' and device names get a
+    // leading '_', which a run writing files reports with 25243.
     virtual std::string ConvertFileName(const std::string& Name);
     // The bytes of the whole run, when the component counts them (0 when
     // it does not): what the archive progress is a part of.
