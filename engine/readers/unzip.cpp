@@ -385,15 +385,16 @@ bool TUnZIP::ExtractEntry(const Entry& e) {
         ReportError(e.storedName, "", "0", 25248);
         return true;
     }
-    std::string stored(h.NameLength, '\0');
-    if (!ReadOn(stored.data(), h.NameLength)) {
+    // The entry is written under the directory's name, the one the user saw
+    // and chose, whatever its local header names: some archivers put a
+    // stand-in there (the real name in an extra field), a hostile one a name
+    // it never listed.
+    if (!SkipOn(h.NameLength)) {
         if (stopRun_) return false;
         ReportError(e.storedName, "", "0", 25248);
         return true;
     }
-    std::replace(stored.begin(), stored.end(), '\0', ' ');
-    // The stored name as the listing shows it, then as a path in the target.
-    const std::string asListed = zip::AnsiName(stored, static_cast<uint16_t>(rec.Flags | h.Flags), e.madeBy);
+    const std::string& asListed = e.storedName;
     std::string outPath = ConvertAnsiName(asListed);
     if (outPath.empty()) {  // nothing safe to write it as (reported)
         SkipBytes(rec.UnpackedSize);

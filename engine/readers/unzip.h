@@ -24,7 +24,7 @@ private:
         uint32_t dosDate = 0;
         int disk = 0;            // of a spanned set, from 0: where the local header is
         uint16_t madeBy = 0;     // "version made by" of a central record (host in the high byte)
-        std::string storedName;  // as the gathering pass read it, for messages
+        std::string storedName;  // as listed by the record gathered: matched, reported and written under
     };
 
     // Where the entries' records begin; false ends the run.
