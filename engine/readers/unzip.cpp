@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <optional>
 #include <vector>
 
@@ -35,6 +36,17 @@ bool IsDecodableMethod(uint32_t method) { return method <= 6 || method == 8; }
 struct TDiskRefused {};
 
 constexpr const char* kNoSerial = "00000000";
+
+// Whether Begin to End of Disk reaches into one of the stretches claimed.
+bool Overlaps(const std::map<std::pair<int, int64_t>, int64_t>& Claimed, int Disk, int64_t Begin, int64_t End) {
+    // No two of them overlap: only the first one starting at or after
+    // Begin and the one before it can reach the new one.
+    const auto next = Claimed.lower_bound({Disk, Begin});
+    if (next != Claimed.end() && next->first.first == Disk && next->first.second < End) return true;
+    if (next == Claimed.begin()) return false;
+    const auto before = std::prev(next);
+    return before->first.first == Disk && before->second > Begin;
+}
 
 }  // namespace
 
@@ -353,7 +365,7 @@ void TUnZIP::Gather(bool central, int64_t start, std::vector<Entry>& entries) {
 
 // ---- pass 2: extracting ---------------------------------------------------------
 
-bool TUnZIP::ExtractEntry(const Entry& e) {
+bool TUnZIP::ExtractEntry(const Entry& e, Claims& Claimed) {
     const TZipEntryRec& rec = e.rec;
     if (spanned_) {
         // The central record says on which disk the entry starts.
@@ -394,6 +406,15 @@ bool TUnZIP::ExtractEntry(const Entry& e) {
         ReportError(e.storedName, "", "0", 25248);
         return true;
     }
+    // Entries that overlap let a small archive write without end: one whose
+    // header or data lie in what an entry extracted before took up is
+    // refused, by the directory's offset and packed size, before it decodes.
+    const int64_t end = pos + h.DataOffset() + rec.PackedSize;
+    if (Overlaps(Claimed, e.disk, pos, end)) {
+        ReportError(e.storedName, "", "0", 25248);
+        SkipBytes(rec.UnpackedSize);
+        return true;
+    }
     const std::string& asListed = e.storedName;
     std::string outPath = ConvertAnsiName(asListed);
     if (outPath.empty()) {  // nothing safe to write it as (reported)
@@ -408,6 +429,7 @@ bool TUnZIP::ExtractEntry(const Entry& e) {
         case prSkip: SkipBytes(rec.UnpackedSize); return true;
         case prExtract: break;
     }
+    Claimed.emplace(std::pair{e.disk, pos}, end);
     auto failed = [&](int code) {
         ReportError(FN, "", "0", code);
         SkipBytes(rec.UnpackedSize);
@@ -596,9 +618,10 @@ void TUnZIP::ExtractArchive() {
         if (!PrepareWalk(central, start)) return;
         Gather(central, start, entries);
     }
+    Claims claimed;
     for (const Entry& e : entries) {
         if (cancel_ || stopRun_) break;
-        if (!ExtractEntry(e)) break;
+        if (!ExtractEntry(e, claimed)) break;
     }
 }
 

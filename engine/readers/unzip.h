@@ -2,7 +2,10 @@
 // and spanned ZIP archives; TUnJar is the same reader for JAR archives.
 #pragma once
 
+#include <cstdint>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/core/unbase.h"
@@ -33,8 +36,14 @@ private:
     // A local header of a streamed entry carries no sizes: they follow the
     // data in a descriptor, which is looked for. False when none is found.
     bool FindDescriptor(int64_t data, TZipEntryRec& rec, int64_t& next);
-    // Decodes one gathered entry; false when the run must stop.
-    bool ExtractEntry(const Entry& e);
+    // What the entries extracted so far in a run took up (each its local
+    // header, name, extra field and data): the end by disk and start, no two
+    // overlapping. Offsets count per disk of a spanned set; read from one
+    // file, every entry is on disk 0 whatever its record says.
+    using Claims = std::map<std::pair<int, int64_t>, int64_t>;
+    // Decodes one gathered entry, unless it reaches into what Claimed holds,
+    // and adds what it takes up; false when the run must stop.
+    bool ExtractEntry(const Entry& e, Claims& Claimed);
 
     // ---- spanned sets on removable disks ----
     // Reads on from the current position; in a spanned set the read goes

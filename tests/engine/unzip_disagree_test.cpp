@@ -1,7 +1,9 @@
 // The ZIP reader against archives whose central directory and local headers
-// disagree (tests/make-fixtures, ziphostile/): every entry is written and
-// reported under the name the directory lists, whatever its local header
-// names.
+// disagree (tests/make-fixtures, ziphostile/): entries that overlap or share
+// one local header, with which a small archive writes without end, are
+// refused before they decode while the run goes on; every entry is written
+// and reported under the name the directory lists, whatever its local
+// header names.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -15,6 +17,7 @@
 #include "engine/core/os.h"
 #include "engine/lister/dovex.h"
 #include "engine/readers/unzip.h"
+#include "engine/readers/zipcheck.h"
 #include "support/testenv.h"
 
 namespace bramble {
@@ -27,6 +30,8 @@ using test::ScratchDir;
 namespace fs = std::filesystem;
 
 std::string Hostile(const std::string& name) { return Join(Join(test::FixturesDir(), "ziphostile"), name); }
+
+const std::string kAfter = "a sound entry after the hostile ones\n";
 
 struct ReadRun {
     std::vector<std::pair<std::string, bool>> ends;  // names as the reader gives them, and the verdict
@@ -73,6 +78,76 @@ std::vector<std::pair<std::string, int64_t>> Listed(const std::string& archive) 
     d.OnRead = [&](TObject*, int, int) { listed.emplace_back(d.EntryInfo.FileName, d.EntryInfo.UnpackedSize); };
     d.ReadArchive();
     return listed;
+}
+
+TEST(ZipReader, OverlappingEntriesAreRefusedBeforeTheyDecode) {
+    struct Case {
+        std::string archive;
+        std::string decoded;  // the one entry of the overlapping ones that is read
+        std::vector<std::string> refused;
+    };
+    std::vector<std::string> inner, outer, named;
+    for (int i = 1; i < 10; ++i) {
+        inner.push_back("f0" + std::to_string(i) + ".bin");
+        outer.push_back("f0" + std::to_string(9 - i) + ".bin");
+        named.push_back("s0" + std::to_string(i) + ".bin");
+    }
+    const std::vector<Case> cases = {
+        // Each entry holds the headers and data of all after it.
+        {"overlap.zip", "f00.bin", inner},
+        // The innermost first: each one after holds what came before.
+        {"overlap-reversed.zip", "f09.bin", outer},
+        // Behind a program stub, the offsets counting it.
+        {"sfx-overlap.exe", "f00.bin", inner},
+        // Ten directory records of one local header, under its name or others.
+        {"shared.zip", "kernel.bin", std::vector<std::string>(9, "kernel.bin")},
+        {"shared-named.zip", "s00.bin", named},
+        // Their records on ten disks of a set that is one file.
+        {"shared-disks.zip", "s00.bin", named},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.archive);
+        BRAMBLE_NEED_FIXTURE("ziphostile/" + c.archive);
+        const std::string archive = Hostile(c.archive);
+        const auto listed = Listed(archive);
+        ASSERT_EQ(listed.size(), c.refused.size() + 2);
+        std::map<std::string, int64_t> sizes(listed.begin(), listed.end());
+
+        std::vector<std::pair<std::string, int>> refusals;
+        for (const std::string& name : c.refused) refusals.emplace_back(name, 25248);
+        const std::vector<std::pair<std::string, bool>> passed = {{c.decoded, true}, {"after.txt", true}};
+        for (const bool extract : {false, true}) {
+            SCOPED_TRACE(extract ? "extracting" : "testing");
+            const std::string dir = extract ? ScratchDir("unzip-overlap-" + c.archive) : "";
+            const ReadRun run = Read(archive, dir);
+            EXPECT_EQ(run.raised, 0);
+            // Each refused entry is named, before anything is asked or
+            // opened for it; the next entries go on.
+            EXPECT_EQ(run.errors, refusals);
+            EXPECT_EQ(run.ends, passed);
+            EXPECT_EQ(run.begun.size(), 2u);
+            if (!extract) continue;
+            const std::map<std::string, std::string> written = Tree(dir);
+            ASSERT_EQ(written.size(), 2u);
+            EXPECT_EQ(static_cast<int64_t>(written.at(c.decoded).size()), sizes.at(c.decoded));
+            EXPECT_EQ(written.at("after.txt"), kAfter);
+        }
+
+        // The tester says OK for the entries read, and of the refused ones
+        // only that they were refused.
+        TZipCheck check;
+        check.SetArchiveFile(archive);
+        check.FileSpec() = {"*.*"};
+        std::vector<std::pair<std::string, bool>> status;
+        std::vector<std::pair<std::string, int>> errors;
+        check.OnStatus = [&](TObject*, const std::string& fn, bool pass) { status.emplace_back(fn, pass); };
+        check.OnError = [&](TObject*, const std::string& fn, const std::string&, const std::string&, int code) {
+            errors.emplace_back(fn, code);
+        };
+        EXPECT_NO_THROW(check.TestArchive());
+        EXPECT_EQ(status, passed);
+        EXPECT_EQ(errors, refusals);
+    }
 }
 
 TEST(ZipReader, EntriesAreWrittenUnderTheNamesTheDirectoryLists) {
