@@ -61,7 +61,12 @@ uint32_t BRAMBLE_CDECL CabRead(intptr_t hf, void* pv, uint32_t cb) noexcept {
 
 uint32_t BRAMBLE_CDECL CabWrite(intptr_t hf, void* pv, uint32_t cb) noexcept {
     return Guarded<uint32_t>(static_cast<uint32_t>(-1), [&]() -> uint32_t {
-        if (hf == TUnCAB::kOutputHandle) return static_cast<uint32_t>(run.reader->WriteEntryData(pv, cb));
+        if (hf == TUnCAB::kOutputHandle) {
+            // The library may write on after a write it was refused (a full
+            // disk): the failure kept ends the run, nothing more is written.
+            if (run.call->Pending) return static_cast<uint32_t>(-1);
+            return static_cast<uint32_t>(run.reader->WriteEntryData(pv, cb));
+        }
         int error = 0;
         return run.reader->FileHandler().Write(hf, pv, cb, error);
     });
@@ -103,7 +108,8 @@ intptr_t BRAMBLE_CDECL CabNotify(cab::FDINOTIFICATIONTYPE type, cab::FDINOTIFICA
                 r.CabinetInfo(Str(n->psz1), Str(n->psz2), Str(n->psz3), n->setID, n->iCabinet);
                 return 0;
             case cab::fdintCOPY_FILE: {
-                if (!run.goOn) {
+                // After a failure kept for the caller no entry is begun.
+                if (!run.goOn || run.call->Pending) {
                     run.refused = true;
                     return -1;
                 }
@@ -312,6 +318,12 @@ int64_t TUnCAB::WriteEntryData(const void* Buffer, uint32_t Count) {
 
 void TUnCAB::CloseFileInfo(const std::string&, intptr_t, uint16_t Date, uint16_t Time, uint16_t Attribs, bool) {
     if (!outputOpen_) return;
+    if (call_.Pending) {
+        // A write failed (reported, the output removed): the run ends with
+        // it once the library returns.
+        AbandonOutput();
+        return;
+    }
     if (entryDone_ != entrySize_) {
         // The library closes an entry whose data it could not get whole (its
         // next cabinet was refused): what arrived is not the entry.

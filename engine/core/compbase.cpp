@@ -432,6 +432,11 @@ int TCompBase::RunCompress() {
     return fileCount_;
 }
 
+void TCompBase::OutputWriteFailed(TStream* Output) {
+    auto* file = dynamic_cast<TFileStream*>(Output);
+    ReportError(archiveFile_, file ? file->FileName() : std::string(), "0", 25136);
+}
+
 void TCompBase::CheckWritable() {
     if (IsWritableFile(archiveFile_)) return;
     if (!OnNonWriteableArchive) RaiseError(archiveFile_, "", "0", 25136);

@@ -236,6 +236,10 @@ public:
 
 protected:
     int RunCompress();
+    // The new archive (or what a writer builds beside its target) could not
+    // take the next block: 25136 for the archive, naming the file whose
+    // write fell short. The run ends; the old archive was never written.
+    void OutputWriteFailed(TStream* Output) override;
     // Lets a writer's constructor set its own extension (also the one
     // SetDefaultExt("") goes back to).
     void InitDefaultExt(const std::string& Ext) { defaultExt_ = ownDefaultExt_ = Ext; }

@@ -133,11 +133,17 @@ int64_t TReadWriteObj::WriteOutput(TStream* Stream, bool IsData, int64_t Count, 
             pendingCR_ = b == '\r';
         }
         written = out->Write(text.data(), static_cast<int64_t>(text.size()));
-        if (written != static_cast<int64_t>(text.size())) throw E_RAISE(25136);
+        if (written != static_cast<int64_t>(text.size())) {
+            OutputWriteFailed(out);
+            throw E_RAISE(25136);
+        }
         return Count;
     }
     written = out->Write(Buffer, Count);
-    if (written != Count) throw E_RAISE(25136);
+    if (written != Count) {
+        OutputWriteFailed(out);
+        throw E_RAISE(25136);
+    }
     return written;
 }
 

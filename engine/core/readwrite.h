@@ -59,6 +59,11 @@ public:
     void ResetTextMode() { pendingCR_ = false; }
 
 protected:
+    // A write to Output fell short (its disk is full): called before 25136
+    // is raised, which by itself reaches no OnError. The drivers report it
+    // and clear up what the write left.
+    virtual void OutputWriteFailed(TStream* Output) { (void)Output; }
+
     TFileStream inFile_;
     TFileStream outFile_;
 

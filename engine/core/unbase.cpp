@@ -195,6 +195,16 @@ void TUnBase::RestoreFileStamp(uint32_t Attr, uint32_t DosDate, const std::strin
     if (restoreFileAttr_ && dos != 0 && dos != os::faArchive) os::SetAttributes(name, dos);
 }
 
+void TUnBase::OutputWriteFailed(TStream* Output) {
+    std::string name = entryName_;
+    if (Output == &outFile_) {
+        name = outFile_.FileName();
+        outFile_.Close();
+        os::FileDelete(name);
+    }
+    ReportError(name, "", "0", 25136);
+}
+
 void TUnBase::ReportProgress(int64_t Done, int64_t Total) {
     progressByFile_ = static_cast<uint8_t>(PercentOf(Done, Total));
     progressByArchive_ = static_cast<uint8_t>(PercentOf(totalToDo_ - bytesToDo_, totalToDo_));

@@ -95,6 +95,11 @@ public:
 
 protected:
     int ExecuteExtract(TZipCommon* HandOverFrom);
+    // The entry's output could not take the next block: 25136 names the
+    // file, and the file goes (a cut copy would pass for the entry). The
+    // reader then ends the run: the next entry would meet the same full
+    // disk.
+    void OutputWriteFailed(TStream* Output) override;
     // Progress of the current entry (Done of Total) and of the whole run.
     void ReportProgress(int64_t Done, int64_t Total);
 

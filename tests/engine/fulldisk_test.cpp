@@ -1,8 +1,8 @@
-// Updates that run out of disk space: on a real small volume (a tmpfs
-// mounted here natively; under Wine the 1.44 MB tmpfs that tests/floppy
-// prepared as disk 4), the old archive stays whole whatever fills up, and
-// a new archive that was complete but could not take its place is kept
-// and named.
+// Runs that fill a real small volume (a tmpfs mounted here natively; under
+// Wine the 1.44 MB tmpfs that tests/floppy prepared as disk 4). An update
+// leaves the old archive whole whatever fills up, and a new archive that was
+// complete but could not take its place is kept and named. An extraction
+// says which file did not fit, leaves no part of it, and ends there.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -13,9 +13,12 @@
 
 #include "engine/core/exception.h"
 #include "engine/core/helpers.h"
+#include "engine/bindings/cabinet.h"
 #include "engine/core/os.h"
+#include "engine/readers/readers.h"
 #include "engine/readers/zipcheck.h"
 #include "engine/writers/tar.h"
+#include "engine/writers/writers.h"
 #include "engine/writers/zip.h"
 #include "support/testenv.h"
 #include "support/winefloppy.h"
@@ -196,6 +199,82 @@ TEST(FullDisk, AnUpdateThatFillsTheVolumeLeavesTheOldArchiveWhole) {
         check.TestArchive();
         EXPECT_EQ(passed, std::vector<std::string>({"old.bin", "new.bin"}));
         os::FileDelete(kept);
+    }
+}
+
+struct Extraction {
+    int raised = 0;
+    std::vector<std::pair<int, std::string>> errors;  // id, FN
+    std::vector<std::string> ends;
+};
+
+// Makes an archive of Kind holding Names (from Src) with the engine's own
+// writer; its file name.
+std::string Pack(TArcType kind, TCompressMethod method, const std::string& dir, const std::string& src,
+                 const std::vector<std::string>& names) {
+    std::unique_ptr<TCompBase> w = CreateWriterForKind(kind);
+    if (!w) return {};
+    w->SetCompressMethod(method);
+    if (w->CompressMethod() != method) return {};
+    // The gzip writer makes one member beside the archive it is given.
+    const std::string archive = Join(dir, kind == atGZip ? "x.gz" : "packed");
+    w->SetDefaultDir(src);
+    w->SetArchiveFile(archive);
+    w->FileSpec() = names;
+    if (w->Compress() != static_cast<int>(names.size())) return {};
+    return kind == atGZip ? Join(dir, names[0] + ".gz") : w->ArchiveFile();
+}
+
+TEST(FullDisk, AnExtractionThatFillsTheVolumeNamesTheFileLeavesNoPartOfItAndEnds) {
+    SmallVolume volume;
+    if (volume.Dir().empty()) GTEST_SKIP() << volume.Why();
+    const std::string src = ScratchDir("fulldisk-xsrc");
+    // More than the volume holds, then a small entry the run never reaches.
+    WriteAll(Join(src, "big.bin"), Noise(static_cast<size_t>(volume.Capacity() * 6 / 5), 3));
+    WriteAll(Join(src, "after.txt"), "after\n");
+
+    struct Case {
+        const char* name;
+        TArcType kind;
+        TCompressMethod method;
+    };
+    const Case cases[] = {
+        {"zip stored", atZip, cmStore}, {"zip deflated", atZip, cmDeflate}, {"tar", atTar, cmTarred},
+        {"lzh -lh5-", atLzh, cmFrozen5}, {"lzh -lh1-", atLzh, cmFrozen1}, {"bh", atBh, cmFuse},
+        {"gzip", atGZip, cmDeflate},     {"cab", atCab, cmMsZip},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.kind == atCab && !cab::FciLoaded()) continue;  // no cabinet library on this run
+        volume.Clear();
+        const std::string dir = ScratchDir(std::string("fulldisk-x-") + c.name);
+        std::vector<std::string> names = {"big.bin"};
+        if (c.kind != atGZip) names.push_back("after.txt");
+        const std::string archive = Pack(c.kind, c.method, dir, src, names);
+        ASSERT_FALSE(archive.empty());
+
+        std::unique_ptr<TUnBase> reader = CreateReaderForKind(c.kind);
+        ASSERT_TRUE(reader);
+        Extraction run;
+        reader->OnError = [&](TObject*, const std::string& fn, const std::string&, const std::string&, int code) {
+            run.errors.emplace_back(code, SlashToBackslash(fn));
+        };
+        reader->OnEnd = [&](TObject*, const std::string& fn, bool) { run.ends.push_back(fn); };
+        reader->SetArchiveFile(archive);
+        reader->SetExtractDir(volume.Dir());
+        reader->FileSpec() = {"*.*"};
+        reader->SetConfirmOverwrites(false);
+        try {
+            reader->Extract();
+        } catch (const E_RAISE& e) {
+            run.raised = e.Code();
+        }
+        const std::string big = SlashToBackslash(Join(volume.Dir(), "big.bin"));
+        EXPECT_EQ(run.raised, 25136);
+        EXPECT_EQ(run.errors, (std::vector<std::pair<int, std::string>>{{25136, big}}));
+        // No part of the file that did not fit, and nothing after it.
+        EXPECT_EQ(volume.Files(), std::vector<std::string>());
+        EXPECT_EQ(run.ends, std::vector<std::string>());
     }
 }
 
