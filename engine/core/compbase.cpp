@@ -39,6 +39,16 @@ std::string WithoutRoot(const std::string& path) {
     return colon == std::string::npos ? path : path.substr(colon + 1);
 }
 
+// The size and last write time of a file; false when there is none.
+bool FileStamp(const std::string& path, int64_t& size, uint64_t& lastWrite) {
+    os::Finder finder;
+    os::FindData fd;
+    if (finder.First(path, fd) != 0 || (fd.attributes & os::faDirectory)) return false;
+    size = fd.size;
+    lastWrite = fd.lastWrite;
+    return true;
+}
+
 }  // namespace
 
 // ---- THeadList ------------------------------------------------------------------
@@ -249,6 +259,7 @@ uint32_t TCompBase::ApplyDateAttribute(uint32_t FileDate) const {
 }
 
 bool TCompBase::RenameTempArchive(const std::string& TempName, const std::string& Target) {
+    replaceFailure_.clear();
     if (filesAdded_ < 1 && !(switch_ == swDelete && filesDeleted_ >= 1)) {
         if (os::FileExists(TempName)) os::FileDelete(TempName);
         return true;
@@ -260,14 +271,21 @@ bool TCompBase::RenameTempArchive(const std::string& TempName, const std::string
     // The temporary lies on another volume: it is copied beside the target
     // first, and that copy is renamed.
     const std::string beside = os::MakeTempFile(ExtractFilePath(os::FullPathName(Target)), "dvx");
-    if (!beside.empty()) {
-        if (os::FileCopy(TempName, beside, false) && os::FileRename(beside, Target)) {
+    if (beside.empty()) {
+        // Not even an empty file could be made beside the target.
+        replaceFailure_ = Target;
+        return false;
+    }
+    if (os::FileCopy(TempName, beside, false)) {
+        if (os::FileRename(beside, Target)) {
             os::FileDelete(TempName);
             return true;
         }
-        os::FileDelete(beside);
+        replaceFailure_ = Target;
+    } else {
+        replaceFailure_ = beside;
     }
-    keepTemp_ = true;
+    os::FileDelete(beside);
     return false;
 }
 
@@ -498,6 +516,10 @@ void TCompBase::CompressArchive() {
     } cleanup{*this};
 
     keepTemp_ = false;
+    replaceFailure_.clear();
+    oldSize_ = -1;
+    oldWrite_ = 0;
+    if (!newArchive_) FileStamp(archiveFile_, oldSize_, oldWrite_);
     tempName_ = os::MakeTempFile(tempDir_, "dvx");
     if (tempName_.empty()) RaiseError("TempFile", "", "0", 25235);
     tempArchive_ = std::make_unique<TFileStream>();
@@ -618,11 +640,23 @@ void TCompBase::FinishArchive() {
         success_ = true;
         return;
     }
-    if (!closed) keepTemp_ = false;
-    if (!keepTemp_ && os::FileExists(tempName_)) os::FileDelete(tempName_);
     // Nothing went into the archive after all.
     filesAdded_ = filesDeleted_ = 0;
-    ReportError(archiveFile_, keepTemp_ ? tempName_ : std::string(), "0", 25136);
+    ReportError(archiveFile_, closed ? replaceFailure_ : tempName_, "0", 25136);
+    // The temporary is worth keeping only when it is the one complete copy
+    // left: the old archive is gone or changed under the run. A temporary
+    // that did not close cleanly may lack its last blocks, and one beside a
+    // whole old archive (or beside sources a new one was made of) holds
+    // nothing that is not still there.
+    int64_t size = -1;
+    uint64_t write = 0;
+    const bool oldWhole =
+        newArchive_ || (FileStamp(archiveFile_, size, write) && size == oldSize_ && write == oldWrite_);
+    keepTemp_ = closed && !oldWhole && os::FileExists(tempName_);
+    if (keepTemp_)
+        ReportError(archiveFile_, tempName_, "0", 25350);
+    else if (os::FileExists(tempName_))
+        os::FileDelete(tempName_);
 }
 
 void TCompBase::DeleteMovedSources(const std::vector<std::pair<std::string, std::string>>& Written) {

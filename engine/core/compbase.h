@@ -182,12 +182,14 @@ public:
     // volume: directly, or through a copy made beside Target first when the
     // temporary lies elsewhere. Target is never opened for writing, so it is
     // always either the old archive or the new one. True when replaced (the
-    // temporary is gone then). False when not: Target is as it was, and the
-    // temporary, the only complete copy of the new archive, is kept
-    // (KeepTemp()) for the failure report to name.
+    // temporary is gone then). False when not: Target is as it was, and
+    // ReplaceFailure() names the file whose write failed (the copy beside
+    // Target, or Target itself).
     virtual bool RenameTempArchive(const std::string& TempName, const std::string& Target);
-    // The run ends with the temporary archive left where it is: it holds
-    // what could not be put in the archive's place.
+    const std::string& ReplaceFailure() const { return replaceFailure_; }
+    // The run ends with the temporary archive left where it is: the old
+    // archive is not whole any more, and the temporary is the only complete
+    // copy of what it held.
     bool KeepTemp() const { return keepTemp_; }
 
     // Collects the files of FileSpec entry i; the number found.
@@ -279,6 +281,11 @@ protected:
     int currentIndex_ = -1;
     bool verifyPass_ = false;
     bool keepTemp_ = false;
+    std::string replaceFailure_;
+    // Size and last write of the old archive when the run opened it: what
+    // tells after a failed replace that it is still whole.
+    int64_t oldSize_ = -1;
+    uint64_t oldWrite_ = 0;
 
 private:
     void ReadArchiveHeaders();

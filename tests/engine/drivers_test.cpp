@@ -169,8 +169,13 @@ public:
     // Aims the move at a folder that does not exist, so it fails alike on
     // every platform (a read-only target is replaced by some).
     bool failRename = false;
+    // The old archive goes away under the run (another program took it)
+    // before the new one is put in its place.
+    bool loseTarget = false;
+    static std::string Unreachable(const std::string& Target) { return Join(Join(Target + "-none", "x"), "y"); }
     bool RenameTempArchive(const std::string& TempName, const std::string& Target) override {
-        return TCompBase::RenameTempArchive(TempName, failRename ? Join(Join(Target + "-none", "x"), "y") : Target);
+        if (loseTarget) os::FileDelete(Target);
+        return TCompBase::RenameTempArchive(TempName, failRename ? Unreachable(Target) : Target);
     }
     int ReadNextHeader() override {
         TFileStream& f = *OldArchive();
@@ -724,26 +729,49 @@ TEST_F(DriversWriter, MoveDeletesOnlySourcesWrittenIntoTheNewArchive) {
     EXPECT_EQ(ReadAll(s.arc), before);
 }
 
-TEST_F(DriversWriter, FailedRenameKeepsTheOldArchiveAndTheTemporaryItNames) {
-    WriterSetup s("drv-rename");
-    const std::string original = Build({{"a.txt", "A"}});
-    WriteAll(s.arc, original);
-    WriteAll(Join(s.src, "b.txt"), "B");
-    TstWriter w;
-    Log log;
-    log.Attach(w);
-    s.Prepare(w, swAdd, {"b.txt"});
-    w.failRename = true;
-    EXPECT_EQ(w.Compress(), 0);
-    EXPECT_FALSE(w.Success());
-    EXPECT_EQ(log.errors, (std::vector<int>{25136}));
-    EXPECT_EQ(ReadAll(s.arc), original);
-    // The new archive stays where it was built, and the report says where.
-    ASSERT_EQ(TempFilesIn(s.tmp), 1);
-    ASSERT_EQ(log.extras.size(), 1u);
-    EXPECT_EQ(SlashToBackslash(ExtractFilePath(log.extras[0])), AppendBackslash(SlashToBackslash(s.tmp)));
-    EXPECT_NE(ReadAll(log.extras[0]).find("B"), std::string::npos);
-    EXPECT_EQ(log.events.back(), "deactivate");
+TEST_F(DriversWriter, FailedRenameNamesWhatFailedAndKeepsTheTemporaryOnlyWhenItIsTheLastCopy) {
+    struct Case {
+        const char* name;
+        bool oldArchive;  // an archive is updated (else a new one is made)
+        bool lost;        // the old archive is gone by the time of the rename
+    };
+    for (const Case& c : {Case{"update", true, false}, Case{"new archive", false, false},
+                          Case{"old archive lost", true, true}}) {
+        SCOPED_TRACE(c.name);
+        WriterSetup s(std::string("drv-rename-") + (c.oldArchive ? "old" : "new") + (c.lost ? "-lost" : ""));
+        const std::string original = Build({{"a.txt", "A"}});
+        if (c.oldArchive) WriteAll(s.arc, original);
+        WriteAll(Join(s.src, "b.txt"), "B");
+        TstWriter w;
+        Log log;
+        log.Attach(w);
+        s.Prepare(w, swMove, {"b.txt"});
+        w.failRename = true;
+        w.loseTarget = c.lost;
+        EXPECT_EQ(w.Compress(), 0);
+        EXPECT_FALSE(w.Success());
+        EXPECT_TRUE(os::FileExists(Join(s.src, "b.txt")));
+        EXPECT_EQ(log.events.back(), "deactivate");
+        ASSERT_GE(log.extras.size(), 1u);
+        // What could not be written, not the temporary that was.
+        EXPECT_EQ(SlashToBackslash(log.extras[0]), SlashToBackslash(TstWriter::Unreachable(s.arc)));
+        if (!c.lost) {
+            // The old archive (or the sources of a new one) holds all the
+            // temporary held: it goes.
+            EXPECT_EQ(log.errors, (std::vector<int>{25136}));
+            EXPECT_EQ(ReadAll(s.arc), c.oldArchive ? original : std::string());
+            EXPECT_EQ(TempFilesIn(s.tmp), 0);
+            continue;
+        }
+        // The temporary is the one complete copy left: kept, and the report
+        // says where.
+        ASSERT_EQ(log.errors, (std::vector<int>{25136, 25350}));
+        ASSERT_EQ(TempFilesIn(s.tmp), 1);
+        EXPECT_EQ(SlashToBackslash(ExtractFilePath(log.extras[1])), AppendBackslash(SlashToBackslash(s.tmp)));
+        EXPECT_EQ(Contents(ReadAll(log.extras[1])),
+                  (std::map<std::string, std::string>{{"a.txt", "A"}, {"b.txt", "B"}}));
+        os::FileDelete(log.extras[1]);
+    }
 }
 
 TEST_F(DriversWriter, TruncatedInputEndsTheRunWith25236AndKeepsTheArchive) {
