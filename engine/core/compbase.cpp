@@ -39,6 +39,39 @@ std::string WithoutRoot(const std::string& path) {
     return colon == std::string::npos ? path : path.substr(colon + 1);
 }
 
+// A name the engine gives its temporary files, as GetTempFileName makes
+// them: "dvx", one to four hex digits, ".tmp".
+bool IsEngineTempName(const std::string& name) {
+    const std::string n = UpperCase(name);
+    if (n.size() < 8 || n.size() > 11 || n.compare(0, 3, "DVX") != 0 || n.compare(n.size() - 4, 4, ".TMP") != 0)
+        return false;
+    for (size_t i = 3; i + 4 < n.size(); ++i)
+        if (!std::isxdigit(static_cast<unsigned char>(n[i]))) return false;
+    return true;
+}
+
+// A run that was killed leaves its temporary archive behind, the size of the
+// whole archive. Each run clears what such runs left in its temporary
+// folder: only the engine's own files, and only a day after their last
+// write, so no run still under way loses its temporary.
+void RemoveStaleTemporaries(const std::string& dir) {
+    if (dir.empty()) return;
+    constexpr uint64_t kDay = uint64_t{24} * 60 * 60 * 10000000;  // FILETIME units
+    const uint64_t now = os::NowFileTime();
+    const std::string folder = AppendBackslash(dir);
+    std::vector<std::string> stale;
+    {
+        os::Finder finder;
+        os::FindData fd;
+        for (int rc = finder.First(folder + "dvx*.tmp", fd); rc == 0; rc = finder.Next(fd))
+            if (IsEngineTempName(fd.name) && !(fd.attributes & (os::faDirectory | os::faReadOnly)) &&
+                fd.lastWrite < now && now - fd.lastWrite > kDay)
+                stale.push_back(folder + fd.name);
+    }
+    for (const std::string& path : stale)
+        if (os::IsRegularFile(path)) os::FileDelete(path);
+}
+
 // The size and last write time of a file; false when there is none.
 bool FileStamp(const std::string& path, int64_t& size, uint64_t& lastWrite) {
     os::Finder finder;
@@ -444,6 +477,7 @@ int TCompBase::RunCompress() {
     ProgressHook = [this](int64_t d, int64_t t, int64_t a) { DefaultProgress(d, t, a); };
     entries_.Clear();
 
+    RemoveStaleTemporaries(tempDir_);
     if (!archiveFile_.empty()) CompressArchive();
 
     fileCount_ = switch_ == swDelete ? filesDeleted_ : filesAdded_;

@@ -100,6 +100,8 @@ bool GetTimes(const std::string& path, FileTimes& out);
 bool SetTimes(const std::string& path, const FileTimes& times);  // 0 fields left unchanged
 bool FileExists(const std::string& path);   // a file, not a directory
 bool DirectoryExists(const std::string& path);
+// A file and nothing else: not a folder, a link, a device or a pipe.
+bool IsRegularFile(const std::string& path);
 bool FileDelete(const std::string& path);
 // To the recycle bin where the platform has one (silent, no confirmation).
 // Natively the same as FileDelete.

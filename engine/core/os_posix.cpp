@@ -372,6 +372,11 @@ bool DirectoryExists(const std::string& path) {
     return StatPath(Native(path), st) && S_ISDIR(st.st_mode);
 }
 
+bool IsRegularFile(const std::string& path) {
+    struct stat st;
+    return ::lstat(Native(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 bool FileDelete(const std::string& path) {
     std::string p = Native(path);
     if (RefusedAsReadOnly(p)) return false;
