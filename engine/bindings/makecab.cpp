@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "engine/core/helpers.h"
 #include "engine/core/os.h"
+#include "engine/formats/cab.h"
 
 namespace bramble {
 
@@ -30,7 +33,9 @@ void* BRAMBLE_CDECL Alloc(uint32_t cb) noexcept { return std::malloc(cb ? cb : 1
 void BRAMBLE_CDECL Free(void* p) noexcept { std::free(p); }
 
 intptr_t BRAMBLE_CDECL Open(char* name, int oflag, int pmode, int* err, void* pv) noexcept {
-    return Guarded<intptr_t>(pv, -1, [&](TMakeCAB& w) { return w.FileHandler().Open(name, oflag, pmode, *err); });
+    return Guarded<intptr_t>(pv, -1, [&](TMakeCAB& w) {
+        return w.FileHandler().Open(w.FileOnDisk(name), oflag, pmode, *err);
+    });
 }
 uint32_t BRAMBLE_CDECL Read(intptr_t hf, void* memory, uint32_t cb, int* err, void* pv) noexcept {
     return Guarded<uint32_t>(pv, static_cast<uint32_t>(-1),
@@ -47,7 +52,7 @@ cab::LONG32 BRAMBLE_CDECL Seek(intptr_t hf, cab::LONG32 dist, int seektype, int*
     return Guarded<cab::LONG32>(pv, -1, [&](TMakeCAB& w) { return w.FileHandler().Seek(hf, dist, seektype, *err); });
 }
 int BRAMBLE_CDECL Delete(char* name, int* err, void* pv) noexcept {
-    return Guarded<int>(pv, -1, [&](TMakeCAB& w) { return w.FileHandler().Delete(name, *err); });
+    return Guarded<int>(pv, -1, [&](TMakeCAB& w) { return w.FileHandler().Delete(w.FileOnDisk(name), *err); });
 }
 cab::BOOL32 BRAMBLE_CDECL TempFile(char* buffer, int size, void* pv) noexcept {
     return Guarded<cab::BOOL32>(pv, 0, [&](TMakeCAB& w) -> cab::BOOL32 {
@@ -158,15 +163,20 @@ void TMakeCAB::CompressArchive() {
             c.entries_.Clear();
             if (!c.tempName_.empty() && os::FileExists(c.tempName_)) os::FileDelete(c.tempName_);
             c.tempName_.clear();
+            c.cabinetPath_.clear();
         }
     } cleanup{*this};
 
     GatherAll();
 
-    // Written beside the target, so the last step is a rename.
+    // Written beside the target, so the last step is a rename. The library
+    // is told the archive's own name, which the cabinet records (a chain's
+    // next cabinet names it as the one before): the file it writes under
+    // that name is the temporary (FileOnDisk).
     tempName_ = os::MakeTempFile(ExtractFilePath(archiveFile_), "dvx");
     if (tempName_.empty()) RaiseError(archiveFile_, "", "0", 25235);
-    CreateContext(tempName_);
+    cabinetPath_ = os::FullPathName(archiveFile_);
+    CreateContext(archiveFile_);
 
     auto timed = [&](auto&& f) {
         if (!OnElapsedTime) return f();
@@ -195,9 +205,53 @@ void TMakeCAB::CompressArchive() {
     if (!flushed) RaiseCabinetError(call_.Erf.erfOper, call_.Erf.erfType);
     DestroyContext();
     files_.CloseAll();
-    if (!RenameTempArchive(tempName_, archiveFile_)) RaiseError(archiveFile_, "", "0", 25136);
+    if (!RenameTempArchive(tempName_, archiveFile_)) RaiseError(archiveFile_, ReplaceFailure(), "0", 25136);
     tempName_.clear();
     success_ = true;
+
+    // A move takes the sources away once the cabinet in the archive's place
+    // is seen to hold them.
+    if (switch_ != swMove) return;
+    std::vector<std::pair<std::string, std::string>> written;
+    for (int i = 0; i < entries_.Count(); ++i)
+        if (entries_[i].Written) written.emplace_back(entries_[i].Name, entries_[i].SourcePath);
+    entries_.Clear();
+    if (!written.empty()) DeleteMovedSources(written);
+}
+
+std::string TMakeCAB::FileOnDisk(const std::string& Name) const {
+    if (tempName_.empty() || cabinetPath_.empty()) return Name;
+    return UpperCase(os::FullPathName(Name)) == UpperCase(cabinetPath_) ? tempName_ : Name;
+}
+
+void TMakeCAB::ReadHeaders() {
+    // Only the check before a move deletes its sources reads a cabinet (one
+    // is never updated): the names it lists, if it is as long as its header
+    // says. An entry whose data goes on into the next cabinet of a chain is
+    // not whole here.
+    if (!verifyPass_ || !oldArchive_) return;
+    TFileStream& f = *oldArchive_;
+    const int64_t size = f.Size();
+    const int64_t headerMax = static_cast<int64_t>(cabfmt::kHeaderMax);
+    std::vector<uint8_t> buffer(static_cast<size_t>(std::clamp<int64_t>(size, 0, headerMax)));
+    const int64_t want = static_cast<int64_t>(buffer.size());
+    cabfmt::Header h;
+    if (want == 0 || !f.Seek(0) || f.Read(buffer.data(), want) != want ||
+        !cabfmt::ParseHeader(buffer.data(), buffer.size(), h) || h.cbCabinet != size)
+        return;
+    int64_t at = h.coffFiles;
+    for (int i = 0; i < h.cFiles; ++i) {
+        uint8_t record[cabfmt::kFileMax];
+        if (!f.Seek(at)) return;
+        const int64_t got = f.Read(record, sizeof record);
+        cabfmt::File file;
+        if (got <= 0 || !cabfmt::ParseFile(record, static_cast<size_t>(got), file)) return;
+        at += static_cast<int64_t>(file.size);
+        if (file.iFolder == cabfmt::kContinuedToNext || file.iFolder == cabfmt::kContinuedPrevAndNext) continue;
+        THeadObject e;
+        e.Name = file.name;
+        entries_.Add(std::move(e));
+    }
 }
 
 bool TMakeCAB::CompressOne(THeadObject& e, int Count) {

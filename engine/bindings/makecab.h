@@ -1,7 +1,7 @@
 // The cabinet writer: writes a new cabinet from the files FileSpec names
 // through the platform's cabinet library (FCI). A cabinet is always written
-// whole, under a temporary name beside the target, and replaces an existing
-// one only when it is complete.
+// whole, into a temporary file beside the target, and replaces an existing
+// one only when it is complete; a move then deletes the sources it holds.
 #pragma once
 
 #include <functional>
@@ -40,6 +40,11 @@ public:
     uint16_t CompressionWord() const;
 
     void CompressArchive() override;
+    // Reads the names of the cabinet just written, for a move's check.
+    void ReadHeaders() override;
+    // Where a file the library names lies: the cabinet being written (the
+    // archive's name) is the temporary file until it is complete.
+    std::string FileOnDisk(const std::string& Name) const;
 
     // What the library's callbacks call (see makecab.cpp).
     virtual bool GetNextCabinet(cab::CCAB& Cab, uint32_t PreviousSize);
@@ -66,6 +71,7 @@ private:
     cab::HFCI context_ = nullptr;
     cab::CCAB ccab_{};
     TCabinetCall call_;
+    std::string cabinetPath_;  // the archive's full name, as the library builds it
     intptr_t sourceHandle_ = -1;
     int64_t sourceLeft_ = 0, sourceSize_ = 0;
 };

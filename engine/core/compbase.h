@@ -237,6 +237,10 @@ public:
     THeadObject& ReadHeader() { return readHeader_; }
 
 protected:
+    // The sources of a move that went into the new archive (stored name,
+    // source path): with VerifyBeforeDelete only those whose names
+    // ReadHeaders finds in the archive as it now stands are deleted.
+    void DeleteMovedSources(const std::vector<std::pair<std::string, std::string>>& Written);
     int RunCompress();
     // The new archive (or what a writer builds beside its target) could not
     // take the next block: 25136 for the archive, naming the file whose
@@ -291,7 +295,6 @@ private:
     void ReadArchiveHeaders();
     void CheckWritable();
     void UpdateArchive();
-    void DeleteMovedSources(const std::vector<std::pair<std::string, std::string>>& Written);
     void ReportProgress(int64_t Done, int64_t Total);
     bool AddGathered(const std::string& Path, const os::FindData& Found);
 };

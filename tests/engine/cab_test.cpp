@@ -517,5 +517,61 @@ TEST(CabWriter, AFailedRunLeavesTheOldCabinetAsItWas) {
     EXPECT_EQ(ReadAll(archive), ReadAll(Fixture("mszip.cab")));
 }
 
+// A copy of the peer fixtures' sources, for a run that may delete them.
+std::string CopyOfSources(const std::string& dir) {
+    const std::string src = Join(dir, "src");
+    os::DirCreate(src);
+    os::DirCreate(Join(src, "sub"));
+    for (const auto& [name, bytes] : Tree(Fixture("in"))) {
+        std::string path = name;
+        std::replace(path.begin(), path.end(), '/', os::PathSeparator());
+        WriteAll(Join(src, path), bytes);
+    }
+    return src;
+}
+
+TEST(CabWriter, MoveDeletesTheSourcesTheWholeCabinetHolds) {
+    NEED_CABINET();
+    for (bool verify : {true, false}) {
+        SCOPED_TRACE(verify ? "verified" : "not verified");
+        const std::string dir = ScratchDir(verify ? "cab_move_verified" : "cab_move");
+        const std::string src = CopyOfSources(dir);
+        const std::string archive = Join(dir, "moved.cab");
+        const auto sources = Tree(src);
+        TMakeCAB w;
+        w.SetSwitch(swMove);
+        w.SetDeleteOptions(doFinal);
+        w.SetVerifyBeforeDelete(verify);
+        // A file left out stays where it is.
+        w.OnBegin = [](TObject*, const std::string& FN, int, bool& extract) {
+            extract = ExtractFileName(FN) != "hello.txt";
+        };
+        Outcome run;
+        run.Watch(w);
+        w.SetArchiveFile(archive);
+        w.SetDefaultDir(src);
+        w.SetRecurseDirs(true);
+        w.FileSpec() = {"*.*"};
+        EXPECT_EQ(run.Catch([&] { return w.Compress(); }), 3);
+        EXPECT_TRUE(w.Success());
+        EXPECT_TRUE(run.errors.empty());
+        EXPECT_EQ(Tree(src), (std::map<std::string, std::string>{{"hello.txt", sources.at("hello.txt")}}));
+
+        // The cabinet holds what went, byte for byte, and nothing else is
+        // left beside it.
+        std::map<std::string, std::string> left = Tree(dir);
+        for (auto it = left.begin(); it != left.end();) it = it->first.rfind("src/", 0) == 0 ? left.erase(it) : ++it;
+        EXPECT_EQ(left.size(), 1u);
+        EXPECT_EQ(left.count("moved.cab"), 1u);
+        TUnCAB r;
+        Outcome back;
+        const std::string out = Join(dir, "out");
+        EXPECT_EQ(Extract(r, archive, out, back), 3);
+        auto expected = sources;
+        expected.erase("hello.txt");
+        EXPECT_EQ(Tree(out), expected);
+    }
+}
+
 }  // namespace
 }  // namespace bramble

@@ -14,6 +14,7 @@
 #include "engine/core/exception.h"
 #include "engine/core/helpers.h"
 #include "engine/bindings/cabinet.h"
+#include "engine/bindings/makecab.h"
 #include "engine/core/os.h"
 #include "engine/readers/readers.h"
 #include "engine/writers/tar.h"
@@ -271,6 +272,47 @@ TEST(FullDisk, AnExtractionThatFillsTheVolumeNamesTheFileLeavesNoPartOfItAndEnds
         EXPECT_EQ(volume.Files(), std::vector<std::string>());
         EXPECT_EQ(run.ends, std::vector<std::string>());
     }
+}
+
+TEST(FullDisk, AMoveIntoACabinetThatDoesNotFitKeepsTheOldCabinetAndEverySource) {
+    if (!cab::FciLoaded()) GTEST_SKIP() << "no cabinet library on this run";
+    SmallVolume volume;
+    if (volume.Dir().empty()) GTEST_SKIP() << volume.Why();
+    const std::string src = ScratchDir("fulldisk-cabsrc");
+    // A small cabinet is there; the new one, stored, needs more room than
+    // the volume has.
+    WriteAll(Join(src, "small.txt"), "small\n");
+    const std::string archive = Join(volume.Dir(), "a.cab");
+    {
+        TMakeCAB w;
+        w.SetDefaultDir(src);
+        w.SetArchiveFile(archive);
+        w.FileSpec() = {"small.txt"};
+        ASSERT_EQ(w.Compress(), 1);
+    }
+    const std::string before = ReadAll(archive);
+    const std::string big = Noise(static_cast<size_t>(volume.Capacity() * 6 / 5), 4);
+    WriteAll(Join(src, "big.bin"), big);
+
+    TMakeCAB w;
+    w.SetCompressMethod(cmStore);
+    w.SetSwitch(swMove);
+    w.SetDeleteOptions(doFinal);
+    w.SetDefaultDir(src);
+    w.SetArchiveFile(archive);
+    w.FileSpec() = {"*.*"};
+    bool failed = false;
+    try {
+        w.Compress();
+    } catch (const Exception&) {
+        failed = true;
+    }
+    EXPECT_TRUE(failed);
+    EXPECT_FALSE(w.Success());
+    EXPECT_TRUE(ReadAll(archive) == before);
+    EXPECT_EQ(volume.Files(), std::vector<std::string>({"a.cab"}));
+    EXPECT_EQ(ReadAll(Join(src, "small.txt")), "small\n");
+    EXPECT_TRUE(ReadAll(Join(src, "big.bin")) == big);
 }
 
 }  // namespace
