@@ -24,8 +24,9 @@ public:
         next_ = end_ = buffer_.data();
     }
 
-    // At least 57 bits in the register. Past the end of the data zero bits
-    // come in, counted: taking one of them throws TLzhTruncated.
+    // At least 56 bits in the register, and never 64: the fast path
+    // shifts by the count. Past the end of the data zero bits come in,
+    // counted: taking one of them throws TLzhTruncated.
     void Refill() {
         if (end_ - next_ >= 8) {
             uint64_t w = 0;
@@ -38,7 +39,9 @@ public:
             count_ += bytes * 8;
             return;
         }
-        while (count_ <= 56) {
+        // Whole bytes from below 56 end below 64 (a refill that takes
+        // nothing, as after a constant code, may well come next).
+        while (count_ < 56) {
             uint64_t b = 0;
             if (next_ != end_ || Fill())
                 b = *next_++;
