@@ -148,15 +148,17 @@ TPrepareResult TUnBase::PrepareExtractFile(std::string& FN, bool& Exists, TDateT
     return cancel_ ? prStop : prExtract;
 }
 
-void TUnBase::FinishEntry(const std::string& FN, const std::string& Target, bool Decoded, bool Pass, uint32_t Attr,
+void TUnBase::FinishEntry(const std::string& FN, const std::string& Target, bool Pass, uint32_t Attr,
                           uint32_t DosDate) {
     if (OutputTarget == otFile)
         RestoreFileStamp(Attr, DosDate, Target);
     else
         CloseOutput();
+    // Every entry gets its verdict: one whose decoding failed has had its
+    // fault reported, but without OnEnd nothing else says it failed.
     if (OnEnd)
         OnEnd(this, FN, Pass);
-    else if (Decoded && !Pass)
+    else if (!Pass)
         ReportError(FN, "", "0", 25151);
 }
 

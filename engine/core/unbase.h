@@ -66,9 +66,9 @@ public:
     void RestoreFileStamp(uint32_t Attr, uint32_t DosDate, const std::string& FN);
     // Ends an entry whose output was opened as Target: the file's stamp
     // restored (target 0) or the output closed, then OnEnd with Pass; with
-    // no OnEnd, a decoded entry that failed its check reports 25151.
-    void FinishEntry(const std::string& FN, const std::string& Target, bool Decoded, bool Pass, uint32_t Attr,
-                     uint32_t DosDate);
+    // no OnEnd, an entry that failed (its check, or its decoding) reports
+    // 25151.
+    void FinishEntry(const std::string& FN, const std::string& Target, bool Pass, uint32_t Attr, uint32_t DosDate);
 
     // Opens the output of an entry about to be decoded (OpenOutput with
     // Target). One the file system refuses (a name or path it cannot hold,

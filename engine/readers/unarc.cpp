@@ -139,7 +139,7 @@ bool TUnARC::ExtractEntry(const TItem& Item) {
     }
     const bool pass = decoded && static_cast<uint16_t>(Crc) == H.Crc;
     SkipBytes(size);
-    FinishEntry(FN, target, decoded, pass, 32, H.Stamp);
+    FinishEntry(FN, target, pass, 32, H.Stamp);
     return true;
 }
 

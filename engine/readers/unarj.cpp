@@ -207,7 +207,7 @@ bool TUnARJ::ArjExtractFile(arj::THeader& H) {
 
     const bool pass = decoded && partPass;
     close.armed = false;
-    FinishEntry(FN, target, decoded, pass, H.DosAttr(), dosDate);
+    FinishEntry(FN, target, pass, H.DosAttr(), dosDate);
     // With a garbled entry a failed check means the password was wrong.
     if (!pass && garbled) RaiseError(FN, "", "0", 26517);
     return true;

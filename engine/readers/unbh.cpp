@@ -159,7 +159,7 @@ bool TUnBH::ExtractEntry(const bh::TEntry& E) {
     }
     const bool pass = decoded && (H.Crc == ~Crc || H.Crc == Crc);
     bytesToDo_ = toDoBefore - size;
-    FinishEntry(FN, target, decoded, pass, H.Attr, H.DosDate);
+    FinishEntry(FN, target, pass, H.Attr, H.DosDate);
     return true;
 }
 

@@ -10,8 +10,11 @@ namespace bramble {
 
 namespace {
 
-// Faults of an entry's data: the entry fails, the next one may be sound.
-bool IsDataError(int code) { return code == 25120 || code == 25236; }
+// What ends only the entry raising it: its data's faults (25120, 25236)
+// and whatever else its decoding meets (memory, a caller's hook), so the
+// next entry is still tried. A cancel and a failing write end the run: the
+// next entry's write would fail as well.
+bool IsDataError(int code) { return code != 25400 && code != 25136; }
 
 }  // namespace
 
@@ -103,7 +106,7 @@ bool TUnLHA::ExtractEntry(const lha::THeader& H) {
     }
     const bool pass = decoded && static_cast<uint16_t>(Crc) == H.Crc;
     bytesToDo_ = toDoBefore - size;
-    FinishEntry(FN, target, decoded, pass, H.Attr, dosDate);
+    FinishEntry(FN, target, pass, H.Attr, dosDate);
     return true;
 }
 

@@ -121,7 +121,7 @@ bool TUnZOO::ExtractEntry(const zoo::TEntry& E) {
     }
     const bool pass = decoded && static_cast<uint16_t>(Crc) == E.Crc;
     SkipBytes(size);
-    FinishEntry(FN, target, decoded, pass, 32, E.Stamp);
+    FinishEntry(FN, target, pass, 32, E.Stamp);
     return true;
 }
 

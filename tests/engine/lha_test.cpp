@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/crc.h"
 #include "engine/core/helpers.h"
 #include "engine/core/os.h"
 #include "engine/formats/lha.h"
@@ -256,6 +257,134 @@ TEST(UnLha, CutsAndFullDisksEndWhatTheyHit) {
     EXPECT_TRUE(full.ends.empty());
     EXPECT_FALSE(os::FileExists(Join(dir, "big.bin")));
 #endif
+}
+
+// A level-0 archive of the entries as given: method digit, stored name,
+// packed bytes, the unpacked bytes (size and CRC-16 from them).
+struct Raw {
+    char digit;
+    std::string name, packed, unpacked;
+    uint8_t attr = 0x20;
+};
+constexpr uint32_t kRawStamp = 0x2A4320A3u;  // 2001-02-03 04:05:06, DOS
+std::string RawArchive(const std::vector<Raw>& entries) {
+    std::string a;
+    for (const Raw& e : entries) {
+        lha::TLevel0 h;
+        h.Digit = e.digit;
+        h.PackedSize = static_cast<uint32_t>(e.packed.size());
+        h.UnpackedSize = static_cast<uint32_t>(e.unpacked.size());
+        h.DosDate = kRawStamp;
+        h.Attr = e.attr;
+        h.Name = e.name;
+        uint16_t crc = 0;
+        Crc16Block(e.unpacked.data(), e.unpacked.size(), crc);
+        h.Crc = crc;
+        const std::vector<uint8_t> head = lha::MakeLevel0(h);
+        a.append(head.begin(), head.end());
+        a += e.packed;
+    }
+    a.push_back('\0');
+    return a;
+}
+
+TEST(UnLha, WhatAnEntrysDecodingRaisesEndsThatEntryWithItsStampRestored) {
+    // The first entry's output raises while it is written, as a decoder
+    // running out of memory or a caller's write hook would; the second is
+    // sound. Faults of the entry leave its file with the stored date and
+    // read-only bit and the run goes on; a cancel ends the run.
+    struct Case {
+        const char* what;
+        int code;
+        bool goesOn;
+    };
+    const Case cases[] = {
+        {"memory runs out", 25253, true},
+        {"a damaged code", 25120, true},
+        {"a cancel", 25400, false},
+    };
+    const std::string archive = Join(ScratchDir("raise-arc"), "r.lzh");
+    WriteAll(archive, RawArchive({{'0', "first.txt", "first entry\n", "first entry\n", 0x21},
+                                  {'0', "second.txt", "second entry\n", "second entry\n"}}));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string dir = ScratchDir(std::string("raise-") + std::to_string(c.code));
+        std::unique_ptr<TUnBase> reader = CreateReaderForKind(atLzh);
+        Events ev;
+        ev.Watch(*reader);
+        reader->SetArchiveFile(archive);
+        reader->FileSpec() = {"*.*"};
+        reader->SetConfirmOverwrites(false);
+        reader->SetExtractDir(dir);
+        TUnBase* r = reader.get();
+        const TWriteHook write = reader->ExtractWriteHook;
+        reader->ExtractWriteHook = [&, r, write](TStream* s, bool data, int64_t n, int k, bool d, const uint8_t* b) {
+            if (data && r->EntryName().find("first") != std::string::npos) r->RaiseError(r->EntryName(), "", "0", c.code);
+            return write(s, data, n, k, d, b);
+        };
+        try {
+            reader->Extract();
+        } catch (const E_RAISE& e) {
+            ev.errors.push_back(e.Code());
+            ++ev.raised;
+        }
+        EXPECT_EQ(ev.raised, c.goesOn ? 0 : 1);
+        EXPECT_EQ(ev.Count(c.code), c.goesOn ? 1 : 2);
+        const std::string first = Join(dir, "first.txt");
+        if (!c.goesOn) {
+            EXPECT_TRUE(ev.ends.empty());
+            EXPECT_FALSE(os::FileExists(Join(dir, "second.txt")));
+            continue;
+        }
+        ASSERT_EQ(ev.ends.size(), 2u);
+        EXPECT_FALSE(ev.ends[0].second);
+        EXPECT_TRUE(ev.ends[1].second);
+        EXPECT_EQ(ReadAll(Join(dir, "second.txt")), "second entry\n");
+        os::FileTimes t;
+        ASSERT_TRUE(os::GetTimes(first, t));
+        EXPECT_EQ(FileTimeToDosDate(t.lastWrite), kRawStamp);
+        EXPECT_TRUE(os::GetAttributes(first) & os::faReadOnly);
+        os::SetAttributes(first, 0);
+    }
+}
+
+TEST(UnLha, WithoutOnEndEveryFailedEntryReportsTheCheckFailure) {
+    // Three codes of one bit in the code-length code: more than it holds.
+    const std::string overfull("\x00\x01\x19\x24\x00", 5);
+    const std::string text = "sound text, sound text, sound text\n";
+    struct Case {
+        const char* what;
+        Raw entry;
+        std::vector<int> withOnEnd, without;
+    };
+    const Case cases[] = {
+        {"damaged -lh5- data", {'5', "bad.txt", overfull, text}, {25120}, {25120, 25151}},
+        // A block of five symbols, and no more data.
+        {"data cut short", {'5', "cut.txt", std::string("\x00\x05", 2), text}, {25236}, {25236, 25151}},
+        {"a wrong check value", {'0', "crc.txt", text, text + "x"}, {}, {25151}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string dir = ScratchDir("no-onend");
+        const std::string archive = Join(dir, "a.lzh");
+        WriteAll(archive, RawArchive({{'0', "good.txt", text, text}, c.entry}));
+        for (bool onEnd : {true, false}) {
+            SCOPED_TRACE(onEnd ? "OnEnd" : "no OnEnd");
+            std::unique_ptr<TUnBase> reader = CreateReaderForKind(atLzh);
+            Events ev;
+            ev.Watch(*reader);
+            if (!onEnd) reader->OnEnd = nullptr;
+            reader->SetArchiveFile(archive);
+            reader->FileSpec() = {"*.*"};
+            EXPECT_EQ(reader->Test(), 2);
+            EXPECT_EQ(ev.errors, onEnd ? c.withOnEnd : c.without);
+            if (onEnd) {
+                ASSERT_EQ(ev.ends.size(), 2u);
+                EXPECT_TRUE(ev.ends[0].second);
+                EXPECT_FALSE(ev.ends[1].second);
+            }
+        }
+    }
 }
 
 // ---- the writer ---------------------------------------------------------------------------
