@@ -56,11 +56,13 @@ public:
         buf_.resize(kBlock + 1);
     }
 
-    // Bytes past the entry's unpacked size are dropped: archivers leave
-    // a few in the run-length stage's last run, and damaged data could
-    // otherwise go on writing far past what the header promised.
+    // Output past the entry's unpacked size fails the entry (25109) once
+    // the bytes up to it are written: the data is not what the header
+    // says, and damaged data could otherwise go on far past it. One run
+    // is let by, and dropped: arc writes the count of a run that ends the
+    // data twice.
     void Put(uint8_t B) {
-        if (room_ == 0) return;
+        if (room_ == 0) Overflow();
         --room_;
         buf_[n_++] = B;
         if (n_ == kBlock) Write();
@@ -129,6 +131,12 @@ public:
     void Flush() override {
         if (n_ > 0) Write();
     }
+    // The end of the entry's data: what is held is written, and output
+    // short of the unpacked size fails the entry (25109).
+    void Finish() {
+        Flush();
+        if (room_ > 0) throw E_RAISE(25109);
+    }
     int64_t Written() const { return written_; }
 
 private:
@@ -145,8 +153,14 @@ private:
             Count -= k;
             if (n_ == kBlock) Write();
         }
+        if (Count > 0) Overflow();
     }
     void PutFill(uint8_t B, size_t Count) {
+        if (room_ == 0 && Count == endingRun_) {
+            endingRun_ = 0;
+            return;
+        }
+        const size_t run = Count;
         while (Count > 0 && room_ > 0) {
             size_t k = std::min(Count, kBlock - n_);
             if (static_cast<int64_t>(k) > room_) k = static_cast<size_t>(room_);
@@ -156,6 +170,12 @@ private:
             Count -= k;
             if (n_ == kBlock) Write();
         }
+        if (Count > 0) Overflow();
+        if (room_ == 0) endingRun_ = run;
+    }
+    [[noreturn]] void Overflow() {
+        Flush();
+        throw E_RAISE(25109);
     }
     void Write() {
         const size_t n = n_;
@@ -176,6 +196,7 @@ private:
     int64_t written_ = 0;
     bool repeat_ = false;
     uint8_t last_ = 0;
+    size_t endingRun_ = 0;  // the repeats of a run that reached the size
 };
 
 }  // namespace bramble

@@ -55,6 +55,8 @@ public:
     // The register: Count() valid bits, the next one at the top.
     uint64_t Bits() const { return bits_; }
     int Count() const { return count_; }
+    // Those of the Count() bits that are data, not zeros past its end.
+    int DataBits() const { return count_ - phantom_; }
 
     // n from 1 to 32.
     uint32_t Peek(int n) const { return static_cast<uint32_t>(bits_ >> (64 - n)); }

@@ -1,5 +1,6 @@
 #include "engine/codecs/lzhdecode.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -266,7 +267,10 @@ private:
             if (blockLeft == 0) {
                 in_.Refill();
                 blockLeft = in_.Get(16);
-                if (blockLeft == 0) return;  // the end of the stream
+                if (blockLeft == 0) {  // the end of the stream
+                    if (p_.EndBlock) Fault(25109);
+                    return;
+                }
                 ReadPtLen(kNT, kTBit, 3);
                 ReadCLen();
                 ReadPtLen(np_, p_.PBit, -1);
@@ -280,14 +284,21 @@ private:
                 if (pos_ == windowSize_) Flush();
                 continue;
             }
-            int64_t length = c - 253;
+            const int64_t length = c - 253;
             const int j = DecodeWith(pt_);
             const int64_t position = j == 0 ? 0 : (int64_t{1} << (j - 1)) + in_.Get(j - 1);
             if (position >= windowSize_) Fault(25120);
-            if (length > unpacked_ - produced) length = unpacked_ - produced;
-            Copy(position + 1, length);
-            produced += length;
+            const int64_t take = std::min(length, unpacked_ - produced);
+            Copy(position + 1, take);
+            produced += take;
+            if (take < length && p_.EndBlock) Fault(25109);  // a match past the entry's size
         }
+        if (!p_.EndBlock) return;
+        // Symbols left in the block, or another block after it: the stream
+        // goes on past the size. (Data that simply ends there is let be.)
+        if (blockLeft != 0) Fault(25109);
+        in_.Refill();
+        if (in_.DataBits() >= 16 && in_.Peek(16) != 0) Fault(25109);
     }
 
     TZipCommon& owner_;

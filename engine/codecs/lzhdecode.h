@@ -25,6 +25,10 @@ struct TLzhParams {
     uint8_t DicBit;   // the position alphabet has DicBit + 1 symbols
     uint8_t PBit;     // bits of the position code-length count
     uint8_t Mode;     // 1, 2: input deciphered as it is read; 5: the 32768-byte window
+    // The stream marks its end with a block of no symbols (ZOO's): it must
+    // reach the unpacked size there, neither before it nor inside or
+    // before another block.
+    bool EndBlock = false;
 
     int64_t WindowSize() const { return Mode == 5 ? 32768 : 26624; }
     bool Decrypt() const { return Mode == 1 || Mode == 2; }
@@ -35,7 +39,7 @@ namespace lzh {
 constexpr TLzhParams kLh4{16, 12, 4, 3};
 constexpr TLzhParams kLh5{16, 13, 4, 3};
 constexpr TLzhParams kLh6{16, 16, 5, 5};
-constexpr TLzhParams kZoo{16, 13, 4, 0};
+constexpr TLzhParams kZoo{16, 13, 4, 0, true};
 // BH method 1; an encrypted entry is deciphered on the way in.
 constexpr TLzhParams Bh(bool Encrypted) { return {32, 13, 4, static_cast<uint8_t>(Encrypted ? 1 : 0)}; }
 // ARJ methods 1-3; a garbled entry is ungarbled on the way in.
@@ -54,7 +58,9 @@ constexpr TLzhParams Arj(bool Garbled) { return {32, 16, 5, static_cast<uint8_t>
 // to it has been written, and the entry fails. Faults: 25120 code lengths
 // that are no prefix code, a length above 16, a count or a constant symbol
 // outside its alphabet, a match reaching further back than the window;
-// 25236 the data ends before the entry does.
+// 25236 the data ends before the entry does; with P.EndBlock, 25109 the
+// stream ends short of UnpackedSize or goes on past it (decoding stops
+// there).
 //
 // A failing write (25136) and a cancelled run (25400) are not the entry's
 // fault: they pass out as E_RAISE.

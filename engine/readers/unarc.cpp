@@ -15,6 +15,7 @@ namespace {
 // Faults of an entry's data: the entry fails, the next one may be sound.
 bool IsDataError(int code) {
     switch (code) {
+        case 25109:  // output other than the unpacked size
         case 25134:  // the bit count of a dynamic entry
         case 25138:
         case 25139:  // a code the table cannot have made
@@ -91,7 +92,7 @@ void TUnARC::Decode(const arc::THeader& H) {
             break;
         }
     }
-    out.Flush();
+    out.Finish();
 }
 
 bool TUnARC::ExtractEntry(const TItem& Item) {

@@ -12,7 +12,7 @@ namespace bramble {
 namespace {
 
 // Faults of an entry's data: the entry fails, the next one may be sound.
-bool IsDataError(int code) { return code == 25120 || code == 25121 || code == 25236; }
+bool IsDataError(int code) { return code == 25109 || code == 25120 || code == 25121 || code == 25236; }
 
 }  // namespace
 
@@ -98,8 +98,8 @@ bool TUnZOO::ExtractEntry(const zoo::TEntry& E) {
                     ZooLzwDecode(in, out);
                 } else {
                     for (int c; (c = in.Get()) >= 0;) out.Put(static_cast<uint8_t>(c));
-                    out.Flush();
                 }
+                out.Finish();
             } catch (const E_RAISE& err) {
                 // What was decoded before the fault is written; the LZH
                 // decoder reports its own faults, these are reported here.

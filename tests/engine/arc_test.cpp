@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -256,6 +257,11 @@ std::string DirEntry(const std::string& name) {
     const std::vector<uint8_t> b = arc::MakeHeader(h);
     return std::string(b.begin(), b.end());
 }
+// The entry with another unpacked size in its header.
+std::string WithUnpackedSize(std::string entry, uint32_t size) {
+    for (int i = 0; i < 4; ++i) entry[25 + i] = static_cast<char>(size >> (8 * i));
+    return entry;
+}
 const std::string kDirEnd = "\x1a\x1f";
 const std::string kEnd = std::string("\x1a\0", 2);
 
@@ -471,7 +477,8 @@ TEST(UnArc, DamagedDataEndsItsEntryWithItsMessage) {
         {"child past the tree", Entry(4, "SQ", "abc", le16(1) + le16(5) + le16(-1) + "\xff", true), 25152},
         {"value past the end code", Entry(4, "SQ", "abc", le16(1) + le16(-300) + le16(-1) + "\xff", true), 25152},
         {"13 bits in method 8", Entry(8, "DY", "abc", "\x0d\x61\x00", true), 25134},
-        {"crunched loop", Entry(5, "CR", "abcdef", loop, true), 25298},
+        // Its strings grow to the loop: more than six bytes.
+        {"crunched loop", WithUnpackedSize(Entry(5, "CR", "abcdef", loop, true), 0xFFFFFFFFu), 25298},
         {"code beyond the table", Entry(9, "SQ", "abc", "\xff\xff\xff\xff", true), 25139},
         {"method 10", Entry(10, "PK", "abc", "xyz", true), 25326},
     };
@@ -484,6 +491,110 @@ TEST(UnArc, DamagedDataEndsItsEntryWithItsMessage) {
         Read(Join(dir, "b.arc"), ev, Join(dir, "o"));
         EXPECT_EQ(ev.Count(c.message), 1);
         EXPECT_EQ(ReadAll(Join(dir, "o/GOOD.TXT")), "good\n");
+    }
+}
+
+// The entry with the unpacked size Claim in its header, and the CRC-16 of
+// as much of Data (what the header then describes).
+std::string Claiming(std::string entry, const std::string& data, int64_t claim) {
+    entry = WithUnpackedSize(std::move(entry), static_cast<uint32_t>(claim));
+    const uint16_t crc = Crc16(data.substr(0, static_cast<size_t>(std::min<int64_t>(claim, data.size()))));
+    entry[23] = static_cast<char>(crc & 0xFF);
+    entry[24] = static_cast<char>(crc >> 8);
+    return entry;
+}
+
+// Data that decodes to another size than its header gives, with the CRC
+// of what the header describes, fails its entry with 25109, in a test as
+// in an extraction, and nothing past the header's size is written; arc's
+// own last run, whose count it writes twice, is let by.
+TEST(UnArc, AnEntryOfAnotherSizeThanItsHeaderSaysFails) {
+    const std::string data = Sample(200) + std::string(40, 'z');  // ends in a run
+    struct Sized {
+        std::string what;
+        std::string entry;  // as made, for data
+        std::string data;
+    };
+    std::vector<Sized> entries;
+    for (uint8_t m : {2, 3, 5, 6, 7}) entries.push_back({"method " + std::to_string(m), Entry(m, "SIZED.TXT", data), data});
+#ifndef _WIN32
+    // The methods arc writes itself: entries of archives it makes, the
+    // text crunched (8) or squashed (9), skewed bytes squeezed (4).
+    if (Have("arc")) {
+        std::string skew;
+        for (uint32_t i = 0, s = 5; i < 30000; ++i) {
+            s = s * 1103515245u + 12345u;
+            int v = 0;
+            for (uint32_t r = s >> 8; (r & 3) != 0 && v < 40; r >>= 2) ++v;
+            skew.push_back(static_cast<char>(v * 5));
+        }
+        skew.append(40, 'z');
+        const std::map<std::string, std::string> sources = {{"text.txt", data}, {"skew.bin", skew}};
+        const std::string src = ScratchDir("arc-sized-src");
+        for (const auto& [name, bytes] : sources) WriteAll(Join(src, name), bytes);
+        std::set<int> methods;
+        for (const char* command : {"a", "aq"}) {
+            const std::string archive = Join(ScratchDir(std::string("arc-sized-") + command), "m.arc");
+            ASSERT_EQ(Peer("cd '" + src + "' && arc " + command + " '" + archive + "' text.txt skew.bin").first, 0);
+            const std::string bytes = ReadAll(archive);
+            arc::THeader h;
+            for (int64_t at = 0; arc::ParseHeader(reinterpret_cast<const uint8_t*>(bytes.data()) + at,
+                                                   bytes.size() - static_cast<size_t>(at), at, h) == arc::TParse::Ok;
+                 at = h.Next()) {
+                if (h.Method == 2 || !methods.insert(h.Method).second) continue;
+                std::string entry = bytes.substr(static_cast<size_t>(at), static_cast<size_t>(h.Next() - at));
+                entry.replace(2, 13, std::string("SIZED.TXT\0\0\0\0", 13));
+                entries.push_back({"method " + std::to_string(h.Method) + " by arc", entry, sources.at(h.Name)});
+            }
+        }
+        for (int m : {4, 8, 9}) EXPECT_TRUE(methods.count(m)) << "arc wrote no method " << m;
+    }
+#endif
+    const std::string good = Entry(2, "GOOD.TXT", "good\n");
+    const std::string dir = ScratchDir("arc-sized");
+    auto run = [&](const std::string& entry, const std::string& wanted, std::vector<int> errors) {
+        WriteAll(Join(dir, "s.arc"), Entry(2, "LEAD.TXT", "lead\n") + entry + good + kEnd);
+        for (bool extract : {false, true}) {
+            SCOPED_TRACE(extract ? "extract" : "test");
+            Events ev;
+            const std::string out = Join(dir, extract ? "o" : "");
+            EXPECT_EQ(Read(Join(dir, "s.arc"), ev, extract ? out : ""), 3);
+            EXPECT_EQ(ev.errors, errors);
+            ASSERT_EQ(ev.ends.size(), 3u);
+            for (const auto& [name, pass] : ev.ends) EXPECT_EQ(pass, name.find("SIZED") == std::string::npos || errors.empty()) << name;
+            if (!extract) continue;
+            EXPECT_EQ(ReadAll(Join(out, "SIZED.TXT")), wanted);
+            EXPECT_EQ(ReadAll(Join(out, "GOOD.TXT")), "good\n");
+        }
+    };
+    for (const Sized& e : entries) {
+        const int64_t size = static_cast<int64_t>(e.data.size());
+        // Into the run at the end, just before it, and elsewhere.
+        for (int64_t claim : {int64_t{0xFFFFFFFF}, size + 1, size - 1, size - 40, size / 2, int64_t{0}}) {
+            SCOPED_TRACE(e.what + ", " + std::to_string(claim) + " bytes");
+            run(Claiming(e.entry, e.data, claim), e.data.substr(0, static_cast<size_t>(std::min(claim, size))), {25109});
+        }
+    }
+
+    // After the run that ends the data, the same run again is dropped; a
+    // third time, or anything else, is more than the header says.
+    const std::string packed = Rle(data);
+    ASSERT_EQ(packed.substr(packed.size() - 3), "z\x90\x28");
+    struct Tail {
+        const char* what;
+        std::string tail;
+        std::vector<int> errors;
+    };
+    const Tail tails[] = {
+        {"the last run twice, as arc writes it", "\x90\x28", {}},
+        {"the last run three times", "\x90\x28\x90\x28", {25109}},
+        {"another run", "\x90\x05", {25109}},
+        {"a byte", "z", {25109}},
+        {"a 0x90 byte", std::string("\x90\0", 2), {25109}},
+    };
+    for (const Tail& t : tails) {
+        SCOPED_TRACE(t.what);
+        run(Entry(3, "SIZED.TXT", data, packed + t.tail, true), data, t.errors);
     }
 }
 

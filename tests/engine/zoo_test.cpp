@@ -208,6 +208,9 @@ struct Member {
     std::string name, dir, data;
     std::string packed;  // made from data by the method when empty
     bool deleted;
+    // The unpacked size the header gives, when not the data's; the CRC is
+    // then that of as much of the data.
+    int64_t claimed = -1;
 };
 
 constexpr uint32_t kStamp = 0x5A2F6000u | 0x4A21;
@@ -222,15 +225,18 @@ std::string Build(const std::vector<Member>& members, int linkBack = -1) {
     for (size_t i = 0; i < members.size(); ++i) {
         const Member& m = members[i];
         std::string packed = m.packed;
-        if (packed.empty()) packed = m.method == 0 ? m.data : m.method == 1 ? ZooLzw(m.data) : Lh5(m.data);
+        // ZOO's -lh5- streams end with a block of no symbols.
+        if (packed.empty())
+            packed = m.method == 0 ? m.data : m.method == 1 ? ZooLzw(m.data) : Lh5(m.data) + std::string(2, '\0');
+        const int64_t size = m.claimed >= 0 ? m.claimed : static_cast<int64_t>(m.data.size());
         zoo::TEntry e;
         e.Method = m.method;
         e.ShortName = m.name.substr(0, 12);
         if (m.name.size() > 12) e.LongName = m.name;
         e.Directory = m.dir;
         e.Stamp = kStamp;
-        e.Crc = Crc16(m.data);
-        e.UnpackedSize = static_cast<uint32_t>(m.data.size());
+        e.Crc = Crc16(m.data.substr(0, static_cast<size_t>(size)));
+        e.UnpackedSize = static_cast<uint32_t>(size);
         e.PackedSize = static_cast<uint32_t>(packed.size());
         e.Deleted = m.deleted;
         const size_t entrySize = zoo::MakeEntry(e).size();
@@ -369,6 +375,37 @@ TEST(UnZoo, DamagedLzwEndsItsEntry) {
         EXPECT_EQ(Read(Join(dir, "b.zoo"), ev, Join(dir, "o")), 2);
         EXPECT_EQ(ev.Count(c.message), 1);
         EXPECT_EQ(ReadAll(Join(dir, "o/GOOD.TXT")), "good\n");
+    }
+}
+
+// The data of each method decodes to another size than its header gives,
+// with the CRC of what the header describes: the entry fails with 25109,
+// in a test as in an extraction, and nothing past the header's size is
+// written.
+TEST(UnZoo, AnEntryOfAnotherSizeThanItsHeaderSaysFails) {
+    const std::string data = Sample(300);
+    const int64_t size = static_cast<int64_t>(data.size());
+    const int64_t claims[] = {0xFFFFFFFF, size + 1, size - 1, size / 2, 0};
+    for (uint8_t method : {0, 1, 2}) {
+        for (int64_t claim : claims) {
+            SCOPED_TRACE("method " + std::to_string(method) + ", " + std::to_string(claim) + " bytes");
+            Member sized(method, "SIZED.TXT", "", data);
+            sized.claimed = claim;
+            const std::string dir = ScratchDir("zoo-sized");
+            WriteAll(Join(dir, "s.zoo"), Build({sized, {0, "GOOD.TXT", "", "good\n"}}));
+            for (bool extract : {false, true}) {
+                SCOPED_TRACE(extract ? "extract" : "test");
+                Events ev;
+                EXPECT_EQ(Read(Join(dir, "s.zoo"), ev, extract ? Join(dir, "o") : ""), 2);
+                EXPECT_EQ(ev.errors, std::vector<int>{25109});
+                ASSERT_EQ(ev.ends.size(), 2u);
+                // Named by the output path or the stored name.
+                for (const auto& [name, pass] : ev.ends) EXPECT_EQ(pass, name.find("GOOD") != std::string::npos);
+                if (!extract) continue;
+                EXPECT_EQ(ReadAll(Join(dir, "o/SIZED.TXT")), data.substr(0, static_cast<size_t>(std::min(claim, size))));
+                EXPECT_EQ(ReadAll(Join(dir, "o/GOOD.TXT")), "good\n");
+            }
+        }
     }
 }
 
