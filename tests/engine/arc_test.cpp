@@ -516,7 +516,8 @@ TEST(UnArc, AnEntryOfAnotherSizeThanItsHeaderSaysFails) {
         std::string data;
     };
     std::vector<Sized> entries;
-    for (uint8_t m : {2, 3, 5, 6, 7}) entries.push_back({"method " + std::to_string(m), Entry(m, "SIZED.TXT", data), data});
+    for (uint8_t m : {2, 3, 5, 6, 7})
+        entries.push_back({"method " + std::to_string(m), Entry(m, "SIZED.TXT", data), data});
 #ifndef _WIN32
     // The methods arc writes itself: entries of archives it makes, the
     // text crunched (8) or squashed (9), skewed bytes squeezed (4).
@@ -551,17 +552,18 @@ TEST(UnArc, AnEntryOfAnotherSizeThanItsHeaderSaysFails) {
     }
 #endif
     const std::string good = Entry(2, "GOOD.TXT", "good\n");
-    const std::string dir = ScratchDir("arc-sized");
     auto run = [&](const std::string& entry, const std::string& wanted, std::vector<int> errors) {
+        const std::string dir = ScratchDir("arc-sized");
         WriteAll(Join(dir, "s.arc"), Entry(2, "LEAD.TXT", "lead\n") + entry + good + kEnd);
         for (bool extract : {false, true}) {
             SCOPED_TRACE(extract ? "extract" : "test");
             Events ev;
-            const std::string out = Join(dir, extract ? "o" : "");
+            const std::string out = Join(dir, "o");
             EXPECT_EQ(Read(Join(dir, "s.arc"), ev, extract ? out : ""), 3);
             EXPECT_EQ(ev.errors, errors);
             ASSERT_EQ(ev.ends.size(), 3u);
-            for (const auto& [name, pass] : ev.ends) EXPECT_EQ(pass, name.find("SIZED") == std::string::npos || errors.empty()) << name;
+            for (const auto& [name, pass] : ev.ends)
+                EXPECT_EQ(pass, name.find("SIZED") == std::string::npos || errors.empty()) << name;
             if (!extract) continue;
             EXPECT_EQ(ReadAll(Join(out, "SIZED.TXT")), wanted);
             EXPECT_EQ(ReadAll(Join(out, "GOOD.TXT")), "good\n");
@@ -572,7 +574,8 @@ TEST(UnArc, AnEntryOfAnotherSizeThanItsHeaderSaysFails) {
         // Into the run at the end, just before it, and elsewhere.
         for (int64_t claim : {int64_t{0xFFFFFFFF}, size + 1, size - 1, size - 40, size / 2, int64_t{0}}) {
             SCOPED_TRACE(e.what + ", " + std::to_string(claim) + " bytes");
-            run(Claiming(e.entry, e.data, claim), e.data.substr(0, static_cast<size_t>(std::min(claim, size))), {25109});
+            run(Claiming(e.entry, e.data, claim), e.data.substr(0, static_cast<size_t>(std::min(claim, size))),
+                {25109});
         }
     }
 

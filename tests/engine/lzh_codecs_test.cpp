@@ -490,16 +490,16 @@ TEST(LzhDecode, AStreamWithItsEndBlockEndsAtTheEntrysSizeOrFails) {
     struct Case {
         const char* what;
         int64_t claim;
-        std::vector<int> zoo, lha;  // the faults reported
+        std::vector<int> zoo;  // the faults reported
     };
     const Case cases[] = {
-        {"the stream's own size", size, {}, {}},
-        {"4 GB", int64_t{0xFFFFFFFF}, {25109}, {}},
-        {"a byte more", size + 1, {25109}, {}},
-        {"inside the last match", size - 100, {25109}, {}},
-        {"at the end of a match", size - 256, {25109}, {}},
-        {"the first byte only", 1, {25109}, {}},
-        {"nothing", 0, {25109}, {}},
+        {"the stream's own size", size, {}},
+        {"4 GB", int64_t{0xFFFFFFFF}, {25109}},
+        {"a byte more", size + 1, {25109}},
+        {"inside the last match", size - 100, {25109}},
+        {"at the end of a match", size - 256, {25109}},
+        {"the first byte only", 1, {25109}},
+        {"nothing", 0, {25109}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -509,18 +509,18 @@ TEST(LzhDecode, AStreamWithItsEndBlockEndsAtTheEntrysSizeOrFails) {
         // Never more than the claim, and what is written is right.
         EXPECT_EQ(z.out, data.substr(0, static_cast<size_t>(std::min(c.claim, size))));
         const Decoded l = Decode(packed, lzh::kLh5, c.claim);
-        EXPECT_EQ(l.errors, c.lha);
+        EXPECT_TRUE(l.errors.empty());
         EXPECT_TRUE(l.ok);
         EXPECT_EQ(l.out, z.out);
     }
     // A stream that ends with its last block, without the end block, is
-    // taken when the size is reached there.
-    const Decoded bare = Decode(packed.substr(0, packed.size() - 2), lzh::kZoo, size);
+    // taken when the size is reached there; another block there is more
+    // than the entry holds.
+    const std::string blocks = packed.substr(0, packed.size() - 2);
+    const Decoded bare = Decode(blocks, lzh::kZoo, size);
     EXPECT_TRUE(bare.ok && bare.out == data);
     EXPECT_TRUE(bare.errors.empty());
-    // Another block after the size is reached: more than the entry holds.
-    const std::string twice = EncodeLh5(data, 16).packed;
-    const Decoded more = Decode(twice + twice + std::string(2, '\0'), lzh::kZoo, size);
+    const Decoded more = Decode(blocks + packed, lzh::kZoo, size);
     EXPECT_EQ(more.errors, std::vector<int>{25109});
     EXPECT_EQ(more.out, data);
 }
