@@ -1,13 +1,16 @@
 // The TAR format module over arbitrary bytes: the walk over the records
-// (long names, pax paths, damaged and cut blocks), every header field, and
+// (long names, pax extended and global headers, damaged and cut blocks),
+// every header field, the sparse maps of the entries the walk finds, and
 // the header the writer makes from a name taken from the input, whose
-// checksum must hold. Nothing may read outside the input or loop forever.
+// checksum must hold. Nothing may read outside the input or loop forever,
+// and a map that passes its check must be one a file can be written from.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "engine/formats/tar.h"
 
@@ -34,8 +37,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         (void)tar::StoredChecksum(h);
         (void)tar::ListedName(h);
         (void)tar::FullName(h);
+        if (!e.Sparse.Given) continue;
+        std::vector<tar::TSparseChunk> map;
+        int64_t chunks = 0;
+        if (tar::SparseMap(e.Sparse, e.Data, e.Size, end, readAt, map, chunks) != tar::TSparseCheck::Ok) continue;
+        // In order, inside the file, no more data than the entry holds
+        // behind a map of whole blocks.
+        if (chunks < e.Data || (chunks - e.Data) % tar::kBlock != 0 || chunks - e.Data > e.Size) std::abort();
+        int64_t at = 0, stored = 0;
+        for (const tar::TSparseChunk& c : map) {
+            if (c.Offset < at || c.Length < 0 || c.Offset + c.Length > e.Sparse.FileSize()) std::abort();
+            at = c.Offset + c.Length;
+            stored += c.Length;
+        }
+        if (stored > e.Size - (chunks - e.Data)) std::abort();
     }
-    (void)tar::PaxPath(std::string(reinterpret_cast<const char*>(data), size));
+    // The whole input as one pax header's records, as global defaults, and
+    // over the first block as its header.
+    tar::TPaxRecords records, globals;
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    if (tar::ParsePax(text, records) && tar::MergeGlobals(globals, records) && size >= tar::kBlock) {
+        const tar::TPaxEntry view = tar::ApplyPax(data, "base", records, globals);
+        if (records.Size.state == tar::TPaxValue<int64_t>::Set && view.Size != records.Size.value) std::abort();
+    }
 
     // The writer's header for a name out of the input.
     const std::string name(reinterpret_cast<const char*>(data), std::min<size_t>(size, 99));

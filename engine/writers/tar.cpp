@@ -80,10 +80,15 @@ bool TTar::NextEntry(TStream& Archive, int64_t& Pos, THeadObject& Entry, int64_t
     tar::TWalker walk(Pos, end, [&Archive](int64_t at, uint8_t* out, int64_t n) {
         return at >= 0 && Archive.Seek(at) ? Archive.Read(out, n) : int64_t{-1};
     });
+    // Each step is a walker of its own: the global headers' defaults go on
+    // from the last one.
+    if (Pos == 0) paxGlobals_ = {};
+    walk.SetGlobals(paxGlobals_);
     tar::TWalkEntry e;
     // Damaged blocks are passed over as the reader does; they do not go
     // into the new archive. A truncated last entry ends the walk.
     if (Pos < 0 || walk.Next(e) != tar::TWalker::Step::Entry || e.Cut) return false;
+    paxGlobals_ = walk.Globals();
     const uint8_t* h = e.Header.data();
     Entry = THeadObject();
     Entry.Name = ListName(e.Name);
@@ -95,7 +100,7 @@ bool TTar::NextEntry(TStream& Archive, int64_t& Pos, THeadObject& Entry, int64_t
     Entry.CopySize = std::min(e.Next, end) - e.Start;
     Entry.PackedSize = Entry.UnpackedSize = e.Size;
     Entry.Crc = static_cast<uint32_t>(tar::StoredChecksum(h));
-    MTime = tar::MTime(h);
+    MTime = e.MTime;
     Entry.DosDate = UnixSecondsToDosDate(MTime);
     Entry.Attr = 0x20;
     Entry.State = THeadObject::hsKept;

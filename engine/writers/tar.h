@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/core/compbase.h"
+#include "engine/formats/tar.h"
 
 namespace bramble {
 
@@ -39,6 +40,8 @@ private:
     void DescribeEntry(const THeadObject& Entry, int64_t MTime);
 
     bool postProcessNow_ = false;
+    // The old archive's pax global defaults where NextEntry stands.
+    tar::TPaxRecords paxGlobals_;
 };
 
 }  // namespace bramble
