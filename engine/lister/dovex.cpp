@@ -102,7 +102,12 @@ bool TDovex::ListEntry(int64_t offset, bool testSpec, bool count) {
     if (count) {
         ++fileCount_;
         totalPacked_ += EntryInfo.PackedSize;
-        totalUnpacked_ += EntryInfo.UnpackedSize;
+        // Unpacked sizes are only what the headers say (a TAR sparse file's
+        // real size is backed by no data): the total saturates.
+        const int64_t u = EntryInfo.UnpackedSize;
+        totalUnpacked_ = u > 0 && totalUnpacked_ > INT64_MAX - u   ? INT64_MAX
+                         : u < 0 && totalUnpacked_ < INT64_MIN - u ? INT64_MIN
+                                                                   : totalUnpacked_ + u;
     }
     if (scanMode_ == smLookup) {
         found_ = true;

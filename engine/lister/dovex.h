@@ -14,6 +14,7 @@
 
 #include "engine/core/zipcommon.h"
 #include "engine/formats/arc.h"
+#include "engine/formats/tar.h"
 
 namespace bramble {
 
@@ -73,6 +74,9 @@ protected:
     std::string walkPath_;
     uint16_t walkVersion_ = 0;
     arc::TDirectoryPath arcDirs_;  // the PAK directories open
+    // TAR: the pax records of the extended header before the next header,
+    // and the global headers' defaults.
+    tar::TPaxRecords tarOwn_, tarGlobals_;
     // MsGZ directory records (number, name) kept during a scan.
     struct MsGZDir {
         uint32_t number;
