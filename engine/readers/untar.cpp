@@ -8,18 +8,27 @@
 
 namespace bramble {
 
+namespace {
+
+tar::ReadAtFn ArchiveReader(TFileStream& in) {
+    return [&in](int64_t pos, uint8_t* out, int64_t n) { return in.Seek(pos) ? in.Read(out, n) : int64_t{-1}; };
+}
+
+}  // namespace
+
 void TUnTAR::Gather(std::vector<Entry>& entries) {
     const bool more = MoreToFind(0);
     // A volume label before the entries is passed over like other records.
     const int64_t end = arcFileSize_;
     int64_t total = 0;
-    tar::TWalker walk(scanPosition_ > 1 ? scanPosition_ - 1 : 0, end, [this](int64_t pos, uint8_t* out, int64_t n) {
-        return inFile_.Seek(pos) ? inFile_.Read(out, n) : int64_t{-1};
-    });
+    tar::TWalker walk(scanPosition_ > 1 ? scanPosition_ - 1 : 0, end, ArchiveReader(inFile_));
     tar::TWalkEntry e;
     while (!cancel_) {
         const tar::TWalker::Step step = walk.Next(e);
-        if (step == tar::TWalker::Step::CutHeader || step == tar::TWalker::Step::CutRecord)
+        // A pax header that cannot be read leaves the entries after it
+        // where no walk can be sure of them.
+        if (step == tar::TWalker::Step::CutHeader || step == tar::TWalker::Step::CutRecord ||
+            step == tar::TWalker::Step::BadRecord)
             ReportError(archiveFile_, "", "0", 25236);
         if (step != tar::TWalker::Step::Entry) break;
         // Whole data whose padding runs past the end: the entries that
@@ -34,8 +43,11 @@ void TUnTAR::Gather(std::vector<Entry>& entries) {
             continue;
         }
         if (MatchesFileSpec(OemToAnsiName(e.Name), false)) {
-            const int64_t mtime = tar::MTime(e.Header.data());
-            entries.push_back({e.Pos, e.Data, e.Size, mtime, e.Name});
+            // The run counts the archive's bytes: a sparse file's real size
+            // is only what its records say.
+            const int64_t fileSize = e.Sparse.Given ? std::max<int64_t>(e.Sparse.FileSize(), 0) : e.Size;
+            const int64_t mtime = e.MTime;
+            entries.push_back({e.Pos, e.Data, e.Size, mtime, e.Name, fileSize, std::move(e.Sparse)});
             total += e.Size;
             const uint32_t date = UnixSecondsToDosDate(mtime);
             if (date > maxFileDate_) maxFileDate_ = date;
@@ -46,7 +58,73 @@ void TUnTAR::Gather(std::vector<Entry>& entries) {
     SetBytesToDo(total);
 }
 
+bool TUnTAR::SparseChunks(const Entry& e, std::vector<tar::TSparseChunk>& Map, int64_t& Data, int64_t& Stored) {
+    const tar::TSparseCheck check =
+        tar::SparseMap(e.sparse, e.data, e.size, arcFileSize_, ArchiveReader(inFile_), Map, Data);
+    switch (check) {
+        case tar::TSparseCheck::Ok:
+            // Checked: the lengths add up to no more than the data.
+            Stored = 0;
+            for (const tar::TSparseChunk& c : Map) Stored += c.Length;
+            return true;
+        case tar::TSparseCheck::Unsupported: ReportError(OemToAnsiName(e.name), "", "0", 25326); break;
+        case tar::TSparseCheck::Damaged: ReportError(OemToAnsiName(e.name), "", "0", 25248); break;
+        case tar::TSparseCheck::Cut: ReportError(OemToAnsiName(e.name), "", "0", 25236); break;
+    }
+    return false;
+}
+
+bool TUnTAR::ExpandSparse(const std::vector<tar::TSparseChunk>& Map, int64_t FileSize, int64_t Packed,
+                          int64_t& Read) {
+    constexpr int64_t kBuffer = 32768;
+    std::vector<uint8_t> buffer(static_cast<size_t>(kBuffer)), zeros;
+    TStream* out = OutputStreamArg();
+    // A test writes nothing, and holes hold nothing to check.
+    const bool writes = OutputTarget < otNone;
+    int64_t at = 0;  // in the file
+    Read = 0;
+    // Takes the file up to To: from the archive, or with zeros for a hole.
+    auto fill = [&](int64_t to, bool data) {
+        while (at < to) {
+            if (cancel_) return false;
+            const int64_t n = std::min(to - at, kBuffer);
+            int64_t done = n;
+            if (data) {
+                done = ReadHook(nullptr, n, 0, false, buffer.data());
+                if (done <= 0) RaiseError(archiveFile_, "", "0", 25236);
+                ExtractWriteHook(out, true, done, 32, false, buffer.data());
+                Read += done;
+                bytesToDo_ -= done;
+            } else if (!writes) {
+                done = to - at;
+            } else {
+                zeros.resize(static_cast<size_t>(kBuffer));
+                ExtractWriteHook(out, true, n, 32, false, zeros.data());
+            }
+            at += done;
+            ReportProgress(at, FileSize);
+        }
+        return true;
+    };
+    // The chunks' bytes follow one another in the archive; a file cut short
+    // ends where they do.
+    for (const tar::TSparseChunk& c : Map) {
+        const int64_t n = std::min(c.Length, Packed);
+        if (!fill(c.Offset, false) || !fill(c.Offset + n, true)) return false;
+        Packed -= n;
+        if (n < c.Length) return true;
+    }
+    return fill(FileSize, false);
+}
+
 bool TUnTAR::ExtractEntry(const Entry& e) {
+    // A sparse file is written expanded, or not at all.
+    std::vector<tar::TSparseChunk> map;
+    int64_t data = e.data, stored = e.size;
+    if (e.sparse.Given && !SparseChunks(e, map, data, stored)) {
+        SkipBytes(e.size);
+        return true;
+    }
     std::string outPath = ConvertFileName(e.name);
     if (outPath.empty()) {
         SkipBytes(e.size);
@@ -61,21 +139,22 @@ bool TUnTAR::ExtractEntry(const Entry& e) {
         case prSkip: SkipBytes(e.size); return true;
         case prExtract: break;
     }
-    if (!inFile_.Seek(e.data)) RaiseError(FN, "", "0", 25292);
+    if (!inFile_.Seek(data)) RaiseError(FN, "", "0", 25292);
     const std::string target = toFile ? OutputName() : FN;
     if (!OpenEntryOutput(FN, target, e.size)) return true;
     Crc = 0xFFFFFFFF;
     // An entry cut off by the end of the file gives what is there, and
     // fails. The copy counts its bytes down as it goes.
-    const int64_t there = std::min(e.size, std::max<int64_t>(arcFileSize_ - e.data, 0));
-    bool copied = UnStore(there, 32, false);
-    const bool whole = there == e.size;
+    const int64_t there = std::min(stored, std::max<int64_t>(arcFileSize_ - data, 0));
+    int64_t read = there;
+    bool copied = e.sparse.Given ? ExpandSparse(map, e.fileSize, there, read) : UnStore(there, 32, false);
+    const bool whole = there == stored;
     if (OutputTarget == otFile)
         RestoreFileStamp(0x20, dosDate, target);
     else
         CloseOutput();
     // What the cut took away is not coming.
-    SkipBytes(e.size - there);
+    SkipBytes(e.size - read);
     if (copied && !whole) ReportError(FN, "", "0", 25236);
     if (OnEnd)
         OnEnd(this, FN, copied && whole);

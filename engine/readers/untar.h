@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/core/unbase.h"
+#include "engine/formats/tar.h"
 
 namespace bramble {
 
@@ -18,12 +19,20 @@ private:
     struct Entry {
         int64_t header;  // position of the entry's own header block
         int64_t data;    // position of its data
-        int64_t size;
+        int64_t size;    // of its data
         int64_t mtime;
         std::string name;  // stored, '/' separators
+        int64_t fileSize;  // of the file written: size, or a sparse file's real size
+        tar::TSparseRecords sparse;
     };
     void Gather(std::vector<Entry>& entries);
     bool ExtractEntry(const Entry& e);
+    // A sparse entry's chunks, where their bytes start and how many there
+    // are; false, reported, when its map does not hold.
+    bool SparseChunks(const Entry& e, std::vector<tar::TSparseChunk>& Map, int64_t& Data, int64_t& Stored);
+    // Writes a sparse file of FileSize bytes from Packed bytes of chunks,
+    // Read of them read. False when cancelled.
+    bool ExpandSparse(const std::vector<tar::TSparseChunk>& Map, int64_t FileSize, int64_t Packed, int64_t& Read);
 };
 
 }  // namespace bramble
