@@ -37,6 +37,21 @@ namespace {
 
 constexpr int64_t kOutputBudget = int64_t{64} << 20;
 constexpr const char* kPrefix = "bramble-fuzz-extract-";
+// Where the folders of every process of this target go: the temporary
+// folder the first of them found, before each points TMPDIR at its own
+// (the workers libFuzzer forks inherit it).
+constexpr const char* kRootVariable = "BRAMBLE_FUZZ_EXTRACT_ROOT";
+
+fs::path Root() {
+    static const fs::path root = [] {
+        const char* given = std::getenv(kRootVariable);
+        if (given && *given) return fs::path(given);
+        const fs::path found = fs::temp_directory_path();
+        setenv(kRootVariable, found.c_str(), 1);
+        return found;
+    }();
+    return root;
+}
 
 // The folders of this process:
 //   base/input      the input under an archive's name, and nothing else
@@ -51,7 +66,7 @@ struct Places {
 const Places& Folders() {
     static const Places p = [] {
         Places q;
-        q.base = fs::temp_directory_path() / (kPrefix + std::to_string(getpid()));
+        q.base = Root() / (kPrefix + std::to_string(getpid()));
         q.input = q.base / "input";
         q.sentinel = q.base / "sentinel";
         q.tmp = q.base / "tmp";
@@ -84,7 +99,7 @@ void RemoveTree(const fs::path& p) {
 // Folders left by processes of this target that died (a crash, a timeout).
 void RemoveStale() {
     std::error_code ec;
-    for (const auto& e : fs::directory_iterator(fs::temp_directory_path(), ec)) {
+    for (const auto& e : fs::directory_iterator(Root(), ec)) {
         const std::string name = e.path().filename().string();
         if (name.rfind(kPrefix, 0) != 0) continue;
         const long pid = std::strtol(name.c_str() + std::strlen(kPrefix), nullptr, 10);
@@ -148,8 +163,10 @@ void Watch(TUnBase& r, TUnBase& outer, Budget& budget) {
     TWriteHook write = r.ExtractWriteHook;
     r.ExtractWriteHook = [&r, &outer, &budget, write](TStream* s, bool isData, int64_t n, int k, bool d,
                                                       const uint8_t* b) -> int64_t {
-        if (r.OutputTarget == otFile && !Inside(Native(r.OutFile().FileName()), Folders().out))
-            Fault("output opened outside the extraction folder", Native(r.OutFile().FileName()));
+        if (r.OutputTarget == otFile && r.OutFile().IsOpen()) {
+            const fs::path file = Native(r.OutFile().FileName());
+            if (!Inside(file, Folders().out)) Fault("output opened outside the extraction folder", file);
+        }
         if (budget.spent()) return n;
         budget.written += n > 0 ? n : 0;
         if (budget.spent()) {
@@ -166,9 +183,9 @@ void Watch(TUnBase& r, TUnBase& outer, Budget& budget) {
 
 }  // namespace
 
-// The input may be as large as the deep names and shared-data directories
-// need, unless the run says otherwise; the harness takes libFuzzer's own
-// default otherwise (the largest seed, at most 1 MB) and grows slowly.
+// libFuzzer's own limit on the input is the largest seed: here inputs may
+// grow to 1 MB, as deep names and shared-data directories need, unless the
+// run sets -max_len itself.
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     static std::vector<char*> args;
     static char maxLen[] = "-max_len=1048576";
