@@ -137,13 +137,14 @@ void CheckOnly(const fs::path& folder, const std::vector<std::string>& allowed) 
 void CheckFolders(const std::string& archiveName) {
     const Places& f = Folders();
     std::error_code ec;
+    const fs::path out = fs::weakly_canonical(f.out);
     for (auto it = fs::recursive_directory_iterator(f.out, fs::directory_options::skip_permission_denied, ec);
          !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         const fs::file_status st = it->symlink_status(ec);
         if (fs::is_symlink(st)) Fault("a link was made", it->path());
         if (!fs::is_regular_file(st) && !fs::is_directory(st)) Fault("not a file or folder", it->path());
         const fs::path real = fs::weakly_canonical(it->path(), ec);
-        if (ec || !Inside(real, fs::weakly_canonical(f.out))) Fault("outside the extraction folder", it->path());
+        if (ec || !Inside(real, out)) Fault("outside the extraction folder", it->path());
     }
     CheckOnly(f.base, {"input", "sentinel", "tmp", "run"});
     CheckOnly(f.input, {archiveName});
@@ -246,11 +247,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         r.SetArchiveFile(archive.string());
         r.SetExtractDir(f.out.string());
         r.FileSpec() = {"*.*"};
-        r.SetPasswords({"", "fuzz"});
+        r.SetPasswords({"", "fuzz", "secret"});
         r.SetConfirmOverwrites(false);
         r.SetOverwriteMode(omOverwrite);
-        // Next volumes and cabinets are taken when they are there; garbled
-        // ARJ entries get the seeds' password.
+        // Next volumes and cabinets are taken when they are there; the
+        // seeds' passwords are tried, and given when asked.
         r.OnNextVolume = [](TObject*, std::string&, const std::string&, bool exists, bool& cancel) {
             cancel = !exists;
         };
