@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/core/helpers.h"
+#include "engine/core/messages.h"
 #include "engine/core/os.h"
 #include "engine/formats/tar.h"
 
@@ -81,6 +82,11 @@ bool TUnTAR::ExpandSparse(const std::vector<tar::TSparseChunk>& Map, int64_t Fil
     TStream* out = OutputStreamArg();
     // A test writes nothing, and holes hold nothing to check.
     const bool writes = OutputTarget < otNone;
+    // A hole in a file is made by lengthening the file, as tar does: a few
+    // KB of archive may declare terabytes of holes, which cost no time this
+    // way and no disk where the file system keeps holes. Other outputs, and
+    // text being translated, get the zeros written.
+    const bool lengthen = OutputTarget == otFile && !TextMode;
     int64_t at = 0;  // in the file
     Read = 0;
     // Takes the file up to To: from the archive, or with zeros for a hole.
@@ -97,6 +103,12 @@ bool TUnTAR::ExpandSparse(const std::vector<tar::TSparseChunk>& Map, int64_t Fil
                 bytesToDo_ -= done;
             } else if (!writes) {
                 done = to - at;
+            } else if (lengthen) {
+                done = to - at;
+                if (!outFile_.SetSize(outFile_.Position() + done)) {
+                    OutputWriteFailed(&outFile_);
+                    throw E_RAISE(25136);
+                }
             } else {
                 zeros.resize(static_cast<size_t>(kBuffer));
                 ExtractWriteHook(out, true, n, 32, false, zeros.data());

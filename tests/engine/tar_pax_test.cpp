@@ -5,6 +5,10 @@
 // Python write and GNU tar extracts.
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -321,6 +325,47 @@ TEST(TarSparse, HugeRealSizesAreListedAndTestedWithoutWritingTheirHoles) {
     EXPECT_EQ(d.TotalUnpacked(), INT64_MAX);
     const Outcome run = Extract(archive, true);
     EXPECT_EQ(run.ends, (std::map<std::string, bool>{{"a", true}, {"b", true}, {"c", true}, {"d", true}}));
+}
+
+// A few hundred bytes of archive may declare gigabytes of holes: they are
+// made by lengthening the file, not by writing zeros (which, natively, a
+// file system that keeps holes shows as blocks never written).
+TEST(TarSparse, HolesOfAnExtractedFileAreNotWrittenOut) {
+    constexpr int64_t kHuge = int64_t{1} << 30;  // 1 GB, a chunk at 512 MB and a hole to the end
+    const std::string data = Noise(700, 3);
+    const std::string archive =
+        Save(Pax('x', Rec("GNU.sparse.major", "1") + Rec("GNU.sparse.minor", "0") + Rec("GNU.sparse.name", "h.bin") +
+                          Rec("GNU.sparse.realsize", std::to_string(kHuge))) +
+                 File("GNUSparseFile.1/h.bin", Pad("1\n" + std::to_string(kHuge / 2) + "\n700\n") + data) + kEnd,
+             "tar-holes");
+    const std::string out = Join(ExtractFilePath(archive), "out");
+    TUnTAR r;
+    std::vector<int> errors;
+    std::map<std::string, bool> ends;
+    r.OnError = [&](TObject*, const std::string&, const std::string&, const std::string&, int id) { errors.push_back(id); };
+    r.OnEnd = [&](TObject*, const std::string& FN, bool pass) { ends[ExtractFileName(FN)] = pass; };
+    r.SetArchiveFile(archive);
+    r.SetExtractDir(out);
+    r.SetConfirmOverwrites(false);
+    r.FileSpec() = {"*.*"};
+    r.Extract();
+    EXPECT_TRUE(errors.empty()) << ::testing::PrintToString(errors);
+    EXPECT_EQ(ends, (std::map<std::string, bool>{{"h.bin", true}}));
+    const std::string file = Join(out, "h.bin");
+    ASSERT_EQ(static_cast<int64_t>(fs::file_size(file)), kHuge);
+    std::FILE* f = std::fopen(file.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    std::string around(720, '\1');
+    std::fseek(f, static_cast<long>(kHuge / 2 - 10), SEEK_SET);
+    EXPECT_EQ(std::fread(around.data(), 1, around.size(), f), around.size());
+    std::fclose(f);
+    EXPECT_EQ(around, std::string(10, '\0') + data + std::string(10, '\0'));
+#ifndef _WIN32
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_LT(static_cast<int64_t>(st.st_blocks) * 512, int64_t{64} << 20) << "the holes were written out";
+#endif
+    fs::remove_all(out);
 }
 
 TEST(TarSparse, AMapThatDoesNotHoldIsRefusedAndTheRunGoesOn) {
