@@ -60,7 +60,12 @@ bool TUnLHA::ExtractEntry(const lha::THeader& H) {
     bool exists = false;
     switch (PrepareExtractFile(FN, exists, date)) {
         case prStop: return false;
-        case prSkip: SkipBytes(size); return true;
+        case prSkip:
+            // The run's progress moves past the entry as if it were done:
+            // otherwise it stands still until the next entry's first block.
+            SkipBytes(size);
+            ReportProgress(size, size);
+            return true;
         case prExtract: break;
     }
     auto failed = [&](int code) {

@@ -3,6 +3,7 @@
 // 100 only with the last entry.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -85,6 +86,67 @@ TEST(ReaderProgress, StoredEntriesCountOnceTowardsTheArchive) {
         for (const auto& [done, percent] : seen)
             if (done == 1 && percent > 51 && percent < 100) ++between;
         EXPECT_GT(between, 0);
+    }
+}
+
+// An LHA entry left out of an extraction counts as done at once: the run's
+// progress says so before the next entry's first block.
+TEST(ReaderProgress, AnLhaEntryLeftOutMovesTheArchiveOnAtOnce) {
+    struct Skip {
+        const char* name;
+        bool existing;     // a.bin is there already, and is kept
+        bool beginSaysNo;  // OnBegin refuses a.bin
+    };
+    const Skip cases[] = {
+        {"existing output kept", true, false},
+        {"OnBegin refuses", false, true},
+    };
+    const std::string dir = ScratchDir("progress-lha-skip");
+    const std::string src = Join(dir, "src");
+    std::filesystem::create_directories(src);
+    WriteAll(Join(src, "a.bin"), Noise(300000, 3));
+    WriteAll(Join(src, "b.bin"), Noise(300000, 4));
+    const std::string archive = Join(dir, "two.lzh");
+    {
+        std::unique_ptr<TCompBase> w = CreateWriterForKind(atLha);
+        w->SetCompressMethod(cmStore);
+        w->SetDefaultDir(src);
+        w->SetArchiveFile(archive);
+        w->FileSpec() = {"a.bin", "b.bin"};
+        w->SetSwitch(swAdd);
+        ASSERT_EQ(w->Compress(), 2);
+    }
+    for (const Skip& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string out = Join(dir, std::string("out-") + (c.existing ? "kept" : "refused"));
+        std::filesystem::create_directories(out);
+        if (c.existing) WriteAll(Join(out, "a.bin"), "mine");
+
+        std::unique_ptr<TUnBase> r = CreateReaderForKind(atLha);
+        std::vector<std::pair<int, int>> seen;  // file percent, archive percent
+        r->OnProgress = [&](TObject*, uint8_t filePercent, uint8_t archivePercent) {
+            seen.emplace_back(filePercent, archivePercent);
+        };
+        if (c.beginSaysNo)
+            r->OnBegin = [](TObject*, const std::string& FN, int, bool& extract) {
+                extract = FN.find("a.bin") == std::string::npos;
+            };
+        r->SetArchiveFile(archive);
+        r->FileSpec() = {"*.*"};
+        r->SetExtractDir(out);
+        r->SetConfirmOverwrites(false);
+        r->SetOverwriteMode(omSkip);
+        ASSERT_EQ(r->Extract(), 1);
+        if (c.existing) EXPECT_EQ(test::ReadAll(Join(out, "a.bin")), "mine");
+        EXPECT_EQ(test::ReadAll(Join(out, "b.bin")).size(), 300000u);
+
+        // The first report that gets as far as half the run is the left-out
+        // entry's own, whole; b.bin's blocks come after it.
+        const auto half = std::find_if(seen.begin(), seen.end(), [](const auto& p) { return p.second >= 50; });
+        ASSERT_NE(half, seen.end());
+        EXPECT_EQ(*half, std::make_pair(100, 50));
+        ASSERT_FALSE(seen.empty());
+        EXPECT_EQ(seen.back().second, 100);
     }
 }
 
