@@ -137,7 +137,9 @@ TEST(ReaderProgress, AnLhaEntryLeftOutMovesTheArchiveOnAtOnce) {
         r->SetConfirmOverwrites(false);
         r->SetOverwriteMode(omSkip);
         ASSERT_EQ(r->Extract(), 1);
-        if (c.existing) EXPECT_EQ(test::ReadAll(Join(out, "a.bin")), "mine");
+        if (c.existing) {
+            EXPECT_EQ(test::ReadAll(Join(out, "a.bin")), "mine");
+        }
         EXPECT_EQ(test::ReadAll(Join(out, "b.bin")).size(), 300000u);
 
         // The first report that gets as far as half the run is the left-out
@@ -145,7 +147,6 @@ TEST(ReaderProgress, AnLhaEntryLeftOutMovesTheArchiveOnAtOnce) {
         const auto half = std::find_if(seen.begin(), seen.end(), [](const auto& p) { return p.second >= 50; });
         ASSERT_NE(half, seen.end());
         EXPECT_EQ(*half, std::make_pair(100, 50));
-        ASSERT_FALSE(seen.empty());
         EXPECT_EQ(seen.back().second, 100);
     }
 }
