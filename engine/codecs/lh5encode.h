@@ -1,8 +1,9 @@
 // The -lh5- encoder: LZSS over an 8 KB dictionary (matches of 3 to 256
-// bytes, the longest and, among equally long ones, the nearest), coded in
-// static-Huffman blocks that the decoder of lzhdecode.h reads with its
-// -lh5- parameters. The LHA writer's -lh5- and the BH writer's method 1
-// ("Fuse") are this one routine with two parameter sets.
+// bytes, the longest a bounded search finds and, among equally long ones,
+// the nearest), coded in static-Huffman blocks that the decoder of
+// lzhdecode.h reads with its -lh5- parameters. The LHA writer's -lh5- and
+// the BH writer's method 1 ("Fuse") are this one routine with two
+// parameter sets.
 #pragma once
 
 #include <cstdint>

@@ -10,6 +10,9 @@
 namespace bramble {
 
 // Thrown by TLzhBitInput when a decoder takes bits past the end of the data.
+// The decoders report it as 25236 rather than go on with zero bits: a cut
+// archive says so, instead of an entry decoded to its full size from
+// nothing and then failing its check.
 struct TLzhTruncated {};
 
 // Packed bytes of one entry read in blocks of at most 32768 through the
@@ -108,6 +111,7 @@ private:
 // the entry instead.
 class TLzhBitOutput {
 public:
+    // Whole 32 KB writes: the block size is no part of the stream.
     static constexpr size_t kBlock = 32768;
 
     TLzhBitOutput(TZipCommon& Owner, TStream* Output, bool Encrypt)

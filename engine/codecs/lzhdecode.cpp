@@ -287,6 +287,8 @@ private:
             const int64_t length = c - 253;
             const int j = DecodeWith(pt_);
             const int64_t position = j == 0 ? 0 : (int64_t{1} << (j - 1)) + in_.Get(j - 1);
+            // A distance beyond the window has no bytes to copy (wrapped
+            // once it still points outside): made for a larger window.
             if (position >= windowSize_) Fault(25120);
             const int64_t take = std::min(length, unpacked_ - produced);
             Copy(position + 1, take);

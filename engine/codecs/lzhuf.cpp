@@ -159,6 +159,7 @@ public:
         try {
             Decode();
         } catch (const TLzhTruncated&) {
+            // Said as a cut, not left to the CRC check (see TLzhTruncated).
             Flush();
             try {
                 ZipDecodeError(owner_, 25236);

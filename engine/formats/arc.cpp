@@ -24,6 +24,8 @@ TParse ParseHeader(const uint8_t* P, size_t Available, int64_t At, THeader& H) {
         H.HeaderSize = 2;
         return TParse::DirectoryEnd;
     }
+    // Method 1 comes from archivers whose headers had no unpacked size:
+    // read as 29 bytes, its data would start 4 bytes late.
     H.HeaderSize = H.Method == 1 ? kOldHeaderSize : kHeaderSize;
     if (Available < static_cast<size_t>(H.HeaderSize)) return TParse::End;
     // Thirteen bytes whether or not a NUL is among them.

@@ -93,6 +93,8 @@ std::string TEntry::StoredPath() const {
     std::string path = Directory;
     std::replace(path.begin(), path.end(), '/', '\\');
     if (!path.empty() && path.back() != '\\') path.push_back('\\');
+    // The long name where there is one: the short name is only its 8.3
+    // cut, and the entry was added under the long one.
     return path + (LongName.empty() ? ShortName : LongName);
 }
 

@@ -51,8 +51,9 @@ void TUnARJ::ArjScanVolume(int64_t At) {
         const arj::TParse parsed = arj::ReadHeader(read, size, at, h);
         if (parsed == arj::TParse::End) break;
         if (parsed != arj::TParse::Ok) {
-            // What follows cannot be found: the entries before it are taken,
-            // and the set does not go on past a volume read only in part.
+            // Reported, not raised: the entries before it are sound and are
+            // still taken. The set does not go on past a volume read only in
+            // part.
             const int code = parsed == arj::TParse::Crc ? 25237 : parsed == arj::TParse::Short ? 25236 : 25108;
             ReportError(volume_, "", "0", code);
             archiveContinues_ = false;

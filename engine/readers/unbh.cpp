@@ -120,6 +120,8 @@ bool TUnBH::ExtractEntry(const bh::TEntry& E) {
         uint8_t header[bh::kCryptHeaderSize];
         if (inFile_.Read(header, sizeof header) != static_cast<int64_t>(sizeof header)) return failed(25236);
         if (!FindPassword(FN, H, header)) {
+            // The entry failed, and OnEnd says so like for every entry that
+            // could not be written: a caller counts the verdicts.
             SkipBytes(size);
             if (OnEnd) OnEnd(this, FN, false);
             return false;  // a password that fits nothing ends the run

@@ -24,6 +24,7 @@ void TUnZOO::Gather(std::vector<zoo::TEntry>& Entries) {
     };
     uint8_t b[zoo::kArchiveHeaderSize];
     const int64_t got = read(0, b, zoo::kArchiveHeaderSize);
+    // 34 bytes, not 43: the first versions' headers end there.
     if (got < zoo::kArchiveHeaderMin) RaiseError(archiveFile_, "", "0", 25236);
     zoo::TArchiveHeader header;
     if (!zoo::ParseArchiveHeader(b, static_cast<size_t>(got), header)) RaiseError(archiveFile_, "", "0", 25108);
@@ -35,12 +36,15 @@ void TUnZOO::Gather(std::vector<zoo::TEntry>& Entries) {
         zoo::TEntry e;
         const zoo::TParse parsed = zoo::ReadEntry(read, at, e);
         if (parsed != zoo::TParse::Ok) {
-            // What follows cannot be found: the entries before it are taken.
+            // Reported, not raised: the entries before it are sound and are
+            // still taken.
             ReportError(archiveFile_, "", "0", parsed == zoo::TParse::BadTag ? 25108 : 25236);
             break;
         }
         if (e.Terminator()) break;
         at = e.NextInChain();
+        // A deleted entry stays in the file until the archive is packed; it
+        // is no longer one of its files (the lister leaves it out too).
         if (e.Deleted) continue;
         if (!MatchesFileSpec(OemToAnsiName(e.StoredPath()), false)) continue;
         if (e.Stamp > maxFileDate_) maxFileDate_ = e.Stamp;
@@ -112,7 +116,8 @@ bool TUnZOO::ExtractEntry(const zoo::TEntry& E) {
         }
     } catch (const E_RAISE& err) {
         // The data's own faults end this entry; a cancel or a failing write
-        // ends the run.
+        // ends the run. The write's 25136 has been through OnError, as in
+        // every reader, so the user learns why the run stopped.
         if (!IsDataError(err.Code()) || cancel_) {
             CloseOutput();
             throw;

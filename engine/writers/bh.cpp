@@ -193,6 +193,8 @@ bool TBlakHole::CompressFile() {
                 break;
             }
             if (method == bh::kMethodDeflate) {
+                // Always a deflate stream: data that does not shrink goes in
+                // stored blocks (5 bytes per 64 KB), not as a second method.
                 uint16_t written = 8;
                 packed = Deflate(*this, deflateType_, encrypt, &inputFile_, out, size, false, written,
                                  std::max<int64_t>(totalToDo_, 1));
