@@ -7,14 +7,31 @@
 
 namespace bramble {
 
+namespace {
+
+// A file stream whose share mode the library's open flags choose.
+class TSharedFileStream : public TFileStream {
+public:
+    bool Open(const std::string& path, os::OpenMode mode, os::Share share) {
+        name_ = path;
+        return file_.Open(path, mode, share);
+    }
+};
+
+}  // namespace
+
 intptr_t TStreamCabinetFileHandler::Open(const std::string& FileName, int OpenFlags, int, int& Error) {
     os::OpenMode mode = os::OpenMode::Read;
-    if (OpenFlags & cab::kOpenCreate)
+    if ((OpenFlags & cab::kOpenReadWrite) || (OpenFlags & cab::kOpenWriteOnly)) mode = os::OpenMode::ReadWrite;
+    // An existing file is shared with everyone unless the library asks for
+    // it alone; a new one gets the engine's usual create mode.
+    os::Share share = (OpenFlags & cab::kOpenExclusive) ? os::Share::Exclusive : os::Share::DenyNone;
+    if (OpenFlags & cab::kOpenCreate) {
         mode = os::OpenMode::Create;
-    else if ((OpenFlags & cab::kOpenReadWrite) || (OpenFlags & cab::kOpenWriteOnly))
-        mode = os::OpenMode::ReadWrite;
-    auto stream = std::make_unique<TFileStream>();
-    if (!stream->Open(FileName, mode)) {
+        share = os::Share::Usual;
+    }
+    auto stream = std::make_unique<TSharedFileStream>();
+    if (!stream->Open(FileName, mode, share)) {
         Error = static_cast<int>(os::LastError());
         if (Error == 0) Error = 2;
         return -1;

@@ -28,8 +28,13 @@ public:
     virtual int Delete(const std::string& FileName, int& Error) = 0;
 };
 
-// The operations over file streams. Handles are its own numbers, from
-// kFirstHandle up, so they never meet 0, -1 or the reader's output handle.
+// The operations over file streams. Open flag 0x400 (_O_EXCL) opens an
+// existing file for this handler alone, any other open shares it with
+// everyone. Handles are its own numbers, from kFirstHandle up, not the
+// system's: the system hands a closed handle's number out again, and a
+// stale one (the writer's source, the reader's output) would then match a
+// file opened since; ours never repeat, nor meet 0, -1 or the reader's
+// output handle.
 class TStreamCabinetFileHandler : public TCabinetFileHandler {
 public:
     static constexpr intptr_t kFirstHandle = 0x100;

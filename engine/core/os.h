@@ -34,6 +34,10 @@ constexpr uint32_t kInvalidAttributes = 0xFFFFFFFFu;
 // ---- files -------------------------------------------------------------
 
 enum class OpenMode { Read, ReadWrite, Create /* truncate or create, read/write */ };
+// Who else may open a file while it is held. Usual: readers let everyone
+// in, writers let others read. The native build has no share modes: there
+// every open lets everyone in.
+enum class Share { Usual, DenyNone, Exclusive };
 
 // A file handle with 64-bit positions. Moves, never copies; closes itself.
 class File {
@@ -45,7 +49,7 @@ public:
     File(const File&) = delete;
     File& operator=(const File&) = delete;
 
-    bool Open(const std::string& path, OpenMode mode);
+    bool Open(const std::string& path, OpenMode mode, Share share = Share::Usual);
     bool IsOpen() const;
     bool Close();  // false when the system reports an error on close
 

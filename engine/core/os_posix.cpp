@@ -161,7 +161,7 @@ using detail::Provider;
 
 // ---- File --------------------------------------------------------------
 
-bool File::Open(const std::string& path, OpenMode mode) {
+bool File::Open(const std::string& path, OpenMode mode, Share) {
     Close();
     int flags = O_CLOEXEC;
     switch (mode) {

@@ -66,7 +66,7 @@ HANDLE OpenForTimes(const std::string& path, DWORD access) {
 
 // ---- File --------------------------------------------------------------
 
-bool File::Open(const std::string& path, OpenMode mode) {
+bool File::Open(const std::string& path, OpenMode mode, Share sharing) {
     Close();
     DWORD access = GENERIC_READ;
     DWORD share = FILE_SHARE_READ;
@@ -82,6 +82,8 @@ bool File::Open(const std::string& path, OpenMode mode) {
         disposition = CREATE_ALWAYS;
         break;
     }
+    if (sharing == Share::DenyNone) share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    if (sharing == Share::Exclusive) share = 0;
     HANDLE h = CreateFileA(path.c_str(), access, share, nullptr, disposition,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;

@@ -206,6 +206,55 @@ TEST(Bindings, CabinetComponentsRefuseAtOnceWithoutTheLibrary) {
     EXPECT_FALSE(os::FileExists(archive));
 }
 
+// ---- the file handler -------------------------------------------------------------------
+
+TEST(CabFiles, OpenFlagsChooseTheShareMode) {
+#ifndef _WIN32
+    GTEST_SKIP() << "share modes are the platform's; the native build has none";
+#else
+    const std::string dir = ScratchDir("cab_share");
+    const std::string path = Join(dir, "held.bin");
+    // While the handler holds the file: may another open read it, write it?
+    struct Case {
+        const char* what;
+        int flags;
+        bool read, write;
+    } cases[] = {
+        {"read-only", cab::kOpenBinary | cab::kOpenReadOnly, true, true},
+        {"read-write", cab::kOpenBinary | cab::kOpenReadWrite, true, true},
+        {"write-only", cab::kOpenBinary | cab::kOpenWriteOnly, true, true},
+        {"read-only exclusive", cab::kOpenBinary | cab::kOpenReadOnly | cab::kOpenExclusive, false, false},
+        {"read-write exclusive", cab::kOpenBinary | cab::kOpenReadWrite | cab::kOpenExclusive, false, false},
+        // A file made new is opened as the engine makes every file.
+        {"created", cab::kOpenBinary | cab::kOpenReadWrite | cab::kOpenCreate, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteAll(path, "held");
+        TStreamCabinetFileHandler files;
+        int error = -1;
+        const intptr_t hf = files.Open(path, c.flags, 0, error);
+        ASSERT_NE(hf, -1);
+        EXPECT_EQ(error, 0);
+        // Asked by an open that itself shares with everyone.
+        os::File other;
+        EXPECT_EQ(other.Open(path, os::OpenMode::Read, os::Share::DenyNone), c.read);
+        other.Close();
+        EXPECT_EQ(other.Open(path, os::OpenMode::ReadWrite, os::Share::DenyNone), c.write);
+        other.Close();
+        // The handler's own second open meets the same rule.
+        int again = 0;
+        const intptr_t second = files.Open(path, cab::kOpenBinary | cab::kOpenReadOnly, 0, again);
+        EXPECT_EQ(second != -1, c.read);
+        EXPECT_EQ(again != 0, !c.read);
+        if (second != -1) files.Close(second, again);
+        ASSERT_EQ(files.Close(hf, error), 0);
+        // Let go, the file is everyone's again.
+        EXPECT_TRUE(other.Open(path, os::OpenMode::ReadWrite));
+    }
+#endif
+}
+
 // ---- reading ----------------------------------------------------------------------------
 
 TEST(CabReader, PeerCabinetsExtractByteForByte) {
