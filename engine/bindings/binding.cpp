@@ -6,9 +6,13 @@ namespace bramble {
 
 void* LoadLibraryQuiet(const std::string& Path) { return os::LibraryLoad(Path); }
 
+std::string LibraryPath(const std::string& Folder, const std::string& Name) {
+    return Folder.empty() ? std::string() : Folder + Name;
+}
+
 bool TBinding::Load(const std::string& Path, std::initializer_list<const char*> Names, void** Symbols) {
     Unload();
-    void* module = LoadLibraryQuiet(Path);
+    void* module = Path.empty() ? nullptr : LoadLibraryQuiet(Path);
     size_t i = 0;
     bool complete = module != nullptr;
     for (const char* name : Names) {

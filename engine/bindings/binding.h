@@ -25,11 +25,16 @@ namespace bramble {
 // missing. Never shows a message.
 void* LoadLibraryQuiet(const std::string& Path);
 
+// Name in Folder, where the bindings load their libraries from (never by
+// bare name: the system's search takes the current folder and the path,
+// where a planted library would be loaded). Empty when Folder is unknown.
+std::string LibraryPath(const std::string& Folder, const std::string& Name);
+
 class TBinding {
 public:
     // Loads Path and looks up every name into Symbols (in order). True only
     // when the library loaded and had all of them; otherwise the library is
-    // let go again and Symbols is left null.
+    // let go again and Symbols is left null. An empty Path loads nothing.
     bool Load(const std::string& Path, std::initializer_list<const char*> Names, void** Symbols);
     // Frees the library when one is held; the flag is cleared.
     void Unload();

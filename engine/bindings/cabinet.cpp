@@ -30,9 +30,9 @@ BOOL32 BRAMBLE_CDECL NoFCIDestroy(HFCI) { return 1; }
 constexpr FdiEntryPoints kNoFdi{NoFDICreate, NoFDIIsCabinet, NoFDICopy, NoFDIDestroy};
 constexpr FciEntryPoints kNoFci{NoFCICreate, NoFCIAddFile, NoFCIFlushCabinet, NoFCIFlushFolder, NoFCIDestroy};
 
-// Only the system's own copy: a cabinet.dll in the current folder or on
-// the path is never picked up.
-std::string CabinetPath() { return os::SystemFolder() + "cabinet.dll"; }
+// Only the system's own copy: a cabinet.dll planted in the current folder
+// or on the path is never loaded.
+std::string CabinetPath() { return LibraryPath(os::SystemFolder(), "cabinet.dll"); }
 
 struct Bindings {
     TBinding fdiLib, fciLib;  // each interface holds the library for itself

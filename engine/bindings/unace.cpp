@@ -39,7 +39,9 @@ const EngineLifetime lifetime;
 void LoadUnAceDll() {
     Binding& b = State();
     void* p[5];
-    if (b.lib.Load(os::ProgramFolder() + "unace.dll",
+    // Shipped beside the program: one planted in the current folder or on
+    // the path is never loaded.
+    if (b.lib.Load(LibraryPath(os::ProgramFolder(), "unace.dll"),
                    {"ACEOpenArchive", "ACECloseArchive", "ACEReadHeader", "ACEProcessFile", "ACESetPassword"}, p)) {
         UnaceEntryPoints& e = b.points;
         e.ACEOpenArchive = SymbolAs<decltype(e.ACEOpenArchive)>(p[0]);

@@ -42,8 +42,9 @@ const EngineLifetime lifetime;
 void LoadUnrarDll() {
     Binding& b = State();
     void* p[7];
-    // Shipped beside the program, never taken from the current folder.
-    if (b.lib.Load(os::ProgramFolder() + "unrar.dll",
+    // Shipped beside the program: one planted in the current folder or on
+    // the path is never loaded.
+    if (b.lib.Load(LibraryPath(os::ProgramFolder(), "unrar.dll"),
                    {"RAROpenArchive", "RARCloseArchive", "RARReadHeader", "RARProcessFile", "RARSetChangeVolProc",
                     "RARSetProcessDataProc", "RARSetPassword"},
                    p)) {

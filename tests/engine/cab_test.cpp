@@ -206,6 +206,23 @@ TEST(Bindings, CabinetComponentsRefuseAtOnceWithoutTheLibrary) {
     EXPECT_FALSE(os::FileExists(archive));
 }
 
+TEST(Bindings, NoLibraryIsLoadedByBareName) {
+    // Where the folder a library belongs in is unknown, nothing is loaded:
+    // a bare name would be searched for in the current folder and the path.
+    EXPECT_EQ(LibraryPath("", "unrar.dll"), "");
+    EXPECT_EQ(LibraryPath("C:\\Prog\\", "unrar.dll"), "C:\\Prog\\unrar.dll");
+#ifdef _WIN32
+    const char* present = "GetTickCount";
+#else
+    const char* present = "malloc";
+#endif
+    TBinding b;
+    void* p[1] = {};
+    EXPECT_FALSE(b.Load(LibraryPath("", "kernel32.dll"), {present}, p));
+    EXPECT_FALSE(b.Loaded());
+    EXPECT_EQ(p[0], nullptr);
+}
+
 // ---- the file handler -------------------------------------------------------------------
 
 TEST(CabFiles, OpenFlagsChooseTheShareMode) {
