@@ -91,7 +91,8 @@ cab::LONG32 BRAMBLE_CDECL CabSeek(intptr_t hf, cab::LONG32 dist, int seektype) n
 }
 
 // Copies an answer back into one of the library's 256-byte buffers; a
-// name that does not fit is refused, never cut.
+// name that does not fit is refused, never cut: a cut path names another
+// file, which the library would then open.
 bool PutBack(char* buffer, const std::string& value) {
     if (!buffer || value.size() >= cab::kCabNameBuffer) return false;
     std::memcpy(buffer, value.c_str(), value.size() + 1);
@@ -110,6 +111,10 @@ intptr_t BRAMBLE_CDECL CabNotify(cab::FDINOTIFICATIONTYPE type, cab::FDINOTIFICA
             case cab::fdintCOPY_FILE: {
                 // After a failure kept for the caller no entry is begun.
                 if (!run.goOn || run.call->Pending) {
+                    if (!run.goOn) {
+                        run.call->Erf.erfOper = cab::kFdiErrorUserAbort;
+                        run.call->Erf.fError = 1;
+                    }
                     run.refused = true;
                     return -1;
                 }
@@ -200,13 +205,18 @@ bool TUnCAB::CopyCabinet(const std::string& Path, bool Counting) {
         RaiseError(Path, "", "0", 25243);
     run.counting = Counting;
     run.refused = false;
-    if (Counting) run.counted = 0;
+    if (Counting) {
+        run.counted = 0;
+        totalUnpacked_ = 0;
+    }
     call_.Clear();
     const bool ok = cab::Fdi().FDICopy(context_, nameBuffer, folderBuffer, 0, CabNotify, nullptr, this) != 0;
     run.counting = false;
     if (outputOpen_) AbandonOutput();
     if (call_.Pending) call_.Check();
     if (!ok) {
+        // A cancel ends the run as every reader's does, with "User Aborted",
+        // not as the library's user-abort error.
         if (cancel_) RaiseError(archiveFile_, "", "0", 25400);
         if (run.refused) return false;
     }
@@ -223,7 +233,7 @@ void TUnCAB::ExtractArchive() {
         ~CloseLeftovers() { files.CloseAll(); }
     } leftovers{files_};
     run.goOn = true;
-    Crc = 0;
+    Crc = 0xFFFFFFFF;
     CreateContext();
     // A cabinet behind a self-extractor's program is read from where it
     // starts.
@@ -275,6 +285,7 @@ TUnCAB::TCopyAction TUnCAB::CountFile(const std::string& Name, int64_t Size, uin
                                       uint16_t Attribs) {
     if (MatchesFileSpec(ShownName(Name, Attribs), false) && !cancel_) {
         run.counted += Size;
+        totalUnpacked_ += Size;
         const uint32_t dos = uint32_t{Date} << 16 | Time;
         if (dos > maxFileDate_) maxFileDate_ = dos;
     }
@@ -305,6 +316,7 @@ TUnCAB::TCopyAction TUnCAB::CopyFile(const std::string& Name, int64_t Size, uint
     entryName_ = toFile ? OutputName() : FN;
     if (!OpenEntryOutput(entryName_, entryName_, Size)) return caSkip;
     outputOpen_ = true;
+    Crc = 0xFFFFFFFF;
     return caExtract;
 }
 
@@ -313,7 +325,9 @@ int64_t TUnCAB::WriteEntryData(const void* Buffer, uint32_t Count) {
     bytesToDo_ -= Count;
     entryDone_ += Count;
     ReportProgress(entryDone_, entrySize_);
-    return ExtractWriteHook(OutputStreamArg(), true, Count, 0, false, static_cast<const uint8_t*>(Buffer));
+    // The library checks the data; the check value is kept for the
+    // handlers all the same.
+    return ExtractWriteHook(OutputStreamArg(), true, Count, 32, false, static_cast<const uint8_t*>(Buffer));
 }
 
 void TUnCAB::CloseFileInfo(const std::string&, intptr_t, uint16_t Date, uint16_t Time, uint16_t Attribs, bool) {
@@ -335,6 +349,8 @@ void TUnCAB::CloseFileInfo(const std::string&, intptr_t, uint16_t Date, uint16_t
         return;
     }
     outputOpen_ = false;
+    // Closed and stamped before OnEnd, as every reader does: the handler
+    // sees the finished file.
     if (OutputTarget == otFile)
         RestoreFileStamp(Attribs, uint32_t{Date} << 16 | Time, entryName_);
     else

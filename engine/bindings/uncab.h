@@ -11,7 +11,10 @@
 
 namespace bramble {
 
-class TUnCAB : public TUnBase {
+// The cabinet readers' base; it adds nothing to the readers' own.
+using TUnCABInterface = TUnBase;
+
+class TUnCAB : public TUnCABInterface {
 public:
     explicit TUnCAB(TComponent* AOwner = nullptr);
     ~TUnCAB() override;

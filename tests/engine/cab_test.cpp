@@ -15,6 +15,7 @@
 #include "engine/bindings/unace.h"
 #include "engine/bindings/uncab.h"
 #include "engine/bindings/unrar.h"
+#include "engine/core/crc.h"
 #include "engine/core/helpers.h"
 #include "engine/core/messages.h"
 #include "engine/core/os.h"
@@ -310,6 +311,44 @@ TEST(CabReader, FileSpecPicksEntriesAndTestWritesNothing) {
     EXPECT_EQ(r.Test(), 4);
     EXPECT_EQ(run.ends.size(), 4u);
     EXPECT_TRUE(Tree(empty).empty());
+}
+
+TEST(CabReader, TheCountFillsTheTotalsAndTheCheckValueFollowsEachEntry) {
+    NEED_CABINET();
+    const auto inputs = Tree(Fixture("in"));
+    int64_t total = 0;
+    for (const auto& [name, data] : inputs) total += static_cast<int64_t>(data.size());
+    for (bool test : {false, true}) {
+        SCOPED_TRACE(test ? "test" : "extract");
+        const std::string dir = ScratchDir("cab_totals");
+        TUnCAB r;
+        r.SetArchiveFile(Fixture("mszip.cab"));
+        r.SetExtractDir(dir);
+        r.SetConfirmOverwrites(false);
+        r.FileSpec() = {"*.*"};
+        // In OnEnd the check value is that of the entry just written.
+        std::vector<std::string> wrong;
+        int ends = 0;
+        r.OnEnd = [&](TObject*, const std::string& FN, bool) {
+            ++ends;
+            // FN is the output path, or the stored name under a test.
+            const std::string stored = FN.size() > dir.size() && FN.compare(0, dir.size(), dir) == 0
+                                           ? FN.substr(dir.size() + 1)
+                                           : FN;
+            const auto it = inputs.find(BackslashToSlash(stored));
+            if (it == inputs.end()) {
+                wrong.push_back(FN);
+                return;
+            }
+            uint32_t crc = 0xFFFFFFFF;
+            Crc32Block(it->second.data(), it->second.size(), crc);
+            if (r.Crc != crc) wrong.push_back(FN);
+        };
+        EXPECT_EQ(test ? r.Test() : r.Extract(), 4);
+        EXPECT_EQ(ends, 4);
+        EXPECT_EQ(wrong, std::vector<std::string>{});
+        EXPECT_EQ(r.TotalUnpacked(), total);
+    }
 }
 
 TEST(CabReader, NotACabinetEndsQuietly) {
