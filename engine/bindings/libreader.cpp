@@ -230,7 +230,9 @@ int TLibraryReader::ProcessEntry(const TLibEntry& E, bool LastRound, bool& Stop)
     SkipBytes(E.Size - entryDone_);
     if (result == 0 || LastRound) {
         const uint32_t expected = E.ToNext && continuedSeen_ ? continuedCrc_ : E.Crc;
-        const bool pass = result == 0 && ~Crc == expected;
+        // The register as it stands or after its final inversion: either
+        // form of the CRC passes.
+        const bool pass = result == 0 && (~Crc == expected || Crc == expected);
         if (OnEnd)
             OnEnd(this, FN, pass);
         else if (result == 0 && !pass)

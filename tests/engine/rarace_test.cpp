@@ -159,6 +159,42 @@ TEST(LibraryReaders, ResultCodesMapToTheirMessages) {
     for (const auto& [code, id] : aceTable) EXPECT_EQ(TUnACE::AceErrorToMessageId(code), id) << code;
 }
 
+TEST(LibraryReaders, TheCrcPassesInEitherFormAndOnlyThen) {
+    // The header's CRC as the finished value, as the register stands before
+    // its final inversion, and a wrong one; extracted and tested.
+    Item finished{"FINISHED.TXT", Text(1500, 'f')};
+    Item raw{"RAW.TXT", Text(700, 'r')};
+    raw.rawCrc = true;
+    Item wrong{"WRONG.TXT", "wrong"};
+    wrong.badCrc = true;
+    const std::vector<Item> items = {finished, raw, wrong};
+    const std::vector<std::pair<std::string, bool>> expected = {{"FINISHED.TXT", true}, {"RAW.TXT", true},
+                                                                {"WRONG.TXT", false}};
+    for (bool ace : {false, true}) {
+        for (bool test : {false, true}) {
+            const std::string what = std::string(ace ? "ace" : "rar") + (test ? " test" : " extract");
+            const std::string dir = ScratchDir("libreaders_crc_" + std::to_string(ace) + std::to_string(test));
+            const std::string archive = Join(dir, ace ? "c.ace" : "c.rar");
+            WriteAll(archive, ace ? testlib::AceArchive(items) : testlib::RarArchive(items));
+            Outcome run;
+            std::vector<std::pair<std::string, bool>> ends;
+            auto check = [&](TLibraryReader& r) {
+                Extract(r, archive, Join(dir, "out"), run, test);
+                for (const auto& [name, pass] : run.ends) ends.emplace_back(ExtractFileName(name), pass);
+                EXPECT_EQ(ends, expected) << what;
+                EXPECT_TRUE(run.errors.empty()) << what;
+            };
+            if (ace) {
+                TUnACE r;
+                check(r);
+            } else {
+                TUnRAR r;
+                check(r);
+            }
+        }
+    }
+}
+
 // ---- RAR --------------------------------------------------------------------------
 
 TEST(UnRar, ExtractsFilesLeavesFoldersAndNeverTouchesTheArchive) {

@@ -33,6 +33,7 @@ struct Item {
     uint8_t host = 2;  // RAR: 0 DOS, 2 Windows, 3 Unix
     std::string password;  // encrypted when set
     bool badCrc = false;   // a wrong CRC in the header
+    bool rawCrc = false;   // the header's CRC is the register before its final inversion
 };
 
 inline std::string Packed(const Item& it, const std::string& data) {
@@ -70,7 +71,10 @@ inline std::string RarFile(const Item& it, const std::string& part, uint16_t fla
     return RarBlock(0x74, f, rest) + packed;
 }
 
-inline uint32_t ItemCrc(const Item& it) { return it.badCrc ? ~Crc32Of(it.data) : Crc32Of(it.data); }
+inline uint32_t ItemCrc(const Item& it) {
+    if (it.badCrc) return Crc32Of(it.data) ^ 0x00800400u;
+    return it.rawCrc ? ~Crc32Of(it.data) : Crc32Of(it.data);
+}
 
 inline std::string RarArchive(const std::vector<Item>& items, bool format5 = false) {
     std::string s = RarMarker(format5) + RarMain();
