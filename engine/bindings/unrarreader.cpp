@@ -95,6 +95,7 @@ void TUnRAR::CountEntries(const std::string& Path, int64_t StartOffset) {
     }
     rar::TMainHeader main;
     if (rar::ParseMain(read, StartOffset, main) != rar::TParse::Ok || main.EncryptedHeaders()) {
+        if (f.Size() < StartOffset + rar::kMarkerSize + rar::kMainHeaderSize) ReportError(Path, "", "0", 25236);
         countAsItGoes_ = true;
         return;
     }

@@ -444,6 +444,34 @@ TEST(UnRar, EveryLibraryFailureIsReportedAndTheRunGoesOn) {
     EXPECT_FALSE(os::FileExists(Join(Join(dir, "out2"), "NEVER.TXT")));
 }
 
+TEST(UnRar, AMainHeaderCutShortIsReportedBeforeTheLibrarySaysItsPiece) {
+    const std::string dir = ScratchDir("unrar_cut_main");
+    // A self-extractor's archive (a plain one that short is no archive to
+    // detection), and the second volume of a set.
+    const std::string cut = testlib::RarMarker() + testlib::RarMain().substr(0, 6);
+    const std::string exe = Join(dir, "cut.exe");
+    WriteAll(exe, "MZ" + std::string(18000, '\0') + cut);
+    Outcome run;
+    TUnRAR r;
+    r.SetArchiveFile(exe);
+    ASSERT_EQ(r.ArcType(), atRarExe);
+    Extract(r, exe, Join(dir, "out"), run);
+    EXPECT_TRUE(run.raised);
+    EXPECT_EQ(run.errors, (std::vector<int>{25236, 25242}));
+    EXPECT_EQ(r.Counted(), 0);
+
+    Item split{"SPLIT.BIN", Text(2000, 'c')};
+    const auto vols = testlib::RarVolumes({{"ONE.TXT", "1"}}, split, {});
+    WriteAll(Join(dir, "v.rar"), vols[0]);
+    WriteAll(Join(dir, "v.r00"), cut);
+    Outcome volume;
+    TUnRAR r2;
+    Extract(r2, Join(dir, "v.rar"), Join(dir, "out2"), volume);
+    EXPECT_FALSE(volume.raised);
+    EXPECT_EQ(volume.errors, (std::vector<int>{25236, 25135}));
+    EXPECT_EQ(ReadAll(Join(Join(dir, "out2"), "ONE.TXT")), "1");
+}
+
 TEST(UnRar, Format5GoesToTheLibraryCountedAsItGoesAndTheListerRefusesIt) {
     const std::string dir = ScratchDir("unrar_rar5");
     const std::string archive = Join(dir, "five.rar");
