@@ -84,12 +84,13 @@ void TUnACE::CountEntries(const std::string& Path, int64_t StartOffset) {
     };
     ace::TMainHeader main;
     if (ace::ParseMain(read, StartOffset, main) != ace::TParse::Ok) return;
-    // The walk follows the header sizes; blocks other than files (recovery
-    // records and the like) are passed over.
+    // The walk follows the header sizes over file blocks; the first block of
+    // another kind (a recovery record, say) ends it. The library reads on
+    // past it all the same.
     int64_t at = main.Next;
     ace::TBlock b;
-    while (!cancel_ && ace::ParseBlock(read, at, b) == ace::TParse::Ok) {
-        if (b.IsFile() && !b.Directory() && MatchesFileSpec(OemToAnsiName(b.Name), false)) {
+    while (!cancel_ && ace::ParseBlock(read, at, b) == ace::TParse::Ok && b.IsFile()) {
+        if (!b.Directory() && MatchesFileSpec(OemToAnsiName(b.Name), false)) {
             if (!b.FromPrevious()) {
                 CountEntry(b.OrigSize, b.PackSize, b.FTime);
             } else if (!b.ToNext()) {

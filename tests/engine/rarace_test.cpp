@@ -603,6 +603,22 @@ TEST(UnAce, ExtractsTestsAndCatchesBadCrcs) {
     EXPECT_FALSE(os::DirectoryExists(Join(dir, "none")));
 }
 
+TEST(UnAce, ABlockOtherThanAFileEndsTheCountingWalk) {
+    const std::string dir = ScratchDir("unace_other_block");
+    const std::string archive = Join(dir, "o.ace");
+    // A block of type 2 with a body of its own between two files: the
+    // library reads past it, the count stops at it.
+    const std::string other = testlib::AceBlock(std::string(1, '\x02') + testlib::L16(0) + std::string(8, 'x'));
+    WriteAll(archive, testlib::AceMain() + testlib::AceFile({"A.TXT", "a"}, "a", 0, testlib::Crc32Of("a")) + other +
+                          testlib::AceFile({"B.TXT", "b"}, "b", 0, testlib::Crc32Of("b")));
+    Outcome run;
+    TUnACE r;
+    EXPECT_EQ(Extract(r, archive, Join(dir, "out"), run), 2);
+    EXPECT_EQ(r.Counted(), 1);
+    EXPECT_EQ(run.Passed(), 2);
+    EXPECT_EQ(ReadAll(Join(Join(dir, "out"), "B.TXT")), "b");
+}
+
 TEST(UnAce, PasswordsRightWrongAndDeclined) { RunPasswordCases<TUnACE>("unace_pw", true); }
 
 TEST(UnAce, AUserAbortEndsThePasswordRoundsAtOnce) {
