@@ -78,8 +78,10 @@ void TLibraryReader::RunEntries() {
         }
         result = ReadNext(e);
     }
-    // The library's end of the archive ends the loop quietly; anything
-    // else it says about a header is reported.
+    // The loop runs to the library's end of the archive, not only up to the
+    // entries counted: the library reads what the counting walk could not
+    // (format 5, damaged or unknown blocks). Its end ends the loop quietly;
+    // anything else it says about a header is reported.
     if (!stopped && !cancel_ && result != 0 && result != EndOfArchive()) {
         const int id = MessageOf(result);
         if (id != 0) ReportError(volumeName_, "", "0", id);
@@ -157,6 +159,9 @@ int TLibraryReader::ChangeVolume(char* ArcName, int Mode) {
             std::memcpy(ArcName, name.c_str(), name.size() + 1);
         }
         lastAskedVolume_ = Mode == 0 ? name : std::string();
+        // ArchiveFile keeps the first volume's name: a password retry opens
+        // the archive again from it and reads up to the same entry, and
+        // setting it would run detection over every volume.
         volumeName_ = name;
         if (Mode == 1) CountEntries(name, 0);
         return 1;
@@ -225,7 +230,11 @@ int TLibraryReader::ProcessEntry(const TLibEntry& E, bool LastRound, bool& Stop)
         return result;
     }
     if (result == 0 && OutputTarget == otFile && E.UnixHost && !E.Folder)
-        // A Unix mode is no attribute: the file gets a plain one.
+        // A Unix mode is no attribute: the file gets a plain one. It is set
+        // here, on the file written, rather than by patching the archive's
+        // headers for the run: a run that dies mid-way, a read-only archive
+        // or one on a read-only medium would otherwise be left patched or
+        // refused.
         os::SetAttributes(target, os::faArchive);
     SkipBytes(E.Size - entryDone_);
     if (result == 0 || LastRound) {
