@@ -99,6 +99,9 @@ void TUnRAR::CountEntries(const std::string& Path, int64_t StartOffset) {
         countAsItGoes_ = true;
         return;
     }
+    // Blocks that carry no data size (comments and the like) are passed
+    // over by their header size rather than taken for the end: the count
+    // would stop short of the entries behind them. The end block ends it.
     int64_t at = main.Next;
     rar::TBlock b;
     while (!cancel_ && rar::ParseBlock(read, at, b) == rar::TParse::Ok && b.Type != rar::kEndBlock) {

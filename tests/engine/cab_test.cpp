@@ -480,6 +480,52 @@ TEST(CabReader, AChainThatLeadsBackStops) {
     EXPECT_EQ(Tree(out), (std::map<std::string, std::string>{{"a.txt", "first\n"}, {"b.txt", "second\n"}}));
 }
 
+TEST(CabReader, AChainOfThreeGoesAsFarAsItsCabinetsAreThere) {
+    NEED_CABINET();
+    // A cabinet that is there is taken (the question confirms it); one that
+    // is not, and that the handler does not find, is refused.
+    const std::map<std::string, std::string> cabinets = {
+        {"A.CAB", StoredCabinet(9, 0, "", "B.CAB", "a.txt", "one\n")},
+        {"B.CAB", StoredCabinet(9, 1, "A.CAB", "C.CAB", "b.txt", "two\n")},
+        {"C.CAB", StoredCabinet(9, 2, "B.CAB", "", "c.txt", "three\n")},
+    };
+    struct Case {
+        const char* what;
+        std::vector<std::string> present;
+        std::vector<std::string> asked;
+        std::map<std::string, std::string> files;
+    } cases[] = {
+        {"all three", {"A.CAB", "B.CAB", "C.CAB"}, {"B.CAB", "C.CAB"},
+         {{"a.txt", "one\n"}, {"b.txt", "two\n"}, {"c.txt", "three\n"}}},
+        {"the second refused", {"A.CAB", "C.CAB"}, {"B.CAB"}, {{"a.txt", "one\n"}}},
+        {"the third refused", {"A.CAB", "B.CAB"}, {"B.CAB", "C.CAB"}, {{"a.txt", "one\n"}, {"b.txt", "two\n"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string dir = ScratchDir(std::string("cab_three ") + c.what);
+        for (const std::string& name : c.present) WriteAll(Join(dir, name), cabinets.at(name));
+        const std::string out = Join(dir, "out");
+        TUnCAB r;
+        Outcome run;
+        run.Watch(r);
+        std::vector<std::string> asked;
+        r.OnNextVolume = [&](TObject*, std::string& name, const std::string&, bool exists, bool& cancel) {
+            asked.push_back(UpperCase(ExtractFileName(name)));
+            cancel = !exists;
+        };
+        r.SetArchiveFile(Join(dir, "A.CAB"));
+        r.SetExtractDir(out);
+        r.FileSpec() = {"*.*"};
+        run.Catch([&] { return r.Extract(); });
+        EXPECT_EQ(run.raised, 0);
+        EXPECT_EQ(run.cabinetError, "");
+        EXPECT_TRUE(run.errors.empty());
+        EXPECT_EQ(asked, c.asked);
+        EXPECT_EQ(Tree(out), c.files);
+        EXPECT_EQ(run.ends.size(), c.files.size());
+    }
+}
+
 TEST(CabReader, CancelRaisesUserAbortedNotALibraryError) {
     NEED_CABINET();
     const std::string dir = ScratchDir("cab_cancel");
