@@ -11,7 +11,7 @@
 
 namespace bramble {
 
-// The cabinet readers' base; it adds nothing to the readers' own.
+// The cabinet reader's base, which adds nothing to every reader's.
 using TUnCABInterface = TUnBase;
 
 class TUnCAB : public TUnCABInterface {
