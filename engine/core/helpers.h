@@ -117,8 +117,8 @@ std::string Utf8ToAnsiName(const std::string& Name);
 // Valid UTF-8 (no stray, cut, overlong or surrogate sequence) holding at
 // least one character beyond ASCII.
 bool IsUtf8Text(std::string_view Text);
-// ANSI -> OEM code page only; the separators are left as they are (the
-// writers choose the separator their format stores).
+// ANSI -> OEM code page, with '/' turned into '\' like its pair: the
+// writers then turn '\' into the separator their format stores.
 std::string AnsiToOemName(const std::string& Name);
 std::string SlashToBackslash(std::string Name);
 // Leaves the trail bytes of double-byte characters alone.

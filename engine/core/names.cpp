@@ -74,7 +74,7 @@ bool IsUtf8Text(std::string_view Text) {
     return beyondAscii;
 }
 
-std::string AnsiToOemName(const std::string& Name) { return os::AnsiToOem(Name); }
+std::string AnsiToOemName(const std::string& Name) { return SlashToBackslash(os::AnsiToOem(Name)); }
 
 std::string SlashToBackslash(std::string Name) {
     for (char& c : Name)

@@ -144,7 +144,7 @@ bool TBlakHole::CompressFile() {
     if (!StartFile(e, start)) return false;
     const std::string& FN = start.FN;
     const uint32_t dosDate = start.DosDate;
-    const std::string stored = start.NameKept ? e.Name : AnsiToOemName(SlashToBackslash(FN));
+    const std::string stored = start.NameKept ? e.Name : AnsiToOemName(FN);
     auto refuse = [&](int code) { return RefuseFile(FN, code); };
     // The header's 16-bit size field holds 37 + the name's length.
     if (stored.empty() || stored.size() > bh::kMaxName) return refuse(25243);

@@ -133,7 +133,7 @@ bool TLha::CompressFile() {
     if (!StartFile(e, start)) return false;
     const std::string& FN = start.FN;
     const uint32_t dosDate = start.DosDate;
-    const std::string stored = start.NameKept ? e.Name : AnsiToOemName(SlashToBackslash(FN));
+    const std::string stored = start.NameKept ? e.Name : AnsiToOemName(FN);
     auto refuse = [&](int code) { return RefuseFile(FN, code); };
     // The header's size byte holds 22 + the name's length.
     if (stored.empty() || stored.size() > lha::kMaxLevel0Name) return refuse(25243);

@@ -50,7 +50,7 @@ bool TTar::CompressFile() {
 
     // The name field holds 99 bytes and its NUL; a longer name is refused
     // rather than cut into a different one.
-    const std::string stored = BackslashToSlash(AnsiToOemName(SlashToBackslash(FN)));
+    const std::string stored = BackslashToSlash(AnsiToOemName(FN));
     if (stored.empty() || stored.size() > 99) {
         ReportError(FN, "", "0", 25243);
         return false;

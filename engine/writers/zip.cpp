@@ -58,7 +58,7 @@ bool ReadCentral(TStream& s, int64_t pos, int64_t limit, TCentralEntry& e) {
 // The name the entry list knows a stored name by: OEM text with '\'
 // separators, as gathered files are named, also for names stored as UTF-8.
 std::string ListName(const std::string& Raw, const TZipCentralRecord& c) {
-    return zip::NameIsUtf8(Raw, c.Flags, c.VersionMadeBy) ? AnsiToOemName(Utf8ToAnsiName(Raw)) : SlashToBackslash(Raw);
+    return zip::NameIsUtf8(Raw, c.Flags, c.VersionMadeBy) ? AnsiToOemName(os::Utf8ToAnsi(Raw)) : SlashToBackslash(Raw);
 }
 
 // Fields of 0xFFFF / 0xFFFFFFFF hand the real value to a ZIP64 record,
@@ -308,7 +308,7 @@ bool TZip::CompressFile() {
     const bool keepName = start.NameKept;
     const bool utf8 = keepName && !e.RawName.empty();
     const std::string stored =
-        utf8 ? e.RawName : BackslashToSlash(keepName ? e.Name : AnsiToOemName(SlashToBackslash(FN)));
+        utf8 ? e.RawName : BackslashToSlash(keepName ? e.Name : AnsiToOemName(FN));
     auto refuse = [&](int code) { return RefuseFile(FN, code); };
     if (stored.empty() || stored.size() > 0xFFFF) return refuse(25243);
     // Never stored cut off or empty: the size fields would lie.

@@ -334,10 +334,23 @@ TEST(Names, SeparatorsAndTrailingBackslashes) {
 }
 
 TEST(Names, CodePageConversionsAndSeparators) {
-    // u-umlaut is 0x81 in the OEM code page and 0xFC in the ANSI one.
-    EXPECT_EQ(OemToAnsiName("dir/f\x81r.txt"), "dir\\f\xFCr.txt");
-    EXPECT_EQ(AnsiToOemName("dir\\f\xFCr.txt"), "dir\\f\x81r.txt");
-    EXPECT_EQ(AnsiToOemName("dir/f.txt"), "dir/f.txt");
+    // u-umlaut is 0x81 in the OEM code page and 0xFC in the ANSI one. Both
+    // directions turn '/' into '\' and leave '\' as it is.
+    struct Case {
+        const char* oem;
+        const char* ansi;
+    };
+    for (Case c : {Case{"dir\\f\x81r.txt", "dir\\f\xFCr.txt"}, {"dir\\f.txt", "dir\\f.txt"},
+                   {"a\\b\\c\\", "a\\b\\c\\"}, {"", ""}}) {
+        SCOPED_TRACE(c.ansi);
+        EXPECT_EQ(OemToAnsiName(c.oem), c.ansi);
+        EXPECT_EQ(AnsiToOemName(c.ansi), c.oem);
+        std::string oemSlashes = c.oem, ansiSlashes = c.ansi;
+        std::replace(oemSlashes.begin(), oemSlashes.end(), '\\', '/');
+        std::replace(ansiSlashes.begin(), ansiSlashes.end(), '\\', '/');
+        EXPECT_EQ(OemToAnsiName(oemSlashes), c.ansi);
+        EXPECT_EQ(AnsiToOemName(ansiSlashes), c.oem);
+    }
 }
 
 TEST(Names, NormalizeSpecListKeepsFileNamePartsOnly) {
