@@ -30,7 +30,7 @@ os::AppHooks ProgramHooks() {
     };
     h.askRetryCancel = [](const std::string& text, const std::string& caption) {
         int r = Application->MessageBox(text, caption.empty() ? Application->Title() : caption,
-                                        MB_RETRYCANCEL | MB_ICONWARNING);
+                                        MB_RETRYCANCEL | MB_ICONSTOP);
         return r == IDRETRY ? os::Answer::Retry : os::Answer::Cancel;
     };
     h.handleException = [](std::exception_ptr e) {

@@ -224,7 +224,7 @@ bool AskRetryDrive(const std::string& Drive) {
     const std::string reason = os::SysErrorMessage(os::LastError());
     std::string root = RootOf(Drive);
     for (char& c : root) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    std::string text = root + " " + MessageText(25160) + "\r\n\r\n" + reason;
+    std::string text = root + MessageText(25160) + "\r\n\r\n" + reason;
     return os::AskRetryCancel(text, "") == os::Answer::Retry;
 }
 

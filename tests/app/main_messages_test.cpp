@@ -2,6 +2,7 @@
 // that say what happened, under the names the user sees in the list.
 #include <set>
 
+#include "engine/core/diskmanager.h"
 #include "engine/writers/zip.h"
 #include "main_window.h"
 
@@ -149,6 +150,21 @@ TEST_F(MainWindow, ADeleteThatRemovesNothingSaysSoOnce) {
     EXPECT_EQ(modals.Asked, std::vector<std::string>{"Delete selected file(s)?"});
     EXPECT_FALSE(Listed(f, "hello.txt"));
     EXPECT_TRUE(Listed(f, "n.txt"));
+}
+
+// A drive that cannot be read: the engine's Retry/Cancel question is a box
+// with the stop icon, the root and the message standing together.
+TEST_F(MainWindow, ADriveThatIsNotReadyIsAskedAboutInAStopBox) {
+    AnswerAll modals;
+    Make();
+    modals.Asked.clear();
+    modals.BoxAnswer = IDCANCEL;
+    // No drive Q: in the test prefix.
+    EXPECT_FALSE(CheckDriveReady("q:\\set.zip"));
+    ASSERT_EQ(modals.Asked.size(), 1u);
+    EXPECT_EQ(modals.Asked[0].rfind("Q:\\is not accessible.\r\n\r\n", 0), 0u) << modals.Asked[0];
+    EXPECT_EQ(modals.LastBoxFlags & MB_ICONMASK, static_cast<UINT>(MB_ICONSTOP));
+    EXPECT_EQ(modals.LastBoxFlags & MB_TYPEMASK, static_cast<UINT>(MB_RETRYCANCEL));
 }
 
 }  // namespace

