@@ -108,6 +108,11 @@ bool TUnZIP::SkipOn(int64_t Count) {
 bool TUnZIP::DriveReady() {
     const std::string& drive = diskManager_->Drive();
     if (drive.empty()) return true;
+    // Only the letters A to Z name a drive that a disk can be put into:
+    // asking the user again for anything else would never end.
+    const char letter = drive[0];
+    if (!IsUNCPath(drive) && !((letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z')))
+        throw Exception("Drive not ready");
     os::DiskSpace space;
     return os::GetDiskSpace(AppendBackslash(drive), space);
 }

@@ -391,5 +391,69 @@ TEST(ZipReader, RemovableTargetWithoutRoomStopsTheRunBeforeWriting) {
     }
 }
 
+// A set on a drive named by something other than a letter A to Z: the
+// reader raises "Drive not ready" at the first disk change rather than ask
+// for disks that drive can never hold. Natively a letter and its colon are
+// dropped from a path, so "1:set.zip" is a file of that name in the current
+// folder and "A:set.zip" is set.zip there.
+TEST(ZipReader, ADriveOutsideAToZIsNotReady) {
+#ifdef _WIN32
+    GTEST_SKIP() << "no file can be named on such a drive on Windows";
+#else
+    const std::string dir = test::ScratchDir("unzip-drive-letters");
+    struct Restore {
+        std::string cwd = os::CurrentDir();
+        ~Restore() {
+            os::SetCurrentDir(cwd);
+            os::SetDriveProvider(nullptr);
+        }
+    } restore;
+    ASSERT_TRUE(os::SetCurrentDir(dir));
+    os::DriveProvider provider;
+    provider.driveType = [](const std::string&) { return unsigned{os::dtRemovable}; };
+    provider.volumeInfo = [](const std::string&, os::VolumeInfo& info) {
+        info.label = zip::VolumeLabel(1);
+        info.serial = 0x5E7F0001u;
+        return true;
+    };
+    provider.diskSpace = [](const std::string&, os::DiskSpace& s) {
+        s = {};
+        s.freeBytes = s.totalBytes = kFloppyBytes;
+        return true;
+    };
+    os::SetDriveProvider(&provider);
+    // A first disk: the set's marker and data that goes on on the next.
+    const std::string disk = std::string("PK\x07\x08", 4) + std::string(200, 'x');
+
+    struct Case {
+        const char* drive;
+        bool ready;
+    };
+    for (Case c : {Case{"A:", true}, {"z:", true}, {"1:", false}, {"@:", false}, {"[:", false}, {"`:", false},
+                   {"{:", false}, {"\xC4:", false}}) {
+        SCOPED_TRACE(c.drive);
+        const std::string name = std::string(c.drive) + "set.zip";
+        WriteAll(Join(dir, c.ready ? std::string("set.zip") : name), disk);
+        TUnZIP r;
+        r.SetArchiveFile(name);
+        ASSERT_EQ(r.ArcType(), atZipMV);
+        r.FileSpec() = {"*.*"};
+        int asked = 0;
+        // The disk put in stays the first: asked again, the user gives up.
+        r.OnGetZipLastDisk = [&](TObject*, bool& cancel) { cancel = ++asked > 1; };
+        std::string raised;
+        try {
+            r.Extract();
+        } catch (const E_RAISE& e) {
+            raised = "E_RAISE " + std::to_string(e.Code());
+        } catch (const Exception& e) {
+            raised = e.what();
+        }
+        EXPECT_EQ(raised, c.ready ? "" : "Drive not ready");
+        EXPECT_EQ(asked, c.ready ? 2 : 1);
+    }
+#endif
+}
+
 }  // namespace
 }  // namespace bramble
