@@ -25,12 +25,15 @@ constexpr uint8_t kExtCommon = 0x00;     // CRC-16 of the header itself
 constexpr uint8_t kExtName = 0x01;
 constexpr uint8_t kExtDirectory = 0x02;  // separators 0xFF (or '/')
 
-// The first byte of a Shift-JIS double-byte character; its second byte may
-// look like a separator and is never one.
-bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+// The first byte of a double-byte character, taken as widely as LHA
+// readers of the time took it (a little beyond Shift-JIS's 0x81-0x9F and
+// 0xE0-0xFC); its second byte may look like a separator and is never one.
+bool IsLeadByte(unsigned char c) { return (c >= 0x80 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFD); }
 
-// A stored part as LHA readers take it: it ends at a NUL (Amiga archivers
-// put the file's comment behind one) and blanks around it are dropped.
+// A stored part as LHA readers take it: it ends at a NUL, since Amiga
+// archivers put the file's comment behind one (lha, lhasa and lsar all cut
+// there; a blank in its place would put the comment into the file's name),
+// and blanks around it are dropped.
 std::string CleanPart(std::string raw) {
     const size_t nul = raw.find('\0');
     if (nul != std::string::npos) raw.erase(nul);

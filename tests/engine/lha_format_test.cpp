@@ -76,6 +76,16 @@ TEST(LhaFormat, HeaderRules) {
         {"level 0, '/' and 0xFF are separators", Level0("-lh0-", "a/b\xff" "c", "x"), lha::TParse::Ok, "a\\b\\c", 1, 29},
         {"level 0, a NUL ends the name, blanks around it go", Level0("-lh0-", std::string(" B.TXT \0note", 12), "x"),
          lha::TParse::Ok, "B.TXT", 1, 36},
+        // The double-byte lead bytes run 0x80-0x9F and 0xE0-0xFD: what
+        // follows one is no separator.
+        {"level 0, 0x80 leads a pair", Level0("-lh0-", "\x80/x", "x"), lha::TParse::Ok, "\x80/x", 1, 27},
+        {"level 0, 0x9F leads a pair", Level0("-lh0-", "\x9F\xFFx", "x"), lha::TParse::Ok, "\x9F\xFFx", 1, 27},
+        {"level 0, 0xE0 leads a pair", Level0("-lh0-", "\xE0/x", "x"), lha::TParse::Ok, "\xE0/x", 1, 27},
+        {"level 0, 0xFD leads a pair", Level0("-lh0-", "\xFD\xFFx", "x"), lha::TParse::Ok, "\xFD\xFFx", 1, 27},
+        {"level 0, 0x7F leads none", Level0("-lh0-", "\x7F/x", "x"), lha::TParse::Ok, "\x7F\\x", 1, 27},
+        {"level 0, 0xA0 leads none", Level0("-lh0-", "\xA0/x", "x"), lha::TParse::Ok, "\xA0\\x", 1, 27},
+        {"level 0, 0xDF leads none", Level0("-lh0-", "\xDF\xFFx", "x"), lha::TParse::Ok, "\xDF\\x", 1, 27},
+        {"level 0, 0xFE leads none", Level0("-lh0-", "\xFE/x", "x"), lha::TParse::Ok, "\xFE\\x", 1, 27},
         {"level 0, a writer's own bytes behind the CRC", Level0("-lh0-", "C", "x", "U\x01\x02\x03"), lha::TParse::Ok, "C",
          1, 29},
         {"level 0, a name running past the header", [] {
