@@ -53,7 +53,7 @@ void TUUDecode::ResetInput() {
     inPos_ = inLen_ = 0;
     inEof_ = false;
     inDone_ = 0;
-    havePending_ = false;
+    pending_.clear();
     illegalReported_ = false;
 }
 
@@ -89,10 +89,10 @@ bool TUUDecode::ReadLine(std::string& Line, bool& EndedByLF) {
 }
 
 bool TUUDecode::NextLine(std::string& Line, bool& EndedByLF) {
-    if (havePending_) {
-        havePending_ = false;
-        Line = pending_;
-        EndedByLF = pendingLF_;
+    if (!pending_.empty()) {
+        Line = std::move(pending_.front().first);
+        EndedByLF = pending_.front().second;
+        pending_.pop_front();
         return true;
     }
     return ReadLine(Line, EndedByLF);
@@ -118,14 +118,23 @@ bool TUUDecode::SettleAlphabet(const std::string& FirstLine) {
         return true;
     }
     const char c = FirstLine.empty() ? '\0' : FirstLine[0];
-    // A full first line names its alphabet by its count character; a file
-    // of fewer than 45 bytes starts with a shorter line, which only its
-    // characters and length can place.
+    // A full first line names its alphabet by its count character. Any
+    // other count starts no file but one of fewer than 45 bytes, whose one
+    // data line is its last: only then, closed by the line of length 0 or
+    // "end", may its characters and length place it (uuencode writes such
+    // files; refusing them would refuse every small file).
     bool uu = c == 'M';
     bool xx = c == 'h';
     if (!uu && !xx) {
-        uu = FitsAlphabet(kUuAlphabet, FirstLine, 3);
-        xx = !uu && FitsAlphabet(kXxAlphabet, FirstLine, 0);
+        std::string next;
+        bool lf = false;
+        const bool more = ReadLine(next, lf);
+        if (more) pending_.emplace_back(next, lf);
+        auto closed = [&](const char* Alphabet) {
+            return !more || next.empty() || IsEndLine(next) || ValueIn(Alphabet, next[0]) == 0;
+        };
+        uu = FitsAlphabet(kUuAlphabet, FirstLine, 3) && closed(kUuAlphabet);
+        xx = !uu && FitsAlphabet(kXxAlphabet, FirstLine, 0) && closed(kXxAlphabet);
     }
     if (uu) {
         UseAlphabet(kUuAlphabet);
@@ -246,9 +255,7 @@ void TUUDecode::UuSkipToData() {
         }
     }
     if (line.empty() && !lf) return;  // the part ended
-    pending_ = line;
-    pendingLF_ = lf;
-    havePending_ = true;
+    pending_.emplace_back(line, lf);
 }
 
 void TUUDecode::ExtractArchive() {
@@ -273,10 +280,8 @@ void TUUDecode::ExtractArchive() {
     while ((any = ReadLine(line, lf)) && line.empty()) {
     }
     if (!any) RaiseError(archiveFile_, "", "0", 25266);
+    pending_.emplace_back(line, lf);
     if (!IsEndLine(line) && !SettleAlphabet(line)) RaiseError(archiveFile_, std::string(1, line[0]), "0", 25326);
-    pending_ = line;
-    pendingLF_ = lf;
-    havePending_ = true;
 
     const std::string outPath = ConvertFileName(name);
     if (outPath.empty()) return;

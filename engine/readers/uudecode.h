@@ -7,7 +7,9 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/core/unbase.h"
@@ -52,13 +54,13 @@ private:
     // The next line of the input (CR dropped, at most kMaxLine characters
     // kept); false at the end of the input.
     bool ReadLine(std::string& Line, bool& EndedByLF);
-    // Chooses the alphabet from the first data line; false when neither
-    // fits it.
+    // Chooses the alphabet from the first data line (reading the line
+    // after it ahead when it is no full line); false when none is settled.
     bool SettleAlphabet(const std::string& FirstLine);
     void UseAlphabet(const std::string& Alphabet);
     void Flush();
     bool Fill();
-    // The line read ahead when there is one, else the next of the input.
+    // The lines read ahead first, else the next of the input.
     bool NextLine(std::string& Line, bool& EndedByLF);
     void ResetInput();
     bool IsEndLine(const std::string& Line) const;
@@ -81,9 +83,8 @@ private:
     int64_t inDone_ = 0;  // bytes of the current part consumed
     int64_t partSize_ = 0;
     std::vector<uint8_t> out_;
-    std::string pending_;      // a line read ahead, decoded next
-    bool havePending_ = false;
-    bool pendingLF_ = true;
+    // Lines read ahead, decoded first: each with whether a line feed ended it.
+    std::deque<std::pair<std::string, bool>> pending_;
     bool illegalReported_ = false;
     std::string FN_;
 };

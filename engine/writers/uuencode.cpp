@@ -73,9 +73,35 @@ void TUUEncode::WriteText(TStream& Out, const std::string& Text) {
     if (writeBuffer_.size() >= kBufferSize) FlushOut(Out);
 }
 
+bool TUUEncode::OpenPart(TFileStream& Out, const std::string& Name) {
+    // A part is written beside its name and moved over it only when it is
+    // whole, so a run that fails leaves an older file of that name as it
+    // was. One that may not be replaced fails as opening it would.
+    if (os::FileExists(Name) && !IsWritableFile(Name)) return false;
+    partTemp_ = os::MakeTempFile(ExtractFilePath(os::FullPathName(Name)), "dvx");
+    if (partTemp_.empty()) return false;
+    if (Out.Open(partTemp_, os::OpenMode::Create)) return true;
+    os::FileDelete(partTemp_);
+    partTemp_.clear();
+    return false;
+}
+
+void TUUEncode::DropPart(TFileStream& Out) {
+    writeBuffer_.clear();
+    Out.Close();
+    if (!partTemp_.empty()) os::FileDelete(partTemp_);
+    partTemp_.clear();
+}
+
 bool TUUEncode::ClosePart(TFileStream& Out, const std::string& Name) {
     FlushOut(Out);
     const bool closed = Out.Close();
+    const std::string temp = std::move(partTemp_);
+    partTemp_.clear();
+    if (!closed || !os::FileRename(temp, Name)) {
+        os::FileDelete(temp);
+        return false;
+    }
     if (dateAttribute_ == daFileDate) {
         os::FileTimes source;
         if (os::GetTimes(archiveFile_, source) && source.lastWrite != 0) {
@@ -84,7 +110,7 @@ bool TUUEncode::ClosePart(TFileStream& Out, const std::string& Name) {
             os::SetTimes(Name, t);
         }
     }
-    return closed;
+    return true;
 }
 
 // ---- encoding ----------------------------------------------------------------------
@@ -132,8 +158,10 @@ bool TUUEncode::UuEncodeLines(TStream& Out) {
         WriteText(Out, line);
         ++lineCounter_;
         if (n < kLineBytes) {
-            // Decoders of the classic format read up to a line of length 0
-            // and take a file without one as cut short.
+            // Even after a short line, the line of length 0 closes the data:
+            // decoders of the classic format read up to it and take a file
+            // without one as cut short (uudecode stops with "Short file",
+            // having read "end" as data).
             if (n > 0) {
                 WriteText(Out, std::string(1, alphabet_[0]) + "\r\n");
                 ++lineCounter_;
@@ -164,7 +192,7 @@ bool TUUEncode::UuEncodeFile() {
     alphabet_ = xx ? kXxAlphabet : kUuAlphabet;
 
     TFileStream out;
-    if (!out.Open(outFilename_, os::OpenMode::Create)) {
+    if (!OpenPart(out, outFilename_)) {
         inputFile_.Close();
         ReportError(outFilename_, "", "0", 25235);
         return false;
@@ -189,7 +217,7 @@ bool TUUEncode::UuEncodeFile() {
                 ReportError(current, "", "0", 25171);
                 return false;
             }
-            if (!out.Open(current, os::OpenMode::Create)) {
+            if (!OpenPart(out, current)) {
                 inputFile_.Close();
                 ReportError(current, "", "0", 25235);
                 return false;
@@ -202,8 +230,7 @@ bool TUUEncode::UuEncodeFile() {
         if (parts_ > 1) WriteText(out, "encoded into " + std::to_string(parts_) + " file(s)\r\n");
         FlushOut(out);
     } catch (...) {
-        writeBuffer_.clear();
-        out.Close();
+        DropPart(out);
         inputFile_.Close();
         throw;
     }
@@ -214,10 +241,7 @@ bool TUUEncode::UuEncodeFile() {
 
 void TUUEncode::CompressArchive() {
     SyncDefaultExt();
-    if (outFilename_.empty()) {
-        ReportError(archiveFile_, "", "0", 25243);
-        return;
-    }
+    if (outFilename_.empty()) RaiseError(archiveFile_, "", "0", 25243);
     // Encoding a file onto itself would truncate it before it is read.
     if (SamePath(outFilename_, archiveFile_)) {
         ReportError(outFilename_, "", "0", 25171);

@@ -48,8 +48,16 @@ private:
     bool UuEncodeLines(TStream& Out);
     void WriteText(TStream& Out, const std::string& Text);
     void FlushOut(TStream& Out);
-    // Closes a finished file and gives it the source's date.
+    // Opens a temporary file beside Name for the part to be written to;
+    // false (nothing made) where the part could not be written, an
+    // existing Name that may not be replaced included.
+    bool OpenPart(TFileStream& Out, const std::string& Name);
+    // Closes the finished part, moves it over Name and gives it the
+    // source's date; false when it could not be put there (the temporary
+    // file is gone either way).
     bool ClosePart(TFileStream& Out, const std::string& Name);
+    // After a failure: closes the part and deletes its temporary file.
+    void DropPart(TFileStream& Out);
     void SyncDefaultExt();
 
     int kBytesPerVolume_ = 0;
@@ -63,6 +71,7 @@ private:
     const char* alphabet_ = nullptr;
     std::string writeBuffer_;
     std::string readBuffer_;
+    std::string partTemp_;  // the temporary file the open part goes to
     size_t readPos_ = 0;
     bool sourceEnded_ = false;
 };

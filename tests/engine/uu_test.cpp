@@ -268,18 +268,74 @@ TEST(UuCoding, RoundTripsEverySizeInBothAlphabets) {
 }
 
 #ifndef _WIN32
-TEST(UuCoding, UudecodeReadsOurOutput) {
+// Runs Command in Dir; its exit status.
+int RunIn(const std::string& Dir, const std::string& Command) {
+    return std::system(("cd '" + Dir + "' && " + Command + " >/dev/null 2>&1").c_str());
+}
+
+// Every size our encoder writes, a multiple of 45 or not, decodes with the
+// peers: sharutils' uudecode (UU), which needs the line of length 0 after
+// the last short line, and uudeview (UU and XX; it looks at files of about
+// 400 bytes and more only).
+TEST(UuCoding, PeersDecodeOurOutputOfEverySize) {
     const std::string dir = ScratchDir("uu-peerread");
-    const std::string data = RandomBytes(5000, 7);
-    WriteAll(Join(dir, "blob.bin"), data);
-    Outcome e = Encode(Join(dir, "blob.bin"), Join(dir, "blob.uue"));
-    ASSERT_EQ(e.count, 1);
-    const std::string out = Join(dir, "peer");
-    std::system(("mkdir -p '" + out + "'").c_str());
-    // Our text has the CR LF line ends of the platform it is made for; the
-    // peer reads Unix text.
-    ASSERT_EQ(std::system(("cd '" + out + "' && tr -d '\\r' < '" + Join(dir, "blob.uue") + "' | uudecode").c_str()), 0);
-    EXPECT_EQ(ReadAll(Join(out, "blob.bin")), data);
+    struct Case {
+        size_t size;
+        bool xx;
+        const char* peer;
+    };
+    std::vector<Case> cases;
+    for (size_t size : {size_t{0}, size_t{1}, size_t{3}, size_t{44}, size_t{45}, size_t{46}, size_t{90}, size_t{1000},
+                        size_t{5000}})
+        cases.push_back({size, false, "uudecode"});
+    for (size_t size : {size_t{450}, size_t{451}, size_t{1000}, size_t{5000}})
+        for (bool xx : {false, true}) cases.push_back({size, xx, "uudeview"});
+    for (const Case& c : cases) {
+        const std::string name = "b" + std::to_string(c.size) + (c.xx ? "x" : "u") + ".bin";
+        SCOPED_TRACE(name + " " + c.peer);
+        const std::string data = RandomBytes(c.size, static_cast<unsigned>(c.size) + 7);
+        WriteAll(Join(dir, name), data);
+        const std::string enc = Join(dir, name + ".enc");
+        Outcome e = Encode(Join(dir, name), enc, [&](TUUEncode& u) { u.SetCompressMethod(c.xx ? cmXXEncode : cmUUEncode); });
+        ASSERT_EQ(e.count, 1);
+        const std::string out = Join(dir, std::string("peer-") + c.peer + "-" + name);
+        ASSERT_EQ(RunIn(dir, "mkdir -p '" + out + "'"), 0);
+        // Our text has the CR LF line ends of the platform it is made for;
+        // uudecode reads Unix text.
+        const std::string command = std::string(c.peer) == "uudecode"
+                                        ? "tr -d '\\r' < '" + enc + "' | (cd '" + out + "' && uudecode)"
+                                        : "uudeview -i -q -p '" + out + "/' '" + enc + "'";
+        EXPECT_EQ(RunIn(dir, command), 0);
+        EXPECT_TRUE(ReadAll(Join(out, name)) == data) << ReadAll(Join(out, name)).size() << " bytes";
+    }
+}
+
+// And what the peers encode, of every size, decodes here: a file of fewer
+// than 45 bytes has no full line to name its alphabet by.
+TEST(UuCoding, DecodesWhatThePeersEncodeOfEverySize) {
+    const std::string dir = ScratchDir("uu-peerwrite");
+    struct Case {
+        const char* command;  // run on the file f.bin in dir, writing the text to stdout
+        const char* kind;
+    };
+    int run = 0;
+    for (Case c : {Case{"uuencode f.bin f.bin", "UUdecode"}, {"uuenview -u f.bin", "UUdecode"},
+                   {"uuenview -x f.bin", "XXdecode"}}) {
+        for (size_t size : {size_t{0}, size_t{1}, size_t{3}, size_t{44}, size_t{45}, size_t{46}, size_t{90},
+                            size_t{1000}}) {
+            SCOPED_TRACE(std::string(c.command) + ", " + std::to_string(size) + " bytes");
+            const std::string data = RandomBytes(size, static_cast<unsigned>(size) + 11);
+            WriteAll(Join(dir, "f.bin"), data);
+            ASSERT_EQ(std::system(("cd '" + dir + "' && " + c.command + " > f.txt").c_str()), 0);
+            const std::string out = Join(dir, "out" + std::to_string(++run));
+            Outcome d = Decode(Join(dir, "f.txt"), out);
+            EXPECT_EQ(d.raised, 0) << d.raisedCode;
+            EXPECT_TRUE(d.errors.empty()) << ::testing::PrintToString(d.errors);
+            EXPECT_TRUE(d.endPass);
+            EXPECT_EQ(d.kind, c.kind);
+            EXPECT_TRUE(ReadAll(Join(out, "f.bin")) == data);
+        }
+    }
 }
 
 TEST(UuCoding, JoinsAPeerEncodingSplitAtLineBoundaries) {
@@ -411,6 +467,52 @@ TEST(UuCoding, ChoosesTheAlphabetFromTheHeaderOrTheFirstDataLine) {
     EXPECT_EQ(ReadAll(Join(Join(dir, "oc"), "c.txt")), "abc");
 }
 
+// Without a header naming the alphabet, a first data line that is no full
+// line ("M" in UU, "h" in XX) is taken only as the one line of a file of
+// fewer than 45 bytes: closed by the line of length 0 or by "end". Any
+// other first character is refused with 25326.
+TEST(UuCoding, AFirstLineThatIsNoFullLineMustBeTheLast) {
+    const std::string dir = ScratchDir("uu-firstline");
+    const std::string xx37 = "Z" + std::string(52, '+');  // 37 zero bytes in XX; 'Z' counts no UU line
+    struct Case {
+        const char* what;
+        std::string body;  // the lines after "begin 644 f.bin"
+        int refused;       // 0, or the code raised
+        const char* kind;
+        std::string bytes;
+    };
+    const Case cases[] = {
+        {"a short UU line and the line of length 0", "#86)C\n`\nend\n", 0, "UUdecode", "abc"},
+        {"a short UU line and \"end\"", "#86)C\nend\n", 0, "UUdecode", "abc"},
+        {"a short UU line and a blank line", "#86)C\n\nend\n", 0, "UUdecode", "abc"},
+        {"a short XX line and the line of length 0", "1MK7X\n+\nend\n", 0, "XXdecode", "abc"},
+        {"a short XX line and \"end\"", xx37 + "\nend\n", 0, "XXdecode", std::string(37, '\0')},
+        {"the line of length 0 alone", "`\nend\n", 0, "UUdecode", ""},
+        {"a short line cut off by the end of the text", "#86)C", 0, "UUdecode", "abc"},
+        {"a short UU line with data after it", "#86)C\n#86)C\n`\nend\n", 25326, "", ""},
+        {"a short XX line with data after it", xx37 + "\n" + xx37 + "\n+\nend\n", 25326, "", ""},
+        {"a count character of neither alphabet", "~86)C\n`\nend\n", 25326, "", ""},
+        {"a full UU line", "M" + std::string(60, '`') + "\n`\nend\n", 0, "UUdecode", std::string(45, '\0')},
+        {"a full XX line", "h" + std::string(60, '+') + "\n+\nend\n", 0, "XXdecode", std::string(45, '\0')},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string file = Join(dir, "f" + std::to_string(++n) + ".uue");
+        WriteAll(file, "begin 644 f.bin\n" + c.body);
+        const std::string out = Join(dir, "out" + std::to_string(n));
+        Outcome d = Decode(file, out);
+        EXPECT_EQ(d.raisedCode, c.refused);
+        if (c.refused) {
+            EXPECT_EQ(d.Count(c.refused), 1);
+            EXPECT_FALSE(os::FileExists(Join(out, "f.bin")));
+            continue;
+        }
+        EXPECT_EQ(d.kind, c.kind);
+        EXPECT_TRUE(ReadAll(Join(out, "f.bin")) == c.bytes);
+    }
+}
+
 TEST(UuCoding, HostileNamesStayInsideTheExtractFolder) {
     const std::string root = ScratchDir("uu-hostile");
     const std::string dir = Join(root, "deep");
@@ -456,11 +558,11 @@ TEST(UuCoding, DamagedTextIsReportedAndDecodingGoesOn) {
     EXPECT_EQ(noEnd.Count(25168), 1);
     EXPECT_EQ(out("noend.uue", "a.txt"), "abc");
     // A line cut by the end of the input.
-    Outcome cut = decode("cut.uue", "begin 644 b.txt\n#86)C\n&86)C");
+    Outcome cut = decode("cut.uue", "begin 644 b.txt\nM" + std::string(60, '8') + "\n&86)C");
     EXPECT_EQ(cut.Count(25167), 1);
     EXPECT_EQ(cut.Count(25168), 1);
-    EXPECT_EQ(out("cut.uue", "b.txt").substr(0, 3), "abc");
-    EXPECT_EQ(out("cut.uue", "b.txt").size(), 9u);
+    EXPECT_EQ(out("cut.uue", "b.txt").substr(45, 3), "abc");
+    EXPECT_EQ(out("cut.uue", "b.txt").size(), 51u);
     // Trailing blanks stripped by a mailer stand for zeros, silently.
     Outcome stripped = decode("strip.uue", "begin 644 s.txt\n#86)\n`\nend\n");
     EXPECT_TRUE(stripped.errors.empty());
@@ -504,13 +606,99 @@ TEST(UuCoding, DamagedTextIsReportedAndDecodingGoesOn) {
     EXPECT_GE(garbage.errors.size(), 1u);
 }
 
+// The text of each part goes to a temporary file beside it and is moved
+// over the part's name only when the part is whole: a run that fails leaves
+// a file of that name as it was, and no temporary file behind.
+TEST(UuCoding, PartsAreWrittenAsideAndMovedIntoPlace) {
+    const std::string dir = ScratchDir("uu-aside");
+    const std::string src = Join(dir, "s.bin");
+    const std::string data = RandomBytes(100000, 13);
+    WriteAll(src, data);
+    auto temporaries = [&] {
+        int found = 0;
+        os::Finder finder;
+        os::FindData fd;
+        for (int rc = finder.First(Join(dir, "*.tmp"), fd); rc == 0; rc = finder.Next(fd)) ++found;
+        return found;
+    };
+    // Progress comes after each 32768 bytes read; a cancel takes at the
+    // next read, so in the part that holds byte 32768 (13 lines of 45 bytes
+    // to a part of 1 KB).
+    const std::string cancelledPart = UuEncNextVolumeName("o.uue", 32768 / (13 * 45));
+    struct Case {
+        const char* what;
+        int kb;              // KBytesPerVolume
+        bool cancel;         // cancelled at the first progress after a read
+        std::string old;     // the part that is there already
+        bool oldStays;
+    };
+    for (const Case& c : {Case{"one file, cancelled", 0, true, "o.uue", true},
+                          Case{"one file, whole", 0, false, "o.uue", false},
+                          Case{"parts, cancelled in a later one", 1, true, cancelledPart, true},
+                          Case{"parts, whole", 1, false, cancelledPart, false}}) {
+        SCOPED_TRACE(c.what);
+        WriteAll(Join(dir, c.old), "old");
+        std::vector<std::string> seen;  // the old part's text at each progress
+        std::vector<int> aside;         // the temporary files there then
+        Outcome r = Encode(src, Join(dir, "o.uue"), [&](TUUEncode& u) {
+            u.SetKBytesPerVolume(c.kb);
+            u.OnProgress = [&, &u = u](TObject*, uint8_t, uint8_t) {
+                // Written to so far: a temporary file, not the part's name.
+                seen.push_back(ReadAll(Join(dir, c.old)));
+                aside.push_back(temporaries());
+                if (c.cancel && aside.size() == 2) u.SetCancel(true);
+            };
+        });
+        ASSERT_FALSE(seen.empty());
+        EXPECT_EQ(seen[0], "old");
+        // The first report comes as the file begins, before any part is open.
+        ASSERT_GE(aside.size(), 2u);
+        EXPECT_EQ(aside[0], 0);
+        for (size_t i = 1; i < aside.size(); ++i) EXPECT_EQ(aside[i], 1) << i;
+        EXPECT_EQ(temporaries(), 0);
+        EXPECT_EQ(r.raisedCode, c.cancel ? 25400 : 0);
+        if (c.oldStays) {
+            EXPECT_EQ(ReadAll(Join(dir, c.old)), "old");
+        } else {
+            EXPECT_NE(ReadAll(Join(dir, c.old)).find("begin 644 s.bin"), std::string::npos);
+            Outcome back;
+            const std::string out = Join(dir, "out-" + std::to_string(c.kb));
+            Outcome d = Decode(Join(dir, "o.uue"), out, [&](TUUDecode& u) { AcceptParts(u, back); });
+            EXPECT_TRUE(d.endPass);
+            EXPECT_TRUE(ReadAll(Join(out, "s.bin")) == data);
+        }
+        for (int i = 1; i < 200; ++i) os::FileDelete(Join(dir, UuEncNextVolumeName("o.uue", i)));
+        os::FileDelete(Join(dir, "o.uue"));
+    }
+
+    // An existing output that may not be written, and the handler says no:
+    // it stays as it is and opening it is what fails.
+    const std::string locked = Join(dir, "locked.uue");
+    WriteAll(locked, "old");
+    ASSERT_TRUE(os::SetAttributes(locked, os::faReadOnly));
+    bool askedWrite = false;
+    Outcome no = Encode(src, locked, [&](TUUEncode& u) {
+        u.OnNonWriteableArchive = [&](TObject*, const std::string&, bool& write) {
+            askedWrite = true;
+            write = false;
+        };
+    });
+    EXPECT_TRUE(askedWrite);
+    EXPECT_EQ(no.Count(25235), 1);
+    EXPECT_EQ(no.count, 0);
+    os::SetAttributes(locked, os::faArchive);
+    EXPECT_EQ(ReadAll(locked), "old");
+    EXPECT_EQ(temporaries(), 0);
+}
+
 TEST(UuCoding, EncoderRefusesWhatWouldLoseData) {
     const std::string dir = ScratchDir("uu-encref");
     const std::string src = Join(dir, "s.txt");
     WriteAll(src, "keep me");
+    // No name to write to: said, and raised.
     Outcome noName = Encode(src, "");
     EXPECT_EQ(noName.Count(25243), 1);
-    EXPECT_EQ(noName.count, 0);
+    EXPECT_EQ(noName.raisedCode, 25243);
     Outcome same = Encode(src, src);
     EXPECT_EQ(same.Count(25171), 1);
     EXPECT_EQ(ReadAll(src), "keep me");
