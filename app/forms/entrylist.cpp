@@ -106,10 +106,9 @@ HIMAGELIST SystemImageList(bool Large) {
 const char* const kLargeListName = "SystemLargeImages";
 const char* const kSmallListName = "SystemSmallImages";
 
-// Per extension (lower case) and attributes: the icon index; per extension:
-// the type name.
-std::map<std::pair<std::string, uint32_t>, int>& IconCache() {
-    static std::map<std::pair<std::string, uint32_t>, int> cache;
+// Per extension (lower case): the icon index and the type name.
+std::map<std::string, int>& IconCache() {
+    static std::map<std::string, int> cache;
     return cache;
 }
 std::map<std::string, std::string>& TypeCache() {
@@ -126,31 +125,15 @@ std::string ExtKey(const std::string& Name) { return LowerAnsi(ExtractFileExt(Na
 TShellFileInfo::TIconLookup TShellFileInfo::IconLookup;
 TShellFileInfo::TTypeLookup TShellFileInfo::TypeLookup;
 
-int TShellFileInfo::ShellIconIndex(const std::string& Name, uint32_t Attributes) {
-    SHFILEINFOA sfi{};
-    // The index alone: no icon handle is made, so none can be leaked.
-    DWORD_PTR r = SHGetFileInfoA(Name.c_str(), Attributes, &sfi, sizeof sfi,
-                                 SHGFI_SYSICONINDEX | SHGFI_USEFILEATTRIBUTES | SHGFI_SMALLICON);
-    return r ? sfi.iIcon : -1;
-}
-
-std::string TShellFileInfo::ShellTypeName(const std::string& Name) {
-    SHFILEINFOA sfi{};
-    if (!SHGetFileInfoA(Name.c_str(), 0, &sfi, sizeof sfi, SHGFI_TYPENAME | SHGFI_USEFILEATTRIBUTES))
-        return std::string();
-    sfi.szTypeName[sizeof sfi.szTypeName - 1] = '\0';
-    return sfi.szTypeName;
-}
-
-int TShellFileInfo::IconIndex(const std::string& Name, uint32_t Attributes) {
-    auto key = std::make_pair(ExtKey(Name), Attributes);
+int TShellFileInfo::IconIndex(const std::string& Name) {
+    std::string key = ExtKey(Name);
     auto& cache = IconCache();
     auto it = cache.find(key);
     if (it != cache.end()) return it->second;
     // Asked by a name of the extension alone, so the answer fits every name
     // that shares it.
     std::string probe = "file" + ExtractFileExt(Name);
-    int index = IconLookup ? IconLookup(probe, Attributes) : ShellIconIndex(probe, Attributes);
+    int index = IconLookup ? IconLookup(probe) : TZipCommon::GetFileIconIndex(probe);
     cache.emplace(std::move(key), index);
     return index;
 }
@@ -161,7 +144,7 @@ std::string TShellFileInfo::TypeName(const std::string& Name) {
     auto it = cache.find(key);
     if (it != cache.end()) return it->second;
     std::string probe = "file" + ExtractFileExt(Name);
-    std::string type = TypeLookup ? TypeLookup(probe) : ShellTypeName(probe);
+    std::string type = TypeLookup ? TypeLookup(probe) : TZipCommon::GetFileTypeName(probe);
     cache.emplace(std::move(key), type);
     return type;
 }
@@ -175,8 +158,8 @@ std::string TShellFileInfo::FileTypeText(const std::string& Name) {
 }
 
 int TShellFileInfo::DisplayIcon(const std::string& Name) {
-    if (ExtKey(Name) == ".exe") return IconIndex("test.com", FILE_ATTRIBUTE_NORMAL);
-    return IconIndex(Name, FILE_ATTRIBUTE_NORMAL);
+    if (ExtKey(Name) == ".exe") return IconIndex("test.com");
+    return IconIndex(Name);
 }
 
 void TShellFileInfo::ClearCache() {

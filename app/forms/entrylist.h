@@ -78,12 +78,13 @@ enum TEntryColumn : int {
 constexpr int EntryColumnCount = 12;
 
 // The shell's icon index and type name per extension, asked by name only
-// (the file need not exist). Each extension is asked once per process; the
-// icon index needs no handle, so nothing is left to free.
+// through the engine (TZipCommon::GetFileIconIndex, GetFileTypeName: the
+// file need not exist). Each extension is asked once per process; the icon
+// index needs no handle, so nothing is left to free.
 class TShellFileInfo {
 public:
-    // Index in the system image list for Name as a file with Attributes.
-    static int IconIndex(const std::string& Name, uint32_t Attributes = FILE_ATTRIBUTE_NORMAL);
+    // Index in the system image list for a file named Name.
+    static int IconIndex(const std::string& Name);
     // The shell's type name; empty when it has none.
     static std::string TypeName(const std::string& Name);
     // The type column's text: the shell's name, else the extension without
@@ -93,13 +94,12 @@ public:
     static int DisplayIcon(const std::string& Name);
     static void ClearCache();
 
-    // How the shell is asked; tests replace these to count or fake calls.
-    using TIconLookup = std::function<int(const std::string& Name, uint32_t Attributes)>;
+    // How the shell is asked (unset: through the engine); tests replace
+    // these to count or fake calls.
+    using TIconLookup = std::function<int(const std::string& Name)>;
     using TTypeLookup = std::function<std::string(const std::string& Name)>;
     static TIconLookup IconLookup;
     static TTypeLookup TypeLookup;
-    static int ShellIconIndex(const std::string& Name, uint32_t Attributes);
-    static std::string ShellTypeName(const std::string& Name);
 };
 
 // Gives the list view two image lists sharing the system's large and small

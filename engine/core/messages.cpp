@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <iterator>
 
+#include "engine/core/os.h"
+
 namespace bramble {
 
 namespace {
@@ -12,7 +14,9 @@ struct Message {
     const char* text;
 };
 
-// Sorted by id: MessageText searches it.
+// Sorted by id: MessageText searches it. On Windows the build makes the
+// programs' string table of it (cmake/stringtable.cmake, one entry per
+// line), and the texts are read from there.
 const Message kMessages[] = {
     {25102, "File is read-only"},
     {25103, "File is hidden"},
@@ -119,7 +123,9 @@ const std::string& MessageText(int id) {
                                [](const Message& m, int v) { return m.id < v; });
     if (it == std::end(kMessages) || it->id != id) return empty;
     std::string& text = texts[it - std::begin(kMessages)];
-    if (text.empty()) text = it->text;
+    // The texts are read from the string table where the platform keeps
+    // one; the compiled ones stand in only where it keeps none.
+    if (text.empty() && !os::StringTableText(static_cast<unsigned>(id), text)) text = it->text;
     return text;
 }
 

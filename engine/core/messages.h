@@ -8,7 +8,9 @@
 
 namespace bramble {
 
-// The text of a message id; empty for an id the table does not hold.
+// The text of a message id; empty for an id the table does not hold. On
+// Windows it is read from the program's string table (made from this
+// table by the build), elsewhere the compiled text.
 const std::string& MessageText(int id);
 // Every id of the table in ascending order (for tests and the string table).
 const int* MessageIds(int& count);

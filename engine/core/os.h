@@ -233,6 +233,21 @@ void LibraryFree(void* library);
 std::string SystemFolder();
 std::string ProgramFolder();
 
+// ---- the program's resources and the shell -------------------------------
+
+// On Windows the message texts are a string table in the resources of the
+// module the engine is linked into: true, with Text the string Id there
+// (empty when the table has none). Natively there is no such table: false,
+// and the engine takes the texts it is compiled with.
+bool StringTableText(unsigned Id, std::string& Text);
+// The shell's icon (its index in the system image list) and type name for
+// a file of that name, asked by the name alone (SHGetFileInfoA with
+// SHGFI_USEFILEATTRIBUTES and no attributes: the file need not exist). -1
+// and an empty name where the shell has none, and always natively, where
+// there is no shell to show its icons.
+int ShellIconIndex(const std::string& Name);
+std::string ShellTypeName(const std::string& Name);
+
 // ---- the application's hooks -------------------------------------------
 
 // The engine asks the user and lets pending messages run only through these.

@@ -767,6 +767,14 @@ std::string ProgramFolder() {
     return path.substr(0, path.rfind('/') + 1);
 }
 
+// ---- the program's resources and the shell -------------------------------
+
+bool StringTableText(unsigned, std::string&) { return false; }
+
+int ShellIconIndex(const std::string&) { return -1; }
+
+std::string ShellTypeName(const std::string&) { return {}; }
+
 // ---- the application's hooks -------------------------------------------
 
 

@@ -14,6 +14,9 @@
 #include <memory>
 #include <optional>
 
+// The base of the module this code is linked into (the linker's).
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
 namespace bramble::os {
 
 namespace {
@@ -573,6 +576,35 @@ std::string ProgramFolder() {
     std::string path(buffer, n);
     const size_t cut = path.find_last_of("\\/");
     return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+// ---- the program's resources and the shell -------------------------------
+
+bool StringTableText(unsigned id, std::string& text) {
+    // The module this code is linked into: the program itself, or a
+    // library that links the engine in.
+    const HINSTANCE module = reinterpret_cast<HINSTANCE>(&__ImageBase);
+    char buffer[1024];
+    const int n = LoadStringA(module, id, buffer, sizeof buffer);
+    text.assign(buffer, n > 0 ? static_cast<size_t>(n) : 0);
+    return true;
+}
+
+int ShellIconIndex(const std::string& name) {
+    SHFILEINFOA sfi{};
+    // The index alone: no icon handle is made, so none can be leaked.
+    if (name.empty() ||
+        !SHGetFileInfoA(name.c_str(), 0, &sfi, sizeof sfi, SHGFI_SYSICONINDEX | SHGFI_USEFILEATTRIBUTES))
+        return -1;
+    return sfi.iIcon;
+}
+
+std::string ShellTypeName(const std::string& name) {
+    SHFILEINFOA sfi{};
+    if (name.empty() || !SHGetFileInfoA(name.c_str(), 0, &sfi, sizeof sfi, SHGFI_TYPENAME | SHGFI_USEFILEATTRIBUTES))
+        return {};
+    sfi.szTypeName[sizeof sfi.szTypeName - 1] = '\0';
+    return sfi.szTypeName;
 }
 
 // ---- the application's hooks -------------------------------------------

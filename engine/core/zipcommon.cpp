@@ -292,6 +292,10 @@ bool TZipCommon::EraseFile(const std::string& Name, bool AllowUndo) {
     return os::FileDelete(Name);
 }
 
+int TZipCommon::GetFileIconIndex(const std::string& Name) { return os::ShellIconIndex(Name); }
+
+std::string TZipCommon::GetFileTypeName(const std::string& Name) { return os::ShellTypeName(Name); }
+
 std::string TZipCommon::MakeTempFileName() {
     std::string name = os::MakeTempFile("", "dvx");
     if (name.empty()) ReportError("TempFile", "", "0", 25235);

@@ -118,6 +118,14 @@ public:
     static uint8_t CalcRatio(int64_t Packed, int64_t Unpacked);
     bool EraseFile(const std::string& Name, bool AllowUndo);
     std::string MakeTempFileName();
+    // The shell's icon (its index in the system image list) for the
+    // current entry's file name, or for Name, and its type name for Name,
+    // asked by the name alone: the file need not exist. -1 and an empty
+    // name where the shell has none (natively always). The program's entry
+    // list shows them.
+    int GetFileIconIndex() const { return GetFileIconIndex(EntryInfo.FileName); }
+    static int GetFileIconIndex(const std::string& Name);
+    static std::string GetFileTypeName(const std::string& Name);
     const std::string& GetArcTypeName() const { return ArcTypeName(arcType_); }
     static int ArcExtIndex(const std::string& Ext) { return bramble::ArcExtIndex(Ext); }
 

@@ -436,13 +436,13 @@ TEST(EntryList, AHundredThousandRowsListAndSortQuickly) {
 TEST(EntryList, IconsAndTypeNamesAreAskedOncePerExtension) {
     TShellFileInfo::ClearCache();
     std::map<std::string, int> iconCalls, typeCalls;
-    TShellFileInfo::IconLookup = [&](const std::string& Name, uint32_t Attr) {
+    TShellFileInfo::IconLookup = [&](const std::string& Name) {
         ++iconCalls[Name];
-        return TShellFileInfo::ShellIconIndex(Name, Attr);
+        return TZipCommon::GetFileIconIndex(Name);
     };
     TShellFileInfo::TypeLookup = [&](const std::string& Name) {
         ++typeCalls[Name];
-        return Name == "file.xyz" ? std::string() : TShellFileInfo::ShellTypeName(Name);
+        return Name == "file.xyz" ? std::string() : TZipCommon::GetFileTypeName(Name);
     };
     {
         ListWindow w;

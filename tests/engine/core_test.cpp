@@ -1,4 +1,8 @@
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+#include <shellapi.h>
+#endif
 
 #include <algorithm>
 #include <cstring>
@@ -115,6 +119,63 @@ TEST(CoreMessages, TableHoldsExactlyTheKnownIdsWithTheirTexts) {
     EXPECT_STREQ(e.what(), "Inconsistant local header");
     const Exception& base = e;  // callers catch the class library's base
     EXPECT_STREQ(base.what(), "Inconsistant local header");
+}
+
+#ifdef _WIN32
+// On Windows the texts are the program's string table, made from the
+// engine's table by the build: every id is there with its text, and that
+// is the text the engine gives. (Without the resource in the program the
+// table is empty and every text with it.)
+TEST(CoreMessages, TextsAreTheProgramsStringTable) {
+    int count = 0;
+    const int* ids = MessageIds(count);
+    ASSERT_EQ(count, 92);
+    const HMODULE program = GetModuleHandleA(nullptr);
+    for (int i = 0; i < count; ++i) {
+        char text[512];
+        const int n = LoadStringA(program, static_cast<UINT>(ids[i]), text, sizeof text);
+        ASSERT_GT(n, 0) << ids[i] << " is not in the program's string table";
+        EXPECT_EQ(MessageText(ids[i]), std::string(text, static_cast<size_t>(n))) << ids[i];
+    }
+    // Nothing else: the ids between and around the engine's have no string.
+    for (int unknown : {25101, 25110, 25244, 26900}) {
+        char text[8];
+        EXPECT_EQ(LoadStringA(program, static_cast<UINT>(unknown), text, sizeof text), 0) << unknown;
+    }
+}
+#endif
+
+// The shell's icon and type name for a file name, asked by the name alone
+// (the file need not exist); the icon is by default the current entry's.
+TEST(CoreShell, IconIndexAndTypeNameAreAskedByTheNameAlone) {
+    TDovex d;
+    d.EntryInfo.FileName = "folder\\never-there.txt";
+#ifdef _WIN32
+    const int txt = TZipCommon::GetFileIconIndex("other.txt");
+    EXPECT_GE(txt, 0);
+    EXPECT_EQ(d.GetFileIconIndex(), txt);
+    EXPECT_EQ(TZipCommon::GetFileIconIndex("C:\\nowhere\\X.TXT"), txt);
+    // As the shell answers with no attributes at all.
+    for (const char* name : {"a.txt", "b.zip", "c.exe", "noext", "d.unknowntype"}) {
+        SCOPED_TRACE(name);
+        SHFILEINFOA sfi{};
+        ASSERT_NE(SHGetFileInfoA(name, 0, &sfi, sizeof sfi, SHGFI_TYPENAME | SHGFI_USEFILEATTRIBUTES), 0u);
+        EXPECT_EQ(TZipCommon::GetFileTypeName(name), sfi.szTypeName);
+        sfi = {};
+        ASSERT_NE(SHGetFileInfoA(name, 0, &sfi, sizeof sfi, SHGFI_SYSICONINDEX | SHGFI_USEFILEATTRIBUTES), 0u);
+        EXPECT_EQ(TZipCommon::GetFileIconIndex(name), sfi.iIcon);
+    }
+    // A folder in the name changes nothing.
+    EXPECT_EQ(TZipCommon::GetFileTypeName("folder\\y.txt"), TZipCommon::GetFileTypeName("x.txt"));
+    EXPECT_FALSE(TZipCommon::GetFileTypeName("a.txt").empty());
+#else
+    // No shell: no icon and no type name.
+    EXPECT_EQ(d.GetFileIconIndex(), -1);
+    EXPECT_EQ(TZipCommon::GetFileIconIndex("other.txt"), -1);
+    EXPECT_EQ(TZipCommon::GetFileTypeName("x.txt"), "");
+#endif
+    EXPECT_EQ(TZipCommon::GetFileIconIndex(""), -1);
+    EXPECT_EQ(TZipCommon::GetFileTypeName(""), "");
 }
 
 TEST(CoreKinds, NamesArePaddedAndExtensionsMatchWhateverTheCase) {
