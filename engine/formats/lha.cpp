@@ -196,7 +196,10 @@ TParse ParseHeader(const TReadAt& Read, int64_t Size, int64_t At, THeader& H) {
     }
 
     // The chain: each header's size covers its type byte, its data and the
-    // size of the next one, so a size of 1 or 2 cannot be.
+    // size of the next one, so a size of 1 or 2 cannot be. A size of 256 or
+    // more is read like any other, within the file (and at level 2 the
+    // header's reach): a long name or folder needs one, and lha and lhasa
+    // read it too.
     int64_t pos = extStart;
     std::vector<uint8_t> ext;
     bool sawName = false;
@@ -214,6 +217,8 @@ TParse ParseHeader(const TReadAt& Read, int64_t Size, int64_t At, THeader& H) {
             first = false;
         }
         if (ext[0] == kExtName) {
+            // The name header names the entry wherever it stands, at level
+            // 1 as at 2 (lha for Unix writes the common header first).
             name = data;
             sawName = true;
         } else if (ext[0] == kExtDirectory) {
