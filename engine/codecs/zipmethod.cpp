@@ -43,6 +43,8 @@ TZipInput::TZipInput(TZipCommon& Owner, int64_t Count, bool Decrypt, TStream* St
 }
 
 bool TZipInput::Fill() {
+    // A cancel ends the decode at once with 25400, not by running dry and
+    // failing the CRC: the run stops, and says why.
     if (owner_.Cancel()) {
         remaining_ = 0;
         ZipDecodeError(owner_, 25400);
@@ -103,6 +105,8 @@ bool TZipInput::ZipNeedBits(unsigned n, unsigned UpTo) {
     return BitCount - 8 * Overread >= n;
 }
 
+// Input ending before the data does is said (25236) rather than left to the
+// CRC check: the reader fails the entry and goes on with the next.
 void TZipInput::Truncated() {
     remaining_ = 0;
     ended_ = true;
@@ -118,6 +122,7 @@ void TZipOutput::Write(const uint8_t* Buffer, size_t Count) {
     if (Count == 0) return;
     if (owner_.Cancel()) ZipDecodeError(owner_, 25400);
     int64_t n = static_cast<int64_t>(Count);
+    // Never more than the entry's size is written, whatever the data says.
     if (expected_ >= 0 && n > expected_ - produced_) ZipDecodeError(owner_, 25109);
     owner_.ExtractWriteHook(stream_, true, n, 32, false, Buffer);
     produced_ += n;
