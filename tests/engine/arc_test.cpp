@@ -277,15 +277,7 @@ std::string Sample(size_t lines) {
 }
 
 #ifndef _WIN32
-std::pair<int, std::string> Peer(const std::string& command) {
-    std::string out;
-    FILE* p = popen((command + " 2>&1").c_str(), "r");
-    if (!p) return {-1, out};
-    char buf[4096];
-    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-    const int status = pclose(p);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
-}
+using test::Peer;
 bool Have(const char* tool) { return Peer(std::string("command -v ") + tool).first == 0; }
 
 // What nomarch extracts into a fresh folder (it writes into the current one).

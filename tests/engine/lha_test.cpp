@@ -397,16 +397,7 @@ TEST(UnLha, WithoutOnEndEveryFailedEntryReportsTheCheckFailure) {
 // ---- the writer ---------------------------------------------------------------------------
 
 #ifndef _WIN32
-// Runs a peer; its exit status and output.
-std::pair<int, std::string> Peer(const std::string& command) {
-    std::string out;
-    FILE* p = popen((command + " 2>&1").c_str(), "r");
-    if (!p) return {-1, out};
-    char buf[4096];
-    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-    const int status = pclose(p);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
-}
+using test::Peer;
 #endif
 
 TEST(LhaWriter, RoundTripsThroughOurReaderAndThePeers) {

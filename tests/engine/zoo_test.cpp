@@ -255,15 +255,7 @@ std::string Build(const std::vector<Member>& members, int linkBack = -1) {
 }
 
 #ifndef _WIN32
-std::pair<int, std::string> Peer(const std::string& command) {
-    std::string out;
-    FILE* p = popen((command + " 2>&1").c_str(), "r");
-    if (!p) return {-1, out};
-    char buf[4096];
-    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-    const int status = pclose(p);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
-}
+using test::Peer;
 #endif
 
 // ---- the tests ------------------------------------------------------------------------------

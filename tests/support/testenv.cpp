@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
 #include "engine/core/os.h"
 
 namespace bramble::test {
@@ -118,5 +122,17 @@ void WriteAll(const std::string& path, const std::string& bytes) {
     os::File f;
     if (f.Open(path, os::OpenMode::Create)) f.Write(bytes.data(), static_cast<int64_t>(bytes.size()));
 }
+
+#ifndef _WIN32
+std::pair<int, std::string> Peer(const std::string& command) {
+    std::string out;
+    FILE* p = popen((command + " 2>&1").c_str(), "r");
+    if (!p) return {-1, out};
+    char buf[4096];
+    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+    const int status = pclose(p);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+#endif
 
 }  // namespace bramble::test

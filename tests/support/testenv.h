@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 namespace bramble::test {
 
@@ -24,6 +25,12 @@ std::string Join(const std::string& dir, const std::string& name);
 // Whole file as bytes; empty when unreadable.
 std::string ReadAll(const std::string& path);
 void WriteAll(const std::string& path, const std::string& bytes);
+
+#ifndef _WIN32
+// Runs a peer tool through the shell: its exit status (-1 when it did not
+// exit) and what it printed, its errors included.
+std::pair<int, std::string> Peer(const std::string& command);
+#endif
 
 }  // namespace bramble::test
 
