@@ -154,7 +154,9 @@ void TCompBase::SetTempDir(const std::string& v) {
         tempDir_ = GetSystemTempDir();
         return;
     }
-    if (DirExists(v)) {
+    // A form being loaded sets its stored folder without anyone there to
+    // answer the question.
+    if (DirExists(v) || ComponentState().contains(csLoading)) {
         tempDir_ = v;
         return;
     }
@@ -355,6 +357,9 @@ int TCompBase::GatherFiles(const std::string& Dir, const std::string& Mask) {
         return 0;
     }
 
+    // An empty floppy or CD drive fails the search instead of asking for a
+    // disk in the middle of the run.
+    os::QuietDriveErrors quiet;
     int found = 0;
     const TdvxFileAttr& fa = fileAttribute_;
     os::FindData fd;

@@ -169,6 +169,20 @@ bool WriteVolumeLabel(const std::string& root, const std::string& label);
 // The floppy form of a removable drive: 7 (3.5"), 8 (5.25"), 0 unknown.
 unsigned GetFloppyKind(const std::string& drive);
 
+// While one lives, a drive without its disk fails a call quietly instead of
+// making the system ask to insert one (Windows' SEM_FAILCRITICALERRORS, set
+// on top of the mode there was and given back after). Nothing natively.
+class QuietDriveErrors {
+public:
+    QuietDriveErrors();
+    ~QuietDriveErrors();
+    QuietDriveErrors(const QuietDriveErrors&) = delete;
+    QuietDriveErrors& operator=(const QuietDriveErrors&) = delete;
+
+private:
+    uint32_t previous_ = 0;
+};
+
 // Natively every root is a fixed drive with an empty label unless a test
 // installs a provider; on Windows the provider, when set, answers instead of
 // the system too. Pass nullptr to go back to the default.

@@ -576,6 +576,10 @@ bool WriteVolumeLabel(const std::string& root, const std::string& label) {
 
 unsigned GetFloppyKind(const std::string& drive) { return 0; }
 
+// No system boxes to keep away.
+QuietDriveErrors::QuietDriveErrors() { (void)previous_; }
+QuietDriveErrors::~QuietDriveErrors() = default;
+
 // ---- text --------------------------------------------------------------
 
 namespace {

@@ -452,6 +452,12 @@ unsigned GetFloppyKind(const std::string& drive) {
     return (regs.ebx & 0xFF) >= 3 ? 7 : 8;
 }
 
+QuietDriveErrors::QuietDriveErrors() : previous_(SetErrorMode(SEM_FAILCRITICALERRORS)) {
+    SetErrorMode(previous_ | SEM_FAILCRITICALERRORS);
+}
+
+QuietDriveErrors::~QuietDriveErrors() { SetErrorMode(previous_); }
+
 // ---- text --------------------------------------------------------------
 
 std::string OemToAnsi(const std::string& text) {

@@ -15,6 +15,10 @@
 #include "engine/core/unbase.h"
 #include "support/testenv.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace bramble {
 namespace {
 
@@ -879,6 +883,71 @@ TEST_F(DriversWriter, GathersByAttributeFilterExcludesAndSubFolders) {
         EXPECT_FALSE(os::FileExists(s.arc));
     }
     os::SetAttributes(Join(s.src, "r.txt"), os::faArchive);
+}
+
+#ifdef _WIN32
+// The process's error mode as it stands.
+UINT ErrorModeNow() {
+    const UINT mode = SetErrorMode(0);
+    SetErrorMode(mode);
+    return mode;
+}
+#endif
+
+TEST_F(DriversWriter, GatheringKeepsTheBoxesOfDrivesWithoutADiskAway) {
+#ifndef _WIN32
+    GTEST_SKIP() << "the system's boxes for a drive without its disk are Windows'";
+#else
+    WriterSetup s("drv-quiet");
+    WriteAll(Join(s.src, "a.txt"), "a");
+    os::DirCreate(Join(s.src, "sub"));
+    WriteAll(Join(Join(s.src, "sub"), "s.txt"), "s");
+    const UINT saved = ErrorModeNow();
+    // The mode the program had is kept beside the one gathering adds, and
+    // is the mode again afterwards.
+    for (UINT before : {UINT{0}, UINT{SEM_NOOPENFILEERRORBOX}}) {
+        SCOPED_TRACE(before);
+        os::FileDelete(s.arc);
+        SetErrorMode(before);
+        TstWriter w;
+        s.Prepare(w, swAdd, {"*.txt"});
+        w.SetRecurseDirs(true);
+        std::vector<UINT> during;
+        w.OnRecurseDir = [&](TObject*, const std::string&) { during.push_back(ErrorModeNow()); };
+        EXPECT_EQ(w.Compress(), 2);
+        EXPECT_EQ(during, std::vector<UINT>{before | SEM_FAILCRITICALERRORS});
+        EXPECT_EQ(ErrorModeNow(), before);
+    }
+    SetErrorMode(saved);
+#endif
+}
+
+TEST_F(DriversWriter, ATempDirSetWhileLoadingIsTakenWithoutAQuestion) {
+    const std::string dir = ScratchDir("drv-tmp-loading");
+    int asked = 0;
+    os::AppHooks hooks = saved_;
+    hooks.askYesNo = [&](const std::string&, const std::string&) {
+        ++asked;
+        return os::Answer::Yes;
+    };
+    os::SetAppHooks(hooks);
+    TComponent form;
+    form.BeginLoading();
+    auto* w = new TstWriter(&form);  // freed with the form
+    ASSERT_TRUE(w->ComponentState().contains(csLoading));
+    const std::string stored = Join(dir, "stored");
+    w->SetTempDir(stored);
+    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(w->TempDir(), stored);
+    EXPECT_FALSE(os::DirectoryExists(stored));
+
+    // Loaded: a folder that is not there is asked about again.
+    form.LoadedAll();
+    const std::string later = Join(dir, "later");
+    w->SetTempDir(later);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(w->TempDir(), later);
+    EXPECT_TRUE(os::DirectoryExists(later));
 }
 
 TEST_F(DriversWriter, StoredDirNamesMapLocalPathsToStoredNames) {
