@@ -212,11 +212,9 @@ void TMakeCAB::CompressArchive() {
     // A move takes the sources away once the cabinet in the archive's place
     // is seen to hold them.
     if (switch_ != swMove) return;
-    std::vector<std::pair<std::string, std::string>> written;
-    for (int i = 0; i < entries_.Count(); ++i)
-        if (entries_[i].Written) written.emplace_back(entries_[i].Name, entries_[i].SourcePath);
+    const auto held = HeldSources();
     entries_.Clear();
-    if (!written.empty()) DeleteMovedSources(written);
+    if (!held.empty()) DeleteMovedSources(held);
 }
 
 std::string TMakeCAB::FileOnDisk(const std::string& Name) const {

@@ -427,8 +427,11 @@ bool TCompBase::AddGathered(const std::string& Path, const os::FindData& Found) 
     THeadObject& old = entries_[at];
     // The same file reached twice in this run (two specs, or sdNone names).
     if (!old.Kept()) return true;
-    if (old.DosDate == date && old.UnpackedSize == Found.size && (old.Attr & 0x3F) == (Found.attributes & 0x3F))
+    if (old.DosDate == date && old.UnpackedSize == Found.size && (old.Attr & 0x3F) == (Found.attributes & 0x3F)) {
+        // The archive holds this very file already: a move takes it away.
+        if (old.SourcePath.empty()) old.SourcePath = Path;
         return true;
+    }
     if (!OnReplaceFile) return true;
     bool replace = true;
     Paused([&] {
@@ -590,14 +593,24 @@ void TCompBase::CompressArchive() {
     UpdateArchive();
     PostProcess();
 
-    std::vector<std::pair<std::string, std::string>> written;
-    if (switch_ == swMove && success_)
-        for (int i = 0; i < entries_.Count(); ++i)
-            if (entries_[i].Written) written.emplace_back(entries_[i].Name, entries_[i].SourcePath);
+    std::vector<std::pair<std::string, std::string>> held;
+    if (switch_ == swMove && success_) held = HeldSources();
     tempArchive_.reset();
     oldArchive_.reset();
     entries_.Clear();
-    if (!written.empty()) DeleteMovedSources(written);
+    if (!held.empty()) DeleteMovedSources(held);
+}
+
+std::vector<std::pair<std::string, std::string>> TCompBase::HeldSources() const {
+    // A source whose entry stayed behind in another version (a changed file
+    // not put in its place) is the only copy of what it holds now: it stays.
+    // So does one left out of the run.
+    std::vector<std::pair<std::string, std::string>> held;
+    for (int i = 0; i < entries_.Count(); ++i) {
+        const THeadObject& e = entries_[i];
+        if (e.Written || (e.Kept() && !e.SourcePath.empty())) held.emplace_back(e.Name, e.SourcePath);
+    }
+    return held;
 }
 
 void TCompBase::GatherAll() {
@@ -698,7 +711,7 @@ void TCompBase::FinishArchive() {
         os::FileDelete(tempName_);
 }
 
-void TCompBase::DeleteMovedSources(const std::vector<std::pair<std::string, std::string>>& Written) {
+void TCompBase::DeleteMovedSources(const std::vector<std::pair<std::string, std::string>>& Held) {
     progressByFile_ = progressByArchive_ = 0;
     if (ProgressHook) ProgressHook(0, 0, 0);
     if (verifyBeforeDelete_) {
@@ -714,7 +727,7 @@ void TCompBase::DeleteMovedSources(const std::vector<std::pair<std::string, std:
         verifyPass_ = false;
         oldArchive_.reset();
     }
-    for (const auto& [name, source] : Written) {
+    for (const auto& [name, source] : Held) {
         if (verifyBeforeDelete_ && entries_.IndexOf(name) < 0) continue;
         if (!EraseFile(source, deleteOptions_ == doAllowUndo)) ReportError(source, "", "0", 25169);
     }

@@ -29,7 +29,9 @@ public:
     // replaced by a new file keeps these bytes), a TAR header's own name
     // field where Name drops its "./" or is a long name.
     std::string RawName;
-    std::string SourcePath;    // the local file (new entries)
+    // The local file: of a new entry, and of a kept one that a gathered
+    // file matched unchanged (date, size and attributes).
+    std::string SourcePath;
     std::vector<uint8_t> Header;  // the entry's header bytes, as the writer keeps them
     std::vector<uint8_t> Extra;   // extra bytes or comment the format carries
     int64_t Offset = 0;        // header position, from 0: in the old archive (kept) or the new one (new)
@@ -237,10 +239,14 @@ public:
     THeadObject& ReadHeader() { return readHeader_; }
 
 protected:
-    // The sources of a move that went into the new archive (stored name,
-    // source path): with VerifyBeforeDelete only those whose names
-    // ReadHeaders finds in the archive as it now stands are deleted.
-    void DeleteMovedSources(const std::vector<std::pair<std::string, std::string>>& Written);
+    // The gathered sources the new archive holds (stored name, source
+    // path): those written in this run and those its kept entries already
+    // held unchanged.
+    std::vector<std::pair<std::string, std::string>> HeldSources() const;
+    // Deletes the sources of a move (HeldSources()): with
+    // VerifyBeforeDelete only those whose names ReadHeaders finds in the
+    // archive as it now stands.
+    void DeleteMovedSources(const std::vector<std::pair<std::string, std::string>>& Held);
     int RunCompress();
     // The new archive (or what a writer builds beside its target) could not
     // take the next block: 25136 for the archive, naming the file whose

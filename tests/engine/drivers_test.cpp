@@ -200,9 +200,14 @@ public:
         headerPos_ += e.CopySize;
         return 1;
     }
+    // The name of an entry that the archive, read again before a move
+    // deletes its sources, is not seen to hold (as if it had not come out
+    // whole).
+    std::string unseenOnVerify;
     void ReadHeaders() override {
         for (int more = ReadFirstHeader(); more; more = ReadNextHeader()) {
             THeadObject e = ReadHeader();
+            if (VerifyPass() && e.Name == unseenOnVerify) continue;
             e.State = THeadObject::hsKept;
             if (!VerifyPass() && Switch() == swDelete && MatchesFileSpec(e.Name, false)) {
                 e.State = THeadObject::hsDropped;
@@ -700,35 +705,77 @@ TEST_F(DriversWriter, ReplaceFileDecidesAboutChangedSources) {
     }
 }
 
-TEST_F(DriversWriter, MoveDeletesOnlySourcesWrittenIntoTheNewArchive) {
-    WriterSetup s("drv-move");
-    for (const char* n : {"a.txt", "b.txt", "kept.txt", "x.tmp"}) WriteAll(Join(s.src, n), n);
+TEST_F(DriversWriter, MoveDeletesEverySourceTheNewArchiveHolds) {
+    struct Case {
+        const char* name;
+        bool inArchive;  // an entry of that name is in the archive before the move
+        bool changed;    // the source changed since it went in
+        bool gone;       // deleted by the move
+    };
+    const Case cases[] = {
+        {"new.txt", false, false, true},         // written in this run
+        {"kept.txt", true, false, true},         // in the archive already, unchanged
+        {"replaced.txt", true, true, true},      // changed, and put in the entry's place
+        {"declined.txt", true, true, false},     // changed, the old entry kept: the source is newer
+        {"refused.txt", false, false, false},    // left out by OnBegin
+        {"unseen.txt", false, false, false},     // written, but not found when the archive is read again
+        {"x.tmp", false, false, false},          // excluded
+    };
+    for (bool verify : {true, false}) {
+        SCOPED_TRACE(verify ? "verified" : "not verified");
+        WriterSetup s(verify ? "drv-move-verified" : "drv-move");
+        std::vector<std::string> before;
+        for (const Case& c : cases) {
+            WriteAll(Join(s.src, c.name), c.name);
+            if (c.inArchive) before.push_back(c.name);
+        }
+        {
+            TstWriter w;
+            s.Prepare(w, swAdd, before);
+            ASSERT_EQ(w.Compress(), static_cast<int>(before.size()));
+        }
+        for (const Case& c : cases)
+            if (c.changed) WriteAll(Join(s.src, c.name), std::string(c.name) + " now");
+        TstWriter w;
+        s.Prepare(w, swMove, {"*.*"});
+        w.SetVerifyBeforeDelete(verify);
+        w.ExcludeSpec() = {"*.tmp"};
+        w.unseenOnVerify = "unseen.txt";
+        w.OnBegin = [](TObject*, const std::string& fn, int, bool& extract) {
+            if (ExtractFileName(fn) == "refused.txt") extract = false;
+        };
+        w.OnReplaceFile = [](TObject*, const std::string& oldFN, const std::string&, TDateTime, TDateTime, int, int,
+                             int, int, bool& replace) { replace = oldFN == "replaced.txt"; };
+        EXPECT_EQ(w.Compress(), 3);  // new, replaced, unseen
+        for (const Case& c : cases) {
+            // Only the check against the archive read again keeps a source
+            // it does not hold.
+            const bool gone = c.gone || (!verify && std::string(c.name) == "unseen.txt");
+            EXPECT_EQ(os::FileExists(Join(s.src, c.name)), !gone) << c.name;
+        }
+        const auto held = Contents(ReadAll(s.arc));
+        EXPECT_EQ(held.at("kept.txt"), "kept.txt");
+        EXPECT_EQ(held.at("replaced.txt"), "replaced.txt now");
+        EXPECT_EQ(held.at("declined.txt"), "declined.txt");
+        EXPECT_EQ(held.count("refused.txt") + held.count("x.tmp"), 0u);
+    }
+
+    // A move whose archive cannot be replaced deletes nothing, not even
+    // what the old archive holds already.
+    WriterSetup s("drv-move-fail");
+    WriteAll(Join(s.src, "a.txt"), "A");
+    WriteAll(Join(s.src, "c.txt"), "c");
     {
         TstWriter w;
-        s.Prepare(w, swAdd, {"kept.txt"});
+        s.Prepare(w, swAdd, {"a.txt"});
         ASSERT_EQ(w.Compress(), 1);
     }
-    TstWriter w;
-    s.Prepare(w, swMove, {"*.*"});
-    w.ExcludeSpec() = {"*.tmp"};
-    w.OnBegin = [](TObject*, const std::string& fn, int, bool& extract) {
-        if (ExtractFileName(fn) == "b.txt") extract = false;
-    };
-    EXPECT_EQ(w.Compress(), 1);
-    EXPECT_FALSE(os::FileExists(Join(s.src, "a.txt")));
-    EXPECT_TRUE(os::FileExists(Join(s.src, "b.txt")));     // refused
-    EXPECT_TRUE(os::FileExists(Join(s.src, "kept.txt")));  // matched, already in, not written
-    EXPECT_TRUE(os::FileExists(Join(s.src, "x.tmp")));     // excluded
-    EXPECT_EQ(Contents(ReadAll(s.arc)),
-              (std::map<std::string, std::string>{{"kept.txt", "kept.txt"}, {"a.txt", "a.txt"}}));
-
-    // A move whose archive cannot be replaced deletes nothing.
-    WriteAll(Join(s.src, "c.txt"), "c");
     TstWriter w2;
-    s.Prepare(w2, swMove, {"c.txt"});
+    s.Prepare(w2, swMove, {"*.txt"});
     std::string before = ReadAll(s.arc);
     w2.failRename = true;
     EXPECT_EQ(w2.Compress(), 0);
+    EXPECT_TRUE(os::FileExists(Join(s.src, "a.txt")));
     EXPECT_TRUE(os::FileExists(Join(s.src, "c.txt")));
     EXPECT_EQ(ReadAll(s.arc), before);
 }
