@@ -464,8 +464,10 @@ void TZip::FinishArchive() {
         // Nothing was added, and nothing is left of an old archive either.
         if (switch_ != swDelete || filesDeleted_ == 0 || newArchive_) return;
         // Every entry was deleted: an archive without entries is no archive,
-        // and the old one must not stay behind as if nothing happened.
-        if (!os::FileDelete(archiveFile_)) {
+        // and the old one must not stay behind as if nothing happened. It
+        // goes the way DeleteOptions says files go (the Recycle Bin keeps
+        // it to be had back).
+        if (!EraseFile(archiveFile_, deleteOptions_ == doAllowUndo)) {
             filesDeleted_ = 0;
             ReportError(archiveFile_, "", "0", 25169);
             return;
@@ -512,6 +514,10 @@ void TZip::FinishArchive() {
                       reinterpret_cast<const uint8_t*>(old_.comment.data()));
     if (!span) {
         TCompBase::FinishArchive();
+        // The archive could not take the new one's place: reported (with
+        // what failed, and where a kept temporary is), and the run ends
+        // with the error.
+        if (!success_) throw E_RAISE(25136);
         return;
     }
 

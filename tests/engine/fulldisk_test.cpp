@@ -194,7 +194,8 @@ TEST(FullDisk, AnUpdateThatFillsTheVolumeLeavesTheOldArchiveWholeAndNoTemporary)
         EXPECT_EQ(ExtractFilePath(failed), AppendBackslash(SlashToBackslash(volume.Dir())));
         EXPECT_EQ(UpperCase(ExtractFileName(failed)).rfind("DVX", 0), 0u) << failed;
         EXPECT_FALSE(os::FileExists(failed));
-        EXPECT_EQ(run.raised, c.tempOnVolume ? 25136 : 0);
+        // The ZIP writer ends its run with the error; the others report it.
+        EXPECT_EQ(run.raised, c.tempOnVolume || std::string(c.kind) == "zip" ? 25136 : 0);
     }
 }
 

@@ -485,7 +485,7 @@ TEST(ZipWriter, DeletingEveryEntryRemovesTheArchive) {
     EXPECT_FALSE(run.removed);
     EXPECT_EQ(ReadAll(archive), made);
 
-    run = Write(archive, src, {"*.*"}, swDelete);
+    run = Write(archive, src, {"*.*"}, swDelete, [](TZip& w) { w.SetDeleteOptions(doFinal); });
     EXPECT_EQ(run.raised, 0);
     EXPECT_EQ(run.count, 2);
     EXPECT_TRUE(run.success);
@@ -495,6 +495,123 @@ TEST(ZipWriter, DeletingEveryEntryRemovesTheArchive) {
     // And a delete on what is no longer there has nothing to do.
     run = Write(archive, src, {"*.*"}, swDelete);
     EXPECT_EQ(run.raised, 26859);
+}
+
+#ifdef _WIN32
+// Wine's Recycle Bin: the freedesktop trash of the Linux user, by the
+// Windows name of its folder; empty when it cannot be told.
+std::string WineTrash() {
+    char value[MAX_PATH];
+    const DWORD n = GetEnvironmentVariableA("XDG_DATA_HOME", value, sizeof value);
+    if (n > 0 && n < sizeof value && value[0] == '/') return SlashToBackslash("Z:" + std::string(value)) + "\\Trash";
+    const DWORD h = GetEnvironmentVariableA("WINEHOMEDIR", value, sizeof value);
+    std::string home = h > 0 && h < sizeof value ? value : "";
+    if (home.rfind("\\??\\", 0) == 0) home.erase(0, 4);
+    return home.empty() ? std::string() : home + "\\.local\\share\\Trash";
+}
+
+// The files of the trash whose names begin with Stem (the trash adds to a
+// name already there).
+std::vector<std::string> TrashedAs(const std::string& trash, const std::string& stem) {
+    std::vector<std::string> found;
+    os::Finder f;
+    os::FindData fd;
+    for (int rc = f.First(Join(Join(trash, "files"), stem + "*"), fd); rc == 0; rc = f.Next(fd))
+        found.push_back(fd.name);
+    return found;
+}
+#endif
+
+TEST(ZipWriter, DeletingEveryEntryPutsTheArchiveInTheRecycleBinWhenUndoIsAllowed) {
+#ifndef _WIN32
+    GTEST_SKIP() << "natively a file is only ever deleted outright";
+#else
+    if (!test::RunningUnderWine()) GTEST_SKIP() << "the Recycle Bin is looked into as Wine keeps it";
+    const std::string trash = WineTrash();
+    if (trash.empty() || !os::DirectoryExists(trash)) GTEST_SKIP() << "Wine keeps no trash folder here";
+    const std::string src = ScratchDir("zipw-undo-src");
+    Plant(src, {{"a.txt", "A"}});
+    for (TDeleteOptions how : {doAllowUndo, doFinal}) {
+        SCOPED_TRACE(how == doAllowUndo ? "undo allowed" : "final");
+        // A name no other run puts in the trash.
+        uint8_t tag[4];
+        os::RandomBytes(tag, sizeof tag);
+        char stem[40];
+        std::snprintf(stem, sizeof stem, "bramble-undo-%02x%02x%02x%02x", tag[0], tag[1], tag[2], tag[3]);
+        const std::string archive = Join(ScratchDir("zipw-undo"), std::string(stem) + ".zip");
+        ASSERT_EQ(Write(archive, src, {"a.txt"}).count, 1);
+        const std::string made = ReadAll(archive);
+        const WriteRun run = Write(archive, src, {"*.*"}, swDelete, [how](TZip& w) { w.SetDeleteOptions(how); });
+        EXPECT_EQ(run.count, 1);
+        EXPECT_TRUE(run.removed);
+        EXPECT_FALSE(os::FileExists(archive));
+        const std::vector<std::string> trashed = TrashedAs(trash, stem);
+        if (how == doFinal) {
+            EXPECT_TRUE(trashed.empty());
+            continue;
+        }
+        ASSERT_EQ(trashed.size(), 1u);
+        const std::string kept = Join(Join(trash, "files"), trashed[0]);
+        EXPECT_TRUE(ReadAll(kept) == made);
+        // The test's own leavings go.
+        os::FileDelete(kept);
+        os::FileDelete(Join(Join(trash, "info"), trashed[0] + ".trashinfo"));
+    }
+#endif
+}
+
+// Aims the final rename at a folder that is not there, so the archive
+// cannot take the new one's place.
+class TZipNotReplaced : public TZip {
+public:
+    bool RenameTempArchive(const std::string& TempName, const std::string& Target) override {
+        return TZip::RenameTempArchive(TempName, Join(Join(Target + "-none", "x"), "y"));
+    }
+};
+
+TEST(ZipWriter, AnArchiveThatCannotBeReplacedEndsTheRunWith25136) {
+    const std::string src = ScratchDir("zipw-norename-src");
+    Plant(src, {{"a.txt", "A"}, {"b.txt", "B"}});
+    for (bool update : {false, true}) {
+        SCOPED_TRACE(update ? "update" : "new archive");
+        const std::string dir = ScratchDir(update ? "zipw-norename-old" : "zipw-norename-new");
+        const std::string archive = Join(dir, "a.zip");
+        if (update) {
+            ASSERT_EQ(Write(archive, src, {"a.txt"}).count, 1);
+        }
+        const std::string before = ReadAll(archive);
+        TZipNotReplaced w;
+        std::vector<int> errors;
+        std::vector<std::string> events;
+        w.OnActivate = [&](TObject*) { events.push_back("activate"); };
+        w.OnDeactivate = [&](TObject*) { events.push_back("deactivate"); };
+        w.OnError = [&](TObject*, const std::string&, const std::string&, const std::string&, int code) {
+            errors.push_back(code);
+        };
+        w.SetDefaultDir(src);
+        w.SetTempDir(dir);
+        w.SetArchiveFile(archive);
+        w.FileSpec() = {"b.txt"};
+        int raised = 0;
+        try {
+            w.Compress();
+        } catch (const E_RAISE& e) {
+            raised = e.Code();
+        }
+        // Told once, then raised; the run still ends as every run does.
+        EXPECT_EQ(raised, 25136);
+        EXPECT_EQ(errors, std::vector<int>{25136});
+        EXPECT_EQ(events, (std::vector<std::string>{"activate", "deactivate"}));
+        EXPECT_FALSE(w.Success());
+        EXPECT_EQ(w.FilesAdded(), 0);
+        EXPECT_EQ(ReadAll(archive), before);
+        EXPECT_EQ(RunningComponent(), nullptr);
+        // Nothing is left of the temporary: the old archive, or the sources
+        // of a new one, hold all it held.
+        os::Finder f;
+        os::FindData fd;
+        EXPECT_NE(f.First(Join(dir, "dvx*"), fd), 0) << fd.name;
+    }
 }
 
 TEST(ZipWriter, KeepsTheStubOfASelfExtractingArchive) {
