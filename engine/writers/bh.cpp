@@ -19,8 +19,7 @@ bool IsBhKind(TArcType t) { return t == atBh || t == atBhExe; }
 
 TBlakHole::TBlakHole(TComponent* AOwner) : TCompBase(AOwner) {
     headerSize_ = static_cast<int>(bh::kHeaderSize);
-    // Lower case like every extension SetDefaultExt makes.
-    InitDefaultExt(".bh");
+    InitDefaultExt(".BH");
     allowedMethods_ = {cmStore, cmDeflate, cmFuse};
     compressMethod_ = cmFuse;
     arcType_ = atBh;

@@ -35,9 +35,8 @@ uint64_t SourceFileTime(const TCompBase& Writer, const std::string& Path) {
 }
 
 TGZip::TGZip(TComponent* AOwner) : TCompBase(AOwner) {
-    // Lower case like every extension SetDefaultExt makes: peers on
-    // case-sensitive systems know ".gz", not ".GZ".
-    InitDefaultExt(".gz");
+    // Peers take the suffix in either case (gunzip and tar do).
+    InitDefaultExt(".GZ");
     deflateType_ = dtDeflateN;
     deflateLevel_ = 7;
     allowedMethods_ = {cmDeflate};

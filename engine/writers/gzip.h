@@ -15,7 +15,7 @@ public:
     explicit TGZip(TComponent* AOwner = nullptr);
 
     // Always atGZip; an ArchiveFile whose extension is not DefaultExt gets
-    // it appended (x.tar becomes x.tar.gz).
+    // it appended (x.tar becomes x.tar.GZ).
     void SetArcType(TArcType Value) override;
 
     // The .gz a source goes to: ArchiveFile's folder, the source's name,

@@ -23,8 +23,7 @@ constexpr uint16_t kVersionNeeded = 112;
 
 TLha::TLha(TComponent* AOwner) : TCompBase(AOwner) {
     headerSize_ = lha::kLevel0Fixed;
-    // Lower case like every extension SetDefaultExt makes.
-    InitDefaultExt(".lha");
+    InitDefaultExt(".LHA");
     allowedMethods_ = {cmStore, cmFrozen1, cmFrozen5};
     compressMethod_ = cmFrozen5;
     arcType_ = atLha;

@@ -27,8 +27,7 @@ std::string ListName(const std::string& stored) {
 
 TTar::TTar(TComponent* AOwner) : TCompBase(AOwner) {
     headerSize_ = 512;
-    // Lower case as SetDefaultExt makes every extension.
-    InitDefaultExt(".tar");
+    InitDefaultExt(".TAR");
     allowedMethods_ = {cmTarred, cmGzipTar};
     compressMethod_ = cmTarred;
     arcType_ = atTar;

@@ -1,6 +1,6 @@
 // The TAR writer: creates, updates and deletes entries of a TAR archive
 // through the shared compress run, and with cmGzipTar leaves the finished
-// archive gzipped (x.tar becomes x.tar.gz).
+// archive gzipped (x.tar becomes x.tar.GZ).
 #pragma once
 
 #include <cstdint>

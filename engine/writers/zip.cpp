@@ -74,15 +74,14 @@ bool IsZip64(const TZipCentralRecord& r) {
 
 TZip::TZip(TComponent* AOwner) : TCompBase(AOwner) {
     headerSize_ = static_cast<int>(zip::kLocalSize);
-    // Lower case like every extension SetDefaultExt makes.
-    InitDefaultExt(".zip");
+    InitDefaultExt(".ZIP");
     allowedMethods_ = {cmStore, cmDeflate};
     compressMethod_ = cmDeflate;
     arcType_ = atZip;
 }
 
 TJar::TJar(TComponent* AOwner) : TZip(AOwner) {
-    InitDefaultExt(".jar");
+    InitDefaultExt(".JAR");
     allowedMethods_ = {cmStore, cmDeflate};
     compressMethod_ = cmDeflate;
     arcType_ = atJar;

@@ -17,6 +17,7 @@
 #include "engine/bindings/makecab.h"
 #include "engine/core/os.h"
 #include "engine/readers/readers.h"
+#include "engine/writers/gzip.h"
 #include "engine/writers/tar.h"
 #include "engine/writers/writers.h"
 #include "engine/writers/zip.h"
@@ -219,7 +220,8 @@ std::string Pack(TArcType kind, TCompressMethod method, const std::string& dir, 
     w->SetArchiveFile(archive);
     w->FileSpec() = names;
     if (w->Compress() != static_cast<int>(names.size())) return {};
-    return kind == atGZip ? Join(dir, names[0] + ".gz") : w->ArchiveFile();
+    if (auto* gz = dynamic_cast<TGZip*>(w.get())) return gz->OutputNameFor(Join(src, names[0]));
+    return w->ArchiveFile();
 }
 
 TEST(FullDisk, AnExtractionThatFillsTheVolumeNamesTheFileLeavesNoPartOfItAndEnds) {

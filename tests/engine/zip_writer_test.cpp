@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -1263,7 +1264,7 @@ TEST(Writers, TheTableHandsOutTheWriterOfEachWritableKind) {
     auto jar = CreateWriterForKind(atJar);
     ASSERT_NE(jar, nullptr);
     EXPECT_EQ(jar->ArcType(), atJar);
-    EXPECT_EQ(jar->DefaultExt(), ".jar");
+    EXPECT_EQ(jar->DefaultExt(), ".JAR");
     EXPECT_EQ(CreateWriterForKind(atGZip)->ArcType(), atGZip);
     EXPECT_EQ(CreateWriterForKind(atTar)->ArcType(), atTar);
     EXPECT_EQ(CreateWriterForKind(atCab)->ArcType(), atCab);
@@ -1271,11 +1272,43 @@ TEST(Writers, TheTableHandsOutTheWriterOfEachWritableKind) {
     // A JAR takes its own extension; only the two ZIP methods are allowed.
     TJar j;
     j.SetArchiveFile(Join(ScratchDir("zipw-jar"), "lib"));
-    EXPECT_EQ(ExtractFileExt(j.ArchiveFile()), ".jar");
+    EXPECT_EQ(ExtractFileExt(j.ArchiveFile()), ".JAR");
     j.SetCompressMethod(cmTarred);
     EXPECT_EQ(j.CompressMethod(), cmDeflate);
     j.SetCompressMethod(cmStore);
     EXPECT_EQ(j.CompressMethod(), cmStore);
+}
+
+TEST(Writers, EachWriterHasItsOwnExtensionAsWrittenAndKnowsItInAnyCase) {
+    struct Case {
+        TArcType kind;
+        const char* ext;
+        bool added;  // an archive name without an extension gets it
+    };
+    const Case cases[] = {{atZip, ".ZIP", true}, {atJar, ".JAR", true}, {atGZip, ".GZ", true},
+                          {atTar, ".TAR", true}, {atLha, ".LHA", true}, {atBh, ".BH", true},
+                          {atCab, ".CAB", false}};
+    const std::string dir = ScratchDir("writers-ext");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.ext);
+        auto w = CreateWriterForKind(c.kind);
+        ASSERT_NE(w, nullptr);
+        EXPECT_EQ(w->DefaultExt(), c.ext);
+        w->SetArchiveFile(Join(dir, "plain"));
+        EXPECT_EQ(w->ArchiveFile(), SlashToBackslash(Join(dir, c.added ? std::string("plain") + c.ext : "plain")));
+        // A name that has the extension in the other case has it already.
+        std::string lower = c.ext;
+        for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        const std::string named = SlashToBackslash(Join(dir, "named" + lower));
+        w->SetArchiveFile(named);
+        EXPECT_EQ(w->ArchiveFile(), named);
+        // It is the writer's own that a new one replaces, whatever its case.
+        w->SetDefaultExt("new");
+        EXPECT_EQ(w->DefaultExt(), ".new");
+        EXPECT_EQ(w->ArchiveFile(), SlashToBackslash(Join(dir, "named.new")));
+        w->SetDefaultExt("");
+        EXPECT_EQ(w->DefaultExt(), c.ext);
+    }
 }
 
 }  // namespace
