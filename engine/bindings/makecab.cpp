@@ -106,8 +106,22 @@ uint16_t TMakeCAB::CompressionWord() const {
     switch (compressMethod_) {
         case cmMsZip: return cab::tcompTYPE_MSZIP;
         case cmLzx: return TCOMPfromLZXWindow(lzxLevel_);
-        case cmQuantum: return TCOMPfromTypeLevelMemory(cab::tcompTYPE_QUANTUM, quantumLevel_, quantumMemory_);
+        case cmQuantum: {
+            // QuantumType's ordinal is the word's type; ctLzx (2) stands for
+            // the library's LZX type, 3.
+            const int type = quantumType_ == ctLzx ? cab::tcompTYPE_LZX : static_cast<int>(quantumType_);
+            return TCOMPfromTypeLevelMemory(type, quantumLevel_, quantumMemory_);
+        }
         default: return cab::tcompTYPE_NONE;
+    }
+}
+
+uint16_t TMakeCAB::EntryMethodCode() const {
+    switch (compressMethod_) {
+        case cmMsZip: return 1;
+        case cmLzx: return 2;
+        case cmQuantum: return static_cast<uint16_t>(quantumType_);
+        default: return 0;
     }
 }
 
@@ -145,15 +159,26 @@ void TMakeCAB::CompressArchive() {
     }
     newArchive_ = !os::FileExists(archiveFile_);
     if (!newArchive_ && !IsWritableFile(archiveFile_)) {
+        // With nobody to ask the run ends, and says why; a No from the
+        // handler ends it without more said.
+        if (!OnNonWriteableArchive) {
+            ReportError(archiveFile_, "", "0", 25136);
+            return;
+        }
         bool writeToFile = false;
-        if (OnNonWriteableArchive) Paused([&] { OnNonWriteableArchive(this, archiveFile_, writeToFile); });
-        if (!writeToFile || !os::SetAttributes(archiveFile_, os::faArchive) || !IsWritableFile(archiveFile_))
-            RaiseError(archiveFile_, "", "0", 25136);
+        Paused([&] { OnNonWriteableArchive(this, archiveFile_, writeToFile); });
+        if (!writeToFile) return;
+        if (!os::SetAttributes(archiveFile_, os::faArchive) || !IsWritableFile(archiveFile_)) {
+            ReportError(archiveFile_, "", "0", 25136);
+            return;
+        }
     }
 
     TRunScope run(*this, this);
     // Runs first on the way out: the context and every file of the run are
-    // let go, and an unfinished cabinet is removed.
+    // let go, and an unfinished cabinet is removed. After an error nothing
+    // is flushed: the library would finish a cabinet of what it took so
+    // far, and the old cabinet is to stay as it was.
     struct Cleanup {
         TMakeCAB& c;
         ~Cleanup() {
@@ -320,7 +345,7 @@ intptr_t TMakeCAB::GetOpenInfo(const std::string& Name, uint16_t& Date, uint16_t
         EntryInfo.PackedSize = sourceSize_;
         EntryInfo.DateTime = DosDateToDateTime(dos);
         EntryInfo.Attr = EntryInfo.ExternalAttr = Attribs;
-        EntryInfo.MethodCode = static_cast<uint16_t>(CompressionWord() & 0x0F);
+        EntryInfo.MethodCode = EntryMethodCode();
         EntryInfo.MethodName = MethodName(compressMethod_);
     }
     return hf;

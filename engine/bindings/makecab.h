@@ -38,6 +38,9 @@ public:
 
     // The compression word FCIAddFile gets for CompressMethod.
     uint16_t CompressionWord() const;
+    // The method code an entry is described with (OnRead): 0 stored, 1
+    // MSZIP, 2 LZX, and for Quantum the ordinal of QuantumType.
+    uint16_t EntryMethodCode() const;
 
     void CompressArchive() override;
     // Reads the names of the cabinet just written, for a move's check.

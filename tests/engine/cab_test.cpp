@@ -582,12 +582,28 @@ TEST(CabWriter, PropertiesClampAndCompressionWords) {
     EXPECT_EQ(w.QuantumMemory(), 10);
     w.SetQuantumMemory(21);
     w.SetQuantumLevel(7);
-    const std::pair<TCompressMethod, uint16_t> words[] = {
-        {cmStore, 0}, {cmMsZip, 1}, {cmLzx, 0x1503}, {cmQuantum, 0x1572}};
-    for (const auto& [method, word] : words) {
-        w.SetCompressMethod(method);
-        EXPECT_EQ(w.CompressionWord(), word) << int(method);
+    EXPECT_EQ(w.QuantumType(), ctMsZip);
+    struct Word {
+        TCompressMethod method;
+        TCompressionType quantumType;  // read for cmQuantum only
+        uint16_t word;
+        uint16_t code;  // the method code an entry is described with
+    };
+    const Word words[] = {
+        {cmStore, ctLzx, 0, 0},          {cmMsZip, ctLzx, 1, 1},          {cmLzx, ctStore, 0x1503, 2},
+        {cmQuantum, ctStore, 0x1570, 0}, {cmQuantum, ctMsZip, 0x1571, 1}, {cmQuantum, ctLzx, 0x1573, 2},
+    };
+    for (const Word& c : words) {
+        SCOPED_TRACE(::testing::Message() << int(c.method) << " " << int(c.quantumType));
+        w.SetCompressMethod(c.method);
+        w.SetQuantumType(c.quantumType);
+        EXPECT_EQ(w.CompressionWord(), c.word);
+        EXPECT_EQ(w.EntryMethodCode(), c.code);
     }
+    w.SetQuantumLevel(3);
+    w.SetQuantumMemory(16);
+    w.SetQuantumType(ctMsZip);
+    EXPECT_EQ(w.CompressionWord(), 0x1031);
     w.SetCompressMethod(cmDeflate);  // not a cabinet method: refused
     EXPECT_EQ(w.CompressMethod(), cmQuantum);
 }
@@ -658,14 +674,81 @@ TEST(CabWriter, AFailedRunLeavesTheOldCabinetAsItWas) {
     EXPECT_EQ(ReadAll(archive), ReadAll(Fixture("mszip.cab")));
     EXPECT_EQ(Tree(dir).size(), 1u);
 
-    // Read-only, and no handler to say otherwise: 25136, nothing written.
-    ASSERT_TRUE(os::SetAttributes(archive, os::faReadOnly));
-    TMakeCAB again;
-    Outcome refused;
-    WriteCab(again, archive, {"hello.txt"}, refused);
-    EXPECT_EQ(refused.raised, 25136);
-    os::SetAttributes(archive, os::faArchive);
-    EXPECT_EQ(ReadAll(archive), ReadAll(Fixture("mszip.cab")));
+}
+
+TEST(CabWriter, AReadOnlyCabinetIsReplacedOnlyWhenTheHandlerSaysSo) {
+    NEED_CABINET();
+    struct Case {
+        const char* name;
+        bool handler;  // OnNonWriteableArchive is assigned
+        bool answer;   // what it answers
+        std::vector<int> errors;
+        bool replaced;
+    };
+    const Case cases[] = {
+        {"nobody to ask", false, false, {25136}, false},  // said, and the run ends
+        {"no", true, false, {}, false},                   // the run ends without more said
+        {"yes", true, true, {}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string dir = ScratchDir("cab_readonly");
+        const std::string archive = Join(dir, "locked.cab");
+        WriteAll(archive, ReadAll(Fixture("mszip.cab")));
+        ASSERT_TRUE(os::SetAttributes(archive, os::faReadOnly));
+        TMakeCAB w;
+        Outcome run;
+        int asked = 0;
+        if (c.handler)
+            w.OnNonWriteableArchive = [&](TObject*, const std::string& name, bool& write) {
+                ++asked;
+                EXPECT_EQ(ExtractFileName(name), "locked.cab");
+                EXPECT_FALSE(write);
+                write = c.answer;
+            };
+        EXPECT_EQ(WriteCab(w, archive, {"hello.txt"}, run), c.replaced ? 1 : 0);
+        EXPECT_EQ(run.raised, 0);
+        EXPECT_EQ(run.errors, c.errors);
+        EXPECT_EQ(asked, c.handler ? 1 : 0);
+        EXPECT_EQ(ReadAll(archive) == ReadAll(Fixture("mszip.cab")), !c.replaced);
+        EXPECT_EQ(Tree(dir).size(), 1u);
+        os::SetAttributes(archive, os::faArchive);
+        if (!c.replaced) continue;
+        TUnCAB r;
+        Outcome back;
+        EXPECT_EQ(Extract(r, archive, Join(dir, "out"), back), 1);
+    }
+}
+
+TEST(CabWriter, EntriesAreDescribedWithTheMethodCodeOfTheirMethod) {
+    NEED_CABINET();
+    struct Case {
+        TCompressMethod method;
+        TCompressionType quantumType;
+        uint16_t code;
+        const char* name;
+    };
+    const Case cases[] = {
+        {cmStore, ctMsZip, 0, "Stored"},   {cmMsZip, ctMsZip, 1, "MsZIP"},     {cmLzx, ctMsZip, 2, "Lzx"},
+        {cmQuantum, ctStore, 0, "Quantum"}, {cmQuantum, ctMsZip, 1, "Quantum"}, {cmQuantum, ctLzx, 2, "Quantum"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << int(c.method) << " " << int(c.quantumType));
+        const std::string dir = ScratchDir("cab_codes");
+        TMakeCAB w;
+        w.SetCompressMethod(c.method);
+        w.SetQuantumType(c.quantumType);
+        std::vector<std::pair<uint16_t, std::string>> described;
+        w.OnRead = [&](TObject*, int, int) { described.emplace_back(w.EntryInfo.MethodCode, w.EntryInfo.MethodName); };
+        Outcome run;
+        EXPECT_EQ(WriteCab(w, Join(dir, "codes.cab"), {"hello.txt"}, run), 1);
+        EXPECT_EQ(described, (std::vector<std::pair<uint16_t, std::string>>{{c.code, c.name}}));
+        // Whatever the library makes of the word, the cabinet reads back.
+        TUnCAB r;
+        Outcome back;
+        EXPECT_EQ(Extract(r, Join(dir, "codes.cab"), Join(dir, "out"), back), 1);
+        EXPECT_EQ(ReadAll(Join(Join(dir, "out"), "hello.txt")), ReadAll(Fixture(Join("in", "hello.txt"))));
+    }
 }
 
 // A copy of the peer fixtures' sources, for a run that may delete them.
