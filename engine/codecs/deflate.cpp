@@ -44,7 +44,10 @@ constexpr unsigned kBlCodes = 19;
 constexpr unsigned kMaxBits = 15;
 constexpr unsigned kMaxBlBits = 7;
 constexpr unsigned kEndBlock = 256;
-constexpr size_t kOutBuf = 65536;  // bytes handed to the write hook at a time
+// Bytes handed to the write hook at a time: each write goes through the
+// cipher, the disk checks and the system, and 1 KB writes cost a call per
+// kilobyte for nothing.
+constexpr size_t kOutBuf = 65536;
 constexpr size_t kOutSlack = 64;   // a symbol never writes more than 8 bytes past the check
 
 constexpr uint32_t kMatchSym = 0x80000000u;  // marks a match in the symbol buffer
@@ -253,6 +256,7 @@ struct TDeflateWorkspace {
     std::unique_ptr<uint32_t[]> syms{new uint32_t[kSymLimit + 1]};
     std::unique_ptr<uint8_t[]> outBuf{new uint8_t[kOutBuf + kOutSlack]};
 };
+// Kept between calls rather than taken per call: see spare.h.
 TSpare<TDeflateWorkspace> gSpare;
 
 class Encoder {
@@ -864,6 +868,9 @@ void Encoder::FlushBlock(bool final) {
     const uint8_t* blockData = inWindow ? &window_[static_cast<size_t>(blockStart_)] : nullptr;
     if (firstBlock_ && final && allowRaw_ && inWindow && estimate >= storedLen) {
         // Nothing is gained: the whole input goes out as it is (stored).
+        // Measured against the better of both codings, so that a short
+        // input of random bytes (whose dynamic tree costs more than the
+        // fixed codes) is stored too.
         WriteRaw(blockData, storedLen);
         rawStored_ = true;
     } else if (inWindow && storedLen <= 0xFFFF && uint64_t(storedLen) + 4 <= estimate) {
@@ -889,7 +896,8 @@ void Encoder::FlushBlock(bool final) {
             EnsureRoom();
             unsigned sym = rle[i] & 31, extra = rle[i] >> 5;
             // A tree symbol without a usable code would make the stream
-            // undecodable: an internal fault, never sent.
+            // undecodable: an internal fault, never sent. Raised, not shown
+            // and passed over, since the entry written on would not read.
             if (bl[sym].len == 0 || bl[sym].len > kMaxBlBits) Fail(25245);
             Put(bl[sym].bits, bl[sym].len);
             if (sym >= 16) Put(extra, kRepeatBits[sym - 16]);

@@ -259,6 +259,8 @@ int64_t TCompBase::StoreData(TStream& Source, TStream& Output, int64_t Count, in
         if (cancel_) RaiseError(archiveFile_, "", "0", 25400);
         const int64_t want = std::min<int64_t>(Count - done, kBlockSize);
         const int64_t got = ReadHook(&Source, want, CrcKind, false, buffer.data());
+        // A source that ends early is a fault of the read, not of the
+        // archive's write: it is told as one.
         if (got <= 0) RaiseError(archiveFile_, "", "0", 25236);
         CompressWriteHook(&Output, true, got, 0, Encrypt, buffer.data());
         done += got;

@@ -64,7 +64,8 @@ std::string TGZip::GzMethodName(uint8_t CM, uint8_t FLG) {
 int64_t TGZip::GzWriteMember(const std::string& Name, uint32_t MTime, TStream& Output, uint8_t& FLG,
                              uint32_t& CrcOut, int64_t& Size) {
     // Only a member with data carries a name: an empty source gives the
-    // 20-byte member (header, empty deflate stream, trailer).
+    // 20-byte member (header, empty deflate stream, trailer), since a
+    // header alone is a member cut short to every other gzip reader.
     const int64_t sourceSize = inputFile_.Size();
     FLG = sourceSize > 0 && !Name.empty() ? kFName : 0;
     const auto header = gzip::MakeHeader(FLG, MTime);
@@ -73,8 +74,8 @@ int64_t TGZip::GzWriteMember(const std::string& Name, uint32_t MTime, TStream& O
         written += CompressWriteHook(&Output, false, static_cast<int64_t>(Name.size()) + 1, 0, false,
                                      reinterpret_cast<const uint8_t*>(Name.c_str()));
 
-    // Never raw-stored (CM 0 is not gzip): incompressible data goes into
-    // stored deflate blocks.
+    // Never raw-stored: CM 0 is no gzip method, and other readers refuse
+    // it. Incompressible data goes into stored deflate blocks.
     Crc = 0xFFFFFFFF;
     uint16_t method = 8;
     const int64_t start = inputFile_.Position();

@@ -43,6 +43,8 @@ bool TTar::CompressFile() {
     static const uint8_t zeros[512] = {};
     THeadObject& e = *current_;
     if (!OpenInputFile(e.SourcePath)) return false;
+    // Seconds since 1970 in UTC, as every TAR reader takes them: a local
+    // count with a fixed offset would put every entry hours off for them.
     const int64_t mtime = FileTimeToUnixSeconds(SourceFileTime(*this, e.SourcePath));
     std::string FN = OemToAnsiName(e.Name);
     if (!DoFileBegin(FN, currentIndex_ + 1)) return false;
@@ -156,6 +158,9 @@ void TTar::DescribeEntry(const THeadObject& e, int64_t MTime) {
 }
 
 void TTar::FinishArchive() {
+    // The two zero blocks POSIX ends an archive with: what follows the last
+    // entry (a tape's next file, a block device's slack) is then never
+    // read as more entries.
     static const uint8_t zeros[2 * tar::kBlock] = {};
     if (tempArchive_ && tempArchive_->IsOpen())
         CompressWriteHook(tempArchive_.get(), false, sizeof zeros, 0, false, zeros);

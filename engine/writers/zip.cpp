@@ -391,7 +391,9 @@ bool TZip::CompressFile() {
     c.PackedSize = h.PackedSize;
     c.UnpackedSize = h.UnpackedSize;
     c.NameLength = h.NameLength;
-    c.InternalAttr = 0;  // nothing is known to be text
+    // Nothing is known to be text: marking every entry so makes "unzip -a"
+    // turn the line ends of binaries.
+    c.InternalAttr = 0;
     c.ExternalAttr = e.Attr & (os::faReadOnly | os::faHidden | os::faSysFile | os::faArchive);
     c.LocalOffset = static_cast<uint32_t>(offset);
     const auto central = c.Bytes();
