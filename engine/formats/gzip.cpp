@@ -42,6 +42,8 @@ bool ReadHeader(int64_t Pos, int64_t End, const ReadAtFn& Read, THeader& H) {
         }
     };
     const bool whole = (!(H.Flags & kFName) || zfield(&H.Name)) && (!(H.Flags & kFComment) || zfield(nullptr));
+    // RFC 1952 gives bit 1 to the header's CRC-16 (zlib writes one when
+    // asked): no multi-part mark, and refusing it would refuse valid files.
     if (whole && (H.Flags & kFHCrc)) p += 2;
     H.DataStart = p;
     return whole && p <= End;

@@ -77,8 +77,9 @@ bool TUnGZIP::DecodeGzip(const Member& first, const std::string& FN) {
         if (!inFile_.Seek(trailerPos) || inFile_.Read(trailer, 8) != 8) RaiseError(FN, "", "0", 25236);
         const bool pass = ~Crc == Le32(trailer) && static_cast<uint32_t>(produced) == Le32(trailer + 4);
         allPass = allPass && pass;
-        // Another member may follow; anything else after the trailer (zeros
-        // written by tape and disk tools) is ignored as gzip does.
+        // Another member may follow (cat a.gz b.gz, pigz, bgzip), and gzip
+        // unpacks them all into one file; anything else after the trailer
+        // (zeros written by tape and disk tools) is ignored as gzip does.
         Member next;
         if (!ReadMember(trailerPos + 8, next)) break;
         m = next;
