@@ -203,24 +203,15 @@ void TMakeCAB::CompressArchive() {
     cabinetPath_ = os::FullPathName(archiveFile_);
     CreateContext(archiveFile_);
 
-    auto timed = [&](auto&& f) {
-        if (!OnElapsedTime) return f();
-        TdvxTimer timer;
-        timer.Start();
-        f();
-        timer.Stop();
-        OnElapsedTime(this, timer.ElapsedTime());
-    };
-    timed([&] {
-        int count = 0;
-        for (int i = 0; i < entries_.Count(); ++i) {
-            os::ProcessMessages();
-            if (cancel_) RaiseError(archiveFile_, "", "0", 25400);
-            THeadObject& e = entries_[i];
-            if (e.State != THeadObject::hsNew) continue;
-            if (!CompressOne(e, ++count)) bytesToDo_ -= e.UnpackedSize;
-        }
-    });
+    // The run's own timer (TRunScope) tells OnElapsedTime, once, at its end.
+    int count = 0;
+    for (int i = 0; i < entries_.Count(); ++i) {
+        os::ProcessMessages();
+        if (cancel_) RaiseError(archiveFile_, "", "0", 25400);
+        THeadObject& e = entries_[i];
+        if (e.State != THeadObject::hsNew) continue;
+        if (!CompressOne(e, ++count)) bytesToDo_ -= e.UnpackedSize;
+    }
     if (cancel_) RaiseError(archiveFile_, "", "0", 25400);
     if (filesAdded_ == 0) return;  // nothing to write: an existing cabinet stays
 

@@ -650,7 +650,10 @@ TEST(CabWriter, SkippedFilesAndNamesAndAttributes) {
     };
     std::vector<std::string> read;
     w.OnRead = [&](TObject*, int, int) { read.push_back(w.EntryInfo.FileName); };
+    int timed = 0;
+    w.OnElapsedTime = [&](TObject*, float) { ++timed; };
     EXPECT_EQ(WriteCab(w, archive, {"*.*"}, run), 3);
+    EXPECT_EQ(timed, 1);  // once a run, as every writer tells it
     std::sort(read.begin(), read.end());
     EXPECT_EQ(read, (std::vector<std::string>{"about.txt", "hello.txt", "sub\\nested.txt"}));
     TUnCAB r;
