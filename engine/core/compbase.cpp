@@ -181,9 +181,9 @@ void TCompBase::AddDefaultExt() {
 // ---- shared operations ------------------------------------------------------------
 
 std::string TCompBase::ConvertFileName(const std::string& Name) {
-    const std::string path = SlashToBackslash(AnsiToOemName(Name));
+    const std::string path = AnsiToOemName(Name);
     auto relative = [&](bool keepStart) {
-        std::string base = AppendBackslash(SlashToBackslash(AnsiToOemName(baseDir_)));
+        std::string base = AppendBackslash(AnsiToOemName(baseDir_));
         std::string rest;
         if (!base.empty() && StartsWithText(path, base)) {
             rest = path.substr(base.size());
