@@ -18,7 +18,10 @@ using TGetNextCabinetEvent = std::function<void(TObject* Sender, cab::CCAB& CabP
                                                 std::string& NewCabFileName, int PreviousCabEstimatedSize,
                                                 bool& AbortCreation)>;
 
-class TMakeCAB : public TCompBase {
+// The cabinet writer's base, which adds nothing to every writer's.
+using TCabInterface = TCompBase;
+
+class TMakeCAB : public TCabInterface {
 public:
     explicit TMakeCAB(TComponent* AOwner = nullptr);
     ~TMakeCAB() override;
