@@ -52,7 +52,12 @@ void TGZip::SetArcType(TArcType) {
 }
 
 std::string TGZip::OutputNameFor(const std::string& Source) const {
-    return ExtractFilePath(archiveFile_) + ExtractFileName(Source) + defaultExt_;
+    // The files it makes end in ".gz" whatever the case DefaultExt is kept
+    // in: a.txt.gz, as gzip itself names them and as they were always named.
+    std::string ext = defaultExt_;
+    for (char& c : ext)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return ExtractFilePath(archiveFile_) + ExtractFileName(Source) + ext;
 }
 
 std::string TGZip::GzMethodName(uint8_t CM, uint8_t FLG) {

@@ -521,22 +521,22 @@ TEST(GzipWriter, WritesOneValidMemberPerSourceBesideArchiveFile) {
     EXPECT_EQ(gz.Compress(), 4);
     EXPECT_TRUE(ev.errors.empty());
 
-    const std::string a = ReadAll(Join(outDir, "a.txt.GZ"));
+    const std::string a = ReadAll(Join(outDir, "a.txt.gz"));
     ASSERT_GE(a.size(), 20u);
     EXPECT_EQ(a.substr(0, 4), std::string("\x1f\x8b\x08\x08", 4));  // deflate, name present
     EXPECT_EQ(Le32(a, 4), 1234567891u);                                // source time, UTC seconds
     EXPECT_EQ(a.substr(10, 6), std::string("a.txt\0", 6));             // bare name
     EXPECT_EQ(Le32(a, a.size() - 4), Input("about.txt").size());
-    EXPECT_EQ(UnixTimeOf(Join(outDir, "a.txt.GZ")), 1234567891);
+    EXPECT_EQ(UnixTimeOf(Join(outDir, "a.txt.gz")), 1234567891);
 
     // An empty source: empty deflate stream and trailer, no name.
-    const std::string e = ReadAll(Join(outDir, "empty.txt.GZ"));
+    const std::string e = ReadAll(Join(outDir, "empty.txt.gz"));
     EXPECT_EQ(e.size(), 20u);
     EXPECT_EQ(e.substr(0, 4), std::string("\x1f\x8b\x08\x00", 4));
     EXPECT_EQ(e.substr(10), std::string("\x03\x00\0\0\0\0\0\0\0\0", 10));
 
     // Incompressible data stays deflate (stored blocks), never CM 0.
-    const std::string n = ReadAll(Join(outDir, "noise.bin.GZ"));
+    const std::string n = ReadAll(Join(outDir, "noise.bin.gz"));
     EXPECT_EQ(uint8_t(n[2]), 8);
 
     // The engine's own reader takes all of them back.
@@ -547,7 +547,7 @@ TEST(GzipWriter, WritesOneValidMemberPerSourceBesideArchiveFile) {
         SCOPED_TRACE(name);
         const std::string back = ScratchDir("gzw-back");
         Events rev;
-        ExtractAll(Join(outDir, name + ".GZ"), back, rev);
+        ExtractAll(Join(outDir, name + ".gz"), back, rev);
         EXPECT_EQ(rev.ends, (std::map<std::string, bool>{{name, true}}));
         EXPECT_TRUE(ReadAll(Join(back, name)) == data);
     }
@@ -560,7 +560,7 @@ TEST(GzipWriter, WritesOneValidMemberPerSourceBesideArchiveFile) {
     lister.OnRead = [&](TObject*, int, int) {
         listed.push_back(lister.EntryInfo.FileName + " " + std::to_string(lister.EntryInfo.UnpackedSize));
     };
-    lister.SetArchiveFile(Join(outDir, "a.txt.GZ"));
+    lister.SetArchiveFile(Join(outDir, "a.txt.gz"));
     lister.FileSpec() = {"*.*"};
     lister.SetSwitch(swRead);
     EXPECT_EQ(lister.Compress(), 0);
@@ -574,7 +574,7 @@ TEST(GzipWriter, MovesOnlyWrittenSourcesAndRespectsExistingOutputs) {
     const std::string outDir = ScratchDir("gzm-out");
     // b.txt.gz exists read-only: without OnNonWriteableArchive it is kept
     // and its source stays although the run moves.
-    const std::string lockedOut = Join(outDir, "b.txt.GZ");
+    const std::string lockedOut = Join(outDir, "b.txt.gz");
     WriteAll(lockedOut, "old");
     os::SetAttributes(lockedOut, os::faReadOnly);
     {
@@ -838,18 +838,18 @@ TEST(TarWriter, GzipTarLeavesOnlyACompleteTarGz) {
         EXPECT_TRUE(ev.errors.empty());
     }
     EXPECT_FALSE(os::FileExists(archive));
-    EXPECT_TRUE(os::FileExists(archive + ".GZ"));
+    EXPECT_TRUE(os::FileExists(archive + ".gz"));
     EXPECT_FALSE(os::FileExists(Join(src.dir, "a.txt")));  // the move went through
     const std::string back = ScratchDir("targz-back");
     Events rev;
-    ExtractAll(archive + ".GZ", back, rev);
+    ExtractAll(archive + ".gz", back, rev);
     auto tree = Tree(back);
     tree.erase("x.tar");
     EXPECT_EQ(tree, (std::map<std::string, std::string>{{"a.txt", Input("about.txt")}, {"b.txt", "b\n"}}));
 
     // When the .tar.gz cannot be written the TAR stays.
     src.Put("c.txt", "c\n");
-    os::SetAttributes(archive + ".GZ", os::faReadOnly);
+    os::SetAttributes(archive + ".gz", os::faReadOnly);
     TTar tar;
     Events ev;
     Configure(tar, ev, src.dir, archive);
@@ -858,7 +858,7 @@ TEST(TarWriter, GzipTarLeavesOnlyACompleteTarGz) {
     tar.Compress();
     EXPECT_EQ(ev.Count(25136), 1);
     EXPECT_TRUE(os::FileExists(archive));
-    os::SetAttributes(archive + ".GZ", os::faArchive);
+    os::SetAttributes(archive + ".gz", os::faArchive);
 }
 
 #ifndef _WIN32
@@ -893,7 +893,7 @@ TEST(GzipTarInterop, PeersReadOurGzipAndTarFiles) {
     }
     for (const std::string name : {"about.txt", "big.bin", "empty.txt"}) {
         SCOPED_TRACE(name);
-        const std::string gzPath = Join(out, name + ".GZ");
+        const std::string gzPath = Join(out, name + ".gz");
         EXPECT_EQ(std::system(("gzip -t '" + gzPath + "'").c_str()), 0);
         // -N takes the stored name (and time) whatever the .gz is called.
         const std::string renamed = Join(ScratchDir("interop-gzn"), "renamed.gz");
@@ -927,7 +927,7 @@ TEST(GzipTarInterop, PeersReadOurGzipAndTarFiles) {
     tgz.FileSpec() = {"*"};
     EXPECT_EQ(tgz.Compress(), 3);
     const std::string unpacked = ScratchDir("interop-xzf");
-    EXPECT_EQ(std::system(("tar xzf '" + Join(out, "z.tar.GZ") + "' -C '" + unpacked + "'").c_str()), 0);
+    EXPECT_EQ(std::system(("tar xzf '" + Join(out, "z.tar.gz") + "' -C '" + unpacked + "'").c_str()), 0);
     EXPECT_TRUE(ReadAll(Join(unpacked, "big.bin")) == Input("big.bin"));
     EXPECT_TRUE(ReadAll(Join(unpacked, "about.txt")) == Input("about.txt"));
     EXPECT_EQ(UnixTimeOf(Join(unpacked, "big.bin")), 1234567890);
