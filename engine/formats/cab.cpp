@@ -63,6 +63,14 @@ bool ParseFolder(const uint8_t* data, size_t size, Folder& out) {
     return true;
 }
 
+bool ParseDataBlock(const uint8_t* data, size_t size, DataBlock& out) {
+    if (size < kDataFixed) return false;
+    out.csum = Le32(data);
+    out.cbData = Le16(data + 4);
+    out.cbUncomp = Le16(data + 6);
+    return true;
+}
+
 bool ParseFile(const uint8_t* data, size_t size, File& out) {
     if (size < kFileFixed) return false;
     out.cbFile = Le32(data);

@@ -23,6 +23,7 @@ constexpr size_t kMaxFileName = 257;
 constexpr size_t kHeaderFixed = 36;
 constexpr size_t kFolderFixed = 8;
 constexpr size_t kFileFixed = 16;
+constexpr size_t kDataFixed = 8;
 // The most bytes a header can take: fixed part, reserve sizes and reserve,
 // four names.
 constexpr size_t kHeaderMax = kHeaderFixed + 4 + 65535 + 4 * kMaxName;
@@ -46,6 +47,14 @@ struct Folder {
     uint16_t typeCompress = 0;  // low nibble: 0 none, 1 MSZIP, 2 Quantum, 3 LZX
 };
 
+// A data block's header (CFDATA): the block's compressed bytes follow it,
+// behind the header's cbCFData reserve.
+struct DataBlock {
+    uint32_t csum = 0;
+    uint16_t cbData = 0;    // compressed bytes in this block
+    uint16_t cbUncomp = 0;  // bytes they give
+};
+
 struct File {
     uint32_t cbFile = 0;
     uint32_t uoffFolderStart = 0;
@@ -59,6 +68,7 @@ bool ParseHeader(const uint8_t* data, size_t size, Header& out);
 // header's cbCFFolder bytes.
 bool ParseFolder(const uint8_t* data, size_t size, Folder& out);
 bool ParseFile(const uint8_t* data, size_t size, File& out);
+bool ParseDataBlock(const uint8_t* data, size_t size, DataBlock& out);
 
 // The folder whose method an entry uses: an entry carried over from the
 // previous cabinet lives in the first folder, one going on into the next

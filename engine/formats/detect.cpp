@@ -255,7 +255,14 @@ void TdvxMain::Detector::Run() {
     c.arcOffset_ = 1;
     c.arcFileSize_ = f.Size();
     c.zipHeadFlags_ = 0;
-    if (c.arcFileSize_ < 0 || c.arcFileSize_ <= 19) return;
+    if (c.arcFileSize_ < 0) return;
+    if (c.arcFileSize_ <= 19) {
+        // Too short for any archive but a compress file, whose smallest
+        // (a few bytes of a short text) is only its magic, flags and codes.
+        uint8_t head[3];
+        if (c.arcFileSize_ >= 3 && ReadAt(0, head, 3) == 3 && Le16(head) == 0x9D1F) c.arcType_ = atGZip;
+        return;
+    }
 
     buf.resize(32767);
     int64_t got = ReadAt(0, buf.data(), 32767);

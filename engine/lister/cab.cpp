@@ -30,12 +30,15 @@ bool TDovex::ReadCabHeader(int64_t base) {
     cab_.index = h.iCabinet;
     cab_.nextName = h.nextCabinet;
     cab_.folderMethods.clear();
+    cab_.folderPacked.clear();
+    cab_.folderUnpacked.clear();
     int64_t pos = base + static_cast<int64_t>(h.size);
     for (int i = 0; i < h.cFolders; ++i) {
         uint8_t f[cabfmt::kFolderFixed];
         cabfmt::Folder folder;
         if (!ReadAt(pos, f, sizeof f) || !cabfmt::ParseFolder(f, sizeof f, folder)) break;
         cab_.folderMethods.push_back(folder.typeCompress);
+        SumCabFolder(base, h, folder);
         pos += static_cast<int64_t>(sizeof f) + h.cbCFFolder;
     }
     if (cab_.folderMethods.empty() && cab_.filesLeft > 0) {
@@ -45,6 +48,25 @@ bool TDovex::ReadCabHeader(int64_t base) {
     next_ = base + h.coffFiles;
     scanPos_ = next_ + 1;
     return true;
+}
+
+// Cabinets keep no packed size per file, only per data block of a folder:
+// the folder's blocks are summed (headers only, nothing is decompressed)
+// so that each file can be given its share. A block that cannot be read
+// ends the sum with what was counted.
+void TDovex::SumCabFolder(int64_t base, const cabfmt::Header& h, const cabfmt::Folder& folder) {
+    int64_t packed = 0, unpacked = 0;
+    int64_t at = base + folder.coffCabStart;
+    for (unsigned b = 0; b < folder.cCFData && at < arcFileSize_; ++b) {
+        uint8_t d[cabfmt::kDataFixed];
+        cabfmt::DataBlock block;
+        if (!ReadAt(at, d, sizeof d) || !cabfmt::ParseDataBlock(d, sizeof d, block)) break;
+        packed += block.cbData;
+        unpacked += block.cbUncomp;
+        at += static_cast<int64_t>(sizeof d) + h.cbCFData + block.cbData;
+    }
+    cab_.folderPacked.push_back(packed);
+    cab_.folderUnpacked.push_back(unpacked);
 }
 
 void TDovex::SetupCab() {
@@ -114,6 +136,11 @@ void TDovex::ParseCab() {
             (file.attribs & cabfmt::kNameIsUtf) ? SlashToBackslash(file.name) : ConvertStoredName(file.name);
         EntryInfo.Encrypted = false;
         EntryInfo.PackedSize = file.cbFile;
+        if (index >= 0 && cab_.folderUnpacked[static_cast<size_t>(index)] > 0) {
+            const auto i = static_cast<size_t>(index);
+            const double share = static_cast<double>(cab_.folderPacked[i]) / static_cast<double>(cab_.folderUnpacked[i]);
+            EntryInfo.PackedSize = static_cast<int64_t>(static_cast<double>(file.cbFile) * share + 0.5);
+        }
         EntryInfo.UnpackedSize = file.cbFile;
         EntryInfo.CRC = 0;
         EntryInfo.MethodCode = method;

@@ -1,5 +1,6 @@
-// The lister: walks an archive's headers without decompressing anything and
-// reports every entry that passes the file specs through OnRead, with the
+// The lister: walks an archive's headers without decompressing anything
+// (but for the compress format, which keeps no size: it is decoded to count
+// what it holds) and reports every entry that passes the file specs through OnRead, with the
 // entry in EntryInfo.
 //
 // The walk of each kind lives in its own file beside this one (zip.cpp,
@@ -17,6 +18,11 @@
 #include "engine/formats/tar.h"
 
 namespace bramble {
+
+namespace cabfmt {
+struct Header;
+struct Folder;
+}  // namespace cabfmt
 
 class TDovex : public TZipCommon {
 public:
@@ -65,6 +71,9 @@ protected:
         std::string path;                     // the cabinet file now open
         std::string nextName;                 // its next cabinet's stored name
         std::vector<uint16_t> folderMethods;  // compression word per folder
+        // Per folder, the compressed bytes of its data blocks in this
+        // cabinet and what they give: a file's packed size is its share.
+        std::vector<int64_t> folderPacked, folderUnpacked;
         uint32_t filesLeft = 0;
         uint16_t flags = 0, setId = 0, index = 0;
     };
@@ -144,6 +153,8 @@ protected:
     void ListZipCentral(const uint8_t* record, int64_t at, const std::string& name);
     void WalkSpannedZip();
     bool ReadCabHeader(int64_t base);
+    int64_t CountCompressOutput(int64_t Start, uint8_t Flags);
+    void SumCabFolder(int64_t base, const cabfmt::Header& h, const cabfmt::Folder& folder);
     bool OpenNextCabinet();
 
     bool showBlankDirs_ = false;

@@ -8,18 +8,58 @@
 #include "engine/lister/dovex.h"
 #include "engine/core/helpers.h"
 #include "engine/core/os.h"
+#include "engine/codecs/unlzw.h"
+#include "engine/core/messages.h"
 #include "engine/formats/gzip.h"
 
 namespace bramble {
 
-void TDovex::SetupGZip() { headerSize_ = 10; }
+// The header step is gzip's fixed header, or the whole of a compress file
+// shorter than that.
+void TDovex::SetupGZip() { headerSize_ = std::clamp<int64_t>(scanEnd_ - (scanPos_ - 1), 3, 10); }
+
+namespace {
+
+class ByteCounter final : public TLzwSink {
+public:
+    void Put(const uint8_t*, size_t Count) override { bytes += static_cast<int64_t>(Count); }
+    void Flush() override {}
+    int64_t bytes = 0;
+};
+
+}  // namespace
+
+// A compress file keeps no size of what it holds: the codes from Start to
+// the end of the file are decoded and only counted. Corrupt codes end the
+// count where they stand; the reader reports them when the file is tested
+// or extracted.
+int64_t TDovex::CountCompressOutput(int64_t Start, uint8_t Flags) {
+    const int maxBits = Flags & 0x1F;
+    if ((Flags & 0x60) || maxBits < 9 || maxBits > 16 || Start >= scanEnd_) return 0;
+    ByteCounter counter;
+    int64_t pos = Start;
+    const TReadHook saved = ReadHook;
+    ReadHook = [this, &pos](TStream*, int64_t Count, int, bool, uint8_t* Buffer) {
+        const int64_t got = ReadUpTo(pos, Buffer, Count);
+        if (got > 0) pos += got;
+        return got;
+    };
+    try {
+        LzwDecodeCodes(*this, scanEnd_ - Start, maxBits, (Flags & 0x80) != 0, counter);
+    } catch (const E_RAISE&) {
+    }
+    ReadHook = saved;
+    return counter.bytes;
+}
 
 void TDovex::ParseGZip() {
     const int64_t at = scanPos_ - 1;
     const uint8_t* h = hdr_.data();
     EndScan();  // one member, whatever follows
     const uint16_t sig = Le16(h);
-    if (hdrRead_ < 10 || !IsGZipSignature(sig)) return;
+    // A compress file's header is its magic and one flags byte; the
+    // smallest holds nothing more.
+    if (hdrRead_ < (sig == 0x9D1F ? 3 : 10) || !IsGZipSignature(sig)) return;
 
     std::string stored;
     const TDateTime archiveDate = FileDateToDateTime(static_cast<uint32_t>(arcFileDate_));
@@ -43,6 +83,9 @@ void TDovex::ParseGZip() {
         // MTIME 0 means no time was stored; the file's own date stands in,
         // as when the member is extracted.
         if (g.MTime != 0) EntryInfo.DateTime = UnixToDateTime(g.MTime);
+    } else if (sig == 0x9D1F) {
+        EntryInfo.PackedSize = std::max<int64_t>(0, scanEnd_ - at - 3);
+        EntryInfo.UnpackedSize = CountCompressOutput(at + 3, h[2]);
     }
     EntryInfo.FileName = !stored.empty() ? ConvertStoredName(stored)
                                          : ChangeFileExt(ExtractFileName(archiveFile_), "");

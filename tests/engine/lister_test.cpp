@@ -174,8 +174,6 @@ void ExpectListingMatchesPeer(const std::string& archive, const std::string& lis
     const bool tar = EndsWith(lower, ".tar");
     const bool zip = EndsWith(lower, ".zip") || EndsWith(lower, ".jar");
     const bool gzip = EndsWith(lower, ".gz") || EndsWith(lower, ".tgz");
-    // The size of a compress (.Z) member is known only after decoding it.
-    const bool compress = EndsWith(lower, ".z");
 
     std::vector<PeerRow> expected;
     for (const auto& row : ReadPeerListing(listing))
@@ -196,7 +194,7 @@ void ExpectListingMatchesPeer(const std::string& archive, const std::string& lis
         // the real size from the extra field.
         const bool zip64 = zip && (e.UnpackedSize == 0xFFFFFFFF || e.PackedSize == 0xFFFFFFFF);
         const bool link = expected[i].kind == 'h';
-        if (expected[i].size != "-" && !zip64 && !compress && !link) {
+        if (expected[i].size != "-" && !zip64 && !link) {
             EXPECT_EQ(std::to_string(e.UnpackedSize), expected[i].size) << name;
         }
         if (zip && expected[i].packed != "-" && !zip64) {
@@ -1033,4 +1031,71 @@ TEST(Lister, ZipRecordsRoundTripThroughTheirBytes) {
     EXPECT_EQ(zip::VolumeLabel(1), "PKBACK# 001");
     EXPECT_EQ(zip::VolumeLabel(3), "PKBACK# 003");
     EXPECT_EQ(zip::VolumeLabel(1234), "PKBACK# 1234");
+}
+
+// A compress file keeps no size and a cabinet keeps none per file: what the
+// lister shows must still be what the file holds and what it takes.
+TEST(Lister, CompressAndCabinetSizesAreWhatTheEntriesHoldAndTake) {
+    if (Peer("command -v compress >/dev/null && command -v gcab >/dev/null").first != 0)
+        GTEST_SKIP() << "compress or gcab is not installed";
+    const std::string dir = ScratchDir("lister-sizes");
+    std::string text;
+    for (int i = 0; i < 4000; ++i) text += "line " + std::to_string(i % 97) + " of a repeated text\n";
+    std::string noise;
+    uint32_t x = 12345;
+    for (int i = 0; i < 30000; ++i) noise.push_back(static_cast<char>((x = x * 1103515245 + 12345) >> 24));
+    WriteAll(Join(dir, "text.txt"), text);
+    WriteAll(Join(dir, "noise.bin"), noise);
+    WriteAll(Join(dir, "tiny.txt"), "42");
+    for (const char* f : {"text.txt", "noise.bin", "tiny.txt"})
+        ASSERT_EQ(Peer("cd '" + dir + "' && compress -c -f " + f + " >" + f + ".Z").first, 0) << f;
+
+    struct Case {
+        std::string file;
+        size_t size;
+    };
+    for (const Case& c : std::vector<Case>{{"text.txt.Z", text.size()}, {"noise.bin.Z", noise.size()}, {"tiny.txt.Z", 2}}) {
+        SCOPED_TRACE(c.file);
+        const std::string path = Join(dir, c.file);
+        // The tiny one is six bytes: shorter than any other archive can be.
+        const Listing l = List(path);
+        ASSERT_EQ(l.entries.size(), 1u);
+        EXPECT_EQ(l.entries[0].info.UnpackedSize, static_cast<int64_t>(c.size));
+        EXPECT_EQ(l.entries[0].info.PackedSize, static_cast<int64_t>(ReadAll(path).size()) - 3);
+    }
+    // Codes that go wrong part way list what came before them, and raise
+    // nothing: the reader reports the damage when the file is read.
+    std::string bad = ReadAll(Join(dir, "text.txt.Z"));
+    for (size_t i = bad.size() / 2; i < bad.size(); ++i) bad[i] = static_cast<char>(0xFF);
+    WriteAll(Join(dir, "bad.Z"), bad);
+    const Listing damaged = List(Join(dir, "bad.Z"));
+    ASSERT_EQ(damaged.entries.size(), 1u);
+    EXPECT_EQ(damaged.raised, 0);
+    EXPECT_LT(damaged.entries[0].info.UnpackedSize, static_cast<int64_t>(text.size()));
+
+    // Cabinets: a file's packed size is its share of its folder's data
+    // blocks; the shares add up to the blocks, stored files take their size.
+    for (const bool mszip : {true, false}) {
+        SCOPED_TRACE(mszip ? "MSZIP" : "stored");
+        const std::string cab = Join(dir, mszip ? "z.cab" : "s.cab");
+        ASSERT_EQ(Peer("cd '" + dir + "' && gcab -c " + (mszip ? "-z " : "") + "'" + cab +
+                       "' text.txt noise.bin tiny.txt").first, 0);
+        const Listing l = List(cab);
+        ASSERT_EQ(l.entries.size(), 3u);
+        int64_t packed = 0, unpacked = 0;
+        for (const auto& e : l.entries) {
+            packed += e.info.PackedSize;
+            unpacked += e.info.UnpackedSize;
+            if (!mszip) {
+                EXPECT_EQ(e.info.PackedSize, e.info.UnpackedSize) << e.info.FileName;
+            }
+        }
+        EXPECT_EQ(unpacked, static_cast<int64_t>(text.size() + noise.size() + 2));
+        const int64_t blocksAndHeaders = static_cast<int64_t>(ReadAll(cab).size());
+        if (mszip) {
+            EXPECT_LT(packed, unpacked * 3 / 4);
+            EXPECT_LT(packed, blocksAndHeaders);
+            EXPECT_GT(packed, blocksAndHeaders - 400);
+        }
+    }
 }
