@@ -163,35 +163,17 @@ HRESULT TContextMenu::QueryContextMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFi
 
 HRESULT TContextMenu::GetCommandString(UINT_PTR idCmd, UINT uType, UINT*, CHAR* pszName, UINT cchMax) {
     try {
-        const bool known = idCmd < ItemCount(FileName);
-        switch (uType) {
-            case GCS_VALIDATEA:
-            case GCS_VALIDATEW:
-                return known ? S_OK : S_FALSE;
-            case GCS_VERBA:
-            case GCS_VERBW:
-            case GCS_VERBICONW:
-                // No item has a language-independent verb.
-                return E_NOTIMPL;
-            case GCS_HELPTEXTA:
-            case GCS_HELPTEXTW:
-                break;
-            default:
-                return S_OK;
-        }
-        if (!known) return E_INVALIDARG;
+        // Only the ANSI help text is answered; every other request is
+        // acknowledged and its buffer left as the caller passed it.
+        if (uType != GCS_HELPTEXTA) return S_OK;
+        // The help text follows the offset alone, as the shell may ask about
+        // any of the three whatever the file it offered them for.
+        if (idCmd > 2) return E_INVALIDARG;
         if (!pszName || cchMax == 0) return E_INVALIDARG;
         const char* text = HelpText(FileName, static_cast<unsigned>(idCmd));
         const size_t n = std::min<size_t>(std::strlen(text), cchMax - 1);
-        if (uType == GCS_HELPTEXTA) {
-            std::memcpy(pszName, text, n);
-            pszName[n] = '\0';
-        } else {
-            // The texts are plain ASCII.
-            auto* wide = reinterpret_cast<wchar_t*>(pszName);
-            for (size_t i = 0; i < n; ++i) wide[i] = static_cast<wchar_t>(static_cast<unsigned char>(text[i]));
-            wide[n] = L'\0';
-        }
+        std::memcpy(pszName, text, n);
+        pszName[n] = '\0';
         return S_OK;
     } catch (...) {
         return E_FAIL;
@@ -207,15 +189,12 @@ HRESULT TContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* pici) {
         if (!pici) return E_INVALIDARG;
         // A verb given by name: the items have none.
         if (!IS_INTRESOURCE(pici->lpVerb)) return E_FAIL;
-        const auto offset = static_cast<unsigned>(reinterpret_cast<ULONG_PTR>(pici->lpVerb));
-        if (offset >= ItemCount(FileName)) return E_INVALIDARG;
+        const auto offset = static_cast<unsigned>(LOWORD(reinterpret_cast<ULONG_PTR>(pici->lpVerb)));
+        if (offset > 2) return E_INVALIDARG;
         const std::string line = BuildCommandLine(offset);
         const UINT started = line.empty() ? 0 : WinExec(line.c_str(), static_cast<UINT>(pici->nShow));
-        if (started < 32) {
-            // The caller asked for no windows: the failure is its to report.
-            if (pici->fMask & CMIC_MASK_FLAG_NO_UI) return E_FAIL;
-            MessageBoxA(pici->hwnd, "Error executing Bramble.", "Error", MB_OK | MB_ICONERROR);
-        }
+        // The box is the whole report: the shell has nothing more to show.
+        if (started < 32) MessageBoxA(pici->hwnd, "Error executing Bramble.", "Error", MB_OK | MB_ICONERROR);
         return S_OK;
     } catch (...) {
         return E_FAIL;

@@ -79,9 +79,12 @@ const char* ItemSwitch(const std::string& FileName, unsigned Offset) {
 }
 
 std::string CommandLine(const std::string& RootDir, const std::string& Switch, const std::string& FileName) {
-    // Without a folder the command would name "\bramble.exe" in the root
-    // of whatever drive is current; a quote would end the quoting early
-    // and let the rest of the text pass as arguments.
+    // Kept on purpose: the program's path is quoted, and an empty RootDir
+    // starts nothing. Unquoted, a blank in the folder ("C:\Program Files")
+    // makes the system try "C:\Program" first and so start the wrong
+    // program; without a folder the command would name "\bramble.exe" in
+    // the root of whatever drive is current. A quote in either text would
+    // end the quoting early and let the rest pass as arguments.
     if (RootDir.empty() || FileName.empty()) return {};
     if (RootDir.find('"') != std::string::npos || FileName.find('"') != std::string::npos) return {};
     std::string line;

@@ -19,6 +19,9 @@ const char* const HandlerKeys[] = {
     "Bramble\\shellex",
 };
 
+// The high bit of the version word is set on the Windows 9x family.
+bool OnNtPlatform() { return (GetVersion() & 0x80000000u) == 0; }
+
 std::string ClassKey() { return std::string("CLSID\\") + ShellExtClassIdText; }
 
 // Creates the key (and its parents) and sets one string value in it.
@@ -79,7 +82,8 @@ bool WriteKeys() {
     // The approved list matters only where the shell is told to load
     // approved extensions alone, and needs rights on the machine's key:
     // registration stands without it.
-    if (ok) SetValue(HKEY_LOCAL_MACHINE, ApprovedKey, ShellExtClassIdText, ShellExtDescription);
+    // Only the NT shells keep such a list.
+    if (ok && OnNtPlatform()) SetValue(HKEY_LOCAL_MACHINE, ApprovedKey, ShellExtClassIdText, ShellExtDescription);
     return ok;
 }
 

@@ -255,11 +255,11 @@ TEST(ShellExtMenu, FlagsAndTheIdentifierRangeDecideWhatGoesIn) {
     }
 }
 
-TEST(ShellExtMenu, HelpTextsComeAnsiAndWideWithinTheBufferAndOnlyForOfferedItems) {
+TEST(ShellExtMenu, HelpTextsFollowTheOffsetAndOnlyTheAnsiRequestIsAnswered) {
     struct Case {
         const char* file;
         UINT_PTR offset;
-        const char* text;  // null: not an item of this file
+        const char* text;  // null: no such offset
     };
     const Case cases[] = {
         {"C:\\x.zip", 0, "Fast Extract the selected archive"},
@@ -267,56 +267,53 @@ TEST(ShellExtMenu, HelpTextsComeAnsiAndWideWithinTheBufferAndOnlyForOfferedItems
         {"C:\\x.zip", 2, "Make Self-Extracting archive (.EXE)"},
         {"C:\\x.zip", 3, nullptr},
         {"C:\\x.rar", 1, "Extract all files in the archive"},
-        {"C:\\x.rar", 2, nullptr},
+        // Offsets past what the file was offered still have their text.
+        {"C:\\x.rar", 2, "Make Self-Extracting archive (.EXE)"},
         {"C:\\notes.txt", 0, "Fast add the selected file to archive"},
-        {"C:\\notes.txt", 1, nullptr},
+        {"C:\\notes.txt", 1, "Extract all files in the archive"},
+        {"C:\\notes.txt", 2, "Make Self-Extracting archive (.EXE)"},
+        {"C:\\notes.txt", 0x10000, nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.file << " offset " << c.offset);
         Handler h({c.file});
         char ansi[80];
-        wchar_t wide[80];
         std::memset(ansi, 'Z', sizeof ansi);
-        std::wmemset(wide, L'Z', 80);
         const HRESULT a = h.menu->GetCommandString(c.offset, GCS_HELPTEXTA, nullptr, ansi, sizeof ansi);
-        const HRESULT w =
-            h.menu->GetCommandString(c.offset, GCS_HELPTEXTW, nullptr, reinterpret_cast<char*>(wide), 80);
-        const HRESULT valid = h.menu->GetCommandString(c.offset, GCS_VALIDATEA, nullptr, nullptr, 0);
         if (!c.text) {
             EXPECT_EQ(a, E_INVALIDARG);
-            EXPECT_EQ(w, E_INVALIDARG);
-            EXPECT_EQ(valid, S_FALSE);
             EXPECT_EQ(ansi[0], 'Z');
             continue;
         }
         EXPECT_EQ(a, S_OK);
-        EXPECT_EQ(w, S_OK);
-        EXPECT_EQ(valid, S_OK);
         EXPECT_STREQ(ansi, c.text);
-        EXPECT_EQ(std::wstring(wide), std::wstring(c.text, c.text + std::strlen(c.text)));
 
         // A short buffer gets what fits and the terminator, nothing past it.
         std::memset(ansi, 'Z', sizeof ansi);
-        std::wmemset(wide, L'Z', 80);
         EXPECT_EQ(h.menu->GetCommandString(c.offset, GCS_HELPTEXTA, nullptr, ansi, 5), S_OK);
         EXPECT_EQ(std::string(ansi, 6), std::string(c.text, 4) + '\0' + 'Z');
-        EXPECT_EQ(h.menu->GetCommandString(c.offset, GCS_HELPTEXTW, nullptr, reinterpret_cast<char*>(wide), 3),
-                  S_OK);
-        EXPECT_EQ(std::wstring(wide, 4), (std::wstring{wchar_t(c.text[0]), wchar_t(c.text[1]), L'\0', L'Z'}));
-
-        // No item has a verb: both forms are refused and nothing is written.
-        std::memset(ansi, 'Z', sizeof ansi);
-        EXPECT_EQ(h.menu->GetCommandString(c.offset, GCS_VERBA, nullptr, ansi, sizeof ansi), E_NOTIMPL);
-        EXPECT_EQ(h.menu->GetCommandString(c.offset, GCS_VERBW, nullptr, ansi, sizeof ansi), E_NOTIMPL);
-        EXPECT_EQ(ansi[0], 'Z');
     }
-    // A handler with no file has no items at all.
+
+    // Every other request is acknowledged and writes nothing, whatever the offset.
+    const UINT others[] = {GCS_HELPTEXTW, GCS_VERBA, GCS_VERBW, GCS_VALIDATEA, GCS_VALIDATEW, GCS_VERBICONW};
+    Handler h({"C:\\x.zip"});
+    for (UINT type : others) {
+        for (UINT_PTR offset : {UINT_PTR(0), UINT_PTR(2), UINT_PTR(7)}) {
+            SCOPED_TRACE(::testing::Message() << "type " << type << " offset " << offset);
+            char buf[80];
+            std::memset(buf, 'Z', sizeof buf);
+            EXPECT_EQ(h.menu->GetCommandString(offset, type, nullptr, buf, 40), S_OK);
+            EXPECT_EQ(std::string(buf, sizeof buf), std::string(sizeof buf, 'Z'));
+        }
+    }
+    // A handler with no file answers by the offset too.
     Ptr<IClassFactory> factory;
     ASSERT_EQ(ShellExt().GetClassObject(ShellExtClassId, IID_IClassFactory, factory.out()), S_OK);
     Ptr<IContextMenu> empty;
     ASSERT_EQ(factory->CreateInstance(nullptr, IID_IContextMenu, empty.out()), S_OK);
     char buf[64];
-    EXPECT_EQ(empty->GetCommandString(0, GCS_HELPTEXTA, nullptr, buf, sizeof buf), E_INVALIDARG);
+    EXPECT_EQ(empty->GetCommandString(1, GCS_HELPTEXTA, nullptr, buf, sizeof buf), S_OK);
+    EXPECT_STREQ(buf, "Extract all files in the archive");
 }
 
 // ---- invoking ----------------------------------------------------------------------
@@ -387,6 +384,8 @@ TEST_F(ShellExtInvoke, EachItemStartsTheProgramWithItsSwitchAndTheQuotedPath) {
         {"x.rar", 0, "/x"},           {"x.rar", 1, "/e"},
         {"Backup.ZIP", 0, "/x"},      {"Backup.ZIP", 1, "/e"},
         {"Backup.ZIP", 2, "/s"},      {"report.final.doc", 0, "/a"},
+        // Offsets are taken as they come, whatever the file was offered.
+        {"x.rar", 2, "/s"},           {"report.final.doc", 1, "/e"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.name << " offset " << c.offset);
@@ -408,18 +407,16 @@ TEST_F(ShellExtInvoke, EachItemStartsTheProgramWithItsSwitchAndTheQuotedPath) {
     EXPECT_EQ(Started(), Expected("/x", file));
 }
 
-TEST_F(ShellExtInvoke, RefusesWhatItDidNotOfferAndReportsAFailedStart) {
+TEST_F(ShellExtInvoke, RefusesOffsetsAboveTwoAndVerbNamesAndReportsAFailedStart) {
     const std::string rar = test::Join(test::Join(scratch, "a b"), "x.rar");
     test::WriteAll(rar, "x");
     SetRootDir(root);
     {
         Handler h({rar});
         EXPECT_EQ(Invoke(h.menu.p, "open"), E_FAIL);
-        EXPECT_EQ(Invoke(h.menu.p, Offset(2)), E_INVALIDARG);  // no self-extractor for a .rar
         EXPECT_EQ(Invoke(h.menu.p, Offset(3)), E_INVALIDARG);
+        EXPECT_EQ(Invoke(h.menu.p, Offset(0xFFFF)), E_INVALIDARG);
         EXPECT_EQ(h.menu->InvokeCommand(nullptr), E_INVALIDARG);
-        Handler two({rar, rar});
-        EXPECT_EQ(Invoke(two.menu.p, Offset(0)), E_INVALIDARG);
         EXPECT_FALSE(os::FileExists(log));
     }
 
@@ -455,8 +452,13 @@ TEST_F(ShellExtInvoke, RefusesWhatItDidNotOfferAndReportsAFailedStart) {
             EXPECT_EQ(box.Owner, owner);
             EXPECT_EQ(box.Icon, LoadIconA(nullptr, IDI_ERROR));
         }
-        // Asked to show nothing, it says so to the caller instead.
-        EXPECT_EQ(Invoke(h.menu.p, Offset(1), owner, CMIC_MASK_FLAG_NO_UI), E_FAIL);
+        {
+            // The box is the report even when the caller asked for no windows.
+            BoxWatcher box;
+            EXPECT_EQ(Invoke(h.menu.p, Offset(1), owner, CMIC_MASK_FLAG_NO_UI), S_OK);
+            ASSERT_TRUE(box.Closed());
+            EXPECT_EQ(box.Text, "Error executing Bramble.");
+        }
         EXPECT_FALSE(os::FileExists(log));
     }
     DestroyWindow(owner);
