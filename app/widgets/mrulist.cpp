@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "app/widgets/texts.h"
 #include "engine/core/helpers.h"
 #include "ui/forms.h"
 #include "ui/registry.h"
@@ -125,7 +126,11 @@ TMRUMenuItem::~TMRUMenuItem() {
 
 // ---- TMRUFileList -----------------------------------------------------------------------
 
-TMRUFileList::TMRUFileList(TComponent* AOwner) : TComponent(AOwner) {
+TMRUFileList::TMRUFileList(TComponent* AOwner)
+    : TComponent(AOwner),
+      submenuName_(WidgetText(SMRUSubmenuName)),
+      clearItemName_(WidgetText(SMRUClearItemName)),
+      removeObsoleteName_(WidgetText(SMRURemoveObsoleteName)) {
     window_ = AllocateHWnd([this](TMessage& M) {
         if (M.Msg == WM_MRUREBUILD) {
             CallGuarded(this, [&] { PostedRebuild(); });
@@ -189,8 +194,13 @@ void TMRUFileList::EndUpdate() {
 }
 
 void TMRUFileList::Clear() {
-    RemoveMenuItems();
     items_.clear();
+    // Run from the list's own clear item, the items go once its click is
+    // over: an item may not be freed inside its own handler.
+    if (clicking_ > 0)
+        RequestRebuild();
+    else
+        RemoveMenuItems();
 }
 
 void TMRUFileList::RemoveObsolete() {
@@ -316,21 +326,24 @@ std::string TMRUFileList::KeyPath() const {
 
 void TMRUFileList::Load() {
     if (autoSaveName_.empty() || autoSaveKey_.empty()) return;
-    std::vector<std::pair<unsigned long, std::string>> found;
-    auto take = [&](const std::string& Name, const std::string& Value) {
-        unsigned long n = 0;
-        if (EntryNumber(Name, n) && !Value.empty()) found.emplace_back(n, Value);
-    };
+    // The section as name=value lines, in the order the store lists them.
+    std::vector<std::string> lines;
     if (useRegistry_) {
-        TRegistry reg(KEY_READ);
+        TRegistry reg;
         reg.SetRootKey(RootHandle());
-        if (reg.OpenKeyReadOnly(KeyPath())) {
-            TStringList names;
-            reg.GetValueNames(names);
-            for (int i = 0; i < names.Count(); ++i) {
-                try {
-                    if (reg.GetDataType(names[i]) == rdString) take(names[i], reg.ReadString(names[i]));
-                } catch (...) {
+        std::string name = StripLeadingBackslash(autoSaveName_);
+        while (!name.empty() && name.back() == '\\') name.pop_back();
+        if (reg.OpenKey(name, true)) {
+            reg.CloseKey();
+            if (reg.OpenKeyReadOnly(KeyPath())) {
+                TStringList names;
+                reg.GetValueNames(names);
+                for (int i = 0; i < names.Count(); ++i) {
+                    try {
+                        if (reg.GetDataType(names[i]) == rdString)
+                            lines.push_back(names[i] + "=" + reg.ReadString(names[i]));
+                    } catch (...) {
+                    }
                 }
             }
         }
@@ -343,29 +356,23 @@ void TMRUFileList::Load() {
         while (pos < buffer.size()) {
             size_t end = buffer.find('\0', pos);
             if (end == std::string::npos) end = buffer.size();
-            std::string line = buffer.substr(pos, end - pos);
-            size_t eq = line.find('=');
-            if (eq != std::string::npos) take(line.substr(0, eq), line.substr(eq + 1));
+            lines.push_back(buffer.substr(pos, end - pos));
             pos = end + 1;
         }
     }
-    // The platform lists values in an order of its own: the number says
-    // where each one belongs.
+    // The list was saved as F0, F1, ...: those go back in their order,
+    // whatever order the store lists them in; anything else follows as
+    // listed.
+    std::vector<std::pair<unsigned long, std::string>> found;
+    for (const std::string& line : lines) {
+        const size_t eq = line.find('=');
+        unsigned long n = 0;
+        if (eq == std::string::npos || !EntryNumber(line.substr(0, eq), n)) n = ~0ul;
+        found.emplace_back(n, eq == std::string::npos ? line : line.substr(eq + 1));
+    }
     std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     items_.clear();
-    for (auto& f : found) {
-        if (std::any_of(items_.begin(), items_.end(), [&](const std::string& s) { return SameName(s, f.second); }))
-            continue;
-        items_.push_back(std::move(f.second));
-    }
-    // A section written by hand or by an older version may hold more
-    // entries than this list keeps.
-    while (static_cast<int>(items_.size()) > maximum_) {
-        if (addToTop_)
-            items_.pop_back();
-        else
-            items_.erase(items_.begin());
-    }
+    for (auto& f : found) items_.push_back(std::move(f.second));
     RequestRebuild();
 }
 
@@ -501,12 +508,16 @@ void TMRUFileList::RebuildMenu() {
                 DoCreateMRUItem(sep);
             }
             if (showClearItem_) {
-                TMRUMenuItem* c = NewItem(0, "", clearItemName_.empty() ? "&Clear MRU List" : clearItemName_);
-                // Clearing takes this very item away: after its handler.
+                TMRUMenuItem* c =
+                    NewItem(0, "", clearItemName_.empty() ? WidgetText(SMRUClearItemName) : clearItemName_);
                 c->OnClick = [this](TObject*) {
-                    items_.clear();
                     ++clicking_;
-                    RequestRebuild();
+                    try {
+                        Clear();
+                    } catch (...) {
+                        ClickDone();
+                        throw;
+                    }
                     ClickDone();
                 };
                 target->Insert(pos++, c);
@@ -514,7 +525,7 @@ void TMRUFileList::RebuildMenu() {
             }
             if (showRemoveObsolete_) {
                 TMRUMenuItem* r =
-                    NewItem(0, "", removeObsoleteName_.empty() ? "&Remove Obsolete" : removeObsoleteName_);
+                    NewItem(0, "", removeObsoleteName_.empty() ? WidgetText(SMRURemoveObsoleteName) : removeObsoleteName_);
                 r->OnClick = [this](TObject*) {
                     ++clicking_;
                     try {

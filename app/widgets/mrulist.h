@@ -144,9 +144,8 @@ private:
     bool useRegistry_ = true, addToTop_ = true, removeOnClick_ = true, useSubmenu_ = false,
          insertSeparator_ = true, showClearItem_ = true, showRemoveObsolete_ = true, autoSave_ = true;
     uint8_t maximum_ = 5;
-    std::string submenuName_ = "Reopen", clearItemName_ = "&Clear MRU List",
-                removeObsoleteName_ = "&Remove Obsolete", autoSaveName_ = "\\Software\\My Application",
-                autoSaveKey_ = "MRU Items";
+    std::string submenuName_, clearItemName_, removeObsoleteName_,
+        autoSaveName_ = "\\Software\\My Application", autoSaveKey_ = "MRU Items";
     TMenuItem* fileMenu_ = nullptr;
     TPopupMenu* popupMenu_ = nullptr;
     TRootKey rootKey_ = rkCurrentUser;

@@ -36,13 +36,6 @@ std::vector<std::string> Captions(TMenuItem* Menu, int First = 0) {
     return out;
 }
 
-std::string TouchFile(const std::string& Dir, const std::string& Name) {
-    const std::string p = Join(Dir, Name);
-    HANDLE h = CreateFileA(p.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-    return p;
-}
-
 // Dialogs exist from start-up in the program; here each test makes them.
 class SmallDialogs : public MainWindow {
 protected:
@@ -253,111 +246,7 @@ TEST_F(SmallDialogs, TheLinkOpensItsTargetAndTheShellOpensWithTheDefaultVerb) {
 
 // ---- the recent-files list ----------------------------------------------------------
 
-TEST(RecentFiles, OrderMaximumAndCase) {
-    TMRUFileList l(nullptr);
-    l.SetAutoSave(false);
-    EXPECT_EQ(l.Maximum(), 5);
-    EXPECT_EQ(l.Version(), "TMRUFileList v2.60");
-    l.SetMaximum(4);
-    for (const char* n : {"c:\\a.zip", "c:\\b.zip", "c:\\c.zip", "c:\\d.zip"}) l.AddItem(n);
-    EXPECT_EQ(l.Items(), (std::vector<std::string>{"c:\\d.zip", "c:\\c.zip", "c:\\b.zip", "c:\\a.zip"}));
-    l.AddItem("C:\\B.ZIP");  // moved up, not doubled
-    EXPECT_EQ(l.Items(), (std::vector<std::string>{"c:\\b.zip", "c:\\d.zip", "c:\\c.zip", "c:\\a.zip"}));
-    l.AddItem("c:\\e.zip");  // the oldest goes
-    EXPECT_EQ(l.Items(), (std::vector<std::string>{"c:\\e.zip", "c:\\b.zip", "c:\\d.zip", "c:\\c.zip"}));
-    l.SetMaximum(2);
-    EXPECT_EQ(l.Items(), (std::vector<std::string>{"c:\\e.zip", "c:\\b.zip"}));
-
-    TMRUFileList bottom(nullptr);
-    bottom.SetAutoSave(false);
-    bottom.SetAddToTop(false);
-    bottom.SetMaximum(2);
-    for (const char* n : {"1", "2", "3"}) bottom.AddItem(n);
-    EXPECT_EQ(bottom.Items(), (std::vector<std::string>{"2", "3"}));
-}
-
-TEST(RecentFiles, CaptionsShortenEscapeAndFollowTheDisplayMode) {
-    TMRUFileList l(nullptr);
-    l.SetAutoSave(false);
-    l.SetMaxCaptionWidth(130);
-    const std::string longPath = "C:\\Program Files\\Some Long Folder\\Deeper Still\\archive.zip";
-    const std::string c = l.EntryCaption(1, longPath);
-    EXPECT_EQ(c.rfind("&1 C:\\...\\", 0), 0u) << c;
-    EXPECT_LE(MenuTextWidth(c.substr(3)), 130) << c;
-    EXPECT_NE(c.find("archive.zip"), std::string::npos);
-    EXPECT_EQ(l.EntryCaption(2, "C:\\R&D.zip"), "&2 C:\\R&&D.zip");
-    l.SetMRUDisplay(mdFileNameExt);
-    EXPECT_EQ(l.EntryCaption(3, longPath), "archive.zip");
-    l.SetMRUDisplay(mdFileNameOnly);
-    EXPECT_EQ(l.EntryCaption(3, longPath), "archive");
-    l.SetMRUDisplay(mdCustom);
-    l.OnGetDisplayName = [](TObject*, const std::string& f, std::string& d) { d = "<" + f + ">"; };
-    EXPECT_EQ(l.EntryCaption(1, "x"), "<x>");
-    // Shortening never cuts the name itself.
-    auto chars = [](const std::string& s) { return static_cast<int>(s.size()); };
-    EXPECT_EQ(MinimizeName("C:\\a\\b\\c\\name.zip", 15, chars), "C:\\...\\name.zip");
-    EXPECT_EQ(MinimizeName("C:\\a\\b\\c\\name.zip", 4, chars), "name.zip");
-    EXPECT_EQ(MinimizeName("\\\\srv\\share\\aaa\\bbb\\n.zip", 21, chars), "\\\\srv\\share\\...\\n.zip");
-}
-
-TEST(RecentFiles, StorageRoundTripOrdersByNumberTrimsAndErases) {
-    testing::RegistryRedirect user(HKEY_CURRENT_USER, "RecentFiles");
-    ASSERT_TRUE(user.ok());
-    {
-        TRegistry r;
-        ASSERT_TRUE(r.OpenKey("Software\\Quillmar\\Bramble\\MRU Items", true));
-        // Written by hand: out of order, too many, and a stranger.
-        for (int i = 9; i >= 0; --i) r.WriteString("F" + std::to_string(i), "c:\\f" + std::to_string(i) + ".zip");
-        r.WriteString("Other", "c:\\other.zip");
-        r.WriteString("F10", "c:\\f10.zip");
-    }
-    {
-        TMRUFileList l(nullptr);
-        l.SetMaximum(4);
-        l.SetAutoSaveName("\\Software\\Quillmar\\Bramble");
-        EXPECT_EQ(l.Items(), (std::vector<std::string>{"c:\\f0.zip", "c:\\f1.zip", "c:\\f2.zip", "c:\\f3.zip"}));
-        l.SetMaximum(3);
-    }  // saved on the way out
-    TRegistry r;
-    ASSERT_TRUE(r.OpenKey("Software\\Quillmar\\Bramble\\MRU Items", false));
-    TStringList names;
-    r.GetValueNames(names);
-    EXPECT_EQ(names.Count(), 3);
-    EXPECT_EQ(r.ReadString("F0"), "c:\\f0.zip");
-    EXPECT_EQ(r.ReadString("F2"), "c:\\f2.zip");
-    EXPECT_FALSE(r.ValueExists("F3"));
-    EXPECT_FALSE(r.ValueExists("Other"));
-
-    // The ini file keeps the same section.
-    const std::string ini = Join(ScratchDir("mru-ini"), "mru.ini");
-    {
-        TMRUFileList l(nullptr);
-        l.SetAutoSave(false);
-        l.SetUseRegistry(false);
-        l.SetAutoSaveName(ini);
-        for (const char* n : {"a", "b", "c"}) l.AddItem(n);
-        l.Save();
-        l.Clear();
-        l.AddItem("x");
-        l.Save();
-        l.Clear();
-        l.Load();
-        EXPECT_EQ(l.Items(), std::vector<std::string>{"x"});
-    }
-}
-
-TEST(RecentFiles, RemoveObsoleteDropsMissingFilesOrWhatTheEventSays) {
-    const std::string dir = ScratchDir("mru-obsolete");
-    const std::string here = TouchFile(dir, "here.zip");
-    TMRUFileList l(nullptr);
-    l.SetAutoSave(false);
-    for (const std::string& n : {Join(dir, "gone.zip"), here, std::string("Q:\\no-drive\\x.zip")}) l.AddItem(n);
-    l.RemoveObsolete();
-    EXPECT_EQ(l.Items(), std::vector<std::string>{here});
-    l.OnRemoveObsolete = [](TObject*, const std::string&, bool& Remove) { Remove = true; };
-    l.RemoveObsolete();
-    EXPECT_TRUE(l.Items().empty());
-}
+// The list on its own is tested in mrulist_test.cpp.
 
 TEST_F(MainWindow, RecentArchivesInTheFileMenuSurviveARestartAndOpenOnClick) {
     AnswerAll modals;
