@@ -136,19 +136,12 @@ std::vector<std::string> ParseFolderList(const std::string& Value, bool& DriveLi
 }
 
 int CompareFileKeys(const TFileSortKey& A, const TFileSortKey& B, TFileInfo Kind, bool Descending) {
-    if (A.Folder != B.Folder) return A.Folder ? -1 : 1;
+    if (A.SizeText.empty() != B.SizeText.empty()) return A.SizeText.empty() ? -1 : 1;
     const std::string ca = Upper(A.Caption), cb = Upper(B.Caption);
-    int r = 0;
-    const bool date = Kind == fiModified || Kind == fiCreated || Kind == fiLastAccess;
-    if (Kind == fiSize)
-        r = Sign(A.Size < B.Size ? -1 : A.Size > B.Size ? 1 : 0);
-    else if (date)
-        r = A.Time < B.Time ? -1 : A.Time > B.Time ? 1 : 0;
-    else if (Kind != fiName)
-        r = Sign(Upper(A.Detail).compare(Upper(B.Detail)));
+    int r = Kind == fiName ? 0 : Sign(Upper(A.Detail).compare(Upper(B.Detail)));
     if (r == 0) r = Sign(ca.compare(cb));
     if (Descending) r = -r;
-    if (date) r = -r;
+    if (Kind == fiModified || Kind == fiCreated || Kind == fiLastAccess) r = -r;
     return r;
 }
 

@@ -70,18 +70,19 @@ void ParseMaskList(const std::string& Masks, TStringList& List, bool Complete, b
 // drives) and the result is then one empty folder.
 std::vector<std::string> ParseFolderList(const std::string& Value, bool& DriveList);
 
-// What CompareFileKeys looks at of an item, for the column it sorts by.
+// What CompareFileKeys looks at of an item: its texts as the list shows
+// them.
 struct TFileSortKey {
-    std::string Caption;     // the name column's text
-    std::string Detail;      // the sorted column's text (not for fiName, fiSize, dates)
-    bool Folder = false;     // folders, drives and ".." stay on top either way
-    int64_t Size = 0;        // fiSize: by value, never by text
-    uint64_t Time = 0;       // fiModified, fiCreated, fiLastAccess: the file time
+    std::string Caption;   // the name column's text
+    std::string SizeText;  // the size column's text: empty for folders, drives and ".."
+    std::string Detail;    // the sorted column's text (empty when the item has none)
 };
-// Negative when A goes first. Folders first in both directions; sizes by
-// value and dates by time, ties by caption; captions and texts compared in
-// upper case. Descending reverses; the date columns reverse once more, so
-// their first click shows the newest first.
+// Negative when A goes first. Items without a size text (folders) come
+// first in both directions; then the name column compares the captions
+// and any other column its texts, ties by caption, all upper-cased. The
+// size texts are right-aligned, so text order is number order as long as
+// a size fits in ten digits. Descending reverses, and the date columns
+// reverse once more, so their first click puts the greatest text first.
 int CompareFileKeys(const TFileSortKey& A, const TFileSortKey& B, TFileInfo Kind, bool Descending);
 
 }  // namespace bramble

@@ -34,10 +34,6 @@ std::string NamePart(const std::string& Path) {
     return slash == std::string::npos ? Path : Path.substr(slash + 1);
 }
 
-uint64_t TimeValue(const FILETIME& T) {
-    return (static_cast<uint64_t>(T.dwHighDateTime) << 32) | T.dwLowDateTime;
-}
-
 }  // namespace
 
 // ---- TFileListView ------------------------------------------------------------------------
@@ -308,6 +304,9 @@ void TFileList::ReadFiles() {
     reading_ = true;
     TAliveToken alive = AliveToken();
     if (Screen) Screen->SetCursor(crHourGlass);
+    // The report view would lay out its columns for every entry added.
+    const TViewStyle style = ViewStyle();
+    SetViewStyle(vsIcon);
     do {
         reread_ = false;
         Items().BeginUpdate();
@@ -324,7 +323,9 @@ void TFileList::ReadFiles() {
         Items().EndUpdate();
     } while (reread_);
     if (Screen) Screen->SetCursor(crDefault);
-    if (alive.Alive()) reading_ = false;
+    if (!alive.Alive()) return;
+    SetViewStyle(style);
+    reading_ = false;
 }
 
 bool TFileList::ReadFolder(const std::string& Folder) {
@@ -430,20 +431,8 @@ int TFileList::CompareFileItems(TListItem* Item1, TListItem* Item2, int Position
         TFileSortKey k;
         k.Caption = item->Caption();
         TStringList& sub = item->SubItems();
+        if (sub.Count() > 0) k.SizeText = sub.Get(0);
         if (Position >= 1 && Position - 1 < sub.Count()) k.Detail = sub.Get(Position - 1);
-        const TFileItemInfo* info = ItemInfo(item);
-        if (info) {
-            k.Folder = info->IsFolder();
-            k.Size = info->Size();
-            const WIN32_FIND_DATAA& f = info->FindData;
-            k.Time = kind == fiModified  ? TimeValue(f.ftLastWriteTime)
-                     : kind == fiCreated ? TimeValue(f.ftCreationTime)
-                                         : TimeValue(f.ftLastAccessTime);
-        } else {
-            // An item put in by other code: what its texts say.
-            k.Folder = sub.Count() == 0 || sub.Get(0).empty();
-            k.Size = sub.Count() ? std::strtoll(sub.Get(0).c_str(), nullptr, 10) : 0;
-        }
         return k;
     };
     return CompareFileKeys(key(Item1), key(Item2), kind == fiAll ? fiPath : kind, descending_);

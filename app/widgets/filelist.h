@@ -23,6 +23,10 @@ using TFileDropEvent = std::function<void(TStrings* Files, int X, int Y)>;
 using TFlInsertEvent =
     std::function<void(TObject* Sender, TListItem* Item, const std::string& Path, const WIN32_FIND_DATAA& FindData)>;
 
+// The file types' icons a list has met. The list asks the shell for each
+// entry's icon instead, so this one stays empty.
+using TTypeIconList = TStringList;
+
 class TFileListView : public TListView {
 public:
     explicit TFileListView(TComponent* AOwner);
@@ -38,6 +42,8 @@ public:
     virtual TListItem* AddUnknownItem(const std::string& Path);
     // An item captioned "????" without an image.
     virtual TListItem* AddUnknownItemNoImage(const std::string& Path);
+
+    TTypeIconList& TypeIconList() { return type_icons_; }
 
     // What the item stands for (null for an item this view did not add).
     static TFileItemInfo* ItemInfo(const TListItem* Item);
@@ -61,6 +67,7 @@ private:
     void ReadDrop(HDROP Drop);
     void UpdateDropTarget();
     bool accept_files_ = false;
+    TTypeIconList type_icons_;
     TCustomImageList small_, large_;
     std::vector<std::unique_ptr<TFileItemInfo>> infos_;
 };

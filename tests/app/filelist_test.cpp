@@ -95,37 +95,44 @@ TEST(FileListRules, AttributesFilterAndText) {
     EXPECT_EQ(FileSizeText(folder), "");
 }
 
-TEST(FileListRules, OrderKeepsFoldersOnTopAndComparesValuesNotTexts) {
-    auto key = [](const char* caption, bool folder, int64_t size, uint64_t time, const char* detail) {
-        TFileSortKey k;
-        k.Caption = caption;
-        k.Folder = folder;
-        k.Size = size;
-        k.Time = time;
-        k.Detail = detail;
-        return k;
+TEST(FileListRules, OrderKeepsFoldersOnTopAndComparesTheShownTexts) {
+    auto key = [](const char* caption, const char* size, const char* detail) {
+        return TFileSortKey{caption, size, detail};
     };
-    const TFileSortKey dir = key("zeta", true, 0, 5, "");
-    // Text order and value order disagree for both the size and the date.
-    const TFileSortKey a = key("a.bin", false, 12345678901LL, 100, "9/1/2020  10:00");
-    const TFileSortKey b = key("B.bin", false, 9999999999LL, 200, "12/1/2020  10:00");
+    const TFileSortKey dir = key("zeta", "", "");
     for (bool desc : {false, true})
         for (TFileInfo kind : {fiName, fiSize, fiModified, fiType}) {
-            EXPECT_LT(CompareFileKeys(dir, a, kind, desc), 0) << kind << desc;
-            EXPECT_GT(CompareFileKeys(b, dir, kind, desc), 0) << kind << desc;
+            SCOPED_TRACE(::testing::Message() << kind << " " << desc);
+            EXPECT_LT(CompareFileKeys(dir, key("a", "         1", "a"), kind, desc), 0);
+            EXPECT_GT(CompareFileKeys(key("a", "         1", "a"), dir, kind, desc), 0);
         }
-    EXPECT_LT(CompareFileKeys(a, b, fiName, false), 0);  // case does not count
-    EXPECT_GT(CompareFileKeys(a, b, fiName, true), 0);
-    EXPECT_GT(CompareFileKeys(a, b, fiSize, false), 0);  // 11 digits after 10
-    EXPECT_LT(CompareFileKeys(a, b, fiSize, true), 0);
-    // Dates by time, and their first direction is newest first.
-    EXPECT_GT(CompareFileKeys(a, b, fiModified, false), 0);
-    EXPECT_LT(CompareFileKeys(a, b, fiModified, true), 0);
-    EXPECT_GT(CompareFileKeys(a, b, fiCreated, false), 0);
-    // Equal values fall back to the names.
-    EXPECT_LT(CompareFileKeys(key("a", false, 7, 1, "x"), key("b", false, 7, 1, "x"), fiSize, false), 0);
-    EXPECT_LT(CompareFileKeys(key("a", false, 7, 1, "x"), key("b", false, 7, 1, "x"), fiType, false), 0);
-    EXPECT_GT(CompareFileKeys(key("a", false, 0, 0, "Y"), key("b", false, 0, 0, "x"), fiType, false), 0);
+    struct Case {
+        const char* what;
+        TFileSortKey a, b;
+        TFileInfo kind;
+        int ascending;  // the sign for A against B, ascending
+    };
+    const Case cases[] = {
+        {"names, case does not count", key("a.bin", "1", "x"), key("B.bin", "0", "w"), fiName, -1},
+        // The size column's text is the first detail.
+        {"sizes as right-aligned texts", key("b", "         3", "         3"), key("a", "  12345678", "  12345678"),
+         fiSize, -1},
+        // Eleven digits no longer fit: the text order is what counts.
+        {"sizes past ten digits", key("a", "12345678901", "12345678901"), key("b", "9999999999", "9999999999"),
+         fiSize, -1},
+        {"types upper-cased", key("a", "1", "Y"), key("b", "1", "x"), fiType, 1},
+        {"equal texts: the names", key("b", "1", "x"), key("a", "1", "X"), fiType, 1},
+        // Dates as their texts, reversed once more: "9/..." is after "12/...".
+        {"dates", key("a", "1", "9/1/2020  10:00"), key("b", "1", "12/1/2020  10:00"), fiModified, -1},
+        {"created", key("a", "1", "9/1/2020  10:00"), key("b", "1", "12/1/2020  10:00"), fiCreated, -1},
+        {"last access", key("a", "1", "9/1/2020  10:00"), key("b", "1", "12/1/2020  10:00"), fiLastAccess, -1},
+        {"a missing text counts as empty", key("a", "1", ""), key("b", "1", "x"), fiPath, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(CompareFileKeys(c.a, c.b, c.kind, false), c.ascending);
+        EXPECT_EQ(CompareFileKeys(c.a, c.b, c.kind, true), -c.ascending);
+    }
 }
 
 // ---- the list on a form -------------------------------------------------------------------------
@@ -222,8 +229,10 @@ TEST_F(FileListForm, ShowsAFolderWithRealNamesDetailsAndFoldersOnTop) {
     SetModified(Join(dir, "b.txt"), Utc(2021, 3, 4));
 
     std::vector<std::string> added;
+    std::vector<TViewStyle> styles;
     list_->OnFileAdd = [&](TObject*, TListItem* Item, const std::string& Path, const WIN32_FIND_DATAA& Find) {
         added.push_back(Path + Find.cFileName);
+        styles.push_back(list_->ViewStyle());
     };
     EXPECT_EQ(list_->ColumnPosition(fiAttributes), -1);
     list_->SetViewColumns({fiName, fiSize, fiType, fiModified, fiAttributes});
@@ -231,6 +240,10 @@ TEST_F(FileListForm, ShowsAFolderWithRealNamesDetailsAndFoldersOnTop) {
     EXPECT_EQ(list_->Directory(), dir + "\\");
     EXPECT_EQ(Names(), (std::vector<std::string>{"..", "sub", "A.doc", "b.txt", "ro.txt"}));
     EXPECT_EQ(added.size(), 5u);
+    // The icon view while reading, the report view again afterwards.
+    EXPECT_EQ(styles, std::vector<TViewStyle>(5, vsIcon));
+    EXPECT_EQ(list_->ViewStyle(), vsReport);
+    EXPECT_EQ(list_->TypeIconList().Count(), 0);
     EXPECT_EQ(list_->Items().Item(0)->Caption(), "..");
     EXPECT_EQ(list_->Items().Item(1)->Caption(), "sub");
 
@@ -265,7 +278,7 @@ TEST_F(FileListForm, ShowsAFolderWithRealNamesDetailsAndFoldersOnTop) {
     SetFileAttributesA(Join(dir, "ro.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
-TEST_F(FileListForm, HeaderClicksSortSizesByValueAndDatesByTime) {
+TEST_F(FileListForm, HeaderClicksSortByTheShownTexts) {
     const std::string dir = ScratchDir("filelist-sort");
     CreateDirectoryA(Join(dir, "folder").c_str(), nullptr);
     WriteAll(Join(dir, "small"), "abc");
@@ -281,27 +294,31 @@ TEST_F(FileListForm, HeaderClicksSortSizesByValueAndDatesByTime) {
 
     ClickHeader(fiSize);
     EXPECT_EQ(list_->SortColumn(), fiSize);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"folder", "small", "ten-digits", "eleven-digits"}));
+    // By the size texts: right-aligned, so by number while they fit in
+    // ten digits; the eleven-digit one sorts by its text.
+    EXPECT_EQ(Names(), (std::vector<std::string>{"folder", "small", "eleven-digits", "ten-digits"}));
     ClickHeader(fiSize);  // again: reversed, folders still first
     EXPECT_TRUE(list_->SortDescending());
-    EXPECT_EQ(Names(), (std::vector<std::string>{"folder", "eleven-digits", "ten-digits", "small"}));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"folder", "ten-digits", "eleven-digits", "small"}));
     ClickHeader(fiName);
     EXPECT_EQ(Names(), (std::vector<std::string>{"folder", "ten-digits", "small", "eleven-digits"}));
     ClickHeader(fiName);
     EXPECT_FALSE(list_->SortDescending());
 
-    // Dates: the first click shows the newest first, the second the oldest.
+    // Dates by their texts, the greatest first on the first click:
+    // "2/1/2020", "12/1/2020", "11/20/2020"; the second click reverses.
+    ASSERT_EQ(Detail("small", fiModified).substr(0, 9), "2/1/2020 ");
     ClickHeader(fiModified);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"folder", "ten-digits", "eleven-digits", "small"}));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"folder", "small", "ten-digits", "eleven-digits"}));
     ClickHeader(fiModified);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"folder", "small", "eleven-digits", "ten-digits"}));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"folder", "eleven-digits", "ten-digits", "small"}));
 
     // A kind not shown is no sort column.
     list_->SetSortColumn(fiDosName);
     EXPECT_EQ(list_->SortColumn(), fiModified);
     // A new read keeps the order chosen.
     list_->SetDirectory(dir);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"folder", "small", "eleven-digits", "ten-digits"}));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"folder", "eleven-digits", "ten-digits", "small"}));
 }
 
 TEST_F(FileListForm, ListsDrivesAndSeveralFolders) {
