@@ -3,10 +3,16 @@
 #include <cstdio>
 #include <string>
 
+#include "app/widgets/texts.h"
 #include "ui/comobj.h"
 #include "ui/forms.h"
 
 namespace bramble {
+
+// The shell's menus and the tree's and list's shell calls need OLE on the
+// program's thread: started once when the program starts, ended when it
+// ends (the platform counts nested starts), not once per control.
+static TOleApartment g_ole;
 
 namespace {
 
@@ -49,9 +55,9 @@ HWND MakeHelper(MenuHelper* H) {
     return w;
 }
 
-void Report(const char* Format, HRESULT Hr) {
+void Report(TWidgetText Id, HRESULT Hr) {
     char buf[96];
-    std::snprintf(buf, sizeof buf, Format, static_cast<unsigned>(Hr));
+    std::snprintf(buf, sizeof buf, WidgetText(Id).c_str(), static_cast<unsigned>(Hr));
     Application->MessageBox(buf, Application->Title(), MB_OK | MB_ICONERROR);
 }
 
@@ -63,7 +69,7 @@ bool Invoke(IContextMenu* Cm, HWND Owner, UINT Offset, const char* Verb) {
     ci.nShow = SW_SHOWNORMAL;
     const HRESULT hr = Cm->InvokeCommand(&ci);
     if (FAILED(hr)) {
-        Report("InvokeCommand failed. Result = $%x", hr);
+        Report(SInvokeCommandFailed, hr);
         return false;
     }
     return true;
@@ -77,7 +83,7 @@ bool ItemProp(IShellFolder* Folder, LPCITEMIDLIST* Items, ULONG Attributes, int 
     HRESULT hr = Folder->GetUIObjectOf(Owner, static_cast<UINT>(Count), Items, IID_IContextMenu, nullptr,
                                        cm.PutVoid());
     if (FAILED(hr) || !cm) {
-        Report("Could not get UI object. Result = $%x", hr);
+        Report(SCouldNotGetUIObject, hr);
         return false;
     }
     TComPtr<IContextMenu2> cm2;

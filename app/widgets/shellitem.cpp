@@ -14,11 +14,17 @@ namespace {
 
 std::atomic<int> g_live{0};
 
-// A leak of folder data is a programming error to see while debugging; it
-// must not turn the end of the program into a crash.
+// A leak of folder data is a programming error to see while debugging. At
+// the end of the program no one is left to catch ELeaking: raised there it
+// would turn a clean exit into a crash, so its message goes to the
+// debugger instead.
 struct LeakCheck {
     ~LeakCheck() {
-        if (g_live.load() != 0) OutputDebugStringA("Memory Leak Detected.  Not all folder data was freed.");
+        try {
+            TFolderItemData::CheckAllFreed();
+        } catch (const ELeaking& e) {
+            OutputDebugStringA(e.what());
+        }
     }
 } g_leak_check;
 
@@ -125,6 +131,10 @@ TFolderItemData::~TFolderItemData() {
 }
 
 int TFolderItemData::Live() { return g_live.load(); }
+
+void TFolderItemData::CheckAllFreed() {
+    if (g_live.load() != 0) throw ELeaking();
+}
 
 void AttachSystemImages(TCustomImageList& Small, TCustomImageList& Large) {
     // The Windows folder is asked because it always exists; any path gives

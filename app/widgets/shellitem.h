@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "engine/core/exception.h"
 #include "ui/comobj.h"
 
 namespace bramble {
@@ -29,6 +30,12 @@ std::string PidlPath(LPCITEMIDLIST Absolute);
 std::string StrRetText(STRRET& S, LPCITEMIDLIST Item);
 std::wstring Widen(const std::string& S);
 
+// Folder data still alive when they should all have gone.
+class ELeaking : public Exception {
+public:
+    ELeaking() : Exception("Memory Leak Detected.  Not all folder data was freed.") {}
+};
+
 // What one node (or list item) owns; freed with it.
 struct TFolderItemData {
     TFolderItemData();
@@ -44,6 +51,8 @@ struct TFolderItemData {
 
     // How many exist now (a non-zero count at the end is a leak).
     static int Live();
+    // Raises ELeaking unless every one made has been freed.
+    static void CheckAllFreed();
 };
 
 // Gives Small and Large the shell's system image lists (shared, never

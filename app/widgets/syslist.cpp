@@ -2,9 +2,11 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "app/widgets/itemprop.h"
+#include "app/widgets/texts.h"
 #include "ui/forms.h"
 #include "ui/registry.h"
 
@@ -15,7 +17,7 @@ namespace {
 constexpr ULONG kFolderish = 0xA0000000;  // folder or has subfolders
 
 void ReportNoData() {
-    Application->MessageBox("Could not get folder data.", Application->Title(), MB_OK | MB_ICONERROR);
+    Application->MessageBox(WidgetText(SCouldNotGetFolderData).c_str(), Application->Title(), MB_OK | MB_ICONERROR);
 }
 
 std::string Lower(std::string S) {
@@ -62,6 +64,9 @@ TSystemListView::~TSystemListView() {
         tree_->RemoveFreeNotification(this);
         if (tree_->ListView() == this) tree_->SetListView(nullptr);
     }
+    // All at once: one by one through the delete notifications would
+    // search the list for every item.
+    for (int i = 0; i < Items().Count(); ++i) Items().Item(i)->SetData(nullptr);
     Items().Clear();
     data_.clear();
     SetSmallImages(nullptr);
@@ -146,7 +151,13 @@ void TSystemListView::SetShowFolders(bool v) {
 void TSystemListView::SetSimpleMask(const std::string& v) {
     if (v != mask_) {
         mask_ = v;
-        pieces_ = SplitMask(v);
+        try {
+            pieces_ = SplitMask(v);
+        } catch (const std::exception&) {
+            pieces_.clear();
+            Application->MessageBox(WidgetText(SErrorParsingMask).c_str(), Application->Title(),
+                                    MB_OK | MB_ICONERROR);
+        }
     }
     Refill();
 }
@@ -210,6 +221,14 @@ void TSystemListView::ReleaseItems() {
     for (int i = 0; i < Items().Count(); ++i) Items().Item(i)->SetData(nullptr);
     Items().Clear();
     data_.clear();
+}
+
+void TSystemListView::ReleaseData(TListItem* Item) {
+    TFolderItemData* d = DataOf(Item);
+    if (!d) return;
+    Item->SetData(nullptr);
+    auto owned = std::find_if(data_.begin(), data_.end(), [d](const auto& p) { return p.get() == d; });
+    if (owned != data_.end()) data_.erase(owned);
 }
 
 void TSystemListView::Refill() { ShowFolder(node_, desktop_); }
@@ -470,8 +489,14 @@ void TSystemListView::WndProc(TMessage& m) {
                     shown = ShowItemMenu(it, TPoint{p.x, p.y});
                 }
             }
-            m.Result = shown ? 1 : 0;
+            TListView::WndProc(m);
+            if (shown) m.Result = 1;
             return;
+        }
+        if (hdr->code == LVN_DELETEITEM) {
+            // The control lets an item go: so do its folder data.
+            auto* nm = reinterpret_cast<NMLISTVIEW*>(m.LParam);
+            if (auto* it = reinterpret_cast<TListItem*>(nm->lParam)) ReleaseData(it);
         }
         if (hdr->code == LVN_BEGINLABELEDITA) {
             // Only what the shell can rename.
@@ -491,7 +516,7 @@ void TSystemListView::WndProc(TMessage& m) {
             if (!d) return;
             const std::wstring w = Widen(nm->item.pszText);
             LPITEMIDLIST renamed = nullptr;
-            if (FAILED(d->ParentFolder->SetNameOf(OwnerWindow(), d->Relative, w.c_str(), SHGDN_INFOLDER, &renamed)) ||
+            if (FAILED(d->ParentFolder->SetNameOf(OwnerWindow(), d->Relative, w.c_str(), 0x20, &renamed)) ||
                 !renamed)
                 return;
             PidlFree(d->Relative);

@@ -82,10 +82,11 @@ protected:
 
 private:
     void ReleaseItems();
+    // Frees what the item kept of its shell item.
+    void ReleaseData(TListItem* Item);
     void ListFolder(IShellFolder* Folder, TTreeNode* Node);
     HWND OwnerWindow();
     std::vector<std::unique_ptr<TFolderItemData>> data_;
-    TOleApartment ole_;
     TCustomImageList small_, large_;
     TSystemTreeView* tree_ = nullptr;
     TTreeNode* node_ = nullptr;

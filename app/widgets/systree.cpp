@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "app/widgets/itemprop.h"
+#include "app/widgets/texts.h"
 #include "app/widgets/syslist.h"
 #include "ui/forms.h"
 
@@ -20,10 +21,12 @@ namespace {
 constexpr UINT WM_FOLDERCHANGED = WM_APP + 0x6A01;
 
 void ReportNoData() {
-    Application->MessageBox("Could not get folder data.", Application->Title(), MB_OK | MB_ICONERROR);
+    Application->MessageBox(WidgetText(SCouldNotGetFolderData).c_str(), Application->Title(), MB_OK | MB_ICONERROR);
 }
 
 // The shell's order: the code part of CompareIDs' answer, signed 16 bits.
+// Its low byte alone would turn a code of 256 into "equal" and one of 128
+// into "before": the platform gives the order as a signed 16-bit code.
 int ShellOrder(IShellFolder* Folder, LPARAM Column, LPCITEMIDLIST A, LPCITEMIDLIST B) {
     const HRESULT hr = Folder->CompareIDs(Column, A, B);
     if (FAILED(hr)) return 0;

@@ -128,7 +128,6 @@ private:
     void FolderChanged();
     void SelectPidl(LPCITEMIDLIST Target);
 
-    TOleApartment ole_;
     TComPtr<IShellFolder> desktop_;
     TCustomImageList images_;
     TRootFolder root_folder_ = rfDesktop;

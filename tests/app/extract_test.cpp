@@ -7,8 +7,10 @@
 #include "app/forms/extract.h"
 #include "app/forms/newfolder.h"
 #include "app/settings/settings.h"
+#include "app/widgets/shellitem.h"
 #include "app/widgets/syslist.h"
 #include "app/widgets/systree.h"
+#include "app/widgets/texts.h"
 #include "engine/core/helpers.h"
 #include "main_window.h"
 
@@ -533,6 +535,69 @@ TEST(ShellList, LinksToATreeAddedToItsOwnerLater) {
     delete tree;
     EXPECT_EQ(list->TreeView(), nullptr);
     TCustomForm::Free(form);
+}
+
+// The list's items keep their folder data only as long as the control
+// keeps the items.
+TEST_F(TreeForm, ListItemsLetTheirFolderDataGoWithThem) {
+    const std::string here = ScratchDir("list-release");
+    for (const char* f : {"a.txt", "b.txt", "c.txt"}) test::WriteAll(Join(here, f), f);
+    auto* list = new TSystemListView(form_);
+    list->SetParent(form_);
+    list->SetBounds(0, 240, 300, 200);
+    list->SetTreeView(tree_);
+    tree_->SetDirectory(here);
+    test::Pump();
+    ASSERT_EQ(list->Items().Count(), 3);
+    const int live = TFolderItemData::Live();
+    list->Items().Delete(0);
+    EXPECT_EQ(TFolderItemData::Live(), live - 1);
+    EXPECT_EQ(list->Items().Count(), 2);
+    // The rest are still what they were.
+    EXPECT_FALSE(list->ItemPath(list->Items().Item(0)).empty());
+    delete list;
+    EXPECT_EQ(TFolderItemData::Live(), live - 3);
+}
+
+TEST(ShellItems, FolderDataLeftAliveRaiseELeaking) {
+    const int before = TFolderItemData::Live();
+    auto data = std::make_unique<TFolderItemData>();
+    try {
+        TFolderItemData::CheckAllFreed();
+        ADD_FAILURE() << "no ELeaking";
+    } catch (const ELeaking& e) {
+        EXPECT_STREQ(e.what(), "Memory Leak Detected.  Not all folder data was freed.");
+    }
+    data.reset();
+    if (before == 0) {
+        EXPECT_NO_THROW(TFolderItemData::CheckAllFreed());
+    }
+}
+
+// The tree's and list's messages are the program's own texts, in its
+// string table.
+TEST(ShellItems, MessagesComeFromTheStringTable) {
+    struct Case {
+        TWidgetText id;
+        const char* text;
+    };
+    const Case cases[] = {
+        {SCouldNotGetRootFolder, "Could not get the root folder."},
+        {SCouldNotEnumerate, "Could not enumerate system objects."},
+        {SCouldNotGetFolderData, "Could not get folder data."},
+        {SCouldNotFindFolder, "Could not find folder."},
+        {SCouldNotGetDesktop, "Could not get Desktop folder."},
+        {SInvokeCommandFailed, "InvokeCommand failed. Result = $%x"},
+        {SCouldNotGetUIObject, "Could not get UI object. Result = $%x"},
+        {SErrorParsingMask, "Error parsing mask string."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        char text[128] = {};
+        ASSERT_GT(LoadStringA(GetModuleHandleA(nullptr), c.id, text, sizeof text), 0);
+        EXPECT_STREQ(text, c.text);
+        EXPECT_EQ(WidgetText(c.id), c.text);
+    }
 }
 
 TEST_F(TreeForm, ListShowsTheSelectedFolder) {
