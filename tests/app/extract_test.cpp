@@ -549,6 +549,7 @@ TEST_F(TreeForm, ListItemsLetTheirFolderDataGoWithThem) {
     tree_->SetDirectory(here);
     test::Pump();
     ASSERT_EQ(list->Items().Count(), 3);
+    test::SaveScreenshot(*form_, "shell-tree-and-list.bmp");
     const int live = TFolderItemData::Live();
     list->Items().Delete(0);
     EXPECT_EQ(TFolderItemData::Live(), live - 1);
