@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "ui/graphics.h"
+
 namespace bramble {
 
 namespace {
@@ -55,6 +57,56 @@ BRAMBLE_ACTION_SETTER(ImageIndex, int, image_index_)
 BRAMBLE_ACTION_SETTER(Visible, bool, visible_)
 BRAMBLE_ACTION_SETTER(ShortCut, TShortCut, short_cut_)
 #undef BRAMBLE_ACTION_SETTER
+
+void TAction::SetActionList(TActionList* v) {
+    if (v == action_list_) return;
+    if (action_list_) {
+        auto& a = action_list_->actions_;
+        a.erase(std::remove(a.begin(), a.end(), this), a.end());
+        action_list_->RemoveFreeNotification(this);
+    }
+    action_list_ = v;
+    if (v) {
+        v->actions_.push_back(this);
+        v->FreeNotification(this);
+    }
+    Change();
+}
+
+void TAction::Notification(TComponent* AComponent, TOperation Operation) {
+    TBasicAction::Notification(AComponent, Operation);
+    if (Operation == opRemove && AComponent == action_list_) {
+        action_list_ = nullptr;
+        Change();
+    }
+}
+
+TActionList::~TActionList() {
+    // Actions owned elsewhere outlive the list: they forget it.
+    std::vector<TAction*> list = actions_;
+    for (TAction* a : list) a->SetActionList(nullptr);
+}
+
+void TActionList::SetImages(TCustomImageList* v) {
+    if (v == images_) return;
+    if (images_) images_->RemoveFreeNotification(this);
+    images_ = v;
+    if (v) v->FreeNotification(this);
+    ImagesChanged();
+}
+
+void TActionList::Notification(TComponent* AComponent, TOperation Operation) {
+    TComponent::Notification(AComponent, Operation);
+    if (Operation == opRemove && AComponent == images_) {
+        images_ = nullptr;
+        ImagesChanged();
+    }
+}
+
+void TActionList::ImagesChanged() {
+    std::vector<TAction*> list = actions_;
+    for (TAction* a : list) a->Change();
+}
 
 TBasicActionLink::TBasicActionLink(std::function<void(TBasicAction*)> Changed) : changed_(std::move(Changed)) {}
 

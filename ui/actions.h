@@ -17,6 +17,8 @@
 namespace bramble {
 
 class TBasicActionLink;
+class TActionList;
+class TCustomImageList;
 
 class TBasicAction : public TComponent {
 public:
@@ -62,12 +64,39 @@ public:
     void SetVisible(bool v);
     TShortCut ShortCut() const { return short_cut_; }
     void SetShortCut(TShortCut v);
+    // The list whose images ImageIndex points into; none by default.
+    TActionList* ActionList() const { return action_list_; }
+    void SetActionList(TActionList* v);
+
+protected:
+    void Notification(TComponent* AComponent, TOperation Operation) override;
 
 private:
+    friend class TActionList;
+    TActionList* action_list_ = nullptr;
     std::string caption_, hint_;
     bool checked_ = false, enabled_ = true, visible_ = true;
     int help_context_ = 0, image_index_ = -1;
     TShortCut short_cut_ = 0;
+};
+
+// Actions that share one image list.
+class TActionList : public TComponent {
+public:
+    using TComponent::TComponent;
+    ~TActionList() override;
+    TCustomImageList* Images() const { return images_; }
+    // The actions' clients hear of the new images.
+    void SetImages(TCustomImageList* v);
+
+protected:
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+
+private:
+    friend class TAction;
+    void ImagesChanged();
+    TCustomImageList* images_ = nullptr;
+    std::vector<TAction*> actions_;
 };
 
 // Ties one client to an action: the client says what to do on a change.

@@ -285,7 +285,57 @@ TPoint TVqSpeedButton::DropDownPoint() {
 
 void TVqSpeedButton::Click() {
     if (TCustomForm* f = GetParentForm(this)) f->SetModalResult(modal_result_);
+    if (!OnClick && action_link_ && action_link_->Action()) {
+        // A grouped button tells the action its new state first.
+        if (auto* a = dynamic_cast<TAction*>(action_link_->Action()); a && group_index_ != 0) a->SetChecked(down_);
+        action_link_->Execute();
+        return;
+    }
     TGraphicControl::Click();
+}
+
+// ---- action link -----------------------------------------------------------------------
+
+void TVqSpeedButton::SetAction(TBasicAction* v) {
+    if (v == Action()) return;
+    if (!v) {
+        action_link_.reset();
+        return;
+    }
+    if (!action_link_) action_link_ = std::make_unique<TBasicActionLink>([this](TBasicAction* a) { ActionChanged(a); });
+    action_link_->SetAction(v);
+}
+
+void TVqSpeedButton::ActionChanged(TBasicAction* A) {
+    auto* a = dynamic_cast<TAction*>(A);
+    if (!a) return;
+    SetCaption(a->Caption());
+    SetHint(a->Hint());
+    SetEnabled(a->Enabled());
+    SetVisible(a->Visible());
+    SetHelpContext(a->HelpContext());
+    if (group_index_ != 0 && a->Checked() != down_) {
+        const bool allUp = allow_all_up_;
+        allow_all_up_ = true;  // the action decides
+        SetDown(a->Checked());
+        allow_all_up_ = allUp;
+    }
+    GlyphFromAction(*a);
+}
+
+void TVqSpeedButton::GlyphFromAction(TAction& A) {
+    TCustomImageList* images = A.ActionList() ? A.ActionList()->Images() : nullptr;
+    if (!images || A.ImageIndex() < 0 || A.ImageIndex() >= images->Count()) return;
+    // Drawn on magenta, which the glyph then treats as see-through: the
+    // list's mask decides what shows of the button face.
+    TBitmap b(images->Width(), images->Height());
+    b.Canvas().Brush().SetColor(clFuchsia);
+    b.Canvas().FillRect(Rect(0, 0, images->Width(), images->Height()));
+    images->Draw(b.Canvas(), 0, 0, A.ImageIndex());
+    b.SetTransparentColor(clFuchsia);
+    glyph_.SetGlyph(&b);
+    glyph_.SetNumGlyphs(1);
+    Invalidate();
 }
 
 void TVqSpeedButton::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {

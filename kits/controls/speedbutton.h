@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "ui/actions.h"
 #include "ui/control.h"
 #include "ui/graphics.h"
 #include "ui/menus.h"
@@ -99,6 +100,11 @@ public:
     void SetTransparent(bool v);
     bool WordWrap() const { return word_wrap_; }
     void SetWordWrap(bool v);
+    // The action the button follows: its caption, hint, state, help
+    // context, checked state (in a group) and image; a click runs it when
+    // the button has no OnClick of its own.
+    TBasicAction* Action() const { return action_link_ ? action_link_->Action() : nullptr; }
+    void SetAction(TBasicAction* v);
 
     // Run-time state, for the edits built on the button and for tests.
     TVqButtonState State() const { return state_; }
@@ -133,6 +139,8 @@ private:
     void ButtonPressed(int Group, TVqSpeedButton* Sender);
     void DrawFrame(HDC DC, TRect& R, bool Pressed, bool Inactive);
     void DrawDropDownMark(HDC DC, int X, int Y);
+    void ActionChanged(TBasicAction* A);
+    void GlyphFromAction(TAction& A);
 
     TVqButtonGlyph glyph_;
     TAlignment alignment_ = taCenter;
@@ -161,6 +169,7 @@ private:
     bool mouse_inside_ = false;
     bool paint_inactive_ = false;  // the grayed look, for PaintGlyph
     TTimer* repeat_timer_ = nullptr;
+    std::unique_ptr<TBasicActionLink> action_link_;
 };
 
 }  // namespace bramble

@@ -5,6 +5,7 @@
 
 #include "controls_support.h"
 #include "kits/controls/speedbutton.h"
+#include "ui/actions.h"
 #include "ui/ui_support.h"
 
 namespace bramble {
@@ -295,6 +296,88 @@ TEST(VqSpeedButton, FlatButtonsAreGrayUntilHoveredAndDisabledOnesEmbossed) {
     EXPECT_EQ(pixel(50 + 8, 10 + 8), ColorToRGB(clBtnShadow));
     EXPECT_EQ(pixel(50 + 4 + 14, 10 + 4 + 14), ColorToRGB(clBtnHighlight));
     test::SaveScreenshot(*form.f, "speedbuttons.bmp");
+}
+
+// The glyph an action gives the button, as the display shows it.
+TEST(VqSpeedButton, FollowsItsActionAndTakesTheActionsImage) {
+    test::FormHolder form;
+    form->SetBorderStyle(bsNone);
+    form->SetBounds(0, 0, 120, 60);
+    form->SetColor(clBtnFace);
+    form->Show();
+    auto* images = new TImageList(form.f);
+    images->SetWidth(16);
+    images->SetHeight(16);
+    for (TColor c : {clRed, clBlue}) {
+        auto image = Strip(1, 16, {c});
+        images->AddMasked(*image, clFuchsia);
+    }
+    auto* list = new TActionList(form.f);
+    auto* action = new TAction(form.f);
+    action->SetCaption("");
+    action->SetImageIndex(1);
+    action->SetActionList(list);
+    TVqSpeedButton* b = NewButton(form.f, 10, 10);
+    b->SetAction(action);
+    EXPECT_EQ(b->Action(), action);
+    EXPECT_TRUE(b->Glyph().Empty());  // no images yet
+    list->SetImages(images);
+    Pump();
+
+    auto pixel = [&](int x, int y) {
+        form->Repaint();
+        TBitmap shot;
+        test::GrabWindow(*form.f, shot);
+        return test::PixelAt(shot, x, y);
+    };
+    // Glyph top left at (4, 4) in the 25-pixel button: its middle is the
+    // image's colour, its masked ground the button face.
+    struct Case {
+        int index;
+        COLORREF middle;
+    } cases[] = {{1, RGB(0, 0, 255)}, {0, RGB(255, 0, 0)}};
+    for (const Case& c : cases) {
+        action->SetImageIndex(c.index);
+        EXPECT_EQ(b->Glyph().Width(), 16);
+        EXPECT_EQ(b->NumGlyphs(), 1);
+        EXPECT_EQ(pixel(10 + 4 + 8, 10 + 4 + 8), c.middle) << c.index;
+        EXPECT_EQ(pixel(10 + 4, 10 + 4), ColorToRGB(clBtnFace)) << c.index;
+    }
+    test::SaveScreenshot(*form.f, "speedbutton-action.bmp");
+
+    // The action's state shows on the button; a click runs the action,
+    // unless the button has a handler of its own.
+    action->SetCaption("Go");
+    action->SetHint("Runs it");
+    action->SetEnabled(false);
+    EXPECT_EQ(b->Caption(), "Go");
+    EXPECT_EQ(b->Hint(), "Runs it");
+    EXPECT_FALSE(b->Enabled());
+    action->SetEnabled(true);
+    int runs = 0, clicks = 0;
+    action->OnExecute = [&](TObject*) { ++runs; };
+    b->Click();
+    EXPECT_EQ(runs, 1);
+    b->OnClick = [&](TObject*) { ++clicks; };
+    b->Click();
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(clicks, 1);
+    b->OnClick = nullptr;
+    // In a group the checked state is the down state, both ways.
+    b->SetGroupIndex(3);
+    action->SetChecked(true);
+    EXPECT_TRUE(b->Down());
+    b->SetAllowAllUp(true);
+    b->SetDown(false);
+    b->Click();
+    EXPECT_FALSE(action->Checked());
+    // A list that goes away takes its images along, not the button.
+    delete list;
+    EXPECT_EQ(action->ActionList(), nullptr);
+    delete action;
+    EXPECT_EQ(b->Action(), nullptr);
+    b->Click();
+    EXPECT_EQ(runs, 2);  // the last run was the grouped click above
 }
 
 }  // namespace
