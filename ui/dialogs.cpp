@@ -147,6 +147,12 @@ bool TOpenDialog::Execute() { return DoExecute(false); }
 
 bool TSaveDialog::Execute() { return DoExecute(true); }
 
+TOpenPictureDialog::TOpenPictureDialog(TComponent* AOwner) : TOpenDialog(AOwner) {
+    SetFilter("All (*.bmp;*.ico)|*.bmp;*.ico|Bitmaps (*.bmp)|*.bmp|Icons (*.ico)|*.ico");
+}
+
+bool TSavePictureDialog::Execute() { return DoExecute(true); }
+
 bool TOpenDialog::DoExecute(bool Save) {
     if (g_interceptor) return g_interceptor->ExecuteFileDialog(this, Save);
     static const std::pair<TOpenOption, DWORD> map[] = {

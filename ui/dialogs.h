@@ -59,6 +59,9 @@ enum TOpenOption : uint8_t {
     ofEnableIncludeNotify, ofEnableSizing
 };
 using TOpenOptions = TSet<TOpenOption>;
+// How the old-style dialog takes the name: a plain edit, or a combo box
+// that offers HistoryList.
+enum TFileEditStyle : uint8_t { fsEdit, fsComboBox };
 
 class TOpenDialog : public TComponent {
 public:
@@ -86,6 +89,8 @@ public:
     int HelpContext() const { return help_context_; }
     void SetHelpContext(int v) { help_context_ = v; }
     TStringList& HistoryList() { return history_; }
+    TFileEditStyle FileEditStyle() const { return file_edit_style_; }
+    void SetFileEditStyle(TFileEditStyle v) { file_edit_style_ = v; }
 
     // The filter text with "|" turned into the platform's NUL separators.
     static std::string PlatformFilter(const std::string& Filter);
@@ -98,12 +103,26 @@ private:
     int filter_index_ = 1;
     TOpenOptions options_{ofHideReadOnly, ofEnableSizing};
     int help_context_ = 0;
+    TFileEditStyle file_edit_style_ = fsEdit;
     TStringList files_, history_;
 };
 
 class TSaveDialog : public TOpenDialog {
 public:
     using TOpenDialog::TOpenDialog;
+    bool Execute() override;
+};
+
+// The file dialogs for pictures: they start with a filter of the picture
+// kinds the graphics layer reads.
+class TOpenPictureDialog : public TOpenDialog {
+public:
+    explicit TOpenPictureDialog(TComponent* AOwner = nullptr);
+};
+
+class TSavePictureDialog : public TOpenPictureDialog {
+public:
+    using TOpenPictureDialog::TOpenPictureDialog;
     bool Execute() override;
 };
 

@@ -40,7 +40,23 @@ std::string FolderOf(const std::string& Path) { return FolderWithoutSlash(Extrac
 
 TEditButton::TEditButton(TComponent* AOwner, TCustomComboEdit* Edit) : TVqSpeedButton(AOwner), edit_(Edit) {}
 
+void TEditButton::SetDropDownMark(bool v) {
+    if (v == drop_down_mark_) return;
+    drop_down_mark_ = v;
+    Invalidate();
+}
+
 void TEditButton::Paint() {
+    if (drop_down_mark_) {
+        // The platform draws its own combo-box button: arrow, frame and
+        // pressed look, as a combo box beside the edit would show it.
+        RECT r{0, 0, Width(), Height()};
+        UINT st = DFCS_SCROLLCOMBOBOX;
+        if (State() == bsDown || State() == bsExclusive) st |= DFCS_PUSHED | DFCS_FLAT;
+        if (!Enabled()) st |= DFCS_INACTIVE;
+        DrawFrameControl(Canvas().Handle(), &r, DFC_SCROLL, st);
+        return;
+    }
     TVqSpeedButton::Paint();
     if (Style() == bsNew && Flat()) return;
     // A separator down the left edge, against the text.
@@ -137,6 +153,7 @@ void TCustomComboEdit::SetGlyphKind(TGlyphKind v) {
 }
 
 void TCustomComboEdit::UpdateGlyph() {
+    button_->SetDropDownMark(glyph_kind_ == gkDropDown);
     switch (glyph_kind_) {
         case gkDefault:
             button_->SetGlyph(DefaultGlyph());
@@ -239,6 +256,17 @@ void TFileDirEdit::SetAcceptFiles(bool v) {
     if (HandleAllocated()) DragAcceptFiles(Handle(), v);
 }
 
+void TFileDirEdit::SetOEMConvert(bool v) {
+    if (v == oem_convert_) return;
+    oem_convert_ = v;
+    RecreateWnd();
+}
+
+void TFileDirEdit::CreateParams(TCreateParams& Params) {
+    TCustomComboEdit::CreateParams(Params);
+    if (oem_convert_) Params.Style |= ES_OEMCONVERT;
+}
+
 void TFileDirEdit::CreateWnd() {
     TCustomComboEdit::CreateWnd();
     if (accept_files_) DragAcceptFiles(Handle(), TRUE);
@@ -297,10 +325,12 @@ void TFilenameEdit::SetDialogKind(TFileDialogKind v) {
     dialog_kind_ = v;
     // The dialog of the new kind takes every setting of the old one.
     std::unique_ptr<TOpenDialog> d;
-    if (v == dkSave || v == dkSavePicture)
-        d = std::make_unique<TSaveDialog>();
-    else
-        d = std::make_unique<TOpenDialog>();
+    switch (v) {
+        case dkOpen: d = std::make_unique<TOpenDialog>(); break;
+        case dkSave: d = std::make_unique<TSaveDialog>(); break;
+        case dkOpenPicture: d = std::make_unique<TOpenPictureDialog>(); break;
+        case dkSavePicture: d = std::make_unique<TSavePictureDialog>(); break;
+    }
     d->SetFileName(dialog_->FileName());
     d->SetFilter(dialog_->Filter());
     d->SetFilterIndex(dialog_->FilterIndex());
@@ -309,6 +339,7 @@ void TFilenameEdit::SetDialogKind(TFileDialogKind v) {
     d->SetTitle(dialog_->Title());
     d->SetOptions(dialog_->Options());
     d->SetHelpContext(dialog_->HelpContext());
+    d->SetFileEditStyle(dialog_->FileEditStyle());
     d->HistoryList().Assign(dialog_->HistoryList());
     d->Files().Assign(dialog_->Files());
     dialog_ = std::move(d);

@@ -36,6 +36,9 @@ class TCustomComboEdit;
 class TEditButton : public TVqSpeedButton {
 public:
     TEditButton(TComponent* AOwner, TCustomComboEdit* Edit);
+    // Drawn as the platform's combo-box button instead of a glyph.
+    bool DropDownMark() const { return drop_down_mark_; }
+    void SetDropDownMark(bool v);
 
 protected:
     void Paint() override;
@@ -43,6 +46,7 @@ protected:
 
 private:
     TCustomComboEdit* edit_;
+    bool drop_down_mark_ = false;
 };
 
 class TCustomComboEdit : public TCustomEdit {
@@ -106,6 +110,10 @@ public:
 
     bool AcceptFiles() const { return accept_files_; }
     void SetAcceptFiles(bool v);
+    // Typed characters go through the OEM code page and back, so the text
+    // holds only what a path on an OEM file system can hold.
+    bool OEMConvert() const { return oem_convert_; }
+    void SetOEMConvert(bool v);
 
     // The text with every path component in its long (or 8.3) form.
     virtual std::string GetLongName() = 0;
@@ -122,6 +130,7 @@ public:
     void WndProc(TMessage& Message) override;
 
 protected:
+    void CreateParams(TCreateParams& Params) override;
     void CreateWnd() override;
     TBitmap* DefaultGlyph() override;
     void ButtonClick() override;
@@ -133,6 +142,7 @@ protected:
 
 private:
     bool accept_files_ = true;
+    bool oem_convert_ = true;
 };
 
 class TFilenameEdit : public TFileDirEdit {
@@ -162,6 +172,8 @@ public:
     void SetDialogOptions(TOpenOptions v) { dialog_->SetOptions(v); }
     const std::string& DialogTitle() const { return dialog_->Title(); }
     void SetDialogTitle(const std::string& v) { dialog_->SetTitle(v); }
+    TFileEditStyle FileEditStyle() const { return dialog_->FileEditStyle(); }
+    void SetFileEditStyle(TFileEditStyle v) { dialog_->SetFileEditStyle(v); }
 
     std::string GetLongName() override;
     std::string GetShortName() override;

@@ -259,5 +259,78 @@ TEST(ComboEdit, ScreenshotOfTheEditsAndButtons) {
     test::SaveScreenshot(*form.f, "comboedits.bmp");
 }
 
+TEST(FilenameEdit, EachDialogKindGetsItsDialogWithTheSettingsCarriedOver) {
+    test::FormHolder form;
+    auto* e = NewEdit<TFilenameEdit>(form.f, 10);
+    e->SetFileEditStyle(fsComboBox);
+    e->SetFilter("Text|*.txt");
+    e->SetDialogTitle("Viewer");
+    struct Case {
+        TFileDialogKind kind;
+        bool picture;
+        const char* asked;
+    } cases[] = {
+        {dkOpenPicture, true, "open: Viewer"},
+        {dkSavePicture, true, "save: Viewer"},
+        {dkSave, false, "save: Viewer"},
+        {dkOpen, false, "open: Viewer"},
+    };
+    for (const Case& c : cases) {
+        e->SetDialogKind(c.kind);
+        EXPECT_EQ(dynamic_cast<TOpenPictureDialog*>(&e->Dialog()) != nullptr, c.picture) << c.asked;
+        EXPECT_EQ(e->FileEditStyle(), fsComboBox) << c.asked;
+        EXPECT_EQ(e->Filter(), "Text|*.txt") << c.asked;
+        test::ScriptedModals modals;
+        modals.ExpectFileDialog("");
+        e->DoClick();
+        ASSERT_EQ(modals.Asked.size(), 1u);
+        EXPECT_EQ(modals.Asked[0], c.asked);
+    }
+    // A picture dialog made on its own offers the picture kinds.
+    TOpenPictureDialog pictures;
+    EXPECT_NE(pictures.Filter().find("*.bmp"), std::string::npos);
+}
+
+TEST(FileDirEdits, TypedTextGoesThroughTheOemCodePage) {
+    test::FormHolder form;
+    form->Show();
+    TFileDirEdit* edits[] = {NewEdit<TFilenameEdit>(form.f, 10), NewEdit<TDirectoryEdit>(form.f, 40)};
+    for (TFileDirEdit* e : edits) {
+        EXPECT_TRUE(e->OEMConvert());
+        EXPECT_TRUE(GetWindowLongPtrA(e->Handle(), GWL_STYLE) & ES_OEMCONVERT);
+        e->SetText("C:\\kept");
+        e->SetOEMConvert(false);
+        EXPECT_FALSE(GetWindowLongPtrA(e->Handle(), GWL_STYLE) & ES_OEMCONVERT);
+        EXPECT_EQ(e->Text(), "C:\\kept");  // the new window keeps the text
+    }
+}
+
+// The drop-down kind's button is the platform's own combo-box button.
+TEST(ComboEdit, DropDownKindDrawsTheComboBoxButton) {
+    test::FormHolder form;
+    form->SetBorderStyle(bsNone);
+    form->SetBounds(0, 0, 300, 60);
+    form->Show();
+    auto* e = NewEdit<TDirectoryEdit>(form.f, 10);
+    e->SetGlyphKind(gkDropDown);
+    Pump();
+    TWinControl* panel = e->Button()->Parent();
+    const int w = panel->Width(), h = panel->Height();
+    ASSERT_GT(w, 4);
+    TBitmap want(w, h);
+    RECT r{0, 0, w, h};
+    DrawFrameControl(want.Canvas().Handle(), &r, DFC_SCROLL, DFCS_SCROLLCOMBOBOX);
+    panel->Repaint();
+    TBitmap shot;
+    test::GrabWindow(*panel, shot);
+    int differ = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) differ += test::PixelAt(shot, x, y) != test::PixelAt(want, x, y);
+    EXPECT_EQ(differ, 0);
+    // Another kind takes the glyph again.
+    e->SetGlyphKind(gkEllipsis);
+    EXPECT_FALSE(e->Button()->DropDownMark());
+}
+
 }  // namespace
 }  // namespace bramble
