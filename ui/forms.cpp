@@ -1126,6 +1126,23 @@ void DoneApplication() {
     }
 }
 
+namespace {
+// A function's own static: it stands whichever file registers first.
+std::vector<void (*)()>& StartProcs() {
+    static std::vector<void (*)()> procs;
+    return procs;
+}
+bool g_started = false;
+}  // namespace
+
+void RunAtStart(void (*Proc)()) {
+    if (g_started && Screen) {
+        Proc();
+        return;
+    }
+    StartProcs().push_back(Proc);
+}
+
 // The application and screen objects live from start-up to exit; defined
 // last so they go first at exit, while everything above still stands. The
 // program frees them itself before it returns (DoneApplication): statics of
@@ -1141,6 +1158,9 @@ struct GlobalObjects {
         SetCallbackExceptionHandler([](TObject* Sender, std::exception_ptr E) {
             if (Application) Application->HandleException(Sender, E);
         });
+        g_started = true;
+        for (void (*proc)() : StartProcs()) proc();
+        StartProcs().clear();
     }
     ~GlobalObjects() {
         try {

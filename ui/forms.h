@@ -320,6 +320,11 @@ extern TScreen* Screen;
 // returns, while everything the forms' destroy handlers use still stands;
 // whatever is left is freed at exit.
 void DoneApplication();
+// Runs Proc once the screen and application objects stand: at once when
+// they already do, else right after they are made at start-up. Lets a
+// library that is linked in set itself up at start without depending on
+// the order the program's files are initialised in.
+void RunAtStart(void (*Proc)());
 
 // A hidden window whose messages go to Method (timers, the application).
 // Method sets Message.Result and calls DefWindowProc itself where needed.

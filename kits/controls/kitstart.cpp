@@ -113,4 +113,10 @@ void InitControlsKit() {
 
 bool FourDigitYear() { return g_four_digit_year; }
 
+namespace {
+// The cursors and the date setting are there from start-up, before any of
+// the kit's controls is made: forms may name crVqHand on their own.
+[[maybe_unused]] const bool g_registered = (RunAtStart(InitControlsKit), true);
+}  // namespace
+
 }  // namespace bramble

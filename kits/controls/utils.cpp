@@ -171,6 +171,8 @@ bool HasAnyChar(const std::string& Text, const std::string& Chars) {
 }
 
 bool FileNameIsValid(const std::string& Name) {
+    // "*" and "?" are refused as well as the six: a wildcard is never the
+    // name of one file, and the file dialog would take it as a filter.
     if (Name.empty() || HasAnyChar(Name, "<>\"[]|*?")) return false;
     // A name ending in "\" names a folder, with no file part.
     return Name.back() != '\\';

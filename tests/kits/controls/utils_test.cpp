@@ -123,11 +123,22 @@ TEST(ControlsUtils, WindowHelpers) {
     EXPECT_EQ(m.wParam, 7u);
 }
 
-TEST(ControlsUtils, KitCursorsAndDefaultGlyph) {
-    InitControlsKit();
+// What the screen holds under the kit's cursor numbers once the program
+// has started, before any test has made one of the kit's controls.
+HCURSOR g_at_start[2] = {};
+class CursorsAtStart : public testing::Environment {
+    void SetUp() override {
+        g_at_start[0] = Screen->Cursors(crVqHand);
+        g_at_start[1] = Screen->Cursors(crVqDrag);
+    }
+};
+[[maybe_unused]] testing::Environment* const g_probe = testing::AddGlobalTestEnvironment(new CursorsAtStart);
+
+TEST(ControlsUtils, KitCursorsFromStartAndDefaultGlyph) {
     HCURSOR arrow = LoadCursor(nullptr, IDC_ARROW);
     for (TCursor id : {crVqHand, crVqDrag}) {
         HCURSOR h = Screen->Cursors(id);
+        EXPECT_EQ(h, g_at_start[id - crVqHand]) << id;
         EXPECT_NE(h, nullptr) << id;
         EXPECT_NE(h, arrow) << id;
         ICONINFO ii{};
