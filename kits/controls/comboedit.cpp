@@ -80,7 +80,7 @@ void TEditButton::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y
 
 // ---- TCustomComboEdit -------------------------------------------------------------
 
-TCustomComboEdit::TCustomComboEdit(TComponent* AOwner) : TCustomEdit(AOwner) {
+TCustomComboEdit::TCustomComboEdit(TComponent* AOwner) : TCustomMaskEdit(AOwner) {
     InitControlsKit();
     SetBounds(Left(), Top(), 121, 21);
     panel_ = new TPanel(this);
@@ -99,18 +99,18 @@ TCustomComboEdit::TCustomComboEdit(TComponent* AOwner) : TCustomEdit(AOwner) {
 TCustomComboEdit::~TCustomComboEdit() { Destroying(); }
 
 void TCustomComboEdit::CreateParams(TCreateParams& Params) {
-    TCustomEdit::CreateParams(Params);
+    TCustomMaskEdit::CreateParams(Params);
     // The button's panel is a child window: the edit paints around it.
     Params.Style |= WS_CLIPCHILDREN;
 }
 
 void TCustomComboEdit::CreateWnd() {
-    TCustomEdit::CreateWnd();
+    TCustomMaskEdit::CreateWnd();
     PlaceButton();
 }
 
 void TCustomComboEdit::Resize() {
-    TCustomEdit::Resize();
+    TCustomMaskEdit::Resize();
     PlaceButton();
 }
 
@@ -133,12 +133,12 @@ void TCustomComboEdit::SetButtonWidth(int v) {
 
 void TCustomComboEdit::SetDirectInput(bool v) {
     direct_input_ = v;
-    TCustomEdit::SetReadOnly(read_only_ || !direct_input_);
+    TCustomMaskEdit::SetReadOnly(read_only_ || !direct_input_);
 }
 
 void TCustomComboEdit::SetReadOnly(bool v) {
     read_only_ = v;
-    TCustomEdit::SetReadOnly(read_only_ || !direct_input_);
+    TCustomMaskEdit::SetReadOnly(read_only_ || !direct_input_);
 }
 
 void TCustomComboEdit::SetGlyph(TBitmap* v) {
@@ -223,12 +223,12 @@ void TCustomComboEdit::KeyDown(WORD& Key, TShiftState Shift) {
         DoClick();
         return;
     }
-    TCustomEdit::KeyDown(Key, Shift);
+    TCustomMaskEdit::KeyDown(Key, Shift);
 }
 
 void TCustomComboEdit::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
     TAliveToken alive = AliveToken();
-    TCustomEdit::MouseDown(Button, Shift, X, Y);
+    TCustomMaskEdit::MouseDown(Button, Shift, X, Y);
     if (alive.Alive() && Button == mbLeft && !direct_input_) DoClick();
 }
 

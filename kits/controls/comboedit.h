@@ -13,6 +13,7 @@
 
 #include "kits/controls/speedbutton.h"
 #include "ui/dialogs.h"
+#include "ui/maskedit.h"
 #include "ui/menus.h"
 #include "ui/stdctrls.h"
 
@@ -49,7 +50,9 @@ private:
     bool drop_down_mark_ = false;
 };
 
-class TCustomComboEdit : public TCustomEdit {
+// EditMask and Text come from the mask edit; without a mask it is a
+// plain edit.
+class TCustomComboEdit : public TCustomMaskEdit {
 public:
     explicit TCustomComboEdit(TComponent* AOwner);
     ~TCustomComboEdit() override;
