@@ -450,9 +450,10 @@ void TDirectoryEdit::RunDialog() {
     if (!IsExistingDir(folder)) folder = root;
     {
         QuietErrors quiet;
-        // Both kinds use the shell's browser: the window layer has no folder
-        // form of its own.
-        action = BrowseForDirectory(folder, dialog_text_, HelpContext());
+        if (dialog_kind_ == dkWin32)
+            action = BrowseForDirectory(folder, dialog_text_, HelpContext());
+        else
+            action = SelectDirectory(folder, dialog_options_, HelpContext());
     }
     if (!alive.Alive()) return;
     if (CanFocus()) SetFocus();

@@ -15,6 +15,7 @@
 #include "ui/dialogs.h"
 #include "ui/maskedit.h"
 #include "ui/menus.h"
+#include "ui/selectdir.h"
 #include "ui/stdctrls.h"
 
 namespace bramble {
@@ -25,8 +26,6 @@ inline constexpr const char* SInvalidFileName = "Invalid file name - %s";
 enum TGlyphKind : uint8_t { gkCustom, gkDefault, gkDropDown, gkEllipsis };
 enum TFileDialogKind : uint8_t { dkOpen, dkSave, dkOpenPicture, dkSavePicture };
 enum TDirDialogKind : uint8_t { dkVCL, dkWin32 };
-enum TSelectDirOpt : uint8_t { sdAllowCreate, sdPerformCreate, sdPrompt };
-using TSelectDirOpts = TSet<TSelectDirOpt>;
 
 // Sender, the name the dialog starts from or chose, and whether to go on.
 using TExecOpenDialogEvent = std::function<void(TObject* Sender, std::string& Name, bool& Action)>;

@@ -168,7 +168,7 @@ TEST(DirectoryEdit, BrowsesFromTheTextOrTheRoot) {
         std::string result;
     } cases[] = {
         {windir, dkWin32, false, windir},
-        {"C:\\no\\such\\folder", dkVCL, false, root},  // opens at "\"
+        {"C:\\no\\such\\folder", dkWin32, false, root},  // opens at "\"
         {windir, dkWin32, true, std::string(windir) + ";" + windir},
     };
     for (const Case& c : cases) {
@@ -183,8 +183,29 @@ TEST(DirectoryEdit, BrowsesFromTheTextOrTheRoot) {
     e->SetMultipleDirs(false);
     e->SetText(windir);
     test::AnswerNextDialog(IDCANCEL);
+    e->SetDialogKind(dkWin32);
     e->DoClick();
     EXPECT_EQ(e->Text(), windir);
+
+    // dkVCL: the window layer's folder form, with DialogOptions.
+    test::TempDir dir;
+    const std::string made = dir.Path() + "\\new";
+    e->SetDialogKind(dkVCL);
+    e->SetDialogOptions({sdAllowCreate, sdPerformCreate});
+    e->SetText("C:\\no\\such\\folder");
+    test::ScriptedModals modals;
+    modals.ExpectForm([&](TCustomForm* f) {
+        auto* form = dynamic_cast<TSelectDirForm*>(f);
+        if (!form) return static_cast<int>(mrCancel);
+        EXPECT_EQ(form->Directory(), root);  // a missing start folder: the root
+        form->NameEdit().SetText(made);
+        form->TryAccept();
+        return form->ModalResult();
+    });
+    e->DoClick();
+    EXPECT_EQ(modals.Pending(), 0);
+    EXPECT_EQ(e->Text(), made);
+    EXPECT_TRUE(IsExistingDir(made));
 }
 
 TEST(ComboEdit, DirectInputOffBrowsesOnAClickAndGlyphKindsSizeTheButton) {
