@@ -74,6 +74,15 @@ void TEditButton::Paint() {
 }
 
 void TEditButton::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    if (Button == mbLeft && edit_ && edit_->HasPopup()) {
+        // The press itself opens or closes the window, so the release
+        // over a window that just opened does not close it again.
+        if (edit_->PopupVisible())
+            edit_->HidePopup(false);
+        else
+            edit_->ShowPopup();
+        return;
+    }
     if (Button == mbLeft && edit_ && edit_->CanFocus() && !edit_->Focused()) edit_->SetFocus();
     TVqSpeedButton::MouseDown(Button, Shift, X, Y);
 }
@@ -212,12 +221,37 @@ int TCustomComboEdit::DefaultButtonWidth() {
     return 21;
 }
 
+void TCustomComboEdit::ButtonClick() {
+    if (!HasPopup()) return;
+    if (popup_visible_)
+        HidePopup(false);
+    else
+        ShowPopup();
+}
+
+void TCustomComboEdit::ShowPopup() {
+    if (!HasPopup() || popup_visible_) return;
+    popup_visible_ = true;
+    PopupDropDown();
+}
+
+void TCustomComboEdit::HidePopup(bool Accept) {
+    if (!popup_visible_) return;
+    popup_visible_ = false;
+    PopupCloseUp(Accept);
+}
+
 void TCustomComboEdit::DoClick() {
     if (button_width_ <= 0 || !button_->Enabled()) return;
     ButtonClick();
 }
 
 void TCustomComboEdit::KeyDown(WORD& Key, TShiftState Shift) {
+    if (popup_visible_ && (Key == VK_RETURN || Key == VK_ESCAPE) && Shift.empty()) {
+        HidePopup(Key == VK_RETURN);
+        Key = 0;
+        return;
+    }
     if (click_key_ != scNone && ShortCut(Key, Shift) == click_key_ && button_width_ > 0) {
         Key = 0;
         DoClick();
@@ -275,7 +309,11 @@ void TFileDirEdit::CreateWnd() {
 void TFileDirEdit::ButtonClick() {
     TAliveToken alive = AliveToken();
     if (OnButtonClick) OnButtonClick(this);
-    if (alive.Alive()) RunDialog();
+    if (!alive.Alive()) return;
+    if (HasPopup())
+        TCustomComboEdit::ButtonClick();
+    else
+        RunDialog();
 }
 
 void TFileDirEdit::DropFiles(HDROP Drop) {

@@ -78,8 +78,15 @@ public:
     // The width the glyph kind gives the button.
     int DefaultButtonWidth();
 
-    // Runs the button: OnButtonClick, then the kind's own work (a dialog).
+    // Runs the button: OnButtonClick, then the kind's own work (a dialog,
+    // or the drop-down window where the edit has one).
     void DoClick();
+
+    // The drop-down window of an edit that has one; the base has none.
+    bool PopupVisible() const { return popup_visible_; }
+    void ShowPopup();
+    // Enter closes it with Accept, Escape and the button without.
+    void HidePopup(bool Accept);
 
 protected:
     void CreateParams(TCreateParams& Params) override;
@@ -87,8 +94,13 @@ protected:
     void Resize() override;
     void KeyDown(WORD& Key, TShiftState Shift) override;
     void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
-    // What a click of the button does; the base does nothing.
-    virtual void ButtonClick() {}
+    // What a click of the button does: the base opens or closes the
+    // drop-down window when there is one.
+    virtual void ButtonClick();
+    virtual bool HasPopup() const { return false; }
+    // Show the window below the edit and take it away again.
+    virtual void PopupDropDown() {}
+    virtual void PopupCloseUp(bool Accept) {}
     // The glyph of gkDefault; none in the base.
     virtual TBitmap* DefaultGlyph() { return nullptr; }
     void UpdateGlyph();
@@ -101,6 +113,7 @@ private:
     TShortCut click_key_ = scAlt | VK_DOWN;
     bool direct_input_ = true;
     bool read_only_ = false;
+    bool popup_visible_ = false;
     TGlyphKind glyph_kind_ = gkCustom;
     int button_width_ = 21;
     std::unique_ptr<TBitmap> made_glyph_;  // the arrow or the dots

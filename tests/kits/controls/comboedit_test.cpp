@@ -353,5 +353,58 @@ TEST(ComboEdit, DropDownKindDrawsTheComboBoxButton) {
     EXPECT_FALSE(e->Button()->DropDownMark());
 }
 
+// An edit with a drop-down window, as a descendant would make one.
+class TListEdit : public TCustomComboEdit {
+public:
+    using TCustomComboEdit::TCustomComboEdit;
+    std::vector<std::string> log;
+
+protected:
+    bool HasPopup() const override { return true; }
+    void PopupDropDown() override { log.push_back("open"); }
+    void PopupCloseUp(bool Accept) override { log.push_back(Accept ? "accept" : "cancel"); }
+};
+
+TEST(ComboEdit, TheButtonAndEnterOrEscapeOpenAndCloseTheDropDownWindow) {
+    struct Case {
+        const char* steps;  // b: press on the button, k: Alt+Down, r: Enter, e: Escape
+        const char* log;
+        bool open;
+    } cases[] = {
+        {"b", "open", true},
+        {"bb", "open cancel", false},
+        {"kr", "open accept", false},
+        {"be", "open cancel", false},
+        {"r", "", false},  // no window: Enter is the edit's
+        {"kk", "open cancel", false},
+    };
+    test::FormHolder form;
+    form->Show();
+    auto* e = NewEdit<TListEdit>(form.f, 10);
+    int clicks = 0;
+    e->Button()->OnClick = [&](TObject*) { ++clicks; };
+    for (const Case& c : cases) {
+        e->log.clear();
+        for (const char* s = c.steps; *s; ++s) {
+            switch (*s) {
+                case 'b':
+                    e->Button()->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+                    e->Button()->Perform(WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
+                    break;
+                case 'k': e->Perform(WM_SYSKEYDOWN, VK_DOWN, 1 << 29); break;
+                case 'r': e->Perform(WM_KEYDOWN, VK_RETURN, 0); break;
+                case 'e': e->Perform(WM_KEYDOWN, VK_ESCAPE, 0); break;
+                default: break;
+            }
+        }
+        std::string log;
+        for (const auto& l : e->log) log += (log.empty() ? "" : " ") + l;
+        EXPECT_EQ(log, c.log) << c.steps;
+        EXPECT_EQ(e->PopupVisible(), c.open) << c.steps;
+        e->HidePopup(false);
+    }
+    EXPECT_EQ(clicks, 0);  // the press opens the window instead of clicking
+}
+
 }  // namespace
 }  // namespace bramble
