@@ -65,7 +65,7 @@ int MessageDlg(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Butto
     HWND owner = GetActiveWindow();
     // All the thread's windows wait for the answer (floating tool windows too).
     TTaskWindowsLock lock;
-    return ::MessageBoxA(owner, Msg.c_str(), MsgDlgCaption(DlgType).c_str(), flags | MB_TASKMODAL);
+    return ::MessageBoxA(owner, WrapForMessageBox(Msg).c_str(), MsgDlgCaption(DlgType).c_str(), flags | MB_TASKMODAL);
 }
 
 void ShowMessage(const std::string& Msg) { MessageDlg(Msg, mtCustom, {mbOK}); }

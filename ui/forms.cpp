@@ -9,6 +9,7 @@
 #include "ui/actions.h"
 #include "ui/dialogs.h"
 #include "ui/menus.h"
+#include "ui/msgdlg.h"
 
 namespace bramble {
 
@@ -877,7 +878,7 @@ int TApplication::MessageBox(const std::string& Text, const std::string& Caption
     // form: floating tool windows are not the owner, and a command started
     // from one of them would run under the question.
     TTaskWindowsLock lock;
-    return ::MessageBoxA(owner, Text.c_str(), Caption.c_str(), Flags);
+    return ::MessageBoxA(owner, WrapForMessageBox(Text).c_str(), Caption.c_str(), Flags);
 }
 
 bool TApplication::HelpCommand(UINT Command, ULONG_PTR Data) {

@@ -47,14 +47,70 @@ int MsgDlgButtonResult(TMsgDlgBtn Button) {
     return mrNone;
 }
 
-TForm* CreateMessageDialog(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons,
+std::string BreakLongRuns(const std::string& Text, HFONT Font, int MaxWidth) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, Font);
+    auto width = [dc](const char* p, size_t n) {
+        SIZE sz{};
+        GetTextExtentPoint32A(dc, p, static_cast<int>(n), &sz);
+        return static_cast<int>(sz.cx);
+    };
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    std::string out;
+    out.reserve(Text.size() + Text.size() / 32);
+    size_t i = 0;
+    while (i < Text.size()) {
+        if (blank(Text[i])) {
+            out += Text[i++];
+            continue;
+        }
+        size_t end = i;
+        while (end < Text.size() && !blank(Text[end])) ++end;
+        // Cut the run into pieces that fit, each as long as it can be.
+        while (i < end && width(Text.data() + i, end - i) > MaxWidth) {
+            size_t fit = i + 1;
+            while (fit < end && width(Text.data() + i, fit + 1 - i) <= MaxWidth) ++fit;
+            size_t cut = fit;
+            for (size_t k = fit; k > i + 1; --k)
+                if (Text[k - 1] == '\\' || Text[k - 1] == '/') {
+                    cut = k;
+                    break;
+                }
+            // A separator near the start would leave a short line: cut where
+            // the width ends instead.
+            if ((cut - i) * 2 < fit - i) cut = fit;
+            out.append(Text, i, cut - i);
+            out += '\n';
+            i = cut;
+        }
+        out.append(Text, i, end - i);
+        i = end;
+    }
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    return out;
+}
+
+std::string WrapForMessageBox(const std::string& Text) {
+    NONCLIENTMETRICSA m{};
+    m.cbSize = sizeof m;
+    HFONT font = nullptr;
+    if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof m, &m, 0)) font = CreateFontIndirectA(&m.lfMessageFont);
+    const std::string out = BreakLongRuns(Text, font ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)),
+                                          std::max(240, GetSystemMetrics(SM_CXSCREEN) / 2));
+    if (font) DeleteObject(font);
+    return out;
+}
+
+TForm* CreateMessageDialog(const std::string& Text, TMsgDlgType DlgType, TMsgDlgButtons Buttons,
                            const std::map<TMsgDlgBtn, std::string>& Captions) {
     auto* f = new TForm(nullptr);
+    f->Font().SetName("MS Sans Serif");
+    const std::string Msg = BreakLongRuns(Text, f->Font().Handle(), std::max(240, GetSystemMetrics(SM_CXSCREEN) / 3));
     f->SetCaption(MsgDlgCaption(DlgType));
     f->SetBorderStyle(bsDialog);
     f->SetBorderIcons({biSystemMenu});
     f->SetPosition(poScreenCenter);
-    f->Font().SetName("MS Sans Serif");
 
     LPCSTR iconId = nullptr;
     switch (DlgType) {

@@ -153,12 +153,14 @@ public:
     TZipCheck* ZipCheck1;
     TUnTAR* UnTAR1;      // also where the gzip reader hands a TAR on
     TUUDecode* UUDecode1;
+    TUnBase *UnACE1, *UnARC1, *UnARJ1, *UnBH1, *UnCAB1, *UnGZIP1, *UnJar1, *UnLHA1, *UnRAR1, *UnZIP1, *UnZOO1;
     TCompBase* Zip1;     // the ZIP writer, nullptr while there is none
     TCompBase* Tar1;
     TCompBase* BlakHole1;
     TCompBase* Lha1;
     TCompBase* MakeCAB1;
     TCompBase* GZip1;
+    TCompBase* Jar1;
     TUUEncode* UUEncode1;  // set up by the UUEncode dialog
     TMRUFileList* MRUFileList1;  // the recent archives under the File menu
     TDragFilesTrg* DragFilesTrg1;  // drops on the window: open an archive
@@ -252,6 +254,9 @@ public:
     void BrambleHomepage1Click(TObject* Sender);
     void About1Click(TObject* Sender);
     void Properties1Click(TObject* Sender);
+    // The entry Properties describes: the right-clicked row while it is
+    // selected, else the first selected one; "" when none is.
+    std::string PropertiesEntryName();
     void mnuUUEncode1Click(TObject* Sender);
     void MRUFileList1MRUItemClick(TObject* Sender, const std::string& AFilename);
     void DragFilesTrg1Drop(TObject* Sender);
@@ -341,7 +346,9 @@ private:
     void BuildStatusBar();
     void CreateEngine();
     void WireReader(TUnBase* Reader, TArcType Kind);
-    void WireWriter(TCompBase* Writer);
+    // The events beyond those every writer has, by what the writer does.
+    enum : unsigned { weRead = 1, weFolders = 2, wePassword = 4, weFileExists = 8 };
+    void WireWriter(TCompBase* Writer, unsigned Events);
     void formCreate(TObject* Sender);
     void formDestroy(TObject* Sender);
     void FormCloseQuery(TObject* Sender, bool& CanClose);
@@ -402,13 +409,14 @@ private:
     // test: the name the list shows).
     std::string testEntry_;
     bool driveChecked_ = false;
+    int popupIndex_ = -1;  // the row the last right-click was on, -1 for none
     bool tempRun_ = false;  // the running extraction goes into TempFolder
     int busyCount_ = 0;
     TColor ledColor_ = clGreen;
     std::string switchPath_;  // the command line's path made absolute at start-up
     std::string tempBegin_;   // the temporary file now being written, if it was new
     bool tempBeginNew_ = false;
-    std::map<TArcType, std::unique_ptr<TUnBase>> readers_;
+    std::vector<std::unique_ptr<TUnBase>> readers_;  // the readers below UnTAR1 and UUDecode1
     std::vector<std::unique_ptr<TCompBase>> writers_;
     os::AppHooks savedHooks_;
     bool hooksInstalled_ = false;

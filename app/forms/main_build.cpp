@@ -486,7 +486,7 @@ void TfrmMain::WireReader(TUnBase* R, TArcType Kind) {
     }
 }
 
-void TfrmMain::WireWriter(TCompBase* W) {
+void TfrmMain::WireWriter(TCompBase* W, unsigned Events) {
     W->OnActivate = [this](TObject* s) { Zip1Activate(s); };
     W->OnDeactivate = [this](TObject* s) { Zip1Deactivate(s); };
     W->OnBegin = [this](TObject* s, const std::string& fn, int n, bool& x) { Zip1begin(s, fn, n, x); };
@@ -496,13 +496,25 @@ void TfrmMain::WireWriter(TCompBase* W) {
         Dovex1Error(s, fn, ex, v, c);
     };
     W->OnElapsedTime = [this](TObject* s, float t) { UnZIP1ElapsedTime(s, t); };
-    W->OnRead = [this](TObject* s, int o, int n) { Dovex1Read(s, o, n); };
     W->OnNonWriteableArchive = [this](TObject* s, const std::string& a, bool& w) { Zip1NonWriteableArchive(s, a, w); };
-    W->OnRecurseDir = [this](TObject* s, const std::string& d) { Zip1RecurseDir(s, d); };
-    W->OnReplaceFile = [this](TObject* s, const std::string& ofn, const std::string& fn, TDateTime od, TDateTime nd,
-                              int os, int ns, int oa, int na, bool& r) {
-        Zip1ReplaceFile(s, ofn, fn, od, nd, os, ns, oa, na, r);
-    };
+    if (Events & weRead) W->OnRead = [this](TObject* s, int o, int n) { Dovex1Read(s, o, n); };
+    if (Events & weFolders) {
+        W->OnRecurseDir = [this](TObject* s, const std::string& d) { Zip1RecurseDir(s, d); };
+        W->OnReplaceFile = [this](TObject* s, const std::string& ofn, const std::string& fn, TDateTime od,
+                                  TDateTime nd, int os, int ns, int oa, int na, bool& r) {
+            Zip1ReplaceFile(s, ofn, fn, od, nd, os, ns, oa, na, r);
+        };
+    }
+    if (Events & wePassword)
+        W->OnGetPassword = [this](TObject* s, const std::string& fn, std::string& p, bool& t) {
+            UnZIP1GetPassword(s, fn, p, t);
+        };
+    // A writer that makes one output file beside its source asks before
+    // replacing one that is there.
+    if (Events & weFileExists)
+        W->OnFileExists = [this](TObject* s, const std::string& fn, TDateTime d, TOverwriteMode& m) {
+            UnZIP1FileExists(s, fn, d, m);
+        };
 }
 
 void TfrmMain::CreateEngine() {
@@ -547,60 +559,82 @@ void TfrmMain::CreateEngine() {
     UUDecode1 = new TUUDecode(this);
     UUDecode1->SetName("UUDecode1");
     WireReader(UUDecode1, atUue);
+    // One reader per family, each wired for what its kind can ask.
+    struct ReaderSlot {
+        TUnBase** slot;
+        TArcType kind;
+        const char* name;
+    };
+    for (ReaderSlot r : {ReaderSlot{&UnACE1, atACE, "UnACE1"}, {&UnARC1, atArc, "UnARC1"}, {&UnARJ1, atArj, "UnARJ1"},
+                         {&UnBH1, atBh, "UnBH1"}, {&UnCAB1, atCab, "UnCAB1"}, {&UnGZIP1, atGZip, "UnGZIP1"},
+                         {&UnJar1, atJar, "UnJar1"}, {&UnLHA1, atLha, "UnLHA1"}, {&UnRAR1, atRar, "UnRAR1"},
+                         {&UnZIP1, atZip, "UnZIP1"}, {&UnZOO1, atZoo, "UnZOO1"}}) {
+        std::unique_ptr<TUnBase> reader = CreateReaderForKind(r.kind);
+        reader->SetName(r.name);
+        WireReader(reader.get(), r.kind);
+        // A decompressed TAR goes on to the window's TAR reader, which has
+        // the window's events.
+        if (auto* gz = dynamic_cast<TUnGZIP*>(reader.get())) gz->SetUnTar(UnTAR1);
+        *r.slot = reader.get();
+        readers_.push_back(std::move(reader));
+    }
 
+    constexpr unsigned archive = weRead | weFolders;
     auto* zip = new TZip(this);
     zip->SetName("Zip1");
     Zip1 = zip;
-    WireWriter(Zip1);
+    WireWriter(Zip1, archive | wePassword);
     zip->OnInsertDiskette = [this](TObject* s, const std::string& n, int t, int f, bool& c) {
         Zip1InsertDiskette(s, n, t, f, c);
     };
     auto* tar = new TTar(this);
     tar->SetName("Tar1");
     Tar1 = tar;
-    WireWriter(Tar1);
+    WireWriter(Tar1, archive);
     auto* bh = new TBlakHole(this);
     bh->SetName("BlakHole1");
     BlakHole1 = bh;
-    WireWriter(BlakHole1);
+    WireWriter(BlakHole1, archive | wePassword);
     auto* lha = new TLha(this);
     lha->SetName("Lha1");
     Lha1 = lha;
-    WireWriter(Lha1);
+    WireWriter(Lha1, archive);
     auto* cab = new TMakeCAB(this);
     cab->SetName("MakeCAB1");
     MakeCAB1 = cab;
-    WireWriter(MakeCAB1);
+    WireWriter(MakeCAB1, archive);
     auto* gz = new TGZip(this);
     gz->SetName("GZip1");
     GZip1 = gz;
-    WireWriter(GZip1);
+    WireWriter(GZip1, weRead | weFileExists);
+    auto* jar = new TJar(this);
+    jar->SetName("Jar1");
+    Jar1 = jar;
+    WireWriter(Jar1, archive | wePassword);
     UUEncode1 = new TUUEncode(this);
     UUEncode1->SetName("UUEncode1");
+    WireWriter(UUEncode1, weFileExists);
 }
 
 TUnBase* TfrmMain::ReaderFor(TArcType Kind) {
-    // The program's table: kinds it leaves to no reader, whatever the
-    // engine could do with them.
+    // The program's table: kinds it leaves to no reader get none, whatever
+    // the engine could do with them.
     switch (Kind) {
-        case atNA: case atUnsupported: case atFileOpenErr: case atUnknown: case atAceExe: case atHa:
-        case atJarExe: case atMsGZ: case atPak: case atPakExe:
-            return nullptr;
-        default: break;
+        case atACE: return UnACE1;
+        case atArc: case atArcExe: return UnARC1;
+        case atArj: case atArjExe: return UnARJ1;
+        case atBh: case atBhExe: return UnBH1;
+        case atCab: return UnCAB1;
+        case atGZip: return UnGZIP1;
+        case atJar: return UnJar1;
+        case atLha: case atLhaExe: case atLzh: case atLzhExe: return UnLHA1;
+        case atRar: case atRarExe: return UnRAR1;
+        case atTar: return UnTAR1;
+        case atUue: return UUDecode1;
+        case atZip: case atZipExe: case atZipMV: return UnZIP1;
+        case atZoo: return UnZOO1;
+        default: return nullptr;
     }
-    if (Kind == atTar) return UnTAR1;
-    if (Kind == atUue) return UUDecode1;
-    auto it = readers_.find(Kind);
-    if (it != readers_.end()) return it->second.get();
-    std::unique_ptr<TUnBase> r = CreateReaderForKind(Kind);
-    if (!r) return nullptr;
-    WireReader(r.get(), Kind);
-    // A decompressed TAR goes on to the window's TAR reader, which has the
-    // window's events.
-    if (auto* gz = dynamic_cast<TUnGZIP*>(r.get())) gz->SetUnTar(UnTAR1);
-    TUnBase* p = r.get();
-    readers_[Kind] = std::move(r);
-    return p;
 }
 
 }  // namespace bramble

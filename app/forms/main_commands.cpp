@@ -105,11 +105,10 @@ void TfrmMain::EnableMenus() {
     mnuDelete1->SetEnabled(CanCompressArcType(kind) && kind != atCab && writer);
     mnuExtract1->SetEnabled(CanExtractArcType(kind));
     ActionFastextract1->SetEnabled(CanExtractArcType(kind));
-    // The buttons follow the menu.
-    ToolbarButtonAdd->SetEnabled(mnuAddFiles1->Enabled());
-    ToolbarButtonDel->SetEnabled(mnuDelete1->Enabled());
-    ToolbarButtonExtract->SetEnabled(mnuExtract1->Enabled());
-    ToolbarButtonView->SetEnabled(mnuView2->Enabled());
+    // The buttons stay enabled whatever the kind: their commands say
+    // themselves what the kind does not allow.
+    for (TToolbarButton97* b : {ToolbarButtonAdd, ToolbarButtonDel, ToolbarButtonExtract, ToolbarButtonView})
+        b->SetEnabled(true);
 }
 
 bool TfrmMain::DiskInDrive(char Drive) {
@@ -311,10 +310,11 @@ void TfrmMain::ExtractFiles(const std::string& Target, const std::string& Viewer
     r->SetExtractDir(Target);
     r->SetUseStoredDirs(Restore);
     r->SetDateAttribute(daFileDate);
-    // Every run says both: overwrite silently, or ask (from a fresh start,
-    // whatever "Don't ask again" answered last time).
+    // A run that asks starts asking afresh, whatever "Don't ask again"
+    // answered last time; a run that does not ask leaves the question as
+    // the last run left it.
     for (TUnBase* each : {r, static_cast<TUnBase*>(UnTAR1)}) {
-        each->SetConfirmOverwrites(Confirm == 1);
+        if (Confirm == 1) each->SetConfirmOverwrites(true);
         each->SetOverwriteMode(omOverwrite);
         if (each != r) {
             each->SetUseStoredDirs(Restore);
@@ -538,7 +538,13 @@ void TfrmMain::ListView1Change(TObject*, TListItem*, TItemChange Change) {
     if (!totalsPosted_ && HandleAllocated()) totalsPosted_ = PostMessageA(Handle(), WM_SELECTIONTOTALS, 0, 0) != 0;
 }
 
-void TfrmMain::ListView1MouseDown(TObject*, TMouseButton, TShiftState, int X, int Y) {
+void TfrmMain::ListView1MouseDown(TObject*, TMouseButton Button, TShiftState, int X, int Y) {
+    // The popup's commands are about the row clicked, which need not be the
+    // first of several selected.
+    if (Button == mbRight) {
+        TListItem* it = ListView1->GetItemAt(X, Y);
+        popupIndex_ = it ? it->Index() : -1;
+    }
     ListView1->SetPopupMenu(ListView1->SelCount() > 0 ? PopupMenu98List : nullptr);
     DragStartPoint = Point(X, Y);
 }
@@ -555,6 +561,14 @@ void TfrmMain::ListView1KeyDown(TObject* Sender, WORD& Key, TShiftState) {
         if (mnuAddFiles1->Enabled()) mnuAddFiles1->Click();
         Key = 0;
     }
+}
+
+std::string TfrmMain::PropertiesEntryName() {
+    if (!Entries) return "";
+    if (popupIndex_ >= 0 && popupIndex_ < Entries->Count() && ListView1->IsSelected(popupIndex_))
+        if (const TShellItem* e = Entries->GetEntry(popupIndex_)) return e->StoredName();
+    const auto selected = Entries->SelectedItems();
+    return !selected.empty() && selected.front() ? selected.front()->StoredName() : "";
 }
 
 void TfrmMain::ExtractSelectedAndOpen() { ExtractFiles(TempFolder, "", "set", 1, 0, false); }

@@ -33,9 +33,9 @@ void TfrmMain::DragFilesTrg2Drop(TObject*) {
 }
 
 void TfrmMain::DragFilesSrc1Dropping(TObject*) {
-    // Into TempFolder, flat, replacing what an earlier drag left there:
-    // the names handed to the shell are TempFolder + name.
-    ExtractFiles(TempFolder, "", "", 0, 0, false);
+    // Into TempFolder, flat: the names handed to the shell are TempFolder +
+    // name. A file already there may be one the user keeps: ask first.
+    ExtractFiles(TempFolder, "", "", 1, 0, false);
 }
 
 void TfrmMain::ListView1MouseMove(TObject*, TShiftState Shift, int X, int Y) {

@@ -79,7 +79,9 @@ void TfrmMain::formCreate(TObject*) {
         // An entry's name, not a command: no standard command's shortcut.
         auto* m = new TMenuItem2000(this);
         m->SetShortCut(0);
-        m->SetCaption(Name);
+        // Doubled so that the click's StripHotkey gives the name back whole
+        // ("Setup&Go.exe" is not "SetupGo.exe").
+        m->SetCaption(EscapeAmpersands(Name));
         m->OnClick = [this](TObject* s) { Command([&] { PopupHandlerInstall(s); }); };
         PopupMenuInstall->Items()->Add(m);
         PopupMenuInstallChange();

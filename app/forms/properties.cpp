@@ -124,11 +124,7 @@ void TfrmProperties::ShowEntry(TDovex& Lister, const std::string& Name) {
 }
 
 void TfrmProperties::FormActivate(TObject*) {
-    std::string name;
-    if (frmMain && frmMain->Entries) {
-        const auto selected = frmMain->Entries->SelectedItems();
-        if (!selected.empty() && selected.front()) name = selected.front()->StoredName();
-    }
+    const std::string name = frmMain ? frmMain->PropertiesEntryName() : std::string();
     if (frmMain && frmMain->Dovex1)
         ShowEntry(*frmMain->Dovex1, name);
     else

@@ -280,6 +280,12 @@ bool TDovex::FindEntryInfo(const std::string& Name) {
     if (Name.empty() || archiveFile_.empty() || !IsValidArcType(arcType_)) return false;
     TSwapGuard<std::vector<std::string>> spec(fileSpec_, {Name});
     TSwapGuard<int> mode(scanMode_, smLookup);
+    // A look-up passes over one entry: the listing's counts and totals,
+    // which the window shows, stay those of the whole archive.
+    TSwapGuard<int> count(fileCount_, fileCount_);
+    TSwapGuard<int64_t> packed(totalPacked_, totalPacked_);
+    TSwapGuard<int64_t> unpacked(totalUnpacked_, totalUnpacked_);
+    TSwapGuard<uint8_t> ratio(totalRatio_, totalRatio_);
     found_ = false;
     Silently(*this, [&] { ReadArchive(); });
     return found_;

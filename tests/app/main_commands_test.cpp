@@ -1,7 +1,9 @@
 // Commands and switches as a user meets them: what a switch without its
 // dialog does, where Open starts, the viewer question, the second
 // shortcuts, and installing an .inf from the archive.
+#include "app/forms/properties.h"
 #include "engine/core/helpers.h"
+#include "ui/menus.h"
 #include "engine/writers/zip.h"
 #include "main_window.h"
 #include "support/winefloppy.h"
@@ -138,6 +140,114 @@ TEST_F(MainWindow, InstallRunsAnInfFromATemporaryFolderWithBlanks) {
     }
     EXPECT_TRUE(installed);
     machine.DeleteKey("Software\\BrambleInfProbe");
+}
+
+// An archive of the named files (each holding its own name) in a folder of
+// its own.
+std::string ZipOf(const std::string& Dir, const std::vector<std::string>& Names) {
+    const std::string zip = Join(Dir, "entries.zip");
+    TZip w;
+    w.SetArchiveFile(zip);
+    w.SetDefaultDir(Dir);
+    for (const std::string& n : Names) {
+        test::WriteAll(Join(Dir, n), "contents of " + n);
+        w.FileSpec().push_back(n);
+    }
+    EXPECT_EQ(w.Compress(), static_cast<int>(Names.size()));
+    return zip;
+}
+
+int RowOf(TfrmMain* f, const std::string& Name) {
+    for (int i = 0; i < f->Entries->Count(); ++i)
+        if (f->Entries->GetEntry(i)->Name == Name) return i;
+    return -1;
+}
+
+TEST_F(MainWindow, InstallMenuItemsRunTheEntryByItsWholeName) {
+    AnswerAll modals;
+    modals.DialogAnswer = mrNo;  // ask only: open nothing
+    TfrmMain* f = Make();
+    f->OpenArchive(ZipOf(ScratchDir("main-install-amp"), {"Setup&Go.exe", "setup.inf"}));
+    ASSERT_EQ(f->PopupMenuInstall->Items()->Count(), 2);
+    for (int i = 0; i < 2; ++i) {
+        TMenuItem* m = f->PopupMenuInstall->Items()->Items(i);
+        modals.Asked.clear();
+        m->Click();
+        const std::string name = StripHotkey(m->Caption());
+        EXPECT_TRUE(name == "Setup&Go.exe" || name == "setup.inf") << name;
+        EXPECT_TRUE(modals.AskedAbout("temporary folder and run " + name + "?")) << name;
+    }
+}
+
+TEST_F(MainWindow, PropertiesShowsTheRightClickedEntryAndLeavesTheTotals) {
+    AnswerAll modals;
+    TfrmMain* f = Make();
+    auto* props = new TfrmProperties(nullptr);
+    props->AfterConstruction();
+    frmProperties = props;
+    struct Free {
+        ~Free() {
+            TCustomForm::Free(frmProperties);
+            frmProperties = nullptr;
+        }
+    } free;
+    f->OpenArchive(ZipOf(ScratchDir("main-props"), {"readme.txt", "numbers.txt", "z.txt"}));
+    const int64_t total = f->Dovex1->TotalUnpacked();
+    const std::string totals = f->StatusBar1->Panels()[2]->Text();
+    std::string shown;
+    modals.Drive = [&](TCustomForm* Form) {
+        if (Form->OnActivate) Form->OnActivate(Form);
+        shown = props->Label12->Caption();
+        return mrOk;
+    };
+    auto rightClick = [&](int Row) {
+        RECT r{LVIR_BOUNDS, 0, 0, 0};
+        SendMessageA(f->ListView1->Handle(), LVM_GETITEMRECT, static_cast<WPARAM>(Row), reinterpret_cast<LPARAM>(&r));
+        f->ListView1MouseDown(f->ListView1, mbRight, {}, r.left + 4, (r.top + r.bottom) / 2);
+    };
+    const int readme = RowOf(f, "readme.txt"), numbers = RowOf(f, "numbers.txt"), z = RowOf(f, "z.txt");
+    ASSERT_GE(readme, 0);
+    struct Case {
+        std::vector<int> selected;
+        int clicked;  // -1: the keyboard's popup, no click
+        std::string want;
+    } cases[] = {
+        {{readme, numbers}, numbers, "numbers.txt"},
+        {{readme, numbers}, readme, "readme.txt"},
+        // A click on a row that is not selected: the selection is described.
+        {{numbers}, z, "numbers.txt"},
+        {{z}, -1, "z.txt"},
+    };
+    for (const Case& c : cases) {
+        f->ListView1->ClearSelection();
+        for (int row : c.selected) f->ListView1->SetIsSelected(row, true);
+        if (c.clicked >= 0) rightClick(c.clicked);
+        Choose(f->Properties1);
+        EXPECT_EQ(shown, c.want);
+        EXPECT_EQ(f->Dovex1->TotalUnpacked(), total) << c.want;
+        f->DisplayTotals();
+        EXPECT_EQ(f->StatusBar1->Panels()[2]->Text(), totals) << c.want;
+    }
+}
+
+TEST_F(MainWindow, DraggingOutAsksBeforeReplacingATemporaryFile) {
+    AnswerAll modals;
+    modals.Drive = [](TCustomForm*) { return mrNo; };
+    TfrmMain* f = Make();
+    f->TempFolder = AppendBackslash(ScratchDir("main-drag-temp"));
+    f->OpenArchive(ZipOf(ScratchDir("main-drag"), {"readme.txt"}));
+    test::WriteAll(f->TempFolder + "readme.txt", "the user's own");
+    f->ListView1->SetIsSelected(0, true);
+    f->DragFilesSrc1Dropping(f);
+    EXPECT_TRUE(modals.AskedAbout("form: Confirm file overwrite..."));
+    EXPECT_EQ(ReadAll(f->TempFolder + "readme.txt"), "the user's own");
+}
+
+TEST_F(MainWindow, ExtractWithNoArchiveOpenSaysSo) {
+    AnswerAll modals;
+    TfrmMain* f = Make();
+    f->mnuExtract1Click(f);
+    EXPECT_TRUE(modals.AskedAbout("You must open an archive before you can extract files"));
 }
 
 }  // namespace

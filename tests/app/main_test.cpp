@@ -203,19 +203,21 @@ TEST_F(MainWindow, DecodesAnEncodedArchiveIntoTheTempFolderAndListsIt) {
     EXPECT_EQ(ReadAll(Join(Join(dir, "hello"), "hello.txt")), ReadAll(Join(Join(FixturesDir(), "in"), "hello.txt")));
 }
 
-TEST_F(MainWindow, DeleteAndItsButtonFollowTheArchiveKind) {
+TEST_F(MainWindow, DeleteFollowsTheArchiveKindAndTheButtonsStayEnabled) {
     AnswerAll modals;
     TfrmMain* f = Make();
     f->OpenArchive(Join(FixturesDir(), "plain.zip"));
     EXPECT_TRUE(f->mnuDelete1->Enabled());
     EXPECT_TRUE(f->ToolbarButtonDel->Enabled());
     // Cabinets are never offered Add or Delete, and neither are kinds
-    // without a writer here; the button follows the menu.
+    // without a writer here; the toolbar's buttons stay enabled all the same.
     for (const char* fixture : {"plain.cab", "plain.arj", "hello.txt.gz"}) {
         f->OpenArchive(Join(FixturesDir(), fixture));
         EXPECT_FALSE(f->mnuDelete1->Enabled()) << fixture;
-        EXPECT_FALSE(f->ToolbarButtonDel->Enabled()) << fixture;
         EXPECT_FALSE(f->mnuAddFiles1->Enabled()) << fixture;
+        for (TToolbarButton97* b : {f->ToolbarButtonAdd, f->ToolbarButtonDel, f->ToolbarButtonExtract,
+                                    f->ToolbarButtonView})
+            EXPECT_TRUE(b->Enabled()) << fixture << " " << b->Name();
     }
     // The Delete key does nothing where the menu offers nothing.
     f->ListView1->SelectAll();
