@@ -10,6 +10,8 @@
 #include "app/settings/settings.h"
 #include "registry_redirect.h"
 #include "ui/dialogs.h"
+#include "ui/graphics.h"
+#include "ui/msgdlg.h"
 #include "ui/registry.h"
 #include "ui/ui_support.h"
 
@@ -139,6 +141,82 @@ TEST_F(WindowBehaviour, ToolbarHintsFollowTheTooltipsToggleAndItsStoredValue) {
     f = Make();
     EXPECT_TRUE(f->Tooltips1->Checked());
     EXPECT_EQ(HintFor(f->ToolbarButtonView), "View selected files");
+}
+
+// The box the platform shows: found from a timer its modal loop runs,
+// measured, kept as a picture, then answered.
+struct ShownBox {
+    static inline RECT rect{};
+    static inline bool seen = false;
+    static void CALLBACK Look(HWND, UINT, UINT_PTR Id, DWORD) {
+        HWND box = FindWindowA("#32770", "Long path probe");
+        if (!box) return;
+        KillTimer(nullptr, Id);
+        GetWindowRect(box, &rect);
+        seen = true;
+        TBitmap shot;
+        shot.SetSize(rect.right - rect.left, rect.bottom - rect.top);
+        HDC screen = GetDC(nullptr);
+        BitBlt(shot.Canvas().Handle(), 0, 0, shot.Width(), shot.Height(), screen, rect.left, rect.top, SRCCOPY);
+        ReleaseDC(nullptr, screen);
+        shot.SaveToFile(test::ArtifactsDir() + "\\long-path-box.bmp");
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+    }
+};
+
+std::string LongPath(size_t Length) {
+    std::string p = "C:\\users\\someone\\Documents";
+    for (int i = 0; p.size() < Length; ++i) p += "\\a-rather-long-folder-name-" + std::to_string(i);
+    return p.substr(0, Length);
+}
+
+TEST(MessageBoxText, LongRunsAreBrokenWhereTheyWouldPassTheWidth) {
+    HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    HDC dc = CreateCompatibleDC(nullptr);
+    SelectObject(dc, font);
+    auto width = [dc](const std::string& t) {
+        SIZE sz{};
+        GetTextExtentPoint32A(dc, t.c_str(), static_cast<int>(t.size()), &sz);
+        return static_cast<int>(sz.cx);
+    };
+    const int max = 300;
+    struct Case {
+        std::string text;
+        bool changed;
+    } cases[] = {
+        {"This file already exists. Overwrite it?", false},
+        {"A sentence with many short words that the box wraps by itself between its words anyway", false},
+        {"Cannot create folder " + LongPath(333), true},
+        {std::string(400, 'x'), true},                 // no separator at all
+        {"\\" + std::string(200, 'y') + "\\z", true},  // a separator too near the start to cut at
+        {LongPath(333) + "\r\rExtract failed!", true},
+    };
+    for (const Case& c : cases) {
+        const std::string out = BreakLongRuns(c.text, font, max);
+        std::string joined;
+        for (char ch : out)
+            if (ch != '\n' || c.text.find('\n') != std::string::npos) joined += ch;
+        EXPECT_EQ(joined, c.text);
+        EXPECT_EQ(out != c.text, c.changed) << c.text;
+        size_t start = 0;
+        while (start <= out.size()) {
+            size_t end = out.find_first_of(" \r\n", start);
+            if (end == std::string::npos) end = out.size();
+            EXPECT_LE(width(out.substr(start, end - start)), max) << out.substr(start, end - start);
+            start = end + 1;
+        }
+    }
+    DeleteDC(dc);
+}
+
+TEST(MessageBoxText, AMessageBoxForALongPathStaysOnTheScreen) {
+    ShownBox::seen = false;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 50, &ShownBox::Look);
+    Application->MessageBox("Cannot create folder " + LongPath(333), "Long path probe", MB_OK);
+    KillTimer(nullptr, timer);
+    ASSERT_TRUE(ShownBox::seen);
+    EXPECT_GE(ShownBox::rect.left, 0);
+    EXPECT_LE(ShownBox::rect.right, GetSystemMetrics(SM_CXSCREEN));
 }
 
 }  // namespace
