@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -284,23 +285,8 @@ void TEntryList::Setup() {
     lv->OnDataFind = [this](TObject*, TItemFind Find, const std::string& FindString, TPoint, void*, int StartIndex,
                             TSearchDirection, bool Wrap, int& Index) {
         if (Find != ifPartialString && Find != ifExactString) return;
-        int found = -1;
-        if (Find == ifPartialString) {
-            found = FindPrefix(FindString, StartIndex, Wrap);
-        } else {
-            int n = Count();
-            for (int k = 0; k < n; ++k) {
-                int i = StartIndex + k;
-                if (i >= n) {
-                    if (!Wrap) break;
-                    i -= n;
-                }
-                if (AnsiCompareText(items_[static_cast<size_t>(i)]->Name, FindString) == 0) {
-                    found = i;
-                    break;
-                }
-            }
-        }
+        // Both kinds of find match a name the text starts, as typing does.
+        const int found = FindPrefix(FindString, StartIndex, Wrap);
         if (found >= 0) Index = found;
     };
     lv->OnDataHint = [](TObject*, int, int) {};
@@ -406,7 +392,12 @@ int TEntryList::CompareBy(int Column, const TShellItem& A, const TShellItem& B) 
         case ecSize: return Sign(A.SizeValue, B.SizeValue);
         case ecPacked: return Sign(A.PackedValue, B.PackedValue);
         case ecOffset: return Sign(A.OffsetValue, B.OffsetValue);
-        case ecModified: return Sign(A.DateValue, B.DateValue);
+        case ecModified: {
+            // By the day's 100000th part (about 0.86 s): times the stored
+            // formats keep at different precisions compare equal.
+            const double units = std::round((A.DateValue - B.DateValue) * 100000.0);
+            return units < 0 ? -1 : units > 0 ? 1 : 0;
+        }
         default: return AnsiCompareText(TextOf(Column, A), TextOf(Column, B));
     }
 }

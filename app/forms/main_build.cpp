@@ -299,6 +299,9 @@ void TfrmMain::BuildToolbar() {
     ToolbarButtonView = button("ToolbarButtonView", "View", "View selected files");
     ToolbarButtonInstall = button("ToolbarButtonInstall", "Install", "Install");
     ToolbarButtonInstall->SetVisible(false);
+    // Its own look, which the toolbar's Text toggle leaves alone.
+    ToolbarButtonInstall->SetDisplayMode(dmBoth);
+    ToolbarButtonInstall->SetBounds(0, 0, 52, 42);
 
     // Open and Extract drop their lists from an arrow beside the button;
     // Install is a drop-down as a whole.

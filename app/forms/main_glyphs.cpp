@@ -21,6 +21,27 @@ bool Ink(TColor c) {
     return luminance < 200;
 }
 
+// The 16 colours every display has: the low-colour pictures use only
+// these, so they do not dither on a 16-colour screen.
+TColor NearestBasicColour(TColor c) {
+    static constexpr COLORREF basic[16] = {0x000000, 0x000080, 0x008000, 0x008080, 0x800000, 0x800080,
+                                           0x808000, 0xC0C0C0, 0x808080, 0x0000FF, 0x00FF00, 0x00FFFF,
+                                           0xFF0000, 0xFF00FF, 0xFFFF00, 0xFFFFFF};
+    const COLORREF rgb = static_cast<COLORREF>(c);
+    COLORREF best = basic[0];
+    long bestDistance = -1;
+    for (COLORREF b : basic) {
+        const long dr = GetRValue(rgb) - GetRValue(b), dg = GetGValue(rgb) - GetGValue(b),
+                   db = GetBValue(rgb) - GetBValue(b);
+        const long d = dr * dr + dg * dg + db * db;
+        if (bestDistance < 0 || d < bestDistance) {
+            bestDistance = d;
+            best = b;
+        }
+    }
+    return static_cast<TColor>(best);
+}
+
 }  // namespace
 
 void PaintGlyph(TBitmap& B, const std::string& Base, bool Hot) {
@@ -80,10 +101,16 @@ void PaintGlyph(TBitmap& B, const std::string& Base, bool Hot) {
 // The button's glyph as a strip of two: the picture, then its disabled
 // form as menus draw one, the drawing in the shadow colour with a
 // highlight one pixel down and right and no colour left.
-void PaintGlyphStrip(TBitmap& B, const std::string& Base, bool Hot) {
+void PaintGlyphStrip(TBitmap& B, const std::string& Base, bool Hot, bool LowColour) {
     const int S = kGlyphSize;
     TBitmap picture;
     PaintGlyph(picture, Base, Hot);
+    if (LowColour)
+        for (int y = 0; y < S; ++y)
+            for (int x = 0; x < S; ++x) {
+                const TColor p = picture.Canvas().Pixel(x, y);
+                if (p != clFuchsia) picture.Canvas().SetPixel(x, y, NearestBasicColour(p));
+            }
     B.SetSize(2 * S, S);
     TCanvas& c = B.Canvas();
     c.Brush().SetStyle(bsSolid);
@@ -112,11 +139,15 @@ void TfrmMain::LoadGlyph(TToolbarButton97* B, const std::string& Name) {
         plain = true;
         base.pop_back();
     }
-    if (base.size() > 2) base.resize(base.size() - 2);  // "HI" or "LO"
+    bool low = false;
+    if (base.size() > 2) {
+        low = base.compare(base.size() - 2, 2, "LO") == 0;
+        base.resize(base.size() - 2);  // "HI" or "LO"
+    }
     // Given whole, so the button takes the strip's two pictures (the second
     // for the disabled state) and its transparent colour afresh.
     TBitmap strip;
-    PaintGlyphStrip(strip, base, !plain);
+    PaintGlyphStrip(strip, base, !plain, low);
     B->SetGlyph(&strip);
 }
 

@@ -72,10 +72,11 @@ void TfrmMain::ToolbarLook() {
         TToolbarButton97* b;
         int withText, without;
     };
-    // The toolbar places the buttons and sizes itself to them.
+    // The toolbar places the buttons and sizes itself to them. Install
+    // keeps the look it was made with: it shows only while the archive has
+    // something to install.
     for (W w : {W{ToolbarButtonNew, 52, 30}, {ToolbarButtonOpen, 60, 38}, {ToolbarButtonAdd, 52, 30},
-                {ToolbarButtonExtract, 60, 38}, {ToolbarButtonDel, 52, 30}, {ToolbarButtonView, 52, 30},
-                {ToolbarButtonInstall, 52, 30}}) {
+                {ToolbarButtonExtract, 60, 38}, {ToolbarButtonDel, 52, 30}, {ToolbarButtonView, 52, 30}}) {
         w.b->SetDisplayMode(text ? dmBoth : dmGlyphOnly);
         w.b->SetBounds(w.b->Left(), w.b->Top(), text ? w.withText : w.without, h);
     }

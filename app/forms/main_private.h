@@ -49,7 +49,8 @@ inline std::string ExtractFileDir(const std::string& Path) {
 void PaintGlyph(TBitmap& B, const std::string& Base, bool Hot);
 // The same picture with its disabled form beside it, for a button that
 // draws the second one while it is disabled.
-void PaintGlyphStrip(TBitmap& B, const std::string& Base, bool Hot);
+// LowColour: only the 16 colours every display has (the "LO" pictures).
+void PaintGlyphStrip(TBitmap& B, const std::string& Base, bool Hot, bool LowColour = false);
 
 // Marks a run of the window for the length of a scope; a close asked for
 // meanwhile happens when the outermost run is over.

@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <cctype>
 
 #include "app/forms/main_private.h"
 #include "app/forms/options.h"
@@ -340,6 +341,11 @@ void TfrmMain::RunSwitchAction(const std::string& sw) {
             if (!Zip1) return;
             const std::string source = switchPath_.empty() ? CommandPath : switchPath_;
             const std::string archive = AddArchiveName(source);
+            // A file on a floppy in drive A: does not go on the recent list:
+            // the disk will not be there next time.
+            const std::string folder = ExtractFilePath(source);
+            if (folder.empty() || std::tolower(static_cast<unsigned char>(folder[0])) != 'a')
+                MRUFileList1->AddItem(archive);
             CompressComponent = Zip1;
             Zip1->SetSwitch(swAdd);
             Zip1->SetArchiveFile(archive);

@@ -214,8 +214,8 @@ struct SortRows {
     explicit SortRows(ListWindow& W) : w(W) {
         w.list->Add(Entry("b.txt", 1024, 10, EncodeDateTime(1999, 12, 31, 23, 59, 0), 10, "DeflateN"), 300, "VOL1");
         w.list->Add(Entry("A.doc", 999, 5000000000LL, EncodeDateTime(2000, 1, 1, 0, 0, 0), 9, "Stored", true), 20);
-        // 0.2 s after A.doc: the same text, a later stored time.
-        w.list->Add(Entry("dir\\c.bin", 6000000000LL, 2, EncodeDateTime(2000, 1, 1, 0, 0, 0, 200), 50, "Frozen-5"),
+        // 1 s after A.doc: the same text, a later stored time.
+        w.list->Add(Entry("dir\\c.bin", 6000000000LL, 2, EncodeDateTime(2000, 1, 1, 0, 0, 1), 50, "Frozen-5"),
                     1000, "VOL0");
         w.list->Add(Entry("d.TXT", 0, 0, EncodeDateTime(1980, 1, 1, 0, 0, 0), 0, "Stored"), 1);
         w.list->UpdateCount();
@@ -317,6 +317,41 @@ TEST(EntryList, HeaderClicksPickTheColumnAscendingAndFlipOnTheSameColumn) {
     EXPECT_EQ(w.list->SortColumn(), ecName);
 }
 
+TEST(EntryList, ModifiedTimesCloserThanTheDaysHundredThousandthCompareEqual) {
+    struct Case {
+        int ms;  // the second entry's time after the first
+        int want;
+    } cases[] = {{0, 0}, {300, 0}, {-300, 0}, {1000, -1}, {-1000, 1}, {60000, -1}};
+    const TDateTime base = EncodeDateTime(2001, 5, 6, 7, 8, 9);
+    for (const Case& c : cases) {
+        TShellItem a, b;
+        a.DateValue = base;
+        b.DateValue = base + c.ms / 86400000.0;
+        EXPECT_EQ(TEntryList::CompareBy(ecModified, a, b), c.want) << c.ms;
+    }
+}
+
+TEST(EntryList, AnExactFindMatchesANameTheTextStarts) {
+    ListWindow w;
+    for (const char* n : {"alpha.txt", "beta.txt", "bravo.txt"})
+        w.list->Add(Entry(n, 1, 1, EncodeDateTime(2000, 1, 1, 0, 0, 0), 0, "Stored"));
+    w.list->UpdateCount();
+    Pump();
+    struct Case {
+        TItemFind kind;
+        const char* text;
+        int start, want;
+    } cases[] = {
+        {ifExactString, "br", 0, 2},  {ifExactString, "BETA", 0, 1}, {ifExactString, "beta.txt", 0, 1},
+        {ifExactString, "a", 1, 0},   {ifPartialString, "b", 0, 1},  {ifExactString, "c", 0, -1},
+    };
+    for (const Case& c : cases) {
+        int index = -1;
+        w.lv->OnDataFind(w.lv, c.kind, c.text, TPoint{0, 0}, nullptr, c.start, sdAll, true, index);
+        EXPECT_EQ(index, c.want) << c.text;
+    }
+}
+
 TEST(EntryList, TypeaheadFindsTheFirstNameStartingWithTheTextWrappingToTheTop) {
     ListWindow w;
     for (const char* n : {"alpha.txt", "beta.txt", "Bravo.txt", "charlie.txt", "zulu.txt"})
@@ -343,7 +378,7 @@ TEST(EntryList, TypeaheadFindsTheFirstNameStartingWithTheTextWrappingToTheTop) {
     EXPECT_EQ(find("ch", LVFI_PARTIAL | LVFI_WRAP, -1), 3);
     EXPECT_EQ(find("ZU", LVFI_PARTIAL | LVFI_WRAP, -1), 4);
     EXPECT_EQ(find("BRAVO.TXT", LVFI_STRING, -1), 2);
-    EXPECT_EQ(find("bra", LVFI_STRING, -1), -1);  // an exact find wants the whole name
+    EXPECT_EQ(find("bra", LVFI_STRING, -1), 2);  // an exact find too matches what the name starts with
     EXPECT_EQ(find("q", LVFI_PARTIAL | LVFI_WRAP, -1), -1);
 
     // Typing a letter in the list moves the selection there.

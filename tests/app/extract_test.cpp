@@ -399,8 +399,9 @@ TEST_F(MainWindow, ExtractingThroughTheDialog) {
     EXPECT_EQ(ReadMRUExtract().front(), target);
     EXPECT_EQ(frmExtract->Caption(), target);
 
-    // "Overwrite Existing" replaces without asking; the dialog shows the
-    // last folder first.
+    // "Overwrite Existing" after a run that asked: the question stays on
+    // until "Don't ask again" turns it off (cancelled here, so nothing is
+    // replaced); the dialog shows the last folder first.
     test::WriteAll(Join(target, "hello.txt"), "changed");
     std::string shown;
     modals.Asked.clear();
@@ -412,8 +413,8 @@ TEST_F(MainWindow, ExtractingThroughTheDialog) {
     }};
     Choose(f->mnuExtract1);
     EXPECT_EQ(shown, target);
-    EXPECT_EQ(ReadAll(Join(target, "hello.txt")), Inputs()["hello.txt"]);
-    EXPECT_EQ(modals.Asked, (std::vector<std::string>{"form: " + target}));
+    EXPECT_EQ(ReadAll(Join(target, "hello.txt")), "changed");
+    EXPECT_EQ(modals.Asked, (std::vector<std::string>{"form: " + target, "form: Confirm file overwrite..."}));
     EXPECT_FALSE(ReadRestoreFolders(true));
 
     // Confirm asks before replacing.

@@ -2,6 +2,7 @@
 // dialog does, where Open starts, the viewer question, the second
 // shortcuts, and installing an .inf from the archive.
 #include "app/forms/properties.h"
+#include "app/widgets/mrulist.h"
 #include "engine/core/helpers.h"
 #include "ui/menus.h"
 #include "engine/writers/zip.h"
@@ -248,6 +249,30 @@ TEST_F(MainWindow, ExtractWithNoArchiveOpenSaysSo) {
     TfrmMain* f = Make();
     f->mnuExtract1Click(f);
     EXPECT_TRUE(modals.AskedAbout("You must open an archive before you can extract files"));
+}
+
+TEST_F(MainWindow, TheAddSwitchPutsItsArchiveOnTheRecentListUnlessOnDriveA) {
+    const std::string dir = ScratchDir("main-add-switch");
+    test::WriteAll(Join(dir, "note.txt"), "a note");
+    struct Case {
+        std::string source, archive;
+        bool listed;
+    } cases[] = {
+        {Join(dir, "note.txt"), Join(dir, "note.zip"), true},
+        {"A:\\note.txt", "A:\\note.zip", false},
+        {"a:\\sub\\note.txt", "a:\\sub\\note.zip", false},
+    };
+    for (const Case& c : cases) {
+        AnswerAll modals;
+        TfrmMain* f = Make({"/a", c.source});
+        for (int i = 0; i < 20 && f->Visible(); ++i) test::Pump();
+        const auto& items = f->MRUFileList1->Items();
+        EXPECT_EQ(std::find(items.begin(), items.end(), c.archive) != items.end(), c.listed) << c.source;
+        TCustomForm::Free(form_);
+        form_ = nullptr;
+        TCustomForm::Free(options_);
+        options_ = nullptr;
+    }
 }
 
 }  // namespace

@@ -2,9 +2,11 @@
 // progress bar through a run, a window made small, and the toolbar's
 // disabled buttons. Each leaves a screenshot for a person to look at.
 #include <cmath>
+#include <set>
 
 #include "engine/core/helpers.h"
 #include "engine/readers/untar.h"
+#include "app/forms/main_private.h"
 #include "main_window.h"
 
 namespace bramble {
@@ -159,6 +161,48 @@ TEST_F(MainWindow, DisabledToolbarButtonsAreDrawnDisabled) {
     f->mnuClose1->Click();
     test::Pump(5);
     EXPECT_FALSE(GlyphHasColour(*f->ToolbarButtonDel));
+}
+
+// The colours a painted glyph uses, the transparent ground left out.
+std::set<COLORREF> GlyphColours(const std::string& Base, bool Hot, bool Low) {
+    TBitmap strip;
+    PaintGlyphStrip(strip, Base, Hot, Low);
+    std::set<COLORREF> out;
+    for (int y = 0; y < strip.Height(); ++y)
+        for (int x = 0; x < strip.Width() / 2; ++x) {
+            const COLORREF c = test::PixelAt(strip, x, y);
+            if (c != static_cast<COLORREF>(clFuchsia)) out.insert(c);
+        }
+    return out;
+}
+
+TEST(ToolbarGlyphs, TheLowColourFormsUseOnlyTheSixteenBasicColours) {
+    const std::set<COLORREF> basic = {0x000000, 0x000080, 0x008000, 0x008080, 0x800000, 0x800080,
+                                      0x808000, 0xC0C0C0, 0x808080, 0x0000FF, 0x00FF00, 0x00FFFF,
+                                      0xFF0000, 0xFF00FF, 0xFFFF00, 0xFFFFFF};
+    for (const char* base : {"NEW", "OPEN", "ADD", "EXTR", "DEL", "VIEW"})
+        for (bool hot : {false, true}) {
+            const auto low = GlyphColours(base, hot, true), high = GlyphColours(base, hot, false);
+            for (COLORREF c : low) EXPECT_TRUE(basic.count(c)) << base << hot << std::hex << c;
+            // A picture drawn in basic colours alone has nothing to lose.
+            const bool basicOnly = std::all_of(high.begin(), high.end(), [&](COLORREF c) { return basic.count(c); });
+            EXPECT_EQ(low == high, basicOnly) << base << hot;
+        }
+}
+
+TEST_F(MainWindow, TheTextToggleLeavesInstallAsItIs) {
+    AnswerAll modals;
+    TfrmMain* f = Make();
+    const int w = f->ToolbarButtonInstall->Width(), h = f->ToolbarButtonInstall->Height();
+    const TButtonDisplayMode mode = f->ToolbarButtonInstall->DisplayMode();
+    for (int i = 0; i < 2; ++i) {
+        f->Text1->Click();
+        test::Pump(3);
+        EXPECT_EQ(f->ToolbarButtonView->Height(), i == 0 ? 26 : 42);
+        EXPECT_EQ(f->ToolbarButtonInstall->Width(), w);
+        EXPECT_EQ(f->ToolbarButtonInstall->Height(), h);
+        EXPECT_EQ(f->ToolbarButtonInstall->DisplayMode(), mode);
+    }
 }
 
 }  // namespace
