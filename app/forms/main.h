@@ -254,8 +254,8 @@ public:
     void BrambleHomepage1Click(TObject* Sender);
     void About1Click(TObject* Sender);
     void Properties1Click(TObject* Sender);
-    // The entry Properties describes: the right-clicked row while it is
-    // selected, else the first selected one; "" when none is.
+    // The entry Properties describes: the right-clicked (focused) row while
+    // it is selected, else the first selected one; "" when none is.
     std::string PropertiesEntryName();
     void mnuUUEncode1Click(TObject* Sender);
     void MRUFileList1MRUItemClick(TObject* Sender, const std::string& AFilename);
@@ -409,7 +409,6 @@ private:
     // test: the name the list shows).
     std::string testEntry_;
     bool driveChecked_ = false;
-    int popupIndex_ = -1;  // the row the last right-click was on, -1 for none
     bool tempRun_ = false;  // the running extraction goes into TempFolder
     int busyCount_ = 0;
     TColor ledColor_ = clGreen;

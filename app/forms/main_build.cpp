@@ -39,6 +39,9 @@ TfrmMain::TfrmMain(TComponent* AOwner) : TForm(AOwner) {
     SetPosition(poDesigned);
     SetBounds(100, 100, 640, 480);
     Font().SetName("MS Sans Serif");
+    // The program's own icon on the title bar and the taskbar; a host
+    // without it (a test) keeps the system's.
+    if (HICON icon = LoadIconA(GetModuleHandleA(nullptr), "MAINICON")) Icon().SetHandle(CopyIcon(icon));
 
     BuildStatusBar();
     BuildDocks();

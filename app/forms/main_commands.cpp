@@ -538,13 +538,7 @@ void TfrmMain::ListView1Change(TObject*, TListItem*, TItemChange Change) {
     if (!totalsPosted_ && HandleAllocated()) totalsPosted_ = PostMessageA(Handle(), WM_SELECTIONTOTALS, 0, 0) != 0;
 }
 
-void TfrmMain::ListView1MouseDown(TObject*, TMouseButton Button, TShiftState, int X, int Y) {
-    // The popup's commands are about the row clicked, which need not be the
-    // first of several selected.
-    if (Button == mbRight) {
-        TListItem* it = ListView1->GetItemAt(X, Y);
-        popupIndex_ = it ? it->Index() : -1;
-    }
+void TfrmMain::ListView1MouseDown(TObject*, TMouseButton, TShiftState, int X, int Y) {
     ListView1->SetPopupMenu(ListView1->SelCount() > 0 ? PopupMenu98List : nullptr);
     DragStartPoint = Point(X, Y);
 }
@@ -565,8 +559,11 @@ void TfrmMain::ListView1KeyDown(TObject* Sender, WORD& Key, TShiftState) {
 
 std::string TfrmMain::PropertiesEntryName() {
     if (!Entries) return "";
-    if (popupIndex_ >= 0 && popupIndex_ < Entries->Count() && ListView1->IsSelected(popupIndex_))
-        if (const TShellItem* e = Entries->GetEntry(popupIndex_)) return e->StoredName();
+    // A right-click gives its row the focus (keeping a selection it is part
+    // of), so the focused row is the one the popup was opened on.
+    if (TListItem* focused = ListView1->ItemFocused())
+        if (ListView1->IsSelected(focused->Index()))
+            if (const TShellItem* e = Entries->GetEntry(focused->Index())) return e->StoredName();
     const auto selected = Entries->SelectedItems();
     return !selected.empty() && selected.front() ? selected.front()->StoredName() : "";
 }

@@ -201,28 +201,31 @@ TEST_F(MainWindow, PropertiesShowsTheRightClickedEntryAndLeavesTheTotals) {
         shown = props->Label12->Caption();
         return mrOk;
     };
+    // What the list view does on a right-click on a row: the row gets the
+    // focus, a selection it is part of stays.
     auto rightClick = [&](int Row) {
-        RECT r{LVIR_BOUNDS, 0, 0, 0};
-        SendMessageA(f->ListView1->Handle(), LVM_GETITEMRECT, static_cast<WPARAM>(Row), reinterpret_cast<LPARAM>(&r));
-        f->ListView1MouseDown(f->ListView1, mbRight, {}, r.left + 4, (r.top + r.bottom) / 2);
+        LVITEMA it{};
+        it.stateMask = LVIS_FOCUSED;
+        it.state = LVIS_FOCUSED;
+        SendMessageA(f->ListView1->Handle(), LVM_SETITEMSTATE, static_cast<WPARAM>(Row), reinterpret_cast<LPARAM>(&it));
     };
     const int readme = RowOf(f, "readme.txt"), numbers = RowOf(f, "numbers.txt"), z = RowOf(f, "z.txt");
     ASSERT_GE(readme, 0);
     struct Case {
         std::vector<int> selected;
-        int clicked;  // -1: the keyboard's popup, no click
+        int clicked;
         std::string want;
     } cases[] = {
         {{readme, numbers}, numbers, "numbers.txt"},
         {{readme, numbers}, readme, "readme.txt"},
-        // A click on a row that is not selected: the selection is described.
+        // The focus on a row that is not selected: the selection is described.
         {{numbers}, z, "numbers.txt"},
-        {{z}, -1, "z.txt"},
+        {{readme, z}, z, "z.txt"},
     };
     for (const Case& c : cases) {
         f->ListView1->ClearSelection();
         for (int row : c.selected) f->ListView1->SetIsSelected(row, true);
-        if (c.clicked >= 0) rightClick(c.clicked);
+        rightClick(c.clicked);
         Choose(f->Properties1);
         EXPECT_EQ(shown, c.want);
         EXPECT_EQ(f->Dovex1->TotalUnpacked(), total) << c.want;

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/forms/about.h"
 #include "app/forms/main.h"
 #include "app/forms/overwrite.h"
 #include "engine/core/crc.h"
@@ -560,6 +561,39 @@ protected:
     }
     bool had_key_ = false;
 };
+
+// The program file carries its own icon (the title bar and About show it)
+// and the version About names, as the shell's properties read them.
+TEST(ProgramFile, HasItsIconAndAVersionResource) {
+    const std::string program = ProgramPath();
+    HMODULE m = LoadLibraryExA(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_TRUE(m) << program;
+    EXPECT_TRUE(FindResourceA(m, "MAINICON", reinterpret_cast<LPCSTR>(RT_GROUP_ICON)));
+    HICON icon = static_cast<HICON>(LoadImageA(m, "MAINICON", IMAGE_ICON, 32, 32, 0));
+    EXPECT_TRUE(icon);
+    if (icon) DestroyIcon(icon);
+    FreeLibrary(m);
+
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeA(program.c_str(), &ignored);
+    ASSERT_GT(size, 0u);
+    std::vector<char> info(size);
+    ASSERT_TRUE(GetFileVersionInfoA(program.c_str(), 0, size, info.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT len = 0;
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &len));
+    char numbers[32];
+    std::snprintf(numbers, sizeof numbers, "%u.%u.%u", HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
+                  HIWORD(fixed->dwFileVersionLS));
+    EXPECT_EQ(std::string(numbers), kBrambleVersion);
+    for (const char* name : {"FileVersion", "ProductName"}) {
+        char* text = nullptr;
+        ASSERT_TRUE(VerQueryValueA(info.data(), (std::string("\\StringFileInfo\\040904E4\\") + name).c_str(),
+                                   reinterpret_cast<void**>(&text), &len))
+            << name;
+        EXPECT_EQ(std::string(text), std::string(name) == "FileVersion" ? kBrambleVersion : "Bramble");
+    }
+}
 
 TEST_F(ProgramRun, ExtractSwitchGivesThePeersTreeOnceAndRefusesAnExistingFolder) {
     const std::string dir = ScratchDir("program-x");
