@@ -220,7 +220,14 @@ std::string TfrmMain::ShortenPath(const std::string& Path) {
 
 void TfrmMain::AddMessage(const std::string& Line) {
     if (MsgToolWindow->Visible() && RichEdit1->CanFocus()) RichEdit1->SetFocus();
+    const bool hadBar = RichEdit1->HandleAllocated() && (GetWindowLongPtrA(RichEdit1->Handle(), GWL_STYLE) & WS_VSCROLL);
     RichEdit1->Lines().Add(Line);
+    // The rich edit adds its scroll bar when the text outgrows it but leaves
+    // the frame unpainted: without this the bar and the last line stay out
+    // of sight until the pane is shown again.
+    if (RichEdit1->HandleAllocated() && !hadBar && (GetWindowLongPtrA(RichEdit1->Handle(), GWL_STYLE) & WS_VSCROLL))
+        SetWindowPos(RichEdit1->Handle(), nullptr, 0, 0, 0, 0,
+                     SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TfrmMain::ShowMessages() {

@@ -205,5 +205,58 @@ TEST_F(MainWindow, TheTextToggleLeavesInstallAsItIs) {
     }
 }
 
+// The Messages pane from the start: its text fills the window's inside, no
+// more, so its scroll bar and its last line are in sight.
+TEST_F(MainWindow, TheMessagesPaneShowsItsScrollBarOnceTheTextOutgrowsIt) {
+    AnswerAll modals;
+    TfrmMain* f = Make();
+    test::Pump(5);
+    HWND edit = f->RichEdit1->Handle(), holder = GetParent(edit);
+    auto fits = [&](const char* when) {
+        RECT text{};
+        GetWindowRect(edit, &text);
+        for (HWND around : {holder, f->Handle()}) {
+            RECT inside{};
+            GetClientRect(around, &inside);
+            MapWindowPoints(around, nullptr, reinterpret_cast<POINT*>(&inside), 2);
+            EXPECT_GE(text.left, inside.left) << when;
+            EXPECT_GE(text.top, inside.top) << when;
+            EXPECT_LE(text.right, inside.right) << when;
+            EXPECT_LE(text.bottom, inside.bottom) << when;
+        }
+    };
+    fits("shown");
+    for (int w : {500, 900}) {
+        f->SetBounds(f->Left(), f->Top(), w, 420);
+        test::Pump(5);
+        fits(w == 500 ? "narrower" : "wider");
+    }
+    // Tests write more lines than the pane shows.
+    f->OpenArchive(Join(FixturesDir(), "plain.zip"));
+    for (int i = 0; i < 4; ++i) Choose(f->mnuTest);
+    test::Pump(5);
+    ASSERT_GT(f->RichEdit1->Lines().Count(), 20);
+    EXPECT_TRUE(GetWindowLongPtrA(edit, GWL_STYLE) & WS_VSCROLL);
+    SCROLLINFO si{sizeof si, SIF_ALL};
+    EXPECT_TRUE(GetScrollInfo(edit, SB_VERT, &si));
+    EXPECT_GT(si.nMax, static_cast<int>(si.nPage));
+    test::SaveScreenshot(*f, "bramble-messages-pane.bmp");
+    // On the screen: the bar's up arrow, dark on its button, where the
+    // page would be blank.
+    TBitmap shot;
+    test::GrabWindow(*f, shot);
+    RECT form{}, text{};
+    GetWindowRect(f->Handle(), &form);
+    GetWindowRect(edit, &text);
+    const int cx = GetSystemMetrics(SM_CXVSCROLL), cy = GetSystemMetrics(SM_CYVSCROLL);
+    int darkest = 255;
+    for (int y = text.top + 2; y < text.top + 2 + cy; ++y)
+        for (int x = text.right - 2 - cx; x < text.right - 2; ++x) {
+            const COLORREF c = test::PixelAt(shot, x - form.left, y - form.top);
+            darkest = std::min(darkest, (GetRValue(c) * 30 + GetGValue(c) * 59 + GetBValue(c) * 11) / 100);
+        }
+    EXPECT_LT(darkest, 100);
+}
+
 }  // namespace
 }  // namespace bramble
