@@ -319,16 +319,26 @@ HRESULT TDragFilesSrc::QueryContinueDrag(BOOL EscapePressed, DWORD KeyState, DWO
     return FileCount() == 0 ? DRAGDROP_S_CANCEL : DRAGDROP_S_DROP;
 }
 
+namespace {
+
+// Drag and drop needs OLE on the window thread: it is there from the
+// program's start, on the thread that starts it, to its end, so a first
+// drag finds it ready and a failed start is not mistaken for a cancel.
+struct OleForTheRun {
+    HRESULT result = OleInitialize(nullptr);
+    ~OleForTheRun() {
+        if (SUCCEEDED(result)) OleUninitialize();
+    }
+} oleForTheRun;
+
+}  // namespace
+
 int TDragFilesSrc::Execute() {
     droppingError_ = nullptr;
     if (files_.empty() || files_.front().empty()) return 0;
     if (verifyFiles_)
         for (const std::string& f : files_)
             if (GetFileAttributesA(f.c_str()) == INVALID_FILE_ATTRIBUTES) return 0;
-    // Drag and drop needs OLE on this (the window) thread; it stays
-    // initialised for the rest of the run.
-    static const HRESULT ole = OleInitialize(nullptr);
-    (void)ole;
     IDataObject* data = NewFileDataObject(files_);
     auto* source = new TMyDropSource(this);
     source->AddRef();

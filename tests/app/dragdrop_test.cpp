@@ -212,5 +212,16 @@ TEST_F(MainWindow, DropsOpenAnArchiveOrAreForAdd) {
     EXPECT_FALSE(f->DragFilesTrg2->Enabled());
 }
 
+// OLE is up before any drag: the clipboard answers, and the thread is
+// already a single-threaded apartment.
+TEST(DragSource, OleIsReadyFromTheStartBeforeAnyDrag) {
+    IDataObject* clip = nullptr;
+    EXPECT_EQ(OleGetClipboard(&clip), S_OK);
+    if (clip) clip->Release();
+    const HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    EXPECT_EQ(hr, RPC_E_CHANGED_MODE);
+    if (SUCCEEDED(hr)) CoUninitialize();
+}
+
 }  // namespace
 }  // namespace bramble

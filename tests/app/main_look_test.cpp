@@ -237,7 +237,9 @@ TEST_F(MainWindow, TheMessagesPaneShowsItsScrollBarOnceTheTextOutgrowsIt) {
     test::Pump(5);
     ASSERT_GT(f->RichEdit1->Lines().Count(), 20);
     EXPECT_TRUE(GetWindowLongPtrA(edit, GWL_STYLE) & WS_VSCROLL);
-    SCROLLINFO si{sizeof si, SIF_ALL};
+    SCROLLINFO si{};
+    si.cbSize = sizeof si;
+    si.fMask = SIF_ALL;
     EXPECT_TRUE(GetScrollInfo(edit, SB_VERT, &si));
     EXPECT_GT(si.nMax, static_cast<int>(si.nPage));
     test::SaveScreenshot(*f, "bramble-messages-pane.bmp");
