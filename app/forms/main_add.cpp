@@ -26,17 +26,18 @@ void TfrmMain::mnuNew1Click(TObject*) {
     std::string name = OpenDialog1->FileName();
     if (name.empty()) return;
     LastOpenFolder = ExtractFilePath(name);
-    // The filter's kind goes on a name without an archive extension of its
-    // own: "backup" becomes backup.zip, "x.tar" stays a TAR archive.
+    // Under the ZIP, CAB or LHA filter the name gets that kind's extension
+    // unless it has it already: "backup" becomes backup.zip, and so does
+    // "x.tar" (x.tar.zip), so the archive is of the kind the filter chose.
     static const char* const filterExt[] = {".zip", ".cab", ".lha"};
     const int filter = OpenDialog1->FilterIndex();
-    if (filter >= 1 && filter <= 3 && LowerStr(ExtractFileExt(name)) != filterExt[filter - 1] &&
-        TZipCommon::ArcExtIndex(ExtractFileExt(name)) < 0)
+    if (filter >= 1 && filter <= 3 && LowerStr(ExtractFileExt(name)) != filterExt[filter - 1])
         name += filterExt[filter - 1];
     if (os::FileExists(name)) {
         OpenArchive(name);
         return;
     }
+    MRUFileList1->AddItem(name);
     CreateNewArchive(name);
 }
 

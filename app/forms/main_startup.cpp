@@ -131,9 +131,9 @@ void TfrmMain::formCreate(TObject*) {
     // 11-12.
     CompressComponent = Zip1;
     SetDateSeparator('/');
-    // 14. Show empty dirs: the stored check is flipped back and handed on.
-    mnuBlankDirs1->SetChecked(!mnuBlankDirs1->Checked());
-    Dovex1->SetShowBlankDirs(mnuBlankDirs1->Checked());
+    // 14. Show empty dirs: the command itself flips the stored check back
+    // and hands it on.
+    mnuBlankDirs1Click(this);
     // 15.
     Dovex1->SetArchiveFile("");
 

@@ -154,6 +154,9 @@ TEST_F(MainWindow, NewArchiveOfEachWritableKindFromPickedFiles) {
     TfrmMain* f = Make();
     const std::string src = Sources("add-new-src");
     const std::string out = ScratchDir("add-new");
+    // "All files": under the ZIP, CAB or LHA filter a name gets that
+    // filter's extension; here the typed extension picks the kind.
+    f->OpenDialog1->SetFilterIndex(7);
     struct Case {
         const char* name;
         TArcType kind;
@@ -371,6 +374,7 @@ TEST_F(MainWindow, AddDialogScreenshots) {
 
     modals.FileToOpen = Join(out, "open.lzh");
     modals.Drive = AddScript{src, {"a.txt"}, nullptr};
+    f->OpenDialog1->SetFilterIndex(7);  // "All files": the typed extension stays
     Choose(f->mnuNew1);
     ASSERT_EQ(WriterKindForArcType(f->Dovex1->ArcType()), wkLha);
     modals.Drive = shoot("add-open-lha-report.bmp", true);

@@ -278,5 +278,25 @@ TEST_F(MainWindow, TheAddSwitchPutsItsArchiveOnTheRecentListUnlessOnDriveA) {
     }
 }
 
+TEST_F(MainWindow, NewGivesTheNameTheZipFiltersExtensionAndPutsItOnTheRecentList) {
+    AnswerAll modals;  // the Add dialog is cancelled
+    TfrmMain* f = Make();
+    const std::string dir = ScratchDir("main-new-names");
+    struct Case {
+        const char *typed, *made;
+    } cases[] = {
+        {"backup", "backup.zip"},
+        {"x.tar", "x.tar.zip"},
+        {"y.ZIP", "y.ZIP"},
+        {"notes.2024", "notes.2024.zip"},
+    };
+    for (const Case& c : cases) {
+        modals.FileToOpen = Join(dir, c.typed);
+        f->mnuNew1Click(f);
+        ASSERT_FALSE(f->MRUFileList1->Items().empty()) << c.typed;
+        EXPECT_EQ(f->MRUFileList1->Items().front(), Join(dir, c.made));
+    }
+}
+
 }  // namespace
 }  // namespace bramble

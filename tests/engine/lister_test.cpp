@@ -383,6 +383,15 @@ TEST(Lister, FindEntryInfoLooksUpOneEntrySilentlyAndRestoresEverything) {
     EXPECT_EQ(reads, 3);
     EXPECT_EQ(activations, 1);
     EXPECT_EQ(totals, 1);
+    // The listing's counts and totals stay the whole archive's.
+    const int64_t packed = d.TotalPacked(), unpacked = d.TotalUnpacked();
+    const int count = d.FileCount();
+    const uint8_t ratio = d.TotalRatio();
+    EXPECT_TRUE(d.FindEntryInfo("hello.txt"));
+    EXPECT_EQ(d.TotalPacked(), packed);
+    EXPECT_EQ(d.TotalUnpacked(), unpacked);
+    EXPECT_EQ(d.FileCount(), count);
+    EXPECT_EQ(d.TotalRatio(), ratio);
 
     // The single-entry kinds answer by name too.
     TDovex g;
