@@ -308,7 +308,10 @@ void DrawMenuItem(const ItemDrawContext& C, TMenuItem* Item, const ItemDrawState
     bool drewGlyph = false;
     const auto& cache = menukit::CommandCache::Instance();
     bool enabled = !S.Disabled;
-    if (C.Images && Item->ImageIndex() >= 0) {
+    // No glyph column (a bar item without a picture): nothing goes there.
+    bool column = C.Cols.BitmapWidth > 0;
+    if (!column) {
+    } else if (C.Images && Item->ImageIndex() >= 0) {
         TCanvas canvas;
         canvas.SetHandle(C.DC);
         C.Images->Draw(canvas, gx, gy, Item->ImageIndex(), enabled);
@@ -339,7 +342,7 @@ void DrawMenuItem(const ItemDrawContext& C, TMenuItem* Item, const ItemDrawState
             drewGlyph = true;
         }
     }
-    if (!drewGlyph && S.Checked && !splitCheck) {
+    if (!drewGlyph && S.Checked && !splitCheck && column) {
         DrawCheckMark(C.DC, glyphArea, S.Radio, ColorToRGB(highlight ? o.Colors.HighlightText : o.Colors.MenuText));
     } else if (drewGlyph && S.Checked && !splitCheck && !C.Flags.contains(mfNoBitmapRect)) {
         RECT f{gx - 1, gy - 1, gx + 17, gy + 17};

@@ -23,6 +23,16 @@ bool HasHiddenBelow(TMenuItem* Item) {
     return false;
 }
 
+// Ctrl or Alt down, a function key, or one of the editing keys.
+bool LooksLikeShortCut(WPARAM Key) {
+    if (GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0) return true;
+    if (Key >= VK_F1 && Key <= VK_F12) return true;
+    switch (Key) {
+        case VK_ESCAPE: case VK_DELETE: case VK_INSERT: case VK_BACK: case VK_RETURN: return true;
+        default: return false;
+    }
+}
+
 TMenuItem* FindShortCut(TMenuItem* Parent, TShortCut Key) {
     for (int i = 0; i < Parent->Count(); ++i) {
         TMenuItem* it = Parent->Items(i);
@@ -39,6 +49,7 @@ TMenuItem* FindShortCut(TMenuItem* Parent, TShortCut Key) {
 TCustomMenuBar2000::TCustomMenuBar2000(TComponent* AOwner) : TCustomControl(AOwner) {
     SetBounds(0, 0, 50, 21);
     SetAlign(alTop);
+    SetParentFont(false);
     MenuBars().push_back(this);
     sys_item_ = std::make_unique<TMenuItem2000>(nullptr);
     // Keys reach the bar through the kit's message hook; document and
@@ -55,7 +66,56 @@ TCustomMenuBar2000::~TCustomMenuBar2000() {
     if (popup_ && ActivePopup() == popup_.get()) CloseActiveMenus(false);
     popup_.reset();
     if (menu_) menu_->RemoveFreeNotification(this);
+    FreeBarFont();
+}
+
+HFONT TCustomMenuBar2000::BarFont() {
+    if (!system_font_) return Font().Handle();
+    if (!font_) font_ = CreateMenuFont();
+    return font_;
+}
+
+void TCustomMenuBar2000::FreeBarFont() {
     if (font_) DeleteObject(font_);
+    font_ = nullptr;
+}
+
+void TCustomMenuBar2000::SetSystemFont(bool v) {
+    if (v) SetParentFont(false);
+    if (v == system_font_) return;
+    system_font_ = v;
+    FreeBarFont();
+    UpdateItems(true);
+}
+
+void TCustomMenuBar2000::FontChanged() {
+    TCustomControl::FontChanged();
+    FreeBarFont();
+    UpdateItems(true);
+}
+
+void TCustomMenuBar2000::SetCtl3D(bool v) {
+    if (v == ctl3d_) return;
+    ctl3d_ = v;
+    Invalidate();
+}
+
+void TCustomMenuBar2000::SetTransparent(bool v) {
+    if (v == transparent_) return;
+    transparent_ = v;
+    TControlStyle style = ControlStyle();
+    if (v) style.erase(csOpaque);
+    else style.insert(csOpaque);
+    SetControlStyle(style);
+    if (v) parent_image_ = std::make_unique<TBitmap>(std::max(1, Width()), std::max(1, Height()));
+    else parent_image_.reset();
+    if (popup_ && popup_->IsFormOpen()) CloseActiveMenus(true);
+    Invalidate();
+}
+
+void TCustomMenuBar2000::InitiateAction() {
+    for (TMenuItem* it : TopItems())
+        if (it != sys_item_.get() && it->Visible()) it->InitiateAction();
 }
 
 void TCustomMenuBar2000::SetMenu(TMenu* v) {
@@ -68,6 +128,11 @@ void TCustomMenuBar2000::SetMenu(TMenu* v) {
 
 void TCustomMenuBar2000::Notification(TComponent* AComponent, TOperation Operation) {
     TCustomControl::Notification(AComponent, Operation);
+    if (Operation == opInsert) {
+        // A main menu put on the bar's form is what a bar without one shows.
+        if (auto* m = dynamic_cast<TMainMenu*>(AComponent); m && !menu_) SetMenu(m);
+        return;
+    }
     if (Operation != opRemove) return;
     if (AComponent == menu_) {
         menu_ = nullptr;
@@ -110,12 +175,21 @@ void TCustomMenuBar2000::UpdateItems(bool Rebuild) {
     Invalidate();
 }
 
+int TCustomMenuBar2000::GlyphWidth(TMenuItem* Item) const {
+    auto* k = dynamic_cast<TMenuItem2000*>(Item);
+    if (k && k->HasBitmap()) return k->Bitmap().Width();
+    if (k && k->DefaultIndex() >= 0) return 16;
+    if (Item->ImageIndex() >= 0 && menu_ && menu_->Images()) return menu_->Images()->Width();
+    // A class-library item's picture keeps a gap to its caption.
+    if (!k && Item->HasBitmap()) return Item->Bitmap().Width() + 4;
+    return 0;
+}
+
 void TCustomMenuBar2000::Relayout() {
-    if (!font_) font_ = CreateMenuFont();
     if (auto* main = dynamic_cast<TCustomMainMenu2000*>(menu_)) main->BuildMergedItems();
     std::vector<TMenuItem*> items = TopItems();
     HDC dc = GetDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, font_);
+    HGDIOBJ old = SelectObject(dc, BarFont());
     std::vector<int> widths;
     int height = 0, widest = 0;
     int bs = MenuButtonSize();
@@ -128,11 +202,7 @@ void TCustomMenuBar2000::Relayout() {
         std::string t = menukit::StripAmpersands(it->Caption());
         SIZE s{};
         GetTextExtentPoint32A(dc, t.c_str(), static_cast<int>(t.size()), &s);
-        int w = s.cx;
-        auto* k = dynamic_cast<TMenuItem2000*>(it);
-        if (k && k->HasBitmap()) w += k->Bitmap().Width();
-        else if (k && k->DefaultIndex() >= 0) w += 16;
-        else if (it->ImageIndex() >= 0 && menu_->Images()) w += menu_->Images()->Width();
+        int w = s.cx + GlyphWidth(it);
         widths.push_back(w + 12);
         height = std::max<int>(height, s.cy + 5);
         widest = std::max(widest, w + 12);
@@ -166,7 +236,11 @@ void TCustomMenuBar2000::Relayout() {
         h = std::max<int>(rects_.back().Rect.bottom, buttons ? y + height : 0);
         if (buttons) w = std::max<int>(w, ownRow ? buttonsWidth : rects_.back().Rect.right + buttonsWidth);
     }
+    int content = w;
     if (StretchToParent && Parent()) w = std::max(w, Parent()->ClientWidth());
+    // Right to left: the items sit at the bar's right end.
+    if (options_.Alignment == T_LFM_Alignment::taRightToLeft && w > content)
+        for (TopRect& r : rects_) OffsetRect(&r.Rect, w - content, 0);
     if (selected_ >= TopCount()) selected_ = -1;
     SetBounds(Left(), Top(), w, h);
 }
@@ -182,46 +256,94 @@ bool TCustomMenuBar2000::FormActive() {
     return GetWindow(active, GW_OWNER) == root || (owner && active == owner);
 }
 
+void TCustomMenuBar2000::PaintParentImage() {
+    if (!Parent()) return;
+    if (!parent_image_) parent_image_ = std::make_unique<TBitmap>(1, 1);
+    if (parent_image_->Width() != Width() || parent_image_->Height() != Height())
+        parent_image_->SetSize(std::max(1, Width()), std::max(1, Height()));
+    HDC dc = parent_image_->Canvas().Handle();
+    int saved = SaveDC(dc);
+    SetWindowOrgEx(dc, Left(), Top(), nullptr);
+    IntersectClipRect(dc, 0, 0, Parent()->Width(), Parent()->Height());
+    Parent()->Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    Parent()->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc), 0);
+    RestoreDC(dc, saved);
+}
+
+void TCustomMenuBar2000::PaintTopItem(HDC DC, int Index, const T_LFM_Options& Work) {
+    const TopRect& t = rects_[static_cast<size_t>(Index)];
+    RECT r = t.Rect;
+    bool sel = Index == selected_ && mode_ > 0;
+    // Ctl3D: an active menu's item pressed in, a hot one raised; flat bars
+    // highlight instead.
+    bool pressed = sel && mode_ == 2 && ctl3d_;
+    if (t.Item == sys_item_.get()) {  // the document's icon, drawn with the document parts
+        if (pressed) DrawEdge(DC, &r, BDR_SUNKENOUTER, BF_RECT);
+        else if (sel) DrawEdge(DC, &r, BDR_RAISEDINNER, BF_RECT);
+        return;
+    }
+    int shift = pressed ? 1 : 0;
+    int glyph = GlyphWidth(t.Item);
+    ItemDrawContext c;
+    c.DC = DC;
+    c.Options = &Work;
+    c.Flags = Work.Flags;
+    c.Font = BarFont();
+    c.Images = menu_ ? menu_->Images() : nullptr;
+    c.Transparent = transparent_;
+    c.SingleLine = true;
+    c.Top = r.top + shift;
+    c.Height = r.bottom - r.top;
+    c.Cols.ItemLeft = r.left + shift;
+    c.Cols.ItemRight = r.right + shift;
+    if (Work.Alignment == T_LFM_Alignment::taRightToLeft) {
+        c.Cols.BitmapX = r.right - 4 - glyph + shift;
+        c.Cols.CaptionX = r.left + 4 + shift;
+        c.Cols.CaptionWidth = c.Cols.BitmapX - c.Cols.CaptionX;
+    } else {
+        c.Cols.BitmapX = r.left + 4 + shift;
+        c.Cols.CaptionX = c.Cols.BitmapX + glyph;
+        c.Cols.CaptionWidth = r.right - 4 + shift - c.Cols.CaptionX;
+    }
+    c.Cols.BitmapWidth = glyph;
+    c.Cols.ShortCutX = c.Cols.ArrowX = r.right;
+    ItemDrawState st;
+    st.Selected = sel && !ctl3d_;
+    st.Disabled = !t.Item->Enabled();
+    st.Checked = t.Item->Checked();
+    st.Radio = t.Item->RadioItem();
+    // The bar shows captions only: a caption's shortcut part stays off it.
+    DrawMenuItem(c, t.Item, st);
+    if (pressed) DrawEdge(DC, &r, BDR_SUNKENOUTER, BF_RECT);
+    else if (sel && ctl3d_) DrawEdge(DC, &r, BDR_RAISEDINNER, BF_RECT);
+}
+
 void TCustomMenuBar2000::Paint() {
-    TCanvas& canvas = Canvas();
-    HDC dc = canvas.Handle();
-    RECT all{0, 0, Width(), Height()};
-    HBRUSH bg = CreateSolidBrush(ColorToRGB(options_.Colors.Menu));
-    FillRect(dc, &all, bg);
-    DeleteObject(bg);
-    if (!font_) font_ = CreateMenuFont();
+    HDC target = Canvas().Handle();
+    int w = std::max(1, Width()), h = std::max(1, Height());
+    // Drawn off screen and copied at once: no flicker while tracking.
+    TBitmap work(w, h);
+    HDC dc = work.Canvas().Handle();
+    RECT all{0, 0, w, h};
+    if (transparent_ && Parent()) {
+        PaintParentImage();
+        BitBlt(dc, 0, 0, w, h, parent_image_->Canvas().Handle(), 0, 0, SRCCOPY);
+    } else {
+        HBRUSH bg = CreateSolidBrush(ColorToRGB(options_.Colors.Menu));
+        FillRect(dc, &all, bg);
+        DeleteObject(bg);
+    }
     // The bar's own look: centred captions, no margins; grey while its
     // form is not active.
-    T_LFM_Options work;
-    work.Assign(options_);
-    work.Alignment = T_LFM_Alignment::taCenter;
-    work.Margins.Left = work.Margins.Top = work.Margins.Right = work.Margins.Bottom = 0;
-    if (!FormActive()) work.Colors.MenuText = work.Colors.DisabledText;
+    T_LFM_Options look;
+    look.Assign(options_);
+    look.Alignment = options_.Alignment == T_LFM_Alignment::taRightToLeft ? T_LFM_Alignment::taRightToLeft
+                                                                          : T_LFM_Alignment::taCenter;
+    look.Margins.Left = look.Margins.Top = look.Margins.Right = look.Margins.Bottom = 0;
+    if (!FormActive()) look.Colors.MenuText = look.Colors.DisabledText;
     PaintMDIParts(dc);
-    for (int i = 0; i < TopCount(); ++i) {
-        const TopRect& t = rects_[static_cast<size_t>(i)];
-        RECT r = t.Rect;
-        bool sel = i == selected_ && mode_ > 0;
-        if (sel && mode_ == 2 && popup_ && popup_->IsFormOpen()) {
-            DrawEdge(dc, &r, BDR_SUNKENOUTER, BF_RECT);
-            OffsetRect(&r, 1, 1);
-        } else if (sel) {
-            DrawEdge(dc, &r, BDR_RAISEDINNER, BF_RECT);
-        }
-        if (t.Item == sys_item_.get()) continue;  // the document's icon
-        HGDIOBJ old = SelectObject(dc, font_);
-        TFont& f = canvas.Font();
-        f.SetColor(t.Item->Enabled() ? work.Colors.MenuText : work.Colors.DisabledText);
-        std::string cap = t.Item->Caption();
-        TRect tr{r.left + 4, r.top, r.right - 4, r.bottom};
-        SelectObject(dc, old);
-        // The menu font, with its accelerator underlined.
-        LOGFONTA lf{};
-        GetObjectA(font_, sizeof(lf), &lf);
-        f.SetName(lf.lfFaceName);
-        f.SetHeight(lf.lfHeight);
-        CanvasDrawText(canvas, cap, tr, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-    }
+    for (int i = 0; i < TopCount(); ++i) PaintTopItem(dc, i, look);
+    BitBlt(target, 0, 0, w, h, dc, 0, 0, SRCCOPY);
 }
 
 int TCustomMenuBar2000::ItemAt(int X, int Y) const {
@@ -329,6 +451,9 @@ void TCustomMenuBar2000::DropDown(int Index, bool SelectFirst) {
         bool expanded = popup_->Options().Flags.contains(mfHiddenIsVisible);
         popup_->Options().Assign(options_);
         if (expanded) popup_->Options().Flags.insert(mfHiddenIsVisible);
+        popup_->ShowHint = ShowHint();
+        popup_->SystemFont = system_font_;
+        popup_->Ctl3D = ctl3d_;
         popup_->SetStatusBar(StatusBar);
         popup_->StatusBarIndex = StatusBarIndex;
         popup_->OnMenuCommand = OnMenuCommand;
@@ -343,7 +468,8 @@ void TCustomMenuBar2000::DropDown(int Index, bool SelectFirst) {
         if (!options_.Flags.contains(mfNoAutoShowHidden) && HasHiddenBelow(source))
             SetTimer(TWinControl::Handle(), kHiddenTimer, 3000, nullptr);
         RECT r = rects_[static_cast<size_t>(next)].Rect;
-        POINT p{r.left, r.bottom};
+        bool rtl = options_.Alignment == T_LFM_Alignment::taRightToLeft;
+        POINT p{rtl ? r.right : r.left, r.bottom};
         ::ClientToScreen(TWinControl::Handle(), &p);
         POINT top{r.left, r.top};
         ::ClientToScreen(TWinControl::Handle(), &top);
@@ -355,6 +481,11 @@ void TCustomMenuBar2000::DropDown(int Index, bool SelectFirst) {
         next = switch_to_;
     }
     if (!alive.Alive()) return;
+    // Changes that came while the drop-down was open.
+    if (pending_layout_) {
+        pending_layout_ = false;
+        UpdateItems(true);
+    }
     Invalidate();
 }
 
@@ -383,6 +514,37 @@ bool TCustomMenuBar2000::AcceptsKeys() {
     return FormActive();
 }
 
+std::vector<TMenu*> TCustomMenuBar2000::ShortCutMenus() const {
+    std::vector<TMenu*> menus;
+    if (!menu_) return menus;
+    menus.push_back(menu_);
+    if (auto* main = dynamic_cast<TCustomMainMenu2000*>(menu_))
+        for (TCustomMainMenu2000* m : main->MergeList())
+            if (m != menu_) menus.push_back(m);
+    return menus;
+}
+
+bool TCustomMenuBar2000::FindShortCutItem(TShortCut Key) const {
+    for (TMenu* m : ShortCutMenus())
+        if (FindShortCut(m->Items(), Key)) return true;
+    return false;
+}
+
+void TCustomMenuBar2000::RunShortCut(TShortCut Key) {
+    // The first menu that has the key runs it; it may free the menus.
+    for (TMenu* m : ShortCutMenus())
+        if (KeyMatchesShortCut(Key, m->Items())) return;
+}
+
+void TCustomMenuBar2000::ShowSelectedHelp() {
+    TMenuItem* item = selected_ >= 0 && selected_ < TopCount() ? rects_[static_cast<size_t>(selected_)].Item : nullptr;
+    int context = item ? item->HelpContext() : 0;
+    CloseActiveMenus(true);
+    ExitMenuMode();
+    RestoreCaret();
+    if (context != 0 && Application && !Application->HelpFile().empty()) Application->HelpContext(context);
+}
+
 bool TCustomMenuBar2000::TryAccelerator(char Key) {
     for (bool firstLetter : {false, true})
         for (int i = 0; i < TopCount(); ++i) {
@@ -405,6 +567,10 @@ bool TCustomMenuBar2000::BarKeyMessage(const MSG& Msg) {
             HideCaretCounted();
             mode_ = 2;
             Select(TopCount() > 0 ? 0 : -1);
+        } else if (key != VK_MENU && key != VK_F10 && !alt_consumed_ && LooksLikeShortCut(key)) {
+            // A key whose press never reached the bar as a shortcut.
+            TShortCut sc = ShortCutOfKey(key, Msg.lParam);
+            if (FindShortCutItem(sc)) PostMessage(me, LFM_BARWORK, kShortCut, sc);
         }
         alt_consumed_ = false;
         return true;
@@ -432,7 +598,7 @@ bool TCustomMenuBar2000::BarKeyMessage(const MSG& Msg) {
             }
         }
         TShortCut sc = ShortCutOfKey(key, Msg.lParam);
-        if (menu_ && FindShortCut(menu_->Items(), sc)) {
+        if (FindShortCutItem(sc)) {
             PostMessage(me, LFM_BARWORK, kShortCut, sc);
             alt_consumed_ = true;
             return true;
@@ -466,6 +632,9 @@ bool TCustomMenuBar2000::BarKeyMessage(const MSG& Msg) {
                 ExitMenuMode();
                 RestoreCaret();
                 return true;
+            case VK_F1:
+                ShowSelectedHelp();
+                return true;
             default: {
                 char ch = (key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9') ? static_cast<char>(key) : 0;
                 if (!ch || !TryAccelerator(ch)) MessageBeep(0);
@@ -485,7 +654,7 @@ bool TCustomMenuBar2000::BarKeyMessage(const MSG& Msg) {
     }
     if (!menu_) return false;
     TShortCut sc = ShortCutOfKey(key, Msg.lParam);
-    if (FindShortCut(menu_->Items(), sc)) {
+    if (FindShortCutItem(sc)) {
         // Run from the bar's own queue, not from inside the hook.
         PostMessage(me, LFM_BARWORK, kShortCut, sc);
         return true;
@@ -513,9 +682,14 @@ void TCustomMenuBar2000::WndProc(TMessage& M) {
             else if (M.WParam == kShortCut && menu_) {
                 // The item's own action decides, then it runs; the menu may
                 // be gone afterwards.
-                KeyMatchesShortCut(static_cast<TShortCut>(M.LParam), menu_->Items());
+                RunShortCut(static_cast<TShortCut>(M.LParam));
             }
             return;
+        case WM_SETTINGCHANGE:
+            // The platform's menu font may have changed with the settings.
+            FreeBarFont();
+            UpdateItems(true);
+            break;
         case WM_TIMER:
             if (M.WParam == kHiddenTimer) {
                 KillTimer(TWinControl::Handle(), kHiddenTimer);

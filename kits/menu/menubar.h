@@ -33,6 +33,8 @@ public:
     // Out of range gives null.
     TMenuItem* GetMergedItem(int Index);
     TCustomMainMenu2000* MergedInto() const { return merged_into_; }
+    // This menu first, then the document menus merged into it.
+    const std::vector<TCustomMainMenu2000*>& MergeList() const { return merge_list_; }
 
 private:
     void RebuildBars();
@@ -57,6 +59,18 @@ public:
 
     TMenu* Menu() const { return menu_; }
     void SetMenu(TMenu* v);
+    // The platform's menu font (the default), else the bar's Font; True
+    // gives up ParentFont.
+    bool SystemFont() const { return system_font_; }
+    void SetSystemFont(bool v);
+    // The selected item of an active menu drawn pressed (else highlighted).
+    bool Ctl3D() const { return ctl3d_; }
+    void SetCtl3D(bool v);
+    // The parent's image shows behind the items.
+    bool Transparent() const { return transparent_; }
+    void SetTransparent(bool v);
+    // Brings the actions of the top items up to date.
+    void InitiateAction();
     T_LFM_Options& Options() { return options_; }
     TStatusBar* StatusBar = nullptr;
     int StatusBarIndex = 0;
@@ -99,6 +113,7 @@ protected:
     void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
     void MouseMove(TShiftState Shift, int X, int Y) override;
     void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void FontChanged() override;
     void Notification(TComponent* AComponent, TOperation Operation) override;
 
 private:
@@ -112,6 +127,16 @@ private:
     void Select(int Index);
     void DropDown(int Index, bool SelectFirst);
     bool TryAccelerator(char Key);
+    // The menu and then each merged menu, for the item a key fires.
+    std::vector<TMenu*> ShortCutMenus() const;
+    bool FindShortCutItem(TShortCut Key) const;
+    void RunShortCut(TShortCut Key);
+    void ShowSelectedHelp();
+    HFONT BarFont();
+    void FreeBarFont();
+    void PaintParentImage();
+    void PaintTopItem(HDC DC, int Index, const T_LFM_Options& Work);
+    int GlyphWidth(TMenuItem* Item) const;
     bool FormActive();
     // The document parts (menubarmdi.cpp).
     TCustomForm* OwnerForm() const;
@@ -135,7 +160,11 @@ private:
     bool alt_consumed_ = false;
     bool pending_layout_ = false;
     POINT last_mouse_{-100, -100};
-    HFONT font_ = nullptr;
+    HFONT font_ = nullptr;  // the platform's menu font, made on first use
+    bool system_font_ = true;
+    bool ctl3d_ = true;
+    bool transparent_ = false;
+    std::unique_ptr<TBitmap> parent_image_;
     // Stands for the maximised document's system menu; filled from the
     // platform's menu each time it drops down.
     std::unique_ptr<TMenuItem2000> sys_item_;
