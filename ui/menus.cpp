@@ -364,6 +364,13 @@ TMenu::~TMenu() {
     delete root;
 }
 
+void TMenu::SetRootItem(TMenuItem* Item) {
+    TMenuItem* old = items_;
+    items_ = Item;
+    items_->menu_ = this;
+    delete old;
+}
+
 void TMenu::SetImages(TCustomImageList* v) {
     if (v == images_) return;
     SwitchImageList(this, images_, v, image_link_);

@@ -158,6 +158,9 @@ protected:
     // Type, text, state and submenu of one shown item.
     void UpdateMenuItem(TMenuItem* Item);
     void DestroyMenuHandle();
+    // A kit's menu puts its own kind of root item in place, before any
+    // item is added; the menu owns it.
+    void SetRootItem(TMenuItem* Item);
     HMENU handle_ = nullptr;
 
 private:

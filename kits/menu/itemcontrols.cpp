@@ -70,6 +70,12 @@ T_LFM_ButtonArrayOptions& TMenuItem2000::ButtonArray() const {
     return static_cast<T_LFM_ButtonArrayOptions&>(*control_options_);
 }
 
+TMenuItem2000& TMenuItem2000::SubItem(int Index) const {
+    auto* k = Index >= 0 && Index < Count() ? dynamic_cast<TMenuItem2000*>(Items(Index)) : nullptr;
+    if (!k) throw EMenuError("Menu not found");
+    return *k;
+}
+
 T_LFM_EditboxOptions& TMenuItem2000::Editbox() const {
     if (control_ != ctlEditbox) throw EMenuError(Name() + ": This is not an Editbox");
     return static_cast<T_LFM_EditboxOptions&>(*control_options_);
@@ -120,8 +126,8 @@ void T_LFM_ButtonOptions::Paint(const ControlDrawInfo& I) {
     RECT b{item.left + 2, item.top + 1, item.right - 2, item.bottom - 3};
     bool held = I.LeftDown && I.State.Selected;
     bool lit = I.State.Selected && !I.State.Disabled;
-    if (lit) FillBox(dc, b, o.Colors.Highlight);
-    else if (down_) FillDitheredRect(dc, b);
+    // A Down button looks lit too, unless the mouse holds it.
+    if (lit || (down_ && !held)) FillBox(dc, b, o.Colors.Highlight);
     if (held) DrawEdge(dc, &b, down_ ? BDR_SUNKENOUTER : BDR_RAISEDINNER, BF_RECT);
     else if (lit || down_) DrawEdge(dc, &b, BDR_SUNKENOUTER, BF_RECT);
     if (BorderFrame) {
@@ -147,7 +153,7 @@ void T_LFM_ButtonOptions::Paint(const ControlDrawInfo& I) {
         drawLines(o.Colors.DisabledShadow, 1);
         drawLines(o.Colors.DisabledText, 0);
     } else {
-        drawLines(lit ? o.Colors.HighlightText : o.Colors.MenuText, 0);
+        drawLines(o.Colors.MenuText, 0);
     }
     if (oldFont) SelectObject(dc, oldFont);
 }
@@ -383,7 +389,15 @@ void T_LFM_BitmapOptions::Paint(const ControlDrawInfo& I) {
     RECT item = ItemBox(I);
     HDC src = bitmap_.Canvas().Handle();
     int w = std::min<int>(gw, item.right - item.left), h = std::min<int>(bitmap_.Height(), item.bottom - item.top);
+    // A picture with its own palette shows its colours on palette screens.
+    HPALETTE pal = static_cast<HPALETTE>(GetCurrentObject(src, OBJ_PAL));
+    HPALETTE oldPal = nullptr;
+    if (pal && pal != static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE))) {
+        oldPal = SelectPalette(I.Context.DC, pal, TRUE);
+        RealizePalette(I.Context.DC);
+    }
     BitBlt(I.Context.DC, item.left, item.top, w, h, src, GlyphFor(I.State) * gw, 0, SRCCOPY);
+    if (oldPal) SelectPalette(I.Context.DC, oldPal, TRUE);
 }
 
 }  // namespace bramble

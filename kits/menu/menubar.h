@@ -15,7 +15,8 @@ namespace bramble {
 
 class TCustomMainMenu2000 : public TMainMenu {
 public:
-    explicit TCustomMainMenu2000(TComponent* AOwner) : TMainMenu(AOwner) {}
+    // The root is a kit item, so that it carries the kit's options too.
+    explicit TCustomMainMenu2000(TComponent* AOwner) : TMainMenu(AOwner) { SetRootItem(new TMenuItem2000(this)); }
     ~TCustomMainMenu2000() override;
     // The menu of a document form inside a frame joins the frame bar's
     // main menu.

@@ -21,6 +21,8 @@ constexpr int kMaxStateText = 256;
 
 }  // namespace
 
+T_LFM_PopupMenu::T_LFM_PopupMenu(TComponent* AOwner) : TPopupMenu(AOwner) { SetRootItem(new TMenuItem2000(this)); }
+
 TMenuItem2000::TMenuItem2000(TComponent* AOwner)
     : TMenuItem(AOwner), control_options_(MakeControlOptions(ctlNone, this)) {}
 
@@ -79,6 +81,11 @@ void TMenuItem2000::SetDefaultIndex(int v) {
     NotifyItemChanged(lfmRebuild);
 }
 
+void TMenuItem2000::SetBitmap(const TBitmap& Value) {
+    Bitmap().Assign(Value);
+    NotifyItemChanged(lfmRebuild);
+}
+
 void TMenuItem2000::SetHint(const std::string& v) {
     // An empty hint on a standard command means none, not the command's.
     if (v.empty() && CacheEntry(Caption())) TMenuItem::SetHint(menukit::cNoShortCut);
@@ -100,7 +107,8 @@ void TMenuItem2000::SetShortCut(TShortCut v) {
 
 void TMenuItem2000::SetShortCutList(const std::string& Text) {
     std::string list;
-    if (ComponentState().contains(csLoading)) list = Text.empty() ? menukit::cNoShortCut : Text;
+    // Stored forms come back exactly as they were written.
+    if (ComponentState().contains(csLoading)) list = Text;
     else list = menukit::NormalizeShortCutList(Text, ParseShortCut, FormatShortCut);
     if (list == shortcuts_) return;
     shortcuts_ = list;
@@ -227,7 +235,10 @@ bool KeyMatchesShortCut(TShortCut Key, TMenuItem* Root) {
     for (TMenuItem* p = item; p && p != Root; p = p->Parent()) chain.insert(chain.begin(), p);
     for (TMenuItem* p : chain) {
         TAliveToken alive = p->AliveToken();
-        // The item's action decides first whether it may run now.
+        // The item's action decides first whether it may run now: actions
+        // are otherwise brought up to date only when idle or when a menu
+        // opens, and a key can come in between, so a command its action
+        // has just disabled would still run.
         p->InitiateAction();
         if (!alive.Alive() || !p->Enabled()) break;
         p->Click();

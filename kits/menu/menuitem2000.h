@@ -22,7 +22,8 @@ class T_LFM_EditboxOptions;
 // The common base of the kit's popup menus.
 class T_LFM_PopupMenu : public TPopupMenu {
 public:
-    explicit T_LFM_PopupMenu(TComponent* AOwner) : TPopupMenu(AOwner) {}
+    // The root is a kit item, so that it carries the kit's options too.
+    explicit T_LFM_PopupMenu(TComponent* AOwner);
 };
 
 // Notices to the menu bar that shows an item (posted, wParam as below).
@@ -75,6 +76,10 @@ public:
     T_LFM_ButtonOptions& Button() const;
     T_LFM_ButtonArrayOptions& ButtonArray() const;
     T_LFM_EditboxOptions& Editbox() const;
+    // The kit subitem at Index; EMenuError "Menu not found" when there is none.
+    TMenuItem2000& SubItem(int Index) const;
+    // Takes a copy of the picture and tells the bar.
+    void SetBitmap(const TBitmap& Value);
     // Radio exclusivity among the parent's items of the same group (0 is
     // no group): checks, buttons and button arrays are reset by kind.
     void UncheckGroupSiblings();
