@@ -241,6 +241,17 @@ TEST_F(LookFixture, F1LeavesTheActiveMenu) {
     EXPECT_EQ(bar->MenuMode(), 0);
 }
 
+// A picture given to a top item makes room for itself on the bar.
+TEST_F(LookFixture, BitmapChangeLaysOutAgain) {
+    auto* view = static_cast<TMenuItem2000*>(menu->Items()->Items(1));
+    int before = bar->TopItemRect(1).right;
+    TBitmap glyph;
+    FillGlyph(glyph);
+    view->SetBitmap(glyph);
+    test::Pump();
+    EXPECT_EQ(bar->TopItemRect(1).right, before + 16);
+}
+
 TEST_F(LookFixture, SeveralItemChangesInARowCauseOneLayout) {
     TMenuItem* file = menu->Items()->Items(0);
     bar->Layouts = 0;
