@@ -171,8 +171,22 @@ void TCustomMenuBar2000::UpdateItems(bool Rebuild) {
         popup_ = std::make_unique<TCustomPopupMenu2000>(nullptr);
         popup_->Bar = this;
     }
-    if (Rebuild) Relayout();
+    if (Rebuild) {
+        Relayout();
+        BuildToolTips();
+    }
     Invalidate();
+}
+
+void TCustomMenuBar2000::BuildToolTips() {
+    tips_.reset();
+    if (!ShowHint() || !HandleAllocated()) return;
+    tips_ = std::make_unique<T_LFM_ToolTipWindow>(TWinControl::Handle());
+    for (const TopRect& t : rects_) {
+        auto* k = dynamic_cast<TMenuItem2000*>(t.Item);
+        std::string hint = k ? k->KitHint() : t.Item->Hint();
+        if (!hint.empty()) tips_->AddTool(t.Rect, hint);
+    }
 }
 
 int TCustomMenuBar2000::GlyphWidth(TMenuItem* Item) const {
@@ -363,6 +377,10 @@ void TCustomMenuBar2000::Select(int Index) {
 void TCustomMenuBar2000::MouseMove(TShiftState Shift, int X, int Y) {
     TCustomControl::MouseMove(Shift, X, Y);
     if (!FormActive()) return;
+    if (tips_ && mode_ != 2) {
+        tips_->RelayMouseMove(POINT{X, Y});
+        tips_->Activate();
+    }
     if (pressed_) {
         // Held on a caption button: sunken only while over it.
         int over = CaptionButtonAt(X, Y) == pressed_ ? pressed_ : 0;
@@ -448,6 +466,7 @@ void TCustomMenuBar2000::DropDown(int Index, bool SelectFirst) {
         }
         mode_ = 2;
         selected_ = open_ = next;
+        if (tips_) tips_->Deactivate();
         bool expanded = popup_->Options().Flags.contains(mfHiddenIsVisible);
         popup_->Options().Assign(options_);
         if (expanded) popup_->Options().Flags.insert(mfHiddenIsVisible);

@@ -9,6 +9,7 @@
 
 #include "kits/menu/menustate.h"
 #include "kits/menu/popupmenu.h"
+#include "kits/menu/tooltip.h"
 #include "ui/control.h"
 
 namespace bramble {
@@ -70,6 +71,8 @@ public:
     // The parent's image shows behind the items.
     bool Transparent() const { return transparent_; }
     void SetTransparent(bool v);
+    // The top items' hints, while ShowHint; none before the bar has a window.
+    T_LFM_ToolTipWindow* ToolTips() const { return tips_.get(); }
     // Brings the actions of the top items up to date.
     void InitiateAction();
     T_LFM_Options& Options() { return options_; }
@@ -138,6 +141,7 @@ private:
     void PaintParentImage();
     void PaintTopItem(HDC DC, int Index, const T_LFM_Options& Work);
     int GlyphWidth(TMenuItem* Item) const;
+    void BuildToolTips();
     bool FormActive();
     // The document parts (menubarmdi.cpp).
     TCustomForm* OwnerForm() const;
@@ -166,6 +170,7 @@ private:
     bool ctl3d_ = true;
     bool transparent_ = false;
     std::unique_ptr<TBitmap> parent_image_;
+    std::unique_ptr<T_LFM_ToolTipWindow> tips_;
     // Stands for the maximised document's system menu; filled from the
     // platform's menu each time it drops down.
     std::unique_ptr<TMenuItem2000> sys_item_;

@@ -252,6 +252,39 @@ TEST_F(LookFixture, BitmapChangeLaysOutAgain) {
     EXPECT_EQ(bar->TopItemRect(1).right, before + 16);
 }
 
+// Each top item with a hint is a tool of the bar's tooltips, while ShowHint.
+TEST_F(LookFixture, ToolTipsShowTheTopItemsHints) {
+    menu->Items()->Items(1)->SetHint("How the list looks");
+    bar->UpdateItems(true);
+    EXPECT_EQ(bar->ToolTips(), nullptr);
+    bar->SetShowHint(true);
+    bar->UpdateItems(true);
+    ASSERT_NE(bar->ToolTips(), nullptr);
+    RECT r = bar->TopItemRect(1);
+    EXPECT_EQ(bar->ToolTips()->TextAt(POINT{r.right + 20, r.top + 2}), "");
+    EXPECT_EQ(bar->ToolTips()->TextAt(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}), "How the list looks");
+}
+
+// A main menu put on the form is what a bar without a menu shows.
+TEST_F(LookFixture, InsertedMainMenuBecomesTheMenu) {
+    struct Bar : TMenuBar2000 {
+        using TMenuBar2000::TMenuBar2000;
+        void Inserted(TComponent* C) { Notification(C, opInsert); }
+    };
+    auto* lone = new Bar(form);
+    auto* popup = new TPopupMenu2000(form);
+    lone->Inserted(popup);
+    EXPECT_EQ(lone->Menu(), nullptr);
+    lone->Inserted(menu);
+    EXPECT_EQ(lone->Menu(), menu);
+    auto* other = new TMainMenu2000(form);
+    lone->Inserted(other);
+    EXPECT_EQ(lone->Menu(), menu);  // one already set stays
+    delete lone;
+    delete popup;
+    delete other;
+}
+
 TEST_F(LookFixture, SeveralItemChangesInARowCauseOneLayout) {
     TMenuItem* file = menu->Items()->Items(0);
     bar->Layouts = 0;
