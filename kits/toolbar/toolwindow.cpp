@@ -247,7 +247,14 @@ void TCustomToolWindow97::ChangeParent(TWinControl* NewParent) {
         oldDock->ToolbarVisibilityChanged(this, true);
     }
     // The window's kind changes (child of a dock or popup over the form):
-    // it is made again under the new parent.
+    // it is made again under the new parent. A floating window merely
+    // re-parented into a dock would stay a popup that takes the activation
+    // and never gives it back to the form.
+    if (alreadyFloating && !floatingNow && HandleAllocated()) {
+        if (GetActiveWindow() == Handle() && float_form_ && float_form_->HandleAllocated())
+            SetActiveWindow(float_form_->Handle());
+        DestroyHandle();
+    }
     TCustomControl::SetParent(nullptr);
     dock_ = newDock;
     if (floatingNow) {

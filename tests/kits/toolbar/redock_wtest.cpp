@@ -1,0 +1,93 @@
+// A toolbar floated and docked again under Wine: it must come back as a
+// plain child of its dock, so that the form is activated and keeps the
+// keyboard as before.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "kits/toolbar/button.h"
+#include "kits/toolbar/toolbar.h"
+#include "ui/stdctrls.h"
+#include "ui/ui_support.h"
+
+namespace bramble {
+namespace {
+
+using test::Pump;
+
+void PostMouse(HWND wnd, UINT msg, POINT screen, WPARAM keys = 0) {
+    ScreenToClient(wnd, &screen);
+    PostMessageA(wnd, msg, keys, MAKELPARAM(screen.x, screen.y));
+}
+
+// Drags a bar by its grip to a screen point, as the user does.
+void Drag(TCustomToolWindow97* w, POINT to) {
+    HWND h = w->Handle();
+    RECT r{};
+    GetWindowRect(h, &r);
+    POINT grab{r.left + 4, r.top + 4};
+    PostMouse(h, WM_MOUSEMOVE, {(grab.x + to.x) / 2, (grab.y + to.y) / 2}, MK_LBUTTON);
+    PostMouse(h, WM_MOUSEMOVE, to, MK_LBUTTON);
+    PostMouse(h, WM_LBUTTONUP, to);
+    ScreenToClient(h, &grab);
+    w->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(grab.x, grab.y));
+    Pump();
+}
+
+TEST(ToolbarRedock, FloatedAndDockedAgainTheFormTakesActivationAndKeys) {
+    for (TDockPosition pos : {dpTop, dpBottom}) {
+        SCOPED_TRACE(pos == dpTop ? "top" : "bottom");
+        TForm* f = new TForm(nullptr);
+        f->AfterConstruction();
+        f->SetBounds(100, 100, 640, 420);
+        auto* dock = new TDock97(f);
+        dock->SetPosition(pos);
+        dock->SetParent(f);
+        auto* edit = new TEdit(f);
+        edit->SetBounds(200, 200, 120, 24);
+        edit->SetParent(f);
+        f->Show();
+        auto* t = new TSkiffbar(f);
+        t->SetCaption("Toolbar");
+        t->SetHideWhenInactive(false);
+        t->SetDockedTo(dock);
+        for (const char* c : {"New", "Open"}) {
+            auto* b = new TToolbarButton97(t);
+            b->SetCaption(c);
+            b->SetBounds(0, 0, 42, 26);
+            b->SetParent(t);
+        }
+        Pump();
+        SetCursorPos(1270, 1010);
+        Drag(t, {400, 350});
+        ASSERT_FALSE(t->Docked());
+        // The user clicks into the floating bar, then drags it home.
+        SetActiveWindow(t->Handle());
+        Pump();
+        RECT dr{};
+        GetWindowRect(dock->Handle(), &dr);
+        RECT fr{};
+        GetWindowRect(f->Handle(), &fr);
+        POINT home = pos == dpTop ? POINT{dr.left + 200, dr.top - 10} : POINT{(fr.left + fr.right) / 2, dr.top - 2};
+        Drag(t, home);
+        ASSERT_EQ(t->DockedTo(), dock);
+        const HWND h = t->Handle();
+        const LONG style = GetWindowLongA(h, GWL_STYLE), ex = GetWindowLongA(h, GWL_EXSTYLE);
+        EXPECT_TRUE(style & WS_CHILD);
+        EXPECT_FALSE(style & WS_POPUP);
+        EXPECT_FALSE(ex & WS_EX_TOOLWINDOW);
+        EXPECT_EQ(GetParent(h), dock->Handle());
+        // The form is active again and its edit has the keyboard.
+        SetForegroundWindow(f->Handle());
+        SetActiveWindow(f->Handle());
+        edit->SetFocus();
+        Pump();
+        EXPECT_EQ(GetActiveWindow(), f->Handle());
+        EXPECT_EQ(GetFocus(), edit->Handle());
+        TCustomForm::Free(f);
+    }
+}
+
+}  // namespace
+}  // namespace bramble
