@@ -4,6 +4,7 @@
 #include <map>
 #include <vector>
 
+#include "kits/toolbar/layout.h"
 #include "kits/toolbar/toolwindow.h"
 
 #include <windowsx.h>  // after the window layer: its macros clash with some names there
@@ -16,6 +17,33 @@ int g_buttons = 0;
 TToolbarButton97* g_hot = nullptr;
 UINT_PTR g_track_timer = 0;
 std::map<UINT_PTR, TToolbarButton97*> g_repeat_timers;
+
+// The 8 x 8 face of a down button: pixels whose row and column have the
+// same parity in the highlight colour, the others in the face colour.
+// Made once for all buttons; a system colour change makes it again.
+HBRUSH g_checker = nullptr;
+
+void FreeCheckerBrush() {
+    if (g_checker) DeleteObject(g_checker);
+    g_checker = nullptr;
+}
+
+HBRUSH CheckerBrush() {
+    if (g_checker) return g_checker;
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP color = CreateCompatibleBitmap(screen, 8, 8);
+    ReleaseDC(nullptr, screen);
+    HGDIOBJ old = SelectObject(dc, color);
+    const COLORREF hi = GetSysColor(COLOR_BTNHIGHLIGHT), face = GetSysColor(COLOR_BTNFACE);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) ::SetPixel(dc, x, y, (x & 1) == (y & 1) ? hi : face);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    g_checker = CreatePatternBrush(color);
+    DeleteObject(color);
+    return g_checker;
+}
 
 constexpr THookCodes kHooks = HookBit(hookActivateApp) | HookBit(hookMouseMove);
 
@@ -54,7 +82,7 @@ TToolbarButton97::~TToolbarButton97() {
     }
     StopRepeat();
     UnregisterHookCallback(HookProc);
-    --g_buttons;
+    if (--g_buttons == 0) FreeCheckerBrush();
 }
 
 std::string TToolbarButton97::Version() const { return SkiffbarVersion(); }
@@ -67,7 +95,45 @@ void TToolbarButton97::Notification(TComponent* AComponent, TOperation Operation
 
 // ---- properties -------------------------------------------------------------------
 
-void TToolbarButton97::Redraw(bool) { Invalidate(); }
+void TToolbarButton97::Redraw(bool Erase) {
+    if (flat_ && !opaque_ && Erase) {
+        // The parent paints behind a see-through button: a hot border or a
+        // pushed face must not stay on it.
+        Invalidate();
+        return;
+    }
+    // Nothing behind the button is erased: it paints every pixel itself,
+    // or a transparent one only changes what it draws on top.
+    const TControlStyle s = ControlStyle();
+    TControlStyle o = s;
+    o.insert(csOpaque);
+    SetControlStyle(o);
+    Invalidate();
+    SetControlStyle(s);
+}
+
+void TToolbarButton97::UpdateOpaqueness() {
+    TControlStyle s = ControlStyle();
+    if (opaque_ || !flat_)
+        s.insert(csOpaque);
+    else
+        s.erase(csOpaque);
+    SetControlStyle(s);
+}
+
+void TToolbarButton97::SetFlat(bool v) {
+    if (v == flat_) return;
+    flat_ = v;
+    UpdateOpaqueness();
+    Redraw(true);
+}
+
+void TToolbarButton97::SetOpaque(bool v) {
+    if (v == opaque_) return;
+    opaque_ = v;
+    UpdateOpaqueness();
+    Redraw(true);
+}
 
 void TToolbarButton97::SetAllowAllUp(bool v) {
     allow_all_up_ = v;
@@ -263,8 +329,7 @@ void TToolbarButton97::MouseMove(TShiftState Shift, int X, int Y) {
     if (!alive.Alive()) return;
     UpdateTracking();
     if (!alive.Alive() || !mouse_down_) return;
-    TButtonState97 s = down_ ? tbsExclusive : CursorOnButton(X, Y) ? tbsDown : tbsUp;
-    if (down_ && CursorOnButton(X, Y)) s = tbsDown;
+    const TButtonState97 s = down_ ? tbsExclusive : CursorOnButton(X, Y) ? tbsDown : tbsUp;
     if (s != state_) {
         state_ = s;
         Redraw(true);
@@ -333,6 +398,8 @@ void TToolbarButton97::RepeatTick() {
 // ---- click -------------------------------------------------------------------------------
 
 void TToolbarButton97::Click() {
+    // A dialog the click opens must not have the button's hint over it.
+    if (Application) Application->CancelHint();
     if (repeating_ && !menu_down_) {
         FireClick();
         return;
@@ -441,6 +508,7 @@ void TToolbarButton97::WndProc(TMessage& m) {
         case WM_CANCELMODE:
             StopRepeat();
             mouse_down_ = false;
+            if (MouseCapture()) SetMouseCapture(false);
             MouseLeft();
             break;
         case CM_ENABLEDCHANGED:
@@ -450,6 +518,8 @@ void TToolbarButton97::WndProc(TMessage& m) {
                 mouse_down_ = false;
                 if (g_hot == this) MouseLeft();
                 StopRepeat();
+                // A button disabled while held must not keep the mouse.
+                Perform(WM_CANCELMODE);
             } else if (state_ == tbsDisabled) {
                 state_ = down_ ? tbsExclusive : tbsUp;
             }
@@ -474,6 +544,7 @@ void TToolbarButton97::WndProc(TMessage& m) {
         case CM_SYSCOLORCHANGE:
             // The prepared images carry the old face, highlight and shadow.
             glyph_.Invalidate();
+            FreeCheckerBrush();
             Redraw(true);
             break;
         case CM_MOUSEENTER:
@@ -491,30 +562,6 @@ void TToolbarButton97::WndProc(TMessage& m) {
 // ---- painting --------------------------------------------------------------------------------
 
 namespace {
-
-HBRUSH CheckerBrush() {
-    WORD bits[8];
-    for (int i = 0; i < 8; ++i) bits[i] = static_cast<WORD>((i & 1) ? 0xAA : 0x55);
-    HBITMAP mono = CreateBitmap(8, 8, 1, 1, bits);
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
-    HBITMAP color = CreateCompatibleBitmap(screen, 8, 8);
-    ReleaseDC(nullptr, screen);
-    HGDIOBJ old = SelectObject(dc, color);
-    HDC mdc = CreateCompatibleDC(nullptr);
-    HGDIOBJ oldm = SelectObject(mdc, mono);
-    SetTextColor(dc, GetSysColor(COLOR_BTNFACE));
-    SetBkColor(dc, GetSysColor(COLOR_BTNHIGHLIGHT));
-    BitBlt(dc, 0, 0, 8, 8, mdc, 0, 0, SRCCOPY);
-    SelectObject(mdc, oldm);
-    DeleteDC(mdc);
-    SelectObject(dc, old);
-    DeleteDC(dc);
-    DeleteObject(mono);
-    HBRUSH b = CreatePatternBrush(color);
-    DeleteObject(color);
-    return b;
-}
 
 void DrawArrow(HDC dc, int x, int y, COLORREF c) {
     for (int i = 0; i < 3; ++i)
@@ -541,16 +588,16 @@ void TToolbarButton97::DrawContent(HDC DC) {
         };
         edge(main, pushedMain);
         if (arrowPart) {
-            RECT a{w - dropdown_arrow_width_ - 2, 0, w, h};
+            RECT a{w - dropdown_arrow_width_ - 2, 0, w - 2, h};
             edge(a, pushed && menu_down_);
         }
     }
     RECT facer = main;
     if (!no_border_) InflateRect(&facer, flat_ ? -1 : -2, flat_ ? -1 : -2);
     if (pushedMain && state_ == tbsExclusive && highlight_when_down_ && (!flat_ || !mouse_in_)) {
-        HBRUSH chk = CheckerBrush();
-        FillRect(DC, &facer, chk);
-        DeleteObject(chk);
+        // The pattern starts at the button's own corner, whatever the DC.
+        SetBrushOrgEx(DC, 0, 0, nullptr);
+        FillRect(DC, &facer, CheckerBrush());
     }
     if (pushedMain) OffsetRect(&facer, 1, 1);
     // Content: glyph and caption placed by Layout, Margin and Spacing.
@@ -559,35 +606,39 @@ void TToolbarButton97::DrawContent(HDC DC) {
     const std::string text = display_mode_ == dmGlyphOnly ? std::string() : Caption();
     HGDIOBJ oldFont = SelectObject(DC, Font().Handle());
     const UINT wrap = word_wrap_ ? DT_WORDBREAK : DT_SINGLELINE;
-    RECT tr{0, 0, std::max<int>(facer.right - facer.left - 8, 1), 0};
+    const bool innerArrow = dropdown_arrow_ && UsesDropdown() && !dropdown_combo_;
+    const bool horizontal = layout_ == blGlyphLeft || layout_ == blGlyphRight;
+    const int fw = facer.right - facer.left, fh = facer.bottom - facer.top;
+    // A wrapped caption may take the face less both margins, and less the
+    // glyph and the spacing beside it.
+    int limit = fw - 2 * (margin_ >= 0 ? margin_ : 4);
+    if (horizontal && gw) limit -= gw + std::max(spacing_, 0);
+    RECT tr{0, 0, std::max(limit, 1), 0};
     int tw = 0, th = 0;
     if (!text.empty()) {
         DrawTextA(DC, text.c_str(), -1, &tr, DT_CALCRECT | wrap);
         tw = tr.right - tr.left;
         th = tr.bottom - tr.top;
     }
-    const bool innerArrow = dropdown_arrow_ && UsesDropdown() && !dropdown_combo_;
-    const bool horizontal = layout_ == blGlyphLeft || layout_ == blGlyphRight;
-    const int space = gw && tw ? std::max(spacing_, 0) : 0;
-    const int fw = facer.right - facer.left, fh = facer.bottom - facer.top;
-    int contentAlong = horizontal ? gw + space + tw : std::max(gw, tw);
-    if (innerArrow) contentAlong += dropdown_arrow_width_;
-    int gx, gy, tx, ty;
+    // The arrow inside the face follows the content.
+    const int arrowW = innerArrow ? dropdown_arrow_width_ : 0;
+    int gx, gy, tx, ty, arrowX;
     if (horizontal) {
-        int start = margin_ >= 0 ? margin_ : (fw - contentAlong + 1) / 2;
-        const bool glyphFirst = layout_ == blGlyphLeft;
-        gx = glyphFirst ? start : start + tw + space;
-        tx = glyphFirst ? start + gw + space : start;
+        const tblayout::ContentPlace p =
+            tblayout::PlaceContent(fw - arrowW, gw, tw, margin_, spacing_, layout_ == blGlyphLeft);
+        gx = p.glyph;
+        tx = p.caption;
         gy = (fh - gh + 1) / 2;
         ty = (fh - th + 1) / 2;
+        arrowX = std::max(gx + gw, tx + tw);
     } else {
-        const int along = gh + (gh && th ? std::max(spacing_, 0) : 0) + th;
-        int start = margin_ >= 0 ? margin_ : (fh - along + 1) / 2;
-        const bool glyphFirst = layout_ == blGlyphTop;
-        gy = glyphFirst ? start : start + th + (gh && th ? std::max(spacing_, 0) : 0);
-        ty = glyphFirst ? start + gh + (gh && th ? std::max(spacing_, 0) : 0) : start;
-        gx = (fw - gw - (innerArrow ? dropdown_arrow_width_ : 0) + 1) / 2;
-        tx = (fw - tw - (innerArrow ? dropdown_arrow_width_ : 0) + 1) / 2;
+        const tblayout::ContentPlace p =
+            tblayout::PlaceContent(fh, gh, th, margin_, spacing_, layout_ == blGlyphTop);
+        gy = p.glyph;
+        ty = p.caption;
+        gx = (fw - gw - arrowW + 1) / 2;
+        tx = (fw - tw - arrowW + 1) / 2;
+        arrowX = (fw + std::max(gw, tw) - arrowW + 1) / 2;
     }
     if (gw) glyph_.Draw(DC, facer.left + gx, facer.top + gy, state_);
     SetBkMode(DC, TRANSPARENT);
@@ -618,10 +669,7 @@ void TToolbarButton97::DrawContent(HDC DC) {
         const int ax = w - dropdown_arrow_width_ - 2 + (dropdown_arrow_width_ - 5) / 2 + (pushed && menu_down_ ? 1 : 0);
         arrow(ax, h / 2 - 1 + (pushed && menu_down_ ? 1 : 0));
     } else if (innerArrow) {
-        const int endAlong = horizontal ? facer.left + (margin_ >= 0 ? margin_ : (fw - contentAlong + 1) / 2) +
-                                              gw + space + tw
-                                        : facer.left + (fw + std::max(gw, tw) - dropdown_arrow_width_ + 1) / 2;
-        arrow(endAlong + (dropdown_arrow_width_ - 5) / 2, facer.top + fh / 2 - 1);
+        arrow(facer.left + arrowX + (dropdown_arrow_width_ - 5) / 2, facer.top + fh / 2 - 1);
     }
 }
 

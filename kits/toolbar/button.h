@@ -52,7 +52,7 @@ public:
     TPopupMenu* DropdownMenu() const { return dropdown_menu_; }
     void SetDropdownMenu(TPopupMenu* v);
     bool Flat() const { return flat_; }
-    void SetFlat(bool v) { flat_ = v; Redraw(true); }
+    void SetFlat(bool v);
     TBitmap& Glyph() { return glyph_.Glyph(); }
     void SetGlyph(TBitmap* v) { glyph_.SetGlyph(v); }
     // Monochrome, at least as large as Glyph: white pixels are left out.
@@ -78,7 +78,7 @@ public:
     int NumGlyphs() const { return glyph_.NumGlyphs(); }
     void SetNumGlyphs(int v) { glyph_.SetNumGlyphs(v); }
     bool Opaque() const { return opaque_; }
-    void SetOpaque(bool v) { opaque_ = v; Redraw(true); }
+    void SetOpaque(bool v);
     bool Repeating() const { return repeating_; }
     void SetRepeating(bool v) { repeating_ = v; }
     int RepeatDelay() const { return repeat_delay_; }
@@ -126,6 +126,7 @@ private:
     void FireClick();
     bool UsesDropdown() const { return dropdown_always_ || dropdown_menu_ != nullptr; }
     void Redraw(bool Erase);
+    void UpdateOpaqueness();
     void MouseEntered();
     void MouseLeft();
     void UpdateTracking();

@@ -422,4 +422,32 @@ Box SizeByHandle(Box r, int handle, int dx, int dy, int minW, int minH) {
     return r;
 }
 
+// ---- button content ---------------------------------------------------------
+
+ContentPlace PlaceContent(int Space, int GlyphLen, int CaptionLen, int Margin, int Spacing, bool GlyphFirst) {
+    int spacing = GlyphLen == 0 || CaptionLen == 0 ? 0 : Spacing;
+    int margin = Margin;
+    if (margin == -1) {
+        if (spacing == -1) {
+            margin = (Space - GlyphLen - CaptionLen) / 3;
+            spacing = margin;
+        } else {
+            margin = (Space - (GlyphLen + spacing + CaptionLen) + 1) / 2;
+        }
+    } else if (spacing == -1) {
+        spacing = (Space - (margin + GlyphLen) - CaptionLen) / 2;
+    }
+    ContentPlace p;
+    p.margin = margin;
+    p.spacing = spacing;
+    if (GlyphFirst) {
+        p.glyph = margin;
+        p.caption = margin + GlyphLen + spacing;
+    } else {
+        p.caption = margin;
+        p.glyph = margin + CaptionLen + spacing;
+    }
+    return p;
+}
+
 }  // namespace bramble::tblayout

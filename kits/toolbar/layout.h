@@ -145,4 +145,16 @@ Box MoveOnScreen(Box R, Box Work, bool OnlyIfFullyOff);
 // 5 bottom, 6 bottom-left, 7 bottom-right.
 Box SizeByHandle(Box R, int Handle, int DX, int DY, int MinW, int MinH);
 
+// ---- button content ---------------------------------------------------------
+
+// Where a button's glyph and caption start along its layout direction, in a
+// face Space long. Margin -1 centres, Spacing -1 spreads evenly; the spacing
+// counts only when there are both a glyph and a caption. GlyphFirst puts the
+// glyph before the caption.
+struct ContentPlace {
+    int glyph = 0, caption = 0;
+    int margin = 0, spacing = 0;  // as used
+};
+ContentPlace PlaceContent(int Space, int GlyphLen, int CaptionLen, int Margin, int Spacing, bool GlyphFirst);
+
 }  // namespace bramble::tblayout

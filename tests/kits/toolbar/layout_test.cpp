@@ -251,3 +251,31 @@ TEST(Dragging, QuickChecksOfClamps) {
 
 }  // namespace
 }  // namespace bramble::tblayout
+
+namespace bramble::tblayout {
+namespace {
+
+TEST(ButtonContent, MarginAndSpacingMinusOneSpreadOrCentre) {
+    struct Case {
+        int space, glyph, caption, margin, spacing;
+        bool glyphFirst;
+        int wantGlyph, wantCaption;
+    } cases[] = {
+        {40, 16, 12, -1, 4, true, 4, 24},     // centred: (40 - 32 + 1) / 2
+        {40, 16, 12, -1, -1, true, 4, 24},    // split in three: margin = spacing = 12 / 3
+        {41, 16, 10, -1, -1, false, 20, 5},   // 15 / 3 = 5, caption first
+        {40, 16, 12, 2, -1, true, 2, 23},     // spread: spacing (40 - 18 - 12) / 2
+        {40, 16, 12, 3, 4, true, 3, 23},      // both given
+        {40, 16, 0, -1, -1, true, 12, 28},    // no caption: spacing 0, centred
+        {40, 0, 12, -1, 7, true, 14, 14},     // no glyph: spacing 0, centred
+        {20, 16, 12, -1, -1, true, -2, 12},   // too little room: negative, as drawn
+    };
+    for (const Case& c : cases) {
+        const ContentPlace p = PlaceContent(c.space, c.glyph, c.caption, c.margin, c.spacing, c.glyphFirst);
+        EXPECT_EQ(p.glyph, c.wantGlyph) << c.space << " " << c.margin << " " << c.spacing;
+        EXPECT_EQ(p.caption, c.wantCaption) << c.space << " " << c.margin << " " << c.spacing;
+    }
+}
+
+}  // namespace
+}  // namespace bramble::tblayout
