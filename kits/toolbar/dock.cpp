@@ -372,6 +372,9 @@ void TDock97::WndProc(TMessage& m) {
         case WM_PRINT:
             m.Result = AnswerPrintMessage(Handle(), m.WParam, m.LParam, [this](HWND, HDC dc) { PaintNC(dc); });
             return;
+        case WM_PRINTCLIENT:
+            AnswerPrintClientMessage(this, m);
+            return;
         case WM_SIZE:
             TCustomControl::WndProc(m);
             LayoutBars(false);

@@ -1,5 +1,7 @@
 #include "kits/toolbar/hooks.h"
 
+#include "ui/control.h"
+
 #include <algorithm>
 
 namespace bramble {
@@ -254,6 +256,19 @@ LRESULT AnswerPrintMessage(HWND Wnd, WPARAM WParam, LPARAM Flags, const TNCPaint
     }
     RestoreDC(dc, outer);
     return 1;
+}
+
+void AnswerPrintClientMessage(TWinControl* Control, TMessage& Message) {
+    HDC dc = reinterpret_cast<HDC>(Message.WParam);
+    const int saved = SaveDC(dc);
+    try {
+        Control->Perform(WM_PAINT, Message.WParam, 0);
+    } catch (...) {
+        RestoreDC(dc, saved);
+        throw;
+    }
+    RestoreDC(dc, saved);
+    Message.Result = 0;
 }
 
 std::string SkiffbarVersion() { return "Skiffbar version 1.75"; }

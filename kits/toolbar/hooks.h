@@ -14,6 +14,9 @@
 namespace bramble {
 
 class TWinControl;
+struct TMessage;
+
+class TWinControl;
 
 enum THookCode : uint8_t { hookActivateApp, hookWindowPosChanged, hookWindowDestroying, hookMouseMove };
 using THookCodes = uint8_t;  // bit n for code n
@@ -44,6 +47,11 @@ void ClipToNonClientUpdate(HWND Wnd, HDC DC, HRGN UpdateRegion);
 using TNCPaintProc = std::function<void(HWND Wnd, HDC DC)>;
 // Answers WM_PRINT (DC in WParam, PRF_ flags in LParam) for Wnd.
 LRESULT AnswerPrintMessage(HWND Wnd, WPARAM WParam, LPARAM LParam, const TNCPaintProc& NCPaint);
+
+// Answers WM_PRINTCLIENT (DC in WParam) with Control's own paint handler;
+// whatever the painting selects into the DC or changes in it is undone
+// before the caller gets its DC back.
+void AnswerPrintClientMessage(TWinControl* Control, TMessage& Message);
 
 // The kit's version text, shown by every component's Version property.
 std::string SkiffbarVersion();

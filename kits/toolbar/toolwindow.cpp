@@ -640,6 +640,9 @@ void TCustomToolWindow97::WndProc(TMessage& m) {
         case WM_PRINT:
             m.Result = AnswerPrintMessage(Handle(), m.WParam, m.LParam, [this](HWND, HDC dc) { PaintNC(dc); });
             return;
+        case WM_PRINTCLIENT:
+            AnswerPrintClientMessage(this, m);
+            return;
         case WM_NCHITTEST:
             m.Result = HitTest(GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam));
             return;
