@@ -30,6 +30,7 @@ TDock97::TDock97(TComponent* AOwner) : TCustomControl(AOwner) {
     SetColor(clBtnFace);
     SetAlign(alTop);
     SetBounds(0, 0, 100, 0);
+    background_.OnChange = [this](TObject*) { BackgroundChanged(); };
 }
 
 TDock97::~TDock97() {
@@ -99,14 +100,66 @@ void TDock97::SetBackground(TBitmap* v) {
         background_.Assign(*v);
     else
         background_.SetSize(0, 0);
-    Invalidate();
-    for (TCustomToolWindow97* b : visible_list_) b->Invalidate();
+    BackgroundChanged();
+}
+
+void TDock97::BackgroundChanged() {
+    transparent_cache_.reset();
+    InvalidateBackgrounds();
 }
 
 void TDock97::SetBackgroundOnToolbars(bool v) {
     if (v == background_on_toolbars_) return;
     background_on_toolbars_ = v;
-    for (TCustomToolWindow97* b : visible_list_) b->Invalidate();
+    InvalidateBackgrounds();
+}
+
+void TDock97::SetBackgroundTransparent(bool v) {
+    if (v == background_transparent_) return;
+    background_transparent_ = v;
+    if (UsingBackground()) BackgroundChanged();
+}
+
+void TDock97::InvalidateBackgrounds() {
+    if (HandleAllocated()) RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+    for (TCustomToolWindow97* b : visible_list_)
+        if (b->HandleAllocated())
+            RedrawWindow(b->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+}
+
+TBitmap& TDock97::TransparentCache() {
+    if (transparent_cache_) return *transparent_cache_;
+    const int w = background_.Width(), h = background_.Height();
+    auto cache = std::make_unique<TBitmap>(w, h);
+    HDC dc = cache->Canvas().Handle();
+    HDC src = background_.Canvas().Handle();
+    // A mask of the transparent colour: set where the dock's colour shows.
+    HDC mdc = CreateCompatibleDC(dc);
+    HBITMAP mask = CreateBitmap(w, h, 1, 1, nullptr);
+    HGDIOBJ oldMask = SelectObject(mdc, mask);
+    const COLORREF oldBk = SetBkColor(src, ColorToRGB(background_.TransparentColor()));
+    BitBlt(mdc, 0, 0, w, h, src, 0, 0, SRCCOPY);
+    SetBkColor(src, oldBk);
+    RECT r{0, 0, w, h};
+    HBRUSH face = CreateSolidBrush(ColorToRGB(Color()));
+    FillRect(dc, &r, face);
+    DeleteObject(face);
+    // The colour only where the mask is set, then the picture elsewhere.
+    SetTextColor(dc, RGB(0, 0, 0));
+    SetBkColor(dc, RGB(255, 255, 255));
+    BitBlt(dc, 0, 0, w, h, mdc, 0, 0, SRCAND);
+    TBitmap picture(w, h);
+    HDC pdc = picture.Canvas().Handle();
+    BitBlt(pdc, 0, 0, w, h, src, 0, 0, SRCCOPY);
+    SetTextColor(pdc, RGB(255, 255, 255));
+    SetBkColor(pdc, RGB(0, 0, 0));
+    BitBlt(pdc, 0, 0, w, h, mdc, 0, 0, SRCAND);
+    BitBlt(dc, 0, 0, w, h, pdc, 0, 0, SRCPAINT);
+    SelectObject(mdc, oldMask);
+    DeleteObject(mask);
+    DeleteDC(mdc);
+    transparent_cache_ = std::move(cache);
+    return *transparent_cache_;
 }
 
 void TDock97::CreateParams(TCreateParams& P) {
@@ -287,7 +340,7 @@ void TDock97::DrawBackground(HDC DC, const RECT& Clip, const RECT* Exclude, cons
     const int saved = SaveDC(DC);
     IntersectClipRect(DC, Clip.left, Clip.top, Clip.right, Clip.bottom);
     if (Exclude) ExcludeClipRect(DC, Exclude->left, Exclude->top, Exclude->right, Exclude->bottom);
-    HDC src = background_.Canvas().Handle();
+    HDC src = (background_transparent_ ? TransparentCache() : background_).Canvas().Handle();
     for (int x = Draw.left; x < Draw.right; x += bw)
         for (int y = Draw.top; y < Draw.bottom; y += bh) BitBlt(DC, x, y, bw, bh, src, 0, 0, SRCCOPY);
     RestoreDC(DC, saved);
@@ -380,8 +433,15 @@ void TDock97::WndProc(TMessage& m) {
             LayoutBars(false);
             return;
         case WM_MOVE:
+            // The bars' tiles are anchored at the dock's corner.
             TCustomControl::WndProc(m);
-            if (UsingBackground()) Invalidate();
+            if (UsingBackground()) InvalidateBackgrounds();
+            return;
+        case CM_COLORCHANGED:
+        case CM_SYSCOLORCHANGE:
+            TCustomControl::WndProc(m);
+            transparent_cache_.reset();
+            if (UsingBackground()) InvalidateBackgrounds();
             return;
         default: break;
     }

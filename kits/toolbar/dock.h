@@ -55,6 +55,10 @@ public:
     void SetBackground(TBitmap* v);
     bool BackgroundOnToolbars() const { return background_on_toolbars_; }
     void SetBackgroundOnToolbars(bool v);
+    // The background's transparent colour (its bottom-left pixel) shows the
+    // dock's Color.
+    bool BackgroundTransparent() const { return background_transparent_; }
+    void SetBackgroundTransparent(bool v);
     std::string Version() const;
     void SetParent(TWinControl* AParent) override;
 
@@ -77,6 +81,10 @@ public:
     void InsertRowBefore(int Row);
     bool HasVisibleToolbars() const { return !visible_list_.empty(); }
     bool UsingBackground() const { return !background_.Empty(); }
+    // Whether the docked bars paint the background behind them too.
+    bool BarsUseBackground() const { return background_on_toolbars_ && UsingBackground(); }
+    // Repaints the dock and every bar visible on it, frames included.
+    void InvalidateBackgrounds();
     // Tiles the background over DrawRect, clipped to Clip minus Exclude.
     void DrawBackground(HDC DC, const RECT& Clip, const RECT* Exclude, const RECT& DrawRect);
     const std::vector<TCustomToolWindow97*>& DockList() const { return dock_list_; }
@@ -95,6 +103,8 @@ private:
     friend class TCustomToolWindow97;
     void SetThickness(int ClientThickness);
     void PaintNC(HDC DC);
+    void BackgroundChanged();
+    TBitmap& TransparentCache();
     TDockPosition position_ = dpTop;
     bool allow_drag_ = true;
     bool fix_align_ = false;
@@ -102,6 +112,8 @@ private:
     TDockBoundLines bound_lines_;
     TBitmap background_;
     bool background_on_toolbars_ = true;
+    bool background_transparent_ = false;
+    std::unique_ptr<TBitmap> transparent_cache_;
     std::vector<TCustomToolWindow97*> dock_list_;
     std::vector<TCustomToolWindow97*> visible_list_;
     std::vector<int> row_sizes_;

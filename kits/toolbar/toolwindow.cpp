@@ -484,18 +484,38 @@ void DrawCloseGlyph(HDC dc, RECT r, bool pushed) {
 }
 }  // namespace
 
+bool TCustomToolWindow97::FillWithDockBackground(HDC DC, const RECT& Area, POINT Origin) {
+    if (!dock_ || !dock_->BarsUseBackground() || !dock_->HandleAllocated()) return false;
+    RECT dr{};
+    GetWindowRect(dock_->Handle(), &dr);
+    const RECT draw{dr.left - Origin.x, dr.top - Origin.y, dr.right - Origin.x, dr.bottom - Origin.y};
+    dock_->DrawBackground(DC, Area, nullptr, draw);
+    return true;
+}
+
 void TCustomToolWindow97::PaintDockedNC(HDC DC) {
     RECT r{0, 0, Width(), Height()};
-    if (border_style_ == bsSingle) {
-        DrawEdge(DC, &r, BDR_RAISEDINNER, BF_RECT);
-    } else {
-        HBRUSH b = CreateSolidBrush(ColorToRGB(Color()));
-        FrameRect(DC, &r, b);
-        DeleteObject(b);
-    }
-    InflateRect(&r, -1, -1);
+    RECT wr{};
+    GetWindowRect(Handle(), &wr);
+    const POINT origin{wr.left, wr.top};
+    RECT cr{};
+    GetClientRect(Handle(), &cr);
+    POINT co{0, 0};
+    ::ClientToScreen(Handle(), &co);
+    const bool shared = dock_->BarsUseBackground();
     HBRUSH face = CreateSolidBrush(ColorToRGB(Color()));
-    FrameRect(DC, &r, face);
+    const int saved = SaveDC(DC);
+    ExcludeClipRect(DC, co.x - wr.left, co.y - wr.top, co.x - wr.left + cr.right, co.y - wr.top + cr.bottom);
+    if (border_style_ == bsSingle)
+        DrawEdge(DC, &r, BDR_RAISEDINNER, BF_RECT);
+    else if (!shared)
+        FrameRect(DC, &r, face);
+    RECT inner = r;
+    InflateRect(&inner, -1, -1);
+    // The second ring (and the outer one without a border) shows the dock's
+    // background when its bars share it.
+    if (!FillWithDockBackground(DC, border_style_ == bsSingle ? inner : r, origin)) FrameRect(DC, &inner, face);
+    RestoreDC(DC, saved);
     if (!dock_->AllowDrag()) {
         DeleteObject(face);
         return;
@@ -503,10 +523,8 @@ void TCustomToolWindow97::PaintDockedNC(HDC DC) {
     const bool vertical = dock_->Orientation() == TBarOrientation::Vertical;
     const auto grip = static_cast<tblayout::Grip>(drag_handle_style_);
     const int handle = tblayout::HandleLength(grip, close_button_when_docked_);
-    RECT cr{};
-    GetClientRect(Handle(), &cr);
     RECT handleRect = vertical ? RECT{2, 2, Width() - 2, 2 + handle} : RECT{2, 2, 2 + handle, Height() - 2};
-    FillRect(DC, &handleRect, face);
+    if (!FillWithDockBackground(DC, handleRect, origin)) FillRect(DC, &handleRect, face);
     DeleteObject(face);
     const int grips = drag_handle_style_ == dhDouble ? 2 : drag_handle_style_ == dhSingle ? 1 : 0;
     const int first = tblayout::FirstGripAt(grip, close_button_when_docked_);
@@ -643,6 +661,23 @@ void TCustomToolWindow97::WndProc(TMessage& m) {
         case WM_PRINTCLIENT:
             AnswerPrintClientMessage(this, m);
             return;
+        case CM_COLORCHANGED:
+        case CM_SYSCOLORCHANGE:
+            // The frame is drawn in the window's colours too.
+            TCustomControl::WndProc(m);
+            if (HandleAllocated()) RedrawWindow(Handle(), nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE);
+            return;
+        case WM_ERASEBKGND: {
+            RECT cr{};
+            GetClientRect(Handle(), &cr);
+            POINT co{0, 0};
+            ::ClientToScreen(Handle(), &co);
+            if (FillWithDockBackground(reinterpret_cast<HDC>(m.WParam), cr, co)) {
+                m.Result = 1;
+                return;
+            }
+            break;
+        }
         case WM_NCHITTEST:
             m.Result = HitTest(GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam));
             return;

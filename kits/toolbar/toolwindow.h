@@ -151,6 +151,10 @@ protected:
 private:
     void ChangeParent(TWinControl* NewParent);
     void PaintDockedNC(HDC DC);
+    // Fills Area of DC with the dock's background, its tiles lined up with
+    // the dock's; Origin is DC's (0, 0) on the screen. False when the dock
+    // has no background for its bars.
+    bool FillWithDockBackground(HDC DC, const RECT& Area, POINT Origin);
     void PaintFloatingNC(HDC DC);
     void PaintNC(HDC DC);
     LRESULT HitTest(int ScreenX, int ScreenY);

@@ -1,0 +1,134 @@
+// A dock's background and frame under Wine, read back by pixels: the tiles
+// shared with its bars, the transparent colour, the bound lines, and a
+// batch of changes laid out once at the end.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "kits/toolbar/button.h"
+#include "kits/toolbar/toolbar.h"
+#include "ui/ui_support.h"
+
+namespace bramble {
+namespace {
+
+using test::Pump;
+
+constexpr COLORREF kRed = RGB(255, 0, 0), kGreen = RGB(0, 255, 0);
+
+struct Scene {
+    TForm* f;
+    TDock97* dock;
+    TSkiffbar* bar;
+    Scene() {
+        f = new TForm(nullptr);
+        f->AfterConstruction();
+        f->SetBounds(100, 100, 640, 420);
+        dock = new TDock97(f);
+        dock->SetPosition(dpTop);
+        dock->SetParent(f);
+        f->Show();
+        bar = NewBar("Bar");
+        Pump();
+    }
+    ~Scene() { TCustomForm::Free(f); }
+    TSkiffbar* NewBar(const std::string& name) {
+        auto* t = new TSkiffbar(f);
+        t->SetName(name);
+        t->SetHideWhenInactive(false);
+        t->SetDockedTo(dock);
+        auto* b = new TToolbarButton97(t);
+        b->SetCaption("Open");
+        b->SetBounds(0, 0, 42, 26);
+        b->SetParent(t);
+        return t;
+    }
+    // A pixel of the screen as a window's frame DC shows it.
+    static COLORREF At(HWND w, int X, int Y) {
+        HDC dc = GetWindowDC(w);
+        COLORREF c = GetPixel(dc, X, Y);
+        ReleaseDC(w, dc);
+        return c;
+    }
+    // The tile colour at a screen point: 8 x 8 tiles anchored at the
+    // dock's outer corner, red in columns 0-3 and green in 4-7.
+    COLORREF Tile(POINT Screen, COLORREF RedShowsAs) {
+        RECT dr{};
+        GetWindowRect(dock->Handle(), &dr);
+        return ((Screen.x - dr.left) % 8) < 4 ? RedShowsAs : kGreen;
+    }
+};
+
+void SetTiles(TDock97* d) {
+    TBitmap bmp(8, 8);
+    HDC dc = bmp.Canvas().Handle();
+    RECT l{0, 0, 4, 8}, r{4, 0, 8, 8};
+    HBRUSH red = CreateSolidBrush(kRed), green = CreateSolidBrush(kGreen);
+    FillRect(dc, &l, red);  // the bottom-left pixel is red: the transparent colour
+    FillRect(dc, &r, green);
+    DeleteObject(red);
+    DeleteObject(green);
+    d->SetBackground(&bmp);
+}
+
+TEST(ToolbarDockBackground, BarsShareTheTilesAndTheTransparentColourShowsTheDock) {
+    struct Case {
+        const char* name;
+        bool onToolbars, transparent;
+    } cases[] = {{"shared", true, false}, {"dock only", false, false}, {"transparent", true, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Scene s;
+        s.dock->SetColor(clYellow);
+        s.dock->SetBackgroundOnToolbars(c.onToolbars);
+        s.dock->SetBackgroundTransparent(c.transparent);
+        SetTiles(s.dock);
+        Pump();
+        const COLORREF redShows = c.transparent ? RGB(255, 255, 0) : kRed;
+        // The bar's second frame ring, along its top edge.
+        RECT br{};
+        GetWindowRect(s.bar->Handle(), &br);
+        for (int x : {10, 13, 14, 18}) {
+            const COLORREF want = c.onToolbars ? s.Tile({br.left + x, br.top + 1}, redShows)
+                                               : GetSysColor(COLOR_BTNFACE);
+            EXPECT_EQ(Scene::At(s.bar->Handle(), x, 1), want) << "frame x " << x;
+        }
+        if (c.onToolbars) test::SaveScreenshot(*s.f, std::string("dock-background-") + (c.transparent ? "transparent.bmp" : "shared.bmp"));
+        // The dock itself, right of the bar.
+        RECT dr{};
+        GetWindowRect(s.dock->Handle(), &dr);
+        for (int x : {300, 302, 305}) {
+            EXPECT_EQ(Scene::At(s.dock->Handle(), x, 5), s.Tile({dr.left + x, dr.top + 5}, redShows)) << "dock x " << x;
+        }
+    }
+}
+
+TEST(ToolbarDockBackground, BoundLinesAndOneLayoutPerBatch) {
+    Scene s;
+    const int h = s.dock->Height();
+    TDockBoundLines lines;
+    lines.insert(blTop);
+    lines.insert(blBottom);
+    s.dock->SetBoundLines(lines);
+    Pump();
+    EXPECT_EQ(s.dock->Height(), h + 2);
+    EXPECT_EQ(Scene::At(s.dock->Handle(), 50, 0), GetSysColor(COLOR_BTNSHADOW));
+    EXPECT_EQ(Scene::At(s.dock->Handle(), 50, s.dock->Height() - 1), GetSysColor(COLOR_BTNHIGHLIGHT));
+    // Changes inside nested updates wait for the outermost end.
+    TSkiffbar* other = s.NewBar("Other");
+    Pump();
+    const int left = other->Left();
+    s.dock->BeginUpdate();
+    s.dock->BeginUpdate();
+    other->SetDockPos(300);
+    s.bar->SetDockPos(150);
+    s.dock->EndUpdate();
+    EXPECT_EQ(other->Left(), left);
+    s.dock->EndUpdate();
+    EXPECT_EQ(other->Left(), 300);
+    EXPECT_EQ(s.bar->Left(), 150);
+}
+
+}  // namespace
+}  // namespace bramble
