@@ -390,12 +390,39 @@ void TCustomToolWindow97::UpdateVisibility() {
     if (show != (IsWindowVisible(Handle()) != FALSE)) ShowFloating(show);
 }
 
+void TCustomToolWindow97::SetFloatingMode(TToolWindowFloatingMode v) {
+    if (v == floating_mode_) return;
+    floating_mode_ = v;
+    if (!Parent() && HandleAllocated() && IsWindowVisible(Handle())) {
+        ShowFloating(true);
+    }
+}
+
+void TCustomToolWindow97::UpdateTopmost() {
+    if (Parent() || !HandleAllocated()) return;
+    // Topmost only while enabled: a modal dialog disables the window and
+    // must not end up under it.
+    const bool top = floating_mode_ == fmOnTopOfAllForms && IsWindowEnabled(Handle());
+    SetWindowPos(Handle(), top ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
 void TCustomToolWindow97::ShowFloating(bool Show) {
     HWND h = Handle();
     if (Show) {
-        if (float_form_ && float_form_->HandleAllocated())
-            SetWindowLongPtrA(h, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(float_form_->Handle()));
+        HWND owner = nullptr;
+        if (floating_mode_ == fmOnTopOfAllForms && Application && Application->Handle())
+            owner = Application->Handle();
+        else if (float_form_ && float_form_->HandleAllocated())
+            owner = float_form_->Handle();
+        if (owner) SetWindowLongPtrA(h, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
         SetWindowPos(h, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+        if (floating_mode_ == fmOnTopOfAllForms) {
+            UpdateTopmost();
+        } else if (float_form_ && float_form_->HandleAllocated()) {
+            // Above the form and the form's other owned windows.
+            SetWindowPos(h, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            SetWindowPos(h, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        }
     } else {
         const bool active = GetActiveWindow() == h;
         SetWindowPos(h, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_HIDEWINDOW);
@@ -697,9 +724,17 @@ void TCustomToolWindow97::WndProc(TMessage& m) {
             if (!dock_) {
                 m.Result = MA_NOACTIVATE;
                 SetWindowPos(Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+                // The click goes on to the bar; the keyboard stays with the form.
+                if (floating_mode_ == fmOnTopOfParentForm && activate_parent_ && float_form_ &&
+                    float_form_->HandleAllocated() && GetActiveWindow() != float_form_->Handle())
+                    SetActiveWindow(float_form_->Handle());
                 return;
             }
             break;
+        case WM_ENABLE:
+            TCustomControl::WndProc(m);
+            UpdateTopmost();
+            return;
         case WM_ACTIVATE:
             // Floating windows never keep the activation: it goes to their form.
             if (!dock_ && LOWORD(m.WParam) != WA_INACTIVE && float_form_ && float_form_->HandleAllocated() &&

@@ -71,6 +71,13 @@ public:
     void SetDockableTo(TDockableTo v) { dockable_to_ = v; }
     bool HideWhenInactive() const { return hide_when_inactive_; }
     void SetHideWhenInactive(bool v);
+    // fmOnTopOfAllForms: floating, the window belongs to the application
+    // window and stays above every window while it is enabled.
+    TToolWindowFloatingMode FloatingMode() const { return floating_mode_; }
+    void SetFloatingMode(TToolWindowFloatingMode v);
+    // A click on the floating window activates its form.
+    bool ActivateParent() const { return activate_parent_; }
+    void SetActivateParent(bool v) { activate_parent_ = v; }
     bool UseLastDock() const { return use_last_dock_; }
     void SetUseLastDock(bool v) { use_last_dock_ = v; }
     bool InactiveCaption() const { return inactive_caption_; }
@@ -162,6 +169,7 @@ private:
     bool OnCloseButton(TPoint Screen) const;
     tblayout::Box CloseButtonRect() const;  // window coordinates
     void ShowFloating(bool Show);
+    void UpdateTopmost();
     static void HookProc(THookCode Code, HWND Wnd, WPARAM W, LPARAM L);
     TDock97* dock_ = nullptr;
     TDock97* last_dock_ = nullptr;
@@ -179,6 +187,8 @@ private:
     TToolWindowDockMode dock_mode_ = dmCanFloat;
     TDockableTo dockable_to_{dpTop, dpBottom, dpLeft, dpRight};
     bool hide_when_inactive_ = true;
+    TToolWindowFloatingMode floating_mode_ = fmOnTopOfParentForm;
+    bool activate_parent_ = true;
     bool use_last_dock_ = true;
     bool inactive_caption_ = false;
     bool resizable_ = true;

@@ -1,0 +1,84 @@
+// Floating tool windows under Wine: whose window owns them, when they stay
+// above every other window, and what a click on them does to activation.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "kits/toolbar/button.h"
+#include "kits/toolbar/toolbar.h"
+#include "ui/ui_support.h"
+
+namespace bramble {
+namespace {
+
+using test::Pump;
+
+struct Floater {
+    TForm* f;
+    TSkiffbar* bar;
+    Floater() {
+        f = new TForm(nullptr);
+        f->AfterConstruction();
+        f->SetBounds(100, 100, 640, 420);
+        auto* dock = new TDock97(f);
+        dock->SetPosition(dpTop);
+        dock->SetParent(f);
+        f->Show();
+        bar = new TSkiffbar(f);
+        bar->SetHideWhenInactive(false);
+        auto* b = new TToolbarButton97(bar);
+        b->SetCaption("Open");
+        b->SetBounds(0, 0, 42, 26);
+        b->SetParent(bar);
+        bar->SetDockedTo(dock);
+        bar->SetFloatingPosition({300, 300});
+        Pump();
+        bar->ToggleDocked();
+        Pump();
+    }
+    ~Floater() { TCustomForm::Free(f); }
+    bool Topmost() const { return (GetWindowLongA(bar->Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
+};
+
+TEST(ToolbarFloatingMode, OwnerAndTopmostFollowTheModeAndTheEnabledState) {
+    for (TToolWindowFloatingMode mode : {fmOnTopOfParentForm, fmOnTopOfAllForms}) {
+        const bool all = mode == fmOnTopOfAllForms;
+        SCOPED_TRACE(all ? "all forms" : "parent form");
+        Floater t;
+        t.bar->SetFloatingMode(mode);
+        Pump();
+        ASSERT_FALSE(t.bar->Docked());
+        ASSERT_TRUE(IsWindowVisible(t.bar->Handle()));
+        EXPECT_EQ(GetWindow(t.bar->Handle(), GW_OWNER), all ? Application->Handle() : t.f->Handle());
+        EXPECT_EQ(t.Topmost(), all);
+        // A modal dialog disables the window: it must not stay above it.
+        EnableWindow(t.bar->Handle(), FALSE);
+        EXPECT_FALSE(t.Topmost());
+        EnableWindow(t.bar->Handle(), TRUE);
+        EXPECT_EQ(t.Topmost(), all);
+    }
+}
+
+TEST(ToolbarFloatingMode, ClickOnTheFloatingWindowActivatesItsForm) {
+    for (bool activateParent : {true, false}) {
+        SCOPED_TRACE(activateParent ? "ActivateParent" : "not ActivateParent");
+        Floater t;
+        t.bar->SetActivateParent(activateParent);
+        TForm* other = new TForm(nullptr);
+        other->AfterConstruction();
+        other->SetBounds(700, 100, 200, 200);
+        other->Show();
+        SetActiveWindow(other->Handle());
+        Pump();
+        ASSERT_EQ(GetActiveWindow(), other->Handle());
+        const LRESULT r = SendMessageA(t.bar->Handle(), WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(t.f->Handle()),
+                                       MAKELPARAM(HTCLIENT, WM_LBUTTONDOWN));
+        EXPECT_EQ(r, MA_NOACTIVATE);
+        EXPECT_EQ(GetActiveWindow(), activateParent ? t.f->Handle() : other->Handle());
+        TCustomForm::Free(other);
+    }
+}
+
+}  // namespace
+}  // namespace bramble
