@@ -64,7 +64,26 @@ void TCustomSkiffbar::LayoutControls(bool CanMove, TBarOrientation O, TPoint& Ne
     NewClientSize = {l.clientW, l.clientH};
 }
 
+void TCustomSkiffbar::Loaded() {
+    if (sort_on_load_) {
+        // Controls stored in any order take the order of their positions,
+        // before the first layout moves them.
+        const bool vertical = DockedTo() && DockedTo()->Orientation() == TBarOrientation::Vertical;
+        std::stable_sort(order_list_.begin(), order_list_.end(), [vertical](TControl* a, TControl* b) {
+            return vertical ? a->Top() < b->Top() : a->Left() < b->Left();
+        });
+    }
+    TCustomToolWindow97::Loaded();
+}
+
 void TCustomSkiffbar::WndProc(TMessage& m) {
+    if (m.Msg == WM_WINDOWPOSCHANGING && !DockedTo() && HandleAllocated()) {
+        // A floating bar re-wraps when sized: what was drawn is all wrong.
+        const auto* wp = reinterpret_cast<const WINDOWPOS*>(m.LParam);
+        const bool sized = !(wp->flags & SWP_NOSIZE) && (wp->cx != Width() || wp->cy != Height());
+        if (sized || (wp->flags & SWP_FRAMECHANGED))
+            RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    }
     if (m.Msg == CM_CONTROLLISTCHANGE) {
         auto* c = reinterpret_cast<TControl*>(m.WParam);
         order_list_.erase(std::remove(order_list_.begin(), order_list_.end(), c), order_list_.end());

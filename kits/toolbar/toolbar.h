@@ -24,6 +24,9 @@ public:
     void SetFloatRightX(int v);
     // The controls in layout order.
     const std::vector<TControl*>& OrderList() const { return order_list_; }
+    // Whether Loaded puts OrderList in the order of the controls' positions.
+    bool SortOnLoad() const { return sort_on_load_; }
+    void SetSortOnLoad(bool v) { sort_on_load_ = v; }
     // Wrap points of the floating layout: y of the row, and whether blank.
     const std::vector<tblayout::TbLineSep>& LineSeparators() const { return line_seps_; }
 
@@ -38,6 +41,7 @@ public:
 protected:
     void WndProc(TMessage& Message) override;
     void Paint() override;
+    void Loaded() override;
     bool ChildControlTransparent(TControl* C) override;
     void SizingStart(int Handle) override;
     void SizingMove(tblayout::Box& NewRect, const tblayout::Box& OrigRect) override;
@@ -46,6 +50,7 @@ protected:
 private:
     std::vector<tblayout::TbItem> Items(TBarOrientation O, std::vector<TControl*>& Controls) const;
     int float_right_x_ = 0;
+    bool sort_on_load_ = true;
     std::vector<TControl*> order_list_;
     std::vector<tblayout::TbLineSep> line_seps_;
     struct SizeData {

@@ -492,9 +492,34 @@ tblayout::Box TCustomToolWindow97::CloseButtonRect() const {
 }
 
 namespace {
-// A caption close button: the frame control's face with a cross drawn
-// here, since the system's symbol font is not always there to draw it.
+int CALLBACK NoteFontFound(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM Found) {
+    *reinterpret_cast<bool*>(Found) = true;
+    return 0;
+}
+
+// The system draws the caption close button's cross with its symbol font.
+bool SymbolFontInstalled() {
+    static const bool found = [] {
+        bool f = false;
+        LOGFONTA lf{};
+        lf.lfCharSet = DEFAULT_CHARSET;
+        lstrcpynA(lf.lfFaceName, "Marlett", LF_FACESIZE);
+        HDC dc = GetDC(nullptr);
+        EnumFontFamiliesExA(dc, &lf, NoteFontFound, reinterpret_cast<LPARAM>(&f), 0);
+        ReleaseDC(nullptr, dc);
+        return f;
+    }();
+    return found;
+}
+
+// A caption close button: the system's own where its symbol font is there,
+// else the frame control's face with a cross drawn here (without the font
+// the system draws an empty face).
 void DrawCloseGlyph(HDC dc, RECT r, bool pushed) {
+    if (SymbolFontInstalled()) {
+        DrawFrameControl(dc, &r, DFC_CAPTION, DFCS_CAPTIONCLOSE | (pushed ? DFCS_PUSHED : 0));
+        return;
+    }
     DrawFrameControl(dc, &r, DFC_BUTTON, DFCS_BUTTONPUSH | (pushed ? DFCS_PUSHED : 0));
     const int side = std::min(r.right - r.left, r.bottom - r.top);
     const int inset = std::max(side / 4, 2);
