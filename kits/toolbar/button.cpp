@@ -206,6 +206,7 @@ void TToolbarButton97::SetAction(TBasicAction* v) {
         return;
     }
     if (auto* a = dynamic_cast<TAction*>(v)) a->SetChecked(down_);
+    linked_ = {};
     if (!action_link_) action_link_ = std::make_unique<TBasicActionLink>([this](TBasicAction* a) { ActionChanged(a); });
     action_link_->SetAction(v);
 }
@@ -217,9 +218,16 @@ void TToolbarButton97::ActionChanged(TBasicAction* A) {
     SetHint(a->Hint());
     SetEnabled(a->Enabled());
     SetVisible(a->Visible());
-    SetHelpContext(a->HelpContext());
-    if (ImageIndex() != a->ImageIndex()) SetImageIndex(a->ImageIndex());
-    if (group_index_ != 0 && a->Checked() != down_) {
+    // First time only where the button has its defaults; then only where
+    // the button has not been given a value of its own since.
+    const bool first = !linked_.known;
+    const bool helpLinked = first ? HelpContext() == 0 : HelpContext() == linked_.help;
+    const bool imageLinked = first ? ImageIndex() == -1 : ImageIndex() == linked_.image;
+    const bool checkedLinked = first ? !down_ : down_ == linked_.checked;
+    linked_ = {true, a->Checked(), a->HelpContext(), a->ImageIndex()};
+    if (helpLinked) SetHelpContext(a->HelpContext());
+    if (imageLinked && ImageIndex() != a->ImageIndex()) SetImageIndex(a->ImageIndex());
+    if (checkedLinked && group_index_ != 0 && a->Checked() != down_) {
         const bool allUp = allow_all_up_;
         allow_all_up_ = true;  // the action decides
         SetDown(a->Checked());

@@ -167,6 +167,13 @@ private:
     bool mouse_in_ = false, mouse_down_ = false, menu_down_ = false, in_click_ = false;
     UINT_PTR repeat_timer_ = 0;
     std::unique_ptr<TBasicActionLink> action_link_;
+    // The action's Checked, HelpContext and ImageIndex when last taken: the
+    // button follows each only while it still shows the action's value.
+    struct Linked {
+        bool known = false;
+        bool checked = false;
+        int help = 0, image = -1;
+    } linked_;
 };
 
 }  // namespace bramble

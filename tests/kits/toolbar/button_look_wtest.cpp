@@ -203,3 +203,52 @@ TEST(ToolbarButtonLook, HeldStatesAndDisablingWhileHeld) {
 
 }  // namespace
 }  // namespace bramble
+
+namespace bramble {
+namespace {
+
+TEST(ToolbarButtonAction, FollowsCheckedHelpAndImageOnlyWhileShowingTheActionsValue) {
+    struct Case {
+        const char* name;
+        int ownHelp, ownImage;       // set on the button before linking (0, -1: defaults)
+        int laterHelp, laterImage;   // set on the button after linking (0 or -2: none)
+        int wantHelp, wantImage;     // after the action changes to 9 and 3
+    } cases[] = {
+        {"defaults follow", 0, -1, 0, -2, 9, 3},
+        {"own values before linking stay", 7, 4, 0, -2, 7, 4},
+        {"own values after linking stay", 0, -1, 8, 1, 8, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bar t;
+        TAction action(nullptr);
+        action.SetHelpContext(5);
+        action.SetImageIndex(2);
+        t.a->SetHelpContext(c.ownHelp);
+        if (c.ownImage != -1) t.a->SetImageIndex(c.ownImage);
+        t.a->SetAction(&action);
+        if (c.laterHelp) t.a->SetHelpContext(c.laterHelp);
+        if (c.laterImage != -2) t.a->SetImageIndex(c.laterImage);
+        action.SetHelpContext(9);
+        action.SetImageIndex(3);
+        EXPECT_EQ(t.a->HelpContext(), c.wantHelp);
+        EXPECT_EQ(t.a->ImageIndex(), c.wantImage);
+        t.a->SetAction(nullptr);
+    }
+    // Down follows Checked while the two agree; raised by hand, it stays.
+    Bar t;
+    TAction toggle(nullptr);
+    t.a->SetGroupIndex(2);
+    t.a->SetAllowAllUp(true);
+    t.a->SetAction(&toggle);
+    toggle.SetChecked(true);
+    EXPECT_TRUE(t.a->Down());
+    t.a->SetDown(false);
+    toggle.SetCaption("View");  // any change of the action
+    EXPECT_FALSE(t.a->Down());
+    EXPECT_TRUE(toggle.Checked());
+    t.a->SetAction(nullptr);
+}
+
+}  // namespace
+}  // namespace bramble
