@@ -229,16 +229,27 @@ void TCustomToolWindow97::ChangeParent(TWinControl* NewParent) {
         if (!alive.Alive()) return;
         if (OnDockChangingEx) OnDockChangingEx(this, newDock);
         if (!alive.Alive()) return;
+        if (OnRecreating) OnRecreating(this);
+        if (!alive.Alive()) return;
     }
+    ++hide_count_;
+    ++move_event_count_;
+    UpdateVisibility();
     TDock97* oldDock = dock_;
     if (oldDock) oldDock->BeginUpdate();
     if (newDock && newDock != oldDock) newDock->BeginUpdate();
     ++updating_bounds_;
-    ++disable_arrange_;
     if (NewParent) {
-        TPoint sz{};
-        LayoutControls(true, newDock ? newDock->Orientation() : TBarOrientation::None, sz, newDock);
+        DoDockChangingHidden(newDock);
+        if (!alive.Alive()) return;
+        // The controls keep their places for the orientation they had while
+        // the window is made again; the new layout follows at the end.
+        if (last_orientation_known_) {
+            TPoint sz{};
+            LayoutControls(true, last_orientation_, sz, dock_);
+        }
     }
+    ++disable_arrange_;
     if (oldDock) {
         if (!use_last_dock_) {
             auto& l = oldDock->dock_list_;
@@ -279,13 +290,25 @@ void TCustomToolWindow97::ChangeParent(TWinControl* NewParent) {
     }
     --disable_arrange_;
     arrange_needed_ = false;
+    last_orientation_ = newDock ? newDock->Orientation() : TBarOrientation::None;
+    last_orientation_known_ = true;
     --updating_bounds_;
-    FitToContentFor(newDock ? newDock->Orientation() : TBarOrientation::None, newDock, true);
+    FitToContentFor(last_orientation_, newDock, true);
     if (newDock && newDock != oldDock) newDock->EndUpdate();
     if (oldDock) oldDock->EndUpdate();
     if (newDock) newDock->LayoutBars(false);
+    --hide_count_;
+    --move_event_count_;
     UpdateVisibility();
-    if (!destroying && NewParent && alive.Alive() && OnDockChanged) OnDockChanged(this);
+    if (OnMove && !ComponentState().contains(csLoading)) OnMove(this);
+    if (!alive.Alive()) return;
+    if (!destroying && NewParent && OnRecreated) OnRecreated(this);
+    if (!alive.Alive()) return;
+    if (!destroying && NewParent && OnDockChanged) OnDockChanged(this);
+}
+
+void TCustomToolWindow97::DoDockChangingHidden(TDock97* DockingTo) {
+    if (!ComponentState().contains(csDestroying) && OnDockChangingHidden) OnDockChangingHidden(this, DockingTo);
 }
 
 void TCustomToolWindow97::CreateParams(TCreateParams& P) {
@@ -371,7 +394,7 @@ void TCustomToolWindow97::FitToContentFor(TBarOrientation O, TDock97* Dock, bool
 // ---- visibility -------------------------------------------------------------------
 
 bool TCustomToolWindow97::ShouldBeVisible() {
-    if (!Visible()) return false;
+    if (!Visible() || hide_count_ > 0) return false;
     if (Parent()) return true;
     if (!float_form_ || !float_form_->HandleAllocated()) return false;
     HWND f = float_form_->Handle();
@@ -778,7 +801,7 @@ void TCustomToolWindow97::WndProc(TMessage& m) {
         }
         case WM_MOVE:
             TCustomControl::WndProc(m);
-            if (OnMove && !ComponentState().contains(csLoading)) OnMove(this);
+            if (OnMove && move_event_count_ == 0 && !ComponentState().contains(csLoading)) OnMove(this);
             return;
         case CM_TEXTCHANGED:
             TCustomControl::WndProc(m);

@@ -107,6 +107,11 @@ public:
     TDockChangingExEvent OnDockChangingEx;
     TNotifyEvent OnMove;
     TNotifyEvent OnVisibleChanged;
+    // Around a change of parent, the window made again: before and after.
+    TNotifyEvent OnRecreating;
+    TNotifyEvent OnRecreated;
+    // The window is hidden and about to go to DockingTo (nil: floating).
+    TDockChangingExEvent OnDockChangingHidden;
 
     // The thickness across a row, the smallest client size, and the client
     // size the content needs (placing the controls when CanMove).
@@ -139,6 +144,7 @@ protected:
     void AlignControls(TControl* AControl, TRect& Rect) override;
     virtual void ClientSizeChanging(int W, int H) {}
     virtual void SizingStart(int Handle) {}
+    virtual void DoDockChangingHidden(TDock97* DockingTo);
     virtual void SizingMove(tblayout::Box& NewRect, const tblayout::Box& OrigRect) {}
     virtual void SizingFinish(bool Accepted) {}
     virtual bool ChildControlTransparent(TControl* C) { return false; }
@@ -152,6 +158,11 @@ protected:
     // Fits for an orientation and dock; only notes the need while arranging is off.
     void FitToContentFor(TBarOrientation O, TDock97* Dock, bool Resize);
     int updating_bounds_ = 0;
+    // Raised while the parent changes: the window stays hidden and OnMove
+    // waits for the end.
+    int hide_count_ = 0, move_event_count_ = 0;
+    TBarOrientation last_orientation_ = TBarOrientation::None;
+    bool last_orientation_known_ = false;
     int disable_arrange_ = 0;
     bool arrange_needed_ = false;
 

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "kits/toolbar/button.h"
 #include "kits/toolbar/toolbar.h"
@@ -87,6 +88,54 @@ TEST(ToolbarRedock, FloatedAndDockedAgainTheFormTakesActivationAndKeys) {
         EXPECT_EQ(GetFocus(), edit->Handle());
         TCustomForm::Free(f);
     }
+}
+
+TEST(ToolbarRedock, ParentChangeEventsComeInOrderWithOneMoveAtTheEnd) {
+    TForm* f = new TForm(nullptr);
+    f->AfterConstruction();
+    f->SetBounds(100, 100, 640, 420);
+    auto* dock = new TDock97(f);
+    dock->SetPosition(dpTop);
+    dock->SetParent(f);
+    f->Show();
+    auto* t = new TSkiffbar(f);
+    t->SetHideWhenInactive(false);
+    t->SetDockedTo(dock);
+    auto* b = new TToolbarButton97(t);
+    b->SetCaption("Open");
+    b->SetBounds(0, 0, 42, 26);
+    b->SetParent(t);
+    t->SetFloatingPosition({300, 300});
+    Pump();
+    std::vector<std::string> ev;
+    auto note = [&](const char* n) { return [&ev, n](TObject*) { ev.push_back(n); }; };
+    t->OnDockChanging = note("changing");
+    t->OnRecreating = note("recreating");
+    t->OnRecreated = note("recreated");
+    t->OnDockChanged = note("changed");
+    t->OnMove = note("move");
+    bool hiddenThen = false;
+    t->OnDockChangingEx = [&](TObject*, TDock97* to) { ev.push_back(to ? "ex dock" : "ex float"); };
+    t->OnDockChangingHidden = [&](TObject*, TDock97* to) {
+        ev.push_back(to ? "hidden dock" : "hidden float");
+        hiddenThen = !t->HandleAllocated() || !IsWindowVisible(t->Handle()) || t->Docked();
+    };
+    struct Case {
+        const char* name;
+        std::vector<std::string> want;
+    } cases[] = {
+        {"to floating", {"changing", "ex float", "recreating", "hidden float", "move", "recreated", "changed"}},
+        {"to the dock", {"changing", "ex dock", "recreating", "hidden dock", "move", "recreated", "changed"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ev.clear();
+        t->ToggleDocked();
+        Pump();
+        EXPECT_EQ(ev, c.want);
+        EXPECT_TRUE(hiddenThen);
+    }
+    TCustomForm::Free(f);
 }
 
 }  // namespace
