@@ -11,6 +11,12 @@ namespace bramble {
 namespace {
 
 constexpr int64_t kBlockSize = 32768;
+// The new archive is written through a buffer of this size, and kept
+// entries are copied over in blocks of this size.
+constexpr size_t kOutputBuffer = size_t{1} << 20;
+// Headers of the old archive are read through a buffer of this size: enough
+// for a header with its name, little to read ahead that is not needed.
+constexpr size_t kHeaderBuffer = 4096;
 // Deeper than any real tree; a folder link that loops ends here.
 constexpr int kMaxDirDepth = 64;
 
@@ -517,6 +523,7 @@ void TCompBase::ReadArchiveHeaders() {
     } close{*this};
     oldArchive_ = std::make_unique<TFileStream>();
     if (!oldArchive_->Open(archiveFile_, os::OpenMode::Read)) RaiseError(archiveFile_, "", "0", 25235);
+    oldArchive_->SetBuffer(kHeaderBuffer);
     for (int more = ReadFirstHeader(); more != 0 && !cancel_; more = ReadNextHeader()) {
         HeaderRead();
         ++fileCount_;
@@ -568,9 +575,11 @@ void TCompBase::CompressArchive() {
     if (tempName_.empty()) RaiseError("TempFile", "", "0", 25235);
     tempArchive_ = std::make_unique<TFileStream>();
     if (!tempArchive_->Open(tempName_, os::OpenMode::Create)) RaiseError(tempName_, "", "0", 25235);
+    tempArchive_->SetBuffer(kOutputBuffer);
     if (!newArchive_) {
         oldArchive_ = std::make_unique<TFileStream>();
         if (!oldArchive_->Open(archiveFile_, os::OpenMode::Read)) RaiseError(archiveFile_, "", "0", 25235);
+        oldArchive_->SetBuffer(kHeaderBuffer);
         // An executable stub in front stays in front.
         const int64_t stub = std::min<int64_t>(scanPosition_ - 1, oldArchive_->Size());
         if (stub > 0) {
@@ -670,21 +679,61 @@ void TCompBase::WriteEntries() {
                 if (start >= 0 && tempArchive_->Position() != start) tempArchive_->SetSize(start);
             }
         } else if (e.State == THeadObject::hsKept) {
-            const int64_t size = e.CopySize > 0 ? e.CopySize
-                                                : GetLocalHeaderSize() + static_cast<int64_t>(e.Name.size()) +
-                                                      e.PackedSize;
-            e.NewOffset = tempArchive_->Position();
-            if (e.Offset < 0 || !oldArchive_ || !oldArchive_->Seek(e.Offset)) RaiseError(archiveFile_, "", "0", 25292);
-            StoreData(*oldArchive_, *tempArchive_, size);
+            // Kept entries that follow each other in the old archive go
+            // over in one copy of their whole run.
+            const int64_t start = e.Offset;
+            int64_t size = KeptSize(e);
+            int last = i;
+            while (arcType_ != atTar && last + 1 < entries_.Count()) {
+                const THeadObject& next = entries_[last + 1];
+                if (next.State != THeadObject::hsKept || next.Offset != start + size) break;
+                size += KeptSize(next);
+                ++last;
+            }
+            const int64_t to = tempArchive_->Position();
+            for (int k = i; k <= last; ++k) entries_[k].NewOffset = to + (entries_[k].Offset - start);
+            if (start < 0 || !oldArchive_ || !oldArchive_->Seek(start)) RaiseError(archiveFile_, "", "0", 25292);
+            CopyKept(size);
             if (arcType_ == atTar && size % 512 != 0)
                 CompressWriteHook(tempArchive_.get(), false, 512 - size % 512, 0, false, zeros);
+            i = last;
         }
     }
+}
+
+int64_t TCompBase::KeptSize(const THeadObject& E) {
+    return E.CopySize > 0 ? E.CopySize : GetLocalHeaderSize() + static_cast<int64_t>(E.Name.size()) + E.PackedSize;
+}
+
+void TCompBase::CopyKept(int64_t Count) {
+    if (Count <= 0) return;
+    copyBuffer_.resize(static_cast<size_t>(std::min<int64_t>(Count, static_cast<int64_t>(kOutputBuffer))));
+    int64_t done = 0;
+    while (done < Count) {
+        // A half-copied entry must not end up in an archive.
+        if (cancel_) RaiseError(archiveFile_, "", "0", 25400);
+        const int64_t want = std::min<int64_t>(Count - done, static_cast<int64_t>(copyBuffer_.size()));
+        const int64_t got = ReadHook(oldArchive_.get(), want, 0, false, copyBuffer_.data());
+        if (got <= 0) RaiseError(archiveFile_, "", "0", 25236);
+        CompressWriteHook(tempArchive_.get(), true, got, 0, false, copyBuffer_.data());
+        done += got;
+        bytesToDo_ -= got;
+        ReportProgress(done, Count);
+    }
+}
+
+void TCompBase::FlushTempArchive() {
+    // What is still buffered is the tail of the last write: when it does
+    // not fit, that write fell short, as if it had not been buffered.
+    if (tempArchive_->Flush()) return;
+    OutputWriteFailed(tempArchive_.get());
+    throw E_RAISE(25136);
 }
 
 void TCompBase::FinishArchive() {
     // Deleting the last entries leaves an empty archive, not the old one.
     if (entries_.Empty() && !(switch_ == swDelete && filesDeleted_ > 0)) return;
+    FlushTempArchive();
     const bool closed = tempArchive_->Close();
     if (oldArchive_) oldArchive_->Close();
     success_ = false;

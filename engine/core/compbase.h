@@ -171,6 +171,14 @@ public:
     // check value of CrcKind; Encrypt enciphers on write). Input that ends
     // early raises 25236. Returns the bytes copied.
     int64_t StoreData(TStream& Source, TStream& Output, int64_t Count, int CrcKind = 0, bool Encrypt = false);
+    // Writes out what the temporary archive still buffers; a write that
+    // falls short ends the run with 25136 as any short write does.
+    void FlushTempArchive();
+    // The bytes a kept entry takes in the old archive.
+    int64_t KeptSize(const THeadObject& E);
+    // Copies Count bytes of the old archive, from where it stands, into the
+    // temporary archive in large blocks.
+    void CopyKept(int64_t Count);
     // Bits 1-2 of a ZIP general-purpose flag word from DeflateLevel.
     void DeflateFlags(uint16_t& Flags) const;
     // Opens a source for reading into InputFile(); reports 25235 and
@@ -290,6 +298,7 @@ protected:
     THeadObject* current_ = nullptr;
     int currentIndex_ = -1;
     bool verifyPass_ = false;
+    std::vector<uint8_t> copyBuffer_;
     bool keepTemp_ = false;
     std::string replaceFailure_;
     // Size and last write of the old archive when the run opened it: what

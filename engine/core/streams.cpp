@@ -22,34 +22,191 @@ int64_t TStream::CopyFrom(TStream& source, int64_t count) {
 
 // ---- TFileStream -------------------------------------------------------
 
+TFileStream::~TFileStream() { Flush(); }
+
 bool TFileStream::Open(const std::string& path, os::OpenMode mode) {
+    DropBuffer();
     // The name is kept even on failure so that error reports can show it.
     name_ = path;
-    return file_.Open(path, mode);
+    const bool opened = file_.Open(path, mode);
+    pos_ = 0;
+    filePos_ = opened ? 0 : -1;
+    return opened;
+}
+
+bool TFileStream::Close() {
+    const bool flushed = Flush();
+    DropBuffer();
+    filePos_ = -1;
+    const bool closed = file_.Close();
+    return flushed && closed;
+}
+
+os::File& TFileStream::Handle() {
+    if (!buf_.empty()) {
+        Flush();
+        DropBuffer();
+        SyncPosition();
+        // Whoever uses the handle may move its position.
+        filePos_ = -1;
+    }
+    return file_;
+}
+
+void TFileStream::SetBuffer(size_t Bytes) {
+    if (!buf_.empty()) {
+        Flush();
+        SyncPosition();
+    } else {
+        pos_ = file_.IsOpen() ? file_.Position() : 0;
+        filePos_ = file_.IsOpen() ? pos_ : -1;
+    }
+    DropBuffer();
+    buf_.assign(Bytes, 0);
+    buf_.shrink_to_fit();
+}
+
+void TFileStream::DropBuffer() {
+    bufLen_ = 0;
+    bufStart_ = pos_;
+    dirty_ = false;
+}
+
+bool TFileStream::SyncPosition() {
+    if (filePos_ == pos_) return true;
+    if (!file_.Seek(pos_)) {
+        filePos_ = -1;
+        return false;
+    }
+    filePos_ = pos_;
+    return true;
+}
+
+bool TFileStream::Flush() {
+    if (!dirty_) return true;
+    dirty_ = false;
+    const int64_t len = static_cast<int64_t>(bufLen_);
+    bool ok = filePos_ == bufStart_ || file_.Seek(bufStart_);
+    ok = ok && file_.Write(buf_.data(), len) == len;
+    filePos_ = ok ? bufStart_ + len : -1;
+    // What was written stays readable from the buffer.
+    return ok;
 }
 
 int64_t TFileStream::Read(void* buffer, int64_t count) {
     if (count <= 0) return 0;
-    int64_t got = file_.Read(buffer, count);
-    return got < 0 ? 0 : got;
+    if (buf_.empty()) {
+        const int64_t got = file_.Read(buffer, count);
+        return got < 0 ? 0 : got;
+    }
+    if (dirty_ && !Flush()) return 0;
+    auto* out = static_cast<uint8_t*>(buffer);
+    int64_t done = 0;
+    while (done < count) {
+        const int64_t bufEnd = bufStart_ + static_cast<int64_t>(bufLen_);
+        if (pos_ >= bufStart_ && pos_ < bufEnd) {
+            const int64_t n = std::min(count - done, bufEnd - pos_);
+            std::memcpy(out + done, buf_.data() + (pos_ - bufStart_), static_cast<size_t>(n));
+            pos_ += n;
+            done += n;
+            continue;
+        }
+        if (!SyncPosition()) break;
+        const int64_t want = count - done;
+        if (want >= static_cast<int64_t>(buf_.size())) {
+            // A large read goes straight to the caller.
+            const int64_t got = file_.Read(out + done, want);
+            if (got <= 0) {
+                filePos_ = got < 0 ? -1 : filePos_;
+                break;
+            }
+            pos_ += got;
+            filePos_ = pos_;
+            done += got;
+            if (got < want) break;
+            continue;
+        }
+        bufStart_ = pos_;
+        bufLen_ = 0;
+        const int64_t got = file_.Read(buf_.data(), static_cast<int64_t>(buf_.size()));
+        if (got <= 0) {
+            filePos_ = got < 0 ? -1 : filePos_;
+            break;
+        }
+        bufLen_ = static_cast<size_t>(got);
+        filePos_ = pos_ + got;
+    }
+    return done;
 }
 
 int64_t TFileStream::Write(const void* buffer, int64_t count) {
     if (count <= 0) return 0;
-    int64_t put = file_.Write(buffer, count);
-    return put < 0 ? 0 : put;
+    if (buf_.empty()) {
+        const int64_t put = file_.Write(buffer, count);
+        return put < 0 ? 0 : put;
+    }
+    const int64_t cap = static_cast<int64_t>(buf_.size());
+    const int64_t bufEnd = bufStart_ + static_cast<int64_t>(bufLen_);
+    // Bytes read ahead are no longer what the file holds once written over.
+    if (!dirty_) bufStart_ = pos_, bufLen_ = 0;
+    // A write within or right behind what is buffered joins it (a header
+    // rewritten in place costs nothing); any other one writes it out first.
+    const bool joins = dirty_ && pos_ >= bufStart_ && pos_ <= bufEnd && pos_ - bufStart_ + count <= cap;
+    if (!joins) {
+        if (!Flush()) return 0;
+        bufStart_ = pos_;
+        bufLen_ = 0;
+        if (count >= cap) {
+            if (!SyncPosition()) return 0;
+            const int64_t put = file_.Write(buffer, count);
+            if (put < 0) {
+                filePos_ = -1;
+                return 0;
+            }
+            pos_ += put;
+            filePos_ = pos_;
+            bufStart_ = pos_;
+            return put;
+        }
+    }
+    const auto at = static_cast<size_t>(pos_ - bufStart_);
+    std::memcpy(buf_.data() + at, buffer, static_cast<size_t>(count));
+    bufLen_ = std::max(bufLen_, at + static_cast<size_t>(count));
+    dirty_ = true;
+    pos_ += count;
+    return count;
 }
 
-bool TFileStream::Seek(int64_t position) { return file_.Seek(position); }
+bool TFileStream::Seek(int64_t position) {
+    if (buf_.empty()) return file_.Seek(position);
+    if (position < 0 || !file_.IsOpen()) return false;
+    // The system is told only when a read or write needs it.
+    pos_ = position;
+    return true;
+}
 
-int64_t TFileStream::Position() const { return file_.Position(); }
+int64_t TFileStream::Position() const {
+    if (buf_.empty()) return file_.Position();
+    return file_.IsOpen() ? pos_ : -1;
+}
 
-int64_t TFileStream::Size() const { return file_.Size(); }
+int64_t TFileStream::Size() const {
+    const int64_t onDisk = file_.Size();
+    if (!dirty_ || onDisk < 0) return onDisk;
+    return std::max(onDisk, bufStart_ + static_cast<int64_t>(bufLen_));
+}
 
 // As in the class library, the position is left at the new end.
 bool TFileStream::SetSize(int64_t size) {
     if (size < 0) return false;
-    return file_.Seek(size) && file_.Truncate();
+    if (buf_.empty()) return file_.Seek(size) && file_.Truncate();
+    const bool flushed = Flush();
+    pos_ = size;
+    DropBuffer();
+    filePos_ = -1;
+    if (!flushed || !file_.Seek(size) || !file_.Truncate()) return false;
+    filePos_ = size;
+    return true;
 }
 
 // ---- TMemoryStream -----------------------------------------------------

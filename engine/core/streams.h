@@ -29,12 +29,28 @@ public:
 class TFileStream : public TStream {
 public:
     TFileStream() = default;
+    ~TFileStream() override;
+    TFileStream(const TFileStream&) = delete;
+    TFileStream& operator=(const TFileStream&) = delete;
     // False when the file cannot be opened (or created).
     bool Open(const std::string& path, os::OpenMode mode);
     bool IsOpen() const { return file_.IsOpen(); }
-    bool Close() { return file_.Close(); }
+    // False when the system reports an error, also one of writing out what
+    // was still buffered.
+    bool Close();
     const std::string& FileName() const { return name_; }
-    os::File& Handle() { return file_; }
+    // The handle itself: what is still buffered is written out first.
+    os::File& Handle();
+
+    // Reads and writes of fewer than Bytes bytes go through a buffer of that
+    // size, and seeks are made only when the system has to be told: a run
+    // of small writes (headers, records) costs one system call per buffer
+    // instead of one each. 0 (the default) turns it off. A write that fails
+    // while the buffer is written out makes the write, seek or Close that
+    // caused it fail.
+    void SetBuffer(size_t Bytes);
+    // Writes out what is buffered; false when the write fell short.
+    bool Flush();
 
     int64_t Read(void* buffer, int64_t count) override;
     int64_t Write(const void* buffer, int64_t count) override;
@@ -46,6 +62,18 @@ public:
 protected:
     os::File file_;
     std::string name_;
+
+private:
+    // Moves the system's file position to pos_ when it is elsewhere.
+    bool SyncPosition();
+    void DropBuffer();
+
+    std::vector<uint8_t> buf_;  // empty: unbuffered
+    int64_t pos_ = 0;           // the stream's position while buffered
+    int64_t filePos_ = -1;      // where the system's position is; -1 unknown
+    int64_t bufStart_ = 0;      // file position of buf_[0]
+    size_t bufLen_ = 0;         // bytes of buf_ in use
+    bool dirty_ = false;        // buf_ holds written bytes not yet in the file
 };
 
 class TMemoryStream : public TStream {

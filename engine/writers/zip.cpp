@@ -55,6 +55,28 @@ bool ReadCentral(TStream& s, int64_t pos, int64_t limit, TCentralEntry& e) {
     return true;
 }
 
+// The central directory as one block read at once: its records are walked
+// in memory, positions counted as in the file.
+class TCentralBlock {
+public:
+    bool Load(TStream& s, int64_t from, int64_t to) {
+        base_ = from;
+        const int64_t size = to - from;
+        if (from < 0 || size < 0) return false;
+        mem_.SetSize(size);
+        return size == 0 || ReadAt(s, from, mem_.Data().data(), size);
+    }
+    bool Read(int64_t pos, int64_t limit, TCentralEntry& e) {
+        if (!ReadCentral(mem_, pos - base_, limit - base_, e)) return false;
+        e.next += base_;
+        return true;
+    }
+
+private:
+    TMemoryStream mem_;
+    int64_t base_ = 0;
+};
+
 // The name the entry list knows a stored name by: OEM text with '\'
 // separators, as gathered files are named, also for names stored as UTF-8.
 std::string ListName(const std::string& Raw, const TZipCentralRecord& c) {
@@ -147,7 +169,9 @@ bool TZip::Locate(TStream& Archive, Layout& L, bool WalkEntries) {
     L.firstEntry = L.end.TotalEntries == 0 ? std::min(L.centralStart, L.endPos) : -1;
     int64_t pos = L.centralStart;
     TCentralEntry e;
-    for (int i = 0; i < L.end.TotalEntries && ReadCentral(Archive, pos, L.endPos, e); ++i) {
+    TCentralBlock block;
+    if (!block.Load(Archive, L.centralStart, L.endPos)) return true;
+    for (int i = 0; i < L.end.TotalEntries && block.Read(pos, L.endPos, e); ++i) {
         const int64_t local = int64_t{e.rec.LocalOffset} + L.shift;
         if (L.firstEntry < 0 || local < L.firstEntry) L.firstEntry = local;
         pos = e.next;
@@ -187,8 +211,10 @@ void TZip::ReadHeaders() {
 
     int64_t pos = L.centralStart;
     TCentralEntry c;
+    TCentralBlock block;
+    const bool loaded = L.end.TotalEntries == 0 || block.Load(*oldArchive_, L.centralStart, L.endPos);
     for (int i = 0; i < L.end.TotalEntries && !cancel_; ++i) {
-        if (!ReadCentral(*oldArchive_, pos, L.endPos, c)) {
+        if (!loaded || !block.Read(pos, L.endPos, c)) {
             if (verifyPass_) return;
             Damaged(25108);
         }
@@ -513,6 +539,7 @@ void TZip::FinishArchive() {
     CompressWriteHook(tempArchive_.get(), false, static_cast<int64_t>(bytes.size()), 0, false, bytes.data());
     CompressWriteHook(tempArchive_.get(), false, static_cast<int64_t>(old_.comment.size()), 0, false,
                       reinterpret_cast<const uint8_t*>(old_.comment.data()));
+    FlushTempArchive();
     if (!span) {
         TCompBase::FinishArchive();
         // The archive could not take the new one's place: reported (with
