@@ -14,9 +14,12 @@ constexpr int64_t kBlockSize = 32768;
 // The new archive is written through a buffer of this size, and kept
 // entries are copied over in blocks of this size.
 constexpr size_t kOutputBuffer = size_t{1} << 20;
-// Headers of the old archive are read through a buffer of this size: enough
-// for a header with its name, little to read ahead that is not needed.
-constexpr size_t kHeaderBuffer = 4096;
+// The headers of an old archive being updated are read through a buffer of
+// this size: enough for a header with its name, little read ahead that the
+// copy of the entries reads again.
+constexpr size_t kHeaderBuffer = 512;
+// A walk of the headers alone reads them one after the other.
+constexpr size_t kWalkBuffer = 16384;
 // Deeper than any real tree; a folder link that loops ends here.
 constexpr int kMaxDirDepth = 64;
 
@@ -523,7 +526,7 @@ void TCompBase::ReadArchiveHeaders() {
     } close{*this};
     oldArchive_ = std::make_unique<TFileStream>();
     if (!oldArchive_->Open(archiveFile_, os::OpenMode::Read)) RaiseError(archiveFile_, "", "0", 25235);
-    oldArchive_->SetBuffer(kHeaderBuffer);
+    oldArchive_->SetBuffer(kWalkBuffer);
     for (int more = ReadFirstHeader(); more != 0 && !cancel_; more = ReadNextHeader()) {
         HeaderRead();
         ++fileCount_;

@@ -75,6 +75,7 @@ const Message kMessages[] = {
     {25253, "Out of memory"},
     {25255, "Uninitialized TMemoryStream object"},
     {25256, "Max file size exceeded"},
+    {25257, "Too many entries: a ZIP archive holds at most 65535"},
     {25258, "Uninitialized TFileStream object"},
     {25259, "Header not found. File may be corrupt"},
     {25260, "Unrar.dll not found"},

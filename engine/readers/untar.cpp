@@ -176,6 +176,14 @@ bool TUnTAR::ExtractEntry(const Entry& e) {
 }
 
 void TUnTAR::ExtractArchive() {
+    // Headers and the data of small files lie next to each other: one read
+    // takes many of them instead of a seek and a read each.
+    constexpr size_t kReadBuffer = 65536;
+    inFile_.SetBuffer(kReadBuffer);
+    struct Unbuffer {
+        TFileStream& f;
+        ~Unbuffer() { f.SetBuffer(0); }
+    } unbuffer{inFile_};
     std::vector<Entry> entries;
     Gather(entries);
     for (const Entry& e : entries) {

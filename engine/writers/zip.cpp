@@ -439,7 +439,9 @@ void TZip::WriteEntries() {
     int count = 0;
     for (int i = 0; i < entries_.Count(); ++i) count += !entries_[i].Dropped();
     // Refused before anything is written: the old archive stays as it is.
-    if (count > kMaxEntries) RaiseError(archiveFile_, "", std::to_string(count), 25256);
+    // The limit is the count itself (the end record's fields are 16-bit),
+    // whatever the entries' sizes: the message says so.
+    if (count > kMaxEntries) RaiseError(archiveFile_, "", std::to_string(count), 25257);
     TCompBase::WriteEntries();
 }
 

@@ -37,7 +37,7 @@ public:
     bool CompressFile() override;
     int ReadNextHeader() override;
     void ReadHeaders() override;
-    // Refuses (25256) more entries than the end record can count before
+    // Refuses (25257) more entries than the end record can count before
     // anything is written.
     void WriteEntries() override;
     void FinishArchive() override;
