@@ -428,6 +428,7 @@ bool TCompBase::AddGathered(const std::string& Path, const os::FindData& Found) 
         e.SourcePath = Path;
         e.UnpackedSize = Found.size;
         e.DosDate = date;
+        e.FoundWrite = Found.lastWrite;
         e.Attr = Found.attributes;
         e.State = THeadObject::hsNew;
         entries_.Add(std::move(e));
@@ -456,6 +457,7 @@ bool TCompBase::AddGathered(const std::string& Path, const os::FindData& Found) 
     old.UnpackedSize = Found.size;
     old.PackedSize = 0;
     old.DosDate = date;
+    old.FoundWrite = Found.lastWrite;
     old.Attr = Found.attributes;
     old.Header.clear();
     old.Extra.clear();

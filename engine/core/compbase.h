@@ -40,6 +40,9 @@ public:
     int64_t PackedSize = 0;
     int64_t UnpackedSize = 0;
     uint32_t DosDate = 0;
+    // The source's last write time as the gathering found it (FILETIME, 0
+    // unknown): a writer that stores it to the second need not ask again.
+    uint64_t FoundWrite = 0;
     uint32_t Attr = 0;
     uint32_t Crc = 0;
     TState State = hsNew;

@@ -45,7 +45,10 @@ bool TTar::CompressFile() {
     if (!OpenInputFile(e.SourcePath)) return false;
     // Seconds since 1970 in UTC, as every TAR reader takes them: a local
     // count with a fixed offset would put every entry hours off for them.
-    const int64_t mtime = FileTimeToUnixSeconds(SourceFileTime(*this, e.SourcePath));
+    // The time the gathering found is the file's own: asking the system
+    // again would cost a call per file for the same answer.
+    const bool ownTime = DateAttribute() == daFileDate && e.FoundWrite != 0;
+    const int64_t mtime = FileTimeToUnixSeconds(ownTime ? e.FoundWrite : SourceFileTime(*this, e.SourcePath));
     std::string FN = OemToAnsiName(e.Name);
     if (!DoFileBegin(FN, currentIndex_ + 1)) return false;
 
