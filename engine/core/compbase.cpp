@@ -711,19 +711,25 @@ int64_t TCompBase::KeptSize(const THeadObject& E) {
 }
 
 void TCompBase::CopyKept(int64_t Count) {
-    if (Count <= 0) return;
-    copyBuffer_.resize(static_cast<size_t>(std::min<int64_t>(Count, static_cast<int64_t>(kOutputBuffer))));
     int64_t done = 0;
     while (done < Count) {
         // A half-copied entry must not end up in an archive.
         if (cancel_) RaiseError(archiveFile_, "", "0", 25400);
-        const int64_t want = std::min<int64_t>(Count - done, static_cast<int64_t>(copyBuffer_.size()));
-        const int64_t got = ReadHook(oldArchive_.get(), want, 0, false, copyBuffer_.data());
-        if (got <= 0) RaiseError(archiveFile_, "", "0", 25236);
-        CompressWriteHook(tempArchive_.get(), true, got, 0, false, copyBuffer_.data());
-        done += got;
-        bytesToDo_ -= got;
+        const int64_t want = std::min<int64_t>(Count - done, static_cast<int64_t>(kOutputBuffer) * 8);
+        const int64_t from = oldArchive_->Position();
+        const int64_t got = tempArchive_->CopyRange(*oldArchive_, want);
+        done += std::max<int64_t>(got, 0);
+        bytesToDo_ -= std::max<int64_t>(got, 0);
+        if (got != want) {
+            // The old archive had the bytes: the write fell short.
+            if (from >= 0 && from + want <= oldArchive_->Size()) {
+                OutputWriteFailed(tempArchive_.get());
+                throw E_RAISE(25136);
+            }
+            RaiseError(archiveFile_, "", "0", 25236);
+        }
         ReportProgress(done, Count);
+        os::ProcessMessages();
     }
 }
 

@@ -180,7 +180,7 @@ public:
     // The bytes a kept entry takes in the old archive.
     int64_t KeptSize(const THeadObject& E);
     // Copies Count bytes of the old archive, from where it stands, into the
-    // temporary archive in large blocks.
+    // temporary archive in large blocks (in the system where it can).
     void CopyKept(int64_t Count);
     // Bits 1-2 of a ZIP general-purpose flag word from DeflateLevel.
     void DeflateFlags(uint16_t& Flags) const;
@@ -301,7 +301,6 @@ protected:
     THeadObject* current_ = nullptr;
     int currentIndex_ = -1;
     bool verifyPass_ = false;
-    std::vector<uint8_t> copyBuffer_;
     bool keepTemp_ = false;
     std::string replaceFailure_;
     // Size and last write of the old archive when the run opened it: what

@@ -60,6 +60,11 @@ public:
     int64_t Position() const;     // -1 when closed or on error
     int64_t Size() const;         // -1 when closed or on error
     bool Truncate();              // cut the file at the current position
+    // Copies Count bytes of Source, from its position From, to this file at
+    // its current position (which moves on past them); Source's position
+    // is left undefined. Where the system can, the bytes never pass through
+    // this process. The bytes copied: fewer on an error or at Source's end.
+    int64_t CopyRange(File& Source, int64_t From, int64_t Count);
 
 private:
     intptr_t handle_ = -1;

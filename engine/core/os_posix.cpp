@@ -25,6 +25,7 @@
 #include <memory>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace bramble::os {
 
@@ -253,6 +254,38 @@ bool File::Truncate() {
     int64_t pos = Position();
     if (pos < 0) return false;
     return ::ftruncate(static_cast<int>(handle_), static_cast<off_t>(pos)) == 0;
+}
+
+int64_t File::CopyRange(File& Source, int64_t From, int64_t Count) {
+    if (handle_ < 0 || Source.handle_ < 0 || From < 0) {
+        errno = EBADF;
+        return 0;
+    }
+    const int in = static_cast<int>(Source.handle_), out = static_cast<int>(handle_);
+    int64_t done = 0;
+    off_t at = static_cast<off_t>(From);
+    // In the kernel where it can (one copy instead of two through this
+    // process); file systems and kernels that cannot take the loop below.
+    while (done < Count) {
+        const size_t want = static_cast<size_t>(std::min<int64_t>(Count - done, 1 << 30));
+        const ssize_t n = ::copy_file_range(in, &at, out, nullptr, want, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && done == 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP))
+            break;
+        if (n <= 0) return done;
+        done += n;
+    }
+    std::vector<char> buffer(static_cast<size_t>(std::min<int64_t>(std::max<int64_t>(Count - done, 1), 1 << 20)));
+    while (done < Count) {
+        const size_t want = static_cast<size_t>(std::min<int64_t>(Count - done, static_cast<int64_t>(buffer.size())));
+        const ssize_t got = ::pread(in, buffer.data(), want, at);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return done;
+        const int64_t put = Write(buffer.data(), got);
+        if (put > 0) done += put, at += static_cast<off_t>(put);
+        if (put != got) return done;
+    }
+    return done;
 }
 
 // ---- Finder ------------------------------------------------------------

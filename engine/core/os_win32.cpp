@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <vector>
 
 // The base of the module this code is linked into (the linker's).
 extern "C" IMAGE_DOS_HEADER __ImageBase;
@@ -162,6 +163,21 @@ int64_t File::Size() const {
 bool File::Truncate() {
     if (handle_ == -1) return false;
     return SetEndOfFile(H(handle_)) != FALSE;
+}
+
+int64_t File::CopyRange(File& Source, int64_t From, int64_t Count) {
+    if (handle_ == -1 || Source.handle_ == -1 || !Source.Seek(From)) return 0;
+    std::vector<char> buffer(static_cast<size_t>(std::min<int64_t>(std::max<int64_t>(Count, 1), 1 << 20)));
+    int64_t done = 0;
+    while (done < Count) {
+        const int64_t want = std::min<int64_t>(Count - done, static_cast<int64_t>(buffer.size()));
+        const int64_t got = Source.Read(buffer.data(), want);
+        if (got <= 0) return done;
+        const int64_t put = Write(buffer.data(), got);
+        if (put > 0) done += put;
+        if (put != got) return done;
+    }
+    return done;
 }
 
 // ---- Finder ------------------------------------------------------------

@@ -177,6 +177,33 @@ int64_t TFileStream::Write(const void* buffer, int64_t count) {
     return count;
 }
 
+int64_t TFileStream::CopyRange(TFileStream& Source, int64_t Count) {
+    if (Count <= 0) return 0;
+    const int64_t from = Source.Position();
+    if (from < 0 || !Flush()) return 0;
+    if (!buf_.empty()) {
+        DropBuffer();
+        if (!SyncPosition()) return 0;
+    }
+    if (!Source.buf_.empty()) Source.DropBuffer();
+    const int64_t done = file_.CopyRange(Source.file_, from, Count);
+    if (!buf_.empty()) {
+        pos_ += done;
+        filePos_ = -1;
+        bufStart_ = pos_;
+    }
+    // The source's position is where the copy ended, whatever the system
+    // left it at.
+    if (Source.buf_.empty()) {
+        Source.file_.Seek(from + done);
+    } else {
+        Source.pos_ = from + done;
+        Source.filePos_ = -1;
+        Source.bufStart_ = Source.pos_;
+    }
+    return done;
+}
+
 bool TFileStream::Seek(int64_t position) {
     if (buf_.empty()) return file_.Seek(position);
     if (position < 0 || !file_.IsOpen()) return false;

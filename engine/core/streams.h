@@ -51,6 +51,9 @@ public:
     void SetBuffer(size_t Bytes);
     // Writes out what is buffered; false when the write fell short.
     bool Flush();
+    // Copies Count bytes of Source, from where it stands, to this stream:
+    // both move on past them. The bytes copied.
+    int64_t CopyRange(TFileStream& Source, int64_t Count);
 
     int64_t Read(void* buffer, int64_t count) override;
     int64_t Write(const void* buffer, int64_t count) override;

@@ -129,7 +129,7 @@ TEST(CoreMessages, TableHoldsExactlyTheKnownIdsWithTheirTexts) {
 TEST(CoreMessages, TextsAreTheProgramsStringTable) {
     int count = 0;
     const int* ids = MessageIds(count);
-    ASSERT_EQ(count, 92);
+    ASSERT_EQ(count, 93);
     const HMODULE program = GetModuleHandleA(nullptr);
     for (int i = 0; i < count; ++i) {
         char text[512];

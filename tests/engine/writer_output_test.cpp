@@ -20,8 +20,8 @@ using namespace zipwtest;
 
 // One step of a script run on a buffered and an unbuffered stream alike.
 struct Op {
-    enum Kind { Write, Seek, Read, SetSize } kind;
-    int64_t n;  // bytes written or read, the position, the size
+    enum Kind { Write, Seek, Read, SetSize, Copy } kind;
+    int64_t n;  // bytes written, read or copied, the position, the size
 };
 
 struct Script {
@@ -30,8 +30,13 @@ struct Script {
 };
 
 // Everything a caller can see of a stream after each step.
-std::vector<std::string> Play(TFileStream& s, const std::vector<Op>& ops) {
+// Copies come from a file of 100 bytes, from its 4th byte on; what is
+// copied past its end is not there.
+std::vector<std::string> Play(TFileStream& s, const std::vector<Op>& ops, const std::string& source) {
     std::vector<std::string> seen;
+    TFileStream from;
+    EXPECT_TRUE(from.Open(source, os::OpenMode::Read));
+    from.Seek(3);
     uint8_t next = 1;
     for (const Op& op : ops) {
         std::string r;
@@ -50,8 +55,10 @@ std::vector<std::string> Play(TFileStream& s, const std::vector<Op>& ops) {
                 break;
             }
             case Op::SetSize: r = s.SetSize(op.n) ? "t" : "t!"; break;
+            case Op::Copy: r = "c" + std::to_string(s.CopyRange(from, op.n)); break;
         }
-        seen.push_back(r + " @" + std::to_string(s.Position()) + " of " + std::to_string(s.Size()));
+        seen.push_back(r + " @" + std::to_string(s.Position()) + " of " + std::to_string(s.Size()) + " from " +
+                       std::to_string(from.Position()));
     }
     return seen;
 }
@@ -78,7 +85,14 @@ TEST(WriterOutput, ABufferedStreamGivesTheFileAndAnswersOfAnUnbufferedOne) {
         {"cutting the file back while bytes are buffered",
          {{Op::Write, 14}, {Op::SetSize, 6}, {Op::Write, 3}, {Op::Seek, 0}, {Op::Read, 20}}},
         {"a negative position is refused", {{Op::Write, 2}, {Op::Seek, -1}, {Op::Write, 1}}},
+        {"copies between buffered writes and over them",
+         {{Op::Write, 5}, {Op::Copy, 7}, {Op::Write, 3}, {Op::Seek, 2}, {Op::Copy, 20}, {Op::Write, 1}}},
+        {"a copy behind a rewrite and one past the source's end",
+         {{Op::Write, 10}, {Op::Seek, 1}, {Op::Write, 2}, {Op::Seek, 10}, {Op::Copy, 90}, {Op::Copy, 15},
+          {Op::Seek, 0}, {Op::Read, 40}}},
     };
+    const std::string source = Join(dir, "source");
+    WriteAll(source, Noise(100, 5));
     for (const Script& script : scripts) {
         SCOPED_TRACE(script.what);
         const std::string plainName = Join(dir, "plain"), bufferedName = Join(dir, "buffered");
@@ -88,8 +102,8 @@ TEST(WriterOutput, ABufferedStreamGivesTheFileAndAnswersOfAnUnbufferedOne) {
             ASSERT_TRUE(plain.Open(plainName, os::OpenMode::Create));
             ASSERT_TRUE(buffered.Open(bufferedName, os::OpenMode::Create));
             buffered.SetBuffer(16);
-            plainSeen = Play(plain, script.ops);
-            bufferedSeen = Play(buffered, script.ops);
+            plainSeen = Play(plain, script.ops, source);
+            bufferedSeen = Play(buffered, script.ops, source);
             EXPECT_TRUE(buffered.Close());
         }
         EXPECT_EQ(bufferedSeen, plainSeen);
