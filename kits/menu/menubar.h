@@ -109,6 +109,8 @@ public:
     bool AcceptsKeys() override;
     bool BarKeyMessage(const MSG& Msg) override;
     void ExitMenuMode() override;
+    bool InMenuMode() const override { return mode_ != 0; }
+    void SetAltConsumed(bool Value) override { alt_consumed_ = Value; }
     bool OwnsWindow(HWND Window) override;
 
 protected:

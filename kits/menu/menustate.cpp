@@ -79,12 +79,25 @@ LRESULT CALLBACK GetMessageHook(int Code, WPARAM W, LPARAM L) {
     if (Code < 0 || W != PM_REMOVE) return CallNextHookEx(g_msg_hook, Code, W, L);
     MSG& m = *reinterpret_cast<MSG*>(L);
     CallGuarded(nullptr, [&] {
+        // Another program's turn, or a minimised window: the menus keep out.
+        HWND active = GetActiveWindow();
+        if (!Application || !Application->Active() || (active && IsIconic(active))) return;
         if (IsPress(m.message)) {
-            if (!IsActivePopupOpen()) return;
             if (IsKitPopupWindow(m.hwnd)) return;
             if (IsFloatingMenuWindow(m.hwnd)) return;
             for (TMenuBarLink* b : MenuBars())
                 if (b->OwnsWindow(m.hwnd)) return;
+            if (!IsActivePopupOpen()) {
+                // A bar left in menu mode by Alt or F10 would go on eating
+                // every key the clicked control should get.
+                bool any = false;
+                for (TMenuBarLink* b : MenuBars()) any = any || b->InMenuMode();
+                if (!any) return;
+                CloseActiveMenus(true);
+                for (TMenuBarLink* b : MenuBars()) b->ClearPressed();
+                RestoreCaret();
+                return;
+            }
             bool opener = PressOnOpener(m);
             CloseActiveMenus(true);
             for (TMenuBarLink* b : MenuBars()) b->ClearPressed();

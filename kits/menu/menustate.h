@@ -32,6 +32,11 @@ public:
     // The bar's window, or one inside it.
     virtual bool OwnsWindow(HWND Window) = 0;
     virtual void ClearPressed() {}
+    // Whether the bar is in its menu mode (keys go to it).
+    virtual bool InMenuMode() const { return false; }
+    // The Alt or F10 that closed an open drop-down: its release must not
+    // put the bar into menu mode.
+    virtual void SetAltConsumed(bool Value) { (void)Value; }
 };
 
 std::vector<TMenuBarLink*>& MenuBars();

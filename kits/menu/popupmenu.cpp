@@ -290,7 +290,19 @@ bool TPopupMenu2000Form::PlaceAndShow(int X, int Y) {
     }
     int x = opens_left_ ? final_x_ + full_w_ - cur_w_ : final_x_;
     int y = opens_up_ ? final_y_ + full_h_ - cur_h_ : final_y_;
-    SetWindowPos(wnd_, HWND_TOPMOST, x, y, cur_w_, cur_h_, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    if (anim == anFadeIn) {
+        // Sized and shown with redrawing off: a paint now would show the
+        // finished menu before the first blend.
+        SendMessage(wnd_, WM_SETREDRAW, FALSE, 0);
+        SetWindowPos(wnd_, HWND_TOPMOST, x, y, cur_w_, cur_h_, SWP_NOACTIVATE | SWP_NOREDRAW | SWP_SHOWWINDOW);
+        SendMessage(wnd_, WM_SETREDRAW, TRUE, 0);
+        ValidateRect(wnd_, nullptr);
+        HDC dc = GetDC(wnd_);
+        DrawFadeStep(dc, 0);
+        ReleaseDC(wnd_, dc);
+    } else {
+        SetWindowPos(wnd_, HWND_TOPMOST, x, y, cur_w_, cur_h_, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    }
     if (anim == anNone) {
         FinishShowing();
     } else {
@@ -362,6 +374,7 @@ void TPopupMenu2000Form::CloseWindow() {
     KillTimer(wnd_, kExpandTimer);
     submenu_timer_ = false;
     showing_ = false;
+    swallow_release_ = false;
     ShowWindow(wnd_, SW_HIDE);
     SetWindowPos(wnd_, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     selected_ = previous_ = kNoItem;
@@ -456,6 +469,7 @@ void TPopupMenu2000Form::ShowHint() {
 void TPopupMenu2000Form::Expand() {
     if (expanded_) return;
     expanded_ = true;
+    swallow_release_ = left_down_ || GetKeyState(VK_LBUTTON) < 0 || GetKeyState(VK_RBUTTON) < 0;
     KillTimer(wnd_, kExpandTimer);
     selected_ = previous_ = kNoItem;
     PlaceAndShow(final_x_, final_y_);
@@ -726,6 +740,12 @@ void TPopupMenu2000Form::ChooseSelected() {
 
 void TPopupMenu2000Form::OnRelease(int X, int Y, bool Right) {
     left_down_ = false;
+    if (swallow_release_) {
+        // The press was made on the menu before it grew: what lies under
+        // the pointer now was never aimed at.
+        swallow_release_ = false;
+        return;
+    }
     int idx = ItemAtPos(X, Y);
     if (idx == kExpandButton) {
         Expand();
@@ -746,12 +766,11 @@ bool TPopupMenu2000Form::KeyMessage(const MSG& Msg) {
     if (editing_ && EditKeyMessage(Msg)) return true;
     if (Msg.message == WM_KEYUP || Msg.message == WM_SYSKEYUP || Msg.message == WM_CHAR) return false;
     WPARAM key = Msg.wParam;
-    if (Msg.message == WM_SYSKEYDOWN && (key == VK_MENU || key == VK_F10)) {
-        CloseActiveMenus(true);
-        RestoreCaret();
-        return true;
-    }
-    if (Msg.message == WM_KEYDOWN && key == VK_F10) {
+    if ((Msg.message == WM_SYSKEYDOWN && (key == VK_MENU || key == VK_F10)) ||
+        (Msg.message == WM_KEYDOWN && key == VK_F10)) {
+        // The key's release comes to the bar with nothing open: told now,
+        // it does not go into menu mode then.
+        if (popup_->Bar) popup_->Bar->SetAltConsumed(true);
         CloseActiveMenus(true);
         RestoreCaret();
         return true;

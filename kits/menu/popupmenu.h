@@ -156,6 +156,7 @@ private:
     POINT last_mouse_{-1, -1};
     bool submenu_timer_ = false;
     bool left_down_ = false;
+    bool swallow_release_ = false;  // the pressed button's release ends no choice
     int hinted_ = kNoItem - 10;
     TMenuItem2000* editing_ = nullptr;
     TAliveToken editing_alive_;

@@ -1,0 +1,263 @@
+// The popup and the bar driven by real input (the pointer and the
+// keyboard as the user moves them): the chevron click, underlined letters,
+// Alt and F10 over an open popup, presses elsewhere in menu mode.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "kits/menu/menubar.h"
+#include "kits/menu/menustate.h"
+#include "kits/menu/popupmenu.h"
+#include "ui/forms.h"
+#include "ui/stdctrls.h"
+#include "ui/ui_support.h"
+
+namespace bramble {
+namespace {
+
+using test::Pump;
+
+void Tap(WORD Vk, bool Up = true) {
+    keybd_event(static_cast<BYTE>(Vk), 0, 0, 0);
+    if (Up) keybd_event(static_cast<BYTE>(Vk), 0, KEYEVENTF_KEYUP, 0);
+}
+void Release(WORD Vk) { keybd_event(static_cast<BYTE>(Vk), 0, KEYEVENTF_KEYUP, 0); }
+
+void ClickAt(POINT P) {
+    SetCursorPos(P.x, P.y);
+    Pump();
+    mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
+    Pump();
+    mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+}
+
+struct KeysFixture : ::testing::Test {
+    TForm* form = nullptr;
+    TMainMenu2000* menu = nullptr;
+    TMenuBar2000* bar = nullptr;
+    TMenuItem2000 *file = nullptr, *view = nullptr, *uue = nullptr;
+    TEdit* edit = nullptr;
+    std::vector<std::string> clicked;
+
+    TMenuItem2000* Add(TMenuItem* Parent, const std::string& Caption) {
+        auto* i = new TMenuItem2000(form);
+        i->SetCaption(Caption);
+        i->OnClick = [this, Caption](TObject*) { clicked.push_back(Caption); };
+        Parent->Add(i);
+        return i;
+    }
+
+    void SetUp() override {
+        SetStateSaving(false);
+        form = new TForm(nullptr);
+        form->AfterConstruction();
+        form->SetBounds(100, 100, 420, 300);
+        menu = new TMainMenu2000(form);
+        file = Add(menu->Items(), "&File");
+        Add(file, "&Open...");
+        uue = Add(file, "&UUEncode...");
+        uue->SetHidden(true);
+        Add(file, "-");
+        Add(file, "E&xit");
+        view = Add(menu->Items(), "&View");
+        Add(view, "&Icons");
+        Add(view, "&Options...");
+        form->SetMenu(menu);
+        bar = new TMenuBar2000(form);
+        bar->SetParent(form);
+        bar->Loaded();
+        bar->Options().Animation = anSmart;
+        edit = new TEdit(form);
+        edit->SetParent(form);
+        edit->SetBounds(20, 120, 200, 24);
+        form->Show();
+        SetForegroundWindow(form->Handle());
+        SetActiveWindow(form->Handle());
+        edit->SetFocus();
+        Pump();
+        clicked.clear();
+    }
+
+    void TearDown() override {
+        CloseActiveMenus(true);
+        Pump();
+        TCustomForm::Free(form);
+        Pump();
+        SetStateSaving(true);
+    }
+
+    TCustomPopupMenu2000* Drop() { return bar->DropDownMenu(); }
+    bool DropOpen() { return Drop() && Drop()->IsFormOpen(); }
+};
+
+// A menu left open by a fault must not hang the run: it is closed after a
+// while, and the test then fails on what it checks.
+void CALLBACK Watchdog(HWND, UINT, UINT_PTR Id, DWORD) {
+    KillTimer(nullptr, Id);
+    CloseActiveMenus(true);
+}
+
+TEST_F(KeysFixture, TheChevronClickExpandsWithoutChoosingWhatMovesUnderIt) {
+    // Opened from the bar (its press still captured) and on its own.
+    for (bool fromBar : {true, false}) {
+        clicked.clear();
+        TPopupMenu2000 own(form);
+        own.Options().Animation = anSmart;
+        own.SetAttachedItem(file);
+        TCustomPopupMenu2000* popup = fromBar ? Drop() : &own;
+        bool expanded = false, stillOpen = false;
+        auto clickChevron = [&] {
+            // The press that opened the drop-down is released first.
+            if (fromBar) mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+            Pump();
+            TPopupMenu2000Form* f = popup->Window();
+            ASSERT_TRUE(f->HasExpandButton());
+            RECT wr;
+            GetWindowRect(f->Handle(), &wr);
+            // The chevron strip at the bottom, where Exit comes to lie.
+            ClickAt(POINT{(wr.left + wr.right) / 2, wr.bottom - 9});
+            Pump(10);
+            expanded = f->Expanded();
+            stillOpen = popup->IsFormOpen();
+            CloseActiveMenus(true);
+        };
+        popup->OnPopup = [&](TObject*) { RunLater(clickChevron); };
+        UINT_PTR dog = SetTimer(nullptr, 0, 4000, Watchdog);
+        if (fromBar) {
+            RECT r = bar->TopItemRect(0);
+            POINT at{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+            ClientToScreen(bar->Handle(), &at);
+            SetCursorPos(at.x, at.y);
+            Pump();
+            mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
+        } else {
+            own.Popup(200, 150);
+        }
+        Pump(20);
+        KillTimer(nullptr, dog);
+        EXPECT_TRUE(expanded) << fromBar;
+        EXPECT_TRUE(stillOpen) << fromBar;
+        EXPECT_EQ(clicked, (std::vector<std::string>(fromBar ? 1 : 0, "&File"))) << fromBar;
+        popup->OnPopup = nullptr;
+    }
+}
+
+TEST_F(KeysFixture, AnUnderlinedLetterRunsItsItemAtOnce) {
+    struct Case {
+        WORD Top, Letter;
+        const char* Item;
+    };
+    for (Case c : {Case{'V', 'O', "&Options..."}, Case{'F', 'X', "E&xit"}}) {
+        clicked.clear();
+        bool opened = false;
+        Drop()->OnPopup = [&](TObject*) {
+            opened = true;
+            RunLater([&] { Tap(c.Letter); });
+        };
+        UINT_PTR dog = SetTimer(nullptr, 0, 4000, Watchdog);
+        keybd_event(VK_MENU, 0, 0, 0);
+        Tap(c.Top);
+        Release(VK_MENU);
+        Pump(20);
+        KillTimer(nullptr, dog);
+        EXPECT_TRUE(opened) << c.Item;
+        EXPECT_FALSE(DropOpen()) << c.Item;
+        ASSERT_EQ(clicked.size(), 2u) << c.Item;
+        EXPECT_EQ(clicked[1], c.Item);
+        EXPECT_EQ(bar->MenuMode(), 0) << c.Item;
+    }
+}
+
+TEST_F(KeysFixture, APressHeldWhileTheMenuGrowsChoosesNothing) {
+    // The chevron's own delay ends while the button is down on it.
+    TPopupMenu2000 own(form);
+    own.Options().Animation = anNone;
+    own.SetAttachedItem(file);
+    own.OnPopup = [&](TObject*) {
+        RunLater([&] {
+            TPopupMenu2000Form* f = own.Window();
+            RECT wr;
+            GetWindowRect(f->Handle(), &wr);
+            SetCursorPos((wr.left + wr.right) / 2, wr.bottom - 9);
+            Pump();
+            mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
+            Pump();
+            SendMessage(f->Handle(), WM_TIMER, 2, 0);
+            Pump();
+            mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+            Pump(10);
+            EXPECT_TRUE(f->Expanded());
+            EXPECT_TRUE(own.IsFormOpen());
+            CloseActiveMenus(true);
+        });
+    };
+    UINT_PTR dog = SetTimer(nullptr, 0, 4000, Watchdog);
+    own.Popup(200, 150);
+    KillTimer(nullptr, dog);
+    EXPECT_TRUE(clicked.empty()) << clicked.front();
+}
+
+void PostTo(HWND W, UINT Msg, WPARAM Key) { PostMessage(W, Msg, Key, Msg == WM_KEYDOWN ? 1 : 1 << 29); }
+
+TEST_F(KeysFixture, AltOrF10OverAnOpenDropDownClosesItWithoutMenuMode) {
+    for (WPARAM key : {WPARAM{VK_MENU}, WPARAM{VK_F10}}) {
+        HWND w = form->Handle();
+        Drop()->OnPopup = [&](TObject*) {
+            PostTo(w, WM_SYSKEYDOWN, key);
+            PostTo(w, WM_SYSKEYUP, key);
+        };
+        UINT_PTR dog = SetTimer(nullptr, 0, 4000, Watchdog);
+        PostTo(w, WM_SYSKEYDOWN, 'F');
+        PostTo(w, WM_SYSKEYUP, 'F');
+        Pump(10);
+        KillTimer(nullptr, dog);
+        EXPECT_FALSE(DropOpen()) << key;
+        EXPECT_EQ(bar->MenuMode(), 0) << key;
+        // The next Alt enters menu mode as ever.
+        PostTo(w, WM_SYSKEYDOWN, VK_MENU);
+        PostTo(w, WM_SYSKEYUP, VK_MENU);
+        Pump();
+        EXPECT_EQ(bar->MenuMode(), 2) << key;
+        PostTo(w, WM_KEYDOWN, VK_ESCAPE);
+        Pump();
+    }
+}
+
+TEST_F(KeysFixture, APressElsewhereLeavesMenuModeAndTheKeysGoOn) {
+    struct Case {
+        UINT Press;
+        WPARAM Key;
+    };
+    for (Case c : {Case{WM_LBUTTONDOWN, VK_MENU}, Case{WM_RBUTTONDOWN, VK_F10}, Case{WM_LBUTTONDOWN, VK_F10}}) {
+        edit->SetText("");
+        HWND w = form->Handle();
+        PostTo(w, WM_SYSKEYDOWN, c.Key);
+        PostTo(w, WM_SYSKEYUP, c.Key);
+        Pump();
+        ASSERT_EQ(bar->MenuMode(), 2);
+        PostMessage(edit->Handle(), c.Press, c.Press == WM_LBUTTONDOWN ? MK_LBUTTON : MK_RBUTTON, MAKELPARAM(5, 5));
+        // (No right release: the edit's own context menu would open.)
+        if (c.Press == WM_LBUTTONDOWN) PostMessage(edit->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+        Pump();
+        EXPECT_EQ(bar->MenuMode(), 0) << c.Key;
+        edit->SetFocus();
+        Tap('Q');
+        Pump();
+        EXPECT_EQ(edit->Text(), "q") << c.Key;
+    }
+}
+
+TEST_F(KeysFixture, TheFadeInShowsNoFinishedMenuBeforeItsFirstBlend) {
+    TPopupMenu2000 own(form);
+    own.Options().Animation = anFadeIn;
+    own.SetAttachedItem(view);
+    ASSERT_FALSE(own.TrackPopup(200, 150));
+    HWND w = own.Window()->Handle();
+    EXPECT_TRUE(IsWindowVisible(w));
+    // No paint waits: the first step blends from the screen.
+    EXPECT_FALSE(GetUpdateRect(w, nullptr, FALSE));
+    CloseActiveMenus(true);
+    Pump();
+}
+
+}  // namespace
+}  // namespace bramble
