@@ -134,7 +134,7 @@ public:
 
     TMenuItem* FindItem(UINT_PTR Value, TFindItemKind Kind) const;
     // Clicks the enabled, visible item with this shortcut; false when none.
-    bool IsShortCut(TShortCut Value);
+    virtual bool IsShortCut(TShortCut Value);
     bool DispatchCommand(UINT Command);
     // The Win32 menu built from the model; changes of the items reach it
     // in place.

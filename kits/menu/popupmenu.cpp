@@ -756,9 +756,42 @@ void TPopupMenu2000Form::OnRelease(int X, int Y, bool Right) {
     release_x_ = X;
     if (Right) {
         auto* kit = dynamic_cast<TMenuItem2000*>(shown_[static_cast<size_t>(idx)]);
-        if (kit && kit->PopupMenu()) return;  // item context menus are not shown
+        if (kit && kit->PopupMenu()) {
+            ShowItemPopup(kit);
+            return;
+        }
     }
     ChooseSelected();
+}
+
+void TPopupMenu2000Form::ShowItemPopup(TMenuItem2000* Item) {
+    T_LFM_PopupMenu* menu = Item->PopupMenu();
+    POINT pt;
+    GetCursorPos(&pt);
+    menu->SetPopupComponent(Item);
+    if (auto* kit = dynamic_cast<TCustomPopupMenu2000*>(menu)) {
+        // Its windows are its own: the open chain stays as it is, and gets
+        // the keys back once the item's menu has closed.
+        TCustomPopupMenu2000* outer = ActivePopup();
+        TAliveToken alive = popup_->AliveToken();
+        bool shown = !kit->TrackPopup(pt.x, pt.y, Item);
+        MSG m;
+        while (shown && kit->IsFormOpen()) {
+            BOOL got = GetMessageA(&m, nullptr, 0, 0);
+            if (got <= 0) {
+                PostQuitMessage(got == 0 ? static_cast<int>(m.wParam) : 0);
+                break;
+            }
+            TranslateMessage(&m);
+            DispatchMessageA(&m);
+        }
+        if (!alive.Alive()) return;
+        if (ActivePopup() == kit) SetActivePopup(outer && outer->IsFormOpen() ? outer : nullptr);
+        kit->RunChosen();
+        return;
+    }
+    if (menu->OnPopup) menu->OnPopup(Item);
+    menu->Popup(pt.x, pt.y);
 }
 
 bool TPopupMenu2000Form::KeyMessage(const MSG& Msg) {
@@ -1018,6 +1051,8 @@ void TCustomPopupMenu2000::Loaded() {
     LoadMenuState(this);
 }
 
+bool TCustomPopupMenu2000::IsShortCut(TShortCut Value) { return KeyMatchesShortCut(Value, Items()); }
+
 void TCustomPopupMenu2000::SetStatusBar(TStatusBar* v) {
     if (status_bar_) status_bar_->RemoveFreeNotification(this);
     status_bar_ = v;
@@ -1074,13 +1109,18 @@ TPopupMenu2000Form* TCustomPopupMenu2000::GetDeepestForm() const {
     return f;
 }
 
-bool TCustomPopupMenu2000::TrackPopup(int X, int Y) {
-    CloseActiveMenus(false);
+bool TCustomPopupMenu2000::TrackPopup(int X, int Y, TMenuItem* ForItem) {
+    // An item's own menu opens over its open chain; any other closes it.
+    if (!ForItem) CloseActiveMenus(false);
     RemoveEmptyItems();
     TAliveToken alive = AliveToken();
     chosen_ = nullptr;
     SetActivePopup(this);
-    DoPopup(this);
+    if (ForItem) {
+        if (OnPopup) OnPopup(ForItem);
+    } else {
+        DoPopup(this);
+    }
     if (!alive.Alive()) return true;
     AddEmptyItem();
     if (!window_) window_ = std::make_unique<TPopupMenu2000Form>(this, nullptr);

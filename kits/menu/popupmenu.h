@@ -114,6 +114,8 @@ private:
     void ControlChosen(TMenuItem2000* Item);
     // Every end of the window ends an edit unaccepted.
     void EndEditing(bool Accept);
+    // A right click on an item with a menu of its own opens that menu.
+    void ShowItemPopup(TMenuItem2000* Item);
     // No cell stays hot once the window is gone.
     void ControlsClosed();
     // The I-beam over the selected edit item's field; true when set.
@@ -174,13 +176,16 @@ public:
     // runs last, after every window is hidden.
     void Popup(int X, int Y) override;
     // Shows without waiting; true when it could not be shown.
-    bool TrackPopup(int X, int Y);
+    // ForItem: shown as that item's own menu, its OnPopup told the item.
+    bool TrackPopup(int X, int Y, TMenuItem* ForItem = nullptr);
     bool IsFormOpen() const;
     // The next showing starts with the hidden items hidden again.
     void ResetExpansion();
     TPopupMenu2000Form* Window() const { return window_.get(); }
     TPopupMenu2000Form* GetDeepestForm() const;
     void Loaded() override;
+    // The kit's items carry their shortcuts in their own list.
+    bool IsShortCut(TShortCut Value) override;
     // Menus torn off as tool windows; they close with the menu.
     int FloatingCount() const { return static_cast<int>(floating_.size()); }
     TPopupMenu2000Form* FloatingWindow(int I) const { return floating_[static_cast<size_t>(I)].get(); }

@@ -259,5 +259,64 @@ TEST_F(KeysFixture, TheFadeInShowsNoFinishedMenuBeforeItsFirstBlend) {
     Pump();
 }
 
+TEST_F(KeysFixture, AKitPopupsShortCutsFireFromItsControl) {
+    TPopupMenu2000 context(form);
+    TMenuItem2000* copy = Add(context.Items(), "&Copy");
+    copy->SetShortCutList("Ctrl+K");
+    TMenuItem2000* off = Add(context.Items(), "&Paste");
+    off->SetShortCutList("Ctrl+J");
+    off->SetEnabled(false);
+    edit->SetPopupMenu(&context);
+    struct Case {
+        WORD Key;
+        std::vector<std::string> Clicked;
+    };
+    for (const Case& c : {Case{'K', {"&Copy"}}, Case{'J', {}}}) {
+        clicked.clear();
+        edit->SetFocus();
+        Pump();
+        keybd_event(VK_CONTROL, 0, 0, 0);
+        Tap(c.Key);
+        Release(VK_CONTROL);
+        Pump();
+        EXPECT_EQ(clicked, c.Clicked) << char(c.Key);
+    }
+    edit->SetPopupMenu(nullptr);
+}
+
+TEST_F(KeysFixture, ARightClickOnAnItemWithItsOwnMenuOpensIt) {
+    TPopupMenu2000 outer(form), inner(form);
+    outer.Options().Animation = anNone;
+    inner.Options().Animation = anNone;
+    TMenuItem2000* item = Add(outer.Items(), "&Recent");
+    Add(outer.Items(), "&Other");
+    Add(inner.Items(), "&Forget");
+    item->SetPopupMenu(&inner);
+    TObject* sender = nullptr;
+    bool outerOpen = false;
+    inner.OnPopup = [&](TObject* S) {
+        sender = S;
+        RunLater([&] {
+            HWND w = inner.Window()->Handle();
+            PostMessage(w, WM_KEYDOWN, VK_DOWN, 1);
+            PostMessage(w, WM_KEYDOWN, VK_RETURN, 1);
+        });
+    };
+    ASSERT_FALSE(outer.TrackPopup(200, 150));
+    RECT r = outer.Window()->ItemRect(0);
+    LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    UINT_PTR dog = SetTimer(nullptr, 0, 4000, Watchdog);
+    PostMessage(outer.Window()->Handle(), WM_RBUTTONDOWN, MK_RBUTTON, at);
+    PostMessage(outer.Window()->Handle(), WM_RBUTTONUP, 0, at);
+    Pump(10);
+    outerOpen = outer.IsFormOpen();
+    KillTimer(nullptr, dog);
+    EXPECT_EQ(sender, item);
+    EXPECT_EQ(clicked, (std::vector<std::string>{"&Forget"}));
+    EXPECT_TRUE(outerOpen);
+    CloseActiveMenus(true);
+    Pump();
+}
+
 }  // namespace
 }  // namespace bramble
