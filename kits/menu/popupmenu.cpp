@@ -303,12 +303,9 @@ bool TPopupMenu2000Form::PlaceAndShow(int X, int Y) {
     } else {
         SetWindowPos(wnd_, HWND_TOPMOST, x, y, cur_w_, cur_h_, SWP_NOACTIVATE | SWP_SHOWWINDOW);
     }
-    if (anim == anNone) {
-        FinishShowing();
-    } else {
-        PlayMenuSound("MenuPopup");
-        PostMessage(wnd_, LFM_ANIMATE, GetTickCount(), 5);
-    }
+    PlayMenuSound("MenuPopup");
+    if (anim == anNone) FinishShowing();
+    else PostMessage(wnd_, LFM_ANIMATE, GetTickCount(), 5);
     return true;
 }
 
@@ -706,8 +703,13 @@ void TPopupMenu2000Form::ChooseSelected() {
         SaveMenuItemState(kit);
         // A hidden divider next to it, with nothing shown between, shows too.
         int at = selected_;
+        auto hiddenItem = [&](int j) {
+            auto* k = dynamic_cast<TMenuItem2000*>(shown_[static_cast<size_t>(j)]);
+            return k && !k->IsLine() && k->Hidden();
+        };
         for (int d : {-1, 1}) {
             int j = at + d;
+            while (j >= 0 && j < ShownCount() && hiddenItem(j)) j += d;
             if (j < 0 || j >= ShownCount()) continue;
             auto* sep = dynamic_cast<TMenuItem2000*>(shown_[static_cast<size_t>(j)]);
             if (sep && sep->IsLine() && sep->Hidden()) {

@@ -318,5 +318,32 @@ TEST_F(KeysFixture, ARightClickOnAnItemWithItsOwnMenuOpensIt) {
     Pump();
 }
 
+TEST_F(KeysFixture, AChosenHiddenItemShowsTheHiddenDividerBeyondItsHiddenNeighbours) {
+    struct Case {
+        bool NeighbourHidden, DividerShown;
+    };
+    for (Case c : {Case{true, true}, Case{false, false}}) {
+        TPopupMenu2000 own(form);
+        own.Options().Animation = anNone;
+        Add(own.Items(), "&Top");
+        TMenuItem2000* divider = Add(own.Items(), "-");
+        divider->SetHidden(true);
+        TMenuItem2000* neighbour = Add(own.Items(), "&Near");
+        neighbour->SetHidden(c.NeighbourHidden);
+        TMenuItem2000* chosen = Add(own.Items(), "&Chosen");
+        chosen->SetHidden(true);
+        ASSERT_FALSE(own.TrackPopup(200, 150));
+        own.Window()->Expand();
+        Pump();
+        PostMessage(own.Window()->Handle(), WM_KEYDOWN, 'C', 1);
+        Pump();
+        EXPECT_FALSE(chosen->Hidden());
+        EXPECT_EQ(!divider->Hidden(), c.DividerShown) << c.NeighbourHidden;
+        EXPECT_EQ(neighbour->Hidden(), c.NeighbourHidden);
+        CloseActiveMenus(true);
+        Pump();
+    }
+}
+
 }  // namespace
 }  // namespace bramble
