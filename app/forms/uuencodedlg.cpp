@@ -1,13 +1,12 @@
 #include "app/forms/uuencodedlg.h"
 
-#include <shlobj.h>
-
 #include <cctype>
 
 #include "app/forms/main.h"
 #include "engine/core/helpers.h"
 #include "engine/writers/uuencode.h"
 #include "ui/dialogs.h"
+#include "ui/selectdir.h"
 
 namespace bramble {
 
@@ -24,30 +23,6 @@ std::string FullPath(const std::string& P) {
     for (char& c : out)
         if (c == '/') c = '\\';
     return out;
-}
-
-int CALLBACK BrowseStart(HWND Wnd, UINT Msg, LPARAM, LPARAM Data) {
-    if (Msg == BFFM_INITIALIZED && Data) SendMessageA(Wnd, BFFM_SETSELECTIONA, TRUE, Data);
-    return 0;
-}
-
-bool ShellChooseFolder(HWND Owner, const std::string& Start, std::string& Folder) {
-    char name[MAX_PATH] = {};
-    BROWSEINFOA bi{};
-    bi.hwndOwner = Owner;
-    bi.pszDisplayName = name;
-    bi.lpszTitle = "Change directory...";
-    bi.ulFlags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX;
-    bi.lpfn = BrowseStart;
-    bi.lParam = reinterpret_cast<LPARAM>(Start.c_str());
-    TTaskWindowsLock lock;
-    LPITEMIDLIST pidl = SHBrowseForFolderA(&bi);
-    if (!pidl) return false;
-    char path[MAX_PATH] = {};
-    const bool ok = SHGetPathFromIDListA(pidl, path) && path[0];
-    CoTaskMemFree(pidl);
-    if (ok) Folder = path;
-    return ok;
 }
 
 }  // namespace
@@ -162,15 +137,22 @@ TfrmUUEncode::TfrmUUEncode(TComponent* AOwner) : TForm(AOwner) {
     btnSelectDir->OnClick = [this](TObject* s) { btnSelectDirClick(s); };
     BttnOk->OnClick = [this](TObject* s) { btnOKClick(s); };
     BttnHelp->OnClick = [this](TObject* s) { BttnHelpClick(s); };
+    OnShow = [this](TObject*) { refillNames_ = true; };
     OnActivate = [this](TObject* s) { FormActivate(s); };
-    ChooseFolder = [this](const std::string& Start, std::string& Folder) {
-        return ShellChooseFolder(HandleAllocated() ? Handle() : nullptr, Start, Folder);
+    // The folder form may make the folder the user types, after asking.
+    ChooseFolder = [](const std::string& Start, std::string& Folder) {
+        Folder = Start;
+        return SelectDirectory(Folder, TSelectDirOpts{sdAllowCreate, sdPerformCreate, sdPrompt}, 0);
     };
     SetActiveControl(Edit1);
 }
 
 void TfrmUUEncode::FormActivate(TObject*) {
-    if (frmMain && frmMain->Dovex1 && !frmMain->Dovex1->ArchiveFile().empty() &&
+    // The names come from the open archive once per showing: coming back
+    // from an error box or another program keeps what the user typed.
+    const bool refill = refillNames_;
+    refillNames_ = false;
+    if (refill && frmMain && frmMain->Dovex1 && !frmMain->Dovex1->ArchiveFile().empty() &&
         IsValidArcType(frmMain->Dovex1->ArcType())) {
         Edit1->SetText(frmMain->Dovex1->ArchiveFile());
         Edit2->SetText(ChangeFileExt(frmMain->Dovex1->ArchiveFile(), ".ENC"));
@@ -238,6 +220,7 @@ void TfrmUUEncode::btnOKClick(TObject*) {
     }
     Screen->SetCursor(crHourGlass);
     if (Encoder) Encoder->SetCompressMethod(RadioGroup1->ItemIndex() == 1 ? cmXXEncode : cmUUEncode);
+    refillNames_ = true;
     FormActivate(this);
     Screen->SetCursor(crDefault);
     SetModalResult(mrOk);

@@ -41,7 +41,7 @@ public:
     // The encoder "Ok" sets up (the main window's).
     TUUEncode* Encoder = nullptr;
     // Asks for a folder starting at Start; false when cancelled. The
-    // shell's folder browser unless a test sets its own.
+    // folder form unless a test sets its own.
     std::function<bool(const std::string& Start, std::string& Folder)> ChooseFolder;
 
     void FormActivate(TObject* Sender);
@@ -55,6 +55,8 @@ private:
     // Says that input and output are one file and empties both; true when
     // they were.
     bool RefuseSameFile();
+    // Set when the dialog is shown: its first activation fills the names.
+    bool refillNames_ = true;
 };
 
 extern TfrmUUEncode* frmUUEncode;

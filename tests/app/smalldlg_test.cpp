@@ -214,6 +214,52 @@ TEST_F(SmallDialogs, UUEncodeFillsFromTheArchiveRefusesOneFileForBothAndSetsTheE
     EXPECT_TRUE(modals.AskedAbout("form: UUEncode / XXEncode"));
 }
 
+// Activating the dialog again (back from a box or another program) must
+// not throw away typed names; showing it again takes the archive's anew.
+TEST_F(SmallDialogs, UUEncodeKeepsTypedNamesOnReactivationAndRefillsWhenShownAgain) {
+    AnswerAll modals;
+    TfrmMain* f = Make();
+    TfrmUUEncode* u = MakeDialog(frmUUEncode);
+    u->Encoder = f->UUEncode1;
+    const std::string dir = ScratchDir("uuenc-typed");
+    const std::string archive = CopyInto(dir, "plain.zip");
+    f->OpenArchive(archive);
+    int activations = 0;
+    TNotifyEvent activate = u->OnActivate;
+    u->OnActivate = [&](TObject* s) {
+        ++activations;
+        activate(s);
+    };
+    auto activateAgain = [&] {
+        SetActiveWindow(f->Handle());
+        test::Pump(5);
+        SetActiveWindow(u->Handle());
+        test::Pump(5);
+    };
+    u->Show();
+    test::Pump(5);
+    ASSERT_GE(activations, 1);
+    EXPECT_EQ(u->Edit1->Text(), archive);
+    EXPECT_EQ(u->Edit2->Text(), Join(dir, "plain.ENC"));
+
+    u->Edit1->SetText(Join(dir, "typed.bin"));
+    u->Edit2->SetText(Join(dir, "typed.uue"));
+    const int before = activations;
+    activateAgain();
+    ASSERT_GT(activations, before) << "the dialog was not activated again";
+    EXPECT_EQ(u->Edit1->Text(), Join(dir, "typed.bin"));
+    EXPECT_EQ(u->Edit2->Text(), Join(dir, "typed.uue"));
+    EXPECT_TRUE(u->BttnOk->Enabled());
+
+    u->Hide();
+    test::Pump(5);
+    u->Show();
+    test::Pump(5);
+    EXPECT_EQ(u->Edit1->Text(), archive);
+    EXPECT_EQ(u->Edit2->Text(), Join(dir, "plain.ENC"));
+    u->Hide();
+}
+
 TEST_F(SmallDialogs, TheLinkOpensItsTargetAndTheShellOpensWithTheDefaultVerb) {
     AnswerAll modals;
     ShellCalls shell;
