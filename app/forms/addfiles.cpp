@@ -221,6 +221,7 @@ TfrmAddFiles::TfrmAddFiles(TComponent* AOwner) : TForm(AOwner) {
     FileList1->OnClick = [this](TObject* s) { FileList1Click(s); };
     FileList1->OnDblClick = [this](TObject* s) { FileList1DblClick(s); };
     FileList1->OnKeyPress = [this](TObject* s, char& k) { FileList1KeyPress(s, k); };
+    OnActivate = [this](TObject* s) { FormActivate(s); };
 }
 
 TfrmAddFiles::~TfrmAddFiles() {
@@ -247,12 +248,40 @@ void TfrmAddFiles::Prepare(TfrmMain& Main, bool NewArchive, const std::string& A
     newArchive_ = NewArchive;
     archiveName_ = ArchiveName;
     filesDropped_ = !Dropped.empty();
+    // Dropped files are looked for in their own folder.
+    if (filesDropped_) PathComboBox1->SetPath(ExtractFilePath(Dropped.front()));
+    FormActivate(this);
+    if (!CompressComponent) return;
+    // A new archive starts from nothing, whatever an earlier Add left.
+    if (NewArchive) CompressComponent->FileSpec().clear();
+    if (!filesDropped_) return;
 
-    // Where the files come from: the dropped files' folder, or the start
-    // folder the options ask for ("System default" keeps the last one).
-    if (filesDropped_) {
-        PathComboBox1->SetPath(ExtractFilePath(Dropped.front()));
-    } else if (frmOptions) {
+    // The dropped files themselves: those of the shown folder by name
+    // (selected in the list), the others by their full paths.
+    const std::string path = Folder();
+    std::vector<std::string> names;
+    for (int i = 0; i < FileList1->Items().Count(); ++i) FileList1->Items().Item(i)->SetSelected(false);
+    for (const std::string& d : Dropped) {
+        const bool here = SameText(ExtractFilePath(d), AppendBackslash(path));
+        names.push_back(here ? ExtractFileName(d) : d);
+        if (!here) continue;
+        for (int i = 0; i < FileList1->Items().Count(); ++i) {
+            TListItem* it = FileList1->Items().Item(i);
+            const TFileItemInfo* info = TFileListView::ItemInfo(it);
+            if (info && SameText(info->Name, ExtractFileName(d))) it->SetSelected(true);
+        }
+    }
+    edtFileSpec->SetText(QuotedNames(names));
+    SetActiveControl(FileList1);
+    FileList1->Invalidate();
+}
+
+void TfrmAddFiles::FormActivate(TObject*) {
+    if (!main_) return;
+    TfrmMain& Main = *main_;
+    // Where the files come from: the start folder the options ask for
+    // ("System default" keeps the last one).
+    if (!filesDropped_ && frmOptions) {
         if (frmOptions->RadioOther->Checked() && !frmOptions->StartupFolder->Text().empty())
             PathComboBox1->SetPath(frmOptions->StartupFolder->Text());
         if (frmOptions->RadioLastOpen->Checked() && !Main.LastOpenFolder.empty())
@@ -264,39 +293,29 @@ void TfrmAddFiles::Prepare(TfrmMain& Main, bool NewArchive, const std::string& A
     if (!SameText(path, FileList1->Directory()) || FileList1->Items().Count() == 0) FileList1->SetDirectory(path);
 
     int kind = Main.Tag;
-    if (!NewArchive && Main.Dovex1 && !Main.Dovex1->ArchiveFile().empty())
+    if (!newArchive_ && Main.Dovex1 && !Main.Dovex1->ArchiveFile().empty())
         kind = WriterKindForArcType(Main.Dovex1->ArcType());
     else
-        kind = WriterKindForName(ArchiveName, Main.Tag);
+        kind = WriterKindForName(archiveName_, Main.Tag);
     DefineCompressorClick(kind);
     if (!CompressComponent) return;
     CompressComponent->SetRecurseDirs(false);
-    // A new archive starts from nothing, whatever an earlier Add left.
-    if (NewArchive) CompressComponent->FileSpec().clear();
-
-    if (filesDropped_) {
-        // The dropped files themselves: those of the shown folder by name
-        // (selected in the list), the others by their full paths.
-        std::vector<std::string> names;
-        for (int i = 0; i < FileList1->Items().Count(); ++i) FileList1->Items().Item(i)->SetSelected(false);
-        for (const std::string& d : Dropped) {
-            const bool here = SameText(ExtractFilePath(d), AppendBackslash(path));
-            names.push_back(here ? ExtractFileName(d) : d);
-            if (!here) continue;
-            for (int i = 0; i < FileList1->Items().Count(); ++i) {
-                TListItem* it = FileList1->Items().Item(i);
-                const TFileItemInfo* info = TFileListView::ItemInfo(it);
-                if (info && SameText(info->Name, ExtractFileName(d))) it->SetSelected(true);
-            }
-        }
-        edtFileSpec->SetText(QuotedNames(names));
-        SetActiveControl(FileList1);
-    } else {
+    if (!filesDropped_) {
         edtFileSpec->SetText("*.*");
         SetActiveControl(edtFileSpec);
         edtFileSpecEnter(this);
     }
     FileList1->Invalidate();
+}
+
+void TfrmAddFiles::WndProc(TMessage& Message) {
+    // Enter in the file list is the list's own key (it opens a folder):
+    // the default button must not take it first.
+    if (Message.Msg == CM_DIALOGKEY && Message.WParam == VK_RETURN && ActiveControl() == FileList1) {
+        Message.Result = 0;
+        return;
+    }
+    TForm::WndProc(Message);
 }
 
 void TfrmAddFiles::DefineCompressorClick(int Kind) {
@@ -375,6 +394,7 @@ void TfrmAddFiles::btnOKClick(TObject*) {
     CompressComponent->SetRecurseDirs(false);
     if (main_) main_->LastOpenFolder = Folder();
     if (SplitFileNames(edtFileSpec->Text()).empty()) return;
+    if (OpenTypedFolder()) return;
     const std::string folder = FileList1->DriveList() ? std::string() : Folder();
     if (!AddNames(folder)) {
         // The drives list is no folder to take a plain name from.
@@ -383,6 +403,31 @@ void TfrmAddFiles::btnOKClick(TObject*) {
     }
     ExcludeArchive();
     SetModalResult(mrOk);
+}
+
+std::string TfrmAddFiles::SelectedFolder() const {
+    if (FileList1->DriveList()) return {};
+    const std::vector<TListItem*> items = SelectedItems();
+    if (items.size() != 1) return {};
+    const TFileItemInfo* info = TFileListView::ItemInfo(items.front());
+    return info && info->IsFolder() && !info->Drive ? info->FullPath() : std::string();
+}
+
+bool TfrmAddFiles::OpenTypedFolder() {
+    // As in the system's file dialogs, Enter on a folder's name moves there
+    // instead of adding what it holds.
+    const std::string text = edtFileSpec->Text();
+    if (text.find('"') != std::string::npos) return false;
+    const std::vector<std::string> names = SplitFileNames(text);
+    if (names.size() != 1 || names.front().find_first_of("*?") != std::string::npos) return false;
+    const std::string dir = FileSpecLine(FileList1->DriveList() ? std::string() : Folder(), names.front());
+    if (dir.empty() || !os::DirectoryExists(dir)) return false;
+    PathComboBox1->SetPath(dir.size() > 3 && dir.back() == '\\' ? dir.substr(0, dir.size() - 1) : dir);
+    PathComboBox1Change(this);
+    edtFileSpec->SetText("*.*");
+    if (edtFileSpec->CanFocus()) edtFileSpec->SetFocus();
+    edtFileSpecEnter(this);
+    return true;
 }
 
 void TfrmAddFiles::btnAddDirClick(TObject*) {
@@ -396,7 +441,10 @@ void TfrmAddFiles::btnAddDirClick(TObject*) {
     CompressComponent->SetRecurseDirs(true);
     CompressComponent->SetDefaultDir(folder);
     os::SetCurrentDir(folder);
-    if (!AddNames(folder)) return;
+    // A folder picked in the list is the tree to add; without one, the
+    // folder shown.
+    const std::string picked = SelectedFolder();
+    if (!AddNames(picked.empty() ? folder : picked)) return;
     ExcludeArchive();
     if (main_) main_->LastOpenFolder = folder;
     SetModalResult(mrOk);

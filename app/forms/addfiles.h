@@ -48,6 +48,9 @@ public:
     // of files dropped on the main window, which the dialog starts with.
     void Prepare(TfrmMain& Main, bool NewArchive, const std::string& ArchiveName,
                  const std::vector<std::string>& Dropped = {});
+    // Runs on every activation of the dialog (and from Prepare): folder,
+    // list, writer and file-name box refreshed from the live state.
+    void FormActivate(TObject* Sender);
 
     void DefineCompressorClick(int Kind);
     void InitializeNewCompressComponent();
@@ -74,6 +77,9 @@ public:
     // The folder the dialog shows ("" for the drives).
     std::string Folder() const;
 
+protected:
+    void WndProc(TMessage& Message) override;
+
 private:
     TCompBase* WriterOfKind(int Kind) const;
     // Selected items in list order, and their real file names.
@@ -84,6 +90,11 @@ private:
     // added) when a name has no folder to go with.
     bool AddNames(const std::string& Folder);
     void ExcludeArchive();
+    // The one folder selected in the list, "" when there is none.
+    std::string SelectedFolder() const;
+    // A typed name that is a folder: the list goes there. False when the
+    // box holds something else.
+    bool OpenTypedFolder();
 
     TfrmMain* main_ = nullptr;
     bool newArchive_ = false;

@@ -7,6 +7,7 @@
 
 #include "app/forms/addfiles.h"
 #include "app/forms/addspec.h"
+#include "app/widgets/filelist.h"
 #include "app/widgets/mrulist.h"
 #include "app/widgets/pathcombo.h"
 #include "engine/core/compbase.h"
@@ -343,6 +344,176 @@ TEST_F(MainWindow, AddTreeStoresRelativeFoldersAndDroppedFilesGoByTheirOwnPaths)
     EXPECT_EQ(f->Dovex1->ArchiveFile(), archive);
     EXPECT_EQ(Listed(f), before);
     EXPECT_TRUE(f->mnuAddFiles1->Enabled());
+}
+
+// A folder of the dialog's list, by its name.
+TListItem* ItemNamed(TfrmAddFiles* A, const std::string& Name) {
+    for (int i = 0; i < A->FileList1->Items().Count(); ++i) {
+        TListItem* it = A->FileList1->Items().Item(i);
+        const TFileItemInfo* info = TFileListView::ItemInfo(it);
+        if (info && SameText(info->Name, Name)) return it;
+    }
+    return nullptr;
+}
+
+void SelectOnly(TfrmAddFiles* A, TListItem* Item) {
+    for (int i = 0; i < A->FileList1->Items().Count(); ++i) A->FileList1->Items().Item(i)->SetSelected(false);
+    Item->SetSelected(true);
+    A->FileList1->SetSelected(Item);
+}
+
+std::string TreeSource(const std::string& Name) {
+    const std::string src = ScratchDir(Name);
+    CreateDirectoryA(Join(src, "sub").c_str(), nullptr);
+    CreateDirectoryA(Join(src, "sub\\deeper").c_str(), nullptr);
+    test::WriteAll(Join(src, "top.txt"), "top");
+    test::WriteAll(Join(src, "sub\\nested.txt"), "nested");
+    test::WriteAll(Join(src, "sub\\deeper\\deep.txt"), "deep");
+    return src;
+}
+
+// Folders in the Add dialog are gone into, or added as trees, as picked:
+// Add Tree on a picked folder adds that folder, a typed folder name opens
+// it, Enter in the list opens the folder under it.
+TEST_F(MainWindow, AddDialogFoldersAreTheOnesPickedOrTyped) {
+    Answers modals;
+    TfrmMain* f = Make();
+    const std::string src = TreeSource("add-pick-src");
+    const std::string out = ScratchDir("add-pick");
+
+    modals.FileToOpen = Join(out, "picked.zip");
+    modals.Drive = [&](TCustomForm* F) {
+        auto* a = dynamic_cast<TfrmAddFiles*>(F);
+        if (!a) return static_cast<int>(mrCancel);
+        a->PathComboBox1->SetPath(src);
+        a->PathComboBox1Change(a);
+        a->ComboBox2->SetItemIndex(sdRelative);
+        a->ComboBox2Change(a);
+        TListItem* sub = ItemNamed(a, "sub");
+        EXPECT_NE(sub, nullptr);
+        if (!sub) return static_cast<int>(mrCancel);
+        SelectOnly(a, sub);
+        a->FileList1Click(a);
+        EXPECT_EQ(a->edtFileSpec->Text(), "*.*");
+        a->btnAddDir->Click();
+        return a->ModalResult();
+    };
+    Choose(f->mnuNew1);
+    // The picked folder's tree and nothing beside it (not top.txt).
+    EXPECT_EQ(Listed(f), (std::vector<std::string>{"deeper\\deep.txt", "nested.txt"}));
+
+    struct Typed {
+        std::string text;
+        std::string goesTo;  // "" when the name is added instead
+    };
+    for (const Typed& c : {Typed{Join(src, "sub"), Join(src, "sub")},
+                           Typed{Join(src, "sub") + "\\", Join(src, "sub")},
+                           Typed{"sub", Join(src, "sub")},
+                           Typed{"  sub\\deeper ", Join(src, "sub\\deeper")},
+                           Typed{"top.txt", ""},
+                           Typed{"\"sub\" ", ""},
+                           Typed{"s*", ""}}) {
+        SCOPED_TRACE(c.text);
+        modals.Drive = [&](TCustomForm* F) {
+            auto* a = dynamic_cast<TfrmAddFiles*>(F);
+            if (!a) return static_cast<int>(mrCancel);
+            a->PathComboBox1->SetPath(src);
+            a->PathComboBox1Change(a);
+            a->edtFileSpec->SetText(c.text);
+            a->bttnAdd->Click();
+            if (!c.goesTo.empty()) {
+                EXPECT_EQ(a->ModalResult(), mrNone);
+                EXPECT_TRUE(SameText(AppendBackslash(a->Folder()), AppendBackslash(c.goesTo))) << a->Folder();
+                EXPECT_TRUE(SameText(AppendBackslash(a->FileList1->Directory()), AppendBackslash(c.goesTo)))
+                    << a->FileList1->Directory();
+                EXPECT_EQ(a->edtFileSpec->Text(), "*.*");
+                EXPECT_TRUE(a->CompressComponent->FileSpec().empty());
+                return static_cast<int>(mrCancel);
+            }
+            EXPECT_EQ(a->ModalResult(), mrOk);
+            a->CompressComponent->FileSpec().clear();
+            return static_cast<int>(mrCancel);
+        };
+        Choose(f->mnuAddFiles1);
+    }
+
+    // Enter in the list: the folder under the selection opens and the
+    // dialog stays; Enter on a file is the list's too (no Add).
+    struct Key {
+        const char* item;
+        std::string goesTo;
+    };
+    for (const Key& k : {Key{"sub", Join(src, "sub")}, Key{"top.txt", src}}) {
+        SCOPED_TRACE(k.item);
+        modals.Drive = [&](TCustomForm* F) {
+            auto* a = dynamic_cast<TfrmAddFiles*>(F);
+            if (!a) return static_cast<int>(mrCancel);
+            a->Show();
+            test::Pump(5);
+            a->PathComboBox1->SetPath(src);
+            a->PathComboBox1Change(a);
+            test::Pump(3);
+            TListItem* it = ItemNamed(a, k.item);
+            EXPECT_NE(it, nullptr);
+            if (it) {
+                SelectOnly(a, it);
+                a->FileList1->SetFocus();
+                test::Pump(3);
+                PostMessageA(a->FileList1->Handle(), WM_KEYDOWN, VK_RETURN, 0x001C0001);
+                PostMessageA(a->FileList1->Handle(), WM_KEYUP, VK_RETURN, static_cast<LPARAM>(0xC01C0001u));
+                test::Pump(5);
+                EXPECT_EQ(a->ModalResult(), mrNone);
+                EXPECT_TRUE(SameText(AppendBackslash(a->Folder()), AppendBackslash(k.goesTo))) << a->Folder();
+            }
+            a->Hide();
+            a->SetModalResult(mrNone);
+            return static_cast<int>(mrCancel);
+        };
+        Choose(f->mnuAddFiles1);
+    }
+}
+
+// The dialog refreshes itself on every activation, as when it is shown:
+// back from another window the file-name box says "*.*" again.
+TEST_F(MainWindow, AddDialogRunsItsActivationEachTimeItIsActivated) {
+    Answers modals;
+    TfrmMain* f = Make();
+    const std::string src = Sources("add-act-src");
+    const std::string out = ScratchDir("add-act");
+    modals.FileToOpen = Join(out, "act.zip");
+    modals.Drive = AddScript{src, {"a.txt"}, nullptr};
+    Choose(f->mnuNew1);
+    ASSERT_TRUE(f->mnuAddFiles1->Enabled());
+
+    int activations = 0;
+    modals.Drive = [&](TCustomForm* F) {
+        auto* a = dynamic_cast<TfrmAddFiles*>(F);
+        if (!a) return static_cast<int>(mrCancel);
+        TNotifyEvent activate = a->OnActivate;
+        a->OnActivate = [&, activate](TObject* s) {
+            ++activations;
+            if (activate) activate(s);
+        };
+        a->Show();
+        test::Pump(5);
+        a->edtFileSpec->SetText("b c.txt");
+        // A writer left switched to Delete is back on Add.
+        a->CompressComponent->SetSwitch(swDelete);
+        const int before = activations;
+        SetActiveWindow(f->Handle());
+        test::Pump(5);
+        SetActiveWindow(a->Handle());
+        test::Pump(5);
+        EXPECT_GT(activations, before);
+        EXPECT_EQ(a->edtFileSpec->Text(), "*.*");
+        EXPECT_EQ(a->CompressComponent->Switch(), swAdd);
+        EXPECT_EQ(a->rgSwitch->ItemIndex(), 0);
+        a->OnActivate = activate;
+        a->Hide();
+        return static_cast<int>(mrCancel);
+    };
+    Choose(f->mnuAddFiles1);
+    EXPECT_GT(activations, 0);
 }
 
 TEST_F(MainWindow, AddDialogScreenshots) {
