@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/forms/about.h"
+#include "app/forms/addfiles.h"
 #include "app/forms/extract.h"
 #include "app/forms/main.h"
 #include "app/forms/newfolder.h"
@@ -23,6 +24,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         // The forms that exist, in their order: the main window first (it
         // becomes the main form), then the dialogs.
         Application->CreateForm(frmMain);
+        Application->CreateForm(frmAddFiles);
         Application->CreateForm(frmExtract);
         Application->CreateForm(frmOverwrite);
         Application->CreateForm(frmUUEncode);
