@@ -29,18 +29,18 @@ int WriterKindOf(int Kind) {
 }
 
 int WriterKindForName(const std::string& ArchiveName, int LastKind) {
-    // The whole extension decides: "notes.c" is no cabinet and "x.z" no
-    // ZIP archive, they take the kind used last.
-    struct Row {
-        const char* ext;
-        int kind;
-    };
-    static const Row rows[] = {{".BH", wkBh},  {".CAB", wkCab}, {".LHA", wkLha}, {".LZH", wkLha}, {".ZIP", wkZip},
-                               {".ZOO", wkZoo}, {".GZ", wkGZip}, {".TAR", wkTar}, {".JAR", wkJar}};
+    // A plain search in the list, so the start of a listed extension finds
+    // it: ".C" is a cabinet, ".T" a tar.
+    static const std::string kList = ".BH .CAB.LHA.LZH.ZIP.ZOO.GZ .TAR.JAR";
+    static const int kKinds[] = {wkBh, wkCab, wkLha, wkLha, wkZip, wkZoo, wkGZip, wkTar, wkJar};
     const std::string ext = UpperCase(ExtractFileExt(ArchiveName));
-    for (const Row& r : rows)
-        if (ext == r.ext) return r.kind;
-    return LastKind;
+    // "x." is saved as "x": no extension. ".Z" and ".LZ" name formats of
+    // their own (compress, lzip); a ZIP or LHA archive under such a name
+    // would pass for one of them.
+    if (ext.size() < 2 || ext == ".Z" || ext == ".LZ") return LastKind;
+    const size_t at = kList.find(ext);
+    if (at == std::string::npos || at % 4 != 0) return LastKind;
+    return kKinds[at / 4];
 }
 
 int WriterKindForArcType(TArcType Kind) {

@@ -20,9 +20,9 @@ enum TWriterKind : int {
 // A kind the dialog has a writer for: BH, CAB, gzip, LHA, TAR or ZIP kept,
 // every other value (JAR and ZOO included) the ZIP writer's.
 int WriterKindOf(int Kind);
-// The writer kind for a new archive by its name's whole extension (".BH",
-// ".CAB", ".LHA", ".LZH", ".ZIP", ".ZOO", ".GZ", ".TAR", ".JAR", any case);
-// a name without one of them keeps LastKind.
+// The writer kind for a new archive by its name's extension, any case, or
+// the start of one: ".BH", ".CAB", ".LHA", ".LZH", ".ZIP", ".ZOO", ".GZ",
+// ".TAR", ".JAR"; other names keep LastKind.
 int WriterKindForName(const std::string& ArchiveName, int LastKind);
 // The writer kind for an open archive's kind; 0 for kinds without one.
 int WriterKindForArcType(TArcType Kind);

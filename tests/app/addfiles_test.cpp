@@ -17,14 +17,18 @@
 namespace bramble {
 namespace {
 
-TEST(AddSpec, NewArchiveKindGoesByTheWholeExtension) {
+TEST(AddSpec, NewArchiveKindGoesByASearchInTheExtensionList) {
     const int last = wkLha;
     for (const auto& [name, kind] : std::vector<std::pair<std::string, int>>{
              {"C:\\a\\x.zip", wkZip}, {"x.ZIP", wkZip}, {"x.jar", wkJar}, {"x.zoo", wkZoo}, {"x.bh", wkBh},
              {"x.Cab", wkCab}, {"x.lha", wkLha}, {"x.lzh", wkLha}, {"x.tar", wkTar}, {"x.tar.gz", wkGZip},
-             // Parts of a listed extension are no match: the kind used last.
-             {"notes.c", last}, {"x.C", last}, {"x.Z", last}, {"x.T", last}, {"x.G", last}, {"x.B", last},
-             {"x.L", last}, {"x.", last}, {"noext", last}, {"x.7z", last}, {"x.zipx", last},
+             // The start of a listed extension finds it.
+             {"notes.c", wkCab}, {"x.C", wkCab}, {"x.T", wkTar}, {"x.G", wkGZip}, {"x.B", wkBh}, {"x.L", wkLha},
+             {"x.LH", wkLha}, {"x.ZI", wkZip}, {"x.zo", wkZoo}, {"x.J", wkJar}, {"x.ta", wkTar},
+             // Names of other formats, and no extension: the kind used last.
+             {"x.Z", last}, {"x.lz", last}, {"x.", last}, {"noext", last},
+             // Not in the list, or across two of its entries.
+             {"x.7z", last}, {"x.zipx", last}, {"x.H", last}, {"x.BHC", last}, {"x.GZT", last},
              {"C:\\dir.zip\\plain", last}}) {
         EXPECT_EQ(WriterKindForName(name, last), kind) << name;
     }
@@ -225,7 +229,7 @@ TEST_F(MainWindow, MethodListOffersWhatEachWriterAllowsInTheDialogsOrder) {
         EXPECT_EQ(frmAddFiles->btnPassword->Enabled(), encrypts);
     }
     // A name without a listed extension takes the kind used last (TAR).
-    frmAddFiles->Prepare(*f, true, "notes.c");
+    frmAddFiles->Prepare(*f, true, "notes.7z");
     EXPECT_EQ(frmAddFiles->CompressComponent, f->Tar1);
     EXPECT_EQ(f->Tag, wkTar);
 }
