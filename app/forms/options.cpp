@@ -38,11 +38,6 @@ std::string ProgramFolder() {
     return slash == std::string::npos ? std::string() : exe.substr(0, slash);
 }
 
-bool IsFolder(const std::string& Path) {
-    DWORD a = GetFileAttributesA(Path.c_str());
-    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 std::wstring Wide(const std::string& s) {
     int n = MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, nullptr, 0);
     std::wstring w(n > 0 ? static_cast<size_t>(n) : 1, L'\0');
@@ -223,8 +218,8 @@ void TfrmOptions::BuildFolders() {
         r->SetParent(start);
         r->SetBounds(14, y, 330, 17);
         r->SetCaption(caption);
-        // A changed start folder is a change to store like any other.
-        r->OnClick = [this](TObject*) { Changed(); };
+        // No handler: the start folder is stored with the other options
+        // but does not count as a change by itself.
         y += 22;
     }
     RadioDefault->SetChecked(true);
@@ -234,7 +229,6 @@ void TfrmOptions::BuildFolders() {
     StartupFolder->SetBounds(32, 88, 314, 21);
     StartupFolder->SetDialogKind(dkWin32);
     StartupFolder->SetButtonWidth(20);
-    StartupFolder->OnChange = [this](TObject*) { Changed(); };
 
     TGroupBox* temp = Group(this, Folders, "Temp folder", 8, 140, 360, 56);
     tmpDir = new TDirectoryEdit(this);
@@ -547,15 +541,8 @@ void TfrmOptions::FormShow(TObject*) {
 
 void TfrmOptions::bttnOkClick(TObject*) {
     if (HasChanged->Checked()) {
-        // The program runs only with a temporary folder that is there:
-        // anything else is stored as "use the system's".
-        std::string temp = tmpDir->Text();
-        if (!temp.empty() && !IsFolder(temp)) {
-            Application->MessageBox("The temporary folder " + temp +
-                                        " does not exist. The system's temporary folder will be used.",
-                                    Caption(), MB_OK | MB_ICONWARNING);
-            temp.clear();
-        }
+        // Stored as typed: a folder that is not there yet may be made later.
+        const std::string temp = tmpDir->Text();
         TRegistry reg;
         try {
             if (reg.OpenKey(SettingsOptionsKey, true)) {

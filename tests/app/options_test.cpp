@@ -194,17 +194,26 @@ TEST_F(OptionsDialog, StoresOnlyAConfirmedChangeAndReadsItBackAtStart) {
     EXPECT_FALSE(changedAtShow);
     EXPECT_EQ(Stored("Viewer"), "<missing>");
 
-    // The start folder alone is a change; a temporary folder that is not
-    // there is said and not stored.
+    // The start folder alone is no change: nothing is stored.
+    Run([&](TfrmOptions& o) {
+        o.RadioLastOpen->SetChecked(true);
+        o.StartupFolder->SetText("D:\\Elsewhere");
+        EXPECT_FALSE(o.HasChanged->Checked());
+        return Ok(o);
+    });
+    EXPECT_EQ(Stored("StartLast"), "<missing>");
+    EXPECT_EQ(Stored("StartupFolder"), "<missing>");
+    // With another change it goes along; a temporary folder that is not
+    // there yet is stored as typed, without a word.
     modals_.Asked.clear();
     Run([&](TfrmOptions& o) {
         o.RadioLastOpen->SetChecked(true);
         o.tmpDir->SetText(temp + "\\missing");
         return Ok(o);
     });
-    EXPECT_TRUE(modals_.AskedAbout("missing does not exist"));
+    EXPECT_FALSE(modals_.AskedAbout("does not exist"));
     EXPECT_EQ(Stored("StartLast"), "1");
-    EXPECT_EQ(Stored("tmpDir"), "");
+    EXPECT_EQ(Stored("tmpDir"), temp + "\\missing");
 
     // A stored viewer the file-name edit would refuse still comes back, as
     // text, when the program starts.
