@@ -17,13 +17,6 @@ namespace {
 
 // Folders compare without case and without a trailing "\" ("C:\Out\" is
 // "c:\out"); a root keeps its "\" either way.
-std::string FolderKey(std::string F) {
-    while (F.size() > 1 && F.back() == '\\' && !(F.size() == 3 && F[1] == ':')) F.pop_back();
-    if (F.size() == 2 && F[1] == ':') F += '\\';
-    if (!F.empty()) CharLowerBuffA(F.data(), static_cast<DWORD>(F.size()));
-    return F;
-}
-
 bool IsFullPath(const std::string& P) {
     return (P.size() >= 3 && P[1] == ':' && (P[2] == '\\' || P[2] == '/')) ||
            (P.size() >= 2 && P[0] == '\\' && P[1] == '\\');
@@ -40,10 +33,10 @@ std::string Trimmed(const std::string& S) {
 
 void AddRecentFolder(std::vector<std::string>& List, const std::string& Folder) {
     if (Folder.empty()) return;
-    const std::string key = FolderKey(Folder);
+    // Compared as written: the list shows what was typed.
     std::vector<std::string> out{Folder};
     for (const std::string& f : List)
-        if (FolderKey(f) != key && out.size() < 10) out.push_back(f);
+        if (f != Folder && out.size() < 10) out.push_back(f);
     List.swap(out);
 }
 
@@ -199,8 +192,10 @@ int TfrmExtract::SelectedCount() const { return EntryList ? EntryList->SelCount(
 void TfrmExtract::FormActivate(TObject*) {
     ExtractToCmb->Items().Clear();
     for (const std::string& f : ReadMRUExtract()) ExtractToCmb->Items().Add(f);
-    // Read whenever the Options key is there, recent folders or not.
-    CheckBox1->SetChecked(ReadRestoreFolders(CheckBox1->Checked()));
+    // The check box follows the store only where the recent folders are
+    // kept, that is once an extraction has written them.
+    if (TRegistry(KEY_READ).OpenKeyReadOnly(SettingsMRUExtractKey))
+        CheckBox1->SetChecked(ReadRestoreFolders(CheckBox1->Checked()));
     RadioGroup1->SetItemIndex(SelectedCount() == 0 ? 1 : 0);
     SystemTreeView1->SetDirectory("c:\\");
     ExtractToCmb->SetText(ExtractToCmb->Items().Count() > 0 ? ExtractToCmb->Items()[0] : std::string());
@@ -231,8 +226,9 @@ void TfrmExtract::NewFolderBttnClick(TObject*) {
     PlaceDialog(frmNewFolder, this);
     frmNewFolder->CurrentFolderLbl->SetCaption(ExtractToCmb->Text());
     frmNewFolder->Edit1->SetText("");
-    // Only Ok applies the name; Cancel and closing leave the combo alone.
-    if (frmNewFolder->ShowModal() != mrOk) return;
+    // The name is applied however the dialog closes: an empty one gives
+    // no path and leaves the combo alone.
+    frmNewFolder->ShowModal();
     const std::string path = NewFolderPath(ExtractToCmb->Text(), frmNewFolder->Edit1->Text());
     if (!path.empty()) ExtractToCmb->SetText(path);
 }

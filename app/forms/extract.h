@@ -14,8 +14,8 @@
 
 namespace bramble {
 
-// The recent folders with Folder put first: unique without regard to case
-// or a trailing "\", ten at most, newest first. An empty folder changes
+// The recent folders with Folder put first: unique as written (case and a
+// trailing "\" count), ten at most, newest first. An empty folder changes
 // nothing.
 void AddRecentFolder(std::vector<std::string>& List, const std::string& Folder);
 // Writes the list as "H0", "H1", ... and removes values past its end.

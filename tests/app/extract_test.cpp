@@ -318,20 +318,28 @@ TEST(ExtractFolders, RecentListKeepsTenNewestFirstWithoutDuplicates) {
     ASSERT_EQ(list.size(), 10u);
     EXPECT_EQ(list.front(), "C:\\Out10");
     EXPECT_EQ(list.back(), "C:\\Out1");  // the oldest went
-    // The same folder in another case or with a trailing "\" is one place.
-    for (const char* again : {"c:\\out5", "C:\\Out5\\", "C:\\OUT5"}) {
-        AddRecentFolder(list, again);
-        EXPECT_EQ(list.front(), again);
-        EXPECT_EQ(list.size(), 10u);
-        EXPECT_EQ(std::count_if(list.begin(), list.end(), [](const std::string& f) { return Key(f) == "c:\\out5"; }),
-                  1);
+    // The same folder as written is one place; another case or a trailing
+    // "\" is another item.
+    struct Again {
+        const char* folder;
+        size_t count;
+    };
+    for (const Again& a : {Again{"C:\\Out5", 10}, Again{"c:\\out5", 10}, Again{"C:\\Out5\\", 10}}) {
+        SCOPED_TRACE(a.folder);
+        const std::vector<std::string> before = list;
+        AddRecentFolder(list, a.folder);
+        EXPECT_EQ(list.front(), a.folder);
+        EXPECT_EQ(list.size(), a.count);
+        EXPECT_EQ(std::count(list.begin(), list.end(), std::string(a.folder)), 1);
+        const bool had = std::find(before.begin(), before.end(), a.folder) != before.end();
+        // A new item pushes the oldest out; a known one only moves up.
+        EXPECT_EQ(std::find(list.begin(), list.end(), before.back()) == list.end(), !had);
     }
     AddRecentFolder(list, "");
     EXPECT_EQ(list.size(), 10u);
-    // Roots keep their "\".
     std::vector<std::string> roots{"D:\\"};
     AddRecentFolder(roots, "d:");
-    EXPECT_EQ(roots, (std::vector<std::string>{"d:"}));
+    EXPECT_EQ(roots, (std::vector<std::string>{"d:", "D:\\"}));
 }
 
 TEST(ExtractFolders, NewFolderNamesBuildUnderTheCurrentFolder) {
@@ -464,7 +472,27 @@ TEST_F(MainWindow, ExtractingThroughTheDialog) {
     EXPECT_TRUE(modals.AskedAbout("\r\r ...not found."));
 }
 
-TEST_F(MainWindow, NewFolderPutsThePathInTheComboOnlyOnOk) {
+// "Restore original folders" is read back only where recent folders are
+// kept; before any extraction the box keeps its own state.
+TEST_F(MainWindow, ExtractDialogReadsRestoreFoldersOnlyWithTheRecentFolders) {
+    AnswerAll modals;
+    Make();
+    EnsureExtractDialogs();
+    TRegistry().DeleteKey(SettingsMRUExtractKey);
+    WriteRestoreFolders(false);
+    for (bool recentKept : {false, true}) {
+        SCOPED_TRACE(recentKept);
+        if (recentKept) WriteMRUExtract({"C:\\Out"});
+        frmExtract->CheckBox1->SetChecked(true);
+        frmExtract->FormActivate(nullptr);
+        EXPECT_EQ(frmExtract->CheckBox1->Checked(), !recentKept);
+    }
+    TRegistry().DeleteKey(SettingsMRUExtractKey);
+}
+
+// The New folder dialog always closes with Cancel; its name is applied
+// however it closes.
+TEST_F(MainWindow, NewFolderPutsThePathInTheComboHoweverItCloses) {
     AnswerAll modals;
     Make();
     EnsureExtractDialogs();
@@ -483,8 +511,9 @@ TEST_F(MainWindow, NewFolderPutsThePathInTheComboOnlyOnOk) {
             }
             return answer;
         };
+        frmExtract->ExtractToCmb->SetText("C:\\Data");
         frmExtract->NewFolderBttn->Click();
-        EXPECT_EQ(frmExtract->ExtractToCmb->Text(), answer == mrOk ? "C:\\Data\\Out" : "C:\\Data");
+        EXPECT_EQ(frmExtract->ExtractToCmb->Text(), "C:\\Data\\Out") << answer;
     }
     EXPECT_FALSE(os::DirectoryExists("C:\\Data\\Out"));  // only Extract makes it
 }
