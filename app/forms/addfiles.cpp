@@ -129,7 +129,7 @@ TfrmAddFiles::TfrmAddFiles(TComponent* AOwner) : TForm(AOwner) {
     FileList1->SetViewColumns({fiName, fiSize, fiType, fiModified, fiAttributes});
     FileList1->SetTabOrder(1);
 
-    Label2 = label("Label2", "File &name:", 8, 259, 62);
+    Label2 = label("Label2", "File name:", 8, 259, 62);
     edtFileSpec = new TEdit(this);
     edtFileSpec->SetName("edtFileSpec");
     edtFileSpec->SetParent(this);
@@ -138,7 +138,7 @@ TfrmAddFiles::TfrmAddFiles(TComponent* AOwner) : TForm(AOwner) {
     edtFileSpec->SetTabOrder(2);
     Label2->SetFocusControl(edtFileSpec);
 
-    Label3 = label("Label3", "Co&mpression:", 8, 289, 80);
+    Label3 = label("Label3", "Compression:", 8, 289, 80);
     ComboBox1 = new TComboBox(this);
     ComboBox1->SetName("ComboBox1");
     ComboBox1->SetParent(this);
@@ -148,7 +148,7 @@ TfrmAddFiles::TfrmAddFiles(TComponent* AOwner) : TForm(AOwner) {
     ComboBox1->SetTabOrder(3);
     Label3->SetFocusControl(ComboBox1);
 
-    Label4 = label("Label4", "&Folders:", 204, 289, 48);
+    Label4 = label("Label4", "Folders:", 204, 289, 48);
     ComboBox2 = new TComboBox(this);
     ComboBox2->SetName("ComboBox2");
     ComboBox2->SetParent(this);
@@ -211,8 +211,11 @@ TfrmAddFiles::TfrmAddFiles(TComponent* AOwner) : TForm(AOwner) {
     rgSwitch->OnClick = [this](TObject* s) { rgSwitchClick(s); };
     ComboBox1->OnChange = [this](TObject* s) { ComboBox1Change(s); };
     ComboBox2->OnChange = [this](TObject* s) { ComboBox2Change(s); };
-    for (TCheckBox* c : {ckbArchive, ckbReadOnly, ckbHidden, ckbSysFile, ckbVolumeID})
-        c->OnClick = [this](TObject* s) { ckbAttributeClick(s); };
+    ckbArchive->OnClick = [this](TObject* s) { ckbArchiveClick(s); };
+    ckbReadOnly->OnClick = [this](TObject* s) { ckbReadOnlyClick(s); };
+    ckbHidden->OnClick = [this](TObject* s) { ckbHiddenClick(s); };
+    ckbSysFile->OnClick = [this](TObject* s) { ckbSysFileClick(s); };
+    ckbVolumeID->OnClick = [this](TObject* s) { ckbVolumeIDClick(s); };
     edtFileSpec->OnEnter = [this](TObject* s) { edtFileSpecEnter(s); };
     PathComboBox1->OnChange = [this](TObject* s) { PathComboBox1Change(s); };
     sbUpLevel->OnClick = [this](TObject* s) { sbUpLevelClick(s); };
@@ -282,15 +285,16 @@ void TfrmAddFiles::FormActivate(TObject*) {
     // Where the files come from: the start folder the options ask for
     // ("System default" keeps the last one).
     if (!filesDropped_ && frmOptions) {
-        if (frmOptions->RadioOther->Checked() && !frmOptions->StartupFolder->Text().empty())
-            PathComboBox1->SetPath(frmOptions->StartupFolder->Text());
-        if (frmOptions->RadioLastOpen->Checked() && !Main.LastOpenFolder.empty())
-            PathComboBox1->SetPath(Main.LastOpenFolder);
+        if (frmOptions->RadioOther->Checked()) PathComboBox1->SetPath(frmOptions->StartupFolder->Text());
+        if (frmOptions->RadioLastOpen->Checked()) PathComboBox1->SetPath(Main.LastOpenFolder);
     }
     // The attributes stay in the list, hidden: the dialog reads them.
     FileList1->SetColumnWidth(fiAttributes, 0);
     const std::string path = Folder();
-    if (!SameText(path, FileList1->Directory()) || FileList1->Items().Count() == 0) FileList1->SetDirectory(path);
+    if (path.empty())
+        FileList1->Items().Clear();
+    else if (!SameText(path, FileList1->Directory()) || FileList1->Items().Count() == 0)
+        FileList1->SetDirectory(path);
 
     int kind = Main.Tag;
     if (!newArchive_ && Main.Dovex1 && !Main.Dovex1->ArchiveFile().empty())
@@ -396,11 +400,8 @@ void TfrmAddFiles::btnOKClick(TObject*) {
     if (SplitFileNames(edtFileSpec->Text()).empty()) return;
     if (OpenTypedFolder()) return;
     const std::string folder = FileList1->DriveList() ? std::string() : Folder();
-    if (!AddNames(folder)) {
-        // The drives list is no folder to take a plain name from.
-        ShowMessage("Choose the folder to add from.");
-        return;
-    }
+    // A plain name in the drives list has no folder: the dialog stays.
+    if (!AddNames(folder)) return;
     ExcludeArchive();
     SetModalResult(mrOk);
 }
@@ -433,10 +434,9 @@ bool TfrmAddFiles::OpenTypedFolder() {
 void TfrmAddFiles::btnAddDirClick(TObject*) {
     if (!CompressComponent) return;
     const std::string folder = Folder();
-    if (folder.empty() || FileList1->DriveList()) {
-        ShowMessage("Choose the folder to add from.");
-        return;
-    }
+    // The drives list is no tree: adding from the root of whatever drive
+    // is current would take a whole disk. The dialog stays.
+    if (folder.empty() || FileList1->DriveList()) return;
     if (SplitFileNames(edtFileSpec->Text()).empty()) edtFileSpec->SetText("*.*");
     CompressComponent->SetRecurseDirs(true);
     CompressComponent->SetDefaultDir(folder);
@@ -491,14 +491,24 @@ void TfrmAddFiles::ComboBox2Change(TObject*) {
     CompressComponent->SetStoredDirNames(static_cast<TStoredDirNames>(ComboBox2->ItemIndex()));
 }
 
-void TfrmAddFiles::ckbAttributeClick(TObject* Sender) {
-    if (!CompressComponent) return;
-    TdvxFileAttr& a = CompressComponent->FileAttribute();
-    if (Sender == ckbArchive) a.SetftArchive(ckbArchive->Checked());
-    if (Sender == ckbReadOnly) a.SetftReadOnly(ckbReadOnly->Checked());
-    if (Sender == ckbHidden) a.SetftHidden(ckbHidden->Checked());
-    if (Sender == ckbSysFile) a.SetftSysFile(ckbSysFile->Checked());
-    if (Sender == ckbVolumeID) a.SetftVolumeID(ckbVolumeID->Checked());
+void TfrmAddFiles::ckbArchiveClick(TObject*) {
+    if (CompressComponent) CompressComponent->FileAttribute().SetftArchive(ckbArchive->Checked());
+}
+
+void TfrmAddFiles::ckbReadOnlyClick(TObject*) {
+    if (CompressComponent) CompressComponent->FileAttribute().SetftReadOnly(ckbReadOnly->Checked());
+}
+
+void TfrmAddFiles::ckbHiddenClick(TObject*) {
+    if (CompressComponent) CompressComponent->FileAttribute().SetftHidden(ckbHidden->Checked());
+}
+
+void TfrmAddFiles::ckbSysFileClick(TObject*) {
+    if (CompressComponent) CompressComponent->FileAttribute().SetftSysFile(ckbSysFile->Checked());
+}
+
+void TfrmAddFiles::ckbVolumeIDClick(TObject*) {
+    if (CompressComponent) CompressComponent->FileAttribute().SetftVolumeID(ckbVolumeID->Checked());
 }
 
 void TfrmAddFiles::edtFileSpecEnter(TObject*) {

@@ -63,7 +63,11 @@ public:
     void rgSwitchClick(TObject* Sender);
     void ComboBox1Change(TObject* Sender);
     void ComboBox2Change(TObject* Sender);
-    void ckbAttributeClick(TObject* Sender);
+    void ckbArchiveClick(TObject* Sender);
+    void ckbReadOnlyClick(TObject* Sender);
+    void ckbHiddenClick(TObject* Sender);
+    void ckbSysFileClick(TObject* Sender);
+    void ckbVolumeIDClick(TObject* Sender);
     void edtFileSpecEnter(TObject* Sender);
     void PathComboBox1Change(TObject* Sender);
     void sbUpLevelClick(TObject* Sender);

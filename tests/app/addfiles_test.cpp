@@ -520,6 +520,91 @@ TEST_F(MainWindow, AddDialogRunsItsActivationEachTimeItIsActivated) {
     EXPECT_GT(activations, 0);
 }
 
+// Each control of the dialog sets what it stands for in the writer, and
+// the list and up button move and pick as a user expects.
+TEST_F(MainWindow, AddDialogControlsSetTheWriterAndMoveTheList) {
+    Answers modals;
+    TfrmMain* f = Make();
+    const std::string src = TreeSource("add-ctl-src");
+    test::WriteAll(Join(src, "two.txt"), "two");
+    const std::string out = ScratchDir("add-ctl");
+    const std::string archive = Join(out, "ctl.zip");
+    modals.FileToOpen = archive;
+    modals.Drive = AddScript{src, {"top.txt"}, nullptr};
+    Choose(f->mnuNew1);
+    ASSERT_TRUE(f->mnuAddFiles1->Enabled());
+
+    modals.Drive = [&](TCustomForm* F) {
+        auto* a = dynamic_cast<TfrmAddFiles*>(F);
+        if (!a) return static_cast<int>(mrCancel);
+        TCompBase* w = a->CompressComponent;
+        TdvxFileAttr& attr = w->FileAttribute();
+        // Each box its own flag, and only that one.
+        using Flag = bool (TdvxFileAttr::*)() const;
+        const std::vector<std::pair<TCheckBox*, Flag>> boxes{{a->ckbArchive, &TdvxFileAttr::ftArchive},
+                                                             {a->ckbReadOnly, &TdvxFileAttr::ftReadOnly},
+                                                             {a->ckbHidden, &TdvxFileAttr::ftHidden},
+                                                             {a->ckbSysFile, &TdvxFileAttr::ftSysFile},
+                                                             {a->ckbVolumeID, &TdvxFileAttr::ftVolumeID}};
+        for (const auto& [box, flag] : boxes) {
+            SCOPED_TRACE(box->Caption());
+            std::vector<bool> others;
+            for (const auto& [b, fl] : boxes) others.push_back((attr.*fl)());
+            box->SetChecked(!box->Checked());
+            EXPECT_EQ((attr.*flag)(), box->Checked());
+            for (size_t i = 0; i < boxes.size(); ++i) {
+                if (boxes[i].first != box) EXPECT_EQ((attr.*boxes[i].second)(), others[i]) << boxes[i].first->Caption();
+            }
+            box->SetChecked(!box->Checked());
+            EXPECT_EQ((attr.*flag)(), box->Checked());
+        }
+        for (const auto& [row, sw] : std::vector<std::pair<int, TSwitch>>{{1, swMove}, {0, swAdd}}) {
+            a->rgSwitch->SetItemIndex(row);
+            a->rgSwitchClick(a);
+            EXPECT_EQ(w->Switch(), sw);
+        }
+
+        a->PathComboBox1->SetPath(src);
+        a->PathComboBox1Change(a);
+        // Two picked: both quoted, each with its blank; one folder: no change.
+        TListItem* top = ItemNamed(a, "top.txt");
+        TListItem* two = ItemNamed(a, "two.txt");
+        TListItem* sub = ItemNamed(a, "sub");
+        EXPECT_TRUE(top && two && sub);
+        if (!top || !two || !sub) return static_cast<int>(mrCancel);
+        SelectOnly(a, top);
+        two->SetSelected(true);
+        a->FileList1Click(a);
+        const std::string both = a->edtFileSpec->Text();
+        EXPECT_TRUE(both == "\"top.txt\" \"two.txt\" " || both == "\"two.txt\" \"top.txt\" ") << both;
+        a->edtFileSpec->SetText("kept");
+        SelectOnly(a, sub);
+        a->FileList1Click(a);
+        EXPECT_EQ(a->edtFileSpec->Text(), "kept");
+        // Double-click on a folder goes into it.
+        a->FileList1DblClick(a);
+        EXPECT_TRUE(SameText(AppendBackslash(a->Folder()), AppendBackslash(Join(src, "sub"))));
+        // Up: the parent, and from a drive root the drives (no path).
+        a->sbUpLevelClick(a);
+        EXPECT_TRUE(SameText(AppendBackslash(a->Folder()), AppendBackslash(src))) << a->Folder();
+        a->PathComboBox1->SetPath("C:\\");
+        a->PathComboBox1Change(a);
+        a->sbUpLevelClick(a);
+        EXPECT_EQ(a->Folder(), "");
+        EXPECT_TRUE(a->FileList1->DriveList());
+
+        // Add: the open archive is never added to itself.
+        a->PathComboBox1->SetPath(out);
+        a->PathComboBox1Change(a);
+        a->edtFileSpec->SetText("*.*");
+        a->bttnAdd->Click();
+        EXPECT_EQ(a->ModalResult(), mrOk);
+        EXPECT_NE(std::find(w->ExcludeSpec().begin(), w->ExcludeSpec().end(), archive), w->ExcludeSpec().end());
+        return static_cast<int>(mrCancel);
+    };
+    Choose(f->mnuAddFiles1);
+}
+
 TEST_F(MainWindow, AddDialogScreenshots) {
     Answers modals;
     TfrmMain* f = Make();
