@@ -553,7 +553,8 @@ TEST_F(MainWindow, AddDialogControlsSetTheWriterAndMoveTheList) {
             box->SetChecked(!box->Checked());
             EXPECT_EQ((attr.*flag)(), box->Checked());
             for (size_t i = 0; i < boxes.size(); ++i) {
-                if (boxes[i].first != box) EXPECT_EQ((attr.*boxes[i].second)(), others[i]) << boxes[i].first->Caption();
+                if (boxes[i].first == box) continue;
+                EXPECT_EQ((attr.*boxes[i].second)(), others[i]) << boxes[i].first->Caption();
             }
             box->SetChecked(!box->Checked());
             EXPECT_EQ((attr.*flag)(), box->Checked());
