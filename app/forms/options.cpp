@@ -25,7 +25,7 @@ namespace {
 // is always left blank). An icon's own pure fuchsia pixels show through,
 // which icons rarely have.
 constexpr TColor kKey = static_cast<TColor>(RGB(255, 0, 255));
-constexpr int kGlyphW = 27, kGlyphH = 16;
+constexpr int kGlyphW = 18, kGlyphH = 16;
 
 std::string Upper(std::string s) {
     for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -284,10 +284,9 @@ void TfrmOptions::BuildAssociate() {
         b->SetName("ToolbarButton" + Upper(ext));
         b->SetParent(types);
         b->SetBounds(l + 44, t, 34, 23);
-        // The whole button opens the icon menu; the picture carries its
-        // own arrow.
-        b->SetFlat(false);
-        b->SetDropdownArrow(false);
+        // Glyph only, flat, with the kit's drop-down arrow for the menu.
+        b->SetFlat(true);
+        b->SetDropdownArrow(true);
         b->SetDropdownMenu(PopupMenu20001);
         b->SetEnabled(false);
         b->OnClick = [this, i](TObject*) { ToolbarButtonClick(i); };
@@ -358,8 +357,8 @@ bool TfrmOptions::LoadIconPicture(const std::string& IconFile) {
 }
 
 void TfrmOptions::SetButtonGlyph(TToolbarButton97* Button) {
-    // Two pictures side by side: the icon with the drop-down arrow, and the
-    // same greyed for a disabled button.
+    // Two pictures side by side: the icon, and the same greyed for a
+    // disabled button.
     TBitmap strip;
     TBitmap& g = strip;
     g.SetSize(2 * kGlyphW, kGlyphH);
@@ -376,11 +375,6 @@ void TfrmOptions::SetButtonGlyph(TToolbarButton97* Button) {
             const int grey = 128 + lum / 2;
             c.SetPixel(kGlyphW + 1 + x, y, static_cast<TColor>(RGB(grey, grey, grey)));
         }
-    // The arrow: a small triangle pointing down right of the icon.
-    for (int k = 0; k < 2; ++k)
-        for (int row = 0; row < 3; ++row)
-            for (int x = 20 + row; x <= 24 - row; ++x)
-                c.SetPixel(k * kGlyphW + x, 7 + row, k == 0 ? clBtnText : clGrayText);
     g.SetTransparentColor(kKey);
     // Given whole: the button takes the strip's two pictures from its shape.
     Button->SetGlyph(&strip);

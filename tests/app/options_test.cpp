@@ -481,7 +481,7 @@ TEST_F(OptionsDialog, EveryPageFitsAndOkIsTheDefault) {
     // Ours in its own colour, the others greyed with the default icon (a
     // purple berry).
     EXPECT_EQ(test::PixelAt(o.ToolbarButtonOf("zip")->Glyph(), 8, 8), RGB(0x20, 0x20, 0xC0));
-    const COLORREF grey = test::PixelAt(o.ToolbarButtonOf("cab")->Glyph(), 27 + 8, 8);
+    const COLORREF grey = test::PixelAt(o.ToolbarButtonOf("cab")->Glyph(), 18 + 8, 8);
     EXPECT_TRUE(GetRValue(grey) == GetGValue(grey) && GetGValue(grey) == GetBValue(grey));
     EXPECT_LT(GetRValue(grey), 0xC0);
     o.Show();
