@@ -107,7 +107,8 @@ private:
 };
 
 extern TfrmAddFiles* frmAddFiles;
-// Makes the dialog on first use.
+// The program makes the dialog at start-up with the other forms; this
+// makes it where that has not happened (a test's own main window).
 void EnsureAddDialog();
 
 }  // namespace bramble
