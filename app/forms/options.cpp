@@ -476,7 +476,8 @@ void TfrmOptions::FormShow(TObject*) {
         Tooltips->SetChecked(frmMain->Tooltips1->Checked());
         Text->SetChecked(frmMain->Text1->Checked());
     }
-    // 7. The shortcuts. Showing only looks: no folder is made here.
+    // 7. The shortcuts, looked for where saving them would put them (the
+    // folder made when missing, one level, as saving does).
     {
         const HRESULT init = CoInitialize(nullptr);
         IShellLinkA* link = nullptr;
@@ -486,7 +487,10 @@ void TfrmOptions::FormShow(TObject*) {
             if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
                 for (auto [name, box] : {std::pair{"Start Menu", InclStart}, std::pair{"Desktop", InclDesk}}) {
                     const std::string dir = ShellFolder(name);
+                    // An empty value names no folder: "\Bramble.lnk" would
+                    // be whatever lies at the current drive's root.
                     if (dir.empty()) continue;
+                    if (GetFileAttributesA(dir.c_str()) == INVALID_FILE_ATTRIBUTES) CreateDirectoryA(dir.c_str(), nullptr);
                     const std::string lnk = AppendBackslash(dir) + "Bramble.lnk";
                     if (GetFileAttributesA(lnk.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
                     if (SUCCEEDED(file->Load(Wide(lnk).c_str(), STGM_READ))) box->SetChecked(true);

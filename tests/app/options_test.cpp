@@ -339,10 +339,13 @@ TEST_F(OptionsDialog, ShortcutsGoIntoTheUsersFoldersOnlyWhenConfirmed) {
         reg.WriteString("Start Menu", start);
     }
     Make();
-    // Showing only looks: no folder is made.
+    // Showing looks where saving would put the shortcuts: the folders are
+    // made (one level), no shortcut is.
     Run(Cancel);
-    EXPECT_FALSE(Exists(desk));
-    EXPECT_FALSE(Exists(start));
+    EXPECT_TRUE(Exists(desk));
+    EXPECT_TRUE(Exists(start));
+    EXPECT_FALSE(Exists(desk + "\\Bramble.lnk"));
+    EXPECT_FALSE(Exists(start + "\\Bramble.lnk"));
 
     Run([&](TfrmOptions& o) {
         o.InclDesk->SetChecked(true);
