@@ -18,13 +18,15 @@ constexpr UINT WM_THREADSYNC = WM_APP + 0x7D02;
 
 // The threads that are still alive: a done message that arrives after its
 // thread was deleted finds nothing here and is dropped.
+// Never destroyed: releasing OLE at program end pumps messages, and a done
+// message handled then must still find the table, not a destroyed one.
 std::mutex& LiveLock() {
-    static std::mutex m;
-    return m;
+    static auto* m = new std::mutex;
+    return *m;
 }
 std::map<uint64_t, TThread*>& Live() {
-    static std::map<uint64_t, TThread*> s;
-    return s;
+    static auto* s = new std::map<uint64_t, TThread*>;
+    return *s;
 }
 
 uint64_t NextSerial() {
