@@ -1,4 +1,5 @@
 #include "app/widgets/dragdrop.h"
+#include "ui/comobj.h"
 
 #include <shellapi.h>
 #include <shlobj.h>
@@ -324,12 +325,7 @@ namespace {
 // Drag and drop needs OLE on the window thread: it is there from the
 // program's start, on the thread that starts it, to its end, so a first
 // drag finds it ready and a failed start is not mistaken for a cancel.
-struct OleForTheRun {
-    HRESULT result = OleInitialize(nullptr);
-    ~OleForTheRun() {
-        if (SUCCEEDED(result)) OleUninitialize();
-    }
-} oleForTheRun;
+TOleApartment oleForTheRun;
 
 }  // namespace
 
