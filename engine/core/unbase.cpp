@@ -174,6 +174,22 @@ void TUnBase::OutputRefused(const std::string& FN, const std::string& Target, in
     if (OnEnd) OnEnd(this, FN, false);
 }
 
+void TUnBase::EntryFailed(const std::string& FN, int Code, int64_t Size) {
+    ReportError(FN, "", "0", Code);
+    SkipBytes(Size);
+    if (OnEnd) OnEnd(this, FN, false);
+}
+
+void TUnBase::DiscardOutput() {
+    if (OutputTarget == otFile && outFile_.IsOpen()) {
+        const std::string name = outFile_.FileName();
+        outFile_.Close();
+        os::FileDelete(name);
+        return;
+    }
+    CloseOutput();
+}
+
 void TUnBase::RestoreFileStamp(uint32_t Attr, uint32_t DosDate, const std::string& FN) {
     if (OutputTarget != otFile) return;
     if (DosDate > maxFileDate_) maxFileDate_ = DosDate;

@@ -78,6 +78,14 @@ public:
     bool OpenEntryOutput(const std::string& FN, const std::string& Target, int64_t Size);
     // That failure alone, for a reader that opened the output itself.
     void OutputRefused(const std::string& FN, const std::string& Target, int64_t Size);
+    // An entry the reader refuses, or cannot finish, fails like one whose
+    // check failed: Code reported under FN, Size taken off the bytes to do,
+    // and OnEnd with False. Without it a run that lost the entry would end
+    // as if all had gone well.
+    void EntryFailed(const std::string& FN, int Code, int64_t Size);
+    // The output of an entry that failed while it was being written: closed,
+    // and for a file removed, so no cut copy passes for the entry.
+    void DiscardOutput();
 
     // Copies PackedSize stored bytes from the input (the archive, or Input
     // when InputSource takes the stream handed in) to the output, folding

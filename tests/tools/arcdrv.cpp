@@ -17,8 +17,10 @@
 //                             kind into DIR (relative to the current
 //                             folder); existing files are replaced, or kept
 //                             with --skip; "FAIL name" per entry that
-//                             failed; exit 0 only when none failed and the
-//                             archive was not cut short
+//                             failed (refused ones too), then "extracted N",
+//                             the files written whole; exit 0 only when none
+//                             failed and no bad header or end of file cut
+//                             the walk short
 //   arcdrv add ARCHIVE [-k KIND] [-m METHOD] [-l S|F|N|X] [-p PASSWORD] [-r]
 //              [--move] [--dirs MODE] FILES...
 //                             adds (or with --move moves) FILES, relative to
@@ -131,9 +133,8 @@ int Test(const std::string& archive, const Options& o) {
     bool allPassed = true;
     std::set<std::string> failed;
     check.OnStatus = [&](TObject*, const std::string& FN, bool pass) {
-        std::printf("%s %s\n", pass ? "OK" : "FAIL", FN.c_str());
         allPassed = allPassed && pass;
-        if (!pass) failed.insert(FN);
+        if (pass || failed.insert(FN).second) std::printf("%s %s\n", pass ? "OK" : "FAIL", FN.c_str());
     };
     // Entries the reader gives up on without ending them (a local header
     // that is not where the directory says) fail here too, once; any other
@@ -157,17 +158,20 @@ int Extract(const std::string& archive, const std::string& dir, const Options& o
         std::fprintf(stderr, "error 25242 %s\n", MessageText(25242).c_str());
         return 1;
     }
-    // A cut-off archive fails the run even where no entry could be named.
+    // A walk cut short, by the end of the file or by a header that cannot
+    // be read, fails the run even where no entry could be named.
     bool cut = false;
     reader->OnError = [&cut](TObject*, const std::string&, const std::string& MsgEx, const std::string&, int ECode) {
         std::fprintf(stderr, "error %d %s%s%s\n", ECode, MessageText(ECode).c_str(), MsgEx.empty() ? "" : " ",
                      MsgEx.c_str());
-        cut = cut || ECode == 25236;
+        cut = cut || ECode == 25236 || ECode == 25108 || ECode == 25237 || ECode == 25238;
     };
     bool allPassed = true;
+    int written = 0;
     reader->OnEnd = [&](TObject*, const std::string& FN, bool pass) {
         if (!pass) std::printf("FAIL %s\n", FN.c_str());
         allPassed = allPassed && pass;
+        written += pass ? 1 : 0;
     };
     reader->SetArchiveFile(archive);
     // The program always names a full folder; a relative one would be
@@ -187,8 +191,8 @@ int Extract(const std::string& archive, const std::string& dir, const Options& o
     // ARJ asks for the password of a garbled entry: the first -p answers.
     if (!o.passwords.empty() && (dovex.ArcType() == atArj || dovex.ArcType() == atArjExe))
         reader->OnGetPassword = [&o](TObject*, const std::string&, std::string& pw, bool&) { pw = o.passwords[0]; };
-    int n = reader->Extract();
-    std::printf("extracted %d\n", n);
+    reader->Extract();
+    std::printf("extracted %d\n", written);
     return allPassed && !cut ? 0 : 1;
 }
 
