@@ -69,7 +69,7 @@ void TDovex::ParseAce() {
     EntryInfo.VersionNeeded = walkVersion_;
     // A folder entry is shown, like the other kinds' folders, only on demand.
     if (last.Directory()) {
-        if (showBlankDirs_) ListEntry(at, false, false);
+        if (showBlankDirs_) ListEntry(at, false);
         return;
     }
     ListEntry(at);

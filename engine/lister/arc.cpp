@@ -37,7 +37,7 @@ void TDovex::ParseArc() {
         EntryInfo.Attr = 16;
         EntryInfo.ExternalAttr = 16;
         arcDirs_.Open(h.Name);
-        if (showBlankDirs_) ListEntry(at, false, false);
+        if (showBlankDirs_) ListEntry(at, false);
         return;
     }
 

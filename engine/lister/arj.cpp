@@ -98,7 +98,7 @@ void TDovex::ParseArj() {
     }
 
     if (h.FileType == arj::kDirectoryType) {
-        if (showBlankDirs_) ListEntry(headerOffset, false, false);
+        if (showBlankDirs_) ListEntry(headerOffset, false);
         return;
     }
     ListEntry(headerOffset);

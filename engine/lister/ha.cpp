@@ -78,7 +78,7 @@ void TDovex::ParseHa() {
     // A folder entry is shown, like the other kinds' folders, only on demand.
     if (type == 14) {
         EntryInfo.Attr = EntryInfo.ExternalAttr = 16;
-        if (showBlankDirs_) ListEntry(at, false, false);
+        if (showBlankDirs_) ListEntry(at, false);
         return;
     }
     ListEntry(at);

@@ -93,7 +93,7 @@ void TDovex::ParseRar() {
     EntryInfo.ExternalAttr = attr & 0xFFFF;
     EntryInfo.MethodName = CompressMethodName(last.Method, last.Directory() ? attr | 0x10 : attr);
     if (last.Directory()) {
-        if (showBlankDirs_) ListEntry(at, false, false);
+        if (showBlankDirs_) ListEntry(at, false);
         return;
     }
     ListEntry(at);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/lister/dovex.h"
+#include "engine/core/crc.h"
 #include "engine/core/exception.h"
 #include "engine/core/helpers.h"
 #include "engine/core/os.h"
@@ -528,7 +529,7 @@ TEST(ListerDosHandMade, HaEntriesJoinPathAndNameAndKeepTheirStoredTime) {
     Listing dirs = List(Write("three.ha", bytes), true);
     ASSERT_EQ(dirs.rows.size(), 3u);
     EXPECT_EQ(dirs.rows[1].info.FileName, "SUB");
-    EXPECT_EQ(dirs.fileCount, 2);
+    EXPECT_EQ(dirs.fileCount, 3);  // a listed folder counts, as every kind but ZIP has it
 }
 
 std::string AceMain(uint16_t flags = 0) {
@@ -575,6 +576,47 @@ TEST(ListerDosHandMade, AceFilesListAcrossVolumesWithSummedPackedSizes) {
     EXPECT_EQ(l.volumesAsked, 1);
 }
 
+// The first file header of an ARJ archive made a folder (file type 3), its
+// header check value made anew.
+std::string ArjFirstEntryAsFolder(std::string arj) {
+    const size_t mainSize = static_cast<uint8_t>(arj[2]) | static_cast<uint8_t>(arj[3]) << 8;
+    const size_t file = 4 + mainSize + 4 + 2;
+    const size_t size = static_cast<uint8_t>(arj[file + 2]) | static_cast<uint8_t>(arj[file + 3]) << 8;
+    arj[file + 4 + 6] = 3;
+    uint32_t crc = 0xFFFFFFFF;
+    for (size_t i = file + 4; i < file + 4 + size; ++i) crc = Crc32Step(crc, static_cast<uint8_t>(arj[i]));
+    Put32(arj, file + 4 + size, ~crc);
+    return arj;
+}
+
+// Every kind counts the folders it shows, as it counts its files; only ZIP
+// folders are shown without being counted.
+TEST(ListerDosHandMade, ShownFoldersAreCountedInEveryKindButZip) {
+    struct Case {
+        const char* what;
+        std::string path;
+        int files, withFolders;
+    };
+    const std::string dir = ScratchDir("lister_counted_dirs");
+    const std::string ace = Join(dir, "dirs.ace");
+    WriteAll(ace, AceMain() + AceFile("A.TXT", "aaaa", 4, 0) + AceFile("SUB", "", 0, 0, 0x10) +
+                      AceFile("SUB\\B.TXT", "b", 1, 0));
+    const std::string arj = Join(dir, "dirs.arj");
+    WriteAll(arj, ArjFirstEntryAsFolder(ReadAll(Join(FixturesDir(), "plain.arj"))));
+    const int arjFiles = static_cast<int>(List(Join(FixturesDir(), "plain.arj")).rows.size()) - 1;
+    std::vector<Case> cases = {{"ace", ace, 2, 3}, {"arj", arj, arjFiles, arjFiles + 1}};
+    if (CorpusPresent()) cases.push_back({"rar", Native(CorpusDir(), "libarchive/test_read_format_rar.rar"), 3, 5});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Listing files = List(c.path);
+        EXPECT_EQ(files.fileCount, c.files);
+        EXPECT_EQ(static_cast<int>(files.rows.size()), c.files);
+        const Listing all = List(c.path, true);
+        EXPECT_EQ(static_cast<int>(all.rows.size()), c.withFolders);
+        EXPECT_EQ(all.fileCount, c.withFolders);
+    }
+}
+
 std::string ArcEntry(uint8_t method, const std::string& name, const std::string& data, uint32_t size,
                      uint32_t dateTime = SwapWords(kDos2001)) {
     std::string h(29, '\0');
@@ -611,7 +653,7 @@ TEST(ListerDosHandMade, PakFoldersPrefixTheirEntriesUntilTheEndMarker) {
     EXPECT_EQ(dirs.rows[0].info.FileName, "DOCS\\");
     EXPECT_EQ(dirs.rows[0].info.Attr, 16);
     EXPECT_EQ(dirs.rows[2].info.FileName, "DOCS\\OLD\\");
-    EXPECT_EQ(dirs.fileCount, 4);
+    EXPECT_EQ(dirs.fileCount, 6);
 }
 
 // An LHA level-2 header: base, then extended headers (type, data) ended by
