@@ -75,7 +75,8 @@ bool IsDeviceName(const std::string& Part) {
         return true;
     if (base.size() != 4 || (base.compare(0, 3, "COM") != 0 && base.compare(0, 3, "LPT") != 0)) return false;
     const unsigned char digit = static_cast<unsigned char>(base[3]);
-    return (digit >= '1' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
+    // COM0 and LPT0 are reserved too, as are the superscript digits.
+    return (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
 }
 
 // Characters no Windows file name may hold.

@@ -241,7 +241,9 @@ TEST(DeviceNames, AreWrittenWithALeadingUnderscoreAndReported) {
         {"LPT9", "_LPT9"},
         {"prn/file.txt", "_prn\\file.txt"},
         {"CONSOLE.txt", "CONSOLE.txt"},  // not a device
-        {"com0", "com0"},
+        {"com0", "_com0"},
+        {"lpt0.txt", "_lpt0.txt"},
+        {"com10", "com10"},
         {"xnul", "xnul"},
     };
     std::vector<std::pair<std::string, std::string>> files;
