@@ -255,9 +255,9 @@ std::string ProgramFolder();
 // ---- the program's resources and the shell -------------------------------
 
 // On Windows the message texts are a string table in the resources of the
-// module the engine is linked into: true, with Text the string Id there
-// (empty when the table has none). Natively there is no such table: false,
-// and the engine takes the texts it is compiled with.
+// module the engine is linked into: true, with Text the string Id there;
+// false when the module holds no such string. Natively there is no such
+// table: false, and the engine takes the texts it is compiled with.
 bool StringTableText(unsigned Id, std::string& Text);
 // The shell's icon (its index in the system image list) and type name for
 // a file of that name, asked by the name alone (SHGetFileInfoA with

@@ -608,7 +608,10 @@ bool StringTableText(unsigned id, std::string& text) {
     const HINSTANCE module = reinterpret_cast<HINSTANCE>(&__ImageBase);
     char buffer[1024];
     const int n = LoadStringA(module, id, buffer, sizeof buffer);
-    text.assign(buffer, n > 0 ? static_cast<size_t>(n) : 0);
+    // A module without the id (a library that links the engine in and
+    // carries no table) gives the compiled text, not a blank one.
+    if (n <= 0) return false;
+    text.assign(buffer, static_cast<size_t>(n));
     return true;
 }
 

@@ -137,10 +137,14 @@ TEST(CoreMessages, TextsAreTheProgramsStringTable) {
         ASSERT_GT(n, 0) << ids[i] << " is not in the program's string table";
         EXPECT_EQ(MessageText(ids[i]), std::string(text, static_cast<size_t>(n))) << ids[i];
     }
-    // Nothing else: the ids between and around the engine's have no string.
+    // Nothing else: the ids between and around the engine's have no string,
+    // and the table says so, so that a module carrying no table (or an
+    // older one) gives the compiled texts rather than blank ones.
     for (int unknown : {25101, 25110, 25244, 26900}) {
         char text[8];
         EXPECT_EQ(LoadStringA(program, static_cast<UINT>(unknown), text, sizeof text), 0) << unknown;
+        std::string got = "unchanged";
+        EXPECT_FALSE(os::StringTableText(static_cast<unsigned>(unknown), got)) << unknown;
     }
 }
 #endif
