@@ -42,8 +42,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     bool incompressible = false;
     const int64_t n = lh1 ? LzhufEncode(c, nullptr, nullptr, static_cast<int64_t>(in.size()))
                           : LzhEncode(c, nullptr, nullptr, static_cast<int64_t>(in.size()), incompressible);
+    // An encoder that finds the data incompressible gives up before it has
+    // read it all (the writer then stores the entry), so its check value
+    // covers only what it read.
+    if (incompressible) return 0;
     if (c.Crc != crc) std::abort();
-    if (incompressible) return 0;  // the writer stores it instead
     if (n != packed.Size()) std::abort();
     if (!lh1 && !in.empty() && n >= static_cast<int64_t>(in.size())) std::abort();
 
