@@ -28,6 +28,10 @@ public:
     void SetDeleteOptions(TDeleteOptions v) { deleteOptions_ = v; }
     const std::vector<std::string>& ExcludeSpec() const { return excludeSpec_; }
     std::vector<std::string>& ExcludeSpec() { return excludeSpec_; }
+    // Both setters normalise the masks they are given (file-name parts,
+    // '\' separators, no empty entries) in a copy, not in the caller's own
+    // list: a caller that hands over its list, as the application does with
+    // its selection, keeps it as it was.
     void SetExcludeSpec(std::vector<std::string> v);
     const std::vector<std::string>& FileSpec() const { return fileSpec_; }
     std::vector<std::string>& FileSpec() { return fileSpec_; }
