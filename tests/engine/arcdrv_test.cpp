@@ -313,6 +313,61 @@ TEST(ArcDrv, ExtractWritesIntoAFolderRelativeToTheCurrentOne) {
         EXPECT_TRUE(ReadAll(Join(Join(dir, "out"), name)) == ReadAll(Join(Fixture("in"), name))) << name;
 }
 
+// An extraction fails (exit 1) whenever an entry is lost, whether its data
+// failed its check, the reader refused it, or a bad header ended the walk;
+// "extracted N" counts only the files written whole.
+TEST(ArcDrv, ExtractFailsForEveryEntryLostAndCountsOnlyWholeFiles) {
+    const std::string dir = ScratchDir("arcdrv-extract-lost");
+    const std::string zip = ReadAll(Fixture("plain.zip"));
+    const std::vector<ZipData> entries = DataOf(zip);
+    ASSERT_EQ(entries.size(), 4u);
+    std::string flipped = zip;
+    flipped[entries[1].start + entries[1].size / 2] ^= 0x04;
+    WriteAll(Join(dir, "flipped.zip"), flipped);
+    // The second local header is not where the directory says.
+    std::string moved = zip;
+    const size_t second = zip.find(std::string("PK\x03\x04", 4), 4);
+    ASSERT_NE(second, std::string::npos);
+    moved[second + 2] = 'X';
+    WriteAll(Join(dir, "moved.zip"), moved);
+    const std::string movedEntry = zip.substr(second + 30, Le(zip, second + 26, 2));
+    // An LHA whose second header gives its size as 255: the walk cannot go
+    // on past it.
+    std::string lzh = ReadAll(Fixture("level1.lzh"));
+    const size_t method = lzh.find("-lh", lzh.find("-lh") + 1);
+    ASSERT_NE(method, std::string::npos);
+    lzh[method - 2] = '\xff';
+    WriteAll(Join(dir, "badheader.lzh"), lzh);
+    struct Case {
+        std::string archive;
+        int exit, extracted;
+        std::set<std::string> fail;  // below the target
+        std::string error;
+    };
+    const std::vector<Case> cases = {
+        {Fixture("plain.zip"), 0, 4, {}, ""},
+        {"flipped.zip", 1, 3, {entries[1].name}, "25151"},
+        {"moved.zip", 1, 3, {movedEntry}, "25248"},
+        {"badheader.lzh", 1, 1, {}, "25108"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.archive);
+        const Result r = Shell("cd " + Quote(dir) + " && rm -rf out && " + Quote(ArcDrv()) + " extract " +
+                               Quote(c.archive) + " out");
+        EXPECT_EQ(r.exit, c.exit) << r.out << r.err;
+        std::set<std::string> failed;
+        for (const std::string& name : Verdicts(r, "FAIL")) {
+            const size_t below = name.find("/out/");
+            failed.insert(below == std::string::npos ? name : name.substr(below + 5));
+        }
+        EXPECT_EQ(failed, c.fail) << r.out;
+        EXPECT_NE(r.out.find("extracted " + std::to_string(c.extracted) + "\n"), std::string::npos) << r.out;
+        if (!c.error.empty()) {
+            EXPECT_NE(r.err.find("error " + c.error + " "), std::string::npos) << r.err;
+        }
+    }
+}
+
 TEST(ArcDrv, ExtractOfAnArchiveCutShortFails) {
     const std::string dir = ScratchDir("arcdrv-extract-cut");
     const std::string tar = ReadAll(Fixture("ustar.tar"));
