@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -15,10 +16,13 @@
 #include "engine/bindings/unace.h"
 #include "engine/bindings/uncab.h"
 #include "engine/bindings/unrar.h"
+#include "engine/core/bytes.h"
 #include "engine/core/crc.h"
 #include "engine/core/helpers.h"
 #include "engine/core/messages.h"
 #include "engine/core/os.h"
+#include "engine/formats/cab.h"
+#include "engine/lister/dovex.h"
 #include "support/testenv.h"
 
 namespace bramble {
@@ -564,6 +568,145 @@ TEST(CabReader, AHandlersExceptionCrossesNoLibraryFrame) {
     r.SetConfirmOverwrites(false);
     EXPECT_EQ(r.Extract(), 4);
     EXPECT_EQ(Tree(dir), Tree(Fixture("in")));
+}
+
+// ---- cabinets whose tables lie -------------------------------------------------------
+
+// Three stored files in one folder of one data block. Offsets of the fields
+// the cases change: cbCabinet 8, coffFiles 16, cFolders 26, cFiles 28, the
+// folder's coffCabStart 36, the file records at 44, 66 and 88 (cbFile, and
+// iFolder at 8).
+std::string ThreeFileCabinet() {
+    std::string c = StoredCabinet(0, 0, "", "", "a.txt", "one\n");
+    auto record = [](uint32_t size, uint32_t offset, const std::string& name) {
+        std::string r(16, '\0');
+        PutLe32(reinterpret_cast<uint8_t*>(r.data()), size);
+        PutLe32(reinterpret_cast<uint8_t*>(r.data()) + 4, offset);
+        PutLe16(reinterpret_cast<uint8_t*>(r.data()) + 14, 0x20);
+        return r + name + '\0';
+    };
+    const std::string records = record(4, 4, "b.txt") + record(6, 8, "c.txt");
+    c.insert(66, records);
+    std::string data = "one\ntwo\nthree\n";
+    c.replace(66 + records.size() + 8, 4, data);
+    auto* b = reinterpret_cast<uint8_t*>(c.data());
+    PutLe32(b + 8, static_cast<uint32_t>(c.size()));
+    PutLe16(b + 28, 3);
+    PutLe32(b + 36, static_cast<uint32_t>(66 + records.size()));
+    PutLe16(b + 66 + records.size() + 4, static_cast<uint16_t>(data.size()));
+    PutLe16(b + 66 + records.size() + 6, static_cast<uint16_t>(data.size()));
+    return c;
+}
+
+const std::vector<std::string>& ThreeNames() {
+    static const std::vector<std::string> names = {"a.txt", "b.txt", "c.txt"};
+    return names;
+}
+
+struct LyingCabinet {
+    const char* what;
+    size_t at;       // the field changed, 0 none
+    uint32_t value;
+    int width;
+    bool usable;     // any of it may reach the library
+    bool cutShort;
+    size_t sound;    // file records the library may see
+    int pastFolder;  // the record whose bytes lie past its folder's, -1 none
+    std::vector<std::string> extracted;
+};
+
+std::vector<LyingCabinet> LyingCabinets(uint32_t pastEnd) {
+    const std::vector<std::string>& all = ThreeNames();
+    return {
+        {"as written", 0, 0, 0, true, false, 3, -1, all},
+        {"files and no folder", 26, 0, 2, false, false, 0, -1, {}},
+        {"65,535 folders", 26, 0xFFFF, 2, false, false, 0, -1, {}},
+        {"65,535 files", 28, 0xFFFF, 2, true, false, 3, -1, all},
+        {"a file in folder 5", 66 + 8, 5, 2, true, false, 1, -1, {"a.txt"}},
+        {"the file table past the end", 16, pastEnd, 4, false, false, 0, -1, {}},
+        {"the data past the end", 36, pastEnd, 4, false, false, 0, -1, {}},
+        {"longer than the file", 8, pastEnd, 4, true, true, 3, -1, {}},
+        {"the first file 0xFFFFFFF0 long", 44, 0xFFFFFFF0, 4, true, false, 3, 0, {"b.txt", "c.txt"}},
+        {"the last file 0xFFFFFFF0 long", 88, 0xFFFFFFF0, 4, true, false, 3, 2, {"a.txt", "b.txt"}},
+    };
+}
+
+std::string Lie(std::string cab, const LyingCabinet& c) {
+    auto* b = reinterpret_cast<uint8_t*>(cab.data()) + c.at;
+    if (c.width == 2) PutLe16(b, static_cast<uint16_t>(c.value));
+    if (c.width == 4) PutLe32(b, c.value);
+    return cab;
+}
+
+TEST(CabFormat, LyingTablesAreTrustedOnlyUpToTheLie) {
+    const std::string sound = ThreeFileCabinet();
+    const std::string dir = ScratchDir("cab_lying_list");
+    for (const LyingCabinet& c : LyingCabinets(static_cast<uint32_t>(sound.size() + 100))) {
+        SCOPED_TRACE(c.what);
+        const std::string cab = Lie(sound, c);
+        const cabfmt::Survey s = cabfmt::SurveyCabinet(cab.size(), [&](uint64_t at, void* buffer, size_t count) {
+            count = at < cab.size() ? std::min<size_t>(count, cab.size() - at) : 0;
+            if (count) std::memcpy(buffer, cab.data() + at, count);
+            return count;
+        });
+        EXPECT_EQ(s.usable, c.usable);
+        EXPECT_EQ(s.cutShort, c.cutShort);
+        std::vector<bool> past(c.usable ? c.sound : 0);
+        if (c.pastFolder >= 0) past[static_cast<size_t>(c.pastFolder)] = true;
+        EXPECT_EQ(s.files.size(), past.size());
+        EXPECT_EQ(s.pastItsFolder, past);
+
+        // The lister shows what the headers say, as far as they hold.
+        const std::string path = Join(dir, "lying.cab");
+        WriteAll(path, cab);
+        TDovex d;
+        std::vector<int> errors;
+        std::vector<std::string> listed;
+        d.OnError = [&](TObject*, const std::string&, const std::string&, const std::string&, int id) {
+            errors.push_back(id);
+        };
+        d.OnRead = [&](TObject*, int, int) { listed.push_back(d.EntryInfo.FileName); };
+        d.SetArchiveFile(path);
+        d.FileSpec() = {"*.*"};
+        d.ReadArchive();
+        EXPECT_EQ(listed, std::vector<std::string>(ThreeNames().begin(), ThreeNames().begin() + past.size()));
+        // Neither the size nor the data is the lister's business.
+        const bool tablesLie = c.at && !c.cutShort && c.pastFolder < 0;
+        EXPECT_EQ(errors, tablesLie ? std::vector<int>{25108} : std::vector<int>{});
+    }
+}
+
+TEST(CabReader, LyingTablesFailTheRunBeforeTheLibraryReadsThem) {
+    NEED_CABINET();
+    const std::string sound = ThreeFileCabinet();
+    for (const LyingCabinet& c : LyingCabinets(static_cast<uint32_t>(sound.size() + 100))) {
+        for (bool test : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << c.what << (test ? ", tested" : ", extracted"));
+            const std::string dir = ScratchDir("cab_lying");
+            WriteAll(Join(dir, "lying.cab"), Lie(sound, c));
+            TUnCAB r;
+            std::vector<std::string> errors, passed, failed;
+            r.OnError = [&](TObject*, const std::string& FN, const std::string&, const std::string&, int id) {
+                errors.push_back(std::to_string(id) + " " + ExtractFileName(FN));
+            };
+            r.OnEnd = [&](TObject*, const std::string& FN, bool pass) {
+                (pass ? passed : failed).push_back(ExtractFileName(FN));
+            };
+            r.SetArchiveFile(Join(dir, "lying.cab"));
+            r.SetExtractDir(Join(dir, "out"));
+            r.FileSpec() = {"*.*"};
+            EXPECT_NO_THROW(test ? r.Test() : r.Extract());
+            EXPECT_EQ(passed, c.extracted);
+            // The tables' lie is the cabinet's; a size's lie is its entry's.
+            const std::string blamed = c.pastFolder < 0 ? "lying.cab" : ThreeNames()[size_t(c.pastFolder)];
+            EXPECT_EQ(failed, c.pastFolder < 0 ? std::vector<std::string>{} : std::vector<std::string>{blamed});
+            EXPECT_EQ(errors, c.at ? std::vector<std::string>{"25108 " + blamed} : std::vector<std::string>{});
+            std::vector<std::string> written;
+            for (const auto& [name, data] : Tree(Join(dir, "out"))) written.push_back(name);
+            EXPECT_EQ(written, test ? std::vector<std::string>{} : c.extracted);
+            EXPECT_EQ(r.FileHandler().OpenCount(), 0);
+        }
+    }
 }
 
 // ---- writing ------------------------------------------------------------------------------
