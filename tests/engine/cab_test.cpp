@@ -897,6 +897,39 @@ TEST(CabWriter, EntriesAreDescribedWithTheMethodCodeOfTheirMethod) {
     }
 }
 
+TEST(CabWriter, TheLibrarysTemporaryNamesAreTakenUntilItWritesThem) {
+    // A name handed over free could be taken by anyone before the library
+    // creates its file: the file is there already, ours, when it is asked
+    // for, and gone when the run is over.
+    struct Watching : TMakeCAB {
+        int handed = 0;
+        std::vector<std::string> free;
+        std::string GetTempFileName() override {
+            const std::string name = TMakeCAB::GetTempFileName();
+            ++handed;
+            if (!os::FileExists(name)) free.push_back(name);
+            return name;
+        }
+    };
+    const std::string dir = ScratchDir("cab_temps");
+    const std::string temps = Join(dir, "tmp");
+    os::DirCreate(temps);
+    Watching w;
+    w.SetTempDir(temps);
+    w.GetTempFileName();
+    EXPECT_EQ(w.free, std::vector<std::string>{});
+    if (!CabinetExpected()) return;
+    Outcome run;
+    EXPECT_EQ(WriteCab(w, Join(dir, "temps.cab"), {"*.*"}, run), 4);
+    EXPECT_GT(w.handed, 1);
+    EXPECT_EQ(w.free, std::vector<std::string>{});
+    EXPECT_TRUE(Tree(temps).empty());
+    TUnCAB r;
+    Outcome back;
+    EXPECT_EQ(Extract(r, Join(dir, "temps.cab"), Join(dir, "out"), back), 4);
+    EXPECT_EQ(Tree(Join(dir, "out")), Tree(Fixture("in")));
+}
+
 // A copy of the peer fixtures' sources, for a run that may delete them.
 std::string CopyOfSources(const std::string& dir) {
     const std::string src = Join(dir, "src");
