@@ -1,6 +1,8 @@
 #include "engine/bindings/cabfiles.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "engine/core/helpers.h"
 #include "engine/core/os.h"
@@ -43,13 +45,18 @@ intptr_t TStreamCabinetFileHandler::Open(const std::string& FileName, int OpenFl
     }
     Error = 0;
     const intptr_t handle = next_++;
-    streams_[handle] = OpenFile{std::move(stream), origin};
+    const auto amends = amends_.find(UpperCase(FileName));
+    streams_[handle] = OpenFile{std::move(stream), origin, amends == amends_.end() ? Amends() : amends->second};
     return handle;
 }
 
 void TStreamCabinetFileHandler::SetOrigin(const std::string& FileName, int64_t Offset) {
     originName_ = Offset > 0 ? UpperCase(FileName) : std::string();
     origin_ = Offset;
+}
+
+void TStreamCabinetFileHandler::Amend(const std::string& FileName, int64_t Offset, const std::string& Bytes) {
+    amends_[UpperCase(FileName)].emplace_back(Offset, Bytes);
 }
 
 TStreamCabinetFileHandler::OpenFile* TStreamCabinetFileHandler::Find(intptr_t Handle) {
@@ -63,10 +70,16 @@ uint32_t TStreamCabinetFileHandler::Read(intptr_t Handle, void* Buffer, uint32_t
         Error = -1;
         return static_cast<uint32_t>(-1);
     }
+    const int64_t from = f->stream->Position() - f->origin;
     const int64_t got = f->stream->Read(Buffer, Count);
     if (got < 0) {
         Error = static_cast<int>(os::LastError());
         return static_cast<uint32_t>(-1);
+    }
+    for (const auto& [at, bytes] : f->amends) {
+        const int64_t lo = std::max(at, from), hi = std::min(at + static_cast<int64_t>(bytes.size()), from + got);
+        if (lo < hi)
+            std::memcpy(static_cast<uint8_t*>(Buffer) + (lo - from), bytes.data() + (lo - at), static_cast<size_t>(hi - lo));
     }
     Error = got < Count ? static_cast<int>(os::LastError()) : 0;
     return static_cast<uint32_t>(got);

@@ -8,6 +8,8 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "engine/bindings/cabinet.h"
 #include "engine/core/exception.h"
@@ -49,14 +51,21 @@ public:
     // A cabinet behind a self-extractor's program: later opens of FileName
     // see the file from Offset on, as if it began there.
     void SetOrigin(const std::string& FileName, int64_t Offset);
+    // Later reads of FileName see Bytes at Offset (counted from its origin)
+    // in place of its own: a cabinet's header cut to the part of it that
+    // can be trusted. ClearAmends forgets every one.
+    void Amend(const std::string& FileName, int64_t Offset, const std::string& Bytes);
+    void ClearAmends() { amends_.clear(); }
     int OpenCount() const { return static_cast<int>(streams_.size()); }
     // Closes every stream still open (a failed library call leaves some).
     void CloseAll() { streams_.clear(); }
 
 private:
+    using Amends = std::vector<std::pair<int64_t, std::string>>;
     struct OpenFile {
         std::unique_ptr<TFileStream> stream;
         int64_t origin = 0;
+        Amends amends;
     };
     OpenFile* Find(intptr_t Handle);
 
@@ -64,6 +73,7 @@ private:
     intptr_t next_ = kFirstHandle;
     std::string originName_;
     int64_t origin_ = 0;
+    std::map<std::string, Amends> amends_;  // by upper-case name
 };
 
 // A failure the cabinet library reported in its error record. Not the

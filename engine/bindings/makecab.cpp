@@ -188,6 +188,10 @@ void TMakeCAB::CompressArchive() {
             c.entries_.Clear();
             if (!c.tempName_.empty() && os::FileExists(c.tempName_)) os::FileDelete(c.tempName_);
             c.tempName_.clear();
+            // Names the library asked for and left behind, or never used.
+            for (const std::string& name : c.libraryTemps_)
+                if (os::FileExists(name)) os::FileDelete(name);
+            c.libraryTemps_.clear();
             c.cabinetPath_.clear();
         }
     } cleanup{*this};
@@ -308,9 +312,11 @@ uint32_t TMakeCAB::ReadSource(intptr_t Handle, void* Buffer, uint32_t Count, int
 }
 
 std::string TMakeCAB::GetTempFileName() {
+    // The file made for the name is kept: the library opens it by name
+    // later, and a name let go in between could be taken by anyone. Our
+    // handler's create opens it again from empty.
     std::string name = os::MakeTempFile(tempDir_, "dvx");
-    // The library creates the file itself.
-    if (!name.empty()) os::FileDelete(name);
+    if (!name.empty()) libraryTemps_.push_back(name);
     return name;
 }
 

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/bindings/cabfiles.h"
 #include "engine/core/compbase.h"
@@ -78,6 +79,7 @@ private:
     cab::CCAB ccab_{};
     TCabinetCall call_;
     std::string cabinetPath_;  // the archive's full name, as the library builds it
+    std::vector<std::string> libraryTemps_;  // temporary files made for the library this run
     intptr_t sourceHandle_ = -1;
     int64_t sourceLeft_ = 0, sourceSize_ = 0;
 };

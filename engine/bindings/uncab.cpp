@@ -1,11 +1,16 @@
 #include "engine/bindings/uncab.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <set>
+#include <vector>
 
+#include "engine/core/bytes.h"
 #include "engine/core/helpers.h"
 #include "engine/core/os.h"
+#include "engine/formats/cab.h"
 
 namespace bramble {
 
@@ -26,6 +31,10 @@ struct CabRun {
     bool refused = false;  // a notification stopped the copy on purpose
     int64_t counted = 0;
     std::set<std::string> walked;  // cabinets copied in this run, upper case
+    std::map<std::string, bool> checked;  // CheckTables' answer per cabinet, upper case
+    // Entries whose data reaches past their folder's: refused, never
+    // asked of the library.
+    std::vector<cabfmt::File> pastFolder;
 };
 CabRun run;
 
@@ -147,6 +156,12 @@ intptr_t BRAMBLE_CDECL CabNotify(cab::FDINOTIFICATIONTYPE type, cab::FDINOTIFICA
     });
 }
 
+bool PastItsFolder(const std::string& Name, int64_t Size, uint16_t Date, uint16_t Time) {
+    for (const cabfmt::File& f : run.pastFolder)
+        if (f.name == Name && f.cbFile == Size && f.date == Date && f.time == Time) return true;
+    return false;
+}
+
 std::string ShownName(const std::string& stored, uint16_t attribs) {
     return (attribs & kNameIsUtf) ? SlashToBackslash(stored) : OemToAnsiName(stored);
 }
@@ -196,6 +211,38 @@ bool TUnCAB::IsCabinet(const std::string& Path) {
     return is;
 }
 
+bool TUnCAB::CheckTables(const std::string& Path) {
+    const auto known = run.checked.find(UpperCase(Path));
+    if (known != run.checked.end()) return known->second;
+    int error = 0;
+    const intptr_t hf = files_.Open(Path, cab::kOpenBinary | cab::kOpenReadOnly, 0, error);
+    if (hf == -1) RaiseError(Path, "", "0", 25235);
+    const int32_t size = files_.Seek(hf, 0, SEEK_END, error);
+    const cabfmt::Survey s =
+        cabfmt::SurveyCabinet(size > 0 ? static_cast<uint64_t>(size) : 0, [&](uint64_t at, void* buffer, size_t count) {
+            int e = 0;
+            if (at > static_cast<uint64_t>(size) || files_.Seek(hf, static_cast<int32_t>(at), SEEK_SET, e) < 0)
+                return size_t{0};
+            const uint32_t got = files_.Read(hf, buffer, static_cast<uint32_t>(count), e);
+            return got == static_cast<uint32_t>(-1) ? size_t{0} : size_t{got};
+        });
+    files_.Close(hf, error);
+    const bool usable = s.usable && !s.cutShort;
+    run.checked[UpperCase(Path)] = usable;
+    // Entries that reach past their folder are said one by one, as the run
+    // meets them.
+    if (!usable || s.files.size() < s.header.cFiles) ReportError(Path, "", "0", 25108);
+    if (!usable) return false;
+    if (s.files.size() < s.header.cFiles) {
+        uint8_t count[2];
+        PutLe16(count, static_cast<uint16_t>(s.files.size()));
+        files_.Amend(Path, cabfmt::kFileCountAt, std::string(count, count + 2));
+    }
+    for (size_t i = 0; i < s.files.size(); ++i)
+        if (s.pastItsFolder[i]) run.pastFolder.push_back(s.files[i]);
+    return true;
+}
+
 bool TUnCAB::CopyCabinet(const std::string& Path, bool Counting) {
     std::string folder = ExtractFilePath(Path), name = ExtractFileName(Path);
     char nameBuffer[cab::kCabNameBuffer], folderBuffer[cab::kCabNameBuffer];
@@ -238,9 +285,10 @@ void TUnCAB::ExtractArchive() {
     // A cabinet behind a self-extractor's program is read from where it
     // starts.
     files_.SetOrigin(archiveFile_, arcOffset_ > 1 ? arcOffset_ - 1 : 0);
+    files_.ClearAmends();
 
     std::string cabinet = archiveFile_;
-    if (os::FileExists(cabinet) && !IsCabinet(cabinet)) return;
+    if (os::FileExists(cabinet) && (!IsCabinet(cabinet) || !CheckTables(cabinet))) return;
     if (!CopyCabinet(cabinet, true)) return;
     for (;;) {
         run.walked.insert(UpperCase(cabinet));
@@ -261,6 +309,7 @@ void TUnCAB::ExtractArchive() {
             ReportError(next, "", "0", 25904);
             break;
         }
+        if (!CheckTables(next)) break;
         cabinet = next;
         if (!CopyCabinet(cabinet, true)) break;
         if (run.setId != setId || run.index != index + 1) {
@@ -283,7 +332,7 @@ void TUnCAB::CabinetInfo(const std::string& NextCabinet, const std::string& Next
 
 TUnCAB::TCopyAction TUnCAB::CountFile(const std::string& Name, int64_t Size, uint16_t Date, uint16_t Time,
                                       uint16_t Attribs) {
-    if (MatchesFileSpec(ShownName(Name, Attribs), false) && !cancel_) {
+    if (MatchesFileSpec(ShownName(Name, Attribs), false) && !cancel_ && !PastItsFolder(Name, Size, Date, Time)) {
         run.counted += Size;
         totalUnpacked_ += Size;
         const uint32_t dos = uint32_t{Date} << 16 | Time;
@@ -304,6 +353,11 @@ TUnCAB::TCopyAction TUnCAB::CopyFile(const std::string& Name, int64_t Size, uint
         return caSkip;
     }
     const bool toFile = OutputTarget == otFile || OutputTarget == otTempStream;
+    if (PastItsFolder(Name, Size, Date, Time)) {
+        // Its bytes were not counted: there are none to take off.
+        EntryFailed(toFile ? out : shown, 25108, 0);
+        return caSkip;
+    }
     std::string FN = toFile ? out : shown;
     bool exists = false;
     const TPrepareResult r = PrepareExtractFile(FN, exists, FileDateToDateTime(uint32_t{Date} << 16 | Time));
@@ -382,6 +436,7 @@ bool TUnCAB::NextCabinet(std::string& Name, std::string& Disk, std::string& Path
         ReportError(full, "", "0", 25904);
         return false;
     }
+    if (!CheckTables(full)) return false;
     Path = ExtractFilePath(full);
     Name = ExtractFileName(full);
     return true;

@@ -50,6 +50,12 @@ public:
 private:
     bool CreateContext();
     bool IsCabinet(const std::string& Path);
+    // Holds the cabinet's tables against each other and its size before
+    // the library reads them (once a run per cabinet). False, with 25108
+    // reported, when none of it may be handed over; a cabinet whose file
+    // table lies part of the way is reported too, and the library is shown
+    // only the records before the lie.
+    bool CheckTables(const std::string& Path);
     // One FDICopy over a cabinet; false when the run is to stop.
     bool CopyCabinet(const std::string& Path, bool Counting);
 

@@ -95,4 +95,73 @@ int FolderOf(uint16_t iFolder, uint16_t Folders) {
     }
 }
 
+namespace {
+
+// The bytes a folder's data blocks unpack to, as far as whole blocks lie
+// inside the file.
+uint64_t FolderBytes(const Folder& f, const Header& h, uint64_t Size, const ReadAt& Read) {
+    uint64_t unpacked = 0;
+    uint64_t at = f.coffCabStart;
+    for (unsigned b = 0; b < f.cCFData; ++b) {
+        uint8_t raw[kDataFixed];
+        DataBlock block;
+        if (at > Size || Size - at < kDataFixed + h.cbCFData || Read(at, raw, sizeof raw) != sizeof raw ||
+            !ParseDataBlock(raw, sizeof raw, block))
+            break;
+        at += kDataFixed + h.cbCFData;
+        if (Size - at < block.cbData) break;
+        at += block.cbData;
+        unpacked += block.cbUncomp;
+    }
+    return unpacked;
+}
+
+}  // namespace
+
+Survey SurveyCabinet(uint64_t Size, const ReadAt& Read) {
+    Survey s;
+    Header& h = s.header;
+    std::vector<uint8_t> buffer(static_cast<size_t>(std::min<uint64_t>(Size, kHeaderMax)));
+    const size_t got = Read(0, buffer.data(), buffer.size());
+    if (!ParseHeader(buffer.data(), std::min(got, buffer.size()), h)) return s;
+    const uint64_t folderRecord = kFolderFixed + h.cbCFFolder;
+    s.cutShort = h.cbCabinet > Size;
+    if ((h.cFiles > 0 && (h.cFolders == 0 || h.coffFiles >= Size)) ||
+        h.size + h.cFolders * folderRecord > Size)
+        return s;
+
+    // The file table ends where the first data block behind it begins.
+    uint64_t tableEnd = Size;
+    for (unsigned i = 0; i < h.cFolders; ++i) {
+        uint8_t raw[kFolderFixed];
+        Folder f;
+        if (Read(h.size + i * folderRecord, raw, sizeof raw) != sizeof raw || !ParseFolder(raw, sizeof raw, f))
+            return s;
+        if (f.coffCabStart > Size || (f.cCFData > 0 && Size - f.coffCabStart < kDataFixed)) return s;
+        if (f.cCFData > 0 && f.coffCabStart > h.coffFiles) tableEnd = std::min<uint64_t>(tableEnd, f.coffCabStart);
+        s.folders.push_back(f);
+    }
+
+    uint64_t at = h.coffFiles;
+    for (unsigned i = 0; i < h.cFiles && at < tableEnd; ++i) {
+        uint8_t raw[kFileMax];
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(sizeof raw, tableEnd - at));
+        File f;
+        if (!ParseFile(raw, std::min(Read(at, raw, want), want), f) || FolderOf(f.iFolder, h.cFolders) < 0) break;
+        at += f.size;
+        s.files.push_back(std::move(f));
+    }
+    if (h.cFiles > 0 && s.files.empty()) return s;
+    s.usable = true;
+
+    std::vector<uint64_t> bytes;
+    for (const Folder& f : s.folders) bytes.push_back(FolderBytes(f, h, Size, Read));
+    for (const File& f : s.files) {
+        const bool continued = f.iFolder >= h.cFolders || (f.iFolder == 0 && (h.flags & kHasPrev)) ||
+                               (f.iFolder + 1 == h.cFolders && (h.flags & kHasNext));
+        s.pastItsFolder.push_back(!continued && uint64_t{f.uoffFolderStart} + f.cbFile > bytes[f.iFolder]);
+    }
+    return s;
+}
+
 }  // namespace bramble::cabfmt

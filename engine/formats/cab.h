@@ -6,7 +6,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace bramble::cabfmt {
 
@@ -28,6 +30,8 @@ constexpr size_t kDataFixed = 8;
 // four names.
 constexpr size_t kHeaderMax = kHeaderFixed + 4 + 65535 + 4 * kMaxName;
 constexpr size_t kFileMax = kFileFixed + kMaxFileName;
+// Where the header keeps its count of file records.
+constexpr size_t kFileCountAt = 28;
 
 struct Header {
     uint32_t cbCabinet = 0;
@@ -75,5 +79,36 @@ bool ParseDataBlock(const uint8_t* data, size_t size, DataBlock& out);
 // in the last. Folders is the cabinet's count; the index, or -1 when the
 // entry names no folder of this cabinet.
 int FolderOf(uint16_t iFolder, uint16_t Folders);
+
+// Reads up to Count bytes at Offset, counted from the cabinet's first
+// byte; the bytes read, 0 past the end or on failure.
+using ReadAt = std::function<size_t(uint64_t Offset, void* Buffer, size_t Count)>;
+
+// A cabinet's tables held against each other and against the Size bytes
+// it has. The cabinet library takes every count and offset as it stands (a
+// file table with no folder for it sends it through a folder that is not
+// there), so it is handed only what this finds sound.
+struct Survey {
+    Header header;
+    // False when nothing of the cabinet may be handed over: a header that
+    // cannot be read, a folder table, file table or data start past the end
+    // of the file, files with no folder at all, or a file table whose very
+    // first record lies.
+    bool usable = false;
+    // The header says the cabinet is longer than the file.
+    bool cutShort = false;
+    std::vector<Folder> folders;
+    // The file records before the first one that lies: one that is not
+    // whole before the data blocks (or the end of the file) begin, or that
+    // names a folder the cabinet does not have. The library may see these
+    // and no more.
+    std::vector<File> files;
+    // Per record of files: its bytes reach past what its folder's data
+    // blocks hold. Folders that go on in a neighbouring cabinet are not
+    // held to it.
+    std::vector<bool> pastItsFolder;
+};
+
+Survey SurveyCabinet(uint64_t Size, const ReadAt& Read);
 
 }  // namespace bramble::cabfmt

@@ -15,16 +15,18 @@ namespace bramble {
 
 // Reads the cabinet header at base, the folder table behind it, and moves
 // the walk to the first CFFILE. False (with the error reported) when the
-// header or the folders cannot be read.
+// tables cannot be read or contradict each other.
 bool TDovex::ReadCabHeader(int64_t base) {
-    std::vector<uint8_t> buffer(cabfmt::kHeaderMax);
-    const int64_t got = ReadUpTo(base, buffer.data(), static_cast<int64_t>(buffer.size()));
-    cabfmt::Header h;
-    if (got <= 0 || !cabfmt::ParseHeader(buffer.data(), static_cast<size_t>(got), h)) {
-        ReportError(cab_.path, "", "0", 25108);
-        return false;
-    }
-    cab_.filesLeft = h.cFiles;
+    const cabfmt::Survey s = cabfmt::SurveyCabinet(
+        static_cast<uint64_t>(std::max<int64_t>(arcFileSize_ - base, 0)), [&](uint64_t at, void* buffer, size_t count) {
+            const int64_t got = ReadUpTo(base + static_cast<int64_t>(at), buffer, static_cast<int64_t>(count));
+            return got > 0 ? static_cast<size_t>(got) : size_t{0};
+        });
+    const cabfmt::Header& h = s.header;
+    // A file table that lies part of the way is listed up to the lie.
+    if (!s.usable || s.files.size() < h.cFiles) ReportError(cab_.path, "", "0", 25108);
+    if (!s.usable) return false;
+    cab_.filesLeft = static_cast<uint32_t>(s.files.size());
     cab_.flags = h.flags;
     cab_.setId = h.setID;
     cab_.index = h.iCabinet;
@@ -32,18 +34,9 @@ bool TDovex::ReadCabHeader(int64_t base) {
     cab_.folderMethods.clear();
     cab_.folderPacked.clear();
     cab_.folderUnpacked.clear();
-    int64_t pos = base + static_cast<int64_t>(h.size);
-    for (int i = 0; i < h.cFolders; ++i) {
-        uint8_t f[cabfmt::kFolderFixed];
-        cabfmt::Folder folder;
-        if (!ReadAt(pos, f, sizeof f) || !cabfmt::ParseFolder(f, sizeof f, folder)) break;
+    for (const cabfmt::Folder& folder : s.folders) {
         cab_.folderMethods.push_back(folder.typeCompress);
         SumCabFolder(base, h, folder);
-        pos += static_cast<int64_t>(sizeof f) + h.cbCFFolder;
-    }
-    if (cab_.folderMethods.empty() && cab_.filesLeft > 0) {
-        ReportError(cab_.path, "", "0", 25236);
-        return false;
     }
     next_ = base + h.coffFiles;
     scanPos_ = next_ + 1;

@@ -15,10 +15,12 @@
 #include "engine/bindings/unace.h"
 #include "engine/bindings/uncab.h"
 #include "engine/bindings/unrar.h"
+#include "engine/core/bytes.h"
 #include "engine/core/crc.h"
 #include "engine/core/helpers.h"
 #include "engine/core/messages.h"
 #include "engine/core/os.h"
+#include "engine/lister/dovex.h"
 #include "support/testenv.h"
 
 namespace bramble {
@@ -445,22 +447,28 @@ TEST(CabReader, AChainStopsWhereTheNextCabinetIsMissing) {
     EXPECT_EQ(both.ends, std::vector<std::string>{"ones"});
 }
 
-// A stored cabinet of one file, in a set: just what the records need.
+// A stored cabinet of one folder in one data block, in a set: just what the
+// records need.
+using Files = std::vector<std::pair<std::string, std::string>>;
 std::string StoredCabinet(uint16_t setId, uint16_t index, const std::string& prev, const std::string& next,
-                          const std::string& name, const std::string& data) {
+                          const Files& files) {
     auto le16 = [](uint16_t v) { return std::string{char(v & 0xFF), char(v >> 8)}; };
     auto le32 = [&](uint32_t v) { return le16(uint16_t(v)) + le16(uint16_t(v >> 16)); };
-    std::string names;
+    std::string names, records, data;
     uint16_t flags = 0;
     if (!prev.empty()) flags |= 1, names += prev + '\0' + "disk" + '\0';
     if (!next.empty()) flags |= 2, names += next + '\0' + "disk" + '\0';
+    for (const auto& [name, bytes] : files) {
+        records += le32(uint32_t(bytes.size())) + le32(uint32_t(data.size())) + le16(0) + le16(0x2A43) +
+                   le16(0x2023) + le16(0x20) + name + '\0';
+        data += bytes;
+    }
     const uint32_t folderAt = 36 + uint32_t(names.size()), fileAt = folderAt + 8;
-    const uint32_t dataAt = fileAt + 16 + uint32_t(name.size()) + 1;
+    const uint32_t dataAt = fileAt + uint32_t(records.size());
     const uint32_t total = dataAt + 8 + uint32_t(data.size());
     std::string cab = "MSCF" + le32(0) + le32(total) + le32(0) + le32(fileAt) + le32(0) + "\x03\x01" + le16(1) +
-                      le16(1) + le16(flags) + le16(setId) + le16(index) + names;
-    cab += le32(dataAt) + le16(1) + le16(0);
-    cab += le32(uint32_t(data.size())) + le32(0) + le16(0) + le16(0x2A43) + le16(0x2023) + le16(0x20) + name + '\0';
+                      le16(uint16_t(files.size())) + le16(flags) + le16(setId) + le16(index) + names;
+    cab += le32(dataAt) + le16(1) + le16(0) + records;
     cab += le32(0) + le16(uint16_t(data.size())) + le16(uint16_t(data.size())) + data;
     return cab;
 }
@@ -468,8 +476,8 @@ std::string StoredCabinet(uint16_t setId, uint16_t index, const std::string& pre
 TEST(CabReader, AChainThatLeadsBackStops) {
     NEED_CABINET();
     const std::string dir = ScratchDir("cab_loop");
-    WriteAll(Join(dir, "A.cab"), StoredCabinet(7, 0, "", "B.cab", "a.txt", "first\n"));
-    WriteAll(Join(dir, "B.cab"), StoredCabinet(7, 1, "A.cab", "A.cab", "b.txt", "second\n"));
+    WriteAll(Join(dir, "A.cab"), StoredCabinet(7, 0, "", "B.cab", {{"a.txt", "first\n"}}));
+    WriteAll(Join(dir, "B.cab"), StoredCabinet(7, 1, "A.cab", "A.cab", {{"b.txt", "second\n"}}));
     TUnCAB r;
     Outcome run;
     const std::string out = Join(dir, "out");
@@ -485,9 +493,9 @@ TEST(CabReader, AChainOfThreeGoesAsFarAsItsCabinetsAreThere) {
     // A cabinet that is there is taken (the question confirms it); one that
     // is not, and that the handler does not find, is refused.
     const std::map<std::string, std::string> cabinets = {
-        {"A.CAB", StoredCabinet(9, 0, "", "B.CAB", "a.txt", "one\n")},
-        {"B.CAB", StoredCabinet(9, 1, "A.CAB", "C.CAB", "b.txt", "two\n")},
-        {"C.CAB", StoredCabinet(9, 2, "B.CAB", "", "c.txt", "three\n")},
+        {"A.CAB", StoredCabinet(9, 0, "", "B.CAB", {{"a.txt", "one\n"}})},
+        {"B.CAB", StoredCabinet(9, 1, "A.CAB", "C.CAB", {{"b.txt", "two\n"}})},
+        {"C.CAB", StoredCabinet(9, 2, "B.CAB", "", {{"c.txt", "three\n"}})},
     };
     struct Case {
         const char* what;
@@ -564,6 +572,82 @@ TEST(CabReader, AHandlersExceptionCrossesNoLibraryFrame) {
     r.SetConfirmOverwrites(false);
     EXPECT_EQ(r.Extract(), 4);
     EXPECT_EQ(Tree(dir), Tree(Fixture("in")));
+}
+
+// ---- cabinets whose tables lie -------------------------------------------------------
+
+// Three stored files; the fields changed: cbCabinet at 8, coffFiles 16,
+// cFolders 26, cFiles 28, coffCabStart 36, the records at 44, 66 and 88
+// (cbFile, iFolder at 8). Values past 0xFFFF fill 32 bits, others 16.
+const std::vector<std::string> kThree = {"a.txt", "b.txt", "c.txt"};
+const struct LyingCabinet {
+    const char* what;
+    size_t at;  // 0: as written
+    uint32_t value;
+    bool usable, cutShort;  // any of it is read; longer than the file (the reader reads none)
+    size_t sound;           // file records the library may see
+    int past;               // the record whose bytes lie past its folder's, -1 none
+} kLying[] = {
+    {"as written", 0, 0, true, false, 3, -1},
+    {"files and no folder", 26, 0, false, false, 0, -1},
+    {"65,535 folders", 26, 0xFFFF, false, false, 0, -1},
+    {"65,535 files", 28, 0xFFFF, true, false, 3, -1},
+    {"a file in folder 5", 66 + 8, 5, true, false, 1, -1},
+    {"files past the end", 16, 0x10000, false, false, 0, -1},
+    {"data past the end", 36, 0x10000, false, false, 0, -1},
+    {"longer than the file", 8, 0x10000, true, true, 3, -1},
+    {"the first file 0xFFFFFFF0 long", 44, 0xFFFFFFF0, true, false, 3, 0},
+    {"the last file 0xFFFFFFF0 long", 88, 0xFFFFFFF0, true, false, 3, 2},
+};
+
+TEST(CabReader, LyingTablesAreTrustedOnlyUpToTheLieAndFailTheRun) {
+    for (const LyingCabinet& c : kLying) {
+        SCOPED_TRACE(c.what);
+        const std::string dir = ScratchDir("cab_lying"), path = Join(dir, "lying.cab");
+        std::string cab = StoredCabinet(0, 0, "", "", {{"a.txt", "one\n"}, {"b.txt", "two\n"}, {"c.txt", "three\n"}});
+        auto* field = reinterpret_cast<uint8_t*>(cab.data()) + c.at;
+        if (c.at) c.value > 0xFFFF ? PutLe32(field, c.value) : PutLe16(field, static_cast<uint16_t>(c.value));
+        WriteAll(path, cab);
+        // The lister shows what the tables say as far as they hold (fewer
+        // than 65,535 files is a lie too); size and data are not its business.
+        const size_t listed = c.usable ? c.sound : 0;
+        std::vector<std::string> seen, want(kThree.begin(), kThree.begin() + std::ptrdiff_t(listed));
+        if (listed < 3 || c.at == 28) want.insert(want.begin(), "25108 lying.cab");
+        TDovex d;
+        auto said = [&](TObject*, const std::string& FN, const std::string&, const std::string&, int id) {
+            seen.push_back(std::to_string(id) + " " + ExtractFileName(FN));
+        };
+        d.OnError = said;
+        d.OnRead = [&](TObject*, int, int) { seen.push_back(d.EntryInfo.FileName); };
+        d.SetArchiveFile(path);
+        d.FileSpec() = {"*.*"};
+        d.ReadArchive();
+        EXPECT_EQ(seen, want);
+        if (!CabinetExpected()) continue;
+
+        // The reader hands the library only what holds: the tables' lie is
+        // blamed on the cabinet, a size's on its entry; both fail the run.
+        want.assign(c.at && c.past < 0, "25108 lying.cab");
+        for (size_t i = 0; i < c.sound && c.usable && !c.cutShort; ++i)
+            for (const char* e : int(i) == c.past ? std::vector{"25108 ", "fail "} : std::vector{"ok "})
+                want.push_back(e + kThree[i]);
+        for (bool test : {false, true}) {
+            SCOPED_TRACE(test ? "tested" : "extracted");
+            TUnCAB r;
+            r.OnError = said;
+            r.OnEnd = [&](TObject*, const std::string& FN, bool pass) {
+                seen.push_back((pass ? "ok " : "fail ") + ExtractFileName(FN));
+            };
+            r.SetArchiveFile(path);
+            r.SetExtractDir(Join(dir, "out"));
+            r.FileSpec() = {"*.*"};
+            seen.clear();
+            EXPECT_NO_THROW(test ? r.Test() : r.Extract());
+            EXPECT_EQ(seen, want);
+        }
+        const auto written = std::count_if(want.begin(), want.end(), [](const std::string& e) { return e[0] == 'o'; });
+        EXPECT_EQ(Tree(Join(dir, "out")).size(), size_t(written));
+    }
 }
 
 // ---- writing ------------------------------------------------------------------------------
@@ -752,6 +836,20 @@ TEST(CabWriter, EntriesAreDescribedWithTheMethodCodeOfTheirMethod) {
         EXPECT_EQ(Extract(r, Join(dir, "codes.cab"), Join(dir, "out"), back), 1);
         EXPECT_EQ(ReadAll(Join(Join(dir, "out"), "hello.txt")), ReadAll(Fixture(Join("in", "hello.txt"))));
     }
+}
+
+TEST(CabWriter, TheLibrarysTemporaryNamesAreTakenUntilItWritesThem) {
+    // A name handed over free could be taken before the library makes its
+    // file: it is handed over as a file of ours, gone when the run is over.
+    const std::string dir = ScratchDir("cab_temps"), temps = Join(dir, "tmp");
+    os::DirCreate(temps);
+    TMakeCAB w;
+    w.SetTempDir(temps);
+    EXPECT_TRUE(os::FileExists(w.GetTempFileName()));
+    if (!CabinetExpected()) return;
+    Outcome run;
+    EXPECT_EQ(WriteCab(w, Join(dir, "temps.cab"), {"*.*"}, run), 4);
+    EXPECT_TRUE(Tree(temps).empty());
 }
 
 // A copy of the peer fixtures' sources, for a run that may delete them.
