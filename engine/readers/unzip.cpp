@@ -375,7 +375,7 @@ bool TUnZIP::ExtractEntry(const Entry& e, Claims& Claimed) {
     if (spanned_) {
         // The central record says on which disk the entry starts.
         if (e.disk > lastDisk_) {
-            ReportError(e.storedName, "", "0", 25248);
+            EntryFailed(e.storedName, 25248, rec.UnpackedSize);
             return true;
         }
         if (!InsertDisk(e.disk)) return false;
@@ -399,7 +399,7 @@ bool TUnZIP::ExtractEntry(const Entry& e, Claims& Claimed) {
     }
     TZipLocalHeader h = TZipLocalHeader::Parse(raw);
     if (!found || !h.Valid()) {
-        ReportError(e.storedName, "", "0", 25248);
+        EntryFailed(e.storedName, 25248, rec.UnpackedSize);
         return true;
     }
     // The entry is written under the directory's name, the one the user saw
@@ -408,7 +408,7 @@ bool TUnZIP::ExtractEntry(const Entry& e, Claims& Claimed) {
     // it never listed.
     if (!SkipOn(h.NameLength)) {
         if (stopRun_) return false;
-        ReportError(e.storedName, "", "0", 25248);
+        EntryFailed(e.storedName, 25248, rec.UnpackedSize);
         return true;
     }
     // Entries that overlap let a small archive write without end: one whose
@@ -416,14 +416,14 @@ bool TUnZIP::ExtractEntry(const Entry& e, Claims& Claimed) {
     // refused, by the directory's offset and packed size, before it decodes.
     const int64_t end = pos + h.DataOffset() + rec.PackedSize;
     if (Overlaps(Claimed, e.disk, pos, end)) {
-        ReportError(e.storedName, "", "0", 25248);
-        SkipBytes(rec.UnpackedSize);
+        EntryFailed(e.storedName, 25248, rec.UnpackedSize);
         return true;
     }
     const std::string& asListed = e.storedName;
     std::string outPath = ConvertAnsiName(asListed);
     if (outPath.empty()) {  // nothing safe to write it as (reported)
         SkipBytes(rec.UnpackedSize);
+        if (OnEnd) OnEnd(this, asListed, false);
         return true;
     }
     const bool toFile = OutputTarget == otFile || OutputTarget == otTempStream;
