@@ -434,7 +434,17 @@ bool TUnZIP::ExtractEntry(const Entry& e, Claims& Claimed) {
         case prSkip: SkipBytes(rec.UnpackedSize); return true;
         case prExtract: break;
     }
-    Claimed.emplace(std::pair{e.disk, pos}, end);
+    const bool encrypted = rec.Flags & zip::kFlagEncrypted;
+    // Once the entry is done it keeps only what it really took up: its
+    // headers and what its decoder took in, the data of a deflate stream
+    // that ended on its own, say, and not the packed size its records
+    // declare. An overstated one would hide every entry after it.
+    struct Trim {
+        Claims::iterator claim;
+        int64_t data;          // where the data starts, behind an encryption header
+        int64_t consumed = 0;  // of it, by any decode tried
+        ~Trim() { claim->second = std::min(claim->second, data + consumed); }
+    } trim{Claimed.emplace(std::pair{e.disk, pos}, end).first, pos + h.DataOffset() + (encrypted ? 12 : 0)};
     auto failed = [&](int code) {
         ReportError(FN, "", "0", code);
         SkipBytes(rec.UnpackedSize);
@@ -447,7 +457,6 @@ bool TUnZIP::ExtractEntry(const Entry& e, Claims& Claimed) {
     // opened (opening it would empty a file the user chose to replace, for
     // nothing), and before anyone is asked for a password.
     if (!IsDecodableMethod(rec.Method)) return failed(25326);
-    const bool encrypted = rec.Flags & zip::kFlagEncrypted;
     uint8_t header[zip::kCryptHeaderSize];
     if (encrypted && !ReadOn(header, sizeof header)) return failed(25236);
 
@@ -481,9 +490,10 @@ bool TUnZIP::ExtractEntry(const Entry& e, Claims& Claimed) {
         }
         Crc = 0xFFFFFFFF;
         decoded = true;
+        TSpannedZipInput in(*this, count, encrypted);
         try {
-            TSpannedZipInput in(*this, count, encrypted);
             ZipMethodDecode(in, static_cast<uint16_t>(rec.Method), rec.Flags, rec.UnpackedSize, bytesToDo_);
+            trim.consumed = std::max(trim.consumed, in.Consumed());
         } catch (const TDiskRefused&) {
             CloseOutput();
             return false;
@@ -496,6 +506,7 @@ bool TUnZIP::ExtractEntry(const Entry& e, Claims& Claimed) {
                 throw;
             }
             decoded = false;
+            trim.consumed = std::max(trim.consumed, in.Consumed());
         }
         return true;
     };
