@@ -421,7 +421,7 @@ bool TUnZIP::ExtractEntry(const Entry& e, Claims& Claimed) {
     }
     const std::string& asListed = e.storedName;
     std::string outPath = ConvertAnsiName(asListed);
-    if (outPath.empty()) {  // nothing safe to write it as (reported)
+    if (outPath.empty()) {  // nothing safe to write it as (reported): it fails
         SkipBytes(rec.UnpackedSize);
         if (OnEnd) OnEnd(this, asListed, false);
         return true;
