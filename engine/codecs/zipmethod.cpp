@@ -67,6 +67,7 @@ bool TZipInput::Fill() {
         if (got > 0) {
             if (got > want) got = want;  // a hook that overstates what it read
             remaining_ -= got;
+            taken_ += got;
             End = base + tail + got;
             return true;
         }

@@ -36,6 +36,14 @@ public:
     TZipCommon& Owner() { return owner_; }
     // Bytes not yet asked of the source.
     int64_t Remaining() const { return remaining_; }
+    // Bytes the decoder has taken in so far (a byte begun counts whole):
+    // what came from the source less what still waits in the buffer and,
+    // as whole bytes, in the bit buffer. Where its data really ends when the
+    // entry's header says more.
+    int64_t Consumed() const {
+        const int64_t held = BitCount / 8 > Overread ? BitCount / 8 - Overread : 0;
+        return taken_ - (End - Next) - held;
+    }
 
     // Unread bytes of the buffer: [Next, End). Decoders may advance Next.
     const uint8_t* Next = nullptr;
@@ -97,6 +105,7 @@ private:
     TStream* stream_;
     bool decrypt_;
     int64_t remaining_;
+    int64_t taken_ = 0;  // bytes the source has given
     bool ended_ = false;
     std::unique_ptr<uint8_t[]> buffer_;
 };

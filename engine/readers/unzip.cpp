@@ -375,7 +375,7 @@ bool TUnZIP::ExtractEntry(const Entry& e, Claims& Claimed) {
     if (spanned_) {
         // The central record says on which disk the entry starts.
         if (e.disk > lastDisk_) {
-            ReportError(e.storedName, "", "0", 25248);
+            EntryFailed(e.storedName, 25248, rec.UnpackedSize);
             return true;
         }
         if (!InsertDisk(e.disk)) return false;
@@ -399,7 +399,7 @@ bool TUnZIP::ExtractEntry(const Entry& e, Claims& Claimed) {
     }
     TZipLocalHeader h = TZipLocalHeader::Parse(raw);
     if (!found || !h.Valid()) {
-        ReportError(e.storedName, "", "0", 25248);
+        EntryFailed(e.storedName, 25248, rec.UnpackedSize);
         return true;
     }
     // The entry is written under the directory's name, the one the user saw
@@ -408,7 +408,7 @@ bool TUnZIP::ExtractEntry(const Entry& e, Claims& Claimed) {
     // it never listed.
     if (!SkipOn(h.NameLength)) {
         if (stopRun_) return false;
-        ReportError(e.storedName, "", "0", 25248);
+        EntryFailed(e.storedName, 25248, rec.UnpackedSize);
         return true;
     }
     // Entries that overlap let a small archive write without end: one whose
@@ -416,14 +416,14 @@ bool TUnZIP::ExtractEntry(const Entry& e, Claims& Claimed) {
     // refused, by the directory's offset and packed size, before it decodes.
     const int64_t end = pos + h.DataOffset() + rec.PackedSize;
     if (Overlaps(Claimed, e.disk, pos, end)) {
-        ReportError(e.storedName, "", "0", 25248);
-        SkipBytes(rec.UnpackedSize);
+        EntryFailed(e.storedName, 25248, rec.UnpackedSize);
         return true;
     }
     const std::string& asListed = e.storedName;
     std::string outPath = ConvertAnsiName(asListed);
-    if (outPath.empty()) {  // nothing safe to write it as (reported)
+    if (outPath.empty()) {  // nothing safe to write it as (reported): it fails
         SkipBytes(rec.UnpackedSize);
+        if (OnEnd) OnEnd(this, asListed, false);
         return true;
     }
     const bool toFile = OutputTarget == otFile || OutputTarget == otTempStream;
@@ -434,7 +434,17 @@ bool TUnZIP::ExtractEntry(const Entry& e, Claims& Claimed) {
         case prSkip: SkipBytes(rec.UnpackedSize); return true;
         case prExtract: break;
     }
-    Claimed.emplace(std::pair{e.disk, pos}, end);
+    const bool encrypted = rec.Flags & zip::kFlagEncrypted;
+    // Once the entry is done it keeps only what it really took up: its
+    // headers and what its decoder took in, the data of a deflate stream
+    // that ended on its own, say, and not the packed size its records
+    // declare. An overstated one would hide every entry after it.
+    struct Trim {
+        Claims::iterator claim;
+        int64_t data;          // where the data starts, behind an encryption header
+        int64_t consumed = 0;  // of it, by any decode tried
+        ~Trim() { claim->second = std::min(claim->second, data + consumed); }
+    } trim{Claimed.emplace(std::pair{e.disk, pos}, end).first, pos + h.DataOffset() + (encrypted ? 12 : 0)};
     auto failed = [&](int code) {
         ReportError(FN, "", "0", code);
         SkipBytes(rec.UnpackedSize);
@@ -447,7 +457,6 @@ bool TUnZIP::ExtractEntry(const Entry& e, Claims& Claimed) {
     // opened (opening it would empty a file the user chose to replace, for
     // nothing), and before anyone is asked for a password.
     if (!IsDecodableMethod(rec.Method)) return failed(25326);
-    const bool encrypted = rec.Flags & zip::kFlagEncrypted;
     uint8_t header[zip::kCryptHeaderSize];
     if (encrypted && !ReadOn(header, sizeof header)) return failed(25236);
 
@@ -481,9 +490,10 @@ bool TUnZIP::ExtractEntry(const Entry& e, Claims& Claimed) {
         }
         Crc = 0xFFFFFFFF;
         decoded = true;
+        TSpannedZipInput in(*this, count, encrypted);
         try {
-            TSpannedZipInput in(*this, count, encrypted);
             ZipMethodDecode(in, static_cast<uint16_t>(rec.Method), rec.Flags, rec.UnpackedSize, bytesToDo_);
+            trim.consumed = std::max(trim.consumed, in.Consumed());
         } catch (const TDiskRefused&) {
             CloseOutput();
             return false;
@@ -496,6 +506,7 @@ bool TUnZIP::ExtractEntry(const Entry& e, Claims& Claimed) {
                 throw;
             }
             decoded = false;
+            trim.consumed = std::max(trim.consumed, in.Consumed());
         }
         return true;
     };

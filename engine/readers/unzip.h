@@ -37,9 +37,10 @@ private:
     // data in a descriptor, which is looked for. False when none is found.
     bool FindDescriptor(int64_t data, TZipEntryRec& rec, int64_t& next);
     // What the entries extracted so far in a run took up (each its local
-    // header, name, extra field and data): the end by disk and start, no two
-    // overlapping. Offsets count per disk of a spanned set; read from one
-    // file, every entry is on disk 0 whatever its record says.
+    // header, name, extra field and the data its decoder took in): the end
+    // by disk and start, no two overlapping. Offsets count per disk of a
+    // spanned set; read from one file, every entry is on disk 0 whatever its
+    // record says.
     using Claims = std::map<std::pair<int, int64_t>, int64_t>;
     // Decodes one gathered entry, unless it reaches into what Claimed holds,
     // and adds what it takes up; false when the run must stop.

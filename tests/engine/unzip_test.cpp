@@ -622,6 +622,49 @@ TEST(ZipReader, ExistingOutputsAreSkippedWhenAsked) {
     EXPECT_EQ(ReadAll(Join(dir, "new.txt")), "changed");
 }
 
+TEST(ZipReader, RefusedEntriesFailAndTheRunGoesOn) {
+    std::vector<ZItem> items;
+    for (int i = 10; i < 30; ++i) items.push_back({"e" + std::to_string(i) + ".txt", "entry"});
+    const std::string sound = BuildZip(items);
+    std::string badHeader = sound;
+    badHeader[sound.find("e15.txt") - TZipLocalHeader::kSize] = 'X';
+    std::vector<ZItem> unsafe = items;
+    unsafe.insert(unsafe.begin() + 5, {"../..", "nowhere to go"});
+    std::set<std::string> cut;
+    for (int i = 13; i < 30; ++i) cut.insert("e" + std::to_string(i) + ".txt");
+    struct Case {
+        std::string bytes;
+        int64_t cutAt;  // as the third entry begins, the archive is cut there
+        std::set<std::string> failed;
+        size_t passed;
+    };
+    const std::vector<Case> cases = {
+        {badHeader, -1, {"e15.txt"}, 19},
+        {sound, static_cast<int64_t>(sound.find("e13.txt")) + 2, cut, 3},  // within a name, headers after it gone
+        {BuildZip(unsafe), -1, {".."}, 20},
+    };
+    const std::string archive = Join(ScratchDir("unzip-refused-src"), "refused.zip");
+    for (const auto& [bytes, cutAt, failed, passed] : cases) {
+        for (const bool test : {false, true}) {
+            SCOPED_TRACE(*failed.begin() + (test ? " testing" : " extracting"));
+            WriteAll(archive, bytes);
+            int begun = 0;
+            const ReaderRun run = Go(archive, test ? "" : ScratchDir("unzip-refused"),
+                                     {.test = test, .setup = [&, cutAt = cutAt](TUnZIP& r) {
+                                          r.OnBegin = [&](TObject*, const std::string&, int, bool&) {
+                                              if (++begun == 3 && cutAt >= 0)
+                                                  std::filesystem::resize_file(std::filesystem::u8path(archive),
+                                                                               static_cast<uintmax_t>(cutAt));
+                                          };
+                                      }});
+            EXPECT_EQ(run.raised, 0);
+            EXPECT_EQ(run.Failed(), failed);
+            EXPECT_EQ(run.ends.size(), failed.size() + passed);
+            EXPECT_EQ(run.errors.size(), failed.size());
+        }
+    }
+}
+
 // ---- spanned sets on a faked removable drive ----------------------------------------
 
 // A floppy drive whose disk the test changes: "inserting" disk N writes its
