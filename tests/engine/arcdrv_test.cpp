@@ -346,7 +346,7 @@ TEST(ArcDrv, ExtractFailsForEveryEntryLostAndCountsOnlyWholeFiles) {
     };
     const std::vector<Case> cases = {
         {Fixture("plain.zip"), 0, 4, {}, ""},
-        {"flipped.zip", 1, 3, {entries[1].name}, "25151"},
+        {"flipped.zip", 1, 3, {entries[1].name}, ""},  // OnEnd alone says it
         {"moved.zip", 1, 3, {movedEntry}, "25248"},
         {"badheader.lzh", 1, 1, {}, "25108"},
     };
