@@ -341,7 +341,11 @@ void TUnZIP::Gather(bool central, int64_t start, std::vector<Entry>& entries) {
         // cannot be found.
         if (!central && (e.rec.Flags & zip::kFlagDescriptor) && e.rec.PackedSize == 0 &&
             !FindDescriptor(next, e.rec, next))
-            next = arcFileSize_;
+            next = arcFileSize_ + 1;
+        // A walk of the local headers that can find no next header, past
+        // data that runs beyond the file or a streamed entry with no sizes
+        // behind it, may leave entries behind: the run says so.
+        if (!central && !spanned_ && next > arcFileSize_) ReportError(archiveFile_, "", "0", 25236);
         std::replace(name.begin(), name.end(), '\0', ' ');
         if (!folder) {
             e.storedName = zip::AnsiName(name, e.rec.Flags, e.madeBy);

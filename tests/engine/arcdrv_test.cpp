@@ -338,6 +338,11 @@ TEST(ArcDrv, ExtractFailsForEveryEntryLostAndCountsOnlyWholeFiles) {
     ASSERT_NE(method, std::string::npos);
     lzh[method - 2] = '\xff';
     WriteAll(Join(dir, "badheader.lzh"), lzh);
+    // No central directory, and the first entry says it runs on for 4 GB:
+    // the walk of the local headers cannot find the next one.
+    std::string local = zip.substr(0, zip.find(std::string("PK\x01\x02", 4)));
+    for (int i = 0; i < 4; ++i) local[18 + i] = "\xf0\xff\xff\xff"[i];
+    WriteAll(Join(dir, "overstated-local.zip"), local);
     struct Case {
         std::string archive;
         int exit, extracted;
@@ -349,6 +354,7 @@ TEST(ArcDrv, ExtractFailsForEveryEntryLostAndCountsOnlyWholeFiles) {
         {"flipped.zip", 1, 3, {entries[1].name}, ""},  // OnEnd alone says it
         {"moved.zip", 1, 3, {movedEntry}, "25248"},
         {"badheader.lzh", 1, 1, {}, "25108"},
+        {"overstated-local.zip", 1, 1, {}, "25236"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.archive);
