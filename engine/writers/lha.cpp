@@ -181,8 +181,12 @@ bool TLha::CompressFile() {
         bytesToDo_ -= read;
         if (!incompressible) break;
         // Stored instead: what the attempt wrote goes.
-        if (!tempArchive_->SetSize(dataStart) || !tempArchive_->Seek(dataStart))
-            RaiseError(archiveFile_, "", "0", 25136);
+        if (!tempArchive_->SetSize(dataStart) || !tempArchive_->Seek(dataStart)) {
+            // What was still buffered of the attempt did not fit: the report
+            // names the temporary archive, as for any write that fell short.
+            OutputWriteFailed(tempArchive_.get());
+            throw E_RAISE(25136);
+        }
         digit = '0';
     }
     // A file that grew while it was read is refused like a large one.
