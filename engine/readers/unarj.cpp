@@ -1,5 +1,7 @@
 #include "engine/readers/unarj.h"
 
+#include <algorithm>
+
 #include "engine/codecs/arjfast.h"
 #include "engine/codecs/lzhdecode.h"
 #include "engine/core/helpers.h"
@@ -9,7 +11,7 @@ namespace bramble {
 namespace {
 
 // Faults of an entry's data: the entry fails, the next one may be sound.
-bool IsDataError(int code) { return code == 25120 || code == 25236; }
+bool IsDataError(int code) { return code == 25109 || code == 25120 || code == 25236; }
 
 // A stored name as the events and the file specs see it.
 std::string AnsiName(const std::string& Stored) { return SlashToBackslash(OemToAnsiName(Stored)); }
@@ -126,7 +128,10 @@ bool TUnARJ::ArjDecodePart(const arj::THeader& H, const std::string& FN) {
         TStream* out = OutputStreamArg();
         switch (H.Method) {
             case 0:
-                if (!UnStore(H.PackedSize, 32, garbled)) RaiseError(FN, "", "0", 25400);
+                // Nothing past the size the header gives is written; stored
+                // bytes of another count are not the part it describes.
+                if (!UnStore(std::min(H.PackedSize, H.UnpackedSize), 32, garbled)) RaiseError(FN, "", "0", 25400);
+                if (H.PackedSize != H.UnpackedSize) RaiseError(FN, "", "0", 25109);
                 decoded = true;
                 break;
             case 1:

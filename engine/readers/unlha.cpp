@@ -92,7 +92,10 @@ bool TUnLHA::ExtractEntry(const lha::THeader& H) {
         TStream* out = OutputStreamArg();
         switch (method) {
             case lha::TMethod::Stored:
-                if (!UnStore(H.PackedSize, 16, false)) RaiseError(FN, "", "0", 25400);
+                // Nothing past the size the header gives is written; stored
+                // bytes of another count are not the entry it describes.
+                if (!UnStore(std::min(H.PackedSize, size), 16, false)) RaiseError(FN, "", "0", 25400);
+                if (H.PackedSize != size) RaiseError(FN, "", "0", 25109);
                 break;
             case lha::TMethod::Lh1: decoded = LzhufDecode(*this, nullptr, out, H.PackedSize, size, bytesToDo_); break;
             case lha::TMethod::Lh4: decoded = LzhDecode(*this, lzh::kLh4, nullptr, out, H.PackedSize, size, bytesToDo_); break;

@@ -116,6 +116,7 @@ struct Entry {
     int firstSize = 30;
     bool terminated = true;      // the name and comment end with NULs
     bool badCrc = false;
+    int64_t claimed = -1;        // the unpacked size the header gives, when not the data's
 };
 
 std::string Block(const std::string& basic, bool badCrc = false) {
@@ -136,7 +137,7 @@ std::string Basic(const Entry& e) {
     b += static_cast<char>(e.modifier);
     b += Le32s(0x2A4320A3);  // 2001-02-03 04:05:06
     b += Le32s(static_cast<uint32_t>(packed.size()));
-    b += Le32s(static_cast<uint32_t>(e.data.size()));
+    b += Le32s(static_cast<uint32_t>(e.claimed >= 0 ? e.claimed : static_cast<int64_t>(e.data.size())));
     b += Le32s(Crc32Of(e.data));
     b += Le16s(0);
     b += Le16s(e.attr);
@@ -441,6 +442,34 @@ TEST(UnArj, AnOutputThatCannotBeMadeFailsOnlyItsEntry) {
     EXPECT_FALSE(x.ends[1].second);
     EXPECT_TRUE(x.ends[2].second);
     EXPECT_EQ(ReadTree(out), (Tree{{"x", "a file\n"}, {"last.txt", "last\n"}}));
+}
+
+// 17 stored bytes under a header that gives another size, with the CRC of
+// the 17: the entry fails with 25109 in a test as in an extraction, nothing
+// past the header's size is written, and the next entry is still read.
+TEST(UnArj, AStoredEntryOfAnotherSizeThanItsHeaderSaysFails) {
+    Entry sized;
+    sized.data = "seventeen  bytes\n";
+    Entry last;
+    last.name = "last.txt";
+    for (int64_t claim : {int64_t{3}, int64_t{16}, int64_t{18}, int64_t{0xFFFFFFFF}}) {
+        SCOPED_TRACE(claim);
+        sized.claimed = claim;
+        const std::string archive = Put("sized", Archive({sized, last}));
+        for (bool extract : {false, true}) {
+            SCOPED_TRACE(extract ? "extract" : "test");
+            const std::string out = Join(ScratchDir("arj-sized-out"), "out");
+            ArjRun x;
+            EXPECT_EQ(x.Go(archive, extract ? out : ""), 2);
+            EXPECT_EQ(x.errors, std::vector<int>{25109});
+            ASSERT_EQ(x.ends.size(), 2u);
+            EXPECT_FALSE(x.ends[0].second);
+            EXPECT_TRUE(x.ends[1].second);
+            if (!extract) continue;
+            EXPECT_EQ(ReadTree(out), (Tree{{"file.txt", sized.data.substr(0, static_cast<size_t>(std::min<int64_t>(claim, 17)))},
+                                           {"last.txt", last.data}}));
+        }
+    }
 }
 
 TEST(ArjFormat, HeaderSearchAndBoundsOfTheBasicHeader) {

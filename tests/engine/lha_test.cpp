@@ -265,6 +265,7 @@ struct Raw {
     char digit;
     std::string name, packed, unpacked;
     uint8_t attr = 0x20;
+    int64_t claimed = -1;  // the unpacked size the header gives, when not the data's
 };
 constexpr uint32_t kRawStamp = 0x2A4320A3u;  // 2001-02-03 04:05:06, DOS
 std::string RawArchive(const std::vector<Raw>& entries) {
@@ -273,7 +274,7 @@ std::string RawArchive(const std::vector<Raw>& entries) {
         lha::TLevel0 h;
         h.Digit = e.digit;
         h.PackedSize = static_cast<uint32_t>(e.packed.size());
-        h.UnpackedSize = static_cast<uint32_t>(e.unpacked.size());
+        h.UnpackedSize = static_cast<uint32_t>(e.claimed >= 0 ? e.claimed : static_cast<int64_t>(e.unpacked.size()));
         h.DosDate = kRawStamp;
         h.Attr = e.attr;
         h.Name = e.name;
@@ -368,7 +369,7 @@ TEST(UnLha, WithoutOnEndEveryFailedEntryReportsTheCheckFailure) {
         {"damaged -lh5- data", {'5', "bad.txt", overfull, text}, {25120}, {25120, 25151}},
         // A block of five symbols, and no more data.
         {"data cut short", {'5', "cut.txt", std::string("\x00\x05", 2), text}, {25236}, {25236, 25151}},
-        {"a wrong check value", {'0', "crc.txt", text, text + "x"}, {}, {25151}},
+        {"a wrong check value", {'0', "crc.txt", text, "S" + text.substr(1)}, {}, {25151}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -390,6 +391,32 @@ TEST(UnLha, WithoutOnEndEveryFailedEntryReportsTheCheckFailure) {
                 EXPECT_TRUE(ev.ends[0].second);
                 EXPECT_FALSE(ev.ends[1].second);
             }
+        }
+    }
+}
+
+// 17 stored bytes under a header that gives another size, with the CRC of
+// the 17: the entry fails with 25109 in a test as in an extraction, nothing
+// past the header's size is written, and the next entry is still read.
+TEST(UnLha, AStoredEntryOfAnotherSizeThanItsHeaderSaysFails) {
+    const std::string data = "seventeen  bytes\n";
+    for (int64_t claim : {int64_t{3}, int64_t{16}, int64_t{18}, int64_t{0xFFFFFFFF}}) {
+        SCOPED_TRACE(claim);
+        Raw sized{'0', "sized.txt", data, data};
+        sized.claimed = claim;
+        const std::string dir = ScratchDir("lha-sized");
+        WriteAll(Join(dir, "s.lzh"), RawArchive({sized, {'0', "good.txt", "good\n", "good\n"}}));
+        for (bool extract : {false, true}) {
+            SCOPED_TRACE(extract ? "extract" : "test");
+            Events ev;
+            EXPECT_EQ(Read(Join(dir, "s.lzh"), ev, extract ? Join(dir, "o") : ""), 2);
+            EXPECT_EQ(ev.errors, std::vector<int>{25109});
+            ASSERT_EQ(ev.ends.size(), 2u);
+            EXPECT_FALSE(ev.ends[0].second);
+            EXPECT_TRUE(ev.ends[1].second);
+            if (!extract) continue;
+            EXPECT_EQ(ReadAll(Join(dir, "o/sized.txt")), data.substr(0, static_cast<size_t>(std::min<int64_t>(claim, 17))));
+            EXPECT_EQ(ReadAll(Join(dir, "o/good.txt")), "good\n");
         }
     }
 }
