@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -38,6 +39,7 @@ struct ArjRun {
     std::vector<std::string> answers;  // one per call; "" with TryAgain
     bool giveVolumes = true;
     std::string passwordAfter;
+    std::function<void(TUnBase&)> setup;  // adjusts the reader before the run
 
     int Count(int id) const { return static_cast<int>(std::count(errors.begin(), errors.end(), id)); }
     bool AllPassed() const {
@@ -68,6 +70,7 @@ struct ArjRun {
         r->FileSpec() = {"*.*"};
         r->SetConfirmOverwrites(false);
         if (!dir.empty()) r->SetExtractDir(dir);
+        if (setup) setup(*r);
         int n = -1;
         try {
             n = dir.empty() ? r->Test() : r->Extract();
@@ -469,6 +472,33 @@ TEST(UnArj, AStoredEntryOfAnotherSizeThanItsHeaderSaysFails) {
             EXPECT_EQ(ReadTree(out), (Tree{{"file.txt", sized.data.substr(0, static_cast<size_t>(std::min<int64_t>(claim, 17)))},
                                            {"last.txt", last.data}}));
         }
+    }
+}
+
+// Memory that runs out while the first entry is decoded (raised where the
+// decoder writes, as a decoder that cannot get its window or tables
+// raises it) fails that entry alone, whatever the method.
+TEST(UnArj, MemoryRunningOutFailsOnlyTheEntryBeingDecoded) {
+    for (const char* archive : {"arj/m1.arj", "arj/m4.arj"}) {
+        SCOPED_TRACE(archive);
+        ArjRun x;
+        bool raised = false;
+        x.setup = [&raised](TUnBase& r) {
+            const TWriteHook write = r.ExtractWriteHook;
+            r.ExtractWriteHook = [&raised, &r, write](TStream* s, bool data, int64_t n, int k, bool d, const uint8_t* b) {
+                if (data && !raised) {
+                    raised = true;
+                    r.RaiseError(r.EntryName(), "", "0", 25253);
+                }
+                return write(s, data, n, k, d, b);
+            };
+        };
+        EXPECT_EQ(x.Go(Fixture(archive)), 5);
+        EXPECT_EQ(x.raised, 0);
+        EXPECT_EQ(x.errors, std::vector<int>{25253});
+        ASSERT_EQ(x.ends.size(), 5u);
+        EXPECT_FALSE(x.ends[0].second);
+        EXPECT_EQ(std::count_if(x.ends.begin(), x.ends.end(), [](const auto& e) { return e.second; }), 4);
     }
 }
 
