@@ -256,6 +256,12 @@ TParse ParseHeader(const TReadAt& Read, int64_t Size, int64_t At, THeader& H) {
     return TParse::Ok;
 }
 
+bool EndsHere(const TReadAt& Read, int64_t Size, int64_t At) {
+    if (At >= Size) return true;
+    uint8_t first = 1;
+    return Read(At, &first, 1) == 1 && first == 0;
+}
+
 TParse ParseHeader(const uint8_t* Data, size_t Size, int64_t At, THeader& H) {
     TReadAt read = [Data, Size](int64_t Offset, void* Buffer, int64_t Count) -> int64_t {
         if (Offset < 0 || Count <= 0 || static_cast<uint64_t>(Offset) >= Size) return 0;

@@ -108,6 +108,11 @@ struct THeader {
 // The header at At, in a file of Size bytes.
 TParse ParseHeader(const TReadAt& Read, int64_t Size, int64_t At, THeader& H);
 TParse ParseHeader(const uint8_t* Data, size_t Size, int64_t At, THeader& H);
+// Where ParseHeader found no header: whether the archive ends there as it
+// should, at the end of the file or at the end marker's 0 byte. Anything
+// else is a header damaged past reading (or the bytes a damaged one
+// pointed to), and the entries behind it are lost.
+bool EndsHere(const TReadAt& Read, int64_t Size, int64_t At);
 
 // Where the first header is when the archive's data starts at Start: 128
 // bytes later when the byte there is 0.

@@ -26,7 +26,12 @@ void TUnLHA::Gather(std::vector<lha::THeader>& Entries) {
     while (!cancel_) {
         lha::THeader h;
         const lha::TParse parsed = lha::ParseHeader(read, arcFileSize_, at, h);
-        if (parsed == lha::TParse::End) break;
+        if (parsed == lha::TParse::End) {
+            // No header where one should be (a header size or packed size
+            // that pointed astray): the run must not pass for whole.
+            if (!lha::EndsHere(read, arcFileSize_, at)) ReportError(archiveFile_, "", "0", 25108);
+            break;
+        }
         if (parsed != lha::TParse::Ok) {
             // What follows cannot be found: the entries before it are taken.
             ReportError(archiveFile_, "", "0", parsed == lha::TParse::Level ? 25328 : 25108);

@@ -8,12 +8,15 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "engine/core/bytes.h"
 #include "engine/core/crc.h"
 #include "engine/core/helpers.h"
 #include "engine/core/os.h"
@@ -418,6 +421,69 @@ TEST(UnLha, AStoredEntryOfAnotherSizeThanItsHeaderSaysFails) {
             EXPECT_EQ(ReadAll(Join(dir, "o/sized.txt")), data.substr(0, static_cast<size_t>(std::min<int64_t>(claim, 17))));
             EXPECT_EQ(ReadAll(Join(dir, "o/good.txt")), "good\n");
         }
+    }
+}
+
+// The same entries, stored, under level-2 headers with a name header.
+std::string Level2Archive(const std::vector<Raw>& entries) {
+    std::string a;
+    for (const Raw& e : entries) {
+        std::string h(26, '\0');
+        auto* p = reinterpret_cast<uint8_t*>(h.data());
+        std::memcpy(p + 2, "-lh0-", 5);
+        PutLe32(p + 7, static_cast<uint32_t>(e.packed.size()));
+        PutLe32(p + 11, static_cast<uint32_t>(e.unpacked.size()));
+        PutLe32(p + 15, 981173106);
+        p[20] = 2;
+        uint16_t crc = 0;
+        Crc16Block(e.unpacked.data(), e.unpacked.size(), crc);
+        PutLe16(p + 21, crc);
+        PutLe16(p + 24, static_cast<uint16_t>(e.name.size() + 3));
+        h += '\x01' + e.name + std::string(2, '\0');
+        PutLe16(reinterpret_cast<uint8_t*>(h.data()), static_cast<uint16_t>(h.size()));
+        a += h + e.packed;
+    }
+    return a + '\0';
+}
+
+// The second of three headers damaged so that the walk cannot go on past
+// it: the run says so (25108) in a test as in an extraction, and the entry
+// before it is still taken.
+TEST(UnLha, AHeaderThatLosesTheEntriesBehindItFailsTheRun) {
+    const std::vector<Raw> entries = {{'0', "a.txt", "first\n", "first\n"},
+                                      {'0', "b.txt", "second\n", "second\n"},
+                                      {'0', "c.txt", "third\n", "third\n"}};
+    struct Case {
+        const char* what;
+        bool level2;
+        std::function<void(uint8_t*)> patch;  // at the second header
+        std::vector<int> errors;
+        size_t ends;  // the first passes, the others fail
+    };
+    const Case cases[] = {
+        {"a header size byte of 0xFF", false, [](uint8_t* h) { h[0] = 0xFF; }, {25108}, 1},
+        {"a header size one byte too large", false, [](uint8_t* h) { ++h[0]; }, {25108}, 2},
+        {"a packed size that runs into the next header", false, [](uint8_t* h) { h[7] += 3; }, {25108, 25109}, 2},
+        {"a level-2 total size of 10", true, [](uint8_t* h) { PutLe16(h, 10); }, {25108}, 1},
+        {"a level-2 total size of 0xFFFF", true, [](uint8_t* h) { PutLe16(h, 0xFFFF); }, {25108}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string bytes = c.level2 ? Level2Archive(entries) : RawArchive(entries);
+        lha::THeader first;
+        ASSERT_EQ(lha::ParseHeader(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), 0, first), lha::TParse::Ok);
+        c.patch(reinterpret_cast<uint8_t*>(bytes.data()) + first.Next);
+        const std::string dir = ScratchDir("lha-lost");
+        WriteAll(Join(dir, "l.lzh"), bytes);
+        for (bool extract : {false, true}) {
+            SCOPED_TRACE(extract ? "extract" : "test");
+            Events ev;
+            Read(Join(dir, "l.lzh"), ev, extract ? Join(dir, "o") : "");
+            EXPECT_EQ(ev.errors, c.errors);
+            ASSERT_EQ(ev.ends.size(), c.ends);
+            for (size_t i = 0; i < c.ends; ++i) EXPECT_EQ(ev.ends[i].second, i == 0);
+        }
+        EXPECT_EQ(ReadAll(Join(dir, "o/a.txt")), "first\n");
     }
 }
 
