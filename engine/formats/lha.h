@@ -42,6 +42,7 @@ constexpr int kBaseSize = 22;          // bytes 0-21, common to every level
 constexpr int kLevel0Fixed = 24;       // level 0: base header and CRC-16, the name between
 constexpr size_t kMaxLevel0Name = 233; // the size byte holds 22 + name length
 constexpr int kPrefixSize = 128;       // skipped when an archive starts with a 0 byte
+constexpr size_t kMaxName = 2500;      // a longer stored path names no file that can be made
 constexpr int kMethodOffset = 2;
 constexpr int kMethodSize = 5;
 
@@ -102,6 +103,7 @@ struct THeader {
     std::string Name;
 
     bool UnixTime() const { return Level == 2; }
+    bool NameTooLong() const { return Name.size() > kMaxName; }
     bool Directory() const { return IsDirectoryMethod(Method); }
 };
 

@@ -80,6 +80,9 @@ bool TUnLHA::ExtractEntry(const lha::THeader& H) {
         return true;
     };
 
+    // Refused, not cut: the cut name could be a folder's or another
+    // entry's. In a test too, where it could not be extracted either.
+    if (H.NameTooLong()) return failed(25235);
     // Only "-lh?-" ids name these methods: "-lz5-" or "-pm2-" data is not
     // the same stream. Refused before the output is opened, so a file the
     // user chose to replace is not emptied for nothing.

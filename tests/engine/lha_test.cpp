@@ -21,6 +21,7 @@
 #include "engine/core/helpers.h"
 #include "engine/core/os.h"
 #include "engine/formats/lha.h"
+#include "engine/lister/dovex.h"
 #include "engine/readers/readers.h"
 #include "engine/readers/unlha.h"
 #include "engine/writers/lha.h"
@@ -484,6 +485,43 @@ TEST(UnLha, AHeaderThatLosesTheEntriesBehindItFailsTheRun) {
             for (size_t i = 0; i < c.ends; ++i) EXPECT_EQ(ev.ends[i].second, i == 0);
         }
         EXPECT_EQ(ReadAll(Join(dir, "o/a.txt")), "first\n");
+    }
+}
+
+// Names longer than the engine keeps, cut where the cut would make a
+// folder of the file or one file of two: each such entry fails (25235) in a
+// test as in an extraction, the lister still shows it, the next entry is
+// extracted.
+TEST(UnLha, ANameTooLongToKeepFailsItsEntry) {
+    std::string deep;
+    while (deep.size() < lha::kMaxName) deep += "ninechars\\";  // a separator at the cut
+    const std::string part = deep.substr(0, lha::kMaxName - 10) + std::string(20, 'n');
+    const std::vector<std::vector<std::string>> cases = {{deep + "file.txt"}, {part + "A.txt", part + "B.txt"}};
+    for (const auto& names : cases) {
+        SCOPED_TRACE(names.size() == 1 ? "cut on a separator" : "cut inside a part");
+        std::vector<Raw> entries;
+        for (const std::string& n : names) entries.push_back({'0', n, "long " + n.substr(n.size() - 5), "long " + n.substr(n.size() - 5)});
+        entries.push_back({'0', "after.txt", "after\n", "after\n"});
+        const std::string dir = ScratchDir("lha-long");
+        WriteAll(Join(dir, "n.lzh"), Level2Archive(entries));
+        for (bool extract : {false, true}) {
+            SCOPED_TRACE(extract ? "extract" : "test");
+            Events ev;
+            Read(Join(dir, "n.lzh"), ev, extract ? Join(dir, "o") : "");
+            EXPECT_EQ(ev.errors, std::vector<int>(names.size(), 25235));
+            ASSERT_EQ(ev.ends.size(), names.size() + 1);
+            for (size_t i = 0; i < ev.ends.size(); ++i) EXPECT_EQ(ev.ends[i].second, i == names.size());
+        }
+        EXPECT_EQ(ReadTree(Join(dir, "o")), (Tree{{"after.txt", "after\n"}}));
+        TDovex d;
+        d.SetArchiveFile(Join(dir, "n.lzh"));
+        d.SetFileSpec({"*.*"});
+        std::vector<std::string> listed;
+        d.OnRead = [&](TObject*, int, int) { listed.push_back(d.EntryInfo.FileName); };
+        d.ReadArchive();
+        std::vector<std::string> expected = names;
+        expected.push_back("after.txt");
+        EXPECT_EQ(listed, expected);
     }
 }
 
