@@ -419,7 +419,8 @@ TEST(UnLha, AStoredEntryOfAnotherSizeThanItsHeaderSaysFails) {
             EXPECT_FALSE(ev.ends[0].second);
             EXPECT_TRUE(ev.ends[1].second);
             if (!extract) continue;
-            EXPECT_EQ(ReadAll(Join(dir, "o/sized.txt")), data.substr(0, static_cast<size_t>(std::min<int64_t>(claim, 17))));
+            EXPECT_EQ(ReadAll(Join(dir, "o/sized.txt")),
+                      data.substr(0, static_cast<size_t>(std::min<int64_t>(claim, 17))));
             EXPECT_EQ(ReadAll(Join(dir, "o/good.txt")), "good\n");
         }
     }
@@ -472,7 +473,8 @@ TEST(UnLha, AHeaderThatLosesTheEntriesBehindItFailsTheRun) {
         SCOPED_TRACE(c.what);
         std::string bytes = c.level2 ? Level2Archive(entries) : RawArchive(entries);
         lha::THeader first;
-        ASSERT_EQ(lha::ParseHeader(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), 0, first), lha::TParse::Ok);
+        const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+        ASSERT_EQ(lha::ParseHeader(data, bytes.size(), 0, first), lha::TParse::Ok);
         c.patch(reinterpret_cast<uint8_t*>(bytes.data()) + first.Next);
         const std::string dir = ScratchDir("lha-lost");
         WriteAll(Join(dir, "l.lzh"), bytes);
@@ -500,7 +502,10 @@ TEST(UnLha, ANameTooLongToKeepFailsItsEntry) {
     for (const auto& names : cases) {
         SCOPED_TRACE(names.size() == 1 ? "cut on a separator" : "cut inside a part");
         std::vector<Raw> entries;
-        for (const std::string& n : names) entries.push_back({'0', n, "long " + n.substr(n.size() - 5), "long " + n.substr(n.size() - 5)});
+        for (const std::string& n : names) {
+            const std::string data = "long " + n.substr(n.size() - 5);
+            entries.push_back({'0', n, data, data});
+        }
         entries.push_back({'0', "after.txt", "after\n", "after\n"});
         const std::string dir = ScratchDir("lha-long");
         WriteAll(Join(dir, "n.lzh"), Level2Archive(entries));
