@@ -81,6 +81,9 @@ void TLha::ReadHeaders() {
             // archive of no entries is its end marker alone.
             uint8_t b = 1;
             if (first && !verifyPass_ && !(read(at, &b, 1) == 1 && b == 0)) RaiseError(archiveFile_, "", "0", 25242);
+            // No header where the last one pointed: the entries behind it
+            // would be lost, so the archive stays as it is.
+            if (!first && !verifyPass_ && !lha::EndsHere(read, size, at)) RaiseError(archiveFile_, "", "0", 25350);
             return;
         }
         // What cannot be read whole cannot be carried over: the archive

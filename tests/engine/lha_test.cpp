@@ -667,8 +667,8 @@ TEST(LhaWriter, UpdatesKeepWhatTheyCannotReadAsItWas) {
     EXPECT_EQ(rev.Passed(), static_cast<int>(before.headers.size()) - 1);
 
     // What cannot be carried over whole leaves the archive as it was: a
-    // level-3 header (25350), an entry cut off (25350), a file that is no
-    // LHA archive (25242).
+    // level-3 header (25350), an entry cut off or lost behind a damaged
+    // header (25350), a file that is no LHA archive (25242).
     struct Case {
         const char* what;
         std::string bytes;
@@ -677,7 +677,9 @@ TEST(LhaWriter, UpdatesKeepWhatTheyCannotReadAsItWas) {
     std::vector<Case> cases = {
         {"cut inside the last entry", original.substr(0, original.size() - 100), 25350},
         {"not an LHA archive", ReadAll(Fixture("plain.zip")), 25242},
+        {"a packed size that points past the next header", original, 25350},
     };
+    cases.back().bytes[static_cast<size_t>(before.headers[0].Offset) + 7] += 3;
     if (test::CorpusPresent())
         cases.push_back({"level 3", ReadAll(Join(test::CorpusDir(), "lha/lha_os2_208/h3_lh5.lzh")), 25350});
     for (const Case& c : cases) {
