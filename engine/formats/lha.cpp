@@ -13,8 +13,6 @@ namespace lha {
 
 namespace {
 
-// Names are read to at most this many bytes, as the lister shows them.
-constexpr size_t kMaxName = 2500;
 // A level-2 header's 16-bit size reaches this far at most. Some writers
 // (OS-9) store a size a little short of the extended headers that really
 // follow, so the chain may run on past it up to here.
@@ -106,9 +104,9 @@ std::string StoredName(const std::string& Directory, const std::string& Name) {
     if (!full.empty() && !ConvertSeparators(full)) full.push_back('\\');
     std::string name = CleanPart(Name);
     ConvertSeparators(name);
-    full += name;
-    if (full.size() > kMaxName) full.resize(kMaxName);
-    return full;
+    // Whole, however long: a name cut short may end on a separator (a
+    // folder, not the file) or equal another entry's.
+    return full + name;
 }
 
 std::string NameToAnsi(const std::string& Stored) {
@@ -254,6 +252,12 @@ TParse ParseHeader(const TReadAt& Read, int64_t Size, int64_t At, THeader& H) {
     H.Next = H.DataOffset + H.PackedSize;
     H.Name = StoredName(directory, name);
     return TParse::Ok;
+}
+
+bool EndsHere(const TReadAt& Read, int64_t Size, int64_t At) {
+    if (At >= Size) return true;
+    uint8_t first = 1;
+    return Read(At, &first, 1) == 1 && first == 0;
 }
 
 TParse ParseHeader(const uint8_t* Data, size_t Size, int64_t At, THeader& H) {

@@ -42,6 +42,7 @@ constexpr int kBaseSize = 22;          // bytes 0-21, common to every level
 constexpr int kLevel0Fixed = 24;       // level 0: base header and CRC-16, the name between
 constexpr size_t kMaxLevel0Name = 233; // the size byte holds 22 + name length
 constexpr int kPrefixSize = 128;       // skipped when an archive starts with a 0 byte
+constexpr size_t kMaxName = 2500;      // a longer stored path names no file that can be made
 constexpr int kMethodOffset = 2;
 constexpr int kMethodSize = 5;
 
@@ -102,12 +103,18 @@ struct THeader {
     std::string Name;
 
     bool UnixTime() const { return Level == 2; }
+    bool NameTooLong() const { return Name.size() > kMaxName; }
     bool Directory() const { return IsDirectoryMethod(Method); }
 };
 
 // The header at At, in a file of Size bytes.
 TParse ParseHeader(const TReadAt& Read, int64_t Size, int64_t At, THeader& H);
 TParse ParseHeader(const uint8_t* Data, size_t Size, int64_t At, THeader& H);
+// Where ParseHeader found no header: whether the archive ends there as it
+// should, at the end of the file or at the end marker's 0 byte. Anything
+// else is a header damaged past reading (or the bytes a damaged one
+// pointed to), and the entries behind it are lost.
+bool EndsHere(const TReadAt& Read, int64_t Size, int64_t At);
 
 // Where the first header is when the archive's data starts at Start: 128
 // bytes later when the byte there is 0.

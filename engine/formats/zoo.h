@@ -88,6 +88,9 @@ struct TEntry {
     // Where the chain goes on, or 0 when it ends here: at the terminator,
     // and at a link that does not lead forward (which would loop).
     int64_t NextInChain() const { return Next > Offset ? int64_t{Next} : 0; }
+    // A link to this entry or one before it: a damaged entry, behind which
+    // the rest of the chain cannot be found.
+    bool LinksBack() const { return Next != 0 && Next <= Offset; }
 };
 
 // The entry at At: its 58 bytes and the variable part.

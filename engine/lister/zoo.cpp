@@ -27,6 +27,9 @@ void TDovex::ParseZoo() {
     if (zoo::ReadEntry(read, at, e) != zoo::TParse::Ok || e.Terminator()) return EndScan();
     const int64_t next = e.NextInChain();
     next_ = next != 0 ? next : scanEnd_;
+    // The entries behind a link that leads back cannot be found: said, so
+    // the listing is not taken for the whole archive.
+    if (e.LinksBack()) ReportError(archiveFile_, "", "0", 25108);
     if (e.Deleted) return;
 
     EntryInfo.Clear();

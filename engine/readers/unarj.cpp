@@ -1,5 +1,7 @@
 #include "engine/readers/unarj.h"
 
+#include <algorithm>
+
 #include "engine/codecs/arjfast.h"
 #include "engine/codecs/lzhdecode.h"
 #include "engine/core/helpers.h"
@@ -8,8 +10,9 @@ namespace bramble {
 
 namespace {
 
-// Faults of an entry's data: the entry fails, the next one may be sound.
-bool IsDataError(int code) { return code == 25120 || code == 25236; }
+// Faults of an entry's data, and a decoder that cannot get its memory: the
+// entry fails, the next one may be sound.
+bool IsDataError(int code) { return code == 25109 || code == 25120 || code == 25236 || code == 25253; }
 
 // A stored name as the events and the file specs see it.
 std::string AnsiName(const std::string& Stored) { return SlashToBackslash(OemToAnsiName(Stored)); }
@@ -126,7 +129,10 @@ bool TUnARJ::ArjDecodePart(const arj::THeader& H, const std::string& FN) {
         TStream* out = OutputStreamArg();
         switch (H.Method) {
             case 0:
-                if (!UnStore(H.PackedSize, 32, garbled)) RaiseError(FN, "", "0", 25400);
+                // Nothing past the size the header gives is written; stored
+                // bytes of another count are not the part it describes.
+                if (!UnStore(std::min(H.PackedSize, H.UnpackedSize), 32, garbled)) RaiseError(FN, "", "0", 25400);
+                if (H.PackedSize != H.UnpackedSize) RaiseError(FN, "", "0", 25109);
                 decoded = true;
                 break;
             case 1:
@@ -138,6 +144,7 @@ bool TUnARJ::ArjDecodePart(const arj::THeader& H, const std::string& FN) {
     } catch (const E_RAISE& err) {
         if (!IsDataError(err.Code()) || cancel_) throw;
         decoded = false;
+        fault_ = err.Code();
     }
     bytesToDo_ = before - H.UnpackedSize;
     return decoded;
@@ -179,6 +186,7 @@ bool TUnARJ::ArjExtractFile(arj::THeader& H) {
     } close{*this};
 
     bool garbled = H.Garbled();
+    fault_ = 0;
     bool decoded = true;
     bool partPass = true;
     arj::THeader part = H;
@@ -209,8 +217,9 @@ bool TUnARJ::ArjExtractFile(arj::THeader& H) {
     const bool pass = decoded && partPass;
     close.armed = false;
     FinishEntry(FN, target, pass, H.DosAttr(), dosDate);
-    // With a garbled entry a failed check means the password was wrong.
-    if (!pass && garbled) RaiseError(FN, "", "0", 26517);
+    // With a garbled entry a failed check means the password was wrong;
+    // a decoder left without memory says nothing about it.
+    if (!pass && garbled && fault_ != 25253) RaiseError(FN, "", "0", 26517);
     return true;
 }
 

@@ -52,6 +52,8 @@ private:
     // Where the list resumes after an entry that moved on to the next
     // volume (the part it took there is done); -1 when it did not move.
     int64_t resumeAt_ = -1;
+    // What ended the decoding of the entry's last part (0: nothing).
+    int fault_ = 0;
 };
 
 }  // namespace bramble

@@ -11,11 +11,12 @@ namespace bramble {
 
 namespace {
 
-// Faults of an entry's data: the entry fails, the next one may be sound.
+// Faults of an entry's data, and a decoder that cannot get its memory: the
+// entry fails, the next one may be sound.
 bool IsDataError(int code) {
     switch (code) {
-        case 25108: case 25109: case 25120: case 25138: case 25236: case 25247: case 25293: case 25298:
-        case 25326:
+        case 25108: case 25109: case 25120: case 25138: case 25236: case 25247: case 25253: case 25293:
+        case 25298: case 25326:
             return true;
         default:
             return false;

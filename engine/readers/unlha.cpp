@@ -26,7 +26,12 @@ void TUnLHA::Gather(std::vector<lha::THeader>& Entries) {
     while (!cancel_) {
         lha::THeader h;
         const lha::TParse parsed = lha::ParseHeader(read, arcFileSize_, at, h);
-        if (parsed == lha::TParse::End) break;
+        if (parsed == lha::TParse::End) {
+            // No header where one should be (a header size or packed size
+            // that pointed astray): the run must not pass for whole.
+            if (!lha::EndsHere(read, arcFileSize_, at)) ReportError(archiveFile_, "", "0", 25108);
+            break;
+        }
         if (parsed != lha::TParse::Ok) {
             // What follows cannot be found: the entries before it are taken.
             ReportError(archiveFile_, "", "0", parsed == lha::TParse::Level ? 25328 : 25108);
@@ -75,6 +80,9 @@ bool TUnLHA::ExtractEntry(const lha::THeader& H) {
         return true;
     };
 
+    // Refused, not cut: the cut name could be a folder's or another
+    // entry's. In a test too, where it could not be extracted either.
+    if (H.NameTooLong()) return failed(25235);
     // Only "-lh?-" ids name these methods: "-lz5-" or "-pm2-" data is not
     // the same stream. Refused before the output is opened, so a file the
     // user chose to replace is not emptied for nothing.
@@ -92,7 +100,10 @@ bool TUnLHA::ExtractEntry(const lha::THeader& H) {
         TStream* out = OutputStreamArg();
         switch (method) {
             case lha::TMethod::Stored:
-                if (!UnStore(H.PackedSize, 16, false)) RaiseError(FN, "", "0", 25400);
+                // Nothing past the size the header gives is written; stored
+                // bytes of another count are not the entry it describes.
+                if (!UnStore(std::min(H.PackedSize, size), 16, false)) RaiseError(FN, "", "0", 25400);
+                if (H.PackedSize != size) RaiseError(FN, "", "0", 25109);
                 break;
             case lha::TMethod::Lh1: decoded = LzhufDecode(*this, nullptr, out, H.PackedSize, size, bytesToDo_); break;
             case lha::TMethod::Lh4: decoded = LzhDecode(*this, lzh::kLh4, nullptr, out, H.PackedSize, size, bytesToDo_); break;

@@ -43,6 +43,9 @@ void TUnZOO::Gather(std::vector<zoo::TEntry>& Entries) {
         }
         if (e.Terminator()) break;
         at = e.NextInChain();
+        // The entry itself is sound and is still taken; the walk ends here,
+        // and the run must not pass for whole.
+        if (e.LinksBack()) ReportError(archiveFile_, "", "0", 25108);
         // A deleted entry stays in the file until the archive is packed; it
         // is no longer one of its files (the lister leaves it out too).
         if (e.Deleted) continue;

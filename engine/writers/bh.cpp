@@ -212,8 +212,12 @@ bool TBlakHole::CompressFile() {
             // Stored instead: what the attempt wrote goes, and so does the
             // state the cipher was left in: the stored copy gets an
             // encryption header of its own, with keys started afresh.
-            if (!tempArchive_->SetSize(dataStart) || !tempArchive_->Seek(dataStart))
-                RaiseError(archiveFile_, "", "0", 25136);
+            if (!tempArchive_->SetSize(dataStart) || !tempArchive_->Seek(dataStart)) {
+                // What was still buffered of the attempt did not fit: the report
+                // names the temporary archive, as for any write that fell short.
+                OutputWriteFailed(tempArchive_.get());
+                throw E_RAISE(25136);
+            }
             method = bh::kMethodStored;
             if (encrypt) BhWriteCryptHeader(checkCrc);
         }

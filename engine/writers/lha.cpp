@@ -81,6 +81,9 @@ void TLha::ReadHeaders() {
             // archive of no entries is its end marker alone.
             uint8_t b = 1;
             if (first && !verifyPass_ && !(read(at, &b, 1) == 1 && b == 0)) RaiseError(archiveFile_, "", "0", 25242);
+            // No header where the last one pointed: the entries behind it
+            // would be lost, so the archive stays as it is.
+            if (!first && !verifyPass_ && !lha::EndsHere(read, size, at)) RaiseError(archiveFile_, "", "0", 25350);
             return;
         }
         // What cannot be read whole cannot be carried over: the archive
@@ -181,8 +184,12 @@ bool TLha::CompressFile() {
         bytesToDo_ -= read;
         if (!incompressible) break;
         // Stored instead: what the attempt wrote goes.
-        if (!tempArchive_->SetSize(dataStart) || !tempArchive_->Seek(dataStart))
-            RaiseError(archiveFile_, "", "0", 25136);
+        if (!tempArchive_->SetSize(dataStart) || !tempArchive_->Seek(dataStart)) {
+            // What was still buffered of the attempt did not fit: the report
+            // names the temporary archive, as for any write that fell short.
+            OutputWriteFailed(tempArchive_.get());
+            throw E_RAISE(25136);
+        }
         digit = '0';
     }
     // A file that grew while it was read is refused like a large one.

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -38,6 +39,7 @@ struct ArjRun {
     std::vector<std::string> answers;  // one per call; "" with TryAgain
     bool giveVolumes = true;
     std::string passwordAfter;
+    std::function<void(TUnBase&)> setup;  // adjusts the reader before the run
 
     int Count(int id) const { return static_cast<int>(std::count(errors.begin(), errors.end(), id)); }
     bool AllPassed() const {
@@ -68,6 +70,7 @@ struct ArjRun {
         r->FileSpec() = {"*.*"};
         r->SetConfirmOverwrites(false);
         if (!dir.empty()) r->SetExtractDir(dir);
+        if (setup) setup(*r);
         int n = -1;
         try {
             n = dir.empty() ? r->Test() : r->Extract();
@@ -116,6 +119,7 @@ struct Entry {
     int firstSize = 30;
     bool terminated = true;      // the name and comment end with NULs
     bool badCrc = false;
+    int64_t claimed = -1;        // the unpacked size the header gives, when not the data's
 };
 
 std::string Block(const std::string& basic, bool badCrc = false) {
@@ -136,7 +140,7 @@ std::string Basic(const Entry& e) {
     b += static_cast<char>(e.modifier);
     b += Le32s(0x2A4320A3);  // 2001-02-03 04:05:06
     b += Le32s(static_cast<uint32_t>(packed.size()));
-    b += Le32s(static_cast<uint32_t>(e.data.size()));
+    b += Le32s(static_cast<uint32_t>(e.claimed >= 0 ? e.claimed : static_cast<int64_t>(e.data.size())));
     b += Le32s(Crc32Of(e.data));
     b += Le16s(0);
     b += Le16s(e.attr);
@@ -441,6 +445,62 @@ TEST(UnArj, AnOutputThatCannotBeMadeFailsOnlyItsEntry) {
     EXPECT_FALSE(x.ends[1].second);
     EXPECT_TRUE(x.ends[2].second);
     EXPECT_EQ(ReadTree(out), (Tree{{"x", "a file\n"}, {"last.txt", "last\n"}}));
+}
+
+// 17 stored bytes under a header that gives another size, with the CRC of
+// the 17: the entry fails with 25109 in a test as in an extraction, nothing
+// past the header's size is written, and the next entry is still read.
+TEST(UnArj, AStoredEntryOfAnotherSizeThanItsHeaderSaysFails) {
+    Entry sized;
+    sized.data = "seventeen  bytes\n";
+    Entry last;
+    last.name = "last.txt";
+    for (int64_t claim : {int64_t{3}, int64_t{16}, int64_t{18}, int64_t{0xFFFFFFFF}}) {
+        SCOPED_TRACE(claim);
+        sized.claimed = claim;
+        const std::string archive = Put("sized", Archive({sized, last}));
+        for (bool extract : {false, true}) {
+            SCOPED_TRACE(extract ? "extract" : "test");
+            const std::string out = Join(ScratchDir("arj-sized-out"), "out");
+            ArjRun x;
+            EXPECT_EQ(x.Go(archive, extract ? out : ""), 2);
+            EXPECT_EQ(x.errors, std::vector<int>{25109});
+            ASSERT_EQ(x.ends.size(), 2u);
+            EXPECT_FALSE(x.ends[0].second);
+            EXPECT_TRUE(x.ends[1].second);
+            if (!extract) continue;
+            const std::string kept = sized.data.substr(0, static_cast<size_t>(std::min<int64_t>(claim, 17)));
+            EXPECT_EQ(ReadTree(out), (Tree{{"file.txt", kept}, {"last.txt", last.data}}));
+        }
+    }
+}
+
+// Memory that runs out while the first entry is decoded (raised where the
+// decoder writes, as a decoder that cannot get its window or tables
+// raises it) fails that entry alone, whatever the method.
+TEST(UnArj, MemoryRunningOutFailsOnlyTheEntryBeingDecoded) {
+    for (const char* archive : {"arj/m1.arj", "arj/m4.arj"}) {
+        SCOPED_TRACE(archive);
+        ArjRun x;
+        bool raised = false;
+        x.setup = [&raised](TUnBase& r) {
+            const TWriteHook write = r.ExtractWriteHook;
+            r.ExtractWriteHook = [&raised, &r, write](TStream* s, bool data, int64_t n, int k, bool d,
+                                                      const uint8_t* b) {
+                if (data && !raised) {
+                    raised = true;
+                    r.RaiseError(r.EntryName(), "", "0", 25253);
+                }
+                return write(s, data, n, k, d, b);
+            };
+        };
+        EXPECT_EQ(x.Go(Fixture(archive)), 5);
+        EXPECT_EQ(x.raised, 0);
+        EXPECT_EQ(x.errors, std::vector<int>{25253});
+        ASSERT_EQ(x.ends.size(), 5u);
+        EXPECT_FALSE(x.ends[0].second);
+        EXPECT_EQ(std::count_if(x.ends.begin(), x.ends.end(), [](const auto& e) { return e.second; }), 4);
+    }
 }
 
 TEST(ArjFormat, HeaderSearchAndBoundsOfTheBasicHeader) {

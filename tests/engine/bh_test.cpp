@@ -389,6 +389,37 @@ int ListCount(const std::string& archive) {
     return n;
 }
 
+// Memory that runs out while the first entry is decoded (raised where the
+// decoder writes, as a decoder that cannot get its window or tables
+// raises it) fails that entry alone, whatever the method.
+TEST(UnBh, MemoryRunningOutFailsOnlyTheEntryBeingDecoded) {
+    const std::string src = MakeSources("bh-oom-src", {{"a.txt", std::string(3000, 'a')}, {"b.txt", "bee\n"}});
+    for (TCompressMethod method : {cmFuse, cmDeflate}) {
+        SCOPED_TRACE(method);
+        const std::string archive = Join(ScratchDir("bh-oom"), "a.bh");
+        Events made;
+        ASSERT_EQ(Write(archive, src, made, method), 2);
+        Events ev;
+        bool raised = false;
+        EXPECT_EQ(Read(archive, ev, "", [&raised](TUnBase& r) {
+                      const TWriteHook write = r.ExtractWriteHook;
+                      r.ExtractWriteHook = [&raised, &r, write](TStream* s, bool data, int64_t n, int k, bool d,
+                                                                const uint8_t* b) {
+                          if (data && !raised) {
+                              raised = true;
+                              r.RaiseError(r.EntryName(), "", "0", 25253);
+                          }
+                          return write(s, data, n, k, d, b);
+                      };
+                  }),
+                  2);
+        EXPECT_EQ(ev.errors, std::vector<int>{25253});
+        ASSERT_EQ(ev.ends.size(), 2u);
+        EXPECT_FALSE(ev.ends[0].second);
+        EXPECT_TRUE(ev.ends[1].second);
+    }
+}
+
 TEST(BhFormat, DamagedHeadersAreTakenAlikeByListerReaderAndUpdate) {
     const std::string src = MakeSources("bh-bad-src", {{"a.txt", "alpha alpha alpha\n"}, {"b.txt", "beta beta\n"}});
     const std::string good = Join(ScratchDir("bh-bad-good"), "good.bh");

@@ -147,6 +147,8 @@ std::unique_ptr<TCompBase> Writer(const std::string& kind) {
         z->SetCompressMethod(cmStore);
         return z;
     }
+    if (kind == "lha") return CreateWriterForKind(atLha);
+    if (kind == "bh") return CreateWriterForKind(atBh);
     return std::make_unique<TTar>();
 }
 
@@ -164,7 +166,8 @@ TEST(FullDisk, AnUpdateThatFillsTheVolumeLeavesTheOldArchiveWholeAndNoTemporary)
         const char* kind;
         bool tempOnVolume;  // the temporary archive is built on the full volume itself
     };
-    for (const Case& c : {Case{"zip", false}, Case{"zip", true}, Case{"tar", false}, Case{"tar", true}}) {
+    for (const Case& c : {Case{"zip", false}, Case{"zip", true}, Case{"tar", false}, Case{"tar", true},
+                          Case{"lha", false}, Case{"lha", true}, Case{"bh", false}, Case{"bh", true}}) {
         SCOPED_TRACE(std::string(c.kind) + (c.tempOnVolume ? ", temporary on the volume" : ", temporary elsewhere"));
         volume.Clear();
         const std::string tmp = ScratchDir(std::string("fulldisk-tmp-") + c.kind);

@@ -8,16 +8,20 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "engine/core/bytes.h"
 #include "engine/core/crc.h"
 #include "engine/core/helpers.h"
 #include "engine/core/os.h"
 #include "engine/formats/lha.h"
+#include "engine/lister/dovex.h"
 #include "engine/readers/readers.h"
 #include "engine/readers/unlha.h"
 #include "engine/writers/lha.h"
@@ -265,6 +269,7 @@ struct Raw {
     char digit;
     std::string name, packed, unpacked;
     uint8_t attr = 0x20;
+    int64_t claimed = -1;  // the unpacked size the header gives, when not the data's
 };
 constexpr uint32_t kRawStamp = 0x2A4320A3u;  // 2001-02-03 04:05:06, DOS
 std::string RawArchive(const std::vector<Raw>& entries) {
@@ -273,7 +278,7 @@ std::string RawArchive(const std::vector<Raw>& entries) {
         lha::TLevel0 h;
         h.Digit = e.digit;
         h.PackedSize = static_cast<uint32_t>(e.packed.size());
-        h.UnpackedSize = static_cast<uint32_t>(e.unpacked.size());
+        h.UnpackedSize = static_cast<uint32_t>(e.claimed >= 0 ? e.claimed : static_cast<int64_t>(e.unpacked.size()));
         h.DosDate = kRawStamp;
         h.Attr = e.attr;
         h.Name = e.name;
@@ -368,7 +373,7 @@ TEST(UnLha, WithoutOnEndEveryFailedEntryReportsTheCheckFailure) {
         {"damaged -lh5- data", {'5', "bad.txt", overfull, text}, {25120}, {25120, 25151}},
         // A block of five symbols, and no more data.
         {"data cut short", {'5', "cut.txt", std::string("\x00\x05", 2), text}, {25236}, {25236, 25151}},
-        {"a wrong check value", {'0', "crc.txt", text, text + "x"}, {}, {25151}},
+        {"a wrong check value", {'0', "crc.txt", text, "S" + text.substr(1)}, {}, {25151}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -391,6 +396,137 @@ TEST(UnLha, WithoutOnEndEveryFailedEntryReportsTheCheckFailure) {
                 EXPECT_FALSE(ev.ends[1].second);
             }
         }
+    }
+}
+
+// 17 stored bytes under a header that gives another size, with the CRC of
+// the 17: the entry fails with 25109 in a test as in an extraction, nothing
+// past the header's size is written, and the next entry is still read.
+TEST(UnLha, AStoredEntryOfAnotherSizeThanItsHeaderSaysFails) {
+    const std::string data = "seventeen  bytes\n";
+    for (int64_t claim : {int64_t{3}, int64_t{16}, int64_t{18}, int64_t{0xFFFFFFFF}}) {
+        SCOPED_TRACE(claim);
+        Raw sized{'0', "sized.txt", data, data};
+        sized.claimed = claim;
+        const std::string dir = ScratchDir("lha-sized");
+        WriteAll(Join(dir, "s.lzh"), RawArchive({sized, {'0', "good.txt", "good\n", "good\n"}}));
+        for (bool extract : {false, true}) {
+            SCOPED_TRACE(extract ? "extract" : "test");
+            Events ev;
+            EXPECT_EQ(Read(Join(dir, "s.lzh"), ev, extract ? Join(dir, "o") : ""), 2);
+            EXPECT_EQ(ev.errors, std::vector<int>{25109});
+            ASSERT_EQ(ev.ends.size(), 2u);
+            EXPECT_FALSE(ev.ends[0].second);
+            EXPECT_TRUE(ev.ends[1].second);
+            if (!extract) continue;
+            EXPECT_EQ(ReadAll(Join(dir, "o/sized.txt")),
+                      data.substr(0, static_cast<size_t>(std::min<int64_t>(claim, 17))));
+            EXPECT_EQ(ReadAll(Join(dir, "o/good.txt")), "good\n");
+        }
+    }
+}
+
+// The same entries, stored, under level-2 headers with a name header.
+std::string Level2Archive(const std::vector<Raw>& entries) {
+    std::string a;
+    for (const Raw& e : entries) {
+        std::string h(26, '\0');
+        auto* p = reinterpret_cast<uint8_t*>(h.data());
+        std::memcpy(p + 2, "-lh0-", 5);
+        PutLe32(p + 7, static_cast<uint32_t>(e.packed.size()));
+        PutLe32(p + 11, static_cast<uint32_t>(e.unpacked.size()));
+        PutLe32(p + 15, 981173106);
+        p[20] = 2;
+        uint16_t crc = 0;
+        Crc16Block(e.unpacked.data(), e.unpacked.size(), crc);
+        PutLe16(p + 21, crc);
+        PutLe16(p + 24, static_cast<uint16_t>(e.name.size() + 3));
+        h += '\x01' + e.name + std::string(2, '\0');
+        PutLe16(reinterpret_cast<uint8_t*>(h.data()), static_cast<uint16_t>(h.size()));
+        a += h + e.packed;
+    }
+    return a + '\0';
+}
+
+// The second of three headers damaged so that the walk cannot go on past
+// it: the run says so (25108) in a test as in an extraction, and the entry
+// before it is still taken.
+TEST(UnLha, AHeaderThatLosesTheEntriesBehindItFailsTheRun) {
+    const std::vector<Raw> entries = {{'0', "a.txt", "first\n", "first\n"},
+                                      {'0', "b.txt", "second\n", "second\n"},
+                                      {'0', "c.txt", "third\n", "third\n"}};
+    struct Case {
+        const char* what;
+        bool level2;
+        std::function<void(uint8_t*)> patch;  // at the second header
+        std::vector<int> errors;
+        size_t ends;  // the first passes, the others fail
+    };
+    const Case cases[] = {
+        {"a header size byte of 0xFF", false, [](uint8_t* h) { h[0] = 0xFF; }, {25108}, 1},
+        {"a header size one byte too large", false, [](uint8_t* h) { ++h[0]; }, {25108}, 2},
+        {"a packed size that runs into the next header", false, [](uint8_t* h) { h[7] += 3; }, {25108, 25109}, 2},
+        {"a level-2 total size of 10", true, [](uint8_t* h) { PutLe16(h, 10); }, {25108}, 1},
+        {"a level-2 total size of 0xFFFF", true, [](uint8_t* h) { PutLe16(h, 0xFFFF); }, {25108}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string bytes = c.level2 ? Level2Archive(entries) : RawArchive(entries);
+        lha::THeader first;
+        const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+        ASSERT_EQ(lha::ParseHeader(data, bytes.size(), 0, first), lha::TParse::Ok);
+        c.patch(reinterpret_cast<uint8_t*>(bytes.data()) + first.Next);
+        const std::string dir = ScratchDir("lha-lost");
+        WriteAll(Join(dir, "l.lzh"), bytes);
+        for (bool extract : {false, true}) {
+            SCOPED_TRACE(extract ? "extract" : "test");
+            Events ev;
+            Read(Join(dir, "l.lzh"), ev, extract ? Join(dir, "o") : "");
+            EXPECT_EQ(ev.errors, c.errors);
+            ASSERT_EQ(ev.ends.size(), c.ends);
+            for (size_t i = 0; i < c.ends; ++i) EXPECT_EQ(ev.ends[i].second, i == 0);
+        }
+        EXPECT_EQ(ReadAll(Join(dir, "o/a.txt")), "first\n");
+    }
+}
+
+// Names longer than the engine keeps, cut where the cut would make a
+// folder of the file or one file of two: each such entry fails (25235) in a
+// test as in an extraction, the lister still shows it, the next entry is
+// extracted.
+TEST(UnLha, ANameTooLongToKeepFailsItsEntry) {
+    std::string deep;
+    while (deep.size() < lha::kMaxName) deep += "ninechars\\";  // a separator at the cut
+    const std::string part = deep.substr(0, lha::kMaxName - 10) + std::string(20, 'n');
+    const std::vector<std::vector<std::string>> cases = {{deep + "file.txt"}, {part + "A.txt", part + "B.txt"}};
+    for (const auto& names : cases) {
+        SCOPED_TRACE(names.size() == 1 ? "cut on a separator" : "cut inside a part");
+        std::vector<Raw> entries;
+        for (const std::string& n : names) {
+            const std::string data = "long " + n.substr(n.size() - 5);
+            entries.push_back({'0', n, data, data});
+        }
+        entries.push_back({'0', "after.txt", "after\n", "after\n"});
+        const std::string dir = ScratchDir("lha-long");
+        WriteAll(Join(dir, "n.lzh"), Level2Archive(entries));
+        for (bool extract : {false, true}) {
+            SCOPED_TRACE(extract ? "extract" : "test");
+            Events ev;
+            Read(Join(dir, "n.lzh"), ev, extract ? Join(dir, "o") : "");
+            EXPECT_EQ(ev.errors, std::vector<int>(names.size(), 25235));
+            ASSERT_EQ(ev.ends.size(), names.size() + 1);
+            for (size_t i = 0; i < ev.ends.size(); ++i) EXPECT_EQ(ev.ends[i].second, i == names.size());
+        }
+        EXPECT_EQ(ReadTree(Join(dir, "o")), (Tree{{"after.txt", "after\n"}}));
+        TDovex d;
+        d.SetArchiveFile(Join(dir, "n.lzh"));
+        d.SetFileSpec({"*.*"});
+        std::vector<std::string> listed;
+        d.OnRead = [&](TObject*, int, int) { listed.push_back(d.EntryInfo.FileName); };
+        d.ReadArchive();
+        std::vector<std::string> expected = names;
+        expected.push_back("after.txt");
+        EXPECT_EQ(listed, expected);
     }
 }
 
@@ -531,8 +667,8 @@ TEST(LhaWriter, UpdatesKeepWhatTheyCannotReadAsItWas) {
     EXPECT_EQ(rev.Passed(), static_cast<int>(before.headers.size()) - 1);
 
     // What cannot be carried over whole leaves the archive as it was: a
-    // level-3 header (25350), an entry cut off (25350), a file that is no
-    // LHA archive (25242).
+    // level-3 header (25350), an entry cut off or lost behind a damaged
+    // header (25350), a file that is no LHA archive (25242).
     struct Case {
         const char* what;
         std::string bytes;
@@ -541,7 +677,9 @@ TEST(LhaWriter, UpdatesKeepWhatTheyCannotReadAsItWas) {
     std::vector<Case> cases = {
         {"cut inside the last entry", original.substr(0, original.size() - 100), 25350},
         {"not an LHA archive", ReadAll(Fixture("plain.zip")), 25242},
+        {"a packed size that points past the next header", original, 25350},
     };
+    cases.back().bytes[static_cast<size_t>(before.headers[0].Offset) + 7] += 3;
     if (test::CorpusPresent())
         cases.push_back({"level 3", ReadAll(Join(test::CorpusDir(), "lha/lha_os2_208/h3_lh5.lzh")), 25350});
     for (const Case& c : cases) {

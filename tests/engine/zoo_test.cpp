@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/codecs/lh5encode.h"
+#include "engine/core/bytes.h"
 #include "engine/core/crc.h"
 #include "engine/formats/zoo.h"
 #include "engine/lister/dovex.h"
@@ -62,11 +63,13 @@ int Read(const std::string& archive, Events& ev, const std::string& dir = "") {
 
 using Tree = std::map<std::string, std::string>;
 
-// The names the lister shows, in order.
-std::vector<std::string> Listed(const std::string& archive) {
+// The names the lister shows, in order (and what it reported into Errors).
+std::vector<std::string> Listed(const std::string& archive, std::vector<int>* errors = nullptr) {
     TDovex d;
     std::vector<std::string> names;
-    d.OnError = [](TObject*, const std::string&, const std::string&, const std::string&, int) {};
+    d.OnError = [errors](TObject*, const std::string&, const std::string&, const std::string&, int id) {
+        if (errors) errors->push_back(id);
+    };
     d.SetArchiveFile(archive);
     d.SetFileSpec({"*.*"});
     d.OnRead = [&](TObject*, int, int) { names.push_back(d.EntryInfo.FileName); };
@@ -340,6 +343,31 @@ TEST(UnZoo, TheChainEndsAtItsEmptyEntryOrWhereItLeadsBack) {
     Events ev2;
     EXPECT_LE(Read(Join(dir, "bad.zoo"), ev2), 0);
     EXPECT_TRUE(ev2.ends.empty());
+}
+
+// A link to the entry itself or to one before it: the entries behind it
+// cannot be found, and the run says so (25108) in a test, an extraction and
+// the listing, with the entries before it still taken.
+TEST(UnZoo, ALinkThatDoesNotLeadForwardFailsTheRun) {
+    for (int target : {0, 1}) {
+        SCOPED_TRACE(target == 0 ? "to the first entry" : "to itself");
+        std::string bytes = Build({{0, "A.TXT", "", "a\n"}, {0, "B.TXT", "", "b\n"}, {0, "C.TXT", "", "c\n"}});
+        const uint32_t first = zoo::kArchiveHeaderSize;
+        const uint32_t second = Le32(reinterpret_cast<const uint8_t*>(bytes.data()) + first + 6);
+        PutLe32(reinterpret_cast<uint8_t*>(bytes.data()) + second + 6, target == 0 ? first : second);
+        const std::string dir = ScratchDir("zoo-relink");
+        WriteAll(Join(dir, "r.zoo"), bytes);
+        for (bool extract : {false, true}) {
+            SCOPED_TRACE(extract ? "extract" : "test");
+            Events ev;
+            EXPECT_EQ(Read(Join(dir, "r.zoo"), ev, extract ? Join(dir, "o") : ""), 2);
+            EXPECT_EQ(ev.errors, std::vector<int>{25108});
+            EXPECT_EQ(ev.ends.size(), 2u);
+        }
+        std::vector<int> listed;
+        EXPECT_EQ(Listed(Join(dir, "r.zoo"), &listed), (std::vector<std::string>{"A.TXT", "B.TXT"}));
+        EXPECT_EQ(listed, std::vector<int>{25108});
+    }
 }
 
 TEST(UnZoo, DamagedLzwEndsItsEntry) {
