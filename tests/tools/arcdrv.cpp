@@ -19,8 +19,9 @@
 //                             with --skip; "FAIL name" per entry that
 //                             failed (refused ones too), then "extracted N",
 //                             the files written whole; exit 0 only when none
-//                             failed and no bad header or end of file cut
-//                             the walk short
+//                             failed and no bad header, header of a version
+//                             not read here, or end of file cut the walk
+//                             short
 //   arcdrv add ARCHIVE [-k KIND] [-m METHOD] [-l S|F|N|X] [-p PASSWORD] [-r]
 //              [--move] [--dirs MODE] FILES...
 //                             adds (or with --move moves) FILES, relative to
@@ -164,7 +165,7 @@ int Extract(const std::string& archive, const std::string& dir, const Options& o
     reader->OnError = [&cut](TObject*, const std::string&, const std::string& MsgEx, const std::string&, int ECode) {
         std::fprintf(stderr, "error %d %s%s%s\n", ECode, MessageText(ECode).c_str(), MsgEx.empty() ? "" : " ",
                      MsgEx.c_str());
-        cut = cut || ECode == 25236 || ECode == 25108 || ECode == 25237 || ECode == 25238;
+        cut = cut || ECode == 25236 || ECode == 25108 || ECode == 25237 || ECode == 25238 || ECode == 25328;
     };
     bool allPassed = true;
     int written = 0;
