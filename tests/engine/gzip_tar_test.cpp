@@ -395,10 +395,11 @@ TEST(TarReader, KeepsEveryNameInsideExtractDir) {
     const std::string dir = ScratchDir("tar-escape");
     const std::string archive = Join(dir, "evil.tar");
     WriteAll(archive, TarEntry("../up.txt", "1") + TarEntry("/abs.txt", "2") + TarEntry("a/../../b.txt", "3") +
-                          TarEntry("c:/drive.txt", "4") + TarEntry("ok/./in.txt", "5") + kTarEnd);
+                          TarEntry("c:/drive.txt", "4") + TarEntry("ok/./in.txt", "5") + TarEntry("..", "6") + kTarEnd);
     const std::string out = Join(dir, "out");
     Events ev;
     ExtractAll(archive, out, ev);
+    EXPECT_TRUE(ev.ends.count("..") && !ev.ends.at(".."));  // no name is left of it: it fails
     const auto tree = Tree(out);
     EXPECT_EQ(tree.size(), 5u);
     for (const auto& [name, data] : tree) EXPECT_EQ(data.size(), 1u) << name;
