@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -76,7 +77,8 @@ struct Events {
 };
 
 // Extracts through the reader the program picks for the archive's kind.
-int ExtractAll(const std::string& archive, const std::string& dir, Events& ev, bool assignOnEnd = true) {
+int ExtractAll(const std::string& archive, const std::string& dir, Events& ev, bool assignOnEnd = true,
+               const std::function<void(TUnBase&)>& setUp = {}) {
     TUnTAR probe;
     probe.SetArchiveFile(archive);
     const TArcType kind = probe.ArcType() == atTar ? atTar : atGZip;
@@ -88,6 +90,7 @@ int ExtractAll(const std::string& archive, const std::string& dir, Events& ev, b
     reader->SetArchiveFile(archive);
     reader->SetExtractDir(dir);
     reader->FileSpec() = {"*.*"};
+    if (setUp) setUp(*reader);
     try {
         return reader->Extract();
     } catch (const E_RAISE& e) {
@@ -264,6 +267,20 @@ TEST(GzipReader, RefusesDamagedAndForeignMembers) {
     // Deflate data cut short: an error, never a pass.
     ev = run(good.substr(0, good.size() - 12) + good.substr(good.size() - 8));
     EXPECT_TRUE(ev.raised == 1 || ev.ends["x.txt"] == false);
+
+    // A fault in any member, or in a .Z file's codes, fails the file and
+    // leaves none of it; pack files are not decoded.
+    const std::string badBlock = std::string("\x1f\x8b\x08\0\0\0\0\0\0\0\x07", 11) + std::string(9, '\0');
+    for (const auto& [bytes, id] : std::vector<std::pair<std::string, int>>{
+             {good + badBlock, 25109}, {badBlock, 25109}, {good + std::string(good).replace(2, 1, "\x05"), 25326},
+             {good + std::string(good).replace(3, 1, "\x20"), 25290},
+             {std::string("\x1f\x9d\x90\x41\x04\x02", 6), 25139},  // 'A', then a code two past the table
+             {std::string("\x1f\x9d\xb0\x41\0", 5), 25138}, {"\x1f\x1e" + std::string(20, 'p'), 25326}}) {
+        ev = run(bytes);
+        EXPECT_EQ(ev.ends, (std::map<std::string, bool>{{"x.txt", false}})) << id;
+        EXPECT_EQ(ev.errors, std::vector<int>{id});
+        EXPECT_FALSE(os::FileExists(Join(out, "x.txt")));
+    }
 }
 
 TEST(CompressReader, ExtractsEveryWidthAndHandsTarsOn) {
@@ -288,6 +305,15 @@ TEST(CompressReader, ExtractsEveryWidthAndHandsTarsOn) {
         EXPECT_EQ(UnixTimeOf(Join(dir, "about.txt")), kFixtureTime);
         EXPECT_EQ(ev.ends.count("about.txt"), 1u);
     }
+    // A cancel while the codes are read never lets the cut file pass.
+    Events ev;
+    ExtractAll(Fixture("hello.txt.Z"), ScratchDir("z-cancel"), ev, true, [](TUnBase& r) {
+        // The first call comes before the file begins.
+        r.OnProgress = [&r, calls = 0](TObject*, uint8_t, uint8_t) mutable {
+            if (++calls == 2) r.SetCancel(true);
+        };
+    });
+    EXPECT_EQ(ev.ends, (std::map<std::string, bool>{{"hello.txt", false}}));
 }
 
 TEST(GzipReader, HandsTheTarOnWithItsSettingsAndListeners) {
