@@ -44,8 +44,8 @@ bool TUnGZIP::ReadMember(int64_t pos, Member& m) {
     m.method = h.Method;
     m.flags = h.Flags;
     m.mtime = h.MTime;
-    // Only the file's own name counts: a stored path is not trusted.
-    m.name = gzip::BaseName(h.Name);
+    // Folders and all: the output path is made of it as of any stored name.
+    m.name = h.Name;
     m.dataStart = h.DataStart;
     return whole && h.DataStart + gzip::kTrailerSize <= arcFileSize_;
 }

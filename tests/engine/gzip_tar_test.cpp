@@ -283,6 +283,25 @@ TEST(GzipReader, RefusesDamagedAndForeignMembers) {
     }
 }
 
+TEST(GzipReader, AStoredNameKeepsItsFoldersInsideTheTarget) {
+    const std::string good = ReadAll(Fixture("hello.txt.gz")), longName(300, 'n');
+    struct Case {
+        std::string stored;
+        bool dirs;
+        std::string written;
+    };
+    for (const Case& c : {Case{"dir/sub/f.txt", true, "dir/sub/f.txt"}, Case{"dir/sub/f.txt", false, "f.txt"},
+                          Case{longName, true, longName.substr(0, 255)}, Case{"../../evil", true, "evil"},
+                          Case{"/etc/x", true, "etc/x"}, Case{"C:\\x", true, "x"}}) {
+        const std::string dir = ScratchDir("gz-names"), archive = Join(dir, "a.gz");
+        WriteAll(archive, std::string(good).replace(3, 1, "\x08").insert(10, c.stored + '\0'));
+        Events ev;
+        ExtractAll(archive, Join(Join(dir, "deep"), "out"), ev, true, [&c](TUnBase& r) { r.SetUseStoredDirs(c.dirs); });
+        EXPECT_EQ(Tree(Join(dir, "deep")),
+                  (std::map<std::string, std::string>{{"out/" + c.written, Input("hello.txt")}}));
+    }
+}
+
 TEST(CompressReader, ExtractsEveryWidthAndHandsTarsOn) {
     const std::string big = Input("big.bin");
     for (int b = 10; b <= 16; ++b) {
