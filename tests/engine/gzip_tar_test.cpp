@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <set>
@@ -728,10 +729,25 @@ TEST(TarWriter, RefusesNamesLongerThanNinetyNineBytes) {
     tar.FileSpec() = {"*"};
     EXPECT_EQ(tar.Compress(), 1);
     EXPECT_EQ(ev.Count(25243), 1);
+    EXPECT_EQ(ev.ends, (std::map<std::string, bool>{{ok, true}, {tooLong, false}}));
     const std::string back = ScratchDir("tarlong-back");
     Events rev;
     ExtractAll(archive, back, rev);
     EXPECT_EQ(Tree(back), (std::map<std::string, std::string>{{ok, "fits"}}));
+}
+
+TEST(TarWriter, RefusesAFileLargerThanTheSizeFieldHolds) {
+    Sources src("tarhuge-src");
+    src.Put("small.txt", "s");
+    // One byte past eleven octal digits, as a hole: it costs no disk.
+    std::filesystem::resize_file(src.Put("huge.bin", ""), 077777777777LL + 1);
+    TTar tar;
+    Events ev;
+    Configure(tar, ev, src.dir, Join(ScratchDir("tarhuge-out"), "x.tar")).FileSpec() = {"*"};
+    EXPECT_EQ(tar.Compress(), 1);
+    std::filesystem::remove(Join(src.dir, "huge.bin"));
+    EXPECT_EQ(ev.errors, std::vector<int>{25256});
+    EXPECT_EQ(ev.ends, (std::map<std::string, bool>{{"huge.bin", false}, {"small.txt", true}}));
 }
 
 TEST(TarWriter, UpdatesReplacesAndDeletesEntriesKeepingLongNameRecordsWithTheirEntries) {
