@@ -68,7 +68,7 @@ bool TUnGZIP::DecodeGzip(const Member& first, const std::string& FN) {
         if (!inFile_.Seek(m.dataStart)) RaiseError(FN, "", "0", 25292);
         Crc = 0xFFFFFFFF;
         produced = 0;
-        int64_t consumed;
+        int64_t consumed = 0;
         if (m.method == 8) {
             TZipInput in(*this, count, false);
             ZipMethodDecode(in, 8, m.flags, -1, bytesToDo_);
