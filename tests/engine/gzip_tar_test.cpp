@@ -333,9 +333,7 @@ TEST(CompressReader, ExtractsEveryWidthAndHandsTarsOn) {
     Events ev;
     ExtractAll(Fixture("hello.txt.Z"), ScratchDir("z-cancel"), ev, true, [](TUnBase& r) {
         // The first call comes before the file begins.
-        r.OnProgress = [&r, calls = 0](TObject*, uint8_t, uint8_t) mutable {
-            if (++calls == 2) r.SetCancel(true);
-        };
+        r.OnProgress = [&r, n = 0](TObject*, uint8_t, uint8_t) mutable { if (++n == 2) r.SetCancel(true); };
     });
     EXPECT_EQ(ev.ends, (std::map<std::string, bool>{{"hello.txt", false}}));
 }
