@@ -29,8 +29,9 @@ constexpr int64_t kTrailerSize = 8;
 // The smallest whole member: a header, an empty deflate stream and a trailer
 // take 20; anything under header and trailer is cut short.
 constexpr int64_t kMinMember = kHeaderSize + kTrailerSize;
-// How much of a stored name is kept; the rest of the field is passed over.
-constexpr size_t kNameKeep = 1024;
+// How much of a stored name is kept (a file name's most on Windows); the
+// rest of the field is passed over.
+constexpr size_t kNameKeep = 255;
 
 // (The two-byte signatures of the whole family are core's IsGZipSignature:
 // detection knew them before there were format modules.)

@@ -427,7 +427,19 @@ TWalker::Step TWalker::Next(TWalkEntry& e) {
         if (!record) view = ApplyPax(h, FullName(h), std::move(own), globals_);
         const int64_t size = record ? Size(h) : view.Size;
         if (size < 0) return Step::End;
-        const int64_t data = pos_ + kBlock;
+        int64_t data = pos_ + kBlock;
+        if (type == kOldSparse && h[482] != 0) {
+            // The map goes on in blocks of its own: the data, and the
+            // header after it, lie that much further on.
+            uint8_t more[kBlock];
+            do {
+                if (end_ - data < kBlock || read_(data, more, kBlock) != kBlock) {
+                    pos_ = end_;
+                    return Step::CutRecord;
+                }
+                data += kBlock;
+            } while (more[504] != 0);
+        }
         const bool cut = size > end_ - data;
         const int64_t next = cut ? end_ : data + Padded(size);
         if (cut && !IsRegular(type)) {

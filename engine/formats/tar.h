@@ -51,6 +51,10 @@ std::string FullName(const uint8_t* block);
 std::string ListedName(const uint8_t* block);
 // Type flags whose data is a regular file: NUL, '0' and '7'.
 inline bool IsRegular(char type) { return type == '\0' || type == '0' || type == '7'; }
+// GNU tar's old sparse file: a regular file whose map is kept in its header
+// and, when the header's byte 482 says so, in blocks between the header
+// and the data (each with a byte 504 that says whether another follows).
+constexpr char kOldSparse = 'S';
 // Records that describe the header after them: a GNU long name ('L') or
 // long link name ('K'), a pax extended header ('x').
 inline bool IsNameRecord(char type) { return type == 'L' || type == 'K' || type == 'x'; }
@@ -171,7 +175,7 @@ TSparseCheck SparseMap(const TSparseRecords& Records, int64_t Data, int64_t Size
 struct TWalkEntry {
     int64_t Start = 0;  // the first block that belongs to it: its name records, else its header
     int64_t Pos = 0;    // its header block
-    int64_t Data = 0;   // its data
+    int64_t Data = 0;   // its data (past an old sparse map's own blocks)
     int64_t Size = 0;
     int64_t Next = 0;   // the record after it: Data + Padded(Size), or the file's end when Cut
     bool Cut = false;   // its data runs past the end of the file
@@ -195,7 +199,7 @@ public:
         Entry,      // e holds the next entry
         End,        // the archive ends here
         CutHeader,  // a header cut off by the end of the file (not just zeros)
-        CutRecord,  // a name record, link or folder whose data runs past the end
+        CutRecord,  // a name record, link or folder whose data (or an old sparse map) runs past the end
         BadRecord,  // a pax header that cannot be read: where the entries after it start is not known
     };
     TWalker(int64_t Pos, int64_t End, ReadAtFn Read) : pos_(Pos), end_(End), read_(std::move(Read)) {}

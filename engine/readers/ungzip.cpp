@@ -13,6 +13,17 @@ namespace {
 
 using gzip::kFEncrypted;
 
+// Faults of the data, which fail the entry (and the output it began); a
+// cancel, a full disk or a seek that fails end the run as they stand.
+bool IsDataError(int code) {
+    switch (code) {
+        case 25109: case 25120: case 25121: case 25138: case 25139: case 25236: case 25247: case 25290: case 25326:
+            return true;
+        default:
+            return false;
+    }
+}
+
 // The name an entry gets when the member stores none: the archive's name
 // less its last extension (a .tgz or .taz holds a .tar).
 std::string NameWithoutExtension(const std::string& archive) {
@@ -33,8 +44,8 @@ bool TUnGZIP::ReadMember(int64_t pos, Member& m) {
     m.method = h.Method;
     m.flags = h.Flags;
     m.mtime = h.MTime;
-    // Only the file's own name counts: a stored path is not trusted.
-    m.name = gzip::BaseName(h.Name);
+    // Folders and all: the output path is made of it as of any stored name.
+    m.name = h.Name;
     m.dataStart = h.DataStart;
     return whole && h.DataStart + gzip::kTrailerSize <= arcFileSize_;
 }
@@ -57,7 +68,7 @@ bool TUnGZIP::DecodeGzip(const Member& first, const std::string& FN) {
         if (!inFile_.Seek(m.dataStart)) RaiseError(FN, "", "0", 25292);
         Crc = 0xFFFFFFFF;
         produced = 0;
-        int64_t consumed;
+        int64_t consumed = 0;
         if (m.method == 8) {
             TZipInput in(*this, count, false);
             ZipMethodDecode(in, 8, m.flags, -1, bytesToDo_);
@@ -69,8 +80,7 @@ bool TUnGZIP::DecodeGzip(const Member& first, const std::string& FN) {
             consumed = count - 8;
             ZipMethodDecode(*this, 0, 0, consumed, consumed, false, bytesToDo_);
         } else {
-            ReportError(FN, "", "0", 25326);
-            return false;
+            RaiseError(FN, "", "0", 25326);
         }
         uint8_t trailer[8];
         const int64_t trailerPos = m.dataStart + consumed;
@@ -133,7 +143,11 @@ void TUnGZIP::ExtractArchive() {
     const std::string entryName =
         storedName.empty() ? NameWithoutExtension(archiveFile_) : OemToAnsiName(storedName);
     std::string outPath = ConvertFileName(entryName);
-    if (outPath.empty()) return;
+    if (outPath.empty()) {
+        // No name is left that stays in the folder; that was said.
+        if (OnEnd) OnEnd(this, entryName, false);
+        return;
+    }
     const bool toFile = OutputTarget == otFile || OutputTarget == otTempStream;
     std::string FN = toFile ? outPath : entryName;
     bool exists = false;
@@ -141,31 +155,43 @@ void TUnGZIP::ExtractArchive() {
     if (PrepareExtractFile(FN, exists, DosDateToDateTime(dosDate)) != prExtract) return;
 
     const std::string target = toFile ? OutputName() : FN;
-    TSwapGuard<bool> text(TextMode, asciiTranslation_);
-    bool pass = false;
-    if (magic == 0x9D1F) {
-        if (!OpenEntryOutput(FN, target, bytesToDo_)) return;
-        Crc = 0;
-        if (!inFile_.Seek(2)) RaiseError(target, "", "0", 25292);
-        try {
-            pass = UnLzwDecode(*this, arcFileSize_ - 2);
-        } catch (...) {
-            CloseOutput();
-            throw;
-        }
-    } else if (isGzip) {
-        // Refused before the output exists: no empty file is left behind.
-        if (first.flags & kFEncrypted) RaiseError(FN, "", "0", 25290);
-        if (!OpenEntryOutput(FN, target, bytesToDo_)) return;
-        try {
-            pass = DecodeGzip(first, FN);
-        } catch (...) {
-            CloseOutput();
-            throw;
-        }
-    } else {
-        ReportError(FN, "", "0", 25326);
+    // pack and the other relatives are not decoded.
+    if (isGzip ? first.method != 0 && first.method != 8 : magic != 0x9D1F) {
+        EntryFailed(FN, 25326, bytesToDo_);
         return;
+    }
+    // Refused before the output exists: no empty file is left behind.
+    if (isGzip && (first.flags & kFEncrypted)) RaiseError(FN, "", "0", 25290);
+    TSwapGuard<bool> text(TextMode, asciiTranslation_);
+    if (!OpenEntryOutput(FN, target, bytesToDo_)) return;
+    bool pass = false;
+    try {
+        if (isGzip) {
+            pass = DecodeGzip(first, FN);
+        } else {
+            Crc = 0;
+            if (!inFile_.Seek(2)) RaiseError(target, "", "0", 25292);
+            // A cancel stops the decoder where it stands: not the whole file.
+            pass = UnLzwDecode(*this, arcFileSize_ - 2) && !cancel_;
+        }
+    } catch (const E_RAISE& err) {
+        if (!IsDataError(err.Code()) || cancel_) {
+            CloseOutput();
+            throw;
+        }
+        // What was decoded before the fault is not the file. The deflate
+        // decoder has said what it found; the compress decoder says nothing.
+        DiscardOutput();
+        if (isGzip) {
+            SkipBytes(bytesToDo_);
+            if (OnEnd) OnEnd(this, FN, false);
+        } else {
+            EntryFailed(FN, err.Code(), bytesToDo_);
+        }
+        return;
+    } catch (...) {
+        CloseOutput();
+        throw;
     }
     if (OutputTarget == otFile)
         RestoreFileStamp(0x20, dosDate, target);

@@ -28,7 +28,7 @@ private:
         uint8_t method = 0;
         uint8_t flags = 0;
         uint32_t mtime = 0;
-        std::string name;  // bare stored name, OEM
+        std::string name;  // as stored (OEM, folders and all), at most gzip::kNameKeep bytes
     };
     // Parses a member header at pos; false when it is not one.
     bool ReadMember(int64_t pos, Member& m);

@@ -37,7 +37,9 @@ void TUnTAR::Gather(std::vector<Entry>& entries) {
         // the end is taken (and fails when it is copied) so the run says
         // what was lost.
         if (!e.Cut && e.Next > end) ReportError(archiveFile_, "", "0", 25236);
-        if (!tar::IsRegular(e.Type)) {
+        // GNU tar's old sparse files are files all the same: they are
+        // taken, to fail, rather than passed over like a link.
+        if (!tar::IsRegular(e.Type) && e.Type != tar::kOldSparse) {
             // Links, devices, folders, pax records and labels hold no file
             // to write; say so for what a user might have expected.
             if (e.Type != '5' && e.Type != 'g' && e.Type != 'V') ReportError(OemToAnsiName(e.Name), "", "0", 26800);
@@ -48,7 +50,7 @@ void TUnTAR::Gather(std::vector<Entry>& entries) {
             // is only what its records say.
             const int64_t fileSize = e.Sparse.Given ? std::max<int64_t>(e.Sparse.FileSize(), 0) : e.Size;
             const int64_t mtime = e.MTime;
-            entries.push_back({e.Pos, e.Data, e.Size, mtime, e.Name, fileSize, std::move(e.Sparse)});
+            entries.push_back({e.Pos, e.Data, e.Size, mtime, e.Name, fileSize, std::move(e.Sparse), e.Type});
             total += e.Size;
             const uint32_t date = UnixSecondsToDosDate(mtime);
             if (date > maxFileDate_) maxFileDate_ = date;
@@ -59,20 +61,19 @@ void TUnTAR::Gather(std::vector<Entry>& entries) {
     SetBytesToDo(total);
 }
 
-bool TUnTAR::SparseChunks(const Entry& e, std::vector<tar::TSparseChunk>& Map, int64_t& Data, int64_t& Stored) {
+int TUnTAR::SparseChunks(const Entry& e, std::vector<tar::TSparseChunk>& Map, int64_t& Data, int64_t& Stored) {
     const tar::TSparseCheck check =
         tar::SparseMap(e.sparse, e.data, e.size, arcFileSize_, ArchiveReader(inFile_), Map, Data);
     switch (check) {
-        case tar::TSparseCheck::Ok:
-            // Checked: the lengths add up to no more than the data.
-            Stored = 0;
-            for (const tar::TSparseChunk& c : Map) Stored += c.Length;
-            return true;
-        case tar::TSparseCheck::Unsupported: ReportError(OemToAnsiName(e.name), "", "0", 25326); break;
-        case tar::TSparseCheck::Damaged: ReportError(OemToAnsiName(e.name), "", "0", 25248); break;
-        case tar::TSparseCheck::Cut: ReportError(OemToAnsiName(e.name), "", "0", 25236); break;
+        case tar::TSparseCheck::Ok: break;
+        case tar::TSparseCheck::Unsupported: return 25326;
+        case tar::TSparseCheck::Damaged: return 25248;
+        case tar::TSparseCheck::Cut: return 25236;
     }
-    return false;
+    // Checked: the lengths add up to no more than the data.
+    Stored = 0;
+    for (const tar::TSparseChunk& c : Map) Stored += c.Length;
+    return 0;
 }
 
 bool TUnTAR::ExpandSparse(const std::vector<tar::TSparseChunk>& Map, int64_t FileSize, int64_t Packed,
@@ -130,20 +131,25 @@ bool TUnTAR::ExpandSparse(const std::vector<tar::TSparseChunk>& Map, int64_t Fil
 }
 
 bool TUnTAR::ExtractEntry(const Entry& e) {
-    // A sparse file is written expanded, or not at all.
-    std::vector<tar::TSparseChunk> map;
-    int64_t data = e.data, stored = e.size;
-    if (e.sparse.Given && !SparseChunks(e, map, data, stored)) {
-        SkipBytes(e.size);
-        return true;
-    }
-    std::string outPath = ConvertFileName(e.name);
+    // An entry that is refused fails: the run would otherwise end as if
+    // nothing had been lost.
+    const std::string outPath = ConvertFileName(e.name);
     if (outPath.empty()) {
+        // No name is left that stays in the folder; that was said.
         SkipBytes(e.size);
+        if (OnEnd) OnEnd(this, OemToAnsiName(e.name), false);
         return true;
     }
     const bool toFile = OutputTarget == otFile || OutputTarget == otTempStream;
     std::string FN = toFile ? outPath : OemToAnsiName(e.name);
+    // A sparse file is written expanded, or not at all.
+    std::vector<tar::TSparseChunk> map;
+    int64_t data = e.data, stored = e.size;
+    const int refused = e.type == tar::kOldSparse ? 25326 : e.sparse.Given ? SparseChunks(e, map, data, stored) : 0;
+    if (refused != 0) {
+        EntryFailed(FN, refused, e.size);
+        return true;
+    }
     const uint32_t dosDate = UnixSecondsToDosDate(e.mtime);
     bool exists = false;
     switch (PrepareExtractFile(FN, exists, DosDateToDateTime(dosDate))) {

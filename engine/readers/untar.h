@@ -24,12 +24,13 @@ private:
         std::string name;  // stored, '/' separators
         int64_t fileSize;  // of the file written: size, or a sparse file's real size
         tar::TSparseRecords sparse;
+        char type;
     };
     void Gather(std::vector<Entry>& entries);
     bool ExtractEntry(const Entry& e);
     // A sparse entry's chunks, where their bytes start and how many there
-    // are; false, reported, when its map does not hold.
-    bool SparseChunks(const Entry& e, std::vector<tar::TSparseChunk>& Map, int64_t& Data, int64_t& Stored);
+    // are; 0, or the message that refuses its map.
+    int SparseChunks(const Entry& e, std::vector<tar::TSparseChunk>& Map, int64_t& Data, int64_t& Stored);
     // Writes a sparse file of FileSize bytes from Packed bytes of chunks,
     // Read of them read. False when cancelled.
     bool ExpandSparse(const std::vector<tar::TSparseChunk>& Map, int64_t FileSize, int64_t Packed, int64_t& Read);

@@ -55,15 +55,10 @@ bool TTar::CompressFile() {
     // The name field holds 99 bytes and its NUL; a longer name is refused
     // rather than cut into a different one.
     const std::string stored = BackslashToSlash(AnsiToOemName(FN));
-    if (stored.empty() || stored.size() > 99) {
-        ReportError(FN, "", "0", 25243);
-        return false;
-    }
-    const int64_t size = inputFile_.Size();
-    if (size < 0 || size > kMaxOctal11) {
-        ReportError(FN, "", "0", 25136);
-        return false;
-    }
+    if (stored.empty() || stored.size() > 99) return RefuseFile(FN, 25243);
+    // Nothing is written for a file the size field cannot hold.
+    int64_t size = 0;
+    if (!SourceSizeWithin(FN, kMaxOctal11, size)) return false;
     const std::string header = tar::MakeHeader(stored, size, std::min<int64_t>(mtime, kMaxOctal11));
     e.Offset = tempArchive_->Position();
     CompressWriteHook(tempArchive_.get(), false, 512, 0, false, reinterpret_cast<const uint8_t*>(header.data()));

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -76,7 +78,8 @@ struct Events {
 };
 
 // Extracts through the reader the program picks for the archive's kind.
-int ExtractAll(const std::string& archive, const std::string& dir, Events& ev, bool assignOnEnd = true) {
+int ExtractAll(const std::string& archive, const std::string& dir, Events& ev, bool assignOnEnd = true,
+               const std::function<void(TUnBase&)>& setUp = {}) {
     TUnTAR probe;
     probe.SetArchiveFile(archive);
     const TArcType kind = probe.ArcType() == atTar ? atTar : atGZip;
@@ -88,6 +91,7 @@ int ExtractAll(const std::string& archive, const std::string& dir, Events& ev, b
     reader->SetArchiveFile(archive);
     reader->SetExtractDir(dir);
     reader->FileSpec() = {"*.*"};
+    if (setUp) setUp(*reader);
     try {
         return reader->Extract();
     } catch (const E_RAISE& e) {
@@ -264,6 +268,43 @@ TEST(GzipReader, RefusesDamagedAndForeignMembers) {
     // Deflate data cut short: an error, never a pass.
     ev = run(good.substr(0, good.size() - 12) + good.substr(good.size() - 8));
     EXPECT_TRUE(ev.raised == 1 || ev.ends["x.txt"] == false);
+
+    // A fault in any member, or in a .Z file's codes, fails the file and
+    // leaves none of it; pack files are not decoded.
+    const std::string badBlock = std::string("\x1f\x8b\x08\0\0\0\0\0\0\0\x07", 11) + std::string(9, '\0');
+    for (const auto& [bytes, id] : std::vector<std::pair<std::string, int>>{
+             {good + badBlock, 25109}, {badBlock, 25109}, {good + std::string(good).replace(2, 1, "\x05"), 25326},
+             {good + std::string(good).replace(3, 1, "\x20"), 25290},
+             {std::string("\x1f\x9d\x90\x41\x04\x02", 6), 25139},  // 'A', then a code two past the table
+             {std::string("\x1f\x9d\xb0\x41\0", 5), 25138}, {"\x1f\x1e" + std::string(20, 'p'), 25326}}) {
+        ev = run(bytes);
+        EXPECT_EQ(ev.ends, (std::map<std::string, bool>{{"x.txt", false}})) << id;
+        EXPECT_EQ(ev.errors, std::vector<int>{id});
+        EXPECT_FALSE(os::FileExists(Join(out, "x.txt")));
+    }
+}
+
+TEST(GzipReader, AStoredNameKeepsItsFoldersInsideTheTarget) {
+    const std::string good = ReadAll(Fixture("hello.txt.gz")), longName(300, 'n');
+    struct Case {
+        std::string stored;
+        bool dirs;
+        std::string written;
+    };
+    for (const Case& c : {Case{"dir/sub/f.txt", true, "dir/sub/f.txt"}, Case{"dir/sub/f.txt", false, "f.txt"},
+                          Case{longName, true, longName.substr(0, 255)}, Case{"../../evil", true, "evil"},
+                          Case{"/etc/x", true, "etc/x"}, Case{"C:\\x", true, "x"}}) {
+        const std::string dir = ScratchDir("gz-names"), archive = Join(dir, "a.gz");
+        WriteAll(archive, std::string(good).replace(3, 1, "\x08").insert(10, c.stored + '\0'));
+        Events ev;
+        ExtractAll(archive, Join(Join(dir, "deep"), "out"), ev, true, [&c](TUnBase& r) { r.SetUseStoredDirs(c.dirs); });
+        // Windows takes no path that long: the entry's end names it.
+        if (c.stored == longName)
+            EXPECT_EQ(ev.ends.count(c.written), 1u);
+        else
+            EXPECT_EQ(Tree(Join(dir, "deep")),
+                      (std::map<std::string, std::string>{{"out/" + c.written, Input("hello.txt")}}));
+    }
 }
 
 TEST(CompressReader, ExtractsEveryWidthAndHandsTarsOn) {
@@ -288,6 +329,13 @@ TEST(CompressReader, ExtractsEveryWidthAndHandsTarsOn) {
         EXPECT_EQ(UnixTimeOf(Join(dir, "about.txt")), kFixtureTime);
         EXPECT_EQ(ev.ends.count("about.txt"), 1u);
     }
+    // A cancel while the codes are read never lets the cut file pass.
+    Events ev;
+    ExtractAll(Fixture("hello.txt.Z"), ScratchDir("z-cancel"), ev, true, [](TUnBase& r) {
+        // The first call comes before the file begins.
+        r.OnProgress = [&r, n = 0](TObject*, uint8_t, uint8_t) mutable { if (++n == 2) r.SetCancel(true); };
+    });
+    EXPECT_EQ(ev.ends, (std::map<std::string, bool>{{"hello.txt", false}}));
 }
 
 TEST(GzipReader, HandsTheTarOnWithItsSettingsAndListeners) {
@@ -395,10 +443,11 @@ TEST(TarReader, KeepsEveryNameInsideExtractDir) {
     const std::string dir = ScratchDir("tar-escape");
     const std::string archive = Join(dir, "evil.tar");
     WriteAll(archive, TarEntry("../up.txt", "1") + TarEntry("/abs.txt", "2") + TarEntry("a/../../b.txt", "3") +
-                          TarEntry("c:/drive.txt", "4") + TarEntry("ok/./in.txt", "5") + kTarEnd);
+                          TarEntry("c:/drive.txt", "4") + TarEntry("ok/./in.txt", "5") + TarEntry("..", "6") + kTarEnd);
     const std::string out = Join(dir, "out");
     Events ev;
     ExtractAll(archive, out, ev);
+    EXPECT_TRUE(ev.ends.count("..") && !ev.ends.at(".."));  // no name is left of it: it fails
     const auto tree = Tree(out);
     EXPECT_EQ(tree.size(), 5u);
     for (const auto& [name, data] : tree) EXPECT_EQ(data.size(), 1u) << name;
@@ -682,10 +731,25 @@ TEST(TarWriter, RefusesNamesLongerThanNinetyNineBytes) {
     tar.FileSpec() = {"*"};
     EXPECT_EQ(tar.Compress(), 1);
     EXPECT_EQ(ev.Count(25243), 1);
+    EXPECT_EQ(ev.ends, (std::map<std::string, bool>{{ok, true}, {tooLong, false}}));
     const std::string back = ScratchDir("tarlong-back");
     Events rev;
     ExtractAll(archive, back, rev);
     EXPECT_EQ(Tree(back), (std::map<std::string, std::string>{{ok, "fits"}}));
+}
+
+TEST(TarWriter, RefusesAFileLargerThanTheSizeFieldHolds) {
+    Sources src("tarhuge-src");
+    src.Put("small.txt", "s");
+    // One byte past eleven octal digits, as a hole: it costs no disk.
+    std::filesystem::resize_file(src.Put("huge.bin", ""), 077777777777LL + 1);
+    TTar tar;
+    Events ev;
+    Configure(tar, ev, src.dir, Join(ScratchDir("tarhuge-out"), "x.tar")).FileSpec() = {"*"};
+    EXPECT_EQ(tar.Compress(), 1);
+    std::filesystem::remove(Join(src.dir, "huge.bin"));
+    EXPECT_EQ(ev.errors, std::vector<int>{25256});
+    EXPECT_EQ(ev.ends, (std::map<std::string, bool>{{"huge.bin", false}, {"small.txt", true}}));
 }
 
 TEST(TarWriter, UpdatesReplacesAndDeletesEntriesKeepingLongNameRecordsWithTheirEntries) {

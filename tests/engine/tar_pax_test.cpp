@@ -37,9 +37,11 @@ constexpr int64_t kTime = 981173106;  // even: DOS dates keep every other second
 
 // ---- archives of the tests' own ------------------------------------------------------------
 
-std::string Block(char type, const std::string& name, int64_t size, int64_t mtime = kTime) {
+// More: an old sparse header's map goes on in a block after it.
+std::string Block(char type, const std::string& name, int64_t size, int64_t mtime = kTime, bool more = false) {
     std::string h = tar::MakeHeader(name, size, mtime);
     h[156] = type;
+    h[482] = more;
     char sum[16];
     std::snprintf(sum, sizeof sum, "%06llo",
                   static_cast<unsigned long long>(tar::ComputeChecksum(reinterpret_cast<const uint8_t*>(h.data()))));
@@ -397,15 +399,24 @@ TEST(TarSparse, AMapThatDoesNotHoldIsRefusedAndTheRunGoesOn) {
         {"major 2", Sparse10("2\n1000\n600\n40000\n3000\n", Rec("GNU.sparse.major", "2")), 25326},
         {"version 1.1", Sparse10("2\n1000\n600\n40000\n3000\n", Rec("GNU.sparse.major", "1") + Rec("GNU.sparse.minor", "1")),
          25326},
+        {"GNU tar's old form", Block('S', "f.bin", 4) + Pad("0123"), 25326},
+        // Data that ends in a header a walk would find, taking the map's
+        // block for data.
+        {"GNU tar's old form, its map going on", Block('S', "f.bin", 1024, kTime, true) + std::string(512, '\0') +
+                                                      std::string(512, 'm') + Block('0', "hidden.txt", 0), 25326},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const Outcome run = Extract(Save(c.entry + File("next.txt", "n") + kEnd));
+        const std::string archive = Save(c.entry + File("next.txt", "n") + kEnd);
+        const Outcome run = Extract(archive);
         EXPECT_EQ(run.raised, 0);
         // Neither the packed form nor anything under its stored name.
         EXPECT_TRUE(run.files == (std::map<std::string, std::string>{{"next.txt", "n"}}))
             << ::testing::PrintToString(run.files);
         EXPECT_EQ(run.errors, (std::vector<std::pair<std::string, int>>{{"f.bin", c.id}}));
+        // The refused file fails, as it does in a test.
+        EXPECT_EQ(run.ends, (std::map<std::string, bool>{{"f.bin", false}, {"next.txt", true}}));
+        EXPECT_EQ(Extract(archive, true).ends, run.ends);
     }
     // A 1.0 map of two blocks cut off by the end of the file in its second.
     std::string map = "200\n";
@@ -413,6 +424,7 @@ TEST(TarSparse, AMapThatDoesNotHoldIsRefusedAndTheRunGoesOn) {
     const Outcome run = Extract(Save(Sparse10(map).substr(0, 1536 + 700)));
     EXPECT_TRUE(run.files.empty());
     EXPECT_EQ(run.errors, (std::vector<std::pair<std::string, int>>{{"f.bin", 25236}}));
+    EXPECT_EQ(run.ends, (std::map<std::string, bool>{{"f.bin", false}}));
 }
 
 #ifndef _WIN32
