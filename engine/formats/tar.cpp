@@ -388,6 +388,19 @@ std::string MakeHeader(const std::string& Name, int64_t Size, int64_t MTime) {
 
 // ---- the walk -------------------------------------------------------------------------------
 
+int64_t DataStart(const uint8_t* Header, int64_t Pos, int64_t End, const ReadAtFn& Read) {
+    int64_t data = Pos + kBlock;
+    if (Type(Header) != kOldSparse || Header[482] == 0) return data;
+    // The map goes on in blocks of its own: the data, and the header after
+    // it, lie that much further on.
+    uint8_t more[kBlock];
+    do {
+        if (End - data < kBlock || Read(data, more, kBlock) != kBlock) return -1;
+        data += kBlock;
+    } while (more[504] != 0);
+    return data;
+}
+
 TWalker::Step TWalker::Next(TWalkEntry& e) {
     TPaxRecords own;  // what the records before the next header say about it
     int64_t start = -1;
@@ -427,18 +440,10 @@ TWalker::Step TWalker::Next(TWalkEntry& e) {
         if (!record) view = ApplyPax(h, FullName(h), std::move(own), globals_);
         const int64_t size = record ? Size(h) : view.Size;
         if (size < 0) return Step::End;
-        int64_t data = pos_ + kBlock;
-        if (type == kOldSparse && h[482] != 0) {
-            // The map goes on in blocks of its own: the data, and the
-            // header after it, lie that much further on.
-            uint8_t more[kBlock];
-            do {
-                if (end_ - data < kBlock || read_(data, more, kBlock) != kBlock) {
-                    pos_ = end_;
-                    return Step::CutRecord;
-                }
-                data += kBlock;
-            } while (more[504] != 0);
+        const int64_t data = DataStart(h, pos_, end_, read_);
+        if (data < 0) {
+            pos_ = end_;
+            return Step::CutRecord;
         }
         const bool cut = size > end_ - data;
         const int64_t next = cut ? end_ : data + Padded(size);

@@ -172,6 +172,11 @@ TSparseCheck SparseMap(const TSparseRecords& Records, int64_t Data, int64_t Size
                        std::vector<TSparseChunk>& Map, int64_t& ChunkData);
 
 // One entry found by the walk.
+// Where the data of the entry whose header is at Pos begins: the next
+// block, or past the blocks an old sparse map goes on in. -1 when those
+// blocks run past End.
+int64_t DataStart(const uint8_t* Header, int64_t Pos, int64_t End, const ReadAtFn& Read);
+
 struct TWalkEntry {
     int64_t Start = 0;  // the first block that belongs to it: its name records, else its header
     int64_t Pos = 0;    // its header block

@@ -38,8 +38,17 @@ void TDovex::ParseTar() {
     }
     int64_t size = record ? tar::Size(h) : view.Size;
     if (size < 0) size = 0;
-    const int64_t remaining = scanEnd_ - (at + tar::kBlock);
-    next_ = size >= remaining ? scanEnd_ : at + tar::kBlock + tar::Padded(size);
+    // An old sparse map's own blocks are no headers: the walk steps over
+    // them, as the reader's does.
+    const int64_t data = tar::DataStart(h, at, scanEnd_, [this](int64_t pos, uint8_t* out, int64_t n) {
+        return ReadUpTo(pos, out, n);
+    });
+    if (data < 0) {
+        EndScan();
+        return;
+    }
+    const int64_t remaining = scanEnd_ - data;
+    next_ = size >= remaining ? scanEnd_ : data + tar::Padded(size);
 
     if (tar::IsPaxHeader(type)) {
         // A header the reader cannot read ends its walk: the lister's too.
@@ -47,7 +56,7 @@ void TDovex::ParseTar() {
         tar::TPaxRecords records;
         if (size <= tar::kMaxPaxData && size <= remaining) {
             text.resize(static_cast<size_t>(size));
-            text.resize(static_cast<size_t>(ReadUpTo(at + tar::kBlock, text.data(), size)));
+            text.resize(static_cast<size_t>(ReadUpTo(data, text.data(), size)));
         }
         if (static_cast<int64_t>(text.size()) != size || !tar::ParsePax(text, records) ||
             (type == 'g' && !tar::MergeGlobals(tarGlobals_, records))) {

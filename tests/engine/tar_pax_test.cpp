@@ -417,6 +417,12 @@ TEST(TarSparse, AMapThatDoesNotHoldIsRefusedAndTheRunGoesOn) {
         // The refused file fails, as it does in a test.
         EXPECT_EQ(run.ends, (std::map<std::string, bool>{{"f.bin", false}, {"next.txt", true}}));
         EXPECT_EQ(Extract(archive, true).ends, run.ends);
+        // The lister steps over the same blocks: the file after is listed,
+        // and nothing that only looks like a header.
+        std::vector<std::string> listed;
+        for (const TEntryInfo& e : List(archive)) listed.push_back(e.FileName);
+        EXPECT_EQ(listed.back(), "next.txt");
+        EXPECT_EQ(std::count(listed.begin(), listed.end(), "hidden.txt"), 0);
     }
     // A 1.0 map of two blocks cut off by the end of the file in its second.
     std::string map = "200\n";
