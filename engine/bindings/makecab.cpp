@@ -98,6 +98,11 @@ TMakeCAB::TMakeCAB(TComponent* AOwner) : TCompBase(AOwner) {
 
 TMakeCAB::~TMakeCAB() { DestroyContext(); }
 
+void TMakeCAB::SetArcType(TArcType) {
+    if (!ComponentState().contains(csLoading)) AddDefaultExt();
+    arcType_ = atCab;
+}
+
 void TMakeCAB::SetLzxLevel(int v) { lzxLevel_ = std::clamp(v, 15, 21); }
 void TMakeCAB::SetQuantumLevel(int v) { quantumLevel_ = std::clamp(v, 1, 7); }
 void TMakeCAB::SetQuantumMemory(int v) { quantumMemory_ = std::clamp(v, 10, 21); }

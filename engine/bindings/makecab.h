@@ -46,6 +46,9 @@ public:
     // MSZIP, 2 LZX, and for Quantum the ordinal of QuantumType.
     uint16_t EntryMethodCode() const;
 
+    // Always a cabinet, whatever the file holds now: it is written whole.
+    // A name without an extension gets DefaultExt.
+    void SetArcType(TArcType Value) override;
     void CompressArchive() override;
     // Reads the names of the cabinet just written, for a move's check.
     void ReadHeaders() override;
