@@ -766,11 +766,16 @@ void TCompBase::FinishArchive() {
     uint64_t write = 0;
     const bool oldWhole =
         newArchive_ || (FileStamp(archiveFile_, size, write) && size == oldSize_ && write == oldWrite_);
-    keepTemp_ = closed && !oldWhole && os::FileExists(tempName_);
-    if (keepTemp_)
-        ReportError(archiveFile_, tempName_, "0", 25350);
+    if (closed && !oldWhole && os::FileExists(tempName_))
+        KeepTemporary();
     else if (os::FileExists(tempName_))
         os::FileDelete(tempName_);
+}
+
+void TCompBase::KeepTemporary() {
+    keepTemp_ = true;
+    os::SetAttributes(tempName_, os::faReadOnly);
+    ReportError(archiveFile_, tempName_, "0", 25350);
 }
 
 void TCompBase::DeleteMovedSources(const std::vector<std::pair<std::string, std::string>>& Held) {

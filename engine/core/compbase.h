@@ -204,6 +204,10 @@ public:
     // archive is not whole any more, and the temporary is the only complete
     // copy of what it held.
     bool KeepTemp() const { return keepTemp_; }
+    // The temporary archive is the one complete copy left: it stays, made
+    // read-only so that no later run's sweep of day-old temporaries takes
+    // it, and 25350 says where it is.
+    void KeepTemporary();
 
     // Collects the files of FileSpec entry i; the number found.
     int GatherFileSpec(int i);

@@ -560,9 +560,7 @@ void TZip::FinishArchive() {
     setBegun_ = false;
     auto keepIfBegun = [&] {
         filesAdded_ = filesDeleted_ = 0;
-        if (!setBegun_) return;
-        keepTemp_ = true;
-        ReportError(archiveFile_, tempName_, "0", 25350);
+        if (setBegun_) KeepTemporary();
     };
     bool written = false;
     try {

@@ -821,6 +821,16 @@ TEST_F(DriversWriter, FailedRenameNamesWhatFailedAndKeepsTheTemporaryOnlyWhenItI
         EXPECT_EQ(SlashToBackslash(ExtractFilePath(log.extras[1])), AppendBackslash(SlashToBackslash(s.tmp)));
         EXPECT_EQ(Contents(ReadAll(log.extras[1])),
                   (std::map<std::string, std::string>{{"a.txt", "A"}, {"b.txt", "B"}}));
+        // A later run's sweep of temporaries left by killed runs spares it,
+        // however old it grows.
+        os::FileTimes old;
+        old.lastWrite = os::NowFileTime() - uint64_t{30} * 24 * 60 * 60 * 10000000;
+        ASSERT_TRUE(os::SetTimes(log.extras[1], old));
+        TstWriter later;
+        s.Prepare(later, swAdd, {"b.txt"});
+        later.Compress();
+        EXPECT_TRUE(os::FileExists(log.extras[1]));
+        os::SetAttributes(log.extras[1], os::faArchive);
         os::FileDelete(log.extras[1]);
     }
 }
