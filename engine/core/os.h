@@ -111,6 +111,9 @@ bool FileExists(const std::string& path);   // a file, not a directory
 bool DirectoryExists(const std::string& path);
 // A file and nothing else: not a folder, a link, a device or a pipe.
 bool IsRegularFile(const std::string& path);
+// Both names lead to one existing file, however they are spelt (case, a
+// relative path, a link). False when either does not exist.
+bool SameFile(const std::string& a, const std::string& b);
 bool FileDelete(const std::string& path);
 // To the recycle bin where the platform has one (silent, no confirmation).
 // Natively the same as FileDelete.

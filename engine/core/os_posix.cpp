@@ -410,6 +410,12 @@ bool IsRegularFile(const std::string& path) {
     return ::lstat(Native(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa, sb;
+    return ::stat(Native(a).c_str(), &sa) == 0 && ::stat(Native(b).c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
 bool FileDelete(const std::string& path) {
     std::string p = Native(path);
     if (RefusedAsReadOnly(p)) return false;

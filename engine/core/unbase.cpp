@@ -117,6 +117,15 @@ TPrepareResult TUnBase::PrepareExtractFile(std::string& FN, bool& Exists, TDateT
     // Only an output that would be written over is worth a question; a test
     // run, or output into a stream, writes no file at all.
     Exists = toFile && !outputName_.empty() && os::FileExists(outputName_);
+    // An entry named like the archive, extracted beside it, would empty the
+    // archive as it is being read: it fails before anyone is asked.
+    const auto isArchive = [this](const std::string& name) {
+        return OutputTarget == otFile && os::SameFile(name, archiveFile_);
+    };
+    if (Exists && isArchive(outputName_)) {
+        EntryFailed(outputName_, 25171, 0);
+        return prSkip;
+    }
     if (confirmOverwrites_ && Exists) {
         if (OnFileExists)
             OnFileExists(this, outputName_, FileDate, overwriteMode_);
@@ -135,7 +144,15 @@ TPrepareResult TUnBase::PrepareExtractFile(std::string& FN, bool& Exists, TDateT
         --fileCount_;
         return prSkip;
     }
-    if (toFile && OnRenameCompressedFile) OnRenameCompressedFile(this, name);
+    if (toFile && OnRenameCompressedFile) {
+        const std::string given = name;
+        OnRenameCompressedFile(this, name);
+        if (name != given && isArchive(name)) {
+            --fileCount_;
+            EntryFailed(name, 25171, 0);
+            return prSkip;
+        }
+    }
     if (name.empty()) {
         --fileCount_;
         return prSkip;
@@ -178,6 +195,11 @@ void TUnBase::EntryFailed(const std::string& FN, int Code, int64_t Size) {
     ReportError(FN, "", "0", Code);
     SkipBytes(Size);
     if (OnEnd) OnEnd(this, FN, false);
+}
+
+void TUnBase::NameRefused(const std::string& Shown, int64_t Size) {
+    SkipBytes(Size);
+    if (OnEnd) OnEnd(this, Shown, false);
 }
 
 void TUnBase::DiscardOutput() {

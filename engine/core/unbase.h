@@ -55,7 +55,9 @@ public:
     // holds the entry's output path (ConvertFileName). FN is the name shown
     // in the events; it takes the answer of OnRenameCompressedFile. Exists
     // tells whether the output exists (always False unless the output goes
-    // to files or the temporary stream). FileDate is the entry's date.
+    // to files or the temporary stream). FileDate is the entry's date. An
+    // output that is the archive itself fails the entry (25171) and is
+    // skipped.
     TPrepareResult PrepareExtractFile(std::string& FN, bool& Exists, TDateTime FileDate);
 
     // After an entry was written to a file (target 0 only): closes the
@@ -83,6 +85,10 @@ public:
     // and OnEnd with False. Without it a run that lost the entry would end
     // as if all had gone well.
     void EntryFailed(const std::string& FN, int Code, int64_t Size);
+    // An entry left with no name that can be written inside the target
+    // (ConvertFileName has said so): it fails the same way, under Shown,
+    // the name as the events show it.
+    void NameRefused(const std::string& Shown, int64_t Size);
     // The output of an entry that failed while it was being written: closed,
     // and for a file removed, so no cut copy passes for the entry.
     void DiscardOutput();
