@@ -180,8 +180,8 @@ void TLibraryReader::ReportResult(const std::string& FN, int Result) {
 int TLibraryReader::ProcessEntry(const TLibEntry& E, bool LastRound, bool& Stop) {
     const int operation = OutputTarget == otFile ? opExtract : opTest;
     const std::string out = ConvertFileName(E.StoredName);
-    if (out.empty()) {  // nothing safe to write it as (reported)
-        SkipBytes(E.Size);
+    if (out.empty()) {
+        NameRefused(ShownName(E), E.Size);
         return CallProcess(opSkip, nullptr);
     }
     const bool toFile = OutputTarget == otFile || OutputTarget == otTempStream;
@@ -193,6 +193,7 @@ int TLibraryReader::ProcessEntry(const TLibEntry& E, bool LastRound, bool& Stop)
         case prExtract: break;
     }
     const std::string target = toFile ? OutputName() : FN;
+    // Each entry that gets no output fails, and the library passes over it.
     if (OutputTarget == otFile) {
         const std::string dir = ExtractFilePath(target);
         if (!dir.empty() && !os::DirectoryExists(dir)) {
@@ -201,12 +202,11 @@ int TLibraryReader::ProcessEntry(const TLibEntry& E, bool LastRound, bool& Stop)
             } catch (const Exception&) {
                 ReportError(dir, "", "0", 25150);
                 SkipBytes(E.Size);
+                if (OnEnd) OnEnd(this, FN, false);
                 return CallProcess(opSkip, nullptr);
             }
         }
-    } else if (OutputTarget < otNone && !OpenOutput(target, OutputStreamArg())) {
-        ReportError(target, "", "0", 25235);
-        SkipBytes(E.Size);
+    } else if (OutputTarget < otNone && !OpenEntryOutput(FN, target, E.Size)) {
         return CallProcess(opSkip, nullptr);
     }
 

@@ -349,7 +349,7 @@ TUnCAB::TCopyAction TUnCAB::CopyFile(const std::string& Name, int64_t Size, uint
     entryDone_ = 0;
     const std::string out = ConvertFileName((Attribs & kNameIsUtf) ? os::AnsiToOem(shown) : Name);
     if (out.empty()) {
-        SkipBytes(Size);
+        NameRefused(shown, Size);
         return caSkip;
     }
     const bool toFile = OutputTarget == otFile || OutputTarget == otTempStream;

@@ -99,8 +99,8 @@ bool TUnARC::ExtractEntry(const TItem& Item) {
     const arc::THeader& H = Item.Header;
     const int64_t size = H.UnpackedSize;
     const std::string outPath = ConvertFileName(Item.Path);
-    if (outPath.empty()) {  // nothing safe to write it as (reported)
-        SkipBytes(size);
+    if (outPath.empty()) {
+        NameRefused(OemToAnsiName(Item.Path), size);
         return true;
     }
     const bool toFile = OutputTarget == otFile || OutputTarget == otTempStream;
@@ -123,7 +123,7 @@ bool TUnARC::ExtractEntry(const TItem& Item) {
     if (!inFile_.Seek(H.DataOffset())) RaiseError(FN, "", "0", 25292);
 
     const std::string target = toFile ? OutputName() : FN;
-    if (!OpenOutput(target, OutputStreamArg())) return failed(25136);
+    if (!OpenEntryOutput(FN, target, size)) return true;
     Crc = 0;
     bool decoded = true;
     try {

@@ -152,8 +152,8 @@ bool TUnARJ::ArjDecodePart(const arj::THeader& H, const std::string& FN) {
 
 bool TUnARJ::ArjExtractFile(arj::THeader& H) {
     const std::string outPath = ConvertFileName(H.Name);
-    if (outPath.empty()) {  // nothing safe to write it as (reported)
-        SkipBytes(H.UnpackedSize);
+    if (outPath.empty()) {
+        NameRefused(AnsiName(H.Name), H.UnpackedSize);
         return true;
     }
     const bool toFile = OutputTarget == otFile || OutputTarget == otTempStream;

@@ -88,8 +88,8 @@ bool TUnBH::ExtractEntry(const bh::TEntry& E) {
     const bh::THeader& H = E.H;
     const int64_t size = H.UnpackedSize;
     const std::string outPath = ConvertFileName(E.Name);
-    if (outPath.empty()) {  // nothing safe to write it as (reported)
-        SkipBytes(size);
+    if (outPath.empty()) {
+        NameRefused(OemToAnsiName(E.Name), size);
         return true;
     }
     const bool toFile = OutputTarget == otFile || OutputTarget == otTempStream;

@@ -144,8 +144,7 @@ void TUnGZIP::ExtractArchive() {
         storedName.empty() ? NameWithoutExtension(archiveFile_) : OemToAnsiName(storedName);
     std::string outPath = ConvertFileName(entryName);
     if (outPath.empty()) {
-        // No name is left that stays in the folder; that was said.
-        if (OnEnd) OnEnd(this, entryName, false);
+        NameRefused(entryName, 0);
         return;
     }
     const bool toFile = OutputTarget == otFile || OutputTarget == otTempStream;

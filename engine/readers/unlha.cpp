@@ -54,8 +54,8 @@ void TUnLHA::Gather(std::vector<lha::THeader>& Entries) {
 bool TUnLHA::ExtractEntry(const lha::THeader& H) {
     const int64_t size = H.UnpackedSize;
     const std::string outPath = ConvertFileName(H.Name);
-    if (outPath.empty()) {  // nothing safe to write it as (reported)
-        SkipBytes(size);
+    if (outPath.empty()) {
+        NameRefused(lha::NameToAnsi(H.Name), size);
         return true;
     }
     const bool toFile = OutputTarget == otFile || OutputTarget == otTempStream;

@@ -135,9 +135,7 @@ bool TUnTAR::ExtractEntry(const Entry& e) {
     // nothing had been lost.
     const std::string outPath = ConvertFileName(e.name);
     if (outPath.empty()) {
-        // No name is left that stays in the folder; that was said.
-        SkipBytes(e.size);
-        if (OnEnd) OnEnd(this, OemToAnsiName(e.name), false);
+        NameRefused(OemToAnsiName(e.name), e.size);
         return true;
     }
     const bool toFile = OutputTarget == otFile || OutputTarget == otTempStream;

@@ -425,9 +425,8 @@ bool TUnZIP::ExtractEntry(const Entry& e, Claims& Claimed) {
     }
     const std::string& asListed = e.storedName;
     std::string outPath = ConvertAnsiName(asListed);
-    if (outPath.empty()) {  // nothing safe to write it as (reported): it fails
-        SkipBytes(rec.UnpackedSize);
-        if (OnEnd) OnEnd(this, asListed, false);
+    if (outPath.empty()) {
+        NameRefused(asListed, rec.UnpackedSize);
         return true;
     }
     const bool toFile = OutputTarget == otFile || OutputTarget == otTempStream;

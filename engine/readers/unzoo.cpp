@@ -64,8 +64,8 @@ bool TUnZOO::ExtractEntry(const zoo::TEntry& E) {
     const int64_t size = E.UnpackedSize;
     const std::string stored = E.StoredPath();
     const std::string outPath = ConvertFileName(stored);
-    if (outPath.empty()) {  // nothing safe to write it as (reported)
-        SkipBytes(size);
+    if (outPath.empty()) {
+        NameRefused(OemToAnsiName(stored), size);
         return true;
     }
     const bool toFile = OutputTarget == otFile || OutputTarget == otTempStream;

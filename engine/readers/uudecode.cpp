@@ -284,7 +284,10 @@ void TUUDecode::ExtractArchive() {
     if (!IsEndLine(line) && !SettleAlphabet(line)) RaiseError(archiveFile_, std::string(1, line[0]), "0", 25326);
 
     const std::string outPath = ConvertFileName(name);
-    if (outPath.empty()) return;
+    if (outPath.empty()) {
+        NameRefused(name, 0);
+        return;
+    }
     const bool toFile = OutputTarget == otFile || OutputTarget == otTempStream;
     FN_ = toFile ? outPath : name;
     bool exists = false;

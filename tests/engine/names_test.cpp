@@ -13,7 +13,10 @@
 
 #include "engine/lister/dovex.h"
 #include "engine/core/exception.h"
+#include "engine/core/crc.h"
 #include "engine/core/helpers.h"
+#include "engine/formats/arc.h"
+#include "engine/formats/lha.h"
 #include "engine/core/os.h"
 #include "engine/readers/zipcheck.h"
 #include "engine/readers/readers.h"
@@ -285,6 +288,149 @@ TEST(DeviceNames, AreWrittenWithALeadingUnderscoreAndReported) {
         // A test writes nothing, so it renames nothing.
         if (k.renamed > 1) {
             EXPECT_EQ(s.tested.size(), k.written.size());
+        }
+    }
+}
+
+// ---- names the output cannot take ------------------------------------------------
+
+// What an extraction or a test of Archive ends with, entry by entry, and the
+// messages said.
+struct Ends {
+    std::vector<std::pair<std::string, bool>> ends;  // file-name part, passed
+    std::vector<int> errors;
+};
+Ends RunReader(const std::string& archive, const std::string& dir) {
+    Ends r;
+    TDovex kind;
+    kind.SetArchiveFile(archive);
+    std::unique_ptr<TUnBase> reader = CreateReaderForKind(kind.ArcType());
+    EXPECT_NE(reader, nullptr) << archive;
+    if (!reader) return r;
+    reader->OnError = [&](TObject*, const std::string&, const std::string&, const std::string&, int code) {
+        r.errors.push_back(code);
+    };
+    reader->OnEnd = [&](TObject*, const std::string& fn, bool pass) { r.ends.emplace_back(ExtractFileName(fn), pass); };
+    reader->SetArchiveFile(archive);
+    reader->FileSpec() = {"*.*"};
+    reader->SetConfirmOverwrites(false);
+    if (dir.empty()) {
+        reader->Test();
+    } else {
+        reader->SetExtractDir(dir);
+        reader->Extract();
+    }
+    return r;
+}
+
+// A gzip member holding Data in one stored deflate block, with no name.
+std::string GzipOf(const std::string& data) {
+    std::string g("\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03", 10);
+    const auto n = static_cast<uint16_t>(data.size());
+    g += '\x01';
+    g += static_cast<char>(n & 0xFF);
+    g += static_cast<char>(n >> 8);
+    g += static_cast<char>(~n & 0xFF);
+    g += static_cast<char>((~n >> 8) & 0xFF);
+    g += data;
+    uint32_t crc = 0xFFFFFFFF;
+    Crc32Block(data.data(), data.size(), crc);
+    for (uint32_t v : {~crc, static_cast<uint32_t>(data.size())})
+        for (int i = 0; i < 4; ++i) g += static_cast<char>((v >> (8 * i)) & 0xFF);
+    return g;
+}
+
+// A .Z file whose 9-bit codes are Data's bytes, one each.
+std::string CompressOf(const std::string& data) {
+    std::string z("\x1f\x9d\x90", 3);
+    uint32_t bits = 0;
+    int count = 0;
+    for (unsigned char c : data) {
+        bits |= uint32_t{c} << count;
+        for (count += 9; count >= 8; count -= 8, bits >>= 8) z += static_cast<char>(bits & 0xFF);
+    }
+    if (count > 0) z += static_cast<char>(bits & 0xFF);
+    return z;
+}
+
+// An entry whose output would be the archive itself, extracted beside it
+// with overwriting on, would empty the archive while it is read (and a
+// compress file would then pass as an empty one): it fails, and the
+// archive stays as it was. The single-entry kinds meet it by their own
+// naming rule: the archive's name less an extension it does not have.
+TEST(OutputNames, AnEntryThatWouldOverwriteItsOwnArchiveFails) {
+    struct Case {
+        const char* archive;
+        std::string bytes;
+        std::vector<std::pair<std::string, bool>> ends;
+    };
+#ifdef _WIN32
+    const std::string zipSelf = "SELF.ZIP";  // the same file in another case
+#else
+    const std::string zipSelf = "self.zip";
+#endif
+    const std::vector<Case> cases = {
+        {"gzdata", GzipOf("gzip data\n"), {{"gzdata", false}}},
+        {"zdata", CompressOf("compress data\n"), {{"zdata", false}}},
+        {"self.tar", TarOf({{"self.tar", "not the archive"}, {"other.txt", "other"}}),
+         {{"self.tar", false}, {"other.txt", true}}},
+        {"self.zip", BuildZip({{zipSelf, "not the archive"}, {"other.txt", "other"}}),
+         {{zipSelf, false}, {"other.txt", true}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.archive);
+        const std::string dir = ScratchDir("self-named");
+        const std::string archive = Join(dir, c.archive);
+        WriteAll(archive, c.bytes);
+        Ends run = RunReader(archive, dir);
+        EXPECT_EQ(ReadAll(archive), c.bytes);
+        EXPECT_EQ(std::count(run.errors.begin(), run.errors.end(), 25171), 1) << ::testing::PrintToString(run.errors);
+        EXPECT_EQ(run.ends, c.ends);
+        // Elsewhere, or in a test, the same entry is no danger.
+        const Ends tested = RunReader(archive, "");
+        EXPECT_TRUE(std::all_of(tested.ends.begin(), tested.ends.end(), [](const auto& e) { return e.second; }));
+    }
+}
+
+// An entry left with no name inside the target ("..") fails in every
+// reader, in a test as in an extraction, and the next entry is read.
+TEST(OutputNames, AnEntryWithNoNameInsideTheTargetFailsInEveryKind) {
+    const std::string data = "entry data\n";
+    uint16_t crc16 = 0;
+    Crc16Block(data.data(), data.size(), crc16);
+    auto lha = [&](const std::string& name) {
+        lha::TLevel0 h;
+        h.PackedSize = h.UnpackedSize = static_cast<uint32_t>(data.size());
+        h.Name = name;
+        h.Crc = crc16;
+        const std::vector<uint8_t> b = lha::MakeLevel0(h);
+        return std::string(b.begin(), b.end()) + data;
+    };
+    auto arcEntry = [&](const std::string& name) {
+        arc::THeader h;
+        h.Method = 2;
+        h.Name = name;
+        h.PackedSize = h.UnpackedSize = static_cast<uint32_t>(data.size());
+        h.Crc = crc16;
+        const std::vector<uint8_t> b = arc::MakeHeader(h);
+        return std::string(b.begin(), b.end()) + data;
+    };
+    const std::vector<std::pair<const char*, std::string>> kinds = {
+        {"dots.zip", BuildZip({{"..", data}, {"next.txt", data}})},
+        {"dots.tar", TarOf({{"..", data}, {"next.txt", data}})},
+        {"dots.lzh", lha("..") + lha("next.txt") + '\0'},
+        {"dots.arc", arcEntry("..") + arcEntry("NEXT.TXT") + "\x1a\x00"},
+    };
+    for (const auto& [file, bytes] : kinds) {
+        SCOPED_TRACE(file);
+        const std::string dir = ScratchDir("no-name");
+        WriteAll(Join(dir, file), bytes);
+        for (const std::string& out : {Join(dir, "out"), std::string()}) {
+            const Ends run = RunReader(Join(dir, file), out);
+            ASSERT_EQ(run.ends.size(), 2u) << ::testing::PrintToString(run.ends);
+            EXPECT_FALSE(run.ends[0].second);
+            EXPECT_TRUE(run.ends[1].second);
+            EXPECT_EQ(run.errors, std::vector<int>{25243});
         }
     }
 }
