@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/lister/dovex.h"
+#include "engine/core/crc.h"
 #include "engine/core/helpers.h"
 #include "engine/core/messages.h"
 #include "engine/core/os.h"
@@ -195,6 +196,24 @@ TEST(GzipReader, ExtractsPeerMembersByteForByteUnderTheirNames) {
     Events ev;
     ExtractAll(GzFixture("about-N.gz"), dir, ev);
     EXPECT_EQ(UnixTimeOf(Join(dir, "about.txt")), kFixtureTime);
+
+    // A member of method 0 holds its data as it is; with no time stored
+    // (MTIME 0) the output takes the .gz file's own.
+    const std::string data = "stored, not deflated\n";
+    uint32_t crc = 0xFFFFFFFF;
+    Crc32Block(data.data(), data.size(), crc);
+    std::string stored("\x1f\x8b\x00\x00\x00\x00\x00\x00\x00\x03", 10);
+    stored += data;
+    for (uint32_t v : {~crc, static_cast<uint32_t>(data.size())})
+        for (int i = 0; i < 4; ++i) stored += static_cast<char>((v >> (8 * i)) & 0xFF);
+    const std::string archive = Join(dir, "plain.gz");
+    WriteAll(archive, stored);
+    SetUnixTime(archive, kFixtureTime + 3600);
+    Events sev;
+    EXPECT_EQ(ExtractAll(archive, Join(dir, "out"), sev), 1);
+    EXPECT_EQ(sev.ends, (std::map<std::string, bool>{{"plain", true}}));
+    EXPECT_EQ(ReadAll(Join(dir, "out/plain")), data);
+    EXPECT_EQ(UnixTimeOf(Join(dir, "out/plain")), kFixtureTime + 3600);
 }
 
 TEST(GzipReader, ChecksEachConcatenatedMember) {
