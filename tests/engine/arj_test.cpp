@@ -17,6 +17,7 @@
 #include "engine/formats/arj.h"
 #include "engine/readers/readers.h"
 #include "engine/readers/unarj.h"
+#include "support/faults.h"
 #include "support/testenv.h"
 
 namespace bramble {
@@ -482,18 +483,7 @@ TEST(UnArj, MemoryRunningOutFailsOnlyTheEntryBeingDecoded) {
     for (const char* archive : {"arj/m1.arj", "arj/m4.arj"}) {
         SCOPED_TRACE(archive);
         ArjRun x;
-        bool raised = false;
-        x.setup = [&raised](TUnBase& r) {
-            const TWriteHook write = r.ExtractWriteHook;
-            r.ExtractWriteHook = [&raised, &r, write](TStream* s, bool data, int64_t n, int k, bool d,
-                                                      const uint8_t* b) {
-                if (data && !raised) {
-                    raised = true;
-                    r.RaiseError(r.EntryName(), "", "0", 25253);
-                }
-                return write(s, data, n, k, d, b);
-            };
-        };
+        x.setup = [](TUnBase& r) { test::RaiseOnFirstWrite(r, 25253); };
         EXPECT_EQ(x.Go(Fixture(archive)), 5);
         EXPECT_EQ(x.raised, 0);
         EXPECT_EQ(x.errors, std::vector<int>{25253});

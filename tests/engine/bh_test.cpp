@@ -23,6 +23,7 @@
 #include "engine/readers/zipcheck.h"
 #include "engine/writers/bh.h"
 #include "engine/writers/writers.h"
+#include "support/faults.h"
 #include "support/testenv.h"
 
 #ifndef _WIN32
@@ -400,19 +401,7 @@ TEST(UnBh, MemoryRunningOutFailsOnlyTheEntryBeingDecoded) {
         Events made;
         ASSERT_EQ(Write(archive, src, made, method), 2);
         Events ev;
-        bool raised = false;
-        EXPECT_EQ(Read(archive, ev, "", [&raised](TUnBase& r) {
-                      const TWriteHook write = r.ExtractWriteHook;
-                      r.ExtractWriteHook = [&raised, &r, write](TStream* s, bool data, int64_t n, int k, bool d,
-                                                                const uint8_t* b) {
-                          if (data && !raised) {
-                              raised = true;
-                              r.RaiseError(r.EntryName(), "", "0", 25253);
-                          }
-                          return write(s, data, n, k, d, b);
-                      };
-                  }),
-                  2);
+        EXPECT_EQ(Read(archive, ev, "", [](TUnBase& r) { test::RaiseOnFirstWrite(r, 25253); }), 2);
         EXPECT_EQ(ev.errors, std::vector<int>{25253});
         ASSERT_EQ(ev.ends.size(), 2u);
         EXPECT_FALSE(ev.ends[0].second);
