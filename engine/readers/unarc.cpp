@@ -112,9 +112,7 @@ bool TUnARC::ExtractEntry(const TItem& Item) {
         case prExtract: break;
     }
     auto failed = [&](int code) {
-        ReportError(FN, "", "0", code);
-        SkipBytes(size);
-        if (OnEnd) OnEnd(this, FN, false);
+        EntryFailed(FN, code, size);
         return true;
     };
     // Refused before the output is opened, so a file the user chose to

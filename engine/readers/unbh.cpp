@@ -101,9 +101,7 @@ bool TUnBH::ExtractEntry(const bh::TEntry& E) {
         case prExtract: break;
     }
     auto failed = [&](int code) {
-        ReportError(FN, "", "0", code);
-        SkipBytes(size);
-        if (OnEnd) OnEnd(this, FN, false);
+        EntryFailed(FN, code, size);
         return true;
     };
 

@@ -74,9 +74,7 @@ bool TUnLHA::ExtractEntry(const lha::THeader& H) {
         case prExtract: break;
     }
     auto failed = [&](int code) {
-        ReportError(FN, "", "0", code);
-        SkipBytes(size);
-        if (OnEnd) OnEnd(this, FN, false);
+        EntryFailed(FN, code, size);
         return true;
     };
 

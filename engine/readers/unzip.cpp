@@ -449,9 +449,7 @@ bool TUnZIP::ExtractEntry(const Entry& e, Claims& Claimed) {
         ~Trim() { claim->second = std::min(claim->second, data + consumed); }
     } trim{Claimed.emplace(std::pair{e.disk, pos}, end).first, pos + h.DataOffset() + (encrypted ? 12 : 0)};
     auto failed = [&](int code) {
-        ReportError(FN, "", "0", code);
-        SkipBytes(rec.UnpackedSize);
-        if (OnEnd) OnEnd(this, FN, false);
+        EntryFailed(FN, code, rec.UnpackedSize);
         return !stopRun_;
     };
 

@@ -77,9 +77,7 @@ bool TUnZOO::ExtractEntry(const zoo::TEntry& E) {
         case prExtract: break;
     }
     auto failed = [&](int code) {
-        ReportError(FN, "", "0", code);
-        SkipBytes(size);
-        if (OnEnd) OnEnd(this, FN, false);
+        EntryFailed(FN, code, size);
         return true;
     };
     // Refused before the output is opened, so a file the user chose to
