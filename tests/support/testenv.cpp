@@ -104,6 +104,9 @@ std::string ScratchDir(const std::string& name) {
 #else
     std::string dir = Join(root, "nat-" + owner + name);
 #endif
+    // Two runs of one binary side by side (the cabinet library bound and
+    // switched off) would otherwise share, and delete, each other's folders.
+    if (const char* tag = std::getenv("BRAMBLE_SCRATCH_TAG"); tag && *tag) dir += std::string("-") + tag;
     if (os::DirectoryExists(dir)) RemoveTree(dir);
     os::DirCreate(dir);
     return dir;
