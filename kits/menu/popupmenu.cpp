@@ -371,7 +371,7 @@ void TPopupMenu2000Form::CloseWindow() {
     KillTimer(wnd_, kExpandTimer);
     submenu_timer_ = false;
     showing_ = false;
-    swallow_release_ = false;
+    swallow_release_ = pointer_stale_ = false;
     ShowWindow(wnd_, SW_HIDE);
     SetWindowPos(wnd_, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     selected_ = previous_ = kNoItem;
@@ -467,6 +467,7 @@ void TPopupMenu2000Form::Expand() {
     if (expanded_) return;
     expanded_ = true;
     swallow_release_ = left_down_ || GetKeyState(VK_LBUTTON) < 0 || GetKeyState(VK_RBUTTON) < 0;
+    pointer_stale_ = GetCursorPos(&grown_under_) != 0;
     KillTimer(wnd_, kExpandTimer);
     selected_ = previous_ = kNoItem;
     PlaceAndShow(final_x_, final_y_);
@@ -753,7 +754,7 @@ void TPopupMenu2000Form::OnRelease(int X, int Y, bool Right) {
         Expand();
         return;
     }
-    if (idx < 0) return;
+    if (idx < 0 || pointer_stale_) return;
     selected_ = idx;
     release_x_ = X;
     if (Right) {
@@ -998,6 +999,13 @@ LRESULT TPopupMenu2000Form::Handle(UINT Msg, WPARAM W, LPARAM L) {
             }
             return 0;
         case WM_MOUSEMOVE:
+            if (pointer_stale_) {
+                // The platform also reports a pointer that stood still while
+                // the window changed under it.
+                POINT at{static_cast<short>(LOWORD(L)), static_cast<short>(HIWORD(L))};
+                ClientToScreen(wnd_, &at);
+                pointer_stale_ = at.x == grown_under_.x && at.y == grown_under_.y;
+            }
             ControlMouseMove(static_cast<short>(LOWORD(L)), static_cast<short>(HIWORD(L)));
             OnMouseMove(static_cast<short>(LOWORD(L)), static_cast<short>(HIWORD(L))); return 0;
         case WM_MOUSELEAVE:
@@ -1020,6 +1028,7 @@ LRESULT TPopupMenu2000Form::Handle(UINT Msg, WPARAM W, LPARAM L) {
         case WM_LBUTTONDOWN:
         case WM_RBUTTONDOWN:
             if (tips_) tips_->Deactivate();
+            if (pointer_stale_) return 0;
             if (Msg == WM_LBUTTONDOWN && options_.Draggable && !floating_ &&
                 ItemAtPos(static_cast<short>(LOWORD(L)), static_cast<short>(HIWORD(L))) == kDragHandle) {
                 TearOff();

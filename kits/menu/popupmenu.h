@@ -159,6 +159,10 @@ private:
     bool submenu_timer_ = false;
     bool left_down_ = false;
     bool swallow_release_ = false;  // the pressed button's release ends no choice
+    // Where the pointer rested when the window grew: what lies there now
+    // was never aimed at, so clicks choose nothing until the pointer moves.
+    POINT grown_under_{0, 0};
+    bool pointer_stale_ = false;
     int hinted_ = kNoItem - 10;
     TMenuItem2000* editing_ = nullptr;
     TAliveToken editing_alive_;

@@ -196,6 +196,55 @@ TEST_F(KeysFixture, APressHeldWhileTheMenuGrowsChoosesNothing) {
     EXPECT_TRUE(clicked.empty()) << clicked.front();
 }
 
+TEST_F(KeysFixture, AClickWhereTheChevronStoodChoosesNothingUntilThePointerMoves) {
+    // The menu grows under a resting pointer, by its own delay or by a key.
+    for (bool byKey : {false, true}) {
+        clicked.clear();
+        TPopupMenu2000 own(form);
+        own.Options().Animation = anNone;
+        own.SetAttachedItem(file);
+        std::string under;
+        bool openAfterClick = false;
+        own.OnPopup = [&](TObject*) {
+            RunLater([&] {
+                TPopupMenu2000Form* f = own.Window();
+                RECT wr;
+                GetWindowRect(f->Handle(), &wr);
+                POINT at{(wr.left + wr.right) / 2, wr.bottom - 9};
+                SetCursorPos(at.x, at.y);
+                Pump();
+                if (byKey) {
+                    keybd_event(VK_CONTROL, 0, 0, 0);
+                    Tap(VK_DOWN);
+                    Release(VK_CONTROL);
+                } else {
+                    SendMessage(f->Handle(), WM_TIMER, 2, 0);
+                }
+                Pump(10);
+                POINT c = at;
+                ScreenToClient(f->Handle(), &c);
+                int i = f->ItemAtPos(c.x, c.y);
+                under = i >= 0 ? f->ShownItem(i)->Caption() : "";
+                ClickAt(at);
+                Pump(10);
+                openAfterClick = own.IsFormOpen();
+                // Moved away and back, the same spot is aimed at.
+                SetCursorPos(at.x, at.y - 4);
+                Pump();
+                ClickAt(at);
+                Pump(10);
+                CloseActiveMenus(true);
+            });
+        };
+        UINT_PTR dog = SetTimer(nullptr, 0, 4000, Watchdog);
+        own.Popup(200, 150);
+        KillTimer(nullptr, dog);
+        EXPECT_EQ(under, "E&xit") << byKey;
+        EXPECT_TRUE(openAfterClick) << byKey;
+        EXPECT_EQ(clicked, (std::vector<std::string>{"E&xit"})) << byKey;
+    }
+}
+
 void PostTo(HWND W, UINT Msg, WPARAM Key) { PostMessage(W, Msg, Key, Msg == WM_KEYDOWN ? 1 : 1 << 29); }
 
 TEST_F(KeysFixture, AltOrF10OverAnOpenDropDownClosesItWithoutMenuMode) {
