@@ -12,6 +12,7 @@ bool g_saving = true;
 int g_caret_hidden = 0;
 HHOOK g_msg_hook = nullptr;
 int g_msg_hook_count = 0;
+bool g_alt_used = false;  // a key pressed under the held Alt went to the menus
 constexpr const char* kKeyTemplate = "Software\\Tellwick\\$(APPNAME)\\MenuOrder\\";
 
 // A pump that will not run away: at most this many messages per call.
@@ -73,6 +74,26 @@ bool PressOnOpener(const MSG& Msg) {
     return client.x >= b.Left && client.x < b.Right && client.y >= b.Top && client.y < b.Bottom;
 }
 
+// A key to the open menu, else to the first bar that takes keys; a key
+// one of them used becomes WM_NULL.
+void RouteKey(MSG& m) {
+    if (IsActivePopupOpen()) {
+        TCustomPopupMenu2000* popup = g_active;
+        if (TPopupMenu2000Form* f = popup->GetDeepestForm()) {
+            if (f->KeyMessage(m)) m.message = WM_NULL;
+            else if (popup->Bar && f == popup->Window() && popup->Bar->BarKeyMessage(m)) m.message = WM_NULL;
+        }
+        return;
+    }
+    for (TMenuBarLink* b : std::vector<TMenuBarLink*>(MenuBars())) {
+        if (!b->AcceptsKeys()) continue;
+        if (b->BarKeyMessage(m)) {
+            m.message = WM_NULL;
+            return;
+        }
+    }
+}
+
 LRESULT CALLBACK GetMessageHook(int Code, WPARAM W, LPARAM L) {
     // Only messages taken off the queue: a peek that leaves the message
     // there sees it again when it is really retrieved.
@@ -108,20 +129,19 @@ LRESULT CALLBACK GetMessageHook(int Code, WPARAM W, LPARAM L) {
                 m.message = WM_NULL;
             }
         } else if (IsKey(m.message)) {
-            if (IsActivePopupOpen()) {
-                TCustomPopupMenu2000* popup = g_active;
-                if (TPopupMenu2000Form* f = popup->GetDeepestForm()) {
-                    if (f->KeyMessage(m)) m.message = WM_NULL;
-                    else if (popup->Bar && f == popup->Window() && popup->Bar->BarKeyMessage(m)) m.message = WM_NULL;
-                }
-                return;
-            }
-            for (TMenuBarLink* b : std::vector<TMenuBarLink*>(MenuBars())) {
-                if (!b->AcceptsKeys()) continue;
-                if (b->BarKeyMessage(m)) {
-                    m.message = WM_NULL;
-                    return;
-                }
+            bool alt = m.wParam == VK_MENU || m.wParam == VK_LMENU || m.wParam == VK_RMENU;
+            bool altUp = alt && (m.message == WM_KEYUP || m.message == WM_SYSKEYUP);
+            if (alt && m.message == WM_SYSKEYDOWN && !(HIWORD(m.lParam) & KF_REPEAT)) g_alt_used = false;
+            RouteKey(m);
+            // The window's own key handling never saw the keys the menus
+            // took under Alt: given Alt's release, it would take Alt as
+            // pressed alone and start the platform's keyboard menu, whose
+            // loop holds up ours (and the chosen command) until the next Alt.
+            if (altUp) {
+                if (g_alt_used) m.message = WM_NULL;
+                g_alt_used = false;
+            } else if (m.message == WM_NULL && (HIWORD(m.lParam) & KF_ALTDOWN)) {
+                g_alt_used = true;
             }
         }
     });

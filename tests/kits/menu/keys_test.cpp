@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <functional>
+#include <utility>
+
 #include "kits/menu/menubar.h"
 #include "kits/menu/menustate.h"
 #include "kits/menu/popupmenu.h"
@@ -89,11 +92,28 @@ struct KeysFixture : ::testing::Test {
     bool DropOpen() { return Drop() && Drop()->IsFormOpen(); }
 };
 
+// The platform's own keyboard menu (on the window's system menu), which
+// holds the thread in its loop until it ends.
+bool InPlatformMenu() {
+    GUITHREADINFO g{};
+    g.cbSize = sizeof(g);
+    return GetGUIThreadInfo(GetCurrentThreadId(), &g) && (g.flags & GUI_INMENUMODE);
+}
+
 // A menu left open by a fault must not hang the run: it is closed after a
 // while, and the test then fails on what it checks.
 void CALLBACK Watchdog(HWND, UINT, UINT_PTR Id, DWORD) {
     KillTimer(nullptr, Id);
     CloseActiveMenus(true);
+    if (InPlatformMenu()) EndMenu();
+}
+
+// A look at the state once every input queued before it has been handled:
+// a timer message comes after all of them, whichever loop takes it.
+std::function<void()> g_probe;
+void CALLBACK Probe(HWND, UINT, UINT_PTR Id, DWORD) {
+    KillTimer(nullptr, Id);
+    if (auto p = std::exchange(g_probe, nullptr)) p();
 }
 
 TEST_F(KeysFixture, TheChevronClickExpandsWithoutChoosingWhatMovesUnderIt) {
@@ -164,6 +184,40 @@ TEST_F(KeysFixture, AnUnderlinedLetterRunsItsItemAtOnce) {
         ASSERT_EQ(clicked.size(), 2u) << c.Item;
         EXPECT_EQ(clicked[1], c.Item);
         EXPECT_EQ(bar->MenuMode(), 0) << c.Item;
+    }
+}
+
+TEST_F(KeysFixture, AnItemChosenByItsLetterAfterAltRunsBeforeAnyFurtherInput) {
+    // Alt let go before the letter, or held through it.
+    for (bool altHeld : {false, true}) {
+        clicked.clear();
+        bool probed = false, platformMenu = true;
+        std::vector<std::string> ran;
+        g_probe = [&] {
+            probed = true;
+            platformMenu = InPlatformMenu();
+            ran = clicked;
+            if (platformMenu) EndMenu();
+            CloseActiveMenus(true);
+        };
+        Drop()->OnPopup = [&](TObject*) {
+            RunLater([&] {
+                if (!altHeld) Release(VK_MENU);
+                Tap('O');
+                if (altHeld) Release(VK_MENU);
+                SetTimer(nullptr, 0, 1, Probe);
+            });
+        };
+        UINT_PTR dog = SetTimer(nullptr, 0, 4000, Watchdog);
+        keybd_event(VK_MENU, 0, 0, 0);
+        Tap('V');
+        for (int i = 0; i < 5000 && !probed; ++i) Pump(1);
+        KillTimer(nullptr, dog);
+        ASSERT_TRUE(probed) << altHeld;
+        Drop()->OnPopup = nullptr;
+        EXPECT_FALSE(platformMenu) << altHeld;
+        EXPECT_EQ(ran, (std::vector<std::string>{"&View", "&Options..."})) << altHeld;
+        EXPECT_EQ(bar->MenuMode(), 0) << altHeld;
     }
 }
 
