@@ -396,10 +396,7 @@ void TUnCAB::CloseFileInfo(const std::string&, intptr_t, uint16_t Date, uint16_t
         // The library closes an entry whose data it could not get whole (its
         // next cabinet was refused): what arrived is not the entry.
         AbandonOutput();
-        if (OnEnd)
-            OnEnd(this, entryName_, false);
-        else
-            ReportError(entryName_, "", "0", 25151);
+        if (!EndEntry(entryName_, false)) ReportError(entryName_, "", "0", 25151);
         return;
     }
     outputOpen_ = false;
@@ -410,15 +407,14 @@ void TUnCAB::CloseFileInfo(const std::string&, intptr_t, uint16_t Date, uint16_t
     else
         CloseOutput();
     // The library has checked the data.
-    if (OnEnd) OnEnd(this, entryName_, true);
+    EndEntry(entryName_, true);
 }
 
 void TUnCAB::AbandonOutput() {
     if (!outputOpen_) return;
     outputOpen_ = false;
-    CloseOutput();
     // What was written of it is not the entry: nothing partial is left.
-    if (OutputTarget == otFile) os::FileDelete(entryName_);
+    DiscardOutput();
 }
 
 bool TUnCAB::NextCabinet(std::string& Name, std::string& Disk, std::string& Path, int Error) {
