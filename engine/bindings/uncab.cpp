@@ -259,7 +259,13 @@ bool TUnCAB::CopyCabinet(const std::string& Path, bool Counting) {
     call_.Clear();
     const bool ok = cab::Fdi().FDICopy(context_, nameBuffer, folderBuffer, 0, CabNotify, nullptr, this) != 0;
     run.counting = false;
-    if (outputOpen_) AbandonOutput();
+    if (outputOpen_) {
+        // The library gave up inside the entry (its data fails the
+        // checksum, say): the entry failed, whatever the run does next. A
+        // failed write or a cancel says so itself.
+        AbandonOutput();
+        if (!call_.Pending && !cancel_) EndEntry(entryName_, false);
+    }
     if (call_.Pending) call_.Check();
     if (!ok) {
         // A cancel ends the run as every reader's does, with "User Aborted",
