@@ -202,7 +202,7 @@ int TLibraryReader::ProcessEntry(const TLibEntry& E, bool LastRound, bool& Stop)
             } catch (const Exception&) {
                 ReportError(dir, "", "0", 25150);
                 SkipBytes(E.Size);
-                if (OnEnd) OnEnd(this, FN, false);
+                EndEntry(FN, false);
                 return CallProcess(opSkip, nullptr);
             }
         }
@@ -215,6 +215,9 @@ int TLibraryReader::ProcessEntry(const TLibEntry& E, bool LastRound, bool& Stop)
     entryDone_ = 0;
     continuedSeen_ = false;
     active_ = true;
+    // The library writes the file itself: it is the entry's when the
+    // library made it or sent data into it; a file it never came to stays.
+    const bool existed = operation == opExtract && os::FileExists(target);
     int result;
     {
         struct Inactive {
@@ -223,6 +226,8 @@ int TLibraryReader::ProcessEntry(const TLibEntry& E, bool LastRound, bool& Stop)
         } inactive{active_};
         result = CallProcess(operation, operation == opExtract ? target.c_str() : nullptr);
     }
+    if (operation == opExtract && !E.Folder && (!existed || entryDone_ > 0) && os::FileExists(target))
+        EntryWroteFile(target);
     if (OutputTarget != otFile && OutputTarget < otNone) CloseOutput();
     CheckPending();
     if (cancel_) {
@@ -242,10 +247,7 @@ int TLibraryReader::ProcessEntry(const TLibEntry& E, bool LastRound, bool& Stop)
         // The register as it stands or after its final inversion: either
         // form of the CRC passes.
         const bool pass = result == 0 && (~Crc == expected || Crc == expected);
-        if (OnEnd)
-            OnEnd(this, FN, pass);
-        else if (result == 0 && !pass)
-            ReportError(FN, "", "0", 25151);
+        if (!EndEntry(FN, pass) && result == 0 && !pass) ReportError(FN, "", "0", 25151);
         if (!pass) --done_;
     }
     if (result != 0 && !E.Encrypted && !volumeDeclined_) {

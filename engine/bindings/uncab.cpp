@@ -259,7 +259,13 @@ bool TUnCAB::CopyCabinet(const std::string& Path, bool Counting) {
     call_.Clear();
     const bool ok = cab::Fdi().FDICopy(context_, nameBuffer, folderBuffer, 0, CabNotify, nullptr, this) != 0;
     run.counting = false;
-    if (outputOpen_) AbandonOutput();
+    if (outputOpen_) {
+        // The library gave up inside the entry (its data fails the
+        // checksum, say): the entry failed, whatever the run does next. A
+        // failed write or a cancel says so itself.
+        AbandonOutput();
+        if (!call_.Pending && !cancel_) EndEntry(entryName_, false);
+    }
     if (call_.Pending) call_.Check();
     if (!ok) {
         // A cancel ends the run as every reader's does, with "User Aborted",
@@ -396,10 +402,7 @@ void TUnCAB::CloseFileInfo(const std::string&, intptr_t, uint16_t Date, uint16_t
         // The library closes an entry whose data it could not get whole (its
         // next cabinet was refused): what arrived is not the entry.
         AbandonOutput();
-        if (OnEnd)
-            OnEnd(this, entryName_, false);
-        else
-            ReportError(entryName_, "", "0", 25151);
+        if (!EndEntry(entryName_, false)) ReportError(entryName_, "", "0", 25151);
         return;
     }
     outputOpen_ = false;
@@ -410,15 +413,14 @@ void TUnCAB::CloseFileInfo(const std::string&, intptr_t, uint16_t Date, uint16_t
     else
         CloseOutput();
     // The library has checked the data.
-    if (OnEnd) OnEnd(this, entryName_, true);
+    EndEntry(entryName_, true);
 }
 
 void TUnCAB::AbandonOutput() {
     if (!outputOpen_) return;
     outputOpen_ = false;
-    CloseOutput();
     // What was written of it is not the entry: nothing partial is left.
-    if (OutputTarget == otFile) os::FileDelete(entryName_);
+    DiscardOutput();
 }
 
 bool TUnCAB::NextCabinet(std::string& Name, std::string& Disk, std::string& Path, int Error) {

@@ -1,6 +1,7 @@
 #include "engine/core/unbase.h"
 
 #include <algorithm>
+#include <exception>
 #include <vector>
 
 #include "engine/core/helpers.h"
@@ -15,6 +16,14 @@ constexpr int64_t kBlockSize = 32768;
 // Kinds whose outside libraries open the archive themselves.
 bool OpensItself(TArcType t) {
     return t == atACE || t == atAceExe || t == atCab || t == atRar || t == atRarExe;
+}
+
+// An entry's file that must go may have been given the entry's read-only
+// attribute already.
+void RemoveFile(const std::string& Name) {
+    if (os::FileDelete(Name) || !os::FileExists(Name)) return;
+    os::SetAttributes(Name, os::faArchive);
+    os::FileDelete(Name);
 }
 
 }  // namespace
@@ -58,9 +67,15 @@ int TUnBase::ExecuteExtract(TZipCommon* HandOverFrom) {
     struct Restore {
         TUnBase& c;
         std::string archive;
+        int raising = std::uncaught_exceptions();
         ~Restore() {
             c.inFile_.Close();
             c.outFile_.Close();
+            // A run that ends inside an entry (cancelled, or raised) leaves
+            // no part of it behind.
+            if (!c.entryFile_.empty() && (c.cancel_ || std::uncaught_exceptions() > raising))
+                RemoveFile(c.entryFile_);
+            c.entryFile_.clear();
             c.tempOutput_.reset();
             c.fileList_.Clear();
             if (c.archiveFile_ != archive) {
@@ -81,6 +96,7 @@ int TUnBase::ExecuteExtract(TZipCommon* HandOverFrom) {
     password_.clear();
     outputName_.clear();
     entryName_.clear();
+    entryFile_.clear();
     scanEnd_ = arcFileSize_;
     scanPosition_ = arcOffset_;
 
@@ -100,6 +116,7 @@ int TUnBase::ExecuteExtract(TZipCommon* HandOverFrom) {
 
 TPrepareResult TUnBase::PrepareExtractFile(std::string& FN, bool& Exists, TDateTime FileDate) {
     const bool toFile = OutputTarget == otFile || OutputTarget == otTempStream;
+    entryFile_.clear();
     timer_.Pause();
     struct Resume {
         TdvxTimer& t;
@@ -173,10 +190,27 @@ void TUnBase::FinishEntry(const std::string& FN, const std::string& Target, bool
         CloseOutput();
     // Every entry gets its verdict: one whose decoding failed has had its
     // fault reported, but without OnEnd nothing else says it failed.
-    if (OnEnd)
-        OnEnd(this, FN, Pass);
-    else if (!Pass)
-        ReportError(FN, "", "0", 25151);
+    if (!EndEntry(FN, Pass) && !Pass) ReportError(FN, "", "0", 25151);
+}
+
+bool TUnBase::OpenOutput(const std::string& Name, TStream* Stream) {
+    if (!TZipCommon::OpenOutput(Name, Stream)) return false;
+    if (OutputTarget == otFile) entryFile_ = Name;
+    return true;
+}
+
+bool TUnBase::EndEntry(const std::string& FN, bool Pass) {
+    if (!Pass && !entryFile_.empty()) {
+        // Stamped or not, what it holds is not the entry. A file that was
+        // there before is not given back: it was emptied when the entry's
+        // output was opened over it.
+        outFile_.Close();
+        RemoveFile(entryFile_);
+    }
+    entryFile_.clear();
+    if (!OnEnd) return false;
+    OnEnd(this, FN, Pass);
+    return true;
 }
 
 bool TUnBase::OpenEntryOutput(const std::string& FN, const std::string& Target, int64_t Size) {
@@ -188,28 +222,28 @@ bool TUnBase::OpenEntryOutput(const std::string& FN, const std::string& Target, 
 void TUnBase::OutputRefused(const std::string& FN, const std::string& Target, int64_t Size) {
     ReportError(Target, "", "0", 25235);
     SkipBytes(Size);
-    if (OnEnd) OnEnd(this, FN, false);
+    EndEntry(FN, false);
 }
 
 void TUnBase::EntryFailed(const std::string& FN, int Code, int64_t Size) {
     ReportError(FN, "", "0", Code);
     SkipBytes(Size);
-    if (OnEnd) OnEnd(this, FN, false);
+    EndEntry(FN, false);
 }
 
 void TUnBase::NameRefused(const std::string& Shown, int64_t Size) {
     SkipBytes(Size);
-    if (OnEnd) OnEnd(this, Shown, false);
+    EndEntry(Shown, false);
 }
 
 void TUnBase::DiscardOutput() {
-    if (OutputTarget == otFile && outFile_.IsOpen()) {
-        const std::string name = outFile_.FileName();
-        outFile_.Close();
-        os::FileDelete(name);
+    if (OutputTarget != otFile) {
+        CloseOutput();
         return;
     }
-    CloseOutput();
+    outFile_.Close();
+    if (!entryFile_.empty()) RemoveFile(entryFile_);
+    entryFile_.clear();
 }
 
 void TUnBase::RestoreFileStamp(uint32_t Attr, uint32_t DosDate, const std::string& FN) {
@@ -241,6 +275,7 @@ void TUnBase::OutputWriteFailed(TStream* Output) {
         name = outFile_.FileName();
         outFile_.Close();
         os::FileDelete(name);
+        entryFile_.clear();
     }
     ReportError(name, "", "0", 25136);
 }

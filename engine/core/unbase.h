@@ -67,9 +67,9 @@ public:
     // that are only the archive bit are left as the file got them.
     void RestoreFileStamp(uint32_t Attr, uint32_t DosDate, const std::string& FN);
     // Ends an entry whose output was opened as Target: the file's stamp
-    // restored (target 0) or the output closed, then OnEnd with Pass; with
-    // no OnEnd, an entry that failed (its check, or its decoding) reports
-    // 25151.
+    // restored (target 0) or the output closed, then EndEntry with Pass;
+    // with no OnEnd, an entry that failed (its check, or its decoding)
+    // reports 25151.
     void FinishEntry(const std::string& FN, const std::string& Target, bool Pass, uint32_t Attr, uint32_t DosDate);
 
     // Opens the output of an entry about to be decoded (OpenOutput with
@@ -92,6 +92,14 @@ public:
     // The output of an entry that failed while it was being written: closed,
     // and for a file removed, so no cut copy passes for the entry.
     void DiscardOutput();
+    // The verdict on the current entry, the one way every entry ends: one
+    // that failed first loses the file it wrote (a cut or wrong copy would
+    // pass for the entry), then OnEnd hears of it. False when there is no
+    // OnEnd, for the reader to report the failure its own way.
+    bool EndEntry(const std::string& FN, bool Pass);
+    // A file the entry got without OpenOutput (an outside library wrote it),
+    // to go if the entry fails.
+    void EntryWroteFile(const std::string& Name) { entryFile_ = Name; }
 
     // Copies PackedSize stored bytes from the input (the archive, or Input
     // when InputSource takes the stream handed in) to the output, folding
@@ -106,6 +114,9 @@ public:
 
     // Every reader overrides it: walks the entries and extracts or tests them.
     virtual void ExtractArchive() {}
+
+    // Target 0: the file made is the current entry's until its verdict.
+    bool OpenOutput(const std::string& Name, TStream* Stream) override;
 
 protected:
     int ExecuteExtract(TZipCommon* HandOverFrom);
@@ -126,6 +137,11 @@ protected:
     int64_t scanEnd_ = 0;
     int64_t bytesToDo_ = 0;
     int64_t totalToDo_ = 0;
+
+private:
+    // The file the current entry made and has had no verdict on; empty when
+    // it made none (refused before its output, or output to no file).
+    std::string entryFile_;
 };
 
 // The drive part of a path as the disk manager takes it: "C:" for a drive

@@ -122,7 +122,7 @@ bool TUnBH::ExtractEntry(const bh::TEntry& E) {
             // The entry failed, and OnEnd says so like for every entry that
             // could not be written: a caller counts the verdicts.
             SkipBytes(size);
-            if (OnEnd) OnEnd(this, FN, false);
+            EndEntry(FN, false);
             return false;  // a password that fits nothing ends the run
         }
     }

@@ -183,7 +183,7 @@ void TUnGZIP::ExtractArchive() {
         DiscardOutput();
         if (isGzip) {
             SkipBytes(bytesToDo_);
-            if (OnEnd) OnEnd(this, FN, false);
+            EndEntry(FN, false);
         } else {
             EntryFailed(FN, err.Code(), bytesToDo_);
         }
@@ -196,10 +196,7 @@ void TUnGZIP::ExtractArchive() {
         RestoreFileStamp(0x20, dosDate, target);
     else
         CloseOutput();
-    if (OnEnd)
-        OnEnd(this, FN, pass);
-    else if (!pass)
-        ReportError(FN, "", "0", 25151);
+    if (!EndEntry(FN, pass) && !pass) ReportError(FN, "", "0", 25151);
     if (pass) HandToTar(target);
 }
 

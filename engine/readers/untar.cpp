@@ -172,10 +172,7 @@ bool TUnTAR::ExtractEntry(const Entry& e) {
     // What the cut took away is not coming.
     SkipBytes(e.size - read);
     if (copied && !whole) ReportError(FN, "", "0", 25236);
-    if (OnEnd)
-        OnEnd(this, FN, copied && whole);
-    else if (!copied)
-        ReportError(FN, "", "0", 25151);
+    if (!EndEntry(FN, copied && whole) && !copied) ReportError(FN, "", "0", 25151);
     return copied || !cancel_;
 }
 

@@ -340,8 +340,10 @@ void TUnZIP::Gather(bool central, int64_t start, std::vector<Entry>& entries) {
         // there (the data starts at next); without them the next header
         // cannot be found.
         if (!central && (e.rec.Flags & zip::kFlagDescriptor) && e.rec.PackedSize == 0 &&
-            !FindDescriptor(next, e.rec, next))
+            !FindDescriptor(next, e.rec, next)) {
             next = arcFileSize_ + 1;
+            e.sizesLost = true;
+        }
         // A walk of the local headers that can find no next header, past
         // data that runs beyond the file or a streamed entry with no sizes
         // behind it, may leave entries behind: the run says so.
@@ -421,6 +423,12 @@ bool TUnZIP::ExtractEntry(const Entry& e, Claims& Claimed) {
     const int64_t end = pos + h.DataOffset() + rec.PackedSize;
     if (Overlaps(Claimed, e.disk, pos, end)) {
         EntryFailed(e.storedName, 25248, rec.UnpackedSize);
+        return true;
+    }
+    // Without its descriptor a streamed entry has no size and no CRC: the
+    // empty file it would give passes for it.
+    if (e.sizesLost) {
+        EntryFailed(e.storedName, 25236, rec.UnpackedSize);
         return true;
     }
     const std::string& asListed = e.storedName;
@@ -522,10 +530,7 @@ bool TUnZIP::ExtractEntry(const Entry& e, Claims& Claimed) {
         else
             CloseOutput();
         SkipBytes(rec.UnpackedSize);
-        if (OnEnd)
-            OnEnd(this, FN, pass);
-        else if (decoded && !pass)
-            ReportError(FN, "", "0", 25151);
+        if (!EndEntry(FN, pass) && decoded && !pass) ReportError(FN, "", "0", 25151);
         return true;
     };
 
@@ -593,12 +598,12 @@ bool TUnZIP::ExtractEntry(const Entry& e, Claims& Claimed) {
         }
         ReportError(FN, "", "0", 26522);
         CloseOutput();
-        if (OnEnd) OnEnd(this, FN, false);
+        EndEntry(FN, false);
         return false;
     }
     if (!opened) {
         ReportError(FN, "OnGetPassword", "0", 25270);
-        if (OnEnd) OnEnd(this, FN, false);
+        EndEntry(FN, false);
         SkipBytes(rec.UnpackedSize);
         return true;
     }

@@ -28,6 +28,7 @@ private:
         int disk = 0;            // of a spanned set, from 0: where the local header is
         uint16_t madeBy = 0;     // "version made by" of a central record (host in the high byte)
         std::string storedName;  // as listed by the record gathered: matched, reported and written under
+        bool sizesLost = false;  // streamed, and no descriptor behind the data: nothing to check it by
     };
 
     // Where the entries' records begin; false ends the run.

@@ -328,7 +328,8 @@ void TUUDecode::ExtractArchive() {
         RestoreFileStamp(0x20, now, target);
     else
         CloseOutput();
-    if (OnEnd) OnEnd(this, FN_, done);
+    if (!done) decodedFileName_.clear();
+    EndEntry(FN_, done);
 }
 
 }  // namespace bramble

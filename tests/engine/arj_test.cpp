@@ -394,7 +394,7 @@ TEST(UnArj, DamagedHeadersEndWhatTheyHitAndNamesStayInside) {
          {"first.txt"}},
         {"a DOS directory bit is passed over", with([](Entry& e) { e.attr = 0x10, e.name = "dosdir"; }), {}, false,
          {"first.txt"}},
-        {"a cut archive: the scan and the entry find it", cut, {25236, 25236}, false, {"file.txt", "first.txt"}},
+        {"a cut archive: the scan and the entry find it", cut, {25236, 25236}, false, {"first.txt"}},
         {"no header in reach", noHeader, {25242}, true, {}},
     };
     for (const Case& c : cases) {
@@ -470,8 +470,7 @@ TEST(UnArj, AStoredEntryOfAnotherSizeThanItsHeaderSaysFails) {
             EXPECT_FALSE(x.ends[0].second);
             EXPECT_TRUE(x.ends[1].second);
             if (!extract) continue;
-            const std::string kept = sized.data.substr(0, static_cast<size_t>(std::min<int64_t>(claim, 17)));
-            EXPECT_EQ(ReadTree(out), (Tree{{"file.txt", kept}, {"last.txt", last.data}}));
+            EXPECT_EQ(ReadTree(out), (Tree{{"last.txt", last.data}}));
         }
     }
 }

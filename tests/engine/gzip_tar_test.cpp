@@ -538,9 +538,9 @@ TEST(TarReader, AnArchiveCutShortFailsTheEntryItCutAndSaysSo) {
             EXPECT_EQ(failed, c.failed);
             EXPECT_EQ(ev.Count(25236), c.cut ? 1 : 0) << ::testing::PrintToString(ev.errors);
         }
-        // What was there of a cut entry is written out, as tar does.
+        // A cut entry leaves nothing that could pass for it.
         if (c.length == 5000) {
-            EXPECT_TRUE(ReadAll(Join(Join(dir, "out"), "big.bin")) == big.substr(0, 5000 - 512));
+            EXPECT_FALSE(os::FileExists(Join(Join(dir, "out"), "big.bin")));
         }
 #ifndef _WIN32
         // bsdtar says each of these archives is cut short (GNU tar passes

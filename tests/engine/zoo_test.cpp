@@ -422,8 +422,7 @@ TEST(UnZoo, AnEntryOfAnotherSizeThanItsHeaderSaysFails) {
                 // Named by the output path or the stored name.
                 for (const auto& [name, pass] : ev.ends) EXPECT_EQ(pass, name.find("GOOD") != std::string::npos);
                 if (!extract) continue;
-                EXPECT_EQ(ReadAll(Join(dir, "o/SIZED.TXT")),
-                          data.substr(0, static_cast<size_t>(std::min(claim, size))));
+                EXPECT_FALSE(os::FileExists(Join(dir, "o/SIZED.TXT")));
                 EXPECT_EQ(ReadAll(Join(dir, "o/GOOD.TXT")), "good\n");
             }
         }
