@@ -25,8 +25,9 @@ TEST(AddSpec, NewArchiveKindGoesByASearchInTheExtensionList) {
              // The start of a listed extension finds it.
              {"notes.c", wkCab}, {"x.C", wkCab}, {"x.T", wkTar}, {"x.G", wkGZip}, {"x.B", wkBh}, {"x.L", wkLha},
              {"x.LH", wkLha}, {"x.ZI", wkZip}, {"x.zo", wkZoo}, {"x.J", wkJar}, {"x.ta", wkTar},
-             // Names of other formats, and no extension: the kind used last.
-             {"x.Z", last}, {"x.lz", last}, {"x.", last}, {"noext", last},
+             {"x.Z", wkZip}, {"x.lz", wkLha}, {"x.", wkBh},
+             // No extension: the kind used last.
+             {"noext", last}, {"C:\\dir.d\\noext", last},
              // Not in the list, or across two of its entries.
              {"x.7z", last}, {"x.zipx", last}, {"x.H", last}, {"x.BHC", last}, {"x.GZT", last},
              {"C:\\dir.zip\\plain", last}}) {
