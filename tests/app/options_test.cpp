@@ -2,6 +2,7 @@
 // and when, the associations, the shortcuts, the list's columns, and where
 // the dialog goes.
 #include "app/forms/options.h"
+#include "app/shellreg/clsid.h"
 #include "app/shellreg/shellreg.h"
 #include "main_window.h"
 
@@ -325,6 +326,40 @@ TEST_F(OptionsDialog, AssociationsAreMadeAndRemovedLeavingOtherProgramsAlone) {
     EXPECT_EQ(Classes(".rar"), "OtherArc.rar");
     DeleteFileA(amp.c_str());
     DeleteFileA(broken.c_str());
+}
+
+// The shell extension box says whether our handler's key names our class:
+// a key without that value is an extension switched off; only a missing
+// key leaves the box as it was.
+TEST_F(OptionsDialog, ShellExtensionBoxFollowsTheHandlersValue) {
+    Make();
+    const std::string key = "*\\shellex\\ContextMenuHandlers\\Bramble";
+    struct Case {
+        const char* value;  // nullptr: the key without a default value
+        bool before, shown;
+    };
+    for (const Case& c : {Case{ShellExtClassIdText, false, true}, Case{nullptr, true, false},
+                          Case{"{00000000-0000-0000-0000-000000000000}", true, false}, Case{"", true, false}}) {
+        SCOPED_TRACE(c.value ? c.value : "<no value>");
+        {
+            TRegistry reg;
+            reg.SetRootKey(HKEY_CLASSES_ROOT);
+            reg.DeleteKey(key);
+            ASSERT_TRUE(reg.OpenKey(key, true));
+            if (c.value) reg.WriteString("", c.value);
+        }
+        frmOptions->ShellExt->SetChecked(c.before);
+        frmOptions->FormShow(frmOptions);
+        EXPECT_EQ(frmOptions->ShellExt->Checked(), c.shown);
+    }
+    TRegistry reg;
+    reg.SetRootKey(HKEY_CLASSES_ROOT);
+    reg.DeleteKey(key);
+    for (bool before : {false, true}) {
+        frmOptions->ShellExt->SetChecked(before);
+        frmOptions->FormShow(frmOptions);
+        EXPECT_EQ(frmOptions->ShellExt->Checked(), before);
+    }
 }
 
 TEST_F(OptionsDialog, ShortcutsGoIntoTheUsersFoldersOnlyWhenConfirmed) {
