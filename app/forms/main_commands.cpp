@@ -365,7 +365,8 @@ void TfrmMain::OpenWithShell(const std::string& File, const std::string& Paramet
 }
 
 bool TfrmMain::TargetFolderPossible(const std::string& Target) {
-    // A recent folder stored before such names were refused.
+    // The recent folders may hold one stored before such names were
+    // refused.
     if (!IsNameableFolder(Target)) {
         Application->MessageBox(Target + "\r\r ...not found.", Application->Title(), MB_OK);
         return false;
