@@ -224,6 +224,7 @@ TfrmAddFiles::TfrmAddFiles(TComponent* AOwner) : TForm(AOwner) {
     FileList1->OnClick = [this](TObject* s) { FileList1Click(s); };
     FileList1->OnDblClick = [this](TObject* s) { FileList1DblClick(s); };
     FileList1->OnKeyPress = [this](TObject* s, char& k) { FileList1KeyPress(s, k); };
+    OnShow = [this](TObject*) { newShowing_ = true; };
     OnActivate = [this](TObject* s) { FormActivate(s); };
 }
 
@@ -253,6 +254,7 @@ void TfrmAddFiles::Prepare(TfrmMain& Main, bool NewArchive, const std::string& A
     filesDropped_ = !Dropped.empty();
     // Dropped files are looked for in their own folder.
     if (filesDropped_) PathComboBox1->SetPath(ExtractFilePath(Dropped.front()));
+    newShowing_ = true;
     FormActivate(this);
     if (!CompressComponent) return;
     // A new archive starts from nothing, whatever an earlier Add left.
@@ -282,9 +284,14 @@ void TfrmAddFiles::Prepare(TfrmMain& Main, bool NewArchive, const std::string& A
 void TfrmAddFiles::FormActivate(TObject*) {
     if (!main_) return;
     TfrmMain& Main = *main_;
+    // The folder and the file-name box are set up once per showing: coming
+    // back from the password boxes or another window keeps what the user
+    // picked there.
+    const bool fresh = newShowing_;
+    newShowing_ = false;
     // Where the files come from: the start folder the options ask for
     // ("System default" keeps the last one).
-    if (!filesDropped_ && frmOptions) {
+    if (fresh && !filesDropped_ && frmOptions) {
         if (frmOptions->RadioOther->Checked()) PathComboBox1->SetPath(frmOptions->StartupFolder->Text());
         if (frmOptions->RadioLastOpen->Checked()) PathComboBox1->SetPath(Main.LastOpenFolder);
     }
@@ -304,7 +311,7 @@ void TfrmAddFiles::FormActivate(TObject*) {
     DefineCompressorClick(kind);
     if (!CompressComponent) return;
     CompressComponent->SetRecurseDirs(false);
-    if (!filesDropped_) {
+    if (fresh && !filesDropped_) {
         edtFileSpec->SetText("*.*");
         SetActiveControl(edtFileSpec);
         edtFileSpecEnter(this);
@@ -313,8 +320,8 @@ void TfrmAddFiles::FormActivate(TObject*) {
 }
 
 void TfrmAddFiles::WndProc(TMessage& Message) {
-    // Enter in the file list is the list's own key (it opens a folder):
-    // the default button must not take it first.
+    // Enter in the file list is the list's own key (it opens a folder or
+    // adds the files picked): the default button must not take it first.
     if (Message.Msg == CM_DIALOGKEY && Message.WParam == VK_RETURN && ActiveControl() == FileList1) {
         Message.Result = 0;
         return;
@@ -382,11 +389,11 @@ void TfrmAddFiles::ExcludeArchive() {
 bool TfrmAddFiles::AddNames(const std::string& FolderPath) {
     std::vector<std::string> lines;
     for (const std::string& n : SplitFileNames(edtFileSpec->Text())) {
+        // A folder picked among the files goes in by its own name, as the
+        // files beside it do.
         const std::string line = FileSpecLine(FolderPath, n);
         if (line.empty()) return false;
-        // A folder picked in the list stands for the files in it.
-        const bool folder = line.find_first_of("*?") == std::string::npos && os::DirectoryExists(line);
-        lines.push_back(folder ? AppendBackslash(line) + "*.*" : line);
+        lines.push_back(line);
     }
     if (lines.empty()) return false;
     for (const std::string& l : lines) CompressComponent->FileSpec().push_back(l);
@@ -437,16 +444,15 @@ void TfrmAddFiles::btnAddDirClick(TObject*) {
     // The drives list is no tree: adding from the root of whatever drive
     // is current would take a whole disk. The dialog stays.
     if (folder.empty() || FileList1->DriveList()) return;
-    if (SplitFileNames(edtFileSpec->Text()).empty()) edtFileSpec->SetText("*.*");
     CompressComponent->SetRecurseDirs(true);
     CompressComponent->SetDefaultDir(folder);
     os::SetCurrentDir(folder);
     // A folder picked in the list is the tree to add; without one, the
-    // folder shown.
+    // folder shown. The file-name box is the mask in every folder of the
+    // tree, taken as typed.
     const std::string picked = SelectedFolder();
-    if (!AddNames(picked.empty() ? folder : picked)) return;
+    CompressComponent->FileSpec().push_back(AppendBackslash(picked.empty() ? folder : picked) + edtFileSpec->Text());
     ExcludeArchive();
-    if (main_) main_->LastOpenFolder = folder;
     SetModalResult(mrOk);
 }
 
@@ -578,8 +584,7 @@ void TfrmAddFiles::EnterItem(TListItem* Item) {
 
 void TfrmAddFiles::FileList1DblClick(TObject*) {
     TListItem* it = FileList1->Selected();
-    if (!it) return;
-    const TFileItemInfo* info = TFileListView::ItemInfo(it);
+    const TFileItemInfo* info = it ? TFileListView::ItemInfo(it) : nullptr;
     if (info && info->IsFolder())
         EnterItem(it);
     else
@@ -589,10 +594,16 @@ void TfrmAddFiles::FileList1DblClick(TObject*) {
 void TfrmAddFiles::FileList1KeyPress(TObject*, char& Key) {
     if (Key != 13) return;
     TListItem* it = FileList1->Selected();
-    const TFileItemInfo* info = it ? TFileListView::ItemInfo(it) : nullptr;
-    if (!info || !info->IsFolder()) return;
-    EnterItem(it);
+    if (!it) return;
     Key = 0;
+    const TFileItemInfo* info = TFileListView::ItemInfo(it);
+    if (info && info->IsFolder()) {
+        EnterItem(it);
+        return;
+    }
+    // Picked with the keys, the files are not in the file-name box yet.
+    FileList1Click(this);
+    btnOKClick(this);
 }
 
 void TfrmAddFiles::BttnHelpClick(TObject*) { Application->HelpContext(435); }

@@ -48,8 +48,9 @@ public:
     // of files dropped on the main window, which the dialog starts with.
     void Prepare(TfrmMain& Main, bool NewArchive, const std::string& ArchiveName,
                  const std::vector<std::string>& Dropped = {});
-    // Runs on every activation of the dialog (and from Prepare): folder,
-    // list, writer and file-name box refreshed from the live state.
+    // Runs on every activation of the dialog (and from Prepare): list and
+    // writer refreshed from the live state; the folder and the file-name
+    // box only on the first activation of a showing.
     void FormActivate(TObject* Sender);
 
     void DefineCompressorClick(int Kind);
@@ -104,6 +105,9 @@ private:
     bool newArchive_ = false;
     std::string archiveName_;
     bool filesDropped_ = false;
+    // Set when the dialog is about to be shown; the first activation then
+    // sets up the folder and the file-name box.
+    bool newShowing_ = false;
 };
 
 extern TfrmAddFiles* frmAddFiles;

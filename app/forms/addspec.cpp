@@ -34,10 +34,9 @@ int WriterKindForName(const std::string& ArchiveName, int LastKind) {
     static const std::string kList = ".BH .CAB.LHA.LZH.ZIP.ZOO.GZ .TAR.JAR";
     static const int kKinds[] = {wkBh, wkCab, wkLha, wkLha, wkZip, wkZoo, wkGZip, wkTar, wkJar};
     const std::string ext = UpperCase(ExtractFileExt(ArchiveName));
-    // "x." is saved as "x": no extension. ".Z" and ".LZ" name formats of
-    // their own (compress, lzip); a ZIP or LHA archive under such a name
-    // would pass for one of them.
-    if (ext.size() < 2 || ext == ".Z" || ext == ".LZ") return LastKind;
+    // The empty text is found anywhere; a name without an extension says
+    // nothing. A lone "." is the start of the first entry.
+    if (ext.empty()) return LastKind;
     const size_t at = kList.find(ext);
     if (at == std::string::npos || at % 4 != 0) return LastKind;
     return kKinds[at / 4];

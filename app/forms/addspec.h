@@ -22,7 +22,8 @@ enum TWriterKind : int {
 int WriterKindOf(int Kind);
 // The writer kind for a new archive by its name's extension, any case, or
 // the start of one: ".BH", ".CAB", ".LHA", ".LZH", ".ZIP", ".ZOO", ".GZ",
-// ".TAR", ".JAR"; other names keep LastKind.
+// ".TAR", ".JAR" (so ".Z" is a ZIP and "." a BH); other names, and names
+// without an extension, keep LastKind.
 int WriterKindForName(const std::string& ArchiveName, int LastKind);
 // The writer kind for an open archive's kind; 0 for kinds without one.
 int WriterKindForArcType(TArcType Kind);

@@ -1,5 +1,6 @@
 #include "app/forms/extract.h"
 
+#include "app/forms/foldername.h"
 #include "app/forms/main.h"
 #include "app/forms/newfolder.h"
 #include "app/settings/settings.h"
@@ -214,7 +215,7 @@ void TfrmExtract::SystemTreeView1Change(TObject*, TTreeNode*) {
 
 void TfrmExtract::SetTreeBttnClick(TObject*) {
     const std::string folder = TargetFolder();
-    if (!folder.empty() && os::DirectoryExists(folder))
+    if (IsNameableFolder(folder) && os::DirectoryExists(folder))
         SystemTreeView1->SetDirectory(folder);
     else
         ShowMessage("The folder " + ExtractToCmb->Text() + " does not exist");
@@ -249,7 +250,9 @@ void TfrmExtract::ExtractBtnClick(TObject*) {
     const std::string typed = Trimmed(ExtractToCmb->Text());
     if (!typed.empty()) {
         const std::string folder = TargetFolder();
-        if (folder.empty()) {
+        // A name Windows cannot give (a second drive colon from two pasted
+        // paths, a device name) is refused before any of it is made.
+        if (folder.empty() || !IsNameableFolder(folder)) {
             Application->MessageBox(typed + "\r\r ...not found.", Application->Title(), MB_OK);
             if (ExtractToCmb->CanFocus()) ExtractToCmb->SetFocus();
             return;

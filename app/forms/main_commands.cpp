@@ -5,6 +5,7 @@
 
 #include <cctype>
 
+#include "app/forms/foldername.h"
 #include "app/forms/main_private.h"
 #include "app/forms/options.h"
 #include "app/forms/sfxbuilder.h"
@@ -364,6 +365,12 @@ void TfrmMain::OpenWithShell(const std::string& File, const std::string& Paramet
 }
 
 bool TfrmMain::TargetFolderPossible(const std::string& Target) {
+    // The recent folders may hold one stored before such names were
+    // refused.
+    if (!IsNameableFolder(Target)) {
+        Application->MessageBox(Target + "\r\r ...not found.", Application->Title(), MB_OK);
+        return false;
+    }
     if (!os::FileExists(Target)) return true;
     // x.tar.gz extracts into x.tar: a file of that name is in the way.
     Application->MessageBox("Cannot create folder " + Target, Application->Title(), MB_OK);

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "app/forms/foldername.h"
 #include "app/forms/main_private.h"
 #include "app/forms/options.h"
 #include "app/settings/settings.h"
@@ -330,7 +331,7 @@ void TfrmMain::RunSwitchAction(const std::string& sw) {
     if (sw == "/x") {
         Command([&] {
             const std::string folder = PathWithoutExtension(switchPath_.empty() ? CommandPath : switchPath_);
-            if (!folder.empty() && CreateDirectoryA(folder.c_str(), nullptr)) {
+            if (IsNameableFolder(folder) && CreateDirectoryA(folder.c_str(), nullptr)) {
                 ExtractFiles(folder, "", "", 0, 1, true);
             } else {
                 Application->MessageBox("Cannot create folder " + folder, Application->Title(), MB_OK);

@@ -434,12 +434,12 @@ void TfrmOptions::FormShow(TObject*) {
     }
     // 2.
     HasChanged->SetChecked(false);
-    // 3. The shell extension. A key or value that is not there leaves the
-    // box as it is.
+    // 3. The shell extension: our handler's key names our class, or the
+    // extension is off. Only a missing key leaves the box as it is.
     {
         TRegistry reg(KEY_READ);
         reg.SetRootKey(HKEY_CLASSES_ROOT);
-        if (reg.OpenKeyReadOnly("*\\shellex\\ContextMenuHandlers\\Bramble") && reg.ValueExists(""))
+        if (reg.OpenKeyReadOnly("*\\shellex\\ContextMenuHandlers\\Bramble"))
             ShellExt->SetChecked(reg.ReadStringDef("", "") == ShellExtClassIdText);
     }
     // 4.

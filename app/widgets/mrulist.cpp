@@ -14,10 +14,11 @@ namespace {
 
 constexpr UINT WM_MRUREBUILD = WM_APP + 0x61;
 
+// By the platform's rules of the user's code page, so "Ärger.zip" is
+// "ärger.zip" as the file system sees it.
 bool SameName(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
+    return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()), b.data(),
+                          static_cast<int>(b.size())) == CSTR_EQUAL;
 }
 
 std::string StripLeadingBackslash(std::string s) {

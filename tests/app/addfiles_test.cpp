@@ -25,8 +25,9 @@ TEST(AddSpec, NewArchiveKindGoesByASearchInTheExtensionList) {
              // The start of a listed extension finds it.
              {"notes.c", wkCab}, {"x.C", wkCab}, {"x.T", wkTar}, {"x.G", wkGZip}, {"x.B", wkBh}, {"x.L", wkLha},
              {"x.LH", wkLha}, {"x.ZI", wkZip}, {"x.zo", wkZoo}, {"x.J", wkJar}, {"x.ta", wkTar},
-             // Names of other formats, and no extension: the kind used last.
-             {"x.Z", last}, {"x.lz", last}, {"x.", last}, {"noext", last},
+             {"x.Z", wkZip}, {"x.lz", wkLha}, {"x.", wkBh},
+             // No extension: the kind used last.
+             {"noext", last}, {"C:\\dir.d\\noext", last},
              // Not in the list, or across two of its entries.
              {"x.7z", last}, {"x.zipx", last}, {"x.H", last}, {"x.BHC", last}, {"x.GZT", last},
              {"C:\\dir.zip\\plain", last}}) {
@@ -350,6 +351,10 @@ TEST_F(MainWindow, AddTreeStoresRelativeFoldersAndDroppedFilesGoByTheirOwnPaths)
     EXPECT_TRUE(f->mnuAddFiles1->Enabled());
 }
 
+bool SameLines(const std::vector<std::string>& Got, const std::vector<std::string>& Want) {
+    return Got.size() == Want.size() && std::equal(Got.begin(), Got.end(), Want.begin(), SameText);
+}
+
 // A folder of the dialog's list, by its name.
 TListItem* ItemNamed(TfrmAddFiles* A, const std::string& Name) {
     for (int i = 0; i < A->FileList1->Items().Count(); ++i) {
@@ -442,12 +447,13 @@ TEST_F(MainWindow, AddDialogFoldersAreTheOnesPickedOrTyped) {
     }
 
     // Enter in the list: the folder under the selection opens and the
-    // dialog stays; Enter on a file is the list's too (no Add).
+    // dialog stays; Enter on a file adds it.
     struct Key {
         const char* item;
         std::string goesTo;
+        std::vector<std::string> added;
     };
-    for (const Key& k : {Key{"sub", Join(src, "sub")}, Key{"top.txt", src}}) {
+    for (const Key& k : {Key{"sub", Join(src, "sub"), {}}, Key{"top.txt", src, {Join(src, "top.txt")}}}) {
         SCOPED_TRACE(k.item);
         modals.Drive = [&](TCustomForm* F) {
             auto* a = dynamic_cast<TfrmAddFiles*>(F);
@@ -466,8 +472,10 @@ TEST_F(MainWindow, AddDialogFoldersAreTheOnesPickedOrTyped) {
                 PostMessageA(a->FileList1->Handle(), WM_KEYDOWN, VK_RETURN, 0x001C0001);
                 PostMessageA(a->FileList1->Handle(), WM_KEYUP, VK_RETURN, static_cast<LPARAM>(0xC01C0001u));
                 test::Pump(5);
-                EXPECT_EQ(a->ModalResult(), mrNone);
+                EXPECT_EQ(a->ModalResult(), k.added.empty() ? mrNone : mrOk);
                 EXPECT_TRUE(SameText(AppendBackslash(a->Folder()), AppendBackslash(k.goesTo))) << a->Folder();
+                EXPECT_TRUE(SameLines(a->CompressComponent->FileSpec(), k.added));
+                a->CompressComponent->FileSpec().clear();
             }
             a->Hide();
             a->SetModalResult(mrNone);
@@ -475,11 +483,76 @@ TEST_F(MainWindow, AddDialogFoldersAreTheOnesPickedOrTyped) {
         };
         Choose(f->mnuAddFiles1);
     }
+
+    // Add, a double-click and Add Tree with nothing picked: folders by their
+    // own names, the tree's mask as typed; only Add remembers the folder.
+    const std::string sub = Join(src, "sub"), top = Join(src, "top.txt");
+    struct Case {
+        const char* text;
+        int how;  // 0 Add, 1 double-click, 2 Add Tree
+        std::vector<std::string> lines;
+    };
+    for (const Case& c : {Case{"\"sub\" \"top.txt\" ", 0, {sub, top}}, Case{"top.txt", 1, {top}}, Case{"", 1, {}},
+                          Case{"", 2, {src + "\\"}}, Case{" *.txt ", 2, {src + "\\ *.txt "}}}) {
+        SCOPED_TRACE(::testing::Message() << c.how << " " << c.text);
+        f->LastOpenFolder = "C:\\remembered";
+        std::vector<std::string> lines;
+        modals.Drive = [&](TCustomForm* F) {
+            auto* a = dynamic_cast<TfrmAddFiles*>(F);
+            if (!a) return static_cast<int>(mrCancel);
+            a->PathComboBox1->SetPath(src);
+            a->PathComboBox1Change(a);
+            a->FileList1->SetSelected(nullptr);
+            a->edtFileSpec->SetText(c.text);
+            if (c.how == 1)
+                a->FileList1DblClick(a);
+            else
+                (c.how == 2 ? a->btnAddDir : a->bttnAdd)->Click();
+            EXPECT_EQ(a->ModalResult(), c.lines.empty() ? mrNone : mrOk);
+            lines.swap(a->CompressComponent->FileSpec());
+            return static_cast<int>(mrCancel);
+        };
+        Choose(f->mnuAddFiles1);
+        EXPECT_TRUE(SameLines(lines, c.lines)) << ::testing::PrintToString(lines);
+        EXPECT_EQ(f->LastOpenFolder == "C:\\remembered", c.how == 2) << f->LastOpenFolder;
+    }
 }
 
-// The dialog refreshes itself on every activation, as when it is shown:
-// back from another window the file-name box says "*.*" again.
-TEST_F(MainWindow, AddDialogRunsItsActivationEachTimeItIsActivated) {
+// Each showing starts in the options' start folder, the last Add's folder
+// or (system default) where the dialog was; an empty path lists nothing.
+// The one dialog serves every showing.
+TEST_F(MainWindow, AddDialogStartsWhereTheOptionsSay) {
+    AnswerAll modals;
+    TfrmMain* f = Make();
+    EnsureAddDialog();
+    TfrmAddFiles* const a = frmAddFiles;
+    const std::string other = Sources("add-start-other"), kept = ScratchDir("add-start-kept");
+    test::WriteAll(Join(kept, "kept.txt"), "k");
+    f->LastOpenFolder = TreeSource("add-start-last");
+    frmOptions->StartupFolder->SetText(other);
+    for (const auto& [radio, folder] : std::vector<std::pair<TRadioButton*, std::string>>{
+             {frmOptions->RadioOther, other}, {frmOptions->RadioLastOpen, f->LastOpenFolder}, {frmOptions->RadioDefault, kept}}) {
+        a->PathComboBox1->SetPath(kept);
+        a->edtFileSpec->SetText("x");
+        radio->SetChecked(true);
+        a->Prepare(*f, true, "x.zip");
+        EXPECT_TRUE(SameText(AppendBackslash(a->FileList1->Directory()), AppendBackslash(folder))) << folder;
+        EXPECT_EQ(a->edtFileSpec->Text(), "*.*");
+    }
+    frmOptions->StartupFolder->SetText("");
+    frmOptions->RadioOther->SetChecked(true);
+    a->sbReportView->Click();
+    EnsureAddDialog();
+    a->Prepare(*f, true, "x.zip");
+    EXPECT_EQ(a->FileList1->Items().Count(), 0);
+    EXPECT_EQ(frmAddFiles, a);
+    EXPECT_EQ(a->FileList1->ViewStyle(), vsReport);
+}
+
+// The dialog refreshes the writer on every activation but sets up the
+// folder and the file-name box once per showing: back from the password
+// boxes the file picked is still the one added.
+TEST_F(MainWindow, AddDialogKeepsThePickedFilesWhenActivatedAgain) {
     Answers modals;
     TfrmMain* f = Make();
     const std::string src = Sources("add-act-src");
@@ -488,8 +561,11 @@ TEST_F(MainWindow, AddDialogRunsItsActivationEachTimeItIsActivated) {
     modals.Drive = AddScript{src, {"a.txt"}, nullptr};
     Choose(f->mnuNew1);
     ASSERT_TRUE(f->mnuAddFiles1->Enabled());
+    frmOptions->RadioOther->SetChecked(true);
+    frmOptions->StartupFolder->SetText(out);
 
     int activations = 0;
+    modals.Typed = {"pw", "pw"};
     modals.Drive = [&](TCustomForm* F) {
         auto* a = dynamic_cast<TfrmAddFiles*>(F);
         if (!a) return static_cast<int>(mrCancel);
@@ -500,7 +576,11 @@ TEST_F(MainWindow, AddDialogRunsItsActivationEachTimeItIsActivated) {
         };
         a->Show();
         test::Pump(5);
+        EXPECT_TRUE(SameText(AppendBackslash(a->Folder()), AppendBackslash(out))) << a->Folder();
+        a->PathComboBox1->SetPath(src);
+        a->PathComboBox1Change(a);
         a->edtFileSpec->SetText("b c.txt");
+        a->btnPassword->Click();
         // A writer left switched to Delete is back on Add.
         a->CompressComponent->SetSwitch(swDelete);
         const int before = activations;
@@ -509,15 +589,21 @@ TEST_F(MainWindow, AddDialogRunsItsActivationEachTimeItIsActivated) {
         SetActiveWindow(a->Handle());
         test::Pump(5);
         EXPECT_GT(activations, before);
-        EXPECT_EQ(a->edtFileSpec->Text(), "*.*");
+        test::SaveScreenshot(*a, "add-after-password.bmp");
+        EXPECT_EQ(a->edtFileSpec->Text(), "b c.txt");
         EXPECT_EQ(a->CompressComponent->Switch(), swAdd);
         EXPECT_EQ(a->rgSwitch->ItemIndex(), 0);
+        a->bttnAdd->Click();
         a->OnActivate = activate;
         a->Hide();
-        return static_cast<int>(mrCancel);
+        return a->ModalResult();
     };
     Choose(f->mnuAddFiles1);
     EXPECT_GT(activations, 0);
+    std::string said;
+    EXPECT_EQ(Unzip("-P pw -t", Join(out, "act.zip"), said), 0) << said;
+    EXPECT_NE(said.find("b c.txt"), std::string::npos) << said;
+    f->Zip1->SetPassword("");
 }
 
 // Each control of the dialog sets what it stands for in the writer, and

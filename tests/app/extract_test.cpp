@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/forms/extract.h"
+#include "app/forms/foldername.h"
 #include "app/forms/newfolder.h"
 #include "app/settings/settings.h"
 #include "app/widgets/shellitem.h"
@@ -470,6 +471,31 @@ TEST_F(MainWindow, ExtractingThroughTheDialog) {
     Choose(f->mnuExtract1);
     EXPECT_EQ(stayed, mrNone);
     EXPECT_TRUE(modals.AskedAbout("\r\r ...not found."));
+
+    // Two paths pasted into one: refused before any of it is made, in the
+    // dialog and from the Extract button's recent folders.
+    const std::string pasted = Join(here, "allZ:\\tmp\\out");
+    modals.Asked.clear();
+    modals.Drive = ExtractScript{[&](TfrmExtract* e) {
+        e->ExtractToCmb->SetText(pasted);
+        e->ExtractBtn->Click();
+        stayed = e->ModalResult();
+    }};
+    Choose(f->mnuExtract1);
+    EXPECT_EQ(stayed, mrNone);
+    TMenuItem recent(nullptr);
+    recent.SetHint(pasted);
+    f->MyPopupHandler(&recent);
+    EXPECT_EQ(std::count(modals.Asked.begin(), modals.Asked.end(), pasted + "\r\r ...not found."), 2);
+    EXPECT_FALSE(os::DirectoryExists(Join(here, "allZ:")));
+}
+
+TEST(ExtractFolders, NamesWindowsCannotGiveAreRefused) {
+    for (const char* ok : {"C:\\out", "c:/out/sub", "C:\\", "\\\\srv\\share\\out", "C:\\a b\\x.y", "C:\\console\\com10"})
+        EXPECT_TRUE(IsNameableFolder(ok)) << ok;
+    for (const char* bad : {"", "C:\\x\\allZ:\\tmp", "C::\\x", "C:\\a?b", "C:\\a*", "C:\\a|b", "C:\\\"a\"", "C:\\a<b>",
+                            "C:\\a\tb", "C:\\x\\NUL", "C:\\x\\con.txt\\y", "C:\\x\\com1", "C:\\lpt9 ", "\\\\?\\C:\\x"})
+        EXPECT_FALSE(IsNameableFolder(bad)) << bad;
 }
 
 // "Restore original folders" is read back only where recent folders are

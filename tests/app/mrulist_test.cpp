@@ -42,6 +42,14 @@ TEST(RecentFiles, OrderMaximumAndCase) {
     l.SetMaximum(2);
     EXPECT_EQ(l.Items(), (std::vector<std::string>{"c:\\e.zip", "c:\\b.zip"}));
 
+    // Letters beyond ASCII match without case as the platform sees them
+    // (code page 1252 here), but keep their accents.
+    l.AddItem("C:\\\xC4rger.zip");
+    l.AddItem("c:\\a.zip");
+    l.AddItem("c:\\\xE4rger.zip");
+    l.AddItem("c:\\arger.zip");
+    EXPECT_EQ(l.Items(), (std::vector<std::string>{"c:\\arger.zip", "C:\\\xC4rger.zip"}));
+
     TMRUFileList bottom(nullptr);
     bottom.SetAutoSave(false);
     bottom.SetAddToTop(false);

@@ -2,6 +2,7 @@
 // and when, the associations, the shortcuts, the list's columns, and where
 // the dialog goes.
 #include "app/forms/options.h"
+#include "app/shellreg/clsid.h"
 #include "app/shellreg/shellreg.h"
 #include "main_window.h"
 
@@ -325,6 +326,31 @@ TEST_F(OptionsDialog, AssociationsAreMadeAndRemovedLeavingOtherProgramsAlone) {
     EXPECT_EQ(Classes(".rar"), "OtherArc.rar");
     DeleteFileA(amp.c_str());
     DeleteFileA(broken.c_str());
+}
+
+// The shell extension box says whether our handler's key names our class;
+// only a missing key (no value) leaves the box as it was.
+TEST_F(OptionsDialog, ShellExtensionBoxFollowsTheHandlersValue) {
+    Make();
+    struct Case {
+        const char* value;  // "<none>": the key without a value
+        bool before, shown;
+    };
+    for (const Case& c : {Case{ShellExtClassIdText, false, true}, Case{"<none>", true, false},
+                          Case{"{00000000-0000-0000-0000-000000000000}", true, false}, Case{nullptr, true, true},
+                          Case{nullptr, false, false}}) {
+        SCOPED_TRACE(c.value ? c.value : "<no key>");
+        TRegistry reg;
+        reg.SetRootKey(HKEY_CLASSES_ROOT);
+        reg.DeleteKey("*\\shellex\\ContextMenuHandlers\\Bramble");
+        if (c.value) {
+            ASSERT_TRUE(reg.OpenKey("*\\shellex\\ContextMenuHandlers\\Bramble", true));
+            if (std::string(c.value) != "<none>") reg.WriteString("", c.value);
+        }
+        frmOptions->ShellExt->SetChecked(c.before);
+        frmOptions->FormShow(frmOptions);
+        EXPECT_EQ(frmOptions->ShellExt->Checked(), c.shown);
+    }
 }
 
 TEST_F(OptionsDialog, ShortcutsGoIntoTheUsersFoldersOnlyWhenConfirmed) {
