@@ -564,5 +564,58 @@ TEST(ShellExtRegistration, ARegisteredHandlerIsMadeByCoCreateInstance) {
     CoUninitialize();
 }
 
+// Runs the system's registration program on the library with the version
+// of Windows it is told it runs on, and waits for it.
+bool RegisterAs(const char* Version) {
+    const std::string app = "Software\\Wine\\AppDefaults\\regsvr32.exe";
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, app.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(Version),
+                   static_cast<DWORD>(std::strlen(Version) + 1));
+    RegCloseKey(key);
+    std::string line = "regsvr32.exe /s \"" + ShellExt().Path + "\"";
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    const bool started =
+        CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi) != 0;
+    if (started) {
+        WaitForSingleObject(pi.hProcess, INFINITE);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+    RegDeleteKeyA(HKEY_CURRENT_USER, app.c_str());
+    return started;
+}
+
+// Only the NT shells keep a list of approved extensions.
+TEST(ShellExtRegistration, TheApprovedListIsWrittenOnTheNtFamilyOnly) {
+    const std::string cls = std::string("CLSID\\") + ShellExtClassIdText;
+    auto forget = [] {
+        HKEY approved = nullptr;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kApproved, 0, KEY_SET_VALUE, &approved) == ERROR_SUCCESS) {
+            RegDeleteValueA(approved, ShellExtClassIdText);
+            RegCloseKey(approved);
+        }
+    };
+    struct Case {
+        const char* version;
+        bool approved;
+    };
+    for (Case c : {Case{"win98", false}, {"winme", false}, {"winxp", true}}) {
+        SCOPED_TRACE(c.version);
+        forget();
+        ASSERT_TRUE(RegisterAs(c.version));
+        EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, cls), "Bramble ContextMenu");
+        EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kApproved, ShellExtClassIdText),
+                  c.approved ? "Bramble ContextMenu" : "<missing>");
+        EXPECT_EQ(ShellExt().UnregisterServer(), S_OK);
+        RegDeleteKeyA(HKEY_CLASSES_ROOT, "*\\shellex\\ContextMenuHandlers\\Bramble");
+        forget();
+    }
+}
+
 }  // namespace
 }  // namespace bramble
