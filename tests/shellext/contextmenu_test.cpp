@@ -564,53 +564,44 @@ TEST(ShellExtRegistration, ARegisteredHandlerIsMadeByCoCreateInstance) {
     CoUninitialize();
 }
 
-// Runs the system's registration program on the library with the version
-// of Windows it is told it runs on, and waits for it.
-bool RegisterAs(const char* Version) {
-    const std::string app = "Software\\Wine\\AppDefaults\\regsvr32.exe";
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, app.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        return false;
-    RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(Version),
-                   static_cast<DWORD>(std::strlen(Version) + 1));
-    RegCloseKey(key);
+// The system's registration program run on the library, told by Wine which
+// version of Windows it runs on.
+bool RegisterAs(const std::string& Version) {
+    const char* app = "Software\\Wine\\AppDefaults\\regsvr32.exe";
+    {
+        TRegistry reg;
+        if (!reg.OpenKey(app, true)) return false;
+        reg.WriteString("Version", Version);
+    }
     std::string line = "regsvr32.exe /s \"" + ShellExt().Path + "\"";
     STARTUPINFOA si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    const bool started =
-        CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi) != 0;
-    if (started) {
+    const bool ran = CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+    if (ran) {
         WaitForSingleObject(pi.hProcess, INFINITE);
         CloseHandle(pi.hThread);
         CloseHandle(pi.hProcess);
     }
-    RegDeleteKeyA(HKEY_CURRENT_USER, app.c_str());
-    return started;
+    RegDeleteKeyA(HKEY_CURRENT_USER, app);
+    return ran;
 }
 
 // Only the NT shells keep a list of approved extensions.
 TEST(ShellExtRegistration, TheApprovedListIsWrittenOnTheNtFamilyOnly) {
     const std::string cls = std::string("CLSID\\") + ShellExtClassIdText;
     auto forget = [] {
-        HKEY approved = nullptr;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kApproved, 0, KEY_SET_VALUE, &approved) == ERROR_SUCCESS) {
-            RegDeleteValueA(approved, ShellExtClassIdText);
-            RegCloseKey(approved);
-        }
+        TRegistry reg;
+        reg.SetRootKey(HKEY_LOCAL_MACHINE);
+        if (reg.OpenKey(kApproved, false)) reg.DeleteValue(ShellExtClassIdText);
     };
-    struct Case {
-        const char* version;
-        bool approved;
-    };
-    for (Case c : {Case{"win98", false}, {"winme", false}, {"winxp", true}}) {
-        SCOPED_TRACE(c.version);
+    for (auto [version, approved] : {std::pair{"win98", false}, {"winme", false}, {"winxp", true}}) {
+        SCOPED_TRACE(version);
         forget();
-        ASSERT_TRUE(RegisterAs(c.version));
+        ASSERT_TRUE(RegisterAs(version));
         EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, cls), "Bramble ContextMenu");
         EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kApproved, ShellExtClassIdText),
-                  c.approved ? "Bramble ContextMenu" : "<missing>");
+                  approved ? "Bramble ContextMenu" : "<missing>");
         EXPECT_EQ(ShellExt().UnregisterServer(), S_OK);
         RegDeleteKeyA(HKEY_CLASSES_ROOT, "*\\shellex\\ContextMenuHandlers\\Bramble");
         forget();
