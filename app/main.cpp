@@ -11,6 +11,7 @@
 #include "app/forms/overwrite.h"
 #include "app/forms/properties.h"
 #include "app/forms/uuencodedlg.h"
+#include "ui/comobj.h"
 #include "ui/forms.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
@@ -41,5 +42,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // handler saves the settings, deletes its temporary files and gives the
     // engine its hooks back, and needs the whole program standing to do so.
     DoneApplication();
+    // Last: the forms above let go of their shell interfaces as they went.
+    EndOleForTheRun();
     return code;
 }

@@ -1,6 +1,5 @@
-// The shell's folder and context-menu interfaces need an apartment on the
-// window thread; every user holds one of these for as long as it talks to
-// them (the platform counts nested initialisations).
+// OLE and COM for the window layer's users: the run's apartment and
+// counted interface references.
 #pragma once
 
 #include <windows.h>
@@ -8,19 +7,13 @@
 
 namespace bramble {
 
-class TOleApartment {
-public:
-    TOleApartment() : ok_(SUCCEEDED(OleInitialize(nullptr))) {}
-    ~TOleApartment() {
-        if (ok_) OleUninitialize();
-    }
-    TOleApartment(const TOleApartment&) = delete;
-    TOleApartment& operator=(const TOleApartment&) = delete;
-    bool Ok() const { return ok_; }
-
-private:
-    bool ok_;
-};
+// OLE for the whole run of the program, on its window thread. A unit that
+// needs it asks at start-up; the first ask starts it, later ones find it
+// up. The program ends it once, at the end of its run, while everything
+// that still holds an interface can let go of it: a release from a static
+// destructor would come after the libraries it calls into may be gone.
+bool OleForTheRun();
+void EndOleForTheRun();
 
 // A counted interface reference that releases what it holds.
 template <typename T>

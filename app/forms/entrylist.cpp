@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <unordered_map>
@@ -297,7 +298,7 @@ void TEntryList::Setup() {
         auto* x = static_cast<const TShellItem*>(A->Data());
         auto* y = static_cast<const TShellItem*>(B->Data());
         if (!x || !y) return;
-        Compare = CompareBy(sortColumn_, *x, *y);
+        Compare = ComparePlain(sortColumn_, *x, *y);
         if (!ascending_) Compare = -Compare;
     };
 }
@@ -400,6 +401,19 @@ int TEntryList::CompareBy(int Column, const TShellItem& A, const TShellItem& B) 
         }
         default: return AnsiCompareText(TextOf(Column, A), TextOf(Column, B));
     }
+}
+
+int TEntryList::ComparePlain(int Column, const TShellItem& A, const TShellItem& B) {
+    if (Column != ecRatio) return CompareBy(Column, A, B);
+    // The list view sorts its own items here: a ratio is the number before
+    // its "%", so 9% comes before 10%.
+    auto value = [](const std::string& Ratio) {
+        const std::string digits = Ratio.empty() ? Ratio : Ratio.substr(0, Ratio.size() - 1);
+        char* end = nullptr;
+        const long v = std::strtol(digits.c_str(), &end, 10);
+        return end && *end == '\0' && !digits.empty() ? v : 0L;
+    };
+    return Sign(value(A.Ratio), value(B.Ratio));
 }
 
 void TEntryList::ColumnClick(int Column) {

@@ -156,6 +156,8 @@ public:
     bool SortAscending() const { return ascending_; }
     // Order of two records by a column, ascending (negative, 0, positive).
     static int CompareBy(int Column, const TShellItem& A, const TShellItem& B);
+    // The same for the plain items the list view sorts itself.
+    static int ComparePlain(int Column, const TShellItem& A, const TShellItem& B);
 
     // Typeahead: the first row from Start on (wrapping to the top when Wrap)
     // whose name starts with Text, case-insensitively; -1 when none.

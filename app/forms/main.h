@@ -382,6 +382,9 @@ private:
     // quiet end of a cancelled run are here, for every command alike.
     template <typename F>
     void Command(F&& Body);
+    // A toolbar button's click: the menu item's command where the item is
+    // enabled, else the reason it is not.
+    void ToolbarCommand(TMenuItem* Item, void (TfrmMain::*Handler)(TObject*), TObject* Sender);
     void SetStatus(int Panel, const std::string& Text, bool RepaintNow = false);
     std::string ShortenPath(const std::string& Path);
     void OpenWithShell(const std::string& File, const std::string& Parameters);

@@ -321,15 +321,11 @@ void TfrmMain::BuildToolbar() {
 
     ToolbarButtonOpen->OnClick = [this](TObject* s) { Command([&] { mnuOpen1Click(s); }); };
     ToolbarButtonNew->OnClick = [this](TObject* s) { Command([&] { mnuNew1Click(s); }); };
-    ToolbarButtonAdd->OnClick = [this](TObject* s) {
-        if (mnuAddFiles1->Enabled()) Command([&] { mnuAddFiles1Click(s); });
-    };
-    ToolbarButtonDel->OnClick = [this](TObject* s) {
-        if (mnuDelete1->Enabled()) Command([&] { mnuDelete1Click(s); });
-    };
+    ToolbarButtonAdd->OnClick = [this](TObject* s) { ToolbarCommand(mnuAddFiles1, &TfrmMain::mnuAddFiles1Click, s); };
+    ToolbarButtonDel->OnClick = [this](TObject* s) { ToolbarCommand(mnuDelete1, &TfrmMain::mnuDelete1Click, s); };
     ToolbarButtonView->OnClick = [this](TObject* s) { Command([&] { mnuView2Click(s); }); };
     ToolbarButtonExtract->OnClick = [this](TObject* s) {
-        if (mnuExtract1->Enabled()) Command([&] { mnuExtract1Click(s); });
+        ToolbarCommand(mnuExtract1, &TfrmMain::mnuExtract1Click, s);
     };
     PopupMenuOpen->OnPopup = [this](TObject* s) { PopupMenuOpenPopup(s); };
     PopupMenuExtract->OnPopup = [this](TObject* s) { PopupMenuExtractPopup(s); };

@@ -105,11 +105,22 @@ void TfrmMain::EnableMenus() {
     mnuAddFiles1->SetEnabled(CanCompressArcType(kind) && kind != atCab && writer);
     mnuDelete1->SetEnabled(CanCompressArcType(kind) && kind != atCab && writer);
     mnuExtract1->SetEnabled(CanExtractArcType(kind));
-    ActionFastextract1->SetEnabled(CanExtractArcType(kind));
     // The buttons stay enabled whatever the kind: their commands say
     // themselves what the kind does not allow.
     for (TToolbarButton97* b : {ToolbarButtonAdd, ToolbarButtonDel, ToolbarButtonExtract, ToolbarButtonView})
         b->SetEnabled(true);
+}
+
+void TfrmMain::ToolbarCommand(TMenuItem* Item, void (TfrmMain::*Handler)(TObject*), TObject* Sender) {
+    // The button is there whatever the kind; a command the kind does not
+    // allow is refused with the reason, not dropped without a word.
+    Command([&] {
+        if (Item->Enabled())
+            (this->*Handler)(Sender);
+        else
+            ShowMessage(Item == mnuExtract1 ? "Extract not supported for this filetype."
+                                            : "Compression not supported for this archive");
+    });
 }
 
 bool TfrmMain::DiskInDrive(char Drive) {

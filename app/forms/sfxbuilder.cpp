@@ -88,7 +88,8 @@ public:
 private:
     void OpenSource(os::File& f, const std::string& Name) {
         if (!os::FileExists(Name)) throw Failure{25172, Name};
-        if (!f.Open(Name, os::OpenMode::Read)) throw Failure{25235, Name};
+        // Nobody may change the archive while its offsets are being moved.
+        if (!f.Open(Name, os::OpenMode::Read, os::Share::DenyWrite)) throw Failure{25235, Name};
     }
 
     void Read(void* Buffer, int64_t Count) {

@@ -325,7 +325,7 @@ namespace {
 // Drag and drop needs OLE on the window thread: it is there from the
 // program's start, on the thread that starts it, to its end, so a first
 // drag finds it ready and a failed start is not mistaken for a cancel.
-TOleApartment oleForTheRun;
+const bool oleReady = OleForTheRun();
 
 }  // namespace
 

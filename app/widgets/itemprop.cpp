@@ -10,9 +10,9 @@
 namespace bramble {
 
 // The shell's menus and the tree's and list's shell calls need OLE on the
-// program's thread: started once when the program starts, ended when it
-// ends (the platform counts nested starts), not once per control.
-static TOleApartment g_ole;
+// program's thread from its start, not once per control; the program ends
+// it.
+static const bool g_oleReady = OleForTheRun();
 
 namespace {
 

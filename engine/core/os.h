@@ -35,9 +35,10 @@ constexpr uint32_t kInvalidAttributes = 0xFFFFFFFFu;
 
 enum class OpenMode { Read, ReadWrite, Create /* truncate or create, read/write */ };
 // Who else may open a file while it is held. Usual: readers let everyone
-// in, writers let others read. The native build has no share modes: there
-// every open lets everyone in.
-enum class Share { Usual, DenyNone, Exclusive };
+// in, writers let others read. DenyWrite: others may read it, nobody may
+// write it. The native build has no share modes: there every open lets
+// everyone in.
+enum class Share { Usual, DenyNone, DenyWrite, Exclusive };
 
 // A file handle with 64-bit positions. Moves, never copies; closes itself.
 class File {

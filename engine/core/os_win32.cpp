@@ -87,6 +87,7 @@ bool File::Open(const std::string& path, OpenMode mode, Share sharing) {
         break;
     }
     if (sharing == Share::DenyNone) share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    if (sharing == Share::DenyWrite) share = FILE_SHARE_READ;
     if (sharing == Share::Exclusive) share = 0;
     HANDLE h = CreateFileA(path.c_str(), access, share, nullptr, disposition,
                            FILE_ATTRIBUTE_NORMAL, nullptr);

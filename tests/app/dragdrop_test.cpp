@@ -9,6 +9,7 @@
 #include "app/widgets/dragdrop.h"
 #include "engine/core/messages.h"
 #include "main_window.h"
+#include "ui/comobj.h"
 
 namespace bramble {
 namespace {
@@ -218,6 +219,22 @@ TEST(DragSource, OleIsReadyFromTheStartBeforeAnyDrag) {
     IDataObject* clip = nullptr;
     EXPECT_EQ(OleGetClipboard(&clip), S_OK);
     if (clip) clip->Release();
+    const HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    EXPECT_EQ(hr, RPC_E_CHANGED_MODE);
+    if (SUCCEEDED(hr)) CoUninitialize();
+}
+
+// The shell widgets and the drag source both need OLE, and the end of the
+// run lets it go once for all of them: the thread is free afterwards, and
+// a second end takes nothing from a later user.
+TEST(DragSource, TheEndOfTheRunEndsOleOnceForAllItsUsers) {
+    EndOleForTheRun();
+    const HRESULT free = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    EXPECT_EQ(free, S_OK);
+    if (SUCCEEDED(free)) CoUninitialize();
+    // The tests after this one still drag.
+    ASSERT_EQ(OleInitialize(nullptr), S_OK);
+    EndOleForTheRun();
     const HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     EXPECT_EQ(hr, RPC_E_CHANGED_MODE);
     if (SUCCEEDED(hr)) CoUninitialize();

@@ -535,5 +535,24 @@ TEST(EntryList, PlainItemsModeFillsAndSortsTheSameWay) {
     EXPECT_EQ(w.list->SelectedNames(), (std::vector<std::string>{"dir\\c.bin"}));
 }
 
+TEST(EntryList, PlainItemsSortTheRatioByItsNumber) {
+    ListWindow w(false);
+    SortRows rows(w);
+    w.list->ColumnClick(ecRatio);
+    Pump();
+    EXPECT_EQ(rows.Names(), (std::vector<std::string>{"d.TXT", "A.doc", "b.txt", "c.bin"}));
+    struct Case {
+        const char* a;
+        const char* b;
+        int order;
+    };
+    for (Case c : {Case{"9%", "10%", -1}, {"-5%", "0%", -1}, {"100%", "99%", 1}, {"10%", "10%", 0}}) {
+        TShellItem x, y;
+        x.Ratio = c.a;
+        y.Ratio = c.b;
+        EXPECT_EQ(TEntryList::ComparePlain(ecRatio, x, y), c.order) << c.a << " vs " << c.b;
+    }
+}
+
 }  // namespace
 }  // namespace bramble

@@ -167,5 +167,30 @@ TEST_F(MainWindow, ADriveThatIsNotReadyIsAskedAboutInAStopBox) {
     EXPECT_EQ(modals.LastBoxFlags & MB_TYPEMASK, static_cast<UINT>(MB_RETRYCANCEL));
 }
 
+// The archive's drive is checked before the first extraction of the run
+// only: a drive that is not ready ends the command and is asked about again
+// next time; once one check has passed, later extractions go straight to
+// the dialog.
+TEST_F(MainWindow, TheDriveIsCheckedBeforeTheFirstExtractionOfTheRunOnly) {
+    AnswerAll modals;
+    modals.BoxAnswer = IDCANCEL;
+    TfrmMain* f = Make();
+    const std::string unreadable = "q:\\set.zip";  // no drive Q: in the test prefix
+    const std::string readable = Join(FixturesDir(), "plain.zip");
+    struct Step {
+        const std::string& archive;
+        bool driveAsked;
+    };
+    for (Step s : {Step{unreadable, true}, {unreadable, true}, {readable, false}, {unreadable, false}}) {
+        SCOPED_TRACE(s.archive);
+        f->Dovex1->SetArchiveFile(s.archive);
+        modals.Asked.clear();
+        f->mnuExtract1Click(f);
+        ASSERT_EQ(modals.Asked.size(), 1u);
+        EXPECT_EQ(modals.Asked[0].rfind("Q:\\is not accessible.", 0) == 0, s.driveAsked) << modals.Asked[0];
+        EXPECT_EQ(modals.Asked[0] == "form: Extract", !s.driveAsked) << modals.Asked[0];
+    }
+}
+
 }  // namespace
 }  // namespace bramble

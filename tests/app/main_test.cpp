@@ -135,9 +135,13 @@ TEST_F(MainWindow, OpensArchivesOfSeveralKindsAndListsTheirEntries) {
     test::WriteAll(pakFile, pak);
     f->OpenArchive(pakFile);
     EXPECT_EQ(f->ListView1->Items().Count(), 1);
-    EXPECT_FALSE(f->ActionFastextract1->Enabled());
     EXPECT_FALSE(f->mnuExtract1->Enabled());
     ASSERT_EQ(f->ReaderFor(f->Dovex1->ArcType()), nullptr);
+    // Fast extract is offered whatever the kind, and says why it cannot.
+    EXPECT_TRUE(f->ActionFastextract1->Enabled());
+    modals.Asked.clear();
+    Choose(f->ActionFastextract1);
+    EXPECT_EQ(modals.Asked, std::vector<std::string>{"Extract not supported for this filetype."});
 
     // Close; also with no writer chosen (a cancelled New leaves none).
     f->CompressComponent = nullptr;
@@ -225,6 +229,33 @@ TEST_F(MainWindow, DeleteFollowsTheArchiveKindAndTheButtonsStayEnabled) {
     WORD key = VK_DELETE;
     f->ListView1KeyDown(f->ListView1, key, {});
     EXPECT_TRUE(modals.Asked.empty());
+}
+
+TEST_F(MainWindow, AToolbarClickTheKindDoesNotAllowSaysWhy) {
+    AnswerAll modals;
+    TfrmMain* f = Make();
+    const std::string pak = Join(ScratchDir("main-toolbar-kind"), "crushed.pak");
+    test::WriteAll(pak, std::string("\x1a\x0a" "CRUSHED.TXT\0\0" "\x04\0\0\0" "\x21\x22\x00\x60" "\0\0"
+                                    "\x04\0\0\0" "abcd" "\x1a\0", 35));
+    const std::string compression = "Compression not supported for this archive";
+    struct Case {
+        std::string archive;
+        TToolbarButton97* button;
+        std::string said;
+    };
+    for (const Case& c : {Case{Join(FixturesDir(), "plain.cab"), f->ToolbarButtonAdd, compression},
+                          {Join(FixturesDir(), "plain.cab"), f->ToolbarButtonDel, compression},
+                          {Join(FixturesDir(), "hello.txt.gz"), f->ToolbarButtonAdd, compression},
+                          {Join(FixturesDir(), "plain.arj"), f->ToolbarButtonDel, compression},
+                          {pak, f->ToolbarButtonExtract, "Extract not supported for this filetype."}}) {
+        SCOPED_TRACE(c.archive + " " + c.button->Name());
+        f->OpenArchive(c.archive);
+        f->ListView1->SelectAll();
+        modals.Asked.clear();
+        c.button->Click();
+        test::Pump();
+        EXPECT_EQ(modals.Asked, std::vector<std::string>{c.said});
+    }
 }
 
 TEST_F(MainWindow, ExtractsAllAndSelectedEntriesAndAsksBeforeOverwriting) {

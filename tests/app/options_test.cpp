@@ -474,6 +474,56 @@ TEST_F(OptionsDialog, TheCommandShowsTheDialogBesideTheWindowAndAppliesItsOk) {
     EXPECT_EQ(form_->ListView1->Columns()[1]->Width(), 0);
 }
 
+// Behind the open dialog the main window's bars still repaint: with the
+// dialog moved clear of them and the window erased and invalidated, their
+// captions and glyphs are back when the dialog looks again.
+TfrmMain* g_behind = nullptr;
+std::vector<int> g_ink;  // per bar: pixels well off the light face
+
+void CALLBACK UncoverTheBars(HWND, UINT, UINT_PTR Id, DWORD) {
+    KillTimer(nullptr, Id);
+    frmOptions->SetBounds(g_behind->Left() + g_behind->Width() + 20, g_behind->Top(), frmOptions->Width(),
+                          frmOptions->Height());
+    RedrawWindow(g_behind->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
+}
+
+void CALLBACK LookAtTheBars(HWND, UINT, UINT_PTR Id, DWORD) {
+    KillTimer(nullptr, Id);
+    TBitmap shot;
+    test::GrabWindow(*g_behind, shot);
+    shot.SaveToFile(test::ArtifactsDir() + "\\bramble-behind-options.bmp");
+    RECT frame{}, r{};
+    GetWindowRect(g_behind->Handle(), &frame);
+    for (TWinControl* bar : std::initializer_list<TWinControl*>{g_behind->MenuBar20001, g_behind->Skiffbar1}) {
+        GetWindowRect(bar->Handle(), &r);
+        int ink = 0;
+        for (int y = r.top; y < r.bottom; ++y)
+            for (int x = r.left; x < r.right; ++x) {
+                const COLORREF c = test::PixelAt(shot, x - frame.left, y - frame.top);
+                if (std::max({GetRValue(c), GetGValue(c), GetBValue(c)}) < 0xD0) ++ink;  // greyed text too
+            }
+        g_ink.push_back(ink);
+    }
+    frmOptions->bttnCancel->Click();
+}
+
+TEST_F(OptionsDialog, TheWindowsBarsRepaintBehindTheOpenDialog) {
+    Make();
+    g_behind = form_;
+    form_->SetBounds(20, 20, 640, 480);
+    form_->OpenArchive(Join(FixturesDir(), "plain.zip"));
+    test::Pump(5);
+    modals_.Drive = [](TCustomForm* Form) {
+        SetTimer(nullptr, 0, 300, UncoverTheBars);
+        SetTimer(nullptr, 0, 1200, LookAtTheBars);
+        return Form->ExecuteModal();
+    };
+    Choose(form_->mnuOptions);
+    ASSERT_EQ(g_ink.size(), 2u);
+    EXPECT_GT(g_ink[0], 40) << "menu bar";
+    EXPECT_GT(g_ink[1], 40) << "toolbar";
+}
+
 // Every control lies inside its parent, and every caption fits its control.
 void CheckFits(TWinControl& Parent, TCanvas& Measure) {
     const TRect client = Parent.ClientRect();

@@ -230,6 +230,27 @@ TEST(SfxBuilder, ADiskThatFillsMidCopyLeavesTheEarlierProgram) {
     os::FileDelete(filler);
     os::FileDelete(exe);
 }
+// While the builder copies, the archive may be read elsewhere but not
+// written: a writer would move the offsets the program is being made from.
+TEST(SfxBuilder, HoldsTheArchiveAgainstWritersWhileItCopies) {
+    const std::string dir = test::ScratchDir("sfx-deny-write");
+    const std::string stub = Join(dir, "zipsfx.bin");
+    WriteAll(stub, StubBytes(20001));
+    const std::string archive = Join(dir, "plain.zip");
+    WriteAll(archive, ReadAll(Fixture("plain.zip")));
+    int asked = 0;
+    const TSfxResult r = MakeSelfExtractor(stub, archive, Join(dir, "plain.exe"), [&](int64_t, int64_t) {
+        if (asked++ > 0) return;
+        os::File other;
+        EXPECT_TRUE(other.Open(archive, os::OpenMode::Read, os::Share::DenyNone));
+        other.Close();
+        EXPECT_FALSE(other.Open(archive, os::OpenMode::ReadWrite, os::Share::DenyNone));
+    });
+    ASSERT_TRUE(r.Ok()) << r.Message(Join(dir, "plain.exe"));
+    EXPECT_GT(asked, 0);
+    os::File after;
+    EXPECT_TRUE(after.Open(archive, os::OpenMode::ReadWrite));
+}
 #endif
 
 }  // namespace

@@ -564,5 +564,49 @@ TEST(ShellExtRegistration, ARegisteredHandlerIsMadeByCoCreateInstance) {
     CoUninitialize();
 }
 
+// The system's registration program run on the library, told by Wine which
+// version of Windows it runs on.
+bool RegisterAs(const std::string& Version) {
+    const char* app = "Software\\Wine\\AppDefaults\\regsvr32.exe";
+    {
+        TRegistry reg;
+        if (!reg.OpenKey(app, true)) return false;
+        reg.WriteString("Version", Version);
+    }
+    std::string line = "regsvr32.exe /s \"" + ShellExt().Path + "\"";
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    const bool ran = CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+    if (ran) {
+        WaitForSingleObject(pi.hProcess, INFINITE);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+    RegDeleteKeyA(HKEY_CURRENT_USER, app);
+    return ran;
+}
+
+// Only the NT shells keep a list of approved extensions.
+TEST(ShellExtRegistration, TheApprovedListIsWrittenOnTheNtFamilyOnly) {
+    const std::string cls = std::string("CLSID\\") + ShellExtClassIdText;
+    auto forget = [] {
+        TRegistry reg;
+        reg.SetRootKey(HKEY_LOCAL_MACHINE);
+        if (reg.OpenKey(kApproved, false)) reg.DeleteValue(ShellExtClassIdText);
+    };
+    for (auto [version, approved] : {std::pair{"win98", false}, {"winme", false}, {"winxp", true}}) {
+        SCOPED_TRACE(version);
+        forget();
+        ASSERT_TRUE(RegisterAs(version));
+        EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, cls), "Bramble ContextMenu");
+        EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kApproved, ShellExtClassIdText),
+                  approved ? "Bramble ContextMenu" : "<missing>");
+        EXPECT_EQ(ShellExt().UnregisterServer(), S_OK);
+        RegDeleteKeyA(HKEY_CLASSES_ROOT, "*\\shellex\\ContextMenuHandlers\\Bramble");
+        forget();
+    }
+}
+
 }  // namespace
 }  // namespace bramble
