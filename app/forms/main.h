@@ -422,6 +422,9 @@ private:
     // shown otherwise. Outside a run every box is shown.
     bool TakeRunBox(bool& Shown);
     void NoteFailedEntry(const std::string& Name);
+    // An engine error's line on the Messages window, naming the entry
+    // (Name) it concerns, which counts as failed; false when it gets no box.
+    bool TellRunError(const std::string& Archive, const std::string& Name, const std::string& MsgEx, int ECode);
     // The entry a reader's event names, without the target folder the
     // reader put before it.
     static std::string EntryShownName(TObject* Sender, const std::string& FN);

@@ -79,6 +79,22 @@ void TfrmMain::NoteFailedEntry(const std::string& Name) {
     if (!Name.empty()) runFailed_.insert(LowerStr(Name));
 }
 
+bool TfrmMain::TellRunError(const std::string& Archive, const std::string& Name, const std::string& MsgEx, int ECode) {
+    const bool cancel = IsCancelCode(ECode);
+    // Lines without a box must still say which entry they are about.
+    const bool entry = !cancel && !Name.empty() && !SameText(Name, Archive);
+    const std::string line = ErrorLine(Archive, !entry ? MsgEx : MsgEx.empty() ? Name : MsgEx + "   " + Name, ECode);
+    if (!line.empty()) AddMessage(line);
+    if (entry) NoteFailedEntry(Name);
+    // The names a delete missed are told once, by the delete.
+    if (!cancel && !(deleting_ && ECode == 25172)) {
+        ++reportedErrors_;
+        lastReportedCode_ = ECode;
+    }
+    // A window closing stops its run: that needs no telling.
+    return !(cancel && closePending_);
+}
+
 std::string TfrmMain::EntryShownName(TObject* Sender, const std::string& FN) {
     auto* r = dynamic_cast<TUnBase*>(Sender);
     if (!r || r->ExtractDir().empty()) return FN;
@@ -132,22 +148,10 @@ void TfrmMain::Dovex1Error(TObject* Sender, const std::string& FN, const std::st
     MessageBeep(0);
     auto* c = dynamic_cast<TdvxMain*>(Sender);
     const std::string archive = c ? c->ArchiveFile() : std::string();
-    // Lines without a box must still say which entry they are about.
-    const bool entry = !FN.empty() && !SameText(FN, archive) && !IsCancelCode(ECode);
-    const std::string extra = !entry ? MsgEx : MsgEx.empty() ? FN : MsgEx + "   " + FN;
-    const std::string line = ErrorLine(archive, extra, ECode);
-    if (line.empty()) return;
-    AddMessage(line);
+    if (ErrorLine(archive, MsgEx, ECode).empty()) return;
+    const bool tell = TellRunError(archive, FN, MsgEx, ECode);
     if (ListView1->CanFocus()) ListView1->SetFocus();
-    if (entry) NoteFailedEntry(FN);
-    if (deleting_ && ECode == 25172) return;
-    if (!IsCancelCode(ECode)) {
-        ++reportedErrors_;
-        lastReportedCode_ = ECode;
-    }
-    // A window closing stops its run: that needs no telling.
-    if (IsCancelCode(ECode) && closePending_) return;
-    if (!TakeRunBox(runErrorBoxShown_)) return;
+    if (!tell || (deleting_ && ECode == 25172) || !TakeRunBox(runErrorBoxShown_)) return;
     Application->MessageBox(ErrorBoxText(FN, archive, ECode), Application->Title(),
                             MB_OK | (IsCancelCode(ECode) ? MB_ICONINFORMATION : MB_ICONERROR));
 }
@@ -333,18 +337,8 @@ void TfrmMain::ZipCheck1Error(TObject* Sender, const std::string& FN, const std:
     const std::string archive = c ? c->ArchiveFile() : FN;
     // An entry's problem is told under the entry's name as the list shows
     // it, whatever output path the reader would have used for it.
-    const bool cancel = IsCancelCode(ECode);
-    const std::string name = cancel || testEntry_.empty() ? FN : testEntry_;
-    const bool entry = !cancel && !name.empty() && !SameText(name, archive);
-    const std::string line = ErrorLine(archive, !entry ? MsgEx : MsgEx.empty() ? name : MsgEx + "   " + name, ECode);
-    if (!line.empty()) AddMessage(line);
-    if (entry) NoteFailedEntry(name);
-    if (!cancel) {
-        ++reportedErrors_;
-        lastReportedCode_ = ECode;
-    }
-    if (cancel && closePending_) return;
-    if (!TakeRunBox(runErrorBoxShown_)) return;
+    const std::string name = IsCancelCode(ECode) || testEntry_.empty() ? FN : testEntry_;
+    if (!TellRunError(archive, name, MsgEx, ECode) || !TakeRunBox(runErrorBoxShown_)) return;
     Application->MessageBox("File   : " + name + "\r" + "Error# : " + std::to_string(ECode) + "\r" + MessageText(ECode),
                             Application->Title(), MB_OK);
 }

@@ -1,7 +1,6 @@
 // How a run tells what went wrong: one box however many entries fail, every
-// failure on the Messages window with a count at the end, the box in words
-// that fit the failure, and nothing started from the temporary folder that
-// the run did not write whole.
+// failure on the Messages window and a count at the end, boxes in words that
+// fit, and nothing started that the run did not write whole.
 #include "app/widgets/linklabel.h"
 #include "engine/core/helpers.h"
 #include "support/zipbuild.h"
@@ -10,35 +9,18 @@
 namespace bramble {
 namespace {
 
-const char* const kNotValid =
-    "Not a valid archive file, if you downloaded it from the internet, try downloading it again.";
-
-int LinesWith(const std::vector<std::string>& Lines, const std::string& Part) {
-    return static_cast<int>(std::count_if(Lines.begin(), Lines.end(),
-                                          [&](const std::string& l) { return l.find(Part) != std::string::npos; }));
-}
-
-std::string ZipFile(const std::string& Dir, const std::string& Name, const std::vector<test::ZItem>& Items) {
-    const std::string path = Join(Dir, Name);
-    test::WriteAll(path, test::BuildZip(Items));
-    return path;
-}
-
-std::string LastLine(TfrmMain* f) {
-    const int n = f->RichEdit1->Lines().Count();
-    return n ? f->RichEdit1->Lines()[n - 1] : std::string();
-}
-
-test::ZItem Item(const std::string& Name, const std::string& Data, bool BadCrc = false) {
+test::ZItem Item(const std::string& Name, bool BadCrc = false, uint16_t Method = 0) {
     test::ZItem it;
     it.name = Name;
-    it.data = Data;
+    it.data = "data of " + Name;
     it.badCrc = BadCrc;
+    it.method = Method;
     return it;
 }
 
-void SelectOnly(TfrmMain* f, const std::string& Name) {
-    for (int i = 0; i < f->Entries->Count(); ++i) f->ListView1->SetIsSelected(i, f->Entries->GetEntry(i)->Name == Name);
+std::string ZipFile(const std::string& Dir, const std::string& Name, const std::vector<test::ZItem>& Items) {
+    test::WriteAll(Join(Dir, Name), test::BuildZip(Items));
+    return Join(Dir, Name);
 }
 
 TEST_F(MainWindow, ARunShowsOneBoxHoweverManyEntriesFailAndCountsThem) {
@@ -46,193 +28,137 @@ TEST_F(MainWindow, ARunShowsOneBoxHoweverManyEntriesFailAndCountsThem) {
     TfrmMain* f = Make();
     const std::string dir = ScratchDir("main-runerr-many");
     std::vector<test::ZItem> items;
-    for (int i = 0; i < 120; ++i) {
-        const std::string n = std::to_string(i);
-        items.push_back(Item("e" + std::string(3 - n.size(), '0') + n + ".txt", "entry " + n, true));
-    }
-    f->OpenArchive(ZipFile(dir, "crc.zip", items));
-    ASSERT_EQ(f->Entries->Count(), 120);
-
-    // Extraction: one "Extract failed!" box, every entry on its line.
-    f->RichEdit1->Lines().Clear();
-    modals.Asked.clear();
+    for (int i = 100; i < 220; ++i) items.push_back(Item("e" + std::to_string(i) + ".txt", true));
     const std::string out = AppendBackslash(Join(dir, "out"));
-    f->ExtractFiles(out, "", "", 0, 1, true);
-    EXPECT_EQ(modals.Asked, std::vector<std::string>{out + "e000.txt\rExtract failed!"});
-    EXPECT_EQ(LinesWith(Lines(), " ...Extract failed!"), 120);
-    EXPECT_TRUE(HasLine(out + "e119.txt ...Extract failed!"));
-    EXPECT_EQ(LastLine(f), "120 entries failed.");
-
-    // The test of the same archive: one box, every entry on its line.
-    f->RichEdit1->Lines().Clear();
-    modals.Asked.clear();
-    Choose(f->mnuTest);
-    EXPECT_EQ(modals.Asked.size(), 1u);
-    EXPECT_EQ(LinesWith(Lines(), " ...Failed"), 120);
-    EXPECT_EQ(LinesWith(Lines(), "Error#: 25151"), 120);
-    EXPECT_TRUE(HasLine("e119.txt"));
-    EXPECT_EQ(LastLine(f), "120 entries failed.");
-
-    // Entries that overlap are refused, each on its line, in a test too.
-    const std::string overlap = Join(FixturesDir(), "ziphostile\\overlap.zip");
-    if (!test::FixtureAbsent("ziphostile\\overlap.zip").empty()) return;
-    f->OpenArchive(overlap);
-    for (bool testing : {true, false}) {
-        SCOPED_TRACE(testing);
+    auto count = [&](const std::string& Part) {
+        auto l = Lines();
+        return std::count_if(l.begin(), l.end(), [&](const std::string& s) { return s.find(Part) != std::string::npos; });
+    };
+    struct Case {
+        std::string archive;
+        bool testing;
+        const char* line;  // one per failed entry
+        int failed;        // 0: at least 9 (the overlapping entries)
+    } cases[] = {{ZipFile(dir, "crc.zip", items), false, " ...Extract failed!", 120},
+                 {ZipFile(dir, "crc.zip", items), true, " ...Failed", 120},
+                 {Join(FixturesDir(), "ziphostile\\overlap.zip"), true, "Error#: 25248", 0},
+                 {Join(FixturesDir(), "ziphostile\\overlap.zip"), false, "Error#: 25248", 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.archive + (c.testing ? " test" : " extract"));
+        f->OpenArchive(c.archive);
         f->RichEdit1->Lines().Clear();
         modals.Asked.clear();
-        if (testing) {
+        if (c.testing)
             Choose(f->mnuTest);
+        else
+            f->ExtractFiles(out, "", "", 0, 1, true);
+        const auto failed = count(c.line);
+        if (c.failed) {
+            EXPECT_EQ(failed, c.failed);
         } else {
-            f->ExtractFiles(AppendBackslash(Join(dir, "overlap")), "", "", 0, 1, true);
+            EXPECT_GE(failed, 9);
         }
-        const int refused = LinesWith(Lines(), "Error#: 25248");
-        EXPECT_GE(refused, 9);
-        if (testing) {
-            EXPECT_EQ(LinesWith(Lines(), " ...Failed"), refused);
+        if (c.testing) {
+            EXPECT_EQ(count(" ...Failed"), failed);
         }
-        EXPECT_TRUE(HasLine(std::to_string(refused) + " entries failed."));
-        EXPECT_LE(modals.Asked.size(), testing ? 1u : 2u) << ::testing::PrintToString(modals.Asked);
+        EXPECT_EQ(count(std::to_string(failed) + " entries failed."), 1);
+        // The first error's box, and at most one "Extract failed!".
+        EXPECT_LE(modals.Asked.size(), c.testing || c.failed ? 1u : 2u) << ::testing::PrintToString(modals.Asked);
     }
 }
 
-// What a box says by what failed; the prompt for a password names the entry.
+// The first box of a run by what failed; the password prompt names the entry.
 TEST_F(MainWindow, AFailureThatIsNotTheArchivesIsToldInItsOwnWords) {
     AnswerAll modals;
     TfrmMain* f = Make();
     const std::string dir = ScratchDir("main-runerr-words");
-    test::ZItem locked = Item("hello.txt", "hello");
+    test::ZItem locked = Item("hello.txt");
     locked.password = "secret";
-    const std::string lockedZip = ZipFile(dir, "locked.zip", {locked});
-    const std::string plainZip = ZipFile(dir, "plain.zip", {Item("hello.txt", "hello")});
-    test::ZItem unknownMethod = Item("hello.txt", "hello");
-    unknownMethod.method = 99;
-    const std::string damagedZip = ZipFile(dir, "damaged.zip", {unknownMethod});
-
+    const std::string plain = ZipFile(dir, "plain.zip", {Item("hello.txt")});
     struct Case {
-        const char* what;
         std::string archive;
-        int confirm;
-        std::function<void(const std::string& Target)> prepare;
-        int overwriteAnswer;
-        std::string box;  // "" the message's own text: code and words
-        int code;
-        const char* words;
+        int confirm, answer;
+        void (*prepare)(const std::string& OutputFile);
+        std::string box;  // the file it names + "\r" + code + words, or the whole box
     } cases[] = {
-        {"no password", lockedZip, 0, nullptr, mrYes, "", 26517, "Invalid password"},
-        // A folder where the output file would go.
-        {"output refused", plainZip, 0,
-         [](const std::string& t) { CreateDirectoryA((t + "hello.txt").c_str(), nullptr); }, mrYes, "", 25235,
-         "Error opening file"},
-        {"cancelled", plainZip, 1, [](const std::string& t) { test::WriteAll(t + "hello.txt", "mine"); }, mrCancel,
-         "", 25449, "User canceled"},
-        {"damaged", damagedZip, 0, nullptr, mrYes, kNotValid, 0, ""},
+        {ZipFile(dir, "locked.zip", {locked}), 0, mrYes, nullptr, "OUT\rError# : 26517\rInvalid password"},
+        {plain, 0, mrYes, [](const std::string& o) { CreateDirectoryA(o.c_str(), nullptr); },
+         "OUT\rError# : 25235\rError opening file"},
+        {plain, 1, mrCancel, [](const std::string& o) { test::WriteAll(o, "mine"); },
+         plain + "\rError# : 25449\rUser canceled"},
+        {ZipFile(dir, "method.zip", {Item("hello.txt", false, 99)}), 0, mrYes, nullptr,
+         "Not a valid archive file, if you downloaded it from the internet, try downloading it again."},
     };
-    int n = 0;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        const std::string target = AppendBackslash(Join(dir, "out" + std::to_string(n++)));
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        const std::string target = AppendBackslash(Join(dir, "out" + std::to_string(i)));
         CreateDirectoryA(target.c_str(), nullptr);
-        if (c.prepare) c.prepare(target);
+        if (c.prepare) c.prepare(target + "hello.txt");
         f->OpenArchive(c.archive);
         modals.Asked.clear();
-        modals.Prompts.clear();
-        modals.Drive = [&](TCustomForm*) { return c.overwriteAnswer; };
+        modals.Drive = [&](TCustomForm*) { return c.answer; };
         try {
             f->ExtractFiles(target, "", "", c.confirm, 1, true);
         } catch (const E_RAISE&) {
-            // the cancel ends the run; its box came first
         }
+        std::string box = c.box;
+        if (box.rfind("OUT", 0) == 0) box = "File   : " + target + "hello.txt" + box.substr(3);
+        if (box.rfind("Z:", 0) == 0) box = "File   : " + box;
         // The first box after the questions.
         auto first = std::find_if(modals.Asked.begin(), modals.Asked.end(), [](const std::string& a) {
             return a.rfind("form: ", 0) != 0 && a != "Encrypted file...";
         });
-        ASSERT_NE(first, modals.Asked.end());
-        const std::string box = *first;
-        if (!c.box.empty()) {
-            EXPECT_EQ(box, c.box);
-            continue;
-        }
-        const std::string file = c.code == 25449 ? c.archive : target + "hello.txt";
-        EXPECT_EQ(box, "File   : " + file + "\rError# : " + std::to_string(c.code) + "\r" + c.words);
-        if (c.code == 26517) {
-            EXPECT_EQ(modals.Prompts, std::vector<std::string>{"Enter password for hello.txt"});
-        }
+        EXPECT_EQ(first == modals.Asked.end() ? "" : *first, box) << i;
     }
+    EXPECT_EQ(modals.Prompts, std::vector<std::string>{"Enter password for hello.txt"});
 }
-
-// The shell calls the program would have made.
-struct ShellCalls {
-    std::vector<std::string> files;
-    TShellExecuteFn saved = ShellExecuteHook;
-    ShellCalls() {
-        ShellExecuteHook = [this](HWND, const std::string&, const std::string& f, const std::string&,
-                                  const std::string&, int) { files.push_back(f); };
-    }
-    ~ShellCalls() { ShellExecuteHook = saved; }
-};
 
 TEST_F(MainWindow, OpenAndInstallStartOnlyWhatThisRunWroteWhole) {
     AnswerAll modals;
-    ShellCalls shell;
+    std::vector<std::string> started;
+    TShellExecuteFn saved = ShellExecuteHook;
+    ShellExecuteHook = [&](HWND, const std::string&, const std::string& File, const std::string&, const std::string&,
+                           int) { started.push_back(File); };
     TfrmMain* f = Make();
     const std::string dir = ScratchDir("main-runerr-start");
-    const std::string zip = ZipFile(dir, "mixed.zip",
-                                    {Item("good.txt", "good"), Item("bad.txt", "bad", true), Item("old.txt", "new"),
-                                     Item("setup.exe", "MZ", true)});
-    struct Case {
-        const char* entry;
-        bool started;
-    } cases[] = {{"good.txt", true}, {"bad.txt", false}, {"old.txt", false}, {"setup.exe", false}};
-    int n = 0;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.entry);
-        f->TempFolder = AppendBackslash(ScratchDir("main-runerr-temp" + std::to_string(n++)));
-        // An older copy the user keeps by answering No.
-        test::WriteAll(f->TempFolder + "old.txt", "old");
-        modals.Drive = [](TCustomForm*) { return mrNo; };
-        modals.DialogAnswer = mrYes;  // Install: everything, then run it
-        f->OpenArchive(zip);
-        SelectOnly(f, c.entry);
-        shell.files.clear();
-        Choose(f->ListOpen1);
-        EXPECT_EQ(shell.files, c.started ? std::vector<std::string>{f->TempFolder + c.entry}
-                                         : std::vector<std::string>{});
-        EXPECT_EQ(HasLine(f->TempFolder + c.entry + " was not started"), !c.started);
+    f->OpenArchive(ZipFile(dir, "mixed.zip", {Item("good.txt"), Item("bad.txt", true), Item("old.txt"),
+                                              Item("setup.exe", true)}));
+    modals.Drive = [](TCustomForm*) { return mrNo; };  // keeps an older copy
+    for (const char* entry : {"good.txt", "bad.txt", "old.txt", "setup.exe"}) {
+        f->TempFolder = AppendBackslash(ScratchDir(std::string("main-runerr-temp-") + entry));
+        test::WriteAll(f->TempFolder + "old.txt", "older");
+        for (int i = 0; i < f->Entries->Count(); ++i) f->ListView1->SetIsSelected(i, f->Entries->GetEntry(i)->Name == entry);
+        started.clear();
+        Choose(f->ListOpen1);  // setup.exe: Install, everything extracted
+        const bool whole = std::string(entry) == "good.txt";
+        EXPECT_EQ(started, whole ? std::vector<std::string>{f->TempFolder + entry} : std::vector<std::string>{});
+        EXPECT_EQ(HasLine(f->TempFolder + entry + " was not started"), !whole) << entry;
     }
+    ShellExecuteHook = saved;
 }
 
 TEST_F(MainWindow, TheReaderIsToldTheDiskTheChosenEntriesWereListedFrom) {
     AnswerAll modals;
     TfrmMain* f = Make();
     const std::string dir = ScratchDir("main-runerr-label");
-    const std::string zip = ZipFile(dir, "labels.zip", {Item("a.txt", "a"), Item("b.txt", "b")});
+    f->OpenArchive(ZipFile(dir, "labels.zip", {Item("a.txt"), Item("b.txt")}));
     struct Case {
-        std::vector<std::string> labels;  // of a.txt and b.txt as listed
+        const char *a, *b;  // the labels the listing gave them
         int which;
-        std::string expected;
-    } cases[] = {
-        {{"DISK1", "DISK2"}, 0, "DISK1"},
-        {{"", "DISK2"}, 0, "DISK2"},
-        {{"", ""}, 0, ""},
-        {{"DISK1", "DISK2"}, 1, ""},
-    };
+        const char* expected;
+    } cases[] = {{"DISK1", "DISK2", 0, "DISK1"}, {"", "DISK2", 0, "DISK2"}, {"", "", 0, ""}, {"DISK1", "DISK2", 1, ""}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.expected + " " + std::to_string(c.which));
-        f->OpenArchive(zip);
-        // The list as a listing of labelled disks would have left it.
         f->Entries->Clear();
-        for (size_t i = 0; i < 2; ++i) {
+        for (const char* name : {"a.txt", "b.txt"}) {
             TEntryInfo info;
-            info.FileName = i == 0 ? "a.txt" : "b.txt";
-            f->Entries->Add(info, 0, c.labels[i]);
+            info.FileName = name;
+            f->Entries->Add(info, 0, name[0] == 'a' ? c.a : c.b);
         }
         f->Entries->UpdateCount();
-        f->ListView1->SetIsSelected(0, true);
-        f->ListView1->SetIsSelected(1, true);
+        f->ListView1->SelectAll();
         f->UnZIP1->SetVolumeLabel("left from before");
         f->ExtractFiles(AppendBackslash(Join(dir, "out")), "", "", 0, c.which, true);
-        EXPECT_EQ(f->UnZIP1->VolumeLabel(), c.expected);
+        EXPECT_EQ(f->UnZIP1->VolumeLabel(), c.expected) << c.a << c.b << c.which;
     }
 }
 
