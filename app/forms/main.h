@@ -82,6 +82,10 @@ void PlaceDialog(TCustomForm* Dialog, TCustomForm* MainWindow);
 // The "Messages" line of an engine error (empty for ids outside the
 // message ranges the program reports).
 std::string ErrorLine(const std::string& ArchiveFile, const std::string& MsgEx, int ECode);
+// The box of an engine error that FN concerns. Only a damaged or unreadable
+// archive is blamed on the archive; a password, the output, a full disk or a
+// cancel is told in the message's own words under the file it concerns.
+std::string ErrorBoxText(const std::string& FN, const std::string& ArchiveFile, int ECode);
 
 // The arguments formCreate reads (the program's own by default; WinMain
 // hands them over, tests set their own).
@@ -185,6 +189,9 @@ public:
     // Names this program wrote into TempFolder for viewing or installing;
     // they are deleted when the window goes.
     std::set<std::string> ExtractedNames;
+    // True when the last extraction into TempFolder wrote Path whole and it
+    // passed its check: only such a file is started.
+    bool WrittenWhole(const std::string& Path) const;
 
     // ---- operations ----
     void OpenArchive(const std::string& Path);
@@ -401,10 +408,29 @@ private:
     bool firstPaint_ = true;
     bool switchPosted_ = false;
     bool totalsPosted_ = false;
-    // Errors the engine reported and the window showed, and the last one's
+    // Errors the engine reported and the window told, and the last one's
     // id: the raise that follows such a report is not shown again.
     int reportedErrors_ = 0;
     int lastReportedCode_ = 0;
+    // A run of the window (the outermost RunMark) shows at most one error
+    // box and one "Extract failed!" box, however many entries fail; every
+    // error still has its line, and the run's end counts the entries that
+    // failed (lower-cased names).
+    bool runErrorBoxShown_ = false;
+    bool runFailedBoxShown_ = false;
+    std::set<std::string> runFailed_;
+    void BeginRunReport();
+    void EndRunReport();
+    // False when a box of that kind was shown in this run already; marks it
+    // shown otherwise. Outside a run every box is shown.
+    bool TakeRunBox(bool& Shown);
+    void NoteFailedEntry(const std::string& Name);
+    // An engine error's line on the Messages window, naming the entry
+    // (Name) it concerns, which counts as failed; false when it gets no box.
+    bool TellRunError(const std::string& Archive, const std::string& Name, const std::string& MsgEx, int ECode);
+    // The entry a reader's event names, without the target folder the
+    // reader put before it.
+    static std::string EntryShownName(TObject* Sender, const std::string& FN);
     // While a delete runs, names it did not find (25172, one per name) go
     // to the Messages window only; the delete says once that nothing went.
     bool deleting_ = false;
@@ -418,6 +444,11 @@ private:
     std::string switchPath_;  // the command line's path made absolute at start-up
     std::string tempBegin_;   // the temporary file now being written, if it was new
     bool tempBeginNew_ = false;
+    // Lower-cased: what the last extraction into TempFolder wrote whole.
+    std::set<std::string> tempWhole_;
+    // Starts File from TempFolder when this run wrote it whole; says on the
+    // Messages window why not otherwise.
+    bool StartableTempFile(const std::string& File);
     std::vector<std::unique_ptr<TUnBase>> readers_;  // the readers below UnTAR1 and UUDecode1
     std::vector<std::unique_ptr<TCompBase>> writers_;
     os::AppHooks savedHooks_;

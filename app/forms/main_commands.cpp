@@ -339,6 +339,7 @@ void TfrmMain::ExtractFiles(const std::string& Target, const std::string& Viewer
         bool temp;
         RunLook(TfrmMain& ff, bool t) : f(ff), temp(t) {
             f.tempRun_ = t;
+            f.tempWhole_.clear();
             f.ProgressBar1->SetPosition(0);
             f.ProgressBar1->SetVisible(true);
             f.ListView1->SetCursor(crHourGlass);
@@ -356,19 +357,38 @@ void TfrmMain::ExtractFiles(const std::string& Target, const std::string& Viewer
     if (Which == 0) {
         TSwapGuard<TOnElapsedTime> quiet(r->OnElapsedTime, nullptr);
         r->FileSpec().clear();
+        // The disk the entries were listed from: the first selected entry
+        // that knows it says so.
+        r->SetVolumeLabel("");
+        for (const TShellItem* it : Entries->SelectedItems())
+            if (r->VolumeLabel().empty()) r->SetVolumeLabel(it->VolumeID);
         for (const std::string& n : Entries->SelectedNames()) r->FileSpec().push_back(n);
         if (r->FileSpec().empty()) return;
         r->Extract();
+        if (Viewer.empty() && OpenWith.empty()) return;
         for (const TShellItem* it : Entries->SelectedItems()) {
             const std::string file = TempFolder + it->Name;
+            if (!StartableTempFile(file)) continue;
             if (!Viewer.empty()) OpenWithShell(Viewer, "\"" + file + "\"");
             if (!OpenWith.empty()) OpenWithShell(file, "");
         }
     } else {
+        r->SetVolumeLabel("");
         r->FileSpec() = Dovex1->FileSpec();
         if (r->FileSpec().empty()) r->FileSpec().push_back("*.*");
         r->Extract();
     }
+}
+
+bool TfrmMain::WrittenWhole(const std::string& Path) const { return tempWhole_.count(LowerStr(Path)) > 0; }
+
+bool TfrmMain::StartableTempFile(const std::string& File) {
+    if (WrittenWhole(File)) return true;
+    // Whatever stands there under that name (an older copy kept on "No",
+    // a cut one after a cancel, one that failed its check) is not the entry.
+    ShowMessages();
+    AddMessage(File + " was not started: it did not come out of the archive whole.");
+    return false;
 }
 
 void TfrmMain::OpenWithShell(const std::string& File, const std::string& Parameters) {
@@ -617,6 +637,7 @@ void TfrmMain::Install(const std::string& Name) {
     }
     ExtractFiles(TempFolder, "", "set", 1, 1, false);
     const std::string file = TempFolder + Name;
+    if (!StartableTempFile(file)) return;
     if (LowerStr(ExtractFileExt(Name)) != ".inf") {
         OpenWithShell(file, "");
         return;

@@ -18,6 +18,90 @@ std::string ErrorLine(const std::string& ArchiveFile, const std::string& MsgEx, 
            "   " + ": " + MessageText(ECode) + "   " + MsgEx;
 }
 
+namespace {
+
+bool IsCancelCode(int ECode) { return ECode == 25449 || ECode == 25400; }
+
+// Errors that say nothing against the archive: the user's password, where
+// the output goes, and the user's own cancel.
+bool OwnWordsError(int ECode, bool ArchiveItself) {
+    switch (ECode) {
+        case 26517: case 26522:
+        case 25136: case 25150: case 25155: case 25156: case 25159:
+        case 25400: case 25449:
+            return true;
+        case 25235:  // the archive that cannot be opened is unreadable
+            return !ArchiveItself;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+std::string ErrorBoxText(const std::string& FN, const std::string& ArchiveFile, int ECode) {
+    const bool archiveItself = FN.empty() || SameText(FN, ArchiveFile);
+    if (!OwnWordsError(ECode, archiveItself))
+        return "Not a valid archive file, if you downloaded it from the internet, try downloading it again.";
+    return "File   : " + (FN.empty() ? ArchiveFile : FN) + "\r" + "Error# : " + std::to_string(ECode) + "\r" +
+           MessageText(ECode);
+}
+
+// ---- the run's report ------------------------------------------------------------------
+
+void TfrmMain::BeginRunReport() {
+    runErrorBoxShown_ = false;
+    runFailedBoxShown_ = false;
+    runFailed_.clear();
+}
+
+void TfrmMain::EndRunReport() {
+    const size_t n = runFailed_.size();
+    runFailed_.clear();
+    if (n == 0) return;
+    try {
+        // The boxes stopped at the first: the lines tell the rest.
+        ShowMessages();
+        AddMessage(n == 1 ? std::string("1 entry failed.") : std::to_string(n) + " entries failed.");
+    } catch (...) {
+        // The run is over either way; its lines are there.
+    }
+}
+
+bool TfrmMain::TakeRunBox(bool& Shown) {
+    if (running_ == 0) return true;
+    if (Shown) return false;
+    Shown = true;
+    return true;
+}
+
+void TfrmMain::NoteFailedEntry(const std::string& Name) {
+    if (!Name.empty()) runFailed_.insert(LowerStr(Name));
+}
+
+bool TfrmMain::TellRunError(const std::string& Archive, const std::string& Name, const std::string& MsgEx, int ECode) {
+    const bool cancel = IsCancelCode(ECode);
+    // Lines without a box must still say which entry they are about.
+    const bool entry = !cancel && !Name.empty() && !SameText(Name, Archive);
+    const std::string line = ErrorLine(Archive, !entry ? MsgEx : MsgEx.empty() ? Name : MsgEx + "   " + Name, ECode);
+    if (!line.empty()) AddMessage(line);
+    if (entry) NoteFailedEntry(Name);
+    // The names a delete missed are told once, by the delete.
+    if (!cancel && !(deleting_ && ECode == 25172)) {
+        ++reportedErrors_;
+        lastReportedCode_ = ECode;
+    }
+    // A window closing stops its run: that needs no telling.
+    return !(cancel && closePending_);
+}
+
+std::string TfrmMain::EntryShownName(TObject* Sender, const std::string& FN) {
+    auto* r = dynamic_cast<TUnBase*>(Sender);
+    if (!r || r->ExtractDir().empty()) return FN;
+    const std::string dir = AppendBackslash(r->ExtractDir());
+    return FN.size() > dir.size() && StartsWithNoCase(FN, LowerStr(dir)) ? FN.substr(dir.size()) : FN;
+}
+
 os::AppHooks ProgramHooks() {
     os::AppHooks h;
     h.processMessages = [] {
@@ -59,22 +143,17 @@ void TfrmMain::Dovex1Read(TObject* Sender, int Offset, int) {
     Entries->AddFromComponent(*c, Offset);
 }
 
-void TfrmMain::Dovex1Error(TObject* Sender, const std::string&, const std::string& MsgEx, const std::string&,
+void TfrmMain::Dovex1Error(TObject* Sender, const std::string& FN, const std::string& MsgEx, const std::string&,
                            int ECode) {
     MessageBeep(0);
     auto* c = dynamic_cast<TdvxMain*>(Sender);
-    const std::string line = ErrorLine(c ? c->ArchiveFile() : std::string(), MsgEx, ECode);
-    if (line.empty()) return;
-    AddMessage(line);
+    const std::string archive = c ? c->ArchiveFile() : std::string();
+    if (ErrorLine(archive, MsgEx, ECode).empty()) return;
+    const bool tell = TellRunError(archive, FN, MsgEx, ECode);
     if (ListView1->CanFocus()) ListView1->SetFocus();
-    // A cancel is the user's own doing: the line says it.
-    if (ECode == 25449 || ECode == 25400) return;
-    if (deleting_ && ECode == 25172) return;
-    ++reportedErrors_;
-    lastReportedCode_ = ECode;
-    Application->MessageBox(
-        "Not a valid archive file, if you downloaded it from the internet, try downloading it again.",
-        Application->Title(), MB_OK | MB_ICONERROR);
+    if (!tell || (deleting_ && ECode == 25172) || !TakeRunBox(runErrorBoxShown_)) return;
+    Application->MessageBox(ErrorBoxText(FN, archive, ECode), Application->Title(),
+                            MB_OK | (IsCancelCode(ECode) ? MB_ICONINFORMATION : MB_ICONERROR));
 }
 
 void TfrmMain::Dovex1NextVolume(TObject*, std::string& VolumeName, const std::string& VolumeID, bool FExists,
@@ -123,11 +202,18 @@ void TfrmMain::UnZIP1begin(TObject*, const std::string& FN, int, bool&) {
 
 void TfrmMain::UnZIP1end(TObject*, const std::string& FN, bool CRC_PASS) {
     // A file counts as this program's when it came out whole, or when
-    // there was none before this run made it.
-    if (tempRun_ && FN == tempBegin_ && os::FileExists(FN) && (CRC_PASS || tempBeginNew_))
-        ExtractedNames.insert(FN);
+    // there was none before this run made it; only a whole one is started.
+    if (tempRun_ && FN == tempBegin_ && os::FileExists(FN)) {
+        if (CRC_PASS || tempBeginNew_) ExtractedNames.insert(FN);
+        if (CRC_PASS) tempWhole_.insert(LowerStr(FN));
+    }
     tempBegin_.clear();
-    if (!CRC_PASS) Application->MessageBox(FN + "\rExtract failed!", Application->Title(), MB_OK);
+    if (CRC_PASS) return;
+    // Readers end a damaged entry here without an error: the line is its
+    // only trace once the run's one box has been shown.
+    AddMessage(FN + " ...Extract failed!");
+    NoteFailedEntry(FN);
+    if (TakeRunBox(runFailedBoxShown_)) Application->MessageBox(FN + "\rExtract failed!", Application->Title(), MB_OK);
 }
 
 void TfrmMain::UnZIP1Progress(TObject*, uint8_t, uint8_t ProgressByArchive) {
@@ -159,9 +245,11 @@ void TfrmMain::UnZIP1FileExists(TObject* Sender, const std::string& FN, TDateTim
     }
 }
 
-void TfrmMain::UnZIP1GetPassword(TObject*, const std::string&, std::string& Password, bool& TryAgain) {
+void TfrmMain::UnZIP1GetPassword(TObject* Sender, const std::string& FN, std::string& Password, bool& TryAgain) {
     std::string p = Password;
-    if (InputQuery("Encrypted file...", "Enter password", p))
+    // Entries may have passwords of their own: the question says whose.
+    const std::string entry = EntryShownName(Sender, FN);
+    if (InputQuery("Encrypted file...", entry.empty() ? "Enter password" : "Enter password for " + entry, p))
         Password = p;
     else
         TryAgain = false;
@@ -187,7 +275,10 @@ void TfrmMain::Zip1begin(TObject* Sender, const std::string& FN, int, bool&) {
     SetStatus(1, std::string(w && w->Switch() == swDelete ? "Deleting: " : "Compressing: ") + ShortenPath(FN));
 }
 
-void TfrmMain::Zip1end(TObject*, const std::string&, bool) { SetStatus(1, ""); }
+void TfrmMain::Zip1end(TObject*, const std::string& FN, bool CRC_PASS) {
+    SetStatus(1, "");
+    if (!CRC_PASS) NoteFailedEntry(FN);
+}
 
 void TfrmMain::Zip1RecurseDir(TObject*, const std::string& Directory) {
     SetStatus(1, "Scanning dir: " + ShortenPath(Directory));
@@ -234,6 +325,7 @@ void TfrmMain::ZipCheck1Deactivate(TObject*) {
 
 void TfrmMain::ZipCheck1Status(TObject*, const std::string& FN, bool PassFail) {
     testEntry_.clear();
+    if (!PassFail) NoteFailedEntry(FN);
     AddMessage(FN + (PassFail ? " ...Ok" : " ...Failed"));
     if (ListView1->CanFocus()) ListView1->SetFocus();
 }
@@ -241,18 +333,14 @@ void TfrmMain::ZipCheck1Status(TObject*, const std::string& FN, bool PassFail) {
 void TfrmMain::ZipCheck1Error(TObject* Sender, const std::string& FN, const std::string& MsgEx,
                               const std::string&, int ECode) {
     MessageBeep(0);
-    if (ECode == 25449 || ECode == 25400) {
-        auto* c = dynamic_cast<TdvxMain*>(Sender);
-        AddMessage(ErrorLine(c ? c->ArchiveFile() : FN, MsgEx, ECode));
-        return;
-    }
+    auto* c = dynamic_cast<TdvxMain*>(Sender);
+    const std::string archive = c ? c->ArchiveFile() : FN;
     // An entry's problem is told under the entry's name as the list shows
     // it, whatever output path the reader would have used for it.
-    const std::string name = testEntry_.empty() ? FN : testEntry_;
+    const std::string name = IsCancelCode(ECode) || testEntry_.empty() ? FN : testEntry_;
+    if (!TellRunError(archive, name, MsgEx, ECode) || !TakeRunBox(runErrorBoxShown_)) return;
     Application->MessageBox("File   : " + name + "\r" + "Error# : " + std::to_string(ECode) + "\r" + MessageText(ECode),
                             Application->Title(), MB_OK);
-    ++reportedErrors_;
-    lastReportedCode_ = ECode;
 }
 
 void TfrmMain::ZipCheck1End(TObject*, const std::string&) { SetStatus(1, "Ready..."); }

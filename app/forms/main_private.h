@@ -56,9 +56,13 @@ void PaintGlyphStrip(TBitmap& B, const std::string& Base, bool Hot, bool LowColo
 // meanwhile happens when the outermost run is over.
 struct TfrmMain::RunMark {
     TfrmMain& f;
-    explicit RunMark(TfrmMain& ff) : f(ff) { ++f.running_; }
+    explicit RunMark(TfrmMain& ff) : f(ff) {
+        if (f.running_++ == 0) f.BeginRunReport();
+    }
     ~RunMark() {
-        if (--f.running_ == 0 && f.closePending_ && f.HandleAllocated()) PostMessageA(f.Handle(), WM_CLOSE, 0, 0);
+        if (--f.running_ != 0) return;
+        f.EndRunReport();
+        if (f.closePending_ && f.HandleAllocated()) PostMessageA(f.Handle(), WM_CLOSE, 0, 0);
     }
     RunMark(const RunMark&) = delete;
     RunMark& operator=(const RunMark&) = delete;

@@ -26,6 +26,10 @@ public:
     uint8_t OutputDriveType() const { return outputDriveType_; }
     uint32_t MaxFileDate() const { return maxFileDate_; }
     TdvxFileList& FileList() { return fileList_; }
+    // The label of the disk the chosen entries were listed from, as the
+    // application knew it when it started the run; empty when it did not.
+    const std::string& VolumeLabel() const { return volumeLabel_; }
+    void SetVolumeLabel(const std::string& v) { volumeLabel_ = v; }
 
     // Where the walk of the archive stands and where it ends: set from
     // ArcOffset (counted from 1) and ArcFileSize when a run starts.
@@ -133,6 +137,7 @@ protected:
     uint8_t outputDriveType_ = 0;
     uint32_t maxFileDate_ = 0;
     TdvxFileList fileList_;
+    std::string volumeLabel_;
     int64_t scanPosition_ = 1;
     int64_t scanEnd_ = 0;
     int64_t bytesToDo_ = 0;

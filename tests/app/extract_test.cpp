@@ -410,7 +410,8 @@ TEST_F(MainWindow, ExtractingThroughTheDialog) {
 
     // "Overwrite Existing" after a run that asked: the question stays on
     // until "Don't ask again" turns it off (cancelled here, so nothing is
-    // replaced); the dialog shows the last folder first.
+    // replaced, and the run says it was cancelled); the dialog shows the
+    // last folder first.
     test::WriteAll(Join(target, "hello.txt"), "changed");
     std::string shown;
     modals.Asked.clear();
@@ -423,7 +424,9 @@ TEST_F(MainWindow, ExtractingThroughTheDialog) {
     Choose(f->mnuExtract1);
     EXPECT_EQ(shown, target);
     EXPECT_EQ(ReadAll(Join(target, "hello.txt")), "changed");
-    EXPECT_EQ(modals.Asked, (std::vector<std::string>{"form: " + target, "form: Confirm file overwrite..."}));
+    EXPECT_EQ(modals.Asked, (std::vector<std::string>{"form: " + target, "form: Confirm file overwrite...",
+                                                      "File   : " + f->Dovex1->ArchiveFile() +
+                                                          "\rError# : 25449\rUser canceled"}));
     EXPECT_FALSE(ReadRestoreFolders(true));
 
     // Confirm asks before replacing.

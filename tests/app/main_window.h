@@ -45,8 +45,9 @@ public:
         LastBoxFlags = Flags;
         return BoxAnswer;
     }
-    bool InputQuery(const std::string& Caption, const std::string&, std::string&) override {
+    bool InputQuery(const std::string& Caption, const std::string& Prompt, std::string&) override {
         Asked.push_back(Caption);
+        Prompts.push_back(Prompt);
         return false;
     }
     int ShowModal(TCustomForm* Form) override {
@@ -66,6 +67,7 @@ public:
         return std::any_of(Asked.begin(), Asked.end(), [&](const std::string& a) { return a.find(Text) != std::string::npos; });
     }
     std::vector<std::string> Asked;
+    std::vector<std::string> Prompts;  // of the input boxes
     int DialogAnswer = mrYes;
     int BoxAnswer = IDOK;  // what every message box returns
     UINT LastBoxFlags = 0;
