@@ -1,24 +1,10 @@
 #include "app/forms/foldername.h"
 
 #include <cctype>
-#include <cstring>
+
+#include "engine/core/helpers.h"
 
 namespace bramble {
-
-namespace {
-
-bool IsDeviceName(std::string Name) {
-    // "nul.txt" and "con " are the devices too.
-    Name = Name.substr(0, Name.find('.'));
-    while (!Name.empty() && Name.back() == ' ') Name.pop_back();
-    for (char& c : Name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    for (const char* d : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
-        if (Name == d) return true;
-    return Name.size() == 4 && (Name.compare(0, 3, "COM") == 0 || Name.compare(0, 3, "LPT") == 0) &&
-           Name[3] >= '1' && Name[3] <= '9';
-}
-
-}  // namespace
 
 bool IsNameableFolder(const std::string& Path) {
     if (Path.empty()) return false;
@@ -35,7 +21,9 @@ bool IsNameableFolder(const std::string& Path) {
             part.clear();
             continue;
         }
-        if (static_cast<unsigned char>(c) < 32 || std::strchr("<>:\"|?*", c)) return false;
+        // A colon past the drive would name a stream, or under some hosts
+        // make a folder no Windows program can open again.
+        if (c == ':' || IsForbiddenInName(static_cast<unsigned char>(c))) return false;
         part += c;
     }
     return true;

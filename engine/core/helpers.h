@@ -132,6 +132,11 @@ std::string RemoveBackslash(const std::string& Path);
 // At least 3 characters beginning with two separators.
 bool IsUNCPath(const std::string& Path);
 // Zero-based position of the last '.', or the length when there is none.
+// A name Windows keeps for a device in every folder (CON, NUL, COM1...),
+// whatever its case or extension.
+bool IsDeviceName(const std::string& Part);
+// A character no Windows file name may hold.
+bool IsForbiddenInName(unsigned char c);
 size_t LastDotPos(const std::string& Name);
 // Every character moved by Amount (wrapping within a byte).
 std::string ShiftChars(const std::string& Text, bool Subtract, int Amount);

@@ -62,30 +62,6 @@ void TZipCommon::ReportError(const std::string& FN, const std::string& MsgEx, co
 
 // ---- names ----------------------------------------------------------------------
 
-namespace {
-
-// The names Windows keeps for devices in every folder, whatever the case,
-// the extension, or dots and blanks after the name. COM and LPT also take
-// the superscript digits 1 to 3 (0xB9, 0xB2, 0xB3 in the ANSI code page).
-bool IsDeviceName(const std::string& Part) {
-    std::string base = Part.substr(0, Part.find('.'));
-    while (!base.empty() && (base.back() == ' ' || base.back() == '.')) base.pop_back();
-    base = UpperCase(base);
-    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" || base == "CONOUT$")
-        return true;
-    if (base.size() != 4 || (base.compare(0, 3, "COM") != 0 && base.compare(0, 3, "LPT") != 0)) return false;
-    const unsigned char digit = static_cast<unsigned char>(base[3]);
-    // COM0 and LPT0 are reserved too, as are the superscript digits.
-    return (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
-}
-
-// Characters no Windows file name may hold.
-bool IsForbiddenInName(unsigned char c) {
-    return c < 32 || c == '?' || c == '*' || c == '"' || c == '<' || c == '>' || c == '|';
-}
-
-}  // namespace
-
 std::string TZipCommon::ConvertFileName(const std::string& Name) {
     return ConvertAnsiName(OemToAnsiName(Name));  // also '/' -> '\'
 }
