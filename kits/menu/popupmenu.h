@@ -33,6 +33,8 @@ inline constexpr UINT LFM_CLOSING = 0x501, LFM_ANIMATE = 0x502, LFM_CLOSE = 0x50
 
 // Selection values besides item indexes.
 inline constexpr int kNoItem = -1, kDragHandle = -2, kExpandButton = -3;
+// Height of the strip that holds the expand button at the foot of the window.
+inline constexpr int kExpandStrip = 19;
 
 class TPopupMenu2000Form {
 public:
