@@ -6,9 +6,7 @@
 
 #include <string>
 
-#include "kits/toolbar/button.h"
-#include "kits/toolbar/toolbar.h"
-#include "ui/ui_support.h"
+#include "kits/toolbar/scene.h"
 
 namespace bramble {
 namespace {
@@ -17,31 +15,10 @@ using test::Pump;
 
 constexpr COLORREF kRed = RGB(255, 0, 0), kGreen = RGB(0, 255, 0);
 
-struct Scene {
-    TForm* f;
-    TDock97* dock;
-    TSkiffbar* bar;
-    Scene() {
-        f = new TForm(nullptr);
-        f->AfterConstruction();
-        f->SetBounds(100, 100, 640, 420);
-        dock = new TDock97(f);
-        dock->SetPosition(dpTop);
-        dock->SetParent(f);
-        f->Show();
-        bar = NewBar("Bar");
-        Pump();
-    }
-    ~Scene() { TCustomForm::Free(f); }
+struct Scene : test::Scene {
     TSkiffbar* NewBar(const std::string& name) {
-        auto* t = new TSkiffbar(f);
-        t->SetName(name);
-        t->SetHideWhenInactive(false);
-        t->SetDockedTo(dock);
-        auto* b = new TToolbarButton97(t);
-        b->SetCaption("Open");
-        b->SetBounds(0, 0, 42, 26);
-        b->SetParent(t);
+        TSkiffbar* t = Form::NewBar(dock, name);
+        test::NewButton(t, "Open");
         return t;
     }
     // A pixel of the screen as a window's frame DC shows it.

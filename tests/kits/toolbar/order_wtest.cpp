@@ -6,9 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "kits/toolbar/button.h"
-#include "kits/toolbar/toolbar.h"
-#include "ui/ui_support.h"
+#include "kits/toolbar/scene.h"
 
 namespace bramble {
 namespace {
@@ -22,14 +20,10 @@ TEST(ToolbarOrder, SortOnLoadPutsTheControlsInTheOrderOfTheirPositions) {
     } cases[] = {{true, {"A", "B", "C"}}, {false, {"C", "A", "B"}}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.sort ? "sorted" : "kept");
-        TForm* f = new TForm(nullptr);
-        f->AfterConstruction();
-        f->SetBounds(100, 100, 640, 420);
-        auto* dock = new TDock97(f);
-        dock->SetPosition(dpTop);
-        dock->SetParent(f);
+        test::Form f;
+        TDock97* dock = f.NewDock(dpTop);
         f->Show();
-        auto* bar = new TSkiffbar(f);
+        TSkiffbar* bar = f.NewBar(nullptr);
         bar->BeginLoading();
         bar->SetSortOnLoad(c.sort);
         bar->SetDockedTo(dock);
@@ -48,7 +42,6 @@ TEST(ToolbarOrder, SortOnLoadPutsTheControlsInTheOrderOfTheirPositions) {
         // And the layout follows that order.
         EXPECT_LT(bar->OrderList()[0]->Left(), bar->OrderList()[1]->Left());
         EXPECT_LT(bar->OrderList()[1]->Left(), bar->OrderList()[2]->Left());
-        TCustomForm::Free(f);
     }
 }
 
