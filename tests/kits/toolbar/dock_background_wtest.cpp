@@ -81,6 +81,62 @@ TEST(ToolbarDockBackground, BarsShareTheTilesAndTheTransparentColourShowsTheDock
     }
 }
 
+// The same tiles as SetTiles, as a picture of 256 colours whose colour
+// table holds red and green.
+void SetPaletteTiles(TDock97* d) {
+    struct {
+        BITMAPINFOHEADER h;
+        RGBQUAD table[2];
+    } bi{};
+    bi.h = {sizeof(BITMAPINFOHEADER), 8, 8, 1, 8, BI_RGB, 0, 0, 0, 2, 0};
+    bi.table[0] = {0, 0, 255, 0};
+    bi.table[1] = {0, 255, 0, 0};
+    void* bits = nullptr;
+    HBITMAP h = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS, &bits, nullptr, 0);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) static_cast<uint8_t*>(bits)[y * 8 + x] = x < 4 ? 0 : 1;
+    TBitmap bmp;
+    bmp.SetHandle(h);
+    DeleteObject(h);
+    d->SetBackground(&bmp);  // the dock keeps a palette of its own
+}
+
+TEST(ToolbarDockBackground, ThePicturesPaletteIsReportedAndTheTilesStayRight) {
+    struct Case {
+        const char* name;
+        void (*set)(TDock97*);
+        bool transparent, palette;
+    } cases[] = {{"colour table", SetPaletteTiles, false, true},
+                 {"colour table, transparent", SetPaletteTiles, true, true},
+                 {"true colour", SetTiles, false, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Scene s;
+        s.dock->SetColor(clYellow);
+        s.dock->SetBackgroundTransparent(c.transparent);
+        c.set(s.dock);
+        Pump();
+        const HPALETTE pal = s.dock->GetPalette();
+        EXPECT_EQ(pal != nullptr, c.palette);
+        if (pal) {
+            PALETTEENTRY e[2]{};
+            ASSERT_EQ(GetPaletteEntries(pal, 0, 2, e), 2u);
+            EXPECT_EQ(RGB(e[0].peRed, e[0].peGreen, e[0].peBlue), kRed);
+            EXPECT_EQ(RGB(e[1].peRed, e[1].peGreen, e[1].peBlue), kGreen);
+        }
+        const COLORREF redShows = c.transparent ? RGB(255, 255, 0) : kRed;
+        RECT dr{}, br{};
+        GetWindowRect(s.dock->Handle(), &dr);
+        GetWindowRect(s.bar->Handle(), &br);
+        for (int x : {300, 302, 305})
+            EXPECT_EQ(Scene::At(s.dock->Handle(), x, 5), s.Tile({dr.left + x, dr.top + 5}, redShows)) << "dock x " << x;
+        for (int x : {10, 14})
+            EXPECT_EQ(Scene::At(s.bar->Handle(), x, 1), s.Tile({br.left + x, br.top + 1}, redShows)) << "bar x " << x;
+        s.dock->SetBackground(nullptr);
+        EXPECT_EQ(s.dock->GetPalette(), nullptr);
+    }
+}
+
 TEST(ToolbarDockBackground, BoundLinesAndOneLayoutPerBatch) {
     Scene s;
     const int h = s.dock->Height();
