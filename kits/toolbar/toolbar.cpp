@@ -73,7 +73,16 @@ void TCustomSkiffbar::Loaded() {
             return vertical ? a->Top() < b->Top() : a->Left() < b->Left();
         });
     }
+    UpdateChildOrder();
     TCustomToolWindow97::Loaded();
+}
+
+void TCustomSkiffbar::UpdateChildOrder() {
+    int tab = 0;
+    for (TControl* c : order_list_) {
+        c->BringToFront();
+        if (auto* w = dynamic_cast<TWinControl*>(c)) w->SetTabOrder(tab++);
+    }
 }
 
 void TCustomSkiffbar::WndProc(TMessage& m) {

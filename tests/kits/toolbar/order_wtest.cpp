@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "kits/toolbar/scene.h"
+#include "ui/stdctrls.h"
 
 namespace bramble {
 namespace {
@@ -42,6 +43,50 @@ TEST(ToolbarOrder, SortOnLoadPutsTheControlsInTheOrderOfTheirPositions) {
         // And the layout follows that order.
         EXPECT_LT(bar->OrderList()[0]->Left(), bar->OrderList()[1]->Left());
         EXPECT_LT(bar->OrderList()[1]->Left(), bar->OrderList()[2]->Left());
+    }
+}
+
+// Loading also gives the controls the order of the layout: the bar's list
+// of controls (its painting order) and the keyboard's tab order.
+TEST(ToolbarOrder, LoadingGivesTheLayoutOrderToTheControlListAndTheTabOrder) {
+    struct Case {
+        bool sort;
+        std::vector<std::string> controls, tabs;
+    } cases[] = {{true, {"A", "B", "C", "D"}, {"B", "D"}}, {false, {"D", "C", "A", "B"}, {"D", "B"}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sort ? "sorted" : "kept");
+        test::Form f;
+        TDock97* dock = f.NewDock(dpTop);
+        f->Show();
+        TSkiffbar* bar = f.NewBar(nullptr);
+        bar->BeginLoading();
+        bar->SetSortOnLoad(c.sort);
+        bar->SetDockedTo(dock);
+        // Made out of order; B and D take the keyboard, made D first.
+        auto edit = [&](const char* name, int left) {
+            auto* e = new TEdit(bar);
+            e->SetName(name);
+            e->SetBounds(left, 0, 40, 22);
+            e->SetParent(bar);
+        };
+        auto button = [&](const char* name, int left) {
+            TToolbarButton97* b = test::NewButton(bar, name);
+            b->SetName(name);
+            b->SetBounds(left, 0, 42, 26);
+        };
+        edit("D", 140);
+        button("C", 90);
+        button("A", 0);
+        edit("B", 45);
+        bar->LoadedAll();
+        Pump();
+        std::vector<std::string> controls, tabs;
+        for (int i = 0; i < bar->ControlCount(); ++i) controls.push_back(bar->Controls(i)->Name());
+        std::vector<TWinControl*> tabList;
+        bar->GetTabOrderList(tabList);
+        for (TWinControl* w : tabList) tabs.push_back(w->Name());
+        EXPECT_EQ(controls, c.controls);
+        EXPECT_EQ(tabs, c.tabs);
     }
 }
 
