@@ -199,6 +199,28 @@ TEST(ToolbarButtonGlyph, ButtonsShareOneCachedListPerSize) {
     EXPECT_EQ(GlyphCacheImages(), cached);
 }
 
+TEST(ToolbarButtonGlyph, LoadingPreparesTheImageOfTheStartingState) {
+    SetCursorPos(1270, 1010);  // no button starts hot
+    test::Scene s;
+    const int cached = GlyphCacheImages();
+    TBitmap pic;
+    PaintGlyph(pic);
+    s.bar->BeginLoading();
+    for (bool enabled : {true, false}) {
+        TToolbarButton97* b = test::NewButton(s.bar, "");
+        b->SetGlyph(&pic);
+        b->SetEnabled(enabled);
+    }
+    EXPECT_EQ(GlyphCacheImages(), cached);
+    s.bar->LoadedAll();
+    // The enabled and the embossed disabled image, before any paint.
+    EXPECT_EQ(GlyphCacheImages(), cached + 2);
+    // And they are the ones the paint needs.
+    Pump();
+    s.bar->Repaint();
+    EXPECT_EQ(GlyphCacheImages(), cached + 2);
+}
+
 TEST(ToolbarPrint, OwnedWindowsPrintOnlyWhenAsked) {
     test::Scene f;
     TSkiffbar* bar = f.bar;
