@@ -49,38 +49,6 @@ void SetTiles(TDock97* d) {
     d->SetBackground(&bmp);
 }
 
-TEST(ToolbarDockBackground, BarsShareTheTilesAndTheTransparentColourShowsTheDock) {
-    struct Case {
-        const char* name;
-        bool onToolbars, transparent;
-    } cases[] = {{"shared", true, false}, {"dock only", false, false}, {"transparent", true, true}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Scene s;
-        s.dock->SetColor(clYellow);
-        s.dock->SetBackgroundOnToolbars(c.onToolbars);
-        s.dock->SetBackgroundTransparent(c.transparent);
-        SetTiles(s.dock);
-        Pump();
-        const COLORREF redShows = c.transparent ? RGB(255, 255, 0) : kRed;
-        // The bar's second frame ring, along its top edge.
-        RECT br{};
-        GetWindowRect(s.bar->Handle(), &br);
-        for (int x : {10, 13, 14, 18}) {
-            const COLORREF want = c.onToolbars ? s.Tile({br.left + x, br.top + 1}, redShows)
-                                               : GetSysColor(COLOR_BTNFACE);
-            EXPECT_EQ(Scene::At(s.bar->Handle(), x, 1), want) << "frame x " << x;
-        }
-        if (c.onToolbars) test::SaveScreenshot(*s.f, std::string("dock-background-") + (c.transparent ? "transparent.bmp" : "shared.bmp"));
-        // The dock itself, right of the bar.
-        RECT dr{};
-        GetWindowRect(s.dock->Handle(), &dr);
-        for (int x : {300, 302, 305}) {
-            EXPECT_EQ(Scene::At(s.dock->Handle(), x, 5), s.Tile({dr.left + x, dr.top + 5}, redShows)) << "dock x " << x;
-        }
-    }
-}
-
 // The same tiles as SetTiles, as a picture of 256 colours whose colour
 // table holds red and green.
 void SetPaletteTiles(TDock97* d) {
@@ -101,37 +69,50 @@ void SetPaletteTiles(TDock97* d) {
     d->SetBackground(&bmp);  // the dock keeps a palette of its own
 }
 
-TEST(ToolbarDockBackground, ThePicturesPaletteIsReportedAndTheTilesStayRight) {
+TEST(ToolbarDockBackground, BarsShareTheTilesAndTheTransparentColourShowsTheDock) {
     struct Case {
         const char* name;
-        void (*set)(TDock97*);
-        bool transparent, palette;
-    } cases[] = {{"colour table", SetPaletteTiles, false, true},
-                 {"colour table, transparent", SetPaletteTiles, true, true},
-                 {"true colour", SetTiles, false, false}};
+        bool onToolbars, transparent, table;
+    } cases[] = {{"shared", true, false, false},
+                 {"dock only", false, false, false},
+                 {"transparent", true, true, false},
+                 {"colour table", true, false, true},
+                 {"colour table, transparent", true, true, true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Scene s;
         s.dock->SetColor(clYellow);
+        s.dock->SetBackgroundOnToolbars(c.onToolbars);
         s.dock->SetBackgroundTransparent(c.transparent);
-        c.set(s.dock);
+        (c.table ? SetPaletteTiles : SetTiles)(s.dock);
         Pump();
-        const HPALETTE pal = s.dock->GetPalette();
-        EXPECT_EQ(pal != nullptr, c.palette);
-        if (pal) {
+        // The picture's colours are what a palette display realises.
+        if (const HPALETTE pal = s.dock->GetPalette()) {
             PALETTEENTRY e[2]{};
             ASSERT_EQ(GetPaletteEntries(pal, 0, 2, e), 2u);
             EXPECT_EQ(RGB(e[0].peRed, e[0].peGreen, e[0].peBlue), kRed);
             EXPECT_EQ(RGB(e[1].peRed, e[1].peGreen, e[1].peBlue), kGreen);
+        } else {
+            EXPECT_FALSE(c.table);
         }
         const COLORREF redShows = c.transparent ? RGB(255, 255, 0) : kRed;
-        RECT dr{}, br{};
-        GetWindowRect(s.dock->Handle(), &dr);
+        // The bar's second frame ring, along its top edge.
+        RECT br{};
         GetWindowRect(s.bar->Handle(), &br);
-        for (int x : {300, 302, 305})
+        for (int x : {10, 13, 14, 18}) {
+            const COLORREF want = c.onToolbars ? s.Tile({br.left + x, br.top + 1}, redShows)
+                                               : GetSysColor(COLOR_BTNFACE);
+            EXPECT_EQ(Scene::At(s.bar->Handle(), x, 1), want) << "frame x " << x;
+        }
+        if (c.onToolbars)
+            test::SaveScreenshot(*s.f, std::string("dock-background-") + (c.table ? "palette-" : "") +
+                                           (c.transparent ? "transparent.bmp" : "shared.bmp"));
+        // The dock itself, right of the bar.
+        RECT dr{};
+        GetWindowRect(s.dock->Handle(), &dr);
+        for (int x : {300, 302, 305}) {
             EXPECT_EQ(Scene::At(s.dock->Handle(), x, 5), s.Tile({dr.left + x, dr.top + 5}, redShows)) << "dock x " << x;
-        for (int x : {10, 14})
-            EXPECT_EQ(Scene::At(s.bar->Handle(), x, 1), s.Tile({br.left + x, br.top + 1}, redShows)) << "bar x " << x;
+        }
         s.dock->SetBackground(nullptr);
         EXPECT_EQ(s.dock->GetPalette(), nullptr);
     }
