@@ -483,16 +483,23 @@ TBitmap::~TBitmap() {
     if (palette_) DeleteObject(palette_);
 }
 
-HPALETTE CopyPalette(HPALETTE Palette) {
-    if (!Palette) return nullptr;
-    WORD count = 0;
-    if (!GetObjectA(Palette, sizeof count, &count) || count == 0) return nullptr;
-    std::vector<uint8_t> buf(sizeof(LOGPALETTE) + count * sizeof(PALETTEENTRY));
+// A palette of the given colours; 0 for none.
+static HPALETTE NewPalette(const std::vector<PALETTEENTRY>& Entries) {
+    if (Entries.empty()) return nullptr;
+    std::vector<uint8_t> buf(sizeof(LOGPALETTE) + Entries.size() * sizeof(PALETTEENTRY));
     auto* lp = reinterpret_cast<LOGPALETTE*>(buf.data());
     lp->palVersion = 0x300;
-    lp->palNumEntries = count;
-    GetPaletteEntries(Palette, 0, count, lp->palPalEntry);
+    lp->palNumEntries = static_cast<WORD>(Entries.size());
+    std::memcpy(lp->palPalEntry, Entries.data(), Entries.size() * sizeof(PALETTEENTRY));
     return CreatePalette(lp);
+}
+
+HPALETTE CopyPalette(HPALETTE Palette) {
+    WORD count = 0;
+    if (!Palette || !GetObjectA(Palette, sizeof count, &count)) return nullptr;
+    std::vector<PALETTEENTRY> entries(count);
+    if (count) GetPaletteEntries(Palette, 0, count, entries.data());
+    return NewPalette(entries);
 }
 
 // The colour table of a DIB section of 256 colours or fewer as a palette;
@@ -506,14 +513,9 @@ static HPALETTE PaletteOfDIB(HBITMAP h) {
     const UINT count = GetDIBColorTable(dc, 0, 256, table);
     SelectObject(dc, old);
     DeleteDC(dc);
-    if (count == 0) return nullptr;
-    std::vector<uint8_t> buf(sizeof(LOGPALETTE) + count * sizeof(PALETTEENTRY));
-    auto* lp = reinterpret_cast<LOGPALETTE*>(buf.data());
-    lp->palVersion = 0x300;
-    lp->palNumEntries = static_cast<WORD>(count);
-    for (UINT i = 0; i < count; ++i)
-        lp->palPalEntry[i] = PALETTEENTRY{table[i].rgbRed, table[i].rgbGreen, table[i].rgbBlue, 0};
-    return CreatePalette(lp);
+    std::vector<PALETTEENTRY> entries;
+    for (UINT i = 0; i < count; ++i) entries.push_back({table[i].rgbRed, table[i].rgbGreen, table[i].rgbBlue, 0});
+    return NewPalette(entries);
 }
 
 void TBitmap::SetPalette(HPALETTE Value) {
