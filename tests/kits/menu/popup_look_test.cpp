@@ -1,8 +1,10 @@
-// The popup window's picture: which rows a selection move paints again, a
-// background picture under the rows, the title band's edge and the checker
-// behind a checked glyph.
+// The popup window's picture (which rows a selection move paints again, a
+// background picture under the rows, the title band's edge, the checker
+// behind a checked glyph) and a platform menu handle shown as its entries.
 #include <gtest/gtest.h>
 #include <windows.h>
+
+#include <vector>
 
 #include "kits/menu/menustate.h"
 #include "kits/menu/popupmenu.h"
@@ -66,58 +68,45 @@ struct PopupLookFixture : ::testing::Test {
         B.SetSize(r.right - r.left, r.bottom - r.top);
         Win()->PaintTo(B.Canvas().Handle());
     }
-    void SolidBackground(int W, int H, COLORREF C, T_LFM_BackgroundDisplay How) {
-        TBitmap& bg = menu->Options().Background();
-        bg.SetSize(W, H);
+    static void Solid(TBitmap& B, int W, int H, COLORREF C) {
+        B.SetSize(W, H);
         RECT all{0, 0, W, H};
         HBRUSH b = CreateSolidBrush(C);
-        FillRect(bg.Canvas().Handle(), &all, b);
+        FillRect(B.Canvas().Handle(), &all, b);
         DeleteObject(b);
-        menu->Options().BackgroundDisplay = How;
     }
 };
 
 TEST_F(PopupLookFixture, ASelectionMoveRepaintsOnlyTheTwoRowsItChanged) {
-    ASSERT_FALSE(menu->TrackPopup(150, 150));
-    Pump();
-    Key(VK_DOWN);
-    ASSERT_EQ(Win()->Selected(), 0);
-    // Marks straight on the window: a row painted again loses its mark.
-    HDC dc = GetDC(Win()->Handle());
-    for (int i = 0; i < 5; ++i) SetPixel(dc, Spot(i).x, Spot(i).y, kMark);
-    ReleaseDC(Win()->Handle(), dc);
-    Key(VK_DOWN);
-    ASSERT_EQ(Win()->Selected(), 1);
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(OnScreen(Spot(i)) == kMark, i > 1) << i;
-    EXPECT_EQ(OnScreen(Spot(1)), GetSysColor(COLOR_HIGHLIGHT));
-    // A new layout paints everything again.
-    items[4]->SetHidden(true);
-    CloseActiveMenus(true);
-    ASSERT_FALSE(menu->TrackPopup(150, 150));
-    Pump();
-    dc = GetDC(Win()->Handle());
-    SetPixel(dc, Spot(2).x, Spot(2).y, kMark);
-    ReleaseDC(Win()->Handle(), dc);
-    Win()->Expand();
-    Pump();
-    EXPECT_NE(OnScreen(Spot(2)), kMark);
-}
-
-TEST_F(PopupLookFixture, OverAPictureTheSelectedRowShowsItInverted) {
-    SolidBackground(8, 8, RGB(0, 128, 255), bdTile);
-    ASSERT_FALSE(menu->TrackPopup(150, 150));
-    Pump();
-    Key(VK_DOWN);
-    Key(VK_DOWN);
-    EXPECT_EQ(OnScreen(Spot(0)), RGB(0, 128, 255));
-    EXPECT_EQ(OnScreen(Spot(1)), RGB(255, 127, 0));
-    EXPECT_EQ(OnScreen(Spot(2)), RGB(0, 128, 255));
+    constexpr COLORREF kPicture = RGB(0, 128, 255), kInverted = RGB(255, 127, 0);
+    for (bool picture : {false, true}) {
+        if (picture) Solid(menu->Options().Background(), 8, 8, kPicture);
+        menu->Options().BackgroundDisplay = bdTile;
+        ASSERT_FALSE(menu->TrackPopup(150, 150));
+        Key(VK_DOWN);
+        ASSERT_EQ(Win()->Selected(), 0);
+        // Marks straight on the window: a row painted again loses its mark.
+        HDC dc = GetDC(Win()->Handle());
+        for (int i = 0; i < 5; ++i) SetPixel(dc, Spot(i).x, Spot(i).y, kMark);
+        ReleaseDC(Win()->Handle(), dc);
+        Key(VK_DOWN);
+        for (int i = 0; i < 5; ++i) EXPECT_EQ(OnScreen(Spot(i)) == kMark, i > 1) << i;
+        // Over a picture the selected row shows it inverted.
+        EXPECT_EQ(OnScreen(Spot(0)), picture ? kPicture : ColorToRGB(clMenu));
+        EXPECT_EQ(OnScreen(Spot(1)), picture ? kInverted : ColorToRGB(clHighlight));
+        // A new layout paints everything again.
+        Win()->Expand();
+        Pump();
+        EXPECT_NE(OnScreen(Spot(3)), kMark);
+        CloseActiveMenus(true);
+    }
 }
 
 TEST_F(PopupLookFixture, ACentredPictureSitsInTheMiddleOfTheItemArea) {
     menu->Options().Title.Visible = true;
     menu->Options().Title.Width = 40;
-    SolidBackground(30, 20, RGB(0, 200, 0), bdCenter);
+    Solid(menu->Options().Background(), 30, 20, RGB(0, 200, 0));
+    menu->Options().BackgroundDisplay = bdCenter;
     ASSERT_FALSE(menu->TrackPopup(150, 150));
     Pump();
     TBitmap b;
@@ -157,40 +146,115 @@ TEST_F(PopupLookFixture, AHiddenFirstRowUnderATitleBandHasNoLineAbove) {
     }
 }
 
-TEST_F(PopupLookFixture, ACheckedGlyphSitsOnAChecker) {
-    TBitmap& g = items[2]->Bitmap();
-    g.SetSize(16, 16);
-    HDC gdc = g.Canvas().Handle();
-    RECT all{0, 0, 16, 16}, dot{6, 6, 10, 10};
-    HBRUSH clear = CreateSolidBrush(RGB(0, 128, 128)), ink = CreateSolidBrush(RGB(0, 0, 0));
-    FillRect(gdc, &all, clear);
-    FillRect(gdc, &dot, ink);
-    DeleteObject(clear);
-    DeleteObject(ink);
+TEST_F(PopupLookFixture, ACheckedGlyphSitsOnACheckerUnlessSelected) {
+    // A glyph with a little ink in the middle of its transparent colour.
+    Solid(items[2]->Bitmap(), 16, 16, RGB(0, 128, 128));
+    RECT dot{6, 6, 10, 10};
+    FillRect(items[2]->Bitmap().Canvas().Handle(), &dot, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     items[2]->SetChecked(true);
     ASSERT_FALSE(menu->TrackPopup(150, 150));
     Pump();
-    struct Case {
-        bool selected;
-        bool checker;
-    } cases[] = {{false, true}, {true, false}};
-    for (const Case& k : cases) {
-        if (k.selected) {
-            Key(VK_DOWN);
-            Key(VK_DOWN);
-            Key(VK_DOWN);
-            ASSERT_EQ(Win()->Selected(), 2);
-        }
+    for (bool selected : {false, true}) {
+        if (selected) Win()->SelectItem(2);
         TBitmap b;
         Picture(b);
-        RECT r = Win()->ItemRect(2);
+        if (!selected) b.SaveToFile(test::ArtifactsDir() + "\\menu-checked-glyph.bmp");
         // Inside the sunken frame, beside the glyph's ink.
+        RECT r = Win()->ItemRect(2);
         int x = r.left + 3, y = r.top + std::max(1, (int(r.bottom - r.top) - 16) / 2) + 1;
         COLORREF a = test::PixelAt(b, x, y), c = test::PixelAt(b, x + 1, y);
         COLORREF hi = GetSysColor(COLOR_BTNHIGHLIGHT), face = GetSysColor(COLOR_BTNFACE);
-        bool checker = (a == hi && c == face) || (a == face && c == hi);
-        EXPECT_EQ(checker, k.checker) << k.selected;
-        if (!k.selected) b.SaveToFile(test::ArtifactsDir() + "\\menu-checked-glyph.bmp");
+        EXPECT_EQ((a == hi && c == face) || (a == face && c == hi), !selected) << selected;
+    }
+}
+
+// ---- a platform menu handle --------------------------------------------------------------
+
+std::vector<WPARAM> g_commands;
+WNDPROC g_form_proc = nullptr;
+
+LRESULT CALLBACK RecordCommands(HWND W, UINT Msg, WPARAM WP, LPARAM LP) {
+    if (Msg == WM_COMMAND) g_commands.push_back(WP);
+    return CallWindowProcA(g_form_proc, W, Msg, WP, LP);
+}
+
+struct NativeFixture : PopupLookFixture {
+    HMENU handle = CreatePopupMenu(), sub = CreatePopupMenu();
+    std::vector<TObject*> commands;
+
+    void SetUp() override {
+        PopupLookFixture::SetUp();
+        menu->Items()->Clear();
+        g_commands.clear();
+        g_form_proc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(form->Handle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RecordCommands)));
+        menu->OnMenuCommand = [this](TObject* Sender) { commands.push_back(Sender); };
+        AppendMenuA(handle, MF_STRING, 101, "&Normal\tCtrl+N");
+        AppendMenuA(handle, MF_STRING | MF_GRAYED, 102, "&Grayed");
+        AppendMenuA(handle, MF_SEPARATOR, 0, nullptr);
+        AppendMenuA(handle, MF_STRING | MF_POPUP, reinterpret_cast<UINT_PTR>(sub), "&Sub");
+        AppendMenuA(sub, MF_STRING | MF_CHECKED, 201, "&Inner");
+        menu->SetNativeMenu(handle);
+    }
+    void TearDown() override {
+        SetWindowLongPtrA(form->Handle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_form_proc));
+        PopupLookFixture::TearDown();
+        DestroyMenu(handle);  // and its submenu
+    }
+};
+
+TEST_F(NativeFixture, EveryEntryGetsARowAndSelectionSkipsTheSeparatorAndTheGrayedEntry) {
+    ASSERT_FALSE(menu->TrackPopup(150, 150));
+    Pump();
+    ASSERT_EQ(Win()->ShownCount(), 4);  // and no "(Empty)"
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(Win()->ShownNativePos(i), Win()->ShownItem(i) ? -1 : i);
+    RECT sep = Win()->ItemRect(2);
+    EXPECT_EQ(sep.bottom - sep.top, menu->Options().SeparatorHeight);
+    TBitmap b;
+    Picture(b);
+    b.SaveToFile(test::ArtifactsDir() + "\\menu-native.bmp");
+    std::vector<int> seen;
+    for (WPARAM key : {VK_DOWN, VK_DOWN, VK_DOWN, VK_UP, VK_UP}) {
+        Key(key);
+        seen.push_back(Win()->Selected());
+    }
+    EXPECT_EQ(seen, (std::vector<int>{0, 3, -1, 3, 0}));
+}
+
+TEST_F(NativeFixture, ChoosingPostsTheEntrysCommandToTheOwnerForm) {
+    struct Case {
+        std::vector<WPARAM> keys;
+        std::vector<WPARAM> posted;
+    } cases[] = {
+        {{VK_DOWN, VK_RETURN}, {101}},
+        {{'N'}, {101}},
+        {{'G'}, {}},  // a grayed entry's accelerator only beeps
+        {{VK_DOWN, VK_DOWN, VK_RIGHT, VK_RETURN}, {201}},  // from the submenu opened by its handle
+    };
+    for (const Case& k : cases) {
+        g_commands.clear();
+        commands.clear();
+        ASSERT_FALSE(menu->TrackPopup(150, 150));
+        for (WPARAM key : k.keys) Key(key);
+        EXPECT_EQ(g_commands, k.posted) << k.keys.back();
+        EXPECT_EQ(menu->IsFormOpen(), k.posted.empty()) << k.keys.back();
+        EXPECT_EQ(commands.size(), k.posted.size());
+        CloseActiveMenus(true);
+        Pump();
+    }
+}
+
+TEST_F(NativeFixture, TheSubmenuOpensFromTheEntrysHandleUnlessDisabled) {
+    for (bool disabled : {false, true}) {
+        EnableMenuItem(handle, 3, MF_BYPOSITION | (disabled ? MF_DISABLED : MF_ENABLED));
+        ASSERT_FALSE(menu->TrackPopup(150, 150));
+        Win()->SelectItem(3);  // a disabled entry can still be selected
+        ASSERT_EQ(Win()->Selected(), 3);
+        Key(VK_RIGHT);
+        TPopupMenu2000Form* child = Win()->ChildForm();
+        EXPECT_EQ(child && child->IsOpen() && child->NativeMenu() == sub, !disabled) << disabled;
+        CloseActiveMenus(true);
+        Pump();
     }
 }
 
