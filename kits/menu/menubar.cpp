@@ -23,6 +23,24 @@ bool HasHiddenBelow(TMenuItem* Item) {
     return false;
 }
 
+// A window's system menu with the states the platform gives it when it
+// opens it itself.
+HMENU PrepareSystemMenu(HWND Window) {
+    HMENU sys = GetSystemMenu(Window, FALSE);
+    if (!sys) return nullptr;
+    LONG_PTR style = GetWindowLongPtrA(Window, GWL_STYLE);
+    bool iconic = IsIconic(Window), zoomed = IsZoomed(Window);
+    auto state = [&](UINT command, bool enabled) {
+        EnableMenuItem(sys, command, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+    };
+    state(SC_RESTORE, iconic || zoomed);
+    state(SC_MOVE, !iconic && !zoomed);
+    state(SC_SIZE, !iconic && !zoomed && (style & WS_THICKFRAME));
+    state(SC_MINIMIZE, !iconic && (style & WS_MINIMIZEBOX));
+    state(SC_MAXIMIZE, !zoomed && (style & WS_MAXIMIZEBOX));
+    return sys;
+}
+
 // Ctrl or Alt down, a function key, or one of the editing keys.
 bool LooksLikeShortCut(WPARAM Key) {
     if (GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0) return true;
@@ -455,9 +473,15 @@ void TCustomMenuBar2000::DropDown(int Index, bool SelectFirst) {
         if (!alive.Alive()) return;
         auto* kit = dynamic_cast<TMenuItem2000*>(item);
         TMenuItem* source = nullptr;
+        HMENU native = nullptr;
         if (item == sys_item_.get()) {
-            TCustomForm* child = MaximizedChild();
-            source = child ? FillSystemMenu(child) : nullptr;
+            // The document's own system menu: its commands reach it through
+            // the frame, which hands system commands to a maximised child.
+            if (TCustomForm* child = MaximizedChild()) {
+                native = PrepareSystemMenu(child->Handle());
+                sys_item_->Clear();
+                source = native ? sys_item_.get() : nullptr;
+            }
         } else if (kit && kit->AttachMenu()) source = kit->AttachMenu()->Items();
         else if (item->Count() > 0) source = item;
         if (!source) {
@@ -481,6 +505,7 @@ void TCustomMenuBar2000::DropDown(int Index, bool SelectFirst) {
         popup_->SetImages(menu_ ? menu_->Images() : nullptr);
         popup_->SetPopupComponent(this);
         popup_->SetAttachedItem(source);
+        popup_->SetNativeMenu(native);
         popup_->SelectFirstOnShow = SelectFirst;
         Invalidate();
         // Resting on the item shows its hidden items after a while.
@@ -495,6 +520,7 @@ void TCustomMenuBar2000::DropDown(int Index, bool SelectFirst) {
         popup_->UpAnchor = top.y;
         popup_->Popup(p.x, p.y);
         if (!alive.Alive()) return;
+        popup_->SetNativeMenu(nullptr);
         KillTimer(TWinControl::Handle(), kHiddenTimer);
         open_ = -1;
         next = switch_to_;

@@ -151,7 +151,7 @@ void TPopupMenu2000Form::BuildToolTips() {
     }
     for (int i = 0; i < ShownCount(); ++i) {
         TMenuItem* it = shown_[static_cast<size_t>(i)];
-        if (it->IsLine()) continue;
+        if (!it || it->IsLine()) continue;
         RECT r = ItemRect(i);
         auto* k = dynamic_cast<TMenuItem2000*>(it);
         if (k && k->Control() == ctlButtonArray && !k->ButtonArray().Bitmap().Empty()) {

@@ -46,7 +46,21 @@ void TCustomPopupMenu2000::Notification(TComponent* AComponent, TOperation Opera
         if (e == AComponent) e = nullptr;
 }
 
-TMenuItem* TCustomPopupMenu2000::GetMenuSource() { return attached_ ? attached_ : Items(); }
+TMenuItem* TCustomPopupMenu2000::GetMenuSource(HMENU& Native) {
+    Native = native_;
+    return attached_ ? attached_ : Items();
+}
+
+TCustomForm* TCustomPopupMenu2000::OwnerForm() const {
+    if (auto* c = dynamic_cast<TControl*>(PopupComponent()))
+        if (TCustomForm* f = GetParentForm(c)) return f;
+    for (TComponent* o = Owner(); o; o = o->Owner()) {
+        if (auto* f = dynamic_cast<TCustomForm*>(o)) return f;
+        if (auto* c = dynamic_cast<TControl*>(o))
+            if (TCustomForm* f = GetParentForm(c)) return f;
+    }
+    return nullptr;
+}
 
 void TCustomPopupMenu2000::AddEmptyTo(TMenuItem* Parent) {
     auto* e = new TMenuItem2000(nullptr);
@@ -59,8 +73,9 @@ void TCustomPopupMenu2000::AddEmptyTo(TMenuItem* Parent) {
 }
 
 void TCustomPopupMenu2000::AddEmptyItem() {
-    TMenuItem* source = GetMenuSource();
-    if (source && source->Count() == 0) AddEmptyTo(source);
+    HMENU native = nullptr;
+    TMenuItem* source = GetMenuSource(native);
+    if (source && source->Count() == 0 && !native) AddEmptyTo(source);
 }
 
 void TCustomPopupMenu2000::RemoveEmptyItems() {
@@ -93,6 +108,7 @@ bool TCustomPopupMenu2000::TrackPopup(int X, int Y, TMenuItem* ForItem) {
     RemoveEmptyItems();
     TAliveToken alive = AliveToken();
     chosen_ = nullptr;
+    chose_native_ = false;
     SetActivePopup(this);
     if (ForItem) {
         if (OnPopup) OnPopup(ForItem);
@@ -103,7 +119,9 @@ bool TCustomPopupMenu2000::TrackPopup(int X, int Y, TMenuItem* ForItem) {
     AddEmptyItem();
     if (!window_) window_ = std::make_unique<TPopupMenu2000Form>(this, nullptr);
     if (!Bar) ResetExpansion();
-    window_->SetItems(GetMenuSource());
+    HMENU native = nullptr;
+    TMenuItem* source = GetMenuSource(native);
+    window_->SetItems(source, native);
     window_->UpAnchor = UpAnchor;
     if (!window_->PlaceAndShow(X, Y)) {
         window_->CloseWindow();
@@ -136,7 +154,7 @@ void TCustomPopupMenu2000::Popup(int X, int Y) {
     RestoreCaret();
     RemoveEmptyItems();
     if (shown && OnMenuClose) {
-        OnMenuClose(this, !chosen_ || !chosen_alive_.Alive());
+        OnMenuClose(this, !chose_native_ && (!chosen_ || !chosen_alive_.Alive()));
         if (!alive.Alive()) return;
     }
     RunChosen();

@@ -188,9 +188,15 @@ TEST_F(MDIFixture, TheDocumentsSystemMenuFromTheIconAndFromAltMinus) {
         // Looked at once the drop-down shows, then the entry is chosen.
         g_later = [&] {
             TPopupMenu2000Form* w = bar->DropDownMenu()->Window();
+            // The bar's icon shows the document's own system menu.
+            if (w && k.maximised) {
+                EXPECT_NE(w->NativeMenu(), nullptr);
+            }
             for (int i = 0; w && i < w->ShownCount(); ++i) {
-                shown.push_back(w->ShownItem(i)->Caption());
-                if (shown.back().find("Ma&ximize") == 0) maximizeEnabled = w->ShownItem(i)->Enabled();
+                TMenuItem* it = w->ShownItem(i);
+                NativeMenuEntry e = it ? NativeMenuEntry{} : ReadNativeMenuEntry(w->NativeMenu(), w->ShownNativePos(i));
+                shown.push_back(it ? it->Caption() : e.Text);
+                if (shown.back().find("Ma&ximize") == 0) maximizeEnabled = it ? it->Enabled() : e.Enabled();
             }
             PostMessage(frame->Handle(), WM_KEYDOWN, k.choose, 1);
         };
