@@ -36,7 +36,8 @@ void RegisterClassOnce(WNDPROC Proc) {
 void PlayMenuSound(const char* Event) { sndPlaySoundA(Event, SND_ASYNC | SND_NODEFAULT | SND_NOSTOP); }
 
 // The work area of the monitor that holds the point; the primary work
-// area when the monitor cannot be asked.
+// area when the monitor cannot be asked. Not the whole screen less the task
+// bar: a menu opened on a second monitor would be pulled onto the first.
 menukit::Box WorkAreaAt(int X, int Y) {
     RECT r{};
     MONITORINFO mi{};
