@@ -470,8 +470,9 @@ void TCustomMenuBar2000::DropDown(int Index, bool SelectFirst) {
         bool expanded = popup_->Options().Flags.contains(mfHiddenIsVisible);
         popup_->Options().Assign(options_);
         if (expanded) popup_->Options().Flags.insert(mfHiddenIsVisible);
-        popup_->ShowHint = ShowHint();
-        popup_->SystemFont = system_font_;
+        popup_->SetShowHint(ShowHint());
+        popup_->SetSystemFont(system_font_);
+        popup_->SetFont(Font());
         popup_->Ctl3D = ctl3d_;
         popup_->SetStatusBar(StatusBar);
         popup_->StatusBarIndex = StatusBarIndex;

@@ -107,9 +107,18 @@ void TPopupMenu2000Form::Prepare() {
     if (!parent_) animation_ = options_.Animation;
     if (options_.Flags.contains(mfHiddenIsVisible)) expanded_ = true;
     if (own_font_ && font_) DeleteObject(font_);
-    font_ = CreateMenuFont();
+    auto* ownerControl = dynamic_cast<TControl*>(popup_->Owner());
+    if (popup_->SystemFont()) {
+        font_ = CreateMenuFont();
+    } else {
+        // A copy: the control or the popup may change its font while shown.
+        LOGFONTA lf{};
+        TFont& from = popup_->ParentFont() && ownerControl ? ownerControl->Font() : popup_->Font();
+        GetObjectA(from.Handle(), sizeof(lf), &lf);
+        font_ = CreateFontIndirectA(&lf);
+    }
     own_font_ = font_ != GetStockObject(SYSTEM_FONT);
-    if (popup_->SystemFont) {
+    if (popup_->SystemFont()) {
         HDC dc = GetDC(wnd_);
         HGDIOBJ old = SelectObject(dc, font_);
         SIZE s{};

@@ -183,6 +183,22 @@ TEST_F(LookFixture, FontAndSettingsChangesLayOutAgain) {
     EXPECT_EQ(bar->Width(), bar->TopItemRect(1).right);
 }
 
+// The drop-down measures its items in the bar's own font.
+TEST_F(LookFixture, TheDropDownTakesTheBarsFont) {
+    auto width = [&] {
+        bar->DropDownMenu()->OnPopup = [this](TObject*) { Post(WM_KEYDOWN, VK_ESCAPE); };
+        Post(WM_SYSKEYDOWN, 'F', 1 << 29);
+        Pump(10);
+        bar->ExitMenuMode();
+        RECT r = bar->DropDownMenu()->Window()->ItemRect(0);
+        return r.right - r.left;
+    };
+    int system = width();
+    bar->SetSystemFont(false);
+    bar->Font().SetHeight(-40);
+    EXPECT_GT(width(), system + 30);
+}
+
 // The parent's picture behind the items, the items themselves on it.
 TEST_F(LookFixture, TransparentBarShowsItsParent) {
     form->SetColor(clLime);
