@@ -88,6 +88,10 @@ public:
 
     void Loaded() override;
     void UpdateItems(bool Rebuild);
+    // Options reach the bar's look and layout here (and when loaded), not
+    // with every change of a single colour or margin.
+    void Repaint() override;
+    void Update() override;
     // The menu mode: 0 none, 1 hot tracking, 2 active.
     int MenuMode() const { return mode_; }
     int SelectedIndex() const { return selected_; }
@@ -158,6 +162,8 @@ private:
 
     TMenu* menu_ = nullptr;
     T_LFM_Options options_;
+    T_LFM_Options work_;  // what the bar draws with: Options, centred, no margins
+    void TakeOptions();
     std::unique_ptr<TCustomPopupMenu2000> popup_;
     std::vector<TopRect> rects_;
     int mode_ = 0;

@@ -208,7 +208,7 @@ void TCustomMenuBar2000::PaintMDIParts(HDC DC) {
     bool haveMarlett = lstrcmpiA(faceName, "Marlett") == 0;
     int oldMode = SetBkMode(DC, TRANSPARENT);
     COLORREF oldColor = GetTextColor(DC);
-    HBRUSH face = CreateSolidBrush(ColorToRGB(options_.Colors.Menu));
+    HBRUSH face = CreateSolidBrush(ColorToRGB(work_.Colors.Menu));
     for (int b = 1; b <= 3; ++b) {
         RECT r = CaptionButtonRect(b);
         bool down = pressed_ == b && pressed_over_ == b;

@@ -114,7 +114,7 @@ TEST_F(LookFixture, TopItemsShowTheirGlyphs) {
         TMenuItem* twin = Add(menu->Items(), "&Tools");
         FillGlyph(item->Bitmap());
         bar->Options().Alignment = c.RightToLeft ? T_LFM_Alignment::taRightToLeft : T_LFM_Alignment::taLeftJustify;
-        bar->UpdateItems(true);
+        bar->Repaint();
         ASSERT_EQ(bar->TopCount(), 4);
         RECT r = bar->TopItemRect(2), t = bar->TopItemRect(3);
         EXPECT_EQ((r.right - r.left) - (t.right - t.left), c.ExtraWidth);
@@ -181,6 +181,24 @@ TEST_F(LookFixture, FontAndSettingsChangesLayOutAgain) {
     ASSERT_GT(bar->Width(), bar->TopItemRect(1).right);
     SendMessage(bar->Handle(), WM_SETTINGCHANGE, 0, 0);
     EXPECT_EQ(bar->Width(), bar->TopItemRect(1).right);
+}
+
+// Options reach the layout and the colours with Repaint or Update.
+TEST_F(LookFixture, RepaintAndUpdateTakeTheOptions) {
+    const TColor colours[] = {clRed, clBlue};
+    for (bool update : {false, true}) {
+        SCOPED_TRACE(update ? "Update" : "Repaint");
+        bar->Options().Alignment = T_LFM_Alignment::taRightToLeft;
+        bar->Options().Colors.Menu = colours[update];
+        EXPECT_EQ(bar->TopItemRect(0).left, 0);
+        if (update) bar->Update();
+        else bar->Repaint();
+        EXPECT_EQ(bar->TopItemRect(bar->TopCount() - 1).right, bar->Width());
+        EXPECT_EQ(test::PixelAt(*Picture(), 2, 2), ColorToRGB(colours[update]));
+        bar->Options().Alignment = T_LFM_Alignment::taLeftJustify;
+        bar->Repaint();
+        EXPECT_EQ(bar->TopItemRect(0).left, 0);
+    }
 }
 
 // The drop-down measures its items in the bar's own font.
@@ -354,6 +372,7 @@ TEST_F(LookFixture, ScreenshotOfTheBarsLooks) {
     bar->Options().Alignment = T_LFM_Alignment::taRightToLeft;
     bar->SetSystemFont(false);
     bar->Font().SetHeight(-18);
+    bar->Repaint();
     Post(WM_SYSKEYDOWN, VK_MENU, 1 << 29);
     Post(WM_SYSKEYUP, VK_MENU, 1 << 29);
     Pump();
@@ -362,6 +381,7 @@ TEST_F(LookFixture, ScreenshotOfTheBarsLooks) {
     bar->SetCtl3D(false);
     bar->Options().Alignment = T_LFM_Alignment::taLeftJustify;
     bar->SetSystemFont(true);
+    bar->Repaint();
     Picture()->SaveToFile(test::ArtifactsDir() + "\\menubar-flat.bmp");
 }
 
