@@ -268,11 +268,8 @@ void TCustomMenuBar2000::Relayout() {
         h = std::max<int>(rects_.back().Rect.bottom, buttons ? y + height : 0);
         if (buttons) w = std::max<int>(w, ownRow ? buttonsWidth : rects_.back().Rect.right + buttonsWidth);
     }
-    int content = w;
     if (StretchToParent && Parent()) w = std::max(w, Parent()->ClientWidth());
-    // Right to left: the items sit at the bar's right end.
-    if (work_.Alignment == T_LFM_Alignment::taRightToLeft && w > content)
-        for (TopRect& r : rects_) OffsetRect(&r.Rect, w - content, 0);
+    if (work_.Alignment == T_LFM_Alignment::taRightToLeft) PlaceRightToLeft(w);
     if (selected_ >= TopCount()) selected_ = -1;
     SetBounds(Left(), Top(), w, h);
 }

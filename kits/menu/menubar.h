@@ -155,6 +155,9 @@ private:
     int CaptionButtonAt(int X, int Y) const;
     bool CaptionButtonAvailable(int Button) const;
     void PaintMDIParts(HDC DC);
+    // Right to left: every row ends at the bar's right edge, the document's
+    // icon last in its row, its caption buttons at the left end.
+    void PlaceRightToLeft(int Width);
     TMenuItem* FillSystemMenu(TCustomForm* Child);
     void ShowChildSystemMenu();
     // A document change; false when the bar's form is no frame.

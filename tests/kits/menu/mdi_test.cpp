@@ -161,6 +161,42 @@ TEST_F(MDIFixture, CaptionButtonsOnlyWithAMaximisedDocumentAndTheirCommands) {
     EXPECT_FALSE(IsWindow(h));
 }
 
+// Right to left the icon holds the bar's right end and the caption buttons
+// its left end, mirrored; painting and presses follow.
+TEST_F(MDIFixture, RightToLeftTheIconAtTheRightEndTheButtonsAtTheLeft) {
+    TMDIChildForm* c = Child({});
+    Maximize(c);
+    bar->Options().Alignment = T_LFM_Alignment::taRightToLeft;
+    bar->Repaint();
+    ASSERT_TRUE(bar->IsSystemItem(0));
+    RECT icon = bar->TopItemRect(0), last = bar->TopItemRect(bar->TopCount() - 1);
+    RECT close = bar->CaptionButtonRect(3), restore = bar->CaptionButtonRect(2), minimise = bar->CaptionButtonRect(1);
+    EXPECT_EQ(icon.right, bar->Width());
+    EXPECT_EQ(last.right, icon.left);
+    EXPECT_EQ(close.left, 1);
+    EXPECT_EQ(restore.left, close.right + 2);
+    EXPECT_EQ(minimise.left, restore.right);
+    ASSERT_LT(minimise.right, bar->TopItemRect(1).left);
+
+    TBitmap pic(bar->Width(), bar->Height());
+    bar->Perform(WM_PAINT, reinterpret_cast<WPARAM>(pic.Canvas().Handle()), 0);
+    pic.SaveToFile(test::ArtifactsDir() + "\\menubar-mdi-rtl.bmp");
+    COLORREF face = ColorToRGB(bar->Options().Colors.Menu);
+    auto marks = [&](int Left, int Right) {
+        int n = 0;
+        for (int x = Left; x < Right; ++x)
+            for (int y = 0; y < bar->Height(); ++y) n += test::PixelAt(pic, x, y) != face;
+        return n;
+    };
+    EXPECT_GT(marks(close.left, close.right), 10);
+    EXPECT_GT(marks(icon.left + 3, icon.right - 3), 10);
+    EXPECT_EQ(marks(minimise.right + 1, bar->TopItemRect(1).left), 0);
+
+    Click(minimise);
+    EXPECT_TRUE(IsIconic(c->Handle()));
+    bar->Options().Alignment = T_LFM_Alignment::taLeftJustify;
+}
+
 std::function<void()> g_later;
 VOID CALLBACK FireLater(HWND, UINT, UINT_PTR Id, DWORD) {
     KillTimer(nullptr, Id);
