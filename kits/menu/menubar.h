@@ -144,6 +144,7 @@ private:
     void ShowSelectedHelp();
     HFONT BarFont();
     void FreeBarFont();
+    void TakeOptions();
     void PaintParentImage();
     void PaintTopItem(HDC DC, int Index, const T_LFM_Options& Work);
     int GlyphWidth(TMenuItem* Item) const;
@@ -166,7 +167,6 @@ private:
     TMenu* menu_ = nullptr;
     T_LFM_Options options_;
     T_LFM_Options work_;  // what the bar draws with: Options, centred, no margins
-    void TakeOptions();
     std::unique_ptr<TCustomPopupMenu2000> popup_;
     std::vector<TopRect> rects_;
     int mode_ = 0;

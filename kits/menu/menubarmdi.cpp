@@ -167,7 +167,8 @@ RECT TCustomMenuBar2000::CaptionButtonRect(int Button) const {
     if (Button <= 2) OffsetRect(&r, -(bs + 2), 0);
     if (Button == 1) OffsetRect(&r, -bs, 0);
     // Mirrored: the document's icon holds the right end.
-    if (work_.Alignment == T_LFM_Alignment::taRightToLeft) r = RECT{Width() - r.right, r.top, Width() - r.left, r.bottom};
+    if (work_.Alignment == T_LFM_Alignment::taRightToLeft)
+        r = RECT{Width() - r.right, r.top, Width() - r.left, r.bottom};
     return r;
 }
 
