@@ -70,6 +70,7 @@ TCustomMenuBar2000::TCustomMenuBar2000(TComponent* AOwner) : TCustomControl(AOwn
     SetParentFont(false);
     MenuBars().push_back(this);
     sys_item_ = std::make_unique<TMenuItem2000>(nullptr);
+    TakeOptions();
     // Keys reach the bar through the kit's message hook; document and
     // activation changes through the other two.
     InstallGetMessageHook();
@@ -166,8 +167,25 @@ void TCustomMenuBar2000::Loaded() {
     if (!menu_ && form && form->Menu()) SetMenu(form->Menu());
     // Only the bar shows the menu.
     if (form && menu_ && form->Menu() == menu_) form->SetMenu(nullptr);
+    TakeOptions();
     UpdateItems(true);
 }
+
+void TCustomMenuBar2000::TakeOptions() {
+    work_.Assign(options_);
+    // Captions centred in their items; right to left keeps its own order.
+    if (work_.Alignment != T_LFM_Alignment::taRightToLeft) work_.Alignment = T_LFM_Alignment::taCenter;
+    work_.Margins.Left = work_.Margins.Top = work_.Margins.Right = work_.Margins.Bottom = 0;
+}
+
+void TCustomMenuBar2000::Repaint() {
+    if (ComponentState().contains(csLoading) || ComponentState().contains(csDestroying)) return;
+    TakeOptions();
+    UpdateItems(true);
+    TCustomControl::Update();
+}
+
+void TCustomMenuBar2000::Update() { Repaint(); }
 
 std::vector<TMenuItem*> TCustomMenuBar2000::TopItems() const {
     std::vector<TMenuItem*> items;
@@ -268,11 +286,8 @@ void TCustomMenuBar2000::Relayout() {
         h = std::max<int>(rects_.back().Rect.bottom, buttons ? y + height : 0);
         if (buttons) w = std::max<int>(w, ownRow ? buttonsWidth : rects_.back().Rect.right + buttonsWidth);
     }
-    int content = w;
     if (StretchToParent && Parent()) w = std::max(w, Parent()->ClientWidth());
-    // Right to left: the items sit at the bar's right end.
-    if (options_.Alignment == T_LFM_Alignment::taRightToLeft && w > content)
-        for (TopRect& r : rects_) OffsetRect(&r.Rect, w - content, 0);
+    if (work_.Alignment == T_LFM_Alignment::taRightToLeft) PlaceRightToLeft(w);
     if (selected_ >= TopCount()) selected_ = -1;
     SetBounds(Left(), Top(), w, h);
 }
@@ -361,17 +376,13 @@ void TCustomMenuBar2000::Paint() {
         PaintParentImage();
         BitBlt(dc, 0, 0, w, h, parent_image_->Canvas().Handle(), 0, 0, SRCCOPY);
     } else {
-        HBRUSH bg = CreateSolidBrush(ColorToRGB(options_.Colors.Menu));
+        HBRUSH bg = CreateSolidBrush(ColorToRGB(work_.Colors.Menu));
         FillRect(dc, &all, bg);
         DeleteObject(bg);
     }
-    // The bar's own look: centred captions, no margins; grey while its
-    // form is not active.
+    // Grey captions while the form is not active.
     T_LFM_Options look;
-    look.Assign(options_);
-    look.Alignment = options_.Alignment == T_LFM_Alignment::taRightToLeft ? T_LFM_Alignment::taRightToLeft
-                                                                          : T_LFM_Alignment::taCenter;
-    look.Margins.Left = look.Margins.Top = look.Margins.Right = look.Margins.Bottom = 0;
+    look.Assign(work_);
     if (!FormActive()) look.Colors.MenuText = look.Colors.DisabledText;
     PaintMDIParts(dc);
     for (int i = 0; i < TopCount(); ++i) PaintTopItem(dc, i, look);
@@ -494,8 +505,9 @@ void TCustomMenuBar2000::DropDown(int Index, bool SelectFirst) {
         bool expanded = popup_->Options().Flags.contains(mfHiddenIsVisible);
         popup_->Options().Assign(options_);
         if (expanded) popup_->Options().Flags.insert(mfHiddenIsVisible);
-        popup_->ShowHint = ShowHint();
-        popup_->SystemFont = system_font_;
+        popup_->SetShowHint(ShowHint());
+        popup_->SetSystemFont(system_font_);
+        popup_->SetFont(Font());
         popup_->Ctl3D = ctl3d_;
         popup_->SetStatusBar(StatusBar);
         popup_->StatusBarIndex = StatusBarIndex;

@@ -142,7 +142,7 @@ bool TPopupMenu2000Form::PaintControl(const ItemDrawContext& C, const ItemDrawSt
 
 void TPopupMenu2000Form::BuildToolTips() {
     tips_.reset();
-    if (!popup_->ShowHint || popup_->StatusBar()) return;
+    if (!popup_->ShowHint() || popup_->StatusBar()) return;
     tips_ = std::make_unique<T_LFM_ToolTipWindow>(wnd_);
     int width = full_w_;
     if (options_.Draggable && !floating_) {

@@ -31,6 +31,29 @@ void TCustomPopupMenu2000::Loaded() {
 
 bool TCustomPopupMenu2000::IsShortCut(TShortCut Value) { return KeyMatchesShortCut(Value, Items()); }
 
+void TCustomPopupMenu2000::SetParentFont(bool v) {
+    parent_font_ = v;
+    if (v) system_font_ = false;
+}
+
+void TCustomPopupMenu2000::SetSystemFont(bool v) {
+    system_font_ = v;
+    if (v) parent_font_ = false;
+}
+
+void TCustomPopupMenu2000::SetShowHint(bool v) {
+    if (v == show_hint_) return;
+    show_hint_ = v;
+    parent_show_hint_ = false;
+}
+
+void TCustomPopupMenu2000::SetParentShowHint(bool v) {
+    parent_show_hint_ = v;
+    if (!v) return;
+    auto* owner = dynamic_cast<TControl*>(Owner());
+    show_hint_ = owner && owner->ShowHint();
+}
+
 void TCustomPopupMenu2000::SetStatusBar(TStatusBar* v) {
     if (status_bar_) status_bar_->RemoveFreeNotification(this);
     status_bar_ = v;

@@ -228,9 +228,23 @@ public:
     TStatusBar* StatusBar() const { return status_bar_; }
     void SetStatusBar(TStatusBar* v);
     int StatusBarIndex = 0;
-    bool SystemFont = true;
-    // Tooltips over the items' hints (only without a status bar).
-    bool ShowHint = false;
+    // The window's font: the owner control's (ParentFont), the platform's
+    // menu font (SystemFont), else Font. The two switches exclude each other.
+    TFont& Font() { return font_; }
+    void SetFont(const TFont& v) { font_.Assign(v); }
+    bool ParentFont() const { return parent_font_; }
+    void SetParentFont(bool v);
+    bool SystemFont() const { return system_font_; }
+    void SetSystemFont(bool v);
+    // Font is worth keeping only when neither switch replaces it.
+    bool FontStored() const { return !parent_font_ && !system_font_; }
+    // Tooltips over the items' hints (only without a status bar). A value
+    // of its own gives up ParentShowHint; taking the parent's again reads
+    // the owner control's.
+    bool ShowHint() const { return show_hint_; }
+    void SetShowHint(bool v);
+    bool ParentShowHint() const { return parent_show_hint_; }
+    void SetParentShowHint(bool v);
     bool Ctl3D = true;
 
     // The item whose subitems to show instead of the menu's own (a bar's
@@ -270,6 +284,8 @@ private:
     void AddEmptyTo(TMenuItem* Parent);
     void RemoveEmptyItems();
     T_LFM_Options options_;
+    TFont font_;
+    bool parent_font_ = false, system_font_ = true, show_hint_ = false, parent_show_hint_ = false;
     TStatusBar* status_bar_ = nullptr;
     TMenuItem* attached_ = nullptr;
     HMENU native_ = nullptr;

@@ -36,7 +36,8 @@ void RegisterClassOnce(WNDPROC Proc) {
 void PlayMenuSound(const char* Event) { sndPlaySoundA(Event, SND_ASYNC | SND_NODEFAULT | SND_NOSTOP); }
 
 // The work area of the monitor that holds the point; the primary work
-// area when the monitor cannot be asked.
+// area when the monitor cannot be asked. Not the whole screen less the task
+// bar: a menu opened on a second monitor would be pulled onto the first.
 menukit::Box WorkAreaAt(int X, int Y) {
     RECT r{};
     MONITORINFO mi{};
@@ -106,9 +107,18 @@ void TPopupMenu2000Form::Prepare() {
     if (!parent_) animation_ = options_.Animation;
     if (options_.Flags.contains(mfHiddenIsVisible)) expanded_ = true;
     if (own_font_ && font_) DeleteObject(font_);
-    font_ = CreateMenuFont();
+    auto* ownerControl = dynamic_cast<TControl*>(popup_->Owner());
+    if (popup_->SystemFont()) {
+        font_ = CreateMenuFont();
+    } else {
+        // A copy: the control or the popup may change its font while shown.
+        LOGFONTA lf{};
+        TFont& from = popup_->ParentFont() && ownerControl ? ownerControl->Font() : popup_->Font();
+        GetObjectA(from.Handle(), sizeof(lf), &lf);
+        font_ = CreateFontIndirectA(&lf);
+    }
     own_font_ = font_ != GetStockObject(SYSTEM_FONT);
-    if (popup_->SystemFont) {
+    if (popup_->SystemFont()) {
         HDC dc = GetDC(wnd_);
         HGDIOBJ old = SelectObject(dc, font_);
         SIZE s{};
