@@ -29,6 +29,9 @@ using TPositionReadIntProc = std::function<int(const std::string& Bar, const std
 using TPositionWriteIntProc = std::function<void(const std::string& Bar, const std::string& Value, int V)>;
 using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
 
+// Posted to a docked window to paint its frame once the changes are made.
+inline constexpr UINT WM_PAINTDOCKEDNC = WM_USER + 5039;
+
 class TCustomToolWindow97 : public TCustomControl {
 public:
     explicit TCustomToolWindow97(TComponent* AOwner);
@@ -95,7 +98,8 @@ public:
     void UpdateVisibility();
 
     // Non-client metrics.
-    int FrameWidth() const;       // floating frame
+    int FrameWidth() const;       // floating frame, left and right
+    int FrameHeight() const;      // floating frame, top and bottom
     int CaptionHeight() const;    // floating small caption
     // The non-client sizes (left + right, top + bottom) now.
     void NonClientSize(int& W, int& H) const;
@@ -174,6 +178,14 @@ private:
     // has no background for its bars.
     bool FillWithDockBackground(HDC DC, const RECT& Area, POINT Origin);
     void PaintFloatingNC(HDC DC);
+    // A docked frame is painted from the queue, once for a batch of changes.
+    void InvalidateDockedNC();
+    void ValidateDockedNC();
+    // The form whose caption and activation the floating window serves: an
+    // MDI document's frame, or the window's own form.
+    TCustomForm* MDIParentForm() const;
+    // Hands the activation to another window of the program.
+    void PassActivationOn();
     void PaintNC(HDC DC);
     LRESULT HitTest(int ScreenX, int ScreenY);
     void TrackCloseButton();
