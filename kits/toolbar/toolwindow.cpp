@@ -1,6 +1,8 @@
 #include "kits/toolbar/toolwindow.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdio>
 #include <utility>
 
 #include "ui/mdi.h"
@@ -26,6 +28,57 @@ constexpr THookCodes kHooks =
 
 const std::vector<TCustomToolWindow97*>& TCustomToolWindow97::FloatingWindows() { return g_floating; }
 
+// ---- the floating parent ------------------------------------------------------------
+
+TFloatingWindowParent::TFloatingWindowParent(TCustomForm* AParentForm) : TForm(nullptr), parent_form_(AParentForm) {
+    char name[48];
+    snprintf(name, sizeof name, "SkfFloatingWindowParent_%.8llx",
+             static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(this)));
+    SetName(name);
+    SetBorderStyle(bsNone);
+    SetBounds(0, 0, 0, 0);
+    SetShowHint(true);
+    // Visible to its controls, which show only on a visible parent; its
+    // window shows only while the tool window does.
+    TControl::SetVisible(true);
+}
+
+void TFloatingWindowParent::CreateParams(TCreateParams& P) {
+    TForm::CreateParams(P);
+    P.Style &= ~WS_VISIBLE;
+    P.ExStyle |= WS_EX_TOOLWINDOW;
+}
+
+void TFloatingWindowParent::CreateWnd() {
+    TForm::CreateWnd();
+    UpdateShowing();
+}
+
+void TFloatingWindowParent::SetShouldShow(bool v) {
+    if (v == should_show_) return;
+    should_show_ = v;
+    UpdateShowing();
+}
+
+void TFloatingWindowParent::UpdateShowing() {
+    if (!HandleAllocated()) return;
+    const bool show = Visible() && should_show_;
+    if (show == (IsWindowVisible(Handle()) != FALSE)) return;
+    SetWindowPos(Handle(), nullptr, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | (show ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
+}
+
+void TFloatingWindowParent::WndProc(TMessage& m) {
+    // Escape in a floating bar's control hands the keyboard back to the form.
+    if (m.Msg == CM_DIALOGKEY && m.WParam == VK_ESCAPE && KeyboardShiftState().empty() && parent_form_ &&
+        parent_form_->CanFocus()) {
+        parent_form_->SetFocus();
+        m.Result = 1;
+        return;
+    }
+    TForm::WndProc(m);
+}
+
 TCustomToolWindow97::TCustomToolWindow97(TComponent* AOwner) : TCustomControl(AOwner) {
     RegisterHookCallback(HookProc, kHooks, ComponentState().contains(csDesigning));
     TControlStyle s = ControlStyle();
@@ -43,7 +96,13 @@ TCustomToolWindow97::TCustomToolWindow97(TComponent* AOwner) : TCustomControl(AO
 
 TCustomToolWindow97::~TCustomToolWindow97() {
     UnregisterHookCallback(HookProc);
+    if (TFloatingWindowParent* fp = std::exchange(float_parent_, nullptr)) {
+        if (Parent() == fp) TCustomControl::SetParent(nullptr);
+        TCustomForm::Free(fp);
+    }
     g_all.erase(std::remove(g_all.begin(), g_all.end(), this), g_all.end());
+    // Without a tool window the hook is gone and would miss the next change.
+    if (g_all.empty()) g_app_active_known = false;
     g_floating.erase(std::remove(g_floating.begin(), g_floating.end(), this), g_floating.end());
     for (TDock97* d : {dock_, last_dock_})
         if (d) {
@@ -61,11 +120,22 @@ void TCustomToolWindow97::Notification(TComponent* AComponent, TOperation Operat
     if (AComponent == default_dock_) default_dock_ = nullptr;
     if (AComponent == last_dock_) last_dock_ = nullptr;
     if (AComponent == dock_) dock_ = nullptr;
-    if (AComponent == float_form_) float_form_ = nullptr;
+    if (AComponent == float_form_) {
+        float_form_ = nullptr;
+        if (!float_parent_) return;
+        // The form floated over goes: its floating parent goes too, unless
+        // the window stays above all forms without it.
+        if (Parent() != float_parent_)
+            TCustomForm::Free(std::exchange(float_parent_, nullptr));
+        else if (floating_mode_ == fmOnTopOfAllForms)
+            float_parent_->SetParentForm(nullptr);
+        else
+            ChangeParent(nullptr);
+    }
 }
 
 TCustomForm* TCustomToolWindow97::OwnerForm() const {
-    if (!Parent()) return float_form_;
+    if (!dock_) return float_form_;
     TCustomForm* outer = nullptr;
     for (TWinControl* p = Parent(); p; p = p->Parent())
         if (auto* f = dynamic_cast<TCustomForm*>(p)) outer = f;
@@ -241,7 +311,8 @@ void TCustomToolWindow97::SetDockedTo(TDock97* v) {
 void TCustomToolWindow97::ChangeParent(TWinControl* NewParent) {
     TDock97* newDock = dynamic_cast<TDock97*>(NewParent);
     TCustomForm* newForm = dynamic_cast<TCustomForm*>(NewParent);
-    // A form as parent means floating over it.
+    if (auto* fp = dynamic_cast<TFloatingWindowParent*>(newForm)) newForm = fp->ParentForm();
+    // A form as parent means floating over it, on a floating parent of its own.
     if (newForm) {
         if (float_form_ != newForm) {
             float_form_ = newForm;
@@ -253,7 +324,7 @@ void TCustomToolWindow97::ChangeParent(TWinControl* NewParent) {
     const bool floatingNow = newForm != nullptr;
     const bool alreadyFloating = std::find(g_floating.begin(), g_floating.end(), this) != g_floating.end();
     if (newDock && newDock == Parent()) return;
-    if (floatingNow && alreadyFloating) return;
+    if (floatingNow && alreadyFloating && float_parent_ && float_parent_->ParentForm() == newForm) return;
     if (!NewParent && !Parent() && !alreadyFloating) return;
     TAliveToken alive = AliveToken();
     if (!destroying && NewParent) {
@@ -300,11 +371,19 @@ void TCustomToolWindow97::ChangeParent(TWinControl* NewParent) {
     }
     TCustomControl::SetParent(nullptr);
     dock_ = newDock;
+    TFloatingWindowParent* oldFloatParent = float_parent_;
+    if (!floatingNow) {
+        float_parent_ = nullptr;
+    } else if (!float_parent_ || float_parent_->ParentForm() != newForm) {
+        float_parent_ = new TFloatingWindowParent(newForm);
+        float_parent_->AfterConstruction();
+    }
+    if (oldFloatParent && oldFloatParent != float_parent_) TCustomForm::Free(oldFloatParent);
     if (floatingNow) {
         if (std::find(g_floating.begin(), g_floating.end(), this) == g_floating.end()) g_floating.push_back(this);
         TCustomControl::SetBounds(floating_pos_.X, floating_pos_.Y, Width(), Height());
-        SetParentWindow(float_form_ && float_form_->HandleAllocated() ? float_form_->Handle() : nullptr);
-        if (float_form_) HandleNeeded();
+        TCustomControl::SetParent(float_parent_);
+        HandleNeeded();
     } else {
         g_floating.erase(std::remove(g_floating.begin(), g_floating.end(), this), g_floating.end());
         if (actual) TCustomControl::SetParent(actual);
@@ -346,7 +425,7 @@ void TCustomToolWindow97::DoDockChangingHidden(TDock97* DockingTo) {
 void TCustomToolWindow97::CreateParams(TCreateParams& P) {
     TCustomControl::CreateParams(P);
     P.WindowClass.style &= ~(CS_HREDRAW | CS_VREDRAW);
-    if (!Parent()) {
+    if (!dynamic_cast<TDock97*>(Parent())) {
         P.Style &= ~(WS_CHILD | WS_VISIBLE);
         P.Style |= WS_POPUP | WS_CLIPCHILDREN;
         P.ExStyle |= WS_EX_TOOLWINDOW;
@@ -356,17 +435,17 @@ void TCustomToolWindow97::CreateParams(TCreateParams& P) {
 
 void TCustomToolWindow97::CreateWnd() {
     TCustomControl::CreateWnd();
-    if (!Parent()) UpdateVisibility();
+    UpdateVisibility();
 }
 
 void TCustomToolWindow97::SetBounds(int L, int T, int W, int H) {
     if (!updating_bounds_ && (W != Width() || H != Height())) ClientSizeChanging(W, H);
     TCustomControl::SetBounds(L, T, W, H);
-    if (!Parent() && !updating_bounds_) floating_pos_ = {L, T};
+    if (IsFloating() && !updating_bounds_) floating_pos_ = {L, T};
 }
 
 void TCustomToolWindow97::SetVisible(bool v) {
-    if (!Parent() && HandleAllocated()) {
+    if (IsFloating() && HandleAllocated()) {
         // A floating window's showing follows its form and the application.
         TControl::SetVisible(v);
         UpdateVisibility();
@@ -390,7 +469,7 @@ void TCustomToolWindow97::FitToContent() {
 
 void TCustomToolWindow97::FitToContentFor(TBarOrientation O, TDock97* Dock, bool Resize) {
     if (disable_arrange_ > 0 || ComponentState().contains(csLoading) || ComponentState().contains(csDestroying) ||
-        (!Parent() && !float_form_)) {
+        !Parent()) {
         arrange_needed_ = true;
         return;
     }
@@ -432,8 +511,8 @@ TCustomForm* TCustomToolWindow97::MDIParentForm() const {
 }
 
 bool TCustomToolWindow97::ShouldBeVisible() {
-    if (!Visible() || hide_count_ > 0) return false;
-    if (Parent()) return true;
+    if (!Visible() || hide_count_ > 0 || !Parent()) return false;
+    if (dock_) return true;
     if (floating_mode_ == fmOnTopOfParentForm) {
         TCustomForm* mdi = MDIParentForm();
         if (!float_form_ || !float_form_->HandleAllocated() || !mdi || !mdi->HandleAllocated()) return false;
@@ -445,7 +524,7 @@ bool TCustomToolWindow97::ShouldBeVisible() {
 }
 
 void TCustomToolWindow97::UpdateVisibility() {
-    if (Parent() || !HandleAllocated()) return;
+    if (!IsFloating() || !HandleAllocated()) return;
     const bool inactive = !hide_when_inactive_ && !AppActive();
     if (inactive != inactive_caption_) {
         inactive_caption_ = inactive;
@@ -458,7 +537,7 @@ void TCustomToolWindow97::UpdateVisibility() {
 void TCustomToolWindow97::SetFloatingMode(TToolWindowFloatingMode v) {
     if (v == floating_mode_) return;
     floating_mode_ = v;
-    if (!Parent() && HandleAllocated() && IsWindowVisible(Handle())) {
+    if (IsFloating() && HandleAllocated() && IsWindowVisible(Handle())) {
         ShowFloating(true);
     }
 }
@@ -468,7 +547,7 @@ bool IsTopmost(HWND W) { return W && (GetWindowLongPtrA(W, GWL_EXSTYLE) & WS_EX_
 }  // namespace
 
 void TCustomToolWindow97::UpdateTopmost() {
-    if (Parent() || !HandleAllocated()) return;
+    if (!IsFloating() || !HandleAllocated()) return;
     HWND h = Handle();
     // Above all forms: topmost only while enabled, so that a modal dialog
     // (which disables it) does not end up under it. Above its form: as
@@ -514,8 +593,10 @@ void TCustomToolWindow97::ShowFloating(bool Show) {
         if (floating_mode_ == fmOnTopOfParentForm && owner)
             SetWindowPos(h, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         UpdateTopmost();
+        float_parent_->SetShouldShow(true);
         SetWindowPos(h, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     } else {
+        float_parent_->SetShouldShow(false);
         const bool active = GetActiveWindow() == h;
         SetWindowPos(h, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_HIDEWINDOW);
         if (active) PassActivationOn();
@@ -555,7 +636,7 @@ void TCustomToolWindow97::HookProc(THookCode Code, HWND Wnd, WPARAM W, LPARAM) {
 }
 
 void TCustomToolWindow97::MoveOnScreen(bool OnlyIfFullyOffscreen) {
-    if (Parent() || !float_form_) return;
+    if (!IsFloating()) return;
     RECT r{Left(), Top(), Left() + Width(), Top() + Height()};
     const RECT work = GetWorkAreaOfRect(r);
     tblayout::Box b = tblayout::MoveOnScreen({r.left, r.top, r.right, r.bottom},
