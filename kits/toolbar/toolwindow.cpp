@@ -839,7 +839,7 @@ LRESULT TCustomToolWindow97::HitTest(int SX, int SY) {
     }
     using tblayout::Hit;
     Hit h = tblayout::FloatingHitTest({SX - wr.left, SY - wr.top}, Width(), Height(), FrameWidth(), CaptionHeight(),
-                                      show_caption_, close_button_, resizable_, corner_sizing_);
+                                      show_caption_, close_button_, resizable_, corner_sizing_, FrameHeight());
     switch (h) {
         case Hit::Close: return HTCLOSE;
         case Hit::Left: return HTLEFT;

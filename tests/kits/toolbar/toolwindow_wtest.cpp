@@ -301,5 +301,18 @@ TEST(ToolbarToolWindow, KeptOnTheDesktopWorkAreaOfASingleMonitor) {
     SystemParametersInfoA(SPI_SETWORKAREA, 0, &saved, 0);
 }
 
+TEST(ToolbarToolWindow, FloatingFrameIsMeasuredPerAxis) {
+    using tblayout::Hit;
+    // A frame 3 pixels wide and 5 high, a 15-pixel caption, 100 x 60.
+    struct Case {
+        int x, y;
+        Hit want;
+    } cases[] = {{50, 4, Hit::Top},   {50, 55, Hit::Bottom}, {50, 5, Hit::Client},  {2, 30, Hit::Left},
+                 {3, 30, Hit::Client}, {1, 18, Hit::TopLeft}, {16, 2, Hit::TopLeft}, {96, 57, Hit::BottomRight}};
+    for (const Case& c : cases)
+        EXPECT_EQ(tblayout::FloatingHitTest({c.x, c.y}, 100, 60, 3, 15, true, true, true, true, 5), c.want)
+            << c.x << "," << c.y;
+}
+
 }  // namespace
 }  // namespace bramble
