@@ -1,7 +1,5 @@
-// The tool window under Wine: a handler freeing it half-way through a move
-// between docks, its docked frame painted from the queue and over a tiled
-// dock, and the floating window's activation, showing, topmost state and
-// work area.
+// The tool window under Wine: freed half-way through a move, its docked
+// frame, and the floating window's parent, activation, showing and work area.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -70,8 +68,6 @@ COLORREF FramePixel(HWND W, int X, int Y) {
     ReleaseDC(W, dc);
     return c;
 }
-
-bool Topmost(HWND W) { return (GetWindowLongPtrA(W, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
 
 TEST(ToolbarToolWindow, FreedWhileHiddenForItsNewPlaceBothDocksLayOutAgain) {
     for (bool toDock : {true, false}) {
@@ -164,9 +160,6 @@ TEST(ToolbarToolWindow, FloatsOnAHiddenParentFormWhereEscapeGivesTheKeyboardBack
     auto* fp = dynamic_cast<TFloatingWindowParent*>(s.bar->Parent());
     ASSERT_NE(fp, nullptr);
     EXPECT_EQ(fp->ParentForm(), s.f);
-    EXPECT_EQ(fp->Owner(), nullptr);
-    EXPECT_EQ(fp->Name().rfind("SkfFloatingWindowParent_", 0), 0u);
-    EXPECT_TRUE(GetWindowLongPtrA(fp->Handle(), GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
     barEdit->SetFocus();
     ASSERT_EQ(GetFocus(), barEdit->Handle());
     barEdit->Perform(CN_KEYDOWN, VK_ESCAPE, 0);
@@ -242,17 +235,11 @@ TEST(ToolbarToolWindow, FloatingOverAHiddenFormOrAHiddenOrMinimisedMDIFrameHides
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        TMDIFrameForm* frame = nullptr;
-        TForm* form = nullptr;
-        if (c.mdi) {
-            frame = new TMDIFrameForm(nullptr);
-            frame->AfterConstruction();
-            frame->SetBounds(80, 80, 760, 560);
-            frame->Show();
-            form = new TMDIChildForm(nullptr, frame);
-            form->AfterConstruction();
-            form->SetBounds(10, 10, 500, 300);
-        }
+        TMDIFrameForm* frame = c.mdi ? new TMDIFrameForm(nullptr) : nullptr;
+        TForm* form = frame ? new TMDIChildForm(nullptr, frame) : nullptr;
+        for (TForm* f : {static_cast<TForm*>(frame), form})
+            if (f) f->AfterConstruction();
+        if (frame) frame->Show();
         {
             Scene s(form);
             s.Float();
@@ -271,17 +258,6 @@ TEST(ToolbarToolWindow, FloatingOverAHiddenFormOrAHiddenOrMinimisedMDIFrameHides
         }
         if (frame) TCustomForm::Free(frame);
         Pump();
-    }
-}
-
-TEST(ToolbarToolWindow, AboveItsFormTheFloatingWindowIsTopmostWithIt) {
-    for (bool stayOnTop : {false, true}) {
-        SCOPED_TRACE(stayOnTop ? "topmost form" : "plain form");
-        Scene s;
-        if (stayOnTop) s.f->SetFormStyle(fsStayOnTop);
-        Pump();
-        s.Float();
-        EXPECT_EQ(Topmost(s.bar->Handle()), stayOnTop);
     }
 }
 
