@@ -337,23 +337,24 @@ Box DockedCloseButton(Grip g, bool vertical, int clientWidth) {
 }
 
 Hit FloatingHitTest(Pt p, int w, int h, int f, int c, bool showCaption, bool hasClose, bool resizable,
-                    bool cornerSizing) {
-    if (showCaption && p.y >= f && p.y < f + c - 1 && p.x >= f && p.x < w - f) {
+                    bool cornerSizing, int fy) {
+    if (fy < 0) fy = f;
+    if (showCaption && p.y >= fy && p.y < fy + c - 1 && p.x >= f && p.x < w - f) {
         const int side = c - 1;
         if (hasClose && p.x >= w - f - side) return Hit::Close;
         return Hit::Client;
     }
     if (!resizable) return Hit::Client;
-    const int corner = c - 1 + f;
+    const int cornerX = c - 1 + f, cornerY = c - 1 + fy;
     if (cornerSizing) {
-        if (p.x < f) return p.y < corner ? Hit::TopLeft : p.y >= h - corner ? Hit::BottomLeft : Hit::Left;
-        if (p.x >= w - f - 1) return p.y < corner ? Hit::TopRight : p.y >= h - corner ? Hit::BottomRight : Hit::Right;
-        if (p.y < f) return p.x < corner ? Hit::TopLeft : p.x >= w - corner ? Hit::TopRight : Hit::Top;
-        if (p.y >= h - f) return p.x < corner ? Hit::BottomLeft : p.x >= w - corner ? Hit::BottomRight : Hit::Bottom;
+        if (p.x < f) return p.y < cornerY ? Hit::TopLeft : p.y >= h - cornerY ? Hit::BottomLeft : Hit::Left;
+        if (p.x >= w - f - 1) return p.y < cornerY ? Hit::TopRight : p.y >= h - cornerY ? Hit::BottomRight : Hit::Right;
+        if (p.y < fy) return p.x < cornerX ? Hit::TopLeft : p.x >= w - cornerX ? Hit::TopRight : Hit::Top;
+        if (p.y >= h - fy) return p.x < cornerX ? Hit::BottomLeft : p.x >= w - cornerX ? Hit::BottomRight : Hit::Bottom;
         return Hit::Client;
     }
-    if (p.y < f) return Hit::Top;
-    if (p.y >= h - f) return Hit::Bottom;
+    if (p.y < fy) return Hit::Top;
+    if (p.y >= h - fy) return Hit::Bottom;
     if (p.x < f) return Hit::Left;
     if (p.x >= w - f - 1) return Hit::Right;
     return Hit::Client;

@@ -123,9 +123,10 @@ inline constexpr int kDockedBorder = 2;
 Box DockedCloseButton(Grip G, bool Vertical, int ClientWidth);
 
 enum class Hit : uint8_t { Client, Close, Left, Right, Top, TopLeft, TopRight, Bottom, BottomLeft, BottomRight };
-// Floating window of outer size W x H with frame F and caption height C.
+// Floating window of outer size W x H with frame F and caption height C;
+// FY, when given, is the frame's height at the top and bottom.
 Hit FloatingHitTest(Pt P, int W, int H, int F, int C, bool ShowCaption, bool HasClose, bool Resizable,
-                    bool CornerSizing);
+                    bool CornerSizing, int FY = -1);
 
 // ---- dragging ------------------------------------------------------------------
 

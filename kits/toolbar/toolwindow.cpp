@@ -1,6 +1,12 @@
 #include "kits/toolbar/toolwindow.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <utility>
+
+#include "ui/mdi.h"
+#include "ui/monitors.h"
 
 #include <windowsx.h>  // after the window layer: its macros clash with some names there
 
@@ -22,6 +28,57 @@ constexpr THookCodes kHooks =
 
 const std::vector<TCustomToolWindow97*>& TCustomToolWindow97::FloatingWindows() { return g_floating; }
 
+// ---- the floating parent ------------------------------------------------------------
+
+TFloatingWindowParent::TFloatingWindowParent(TCustomForm* AParentForm) : TForm(nullptr), parent_form_(AParentForm) {
+    char name[48];
+    snprintf(name, sizeof name, "SkfFloatingWindowParent_%.8llx",
+             static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(this)));
+    SetName(name);
+    SetBorderStyle(bsNone);
+    SetBounds(0, 0, 0, 0);
+    SetShowHint(true);
+    // Visible to its controls, which show only on a visible parent; its
+    // window shows only while the tool window does.
+    TControl::SetVisible(true);
+}
+
+void TFloatingWindowParent::CreateParams(TCreateParams& P) {
+    TForm::CreateParams(P);
+    P.Style &= ~WS_VISIBLE;
+    P.ExStyle |= WS_EX_TOOLWINDOW;
+}
+
+void TFloatingWindowParent::CreateWnd() {
+    TForm::CreateWnd();
+    UpdateShowing();
+}
+
+void TFloatingWindowParent::SetShouldShow(bool v) {
+    if (v == should_show_) return;
+    should_show_ = v;
+    UpdateShowing();
+}
+
+void TFloatingWindowParent::UpdateShowing() {
+    if (!HandleAllocated()) return;
+    const bool show = Visible() && should_show_;
+    if (show == (IsWindowVisible(Handle()) != FALSE)) return;
+    SetWindowPos(Handle(), nullptr, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | (show ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
+}
+
+void TFloatingWindowParent::WndProc(TMessage& m) {
+    // Escape in a floating bar's control hands the keyboard back to the form.
+    if (m.Msg == CM_DIALOGKEY && m.WParam == VK_ESCAPE && KeyboardShiftState().empty() && parent_form_ &&
+        parent_form_->CanFocus()) {
+        parent_form_->SetFocus();
+        m.Result = 1;
+        return;
+    }
+    TForm::WndProc(m);
+}
+
 TCustomToolWindow97::TCustomToolWindow97(TComponent* AOwner) : TCustomControl(AOwner) {
     RegisterHookCallback(HookProc, kHooks, ComponentState().contains(csDesigning));
     TControlStyle s = ControlStyle();
@@ -39,7 +96,13 @@ TCustomToolWindow97::TCustomToolWindow97(TComponent* AOwner) : TCustomControl(AO
 
 TCustomToolWindow97::~TCustomToolWindow97() {
     UnregisterHookCallback(HookProc);
+    if (TFloatingWindowParent* fp = std::exchange(float_parent_, nullptr)) {
+        if (Parent() == fp) TCustomControl::SetParent(nullptr);
+        TCustomForm::Free(fp);
+    }
     g_all.erase(std::remove(g_all.begin(), g_all.end(), this), g_all.end());
+    // Without a tool window the hook is gone and would miss the next change.
+    if (g_all.empty()) g_app_active_known = false;
     g_floating.erase(std::remove(g_floating.begin(), g_floating.end(), this), g_floating.end());
     for (TDock97* d : {dock_, last_dock_})
         if (d) {
@@ -57,11 +120,22 @@ void TCustomToolWindow97::Notification(TComponent* AComponent, TOperation Operat
     if (AComponent == default_dock_) default_dock_ = nullptr;
     if (AComponent == last_dock_) last_dock_ = nullptr;
     if (AComponent == dock_) dock_ = nullptr;
-    if (AComponent == float_form_) float_form_ = nullptr;
+    if (AComponent == float_form_) {
+        float_form_ = nullptr;
+        if (!float_parent_) return;
+        // The form floated over goes: its floating parent goes too, unless
+        // the window stays above all forms without it.
+        if (Parent() != float_parent_)
+            TCustomForm::Free(std::exchange(float_parent_, nullptr));
+        else if (floating_mode_ == fmOnTopOfAllForms)
+            float_parent_->SetParentForm(nullptr);
+        else
+            ChangeParent(nullptr);
+    }
 }
 
 TCustomForm* TCustomToolWindow97::OwnerForm() const {
-    if (!Parent()) return float_form_;
+    if (!dock_) return float_form_;
     TCustomForm* outer = nullptr;
     for (TWinControl* p = Parent(); p; p = p->Parent())
         if (auto* f = dynamic_cast<TCustomForm*>(p)) outer = f;
@@ -72,6 +146,10 @@ TCustomForm* TCustomToolWindow97::OwnerForm() const {
 
 int TCustomToolWindow97::FrameWidth() const {
     return GetSystemMetrics(resizable_ ? SM_CXFRAME : SM_CXDLGFRAME);
+}
+
+int TCustomToolWindow97::FrameHeight() const {
+    return GetSystemMetrics(resizable_ ? SM_CYFRAME : SM_CYDLGFRAME);
 }
 
 int TCustomToolWindow97::CaptionHeight() const { return GetSystemMetrics(SM_CYSMCAPTION); }
@@ -87,9 +165,8 @@ void TCustomToolWindow97::NonClientSize(int& W, int& H) const {
         (dock_->Orientation() == TBarOrientation::Vertical ? H : W) += handle;
         return;
     }
-    const int f = FrameWidth();
-    W = 2 * f;
-    H = 2 * f + (show_caption_ ? CaptionHeight() : 0);
+    W = 2 * FrameWidth();
+    H = 2 * FrameHeight() + (show_caption_ ? CaptionHeight() : 0);
 }
 
 // ---- properties ---------------------------------------------------------------
@@ -190,6 +267,31 @@ void TCustomToolWindow97::SetDefaultDock(TDock97* v) {
 
 // ---- parent changes -------------------------------------------------------------
 
+namespace {
+// Holds a dock's layout back while a window changes parent and lets it go
+// on every way out. A handler may free the window (or the dock) on the way:
+// the dock then lays out anew, as the window it held is gone.
+class HeldDock {
+public:
+    explicit HeldDock(TDock97* D) : dock_(D), alive_(D ? D->AliveToken() : TAliveToken()) {
+        if (dock_) dock_->BeginUpdate();
+    }
+    ~HeldDock() { Release(true); }
+    HeldDock(const HeldDock&) = delete;
+    HeldDock& operator=(const HeldDock&) = delete;
+    void Release(bool Relayout) {
+        TDock97* d = std::exchange(dock_, nullptr);
+        if (!d || !alive_.Alive()) return;
+        d->EndUpdate();
+        if (Relayout) d->LayoutBars(false);
+    }
+
+private:
+    TDock97* dock_;
+    TAliveToken alive_;
+};
+}  // namespace
+
 void TCustomToolWindow97::SetParent(TWinControl* AParent) {
     if (AParent && !dynamic_cast<TDock97*>(AParent) && !dynamic_cast<TCustomForm*>(AParent))
         throw EInvalidOperation(ToolbarKitMessage(SToolWinInvalidParent));
@@ -209,7 +311,8 @@ void TCustomToolWindow97::SetDockedTo(TDock97* v) {
 void TCustomToolWindow97::ChangeParent(TWinControl* NewParent) {
     TDock97* newDock = dynamic_cast<TDock97*>(NewParent);
     TCustomForm* newForm = dynamic_cast<TCustomForm*>(NewParent);
-    // A form as parent means floating over it.
+    if (auto* fp = dynamic_cast<TFloatingWindowParent*>(newForm)) newForm = fp->ParentForm();
+    // A form as parent means floating over it, on a floating parent of its own.
     if (newForm) {
         if (float_form_ != newForm) {
             float_form_ = newForm;
@@ -221,7 +324,7 @@ void TCustomToolWindow97::ChangeParent(TWinControl* NewParent) {
     const bool floatingNow = newForm != nullptr;
     const bool alreadyFloating = std::find(g_floating.begin(), g_floating.end(), this) != g_floating.end();
     if (newDock && newDock == Parent()) return;
-    if (floatingNow && alreadyFloating) return;
+    if (floatingNow && alreadyFloating && float_parent_ && float_parent_->ParentForm() == newForm) return;
     if (!NewParent && !Parent() && !alreadyFloating) return;
     TAliveToken alive = AliveToken();
     if (!destroying && NewParent) {
@@ -236,8 +339,8 @@ void TCustomToolWindow97::ChangeParent(TWinControl* NewParent) {
     ++move_event_count_;
     UpdateVisibility();
     TDock97* oldDock = dock_;
-    if (oldDock) oldDock->BeginUpdate();
-    if (newDock && newDock != oldDock) newDock->BeginUpdate();
+    HeldDock heldOld(oldDock);
+    HeldDock heldNew(newDock != oldDock ? newDock : nullptr);
     ++updating_bounds_;
     if (NewParent) {
         DoDockChangingHidden(newDock);
@@ -268,11 +371,19 @@ void TCustomToolWindow97::ChangeParent(TWinControl* NewParent) {
     }
     TCustomControl::SetParent(nullptr);
     dock_ = newDock;
+    TFloatingWindowParent* oldFloatParent = float_parent_;
+    if (!floatingNow) {
+        float_parent_ = nullptr;
+    } else if (!float_parent_ || float_parent_->ParentForm() != newForm) {
+        float_parent_ = new TFloatingWindowParent(newForm);
+        float_parent_->AfterConstruction();
+    }
+    if (oldFloatParent && oldFloatParent != float_parent_) TCustomForm::Free(oldFloatParent);
     if (floatingNow) {
         if (std::find(g_floating.begin(), g_floating.end(), this) == g_floating.end()) g_floating.push_back(this);
         TCustomControl::SetBounds(floating_pos_.X, floating_pos_.Y, Width(), Height());
-        SetParentWindow(float_form_ && float_form_->HandleAllocated() ? float_form_->Handle() : nullptr);
-        if (float_form_) HandleNeeded();
+        TCustomControl::SetParent(float_parent_);
+        HandleNeeded();
     } else {
         g_floating.erase(std::remove(g_floating.begin(), g_floating.end(), this), g_floating.end());
         if (actual) TCustomControl::SetParent(actual);
@@ -294,8 +405,8 @@ void TCustomToolWindow97::ChangeParent(TWinControl* NewParent) {
     last_orientation_known_ = true;
     --updating_bounds_;
     FitToContentFor(last_orientation_, newDock, true);
-    if (newDock && newDock != oldDock) newDock->EndUpdate();
-    if (oldDock) oldDock->EndUpdate();
+    heldNew.Release(false);
+    heldOld.Release(false);
     if (newDock) newDock->LayoutBars(false);
     --hide_count_;
     --move_event_count_;
@@ -314,7 +425,7 @@ void TCustomToolWindow97::DoDockChangingHidden(TDock97* DockingTo) {
 void TCustomToolWindow97::CreateParams(TCreateParams& P) {
     TCustomControl::CreateParams(P);
     P.WindowClass.style &= ~(CS_HREDRAW | CS_VREDRAW);
-    if (!Parent()) {
+    if (!dynamic_cast<TDock97*>(Parent())) {
         P.Style &= ~(WS_CHILD | WS_VISIBLE);
         P.Style |= WS_POPUP | WS_CLIPCHILDREN;
         P.ExStyle |= WS_EX_TOOLWINDOW;
@@ -324,17 +435,17 @@ void TCustomToolWindow97::CreateParams(TCreateParams& P) {
 
 void TCustomToolWindow97::CreateWnd() {
     TCustomControl::CreateWnd();
-    if (!Parent()) UpdateVisibility();
+    UpdateVisibility();
 }
 
 void TCustomToolWindow97::SetBounds(int L, int T, int W, int H) {
     if (!updating_bounds_ && (W != Width() || H != Height())) ClientSizeChanging(W, H);
     TCustomControl::SetBounds(L, T, W, H);
-    if (!Parent() && !updating_bounds_) floating_pos_ = {L, T};
+    if (IsFloating() && !updating_bounds_) floating_pos_ = {L, T};
 }
 
 void TCustomToolWindow97::SetVisible(bool v) {
-    if (!Parent() && HandleAllocated()) {
+    if (IsFloating() && HandleAllocated()) {
         // A floating window's showing follows its form and the application.
         TControl::SetVisible(v);
         UpdateVisibility();
@@ -358,7 +469,7 @@ void TCustomToolWindow97::FitToContent() {
 
 void TCustomToolWindow97::FitToContentFor(TBarOrientation O, TDock97* Dock, bool Resize) {
     if (disable_arrange_ > 0 || ComponentState().contains(csLoading) || ComponentState().contains(csDestroying) ||
-        (!Parent() && !float_form_)) {
+        !Parent()) {
         arrange_needed_ = true;
         return;
     }
@@ -393,17 +504,27 @@ void TCustomToolWindow97::FitToContentFor(TBarOrientation O, TDock97* Dock, bool
 
 // ---- visibility -------------------------------------------------------------------
 
+TCustomForm* TCustomToolWindow97::MDIParentForm() const {
+    TCustomForm* f = OwnerForm();
+    if (auto* child = dynamic_cast<TMDIChildForm*>(f)) return child->Frame();
+    return f;
+}
+
 bool TCustomToolWindow97::ShouldBeVisible() {
-    if (!Visible() || hide_count_ > 0) return false;
-    if (Parent()) return true;
-    if (!float_form_ || !float_form_->HandleAllocated()) return false;
-    HWND f = float_form_->Handle();
-    if (!IsWindowVisible(f) || IsIconic(f)) return false;
+    if (!Visible() || hide_count_ > 0 || !Parent()) return false;
+    if (dock_) return true;
+    if (floating_mode_ == fmOnTopOfParentForm) {
+        TCustomForm* mdi = MDIParentForm();
+        if (!float_form_ || !float_form_->HandleAllocated() || !mdi || !mdi->HandleAllocated()) return false;
+        if (Application && IsIconic(Application->Handle())) return false;
+        for (HWND w : {float_form_->Handle(), mdi->Handle()})
+            if (!IsWindowVisible(w) || IsIconic(w)) return false;
+    }
     return !hide_when_inactive_ || AppActive();
 }
 
 void TCustomToolWindow97::UpdateVisibility() {
-    if (Parent() || !HandleAllocated()) return;
+    if (!IsFloating() || !HandleAllocated()) return;
     const bool inactive = !hide_when_inactive_ && !AppActive();
     if (inactive != inactive_caption_) {
         inactive_caption_ = inactive;
@@ -416,17 +537,47 @@ void TCustomToolWindow97::UpdateVisibility() {
 void TCustomToolWindow97::SetFloatingMode(TToolWindowFloatingMode v) {
     if (v == floating_mode_) return;
     floating_mode_ = v;
-    if (!Parent() && HandleAllocated() && IsWindowVisible(Handle())) {
+    if (IsFloating() && HandleAllocated() && IsWindowVisible(Handle())) {
         ShowFloating(true);
     }
 }
 
+namespace {
+bool IsTopmost(HWND W) { return W && (GetWindowLongPtrA(W, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
+}  // namespace
+
 void TCustomToolWindow97::UpdateTopmost() {
-    if (Parent() || !HandleAllocated()) return;
-    // Topmost only while enabled: a modal dialog disables the window and
-    // must not end up under it.
-    const bool top = floating_mode_ == fmOnTopOfAllForms && IsWindowEnabled(Handle());
-    SetWindowPos(Handle(), top ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    if (!IsFloating() || !HandleAllocated()) return;
+    HWND h = Handle();
+    // Above all forms: topmost only while enabled, so that a modal dialog
+    // (which disables it) does not end up under it. Above its form: as
+    // high as the form, or it would drop behind a topmost form.
+    const bool top = floating_mode_ == fmOnTopOfAllForms ? IsWindowEnabled(h) != FALSE
+                                                         : IsTopmost(GetWindow(h, GW_OWNER));
+    if (top != IsTopmost(h))
+        SetWindowPos(h, top ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+namespace {
+// The first visible, enabled window of the thread other than the two to
+// skip, a topmost one only when there is no other.
+struct ActivationPick {
+    HWND self, app, normal = nullptr, topmost = nullptr;
+};
+
+BOOL CALLBACK NoteActivationCandidate(HWND W, LPARAM P) {
+    auto& k = *reinterpret_cast<ActivationPick*>(P);
+    if (W == k.self || W == k.app || !IsWindowVisible(W) || !IsWindowEnabled(W)) return TRUE;
+    HWND& slot = IsTopmost(W) ? k.topmost : k.normal;
+    if (!slot) slot = W;
+    return k.normal == nullptr;
+}
+}  // namespace
+
+void TCustomToolWindow97::PassActivationOn() {
+    ActivationPick pick{Handle(), Application ? Application->Handle() : nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), NoteActivationCandidate, reinterpret_cast<LPARAM>(&pick));
+    if (HWND to = pick.normal ? pick.normal : pick.topmost) SetActiveWindow(to);
 }
 
 void TCustomToolWindow97::ShowFloating(bool Show) {
@@ -438,18 +589,17 @@ void TCustomToolWindow97::ShowFloating(bool Show) {
         else if (float_form_ && float_form_->HandleAllocated())
             owner = float_form_->Handle();
         if (owner) SetWindowLongPtrA(h, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
-        SetWindowPos(h, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-        if (floating_mode_ == fmOnTopOfAllForms) {
-            UpdateTopmost();
-        } else if (float_form_ && float_form_->HandleAllocated()) {
-            // Above the form and the form's other owned windows.
-            SetWindowPos(h, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        // Above the form and the form's other owned windows.
+        if (floating_mode_ == fmOnTopOfParentForm && owner)
             SetWindowPos(h, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        }
+        UpdateTopmost();
+        float_parent_->SetShouldShow(true);
+        SetWindowPos(h, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     } else {
+        float_parent_->SetShouldShow(false);
         const bool active = GetActiveWindow() == h;
         SetWindowPos(h, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_HIDEWINDOW);
-        if (active && float_form_ && float_form_->HandleAllocated()) SetActiveWindow(float_form_->Handle());
+        if (active) PassActivationOn();
     }
 }
 
@@ -486,16 +636,9 @@ void TCustomToolWindow97::HookProc(THookCode Code, HWND Wnd, WPARAM W, LPARAM) {
 }
 
 void TCustomToolWindow97::MoveOnScreen(bool OnlyIfFullyOffscreen) {
-    if (Parent() || !float_form_) return;
+    if (!IsFloating()) return;
     RECT r{Left(), Top(), Left() + Width(), Top() + Height()};
-    HMONITOR mon = MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST);
-    MONITORINFO mi{};
-    mi.cbSize = sizeof mi;
-    RECT work{};
-    if (mon && GetMonitorInfoA(mon, &mi))
-        work = mi.rcWork;
-    else if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0))
-        work = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    const RECT work = GetWorkAreaOfRect(r);
     tblayout::Box b = tblayout::MoveOnScreen({r.left, r.top, r.right, r.bottom},
                                              {work.left, work.top, work.right, work.bottom}, OnlyIfFullyOffscreen);
     if (b.l != Left() || b.t != Top()) SetBounds(b.l, b.t, Width(), Height());
@@ -510,8 +653,8 @@ tblayout::Box TCustomToolWindow97::CloseButtonRect() const {
         return tblayout::DockedCloseButton(static_cast<tblayout::Grip>(drag_handle_style_),
                                            dock_->Orientation() == TBarOrientation::Vertical, cr.right);
     }
-    const int f = FrameWidth(), side = CaptionHeight() - 1;
-    return {Width() - f - side, f, Width() - f, f + side};
+    const int f = FrameWidth(), fy = FrameHeight(), side = CaptionHeight() - 1;
+    return {Width() - f - side, fy, Width() - f, fy + side};
 }
 
 namespace {
@@ -625,10 +768,10 @@ void TCustomToolWindow97::PaintDockedNC(HDC DC) {
 
 void TCustomToolWindow97::PaintFloatingNC(HDC DC) {
     RECT r{0, 0, Width(), Height()};
-    const int f = FrameWidth();
+    const int f = FrameWidth(), fy = FrameHeight();
     HBRUSH face = GetSysColorBrush(COLOR_BTNFACE);
     RECT inner = r;
-    InflateRect(&inner, -f, -f);
+    InflateRect(&inner, -f, -fy);
     const int saved = SaveDC(DC);
     ExcludeClipRect(DC, inner.left, inner.top, inner.right, inner.bottom);
     FillRect(DC, &r, face);
@@ -636,13 +779,13 @@ void TCustomToolWindow97::PaintFloatingNC(HDC DC) {
     RestoreDC(DC, saved);
     if (!show_caption_) return;
     const int c = CaptionHeight();
-    RECT cap{f, f, Width() - f, f + c - 1};
+    RECT cap{f, fy, Width() - f, fy + c - 1};
     if (close_button_) cap.right -= c - 1;
     BOOL gradient = FALSE;
     SystemParametersInfoA(SPI_GETGRADIENTCAPTIONS, 0, &gradient, 0);
     UINT flags = DC_TEXT | DC_SMALLCAP | (inactive_caption_ ? 0 : DC_ACTIVE) | (gradient ? DC_GRADIENT : 0);
     DrawCaption(Handle(), DC, &cap, flags);
-    RECT line{f, f + c - 1, Width() - f, f + c};
+    RECT line{f, fy + c - 1, Width() - f, fy + c};
     FillRect(DC, &line, face);
     if (close_button_) {
         tblayout::Box b = CloseButtonRect();
@@ -654,6 +797,21 @@ void TCustomToolWindow97::PaintFloatingNC(HDC DC) {
         InflateRect(&br, -1, -1);
         DrawCloseGlyph(DC, br, close_down_);
     }
+}
+
+void TCustomToolWindow97::ValidateDockedNC() {
+    MSG msg;
+    while (PeekMessageA(&msg, Handle(), WM_PAINTDOCKEDNC, WM_PAINTDOCKEDNC, PM_REMOVE))
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+}
+
+void TCustomToolWindow97::InvalidateDockedNC() {
+    if (!HandleAllocated()) return;
+    ValidateDockedNC();
+    PostMessageA(Handle(), WM_PAINTDOCKEDNC, 0, 0);
 }
 
 void TCustomToolWindow97::PaintNC(HDC DC) {
@@ -681,7 +839,7 @@ LRESULT TCustomToolWindow97::HitTest(int SX, int SY) {
     }
     using tblayout::Hit;
     Hit h = tblayout::FloatingHitTest({SX - wr.left, SY - wr.top}, Width(), Height(), FrameWidth(), CaptionHeight(),
-                                      show_caption_, close_button_, resizable_, corner_sizing_);
+                                      show_caption_, close_button_, resizable_, corner_sizing_, FrameHeight());
     switch (h) {
         case Hit::Close: return HTCLOSE;
         case Hit::Left: return HTLEFT;
@@ -708,8 +866,7 @@ void TCustomToolWindow97::WndProc(TMessage& m) {
                     (dock_->Orientation() == TBarOrientation::Vertical ? r->top : r->left) += h;
                 }
             } else {
-                const int f = FrameWidth();
-                InflateRect(r, -f, -f);
+                InflateRect(r, -FrameWidth(), -FrameHeight());
                 if (show_caption_) r->top += CaptionHeight();
             }
             // Client sizes never go negative.
@@ -740,7 +897,20 @@ void TCustomToolWindow97::WndProc(TMessage& m) {
         case CM_SYSCOLORCHANGE:
             // The frame is drawn in the window's colours too.
             TCustomControl::WndProc(m);
-            if (HandleAllocated()) RedrawWindow(Handle(), nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE);
+            if (!HandleAllocated()) return;
+            if (dock_) {
+                InvalidateRect(Handle(), nullptr, TRUE);
+                InvalidateDockedNC();
+            } else {
+                RedrawWindow(Handle(), nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE);
+            }
+            return;
+        case WM_PAINTDOCKEDNC:
+            if (dock_) {
+                HDC dc = GetWindowDC(Handle());
+                PaintDockedNC(dc);
+                ReleaseDC(Handle(), dc);
+            }
             return;
         case WM_ERASEBKGND: {
             RECT cr{};
@@ -784,11 +954,19 @@ void TCustomToolWindow97::WndProc(TMessage& m) {
             UpdateTopmost();
             return;
         case WM_ACTIVATE:
-            // Floating windows never keep the activation: it goes to their form.
-            if (!dock_ && LOWORD(m.WParam) != WA_INACTIVE && float_form_ && float_form_->HandleAllocated() &&
-                reinterpret_cast<HWND>(m.LParam) != float_form_->Handle()) {
+            if (!dock_ && !ComponentState().contains(csDesigning)) {
+                TCustomForm* mdi = MDIParentForm();
+                HWND form = mdi && mdi->HandleAllocated() ? mdi->Handle() : nullptr;
+                const bool active = LOWORD(m.WParam) != WA_INACTIVE;
+                // The form's caption stays lit while its tool window is active.
+                if (form) SendMessageA(form, WM_NCACTIVATE, active, 0);
                 TCustomControl::WndProc(m);
-                SetActiveWindow(float_form_->Handle());
+                if (!active) return;
+                // The keyboard belongs to the form: the activation goes back to it.
+                if (!IsWindowVisible(Handle()))
+                    PassActivationOn();
+                else if (form && reinterpret_cast<HWND>(m.LParam) != form)
+                    SetActiveWindow(form);
                 return;
             }
             break;
@@ -801,6 +979,11 @@ void TCustomToolWindow97::WndProc(TMessage& m) {
         }
         case WM_MOVE:
             TCustomControl::WndProc(m);
+            // The moved bits carry tiles that no longer line up with the dock's.
+            if (dock_ && dock_->BarsUseBackground()) {
+                InvalidateRect(Handle(), nullptr, TRUE);
+                InvalidateDockedNC();
+            }
             if (OnMove && move_event_count_ == 0 && !ComponentState().contains(csLoading)) OnMove(this);
             return;
         case CM_TEXTCHANGED:
@@ -837,8 +1020,9 @@ void TCustomToolWindow97::ToggleDocked() {
         RECT wr{};
         GetWindowRect(Handle(), &wr);
         if (floating_pos_.X == 0 && floating_pos_.Y == 0) floating_pos_ = {wr.left, wr.top};
+        TAliveToken alive = AliveToken();
         SetDockedTo(nullptr);
-        MoveOnScreen(false);
+        if (alive.Alive()) MoveOnScreen(false);
         return;
     }
     if (last_dock_) {

@@ -29,6 +29,33 @@ using TPositionReadIntProc = std::function<int(const std::string& Bar, const std
 using TPositionWriteIntProc = std::function<void(const std::string& Bar, const std::string& Value, int V)>;
 using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
 
+// The hidden form a floating tool window lives on: a borderless window of
+// no size at the screen's origin, so that its client coordinates are the
+// screen's. Keys pressed in the floating window's controls come to it.
+class TFloatingWindowParent : public TForm {
+public:
+    explicit TFloatingWindowParent(TCustomForm* AParentForm);
+    // The form the tool window floats over.
+    TCustomForm* ParentForm() const { return parent_form_; }
+    void SetParentForm(TCustomForm* v) { parent_form_ = v; }
+    // Shown while its tool window is.
+    bool ShouldShow() const { return should_show_; }
+    void SetShouldShow(bool v);
+
+protected:
+    void CreateParams(TCreateParams& Params) override;
+    void CreateWnd() override;
+    void WndProc(TMessage& Message) override;
+
+private:
+    void UpdateShowing();
+    TCustomForm* parent_form_;
+    bool should_show_ = false;
+};
+
+// Posted to a docked window to paint its frame once the changes are made.
+inline constexpr UINT WM_PAINTDOCKEDNC = WM_USER + 5039;
+
 class TCustomToolWindow97 : public TCustomControl {
 public:
     explicit TCustomToolWindow97(TComponent* AOwner);
@@ -95,7 +122,8 @@ public:
     void UpdateVisibility();
 
     // Non-client metrics.
-    int FrameWidth() const;       // floating frame
+    int FrameWidth() const;       // floating frame, left and right
+    int FrameHeight() const;      // floating frame, top and bottom
     int CaptionHeight() const;    // floating small caption
     // The non-client sizes (left + right, top + bottom) now.
     void NonClientSize(int& W, int& H) const;
@@ -174,6 +202,14 @@ private:
     // has no background for its bars.
     bool FillWithDockBackground(HDC DC, const RECT& Area, POINT Origin);
     void PaintFloatingNC(HDC DC);
+    // A docked frame is painted from the queue, once for a batch of changes.
+    void InvalidateDockedNC();
+    void ValidateDockedNC();
+    // The form whose caption and activation the floating window serves: an
+    // MDI document's frame, or the window's own form.
+    TCustomForm* MDIParentForm() const;
+    // Hands the activation to another window of the program.
+    void PassActivationOn();
     void PaintNC(HDC DC);
     LRESULT HitTest(int ScreenX, int ScreenY);
     void TrackCloseButton();
@@ -186,6 +222,9 @@ private:
     TDock97* last_dock_ = nullptr;
     TDock97* default_dock_ = nullptr;
     TCustomForm* float_form_ = nullptr;
+    TFloatingWindowParent* float_parent_ = nullptr;
+    // Floating: on its floating parent, not on a dock.
+    bool IsFloating() const { return !dock_ && float_parent_ && Parent() == float_parent_; }
     int dock_row_ = 0;
     int dock_pos_ = -1;
     TPoint floating_pos_{0, 0};

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "kits/toolbar/toolwindow.h"
+#include "ui/monitors.h"
 
 #include <windowsx.h>  // after the window layer: its macros clash with some names there
 
@@ -102,13 +103,7 @@ private:
 };
 
 Box WorkAreaOf(POINT p) {
-    MONITORINFO mi{};
-    mi.cbSize = sizeof mi;
-    if (HMONITOR m = MonitorFromPoint(p, MONITOR_DEFAULTTONEAREST); m && GetMonitorInfoA(m, &mi))
-        return {mi.rcWork.left, mi.rcWork.top, mi.rcWork.right, mi.rcWork.bottom};
-    RECT r{};
-    if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &r, 0))
-        r = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    const RECT r = GetWorkAreaOfPoint(p);
     return {r.left, r.top, r.right, r.bottom};
 }
 
@@ -176,9 +171,9 @@ void TCustomToolWindow97::BeginMoving(int InitX, int InitY) {
     }
     TPoint floatSize{};
     LayoutControls(false, TBarOrientation::None, floatSize, nullptr);
-    const int f = GetSystemMetrics(resizable_ ? SM_CXFRAME : SM_CXDLGFRAME);
+    const int f = FrameWidth();
     floatSize.X += 2 * f;
-    floatSize.Y += 2 * f + (show_caption_ ? CaptionHeight() : 0);
+    floatSize.Y += 2 * FrameHeight() + (show_caption_ ? CaptionHeight() : 0);
 
     MSG msg;
     while (PeekMessageA(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) DispatchMessageA(&msg);
@@ -414,7 +409,12 @@ void TCustomToolWindow97::TrackCloseButton() {
     if (in_loop_ || !HandleAllocated()) return;
     TAliveToken alive = AliveToken();
     HWND wnd = Handle();
-    auto repaint = [&] { RedrawWindow(wnd, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW); };
+    auto repaint = [&] {
+        if (dock_)
+            InvalidateDockedNC();
+        else
+            RedrawWindow(wnd, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
+    };
     close_down_ = true;
     repaint();
     in_loop_ = true;
