@@ -23,15 +23,22 @@ inline TToolbarButton97* NewButton(TWinControl* Parent, const std::string& Capti
 // A 640 x 420 form at (100, 100), not yet shown.
 struct Form {
     TForm* f;
-    explicit Form(const std::string& Caption = "Toolbar test") : f(new TForm(nullptr)) {
-        f->AfterConstruction();
-        f->SetBounds(100, 100, 640, 420);
-        f->SetCaption(Caption);
-    }
+    explicit Form(const std::string& Caption = "Toolbar test") : f(Make(Caption)) {}
+    // Takes over a form made elsewhere (an MDI document, say); none makes
+    // the usual one.
+    explicit Form(TForm* Existing) : f(Existing ? Existing : Make("Toolbar test")) {}
     ~Form() { TCustomForm::Free(f); }
     Form(const Form&) = delete;
     Form& operator=(const Form&) = delete;
     TForm* operator->() const { return f; }
+
+    static TForm* Make(const std::string& Caption) {
+        auto* form = new TForm(nullptr);
+        form->AfterConstruction();
+        form->SetBounds(100, 100, 640, 420);
+        form->SetCaption(Caption);
+        return form;
+    }
 
     TDock97* NewDock(TDockPosition P) {
         auto* d = new TDock97(f);

@@ -5,8 +5,7 @@
 
 #include <string>
 
-#include "kits/toolbar/button.h"
-#include "kits/toolbar/toolbar.h"
+#include "kits/toolbar/scene.h"
 #include "ui/mdi.h"
 #include "ui/stdctrls.h"
 #include "ui/ui_support.h"
@@ -18,39 +17,21 @@ using test::Pump;
 
 constexpr COLORREF kRed = RGB(255, 0, 0), kGreen = RGB(0, 255, 0);
 
-// A form with a top and a bottom dock and one bar on the top dock.
-struct Scene {
-    TForm* f;
+// A shown form with a top and a bottom dock and one bar on the top dock.
+struct Scene : test::Form {
     TDock97* top;
     TDock97* bottom;
     TSkiffbar* bar;
-    explicit Scene(TForm* Form = nullptr) {
-        f = Form ? Form : new TForm(nullptr);
-        if (!Form) {
-            f->AfterConstruction();
-            f->SetBounds(100, 100, 640, 420);
-        }
+    explicit Scene(TForm* Existing = nullptr) : test::Form(Existing) {
         top = NewDock(dpTop);
         bottom = NewDock(dpBottom);
         f->Show();
-        bar = NewBar(top);
+        bar = AddBar(top);
         Pump();
     }
-    ~Scene() { TCustomForm::Free(f); }
-    TDock97* NewDock(TDockPosition P) {
-        auto* d = new TDock97(f);
-        d->SetPosition(P);
-        d->SetParent(f);
-        return d;
-    }
-    TSkiffbar* NewBar(TDock97* On) {
-        auto* t = new TSkiffbar(f);
-        t->SetHideWhenInactive(false);
-        t->SetDockedTo(On);
-        auto* b = new TToolbarButton97(t);
-        b->SetCaption("Open");
-        b->SetBounds(0, 0, 42, 26);
-        b->SetParent(t);
+    TSkiffbar* AddBar(TDock97* On) {
+        TSkiffbar* t = NewBar(On);
+        test::NewButton(t, "Open");
         return t;
     }
     void Float() {
@@ -73,8 +54,8 @@ TEST(ToolbarToolWindow, FreedWhileHiddenForItsNewPlaceBothDocksLayOutAgain) {
     for (bool toDock : {true, false}) {
         SCOPED_TRACE(toDock ? "to the other dock" : "to floating");
         Scene s;
-        TSkiffbar* stays = s.NewBar(s.top);
-        TSkiffbar* below = s.NewBar(s.bottom);
+        TSkiffbar* stays = s.AddBar(s.top);
+        TSkiffbar* below = s.AddBar(s.bottom);
         Pump();
         s.bar->OnDockChangingHidden = [&](TObject*, TDock97*) { delete s.bar; };
         if (toDock)
