@@ -57,7 +57,7 @@ bool IsHiddenKitItem(TMenuItem* Item, const T_LFM_Flags& Flags) {
 // ---- the window ---------------------------------------------------------------------------
 
 TPopupMenu2000Form::TPopupMenu2000Form(TCustomPopupMenu2000* Popup, TPopupMenu2000Form* ParentForm)
-    : popup_(Popup), parent_(ParentForm) {
+    : popup_(Popup), popup_alive_(Popup->AliveToken()), parent_(ParentForm) {
     RegisterClassOnce(&WndProc);
     HWND owner = ParentForm ? ParentForm->Handle() : nullptr;
     wnd_ = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kWindowClass, "", WS_POPUP, 0, 0, 0,
@@ -363,7 +363,9 @@ void TPopupMenu2000Form::MarkClosing() {
 }
 
 void TPopupMenu2000Form::CloseWindow() {
-    if (child_) child_->CloseWindow();
+    // An item's menu freed meanwhile took its items along; its window was
+    // closed then.
+    if (child_ && child_->popup_alive_.Alive()) child_->CloseWindow();
     EndEditing(false);
     ControlsClosed();
     KillTimer(wnd_, kSubmenuTimer);
@@ -483,7 +485,7 @@ void TPopupMenu2000Form::OnMouseMove(int X, int Y) {
     if (parent_) {
         // The parent keeps the item that opened this window selected.
         for (int i = 0; i < parent_->ShownCount(); ++i)
-            if (parent_->ShownItem(i) == items_ && parent_->selected_ != i) {
+            if (parent_->ShownItem(i) == (opener_ ? opener_ : items_) && parent_->selected_ != i) {
                 parent_->selected_ = i;
                 parent_->Repaint();
             }
@@ -508,8 +510,15 @@ void TPopupMenu2000Form::OnSubmenuTimer() {
     if (hinted_ != selected_) {
         hinted_ = selected_;
         if (!by_keyboard_) ShowHint();
-        if (selected_ >= 0 && HasSubmenu(shown_[static_cast<size_t>(selected_)])) OpenSubmenu(false);
-        else if (child_ && child_->IsOpen()) child_->CloseWindow();
+        // An item's own menu stays while its item, or nothing, is selected.
+        bool itemMenu = child_ && child_->opener_ && child_->IsOpen() &&
+                        (selected_ < 0 || shown_[static_cast<size_t>(selected_)] == child_->opener_);
+        if (itemMenu) {
+        } else if (selected_ >= 0 && HasSubmenu(shown_[static_cast<size_t>(selected_)])) {
+            OpenSubmenu(false);
+        } else if (child_ && child_->IsOpen()) {
+            child_->CloseWindow();
+        }
     }
     HWND fg = GetForegroundWindow();
     DWORD pid = 0;
@@ -548,7 +557,7 @@ bool TPopupMenu2000Form::OpenSubmenu(bool SelectFirst) {
         kit->SetHidden(false);
         SaveMenuItemState(kit);
     }
-    if (!child_) child_ = std::make_unique<TPopupMenu2000Form>(popup_, this);
+    if (!child_ || child_->opener_) child_ = std::make_unique<TPopupMenu2000Form>(popup_, this);
     child_->SetItems(source);
     child_->expanded_ = false;
     RECT wr;
@@ -620,7 +629,7 @@ void TPopupMenu2000Form::ChooseSelected() {
         return;
     }
     if (chosen) ControlChosen(chosen);
-    popup_->SetChosen(item);
+    ChainPopup()->SetChosen(item, popup_);
     CloseActiveMenus(true, true);
     RestoreCaret();
 }
@@ -656,29 +665,30 @@ void TPopupMenu2000Form::ShowItemPopup(TMenuItem2000* Item) {
     POINT pt;
     GetCursorPos(&pt);
     menu->SetPopupComponent(Item);
-    if (auto* kit = dynamic_cast<TCustomPopupMenu2000*>(menu)) {
-        // Its windows are its own: the open chain stays as it is, and gets
-        // the keys back once the item's menu has closed.
-        TCustomPopupMenu2000* outer = ActivePopup();
-        TAliveToken alive = popup_->AliveToken();
-        bool shown = !kit->TrackPopup(pt.x, pt.y, Item);
-        MSG m;
-        while (shown && kit->IsFormOpen()) {
-            BOOL got = GetMessageA(&m, nullptr, 0, 0);
-            if (got <= 0) {
-                PostQuitMessage(got == 0 ? static_cast<int>(m.wParam) : 0);
-                break;
-            }
-            TranslateMessage(&m);
-            DispatchMessageA(&m);
-        }
-        if (!alive.Alive()) return;
-        if (ActivePopup() == kit) SetActivePopup(outer && outer->IsFormOpen() ? outer : nullptr);
-        kit->RunChosen();
+    auto* kit = dynamic_cast<TCustomPopupMenu2000*>(menu);
+    TAliveToken alive = popup_->AliveToken(), kitAlive = menu->AliveToken();
+    if (menu->OnPopup) menu->OnPopup(Item);
+    if (!alive.Alive() || !kitAlive.Alive() || closing_) return;
+    if (!kit) {
+        // The platform's own menu runs its own loop.
+        menu->Popup(pt.x, pt.y);
         return;
     }
-    if (menu->OnPopup) menu->OnPopup(Item);
-    menu->Popup(pt.x, pt.y);
+    // One level more of this chain, so that a choice in it or a press
+    // elsewhere ends the whole chain, and Escape comes back here.
+    if (child_ && child_->IsOpen()) child_->CloseWindow();
+    if (kit->Items()->Count() == 0) popup_->AddEmptyTo(kit->Items());
+    kit->ResetExpansion();
+    child_ = std::make_unique<TPopupMenu2000Form>(kit, this);
+    child_->opener_ = Item;
+    child_->SetItems(kit->Items());
+    child_->PlaceAndShow(pt.x, pt.y);
+}
+
+TCustomPopupMenu2000* TPopupMenu2000Form::ChainPopup() {
+    TPopupMenu2000Form* top = this;
+    while (top->parent_) top = top->parent_;
+    return top->popup_;
 }
 
 bool TPopupMenu2000Form::KeyMessage(const MSG& Msg) {
@@ -690,7 +700,7 @@ bool TPopupMenu2000Form::KeyMessage(const MSG& Msg) {
         (Msg.message == WM_KEYDOWN && key == VK_F10)) {
         // The key's release comes to the bar with nothing open: told now,
         // it does not go into menu mode then.
-        if (popup_->Bar) popup_->Bar->SetAltConsumed(true);
+        if (ChainPopup()->Bar) ChainPopup()->Bar->SetAltConsumed(true);
         CloseActiveMenus(true);
         RestoreCaret();
         return true;

@@ -310,38 +310,85 @@ TEST_F(KeysFixture, AKitPopupsShortCutsFireFromItsControl) {
     edit->SetPopupMenu(nullptr);
 }
 
-TEST_F(KeysFixture, ARightClickOnAnItemWithItsOwnMenuOpensIt) {
-    TPopupMenu2000 outer(form), inner(form);
-    outer.Options().Animation = anNone;
-    inner.Options().Animation = anNone;
-    TMenuItem2000* item = Add(outer.Items(), "&Recent");
-    Add(outer.Items(), "&Other");
-    Add(inner.Items(), "&Forget");
-    item->SetPopupMenu(&inner);
-    TObject* sender = nullptr;
-    bool outerOpen = false;
-    inner.OnPopup = [&](TObject* S) {
-        sender = S;
-        RunLater([&] {
-            HWND w = inner.Window()->Handle();
-            PostMessage(w, WM_KEYDOWN, VK_DOWN, 1);
-            PostMessage(w, WM_KEYDOWN, VK_RETURN, 1);
-        });
-    };
-    ASSERT_FALSE(outer.TrackPopup(200, 150));
-    RECT r = outer.Window()->ItemRect(0);
-    LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-    UINT_PTR dog = SetTimer(nullptr, 0, 4000, Watchdog);
-    PostMessage(outer.Window()->Handle(), WM_RBUTTONDOWN, MK_RBUTTON, at);
-    PostMessage(outer.Window()->Handle(), WM_RBUTTONUP, 0, at);
-    Pump(10);
-    outerOpen = outer.IsFormOpen();
-    KillTimer(nullptr, dog);
-    EXPECT_EQ(sender, item);
-    EXPECT_EQ(clicked, (std::vector<std::string>{"&Forget"}));
-    EXPECT_TRUE(outerOpen);
+// Closes the open menus each time it fires, also a menu that a fault left
+// open without being the active one.
+TCustomPopupMenu2000* g_outermost = nullptr;
+void CALLBACK RepeatingWatchdog(HWND, UINT, UINT_PTR, DWORD) {
+    if (!IsActivePopupOpen() && g_outermost && g_outermost->IsFormOpen()) SetActivePopup(g_outermost);
     CloseActiveMenus(true);
-    Pump();
+}
+
+POINT ScreenCentre(HWND W, RECT R) {
+    POINT p{(R.left + R.right) / 2, (R.top + R.bottom) / 2};
+    ClientToScreen(W, &p);
+    return p;
+}
+
+TEST_F(KeysFixture, AnItemsOwnMenuOpensAsAChildOfTheChainAndEndsWithIt) {
+    enum End { kChoose, kPressOutside, kEscape, kLeft };
+    struct Case {
+        End How;
+        std::vector<std::string> Clicked;
+        bool OuterOpenAfter;
+    };
+    for (const Case& c : {Case{kChoose, {"&Forget"}, false}, Case{kPressOutside, {}, false},
+                          Case{kEscape, {}, true}, Case{kLeft, {}, true}}) {
+        clicked.clear();
+        TPopupMenu2000 outer(form), inner(form);
+        outer.Options().Animation = anNone;
+        inner.Options().Animation = anNone;
+        TMenuItem2000* item = Add(outer.Items(), "&Recent");
+        Add(outer.Items(), "&Other");
+        Add(inner.Items(), "&Forget");
+        item->SetPopupMenu(&inner);
+        TObject* sender = nullptr;
+        bool asChild = false, innerOpen = true, outerOpen = true;
+        outer.OnPopup = [&](TObject*) {
+            RunLater([&] {
+                HWND w = outer.Window()->Handle();
+                SetCursorPos(0, 0);
+                Pump();
+                POINT at = ScreenCentre(w, outer.Window()->ItemRect(0));
+                SetCursorPos(at.x, at.y);
+                Pump();
+                mouse_event(MOUSEEVENTF_RIGHTDOWN, 0, 0, 0, 0);
+                mouse_event(MOUSEEVENTF_RIGHTUP, 0, 0, 0, 0);
+            });
+        };
+        inner.OnPopup = [&](TObject* S) {
+            sender = S;
+            RunLater([&] {
+                TPopupMenu2000Form* deepest = outer.GetDeepestForm();
+                asChild = deepest && deepest != outer.Window() && deepest->Items() == inner.Items();
+                TPopupMenu2000Form* shown = asChild ? deepest : inner.Window();
+                if (!shown) return;
+                if (c.How == kChoose) ClickAt(ScreenCentre(shown->Handle(), shown->ItemRect(0)));
+                else if (c.How == kPressOutside) ClickAt(ScreenCentre(edit->Handle(), RECT{0, 0, 20, 20}));
+                else Tap(c.How == kEscape ? VK_ESCAPE : VK_LEFT);
+                Pump(5);
+                innerOpen = shown->IsOpen();
+                outerOpen = outer.IsFormOpen();
+                // The outer menu, still open, has the keys again.
+                if (outerOpen && !innerOpen) {
+                    Tap(VK_DOWN);
+                    Tap(VK_RETURN);
+                }
+            });
+        };
+        g_outermost = &outer;
+        UINT_PTR dog = SetTimer(nullptr, 0, 3000, RepeatingWatchdog);
+        outer.Popup(200, 150);
+        KillTimer(nullptr, dog);
+        g_outermost = nullptr;
+        EXPECT_EQ(sender, item) << c.How;
+        EXPECT_TRUE(asChild) << c.How;
+        EXPECT_FALSE(innerOpen) << c.How;
+        EXPECT_EQ(outerOpen, c.OuterOpenAfter) << c.How;
+        std::vector<std::string> want = c.Clicked;
+        if (c.OuterOpenAfter) want.push_back("&Other");
+        EXPECT_EQ(clicked, want) << c.How;
+        EXPECT_FALSE(outer.IsFormOpen()) << c.How;
+    }
 }
 
 TEST_F(KeysFixture, AChosenHiddenItemShowsTheHiddenDividerBeyondItsHiddenNeighbours) {
