@@ -80,6 +80,7 @@ public:
     bool HasExpandButton() const { return layout_.HasExpandButton; }
     bool OpensLeft() const { return opens_left_; }
     bool OpensUp() const { return opens_up_; }
+    T_LFM_Animation Animation() const { return animation_; }
     int ItemAtPos(int X, int Y) const;
     // The whole window painted into a bitmap-backed context.
     void PaintTo(HDC DC);

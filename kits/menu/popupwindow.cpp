@@ -271,7 +271,10 @@ bool TPopupMenu2000Form::PlaceAndShow(int X, int Y) {
     if (step_x_ < step_y_) step_x_ = step_y_;
     cur_w_ = (anim == anHSlide || anim == anUnfold) ? 0 : full_w_;
     cur_h_ = (anim == anVSlide || anim == anUnfold) ? std::max(0, full_h_ / 3 - step_y_) : full_h_;
-    animation_ = anim;
+    // Smart and pop-up play their own kind once and leave the window with
+    // a sideways slide (a top window takes its options' kind again when
+    // next prepared).
+    animation_ = animation_ == anSmart || animation_ == anPopup ? anHSlide : anim;
 
     ProcessMouseMoveMessages();
     if (closing_) {

@@ -348,6 +348,28 @@ TEST_F(MenuFixture, AnimatedShowingEndsAtFullSize) {
     }
 }
 
+TEST_F(MenuFixture, SmartAndPopupPlayTheirKindAndLeaveTheWindowSlidingSideways) {
+    struct Case {
+        T_LFM_Animation Set;
+        bool StartsNarrow;  // the unfold grows sideways too
+    };
+    for (Case c : {Case{anSmart, false}, Case{anPopup, true}}) {
+        menu->Options().Animation = c.Set;
+        // The options' kind is taken again at each showing.
+        for (int showing = 0; showing < 2; ++showing) {
+            ASSERT_FALSE(menu->TrackPopup(300, 300));
+            RECT start, end;
+            GetWindowRect(Win()->Handle(), &start);
+            for (int i = 0; i < 200; ++i) Pump(1);
+            GetWindowRect(Win()->Handle(), &end);
+            EXPECT_LT(start.bottom - start.top, end.bottom - end.top) << c.Set << showing;
+            EXPECT_EQ(start.right - start.left < end.right - end.left, c.StartsNarrow) << c.Set << showing;
+            EXPECT_EQ(Win()->Animation(), anHSlide) << c.Set << showing;
+            CloseActiveMenus(true);
+        }
+    }
+}
+
 TEST_F(MenuFixture, ScreenshotOfAnOpenMenuAndSubmenu) {
     menu->Options().Title.Visible = true;
     menu->Options().Title.Text = "Bramble";
