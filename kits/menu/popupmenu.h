@@ -19,6 +19,7 @@
 
 namespace bramble {
 
+class TCustomForm;
 class TCustomPopupMenu2000;
 class TMenuBarLink;
 class T_LFM_ToolTipWindow;
@@ -123,6 +124,8 @@ private:
     // The menu whose chain this window belongs to (an item's own menu
     // opened in it has windows of its own menu).
     TCustomPopupMenu2000* ChainPopup();
+    // The form the menu belongs to: its owner's, else its opener's.
+    TCustomForm* OwnerForm() const;
     // No cell stays hot once the window is gone.
     void ControlsClosed();
     // The I-beam over the selected edit item's field; true when set.
@@ -253,6 +256,9 @@ private:
     TCustomPopupMenu2000* chosen_by_ = nullptr;
     TAliveToken chosen_by_alive_;
 };
+
+// Help for an item's context: a pop-up where the form shows a help button.
+void ShowMenuHelp(TCustomForm* Owner, int Context);
 
 class TPopupMenu2000 : public TCustomPopupMenu2000 {
 public:

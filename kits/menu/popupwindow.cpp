@@ -12,6 +12,7 @@
 #include "kits/menu/tooltip.h"
 #include "ui/canvasext.h"
 #include "ui/forms.h"
+#include "ui/mdi.h"
 
 namespace bramble {
 
@@ -45,6 +46,18 @@ menukit::Box WorkAreaAt(int X, int Y) {
     if (m && GetMonitorInfo(m, &mi)) r = mi.rcWork;
     else SystemParametersInfo(SPI_GETWORKAREA, 0, &r, 0);
     return {r.left, r.top, r.right, r.bottom};
+}
+
+TCustomForm* FormInOwners(TComponent* C) {
+    for (; C; C = C->Owner())
+        if (auto* f = dynamic_cast<TCustomForm*>(C)) return f;
+    return nullptr;
+}
+
+bool AnyFormActive() {
+    for (int i = 0; Screen && i < Screen->FormCount(); ++i)
+        if (Screen->Forms(i)->Active()) return true;
+    return false;
 }
 
 bool IsHiddenKitItem(TMenuItem* Item, const T_LFM_Flags& Flags) {
@@ -304,6 +317,9 @@ bool TPopupMenu2000Form::PlaceAndShow(int X, int Y) {
         ReleaseDC(wnd_, dc);
     } else {
         SetWindowPos(wnd_, HWND_TOPMOST, x, y, cur_w_, cur_h_, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+        // Opened while another program is active, the menu brings this one
+        // to the front: its keys and outside presses come here then.
+        if (Application && !AnyFormActive()) SetForegroundWindow(Application->Handle());
     }
     PlayMenuSound("MenuPopup");
     if (anim == anNone) FinishShowing();
@@ -688,6 +704,24 @@ void TPopupMenu2000Form::ShowItemPopup(TMenuItem2000* Item) {
     child_->PlaceAndShow(pt.x, pt.y);
 }
 
+TCustomForm* TPopupMenu2000Form::OwnerForm() const {
+    if (TCustomForm* f = FormInOwners(popup_->Owner())) return f;
+    TComponent* opener = popup_->PopupComponent();
+    if (TCustomForm* f = FormInOwners(opener)) return f;
+    auto* c = dynamic_cast<TControl*>(opener);
+    return c ? GetParentForm(c) : nullptr;
+}
+
+void ShowMenuHelp(TCustomForm* Owner, int Context) {
+    if (!Application) return;
+    // A form with a help button shows its help as pop-ups.
+    HWND w = Owner && Owner->HandleAllocated() ? Owner->Handle() : nullptr;
+    if (w && (GetWindowLongPtrA(w, GWL_EXSTYLE) & WS_EX_CONTEXTHELP))
+        Application->HelpCommand(HELP_CONTEXTPOPUP, static_cast<ULONG_PTR>(Context));
+    else
+        Application->HelpContext(Context);
+}
+
 TCustomPopupMenu2000* TPopupMenu2000Form::ChainPopup() {
     TPopupMenu2000Form* top = this;
     while (top->parent_) top = top->parent_;
@@ -752,9 +786,10 @@ bool TPopupMenu2000Form::KeyMessage(const MSG& Msg) {
             if (selected_ >= 0 && Application && !Application->HelpFile().empty()) {
                 int context = shown_[static_cast<size_t>(selected_)]->HelpContext();
                 if (context != 0) {
+                    TCustomForm* owner = OwnerForm();
                     CloseActiveMenus(true);
                     RestoreCaret();
-                    Application->HelpContext(context);
+                    ShowMenuHelp(owner, context);
                 }
             }
             return true;
@@ -844,7 +879,32 @@ LRESULT TPopupMenu2000Form::Handle(UINT Msg, WPARAM W, LPARAM L) {
             if (L) FadeOut();
             CloseWindow();
             return 0;
-        case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
+        case WM_MOUSEACTIVATE: {
+            // The menu never takes the activation; its form does.
+            TCustomForm* f = OwnerForm();
+            HWND top = f && f->HandleAllocated() ? GetAncestor(f->Handle(), GA_ROOT) : nullptr;
+            if (top && IsWindowVisible(top) && GetActiveWindow() != top) SetActiveWindow(top);
+            return MA_NOACTIVATE;
+        }
+        case WM_ACTIVATE:
+            if (LOWORD(W) == WA_ACTIVE) {
+                // Activated all the same, the menu keeps its form's caption
+                // drawn active (a document's: its frame's).
+                TCustomForm* f = OwnerForm();
+                if (auto* doc = dynamic_cast<TMDIChildForm*>(f); doc && doc->Frame()) f = doc->Frame();
+                if (f && f->HandleAllocated() && IsWindowVisible(f->Handle()))
+                    SendMessage(f->Handle(), WM_NCACTIVATE, TRUE, 0);
+                return 0;
+            }
+            break;
+        case WM_SETFOCUS:
+            if (showing_) {
+                // The focus belongs to the form while the menu comes up.
+                TCustomForm* f = OwnerForm();
+                if (f && f->HandleAllocated() && f->CanFocus()) f->SetFocus();
+                return 0;
+            }
+            break;
         case WM_CLOSE:
             if (floating_) {
                 // Released from the message loop, never inside this handler.

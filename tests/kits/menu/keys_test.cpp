@@ -7,6 +7,7 @@
 #include "kits/menu/menubar.h"
 #include "kits/menu/menustate.h"
 #include "kits/menu/popupmenu.h"
+#include "ui/mdi.h"
 #include "ui/forms.h"
 #include "ui/stdctrls.h"
 #include "ui/ui_support.h"
@@ -389,6 +390,117 @@ TEST_F(KeysFixture, AnItemsOwnMenuOpensAsAChildOfTheChainAndEndsWithIt) {
         EXPECT_EQ(clicked, want) << c.How;
         EXPECT_FALSE(outer.IsFormOpen()) << c.How;
     }
+}
+
+TEST_F(KeysFixture, F1ShowsAPopUpHelpWhereTheFormHasAHelpButton) {
+    std::vector<UINT> asked;
+    Application->SetHelpFile("bramble.hlp");
+    Application->HelpDispatcher = [&](UINT Command, ULONG_PTR Data) {
+        EXPECT_EQ(Data, 7u);
+        asked.push_back(Command);
+        return true;
+    };
+    TPopupMenu2000 own(form);
+    own.Options().Animation = anNone;
+    Add(own.Items(), "&Help me")->SetHelpContext(7);
+    file->SetHelpContext(7);
+    for (bool button : {false, true}) {
+        if (button) {
+            form->SetBorderStyle(bsDialog);
+            form->SetBorderIcons({biSystemMenu, biHelp});
+            Pump();
+        }
+        UINT want = button ? HELP_CONTEXTPOPUP : HELP_CONTEXT;
+        HWND w = form->Handle();
+        // From the popup, and from the bar in its menu mode.
+        ASSERT_FALSE(own.TrackPopup(200, 150));
+        PostTo(w, WM_KEYDOWN, VK_DOWN);
+        PostTo(w, WM_KEYDOWN, VK_F1);
+        Pump();
+        PostTo(w, WM_SYSKEYDOWN, VK_MENU);
+        PostTo(w, WM_SYSKEYUP, VK_MENU);
+        PostTo(w, WM_KEYDOWN, VK_F1);
+        Pump();
+        EXPECT_EQ(asked, (std::vector<UINT>{want, want})) << button;
+        asked.clear();
+    }
+    Application->HelpDispatcher = nullptr;
+    Application->SetHelpFile("");
+}
+
+TEST_F(KeysFixture, AMenuOpenedWhileAnotherProgramIsActiveBringsThisOneForward) {
+    test::OtherProgramWindow other;
+    SetForegroundWindow(other.Handle());
+    Pump();
+    ASSERT_FALSE(form->Active());
+    TPopupMenu2000 own(form);
+    own.Options().Animation = anVSlide;
+    Add(own.Items(), "&One");
+    ASSERT_FALSE(own.TrackPopup(200, 150));
+    EXPECT_EQ(GetForegroundWindow(), Application->Handle());
+    CloseActiveMenus(true);
+    Pump();
+}
+
+template <class F>
+struct NcActivateSpy : F {
+    using F::F;
+    std::vector<WPARAM> Nc;
+    void WndProc(TMessage& M) override {
+        if (M.Msg == WM_NCACTIVATE) Nc.push_back(M.WParam);
+        F::WndProc(M);
+    }
+};
+
+TEST_F(KeysFixture, TheActivationAndFocusAMenuIsOfferedGoToItsForm) {
+    auto* owner = new NcActivateSpy<TForm>(nullptr);
+    owner->AfterConstruction();
+    owner->SetBounds(560, 100, 300, 200);
+    owner->Show();
+    auto* frame = new NcActivateSpy<TMDIFrameForm>(nullptr);
+    frame->AfterConstruction();
+    frame->SetBounds(560, 400, 300, 200);
+    frame->Show();
+    auto* doc = new TMDIChildForm(nullptr, frame);
+    doc->AfterConstruction();
+    doc->Show();
+    // Owned by the forms, freed with them.
+    auto* own = new TPopupMenu2000(owner);
+    auto* docs = new TPopupMenu2000(doc);
+    Add(own->Items(), "&One");
+    Add(docs->Items(), "&Two");
+    auto activateFixtureForm = [&] {
+        SetForegroundWindow(form->Handle());
+        edit->SetFocus();
+        Pump();
+        ASSERT_EQ(GetActiveWindow(), form->Handle());
+    };
+    activateFixtureForm();
+    // Still sliding in: the focus offered meanwhile goes to the form.
+    ASSERT_FALSE(own->TrackPopup(600, 150));
+    HWND w = own->Window()->Handle();
+    SendMessage(w, WM_SETFOCUS, 0, 0);
+    EXPECT_EQ(GetActiveWindow(), owner->Handle());
+    activateFixtureForm();
+    EXPECT_EQ(SendMessage(w, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(form->Handle()), MAKELPARAM(HTCLIENT, WM_LBUTTONDOWN)),
+              MA_NOACTIVATE);
+    EXPECT_EQ(GetActiveWindow(), owner->Handle());
+    // Activated all the same, the menu keeps the form's caption active; a
+    // document's goes to its frame.
+    owner->Nc.clear();
+    SendMessage(w, WM_ACTIVATE, WA_ACTIVE, 0);
+    EXPECT_EQ(owner->Nc, std::vector<WPARAM>{TRUE});
+    CloseActiveMenus(true);
+    ASSERT_FALSE(docs->TrackPopup(600, 450));
+    frame->Nc.clear();
+    SendMessage(docs->Window()->Handle(), WM_ACTIVATE, WA_ACTIVE, 0);
+    EXPECT_EQ(frame->Nc, std::vector<WPARAM>{TRUE});
+    CloseActiveMenus(true);
+    Pump();
+    TCustomForm::Free(doc);
+    TCustomForm::Free(frame);
+    TCustomForm::Free(owner);
+    Pump();
 }
 
 TEST_F(KeysFixture, AChosenHiddenItemShowsTheHiddenDividerBeyondItsHiddenNeighbours) {
