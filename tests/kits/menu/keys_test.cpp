@@ -311,45 +311,40 @@ TEST_F(KeysFixture, AKitPopupsShortCutsFireFromItsControl) {
     edit->SetPopupMenu(nullptr);
 }
 
-// Closes the open menus each time it fires, also a menu that a fault left
-// open without being the active one.
+// Closes the open menus each time it fires, also an outer menu that a
+// fault left open without being the active one.
 TCustomPopupMenu2000* g_outermost = nullptr;
 void CALLBACK RepeatingWatchdog(HWND, UINT, UINT_PTR, DWORD) {
     if (!IsActivePopupOpen() && g_outermost && g_outermost->IsFormOpen()) SetActivePopup(g_outermost);
     CloseActiveMenus(true);
 }
 
-POINT ScreenCentre(HWND W, RECT R) {
+POINT ScreenPoint(HWND W, RECT R) {
     POINT p{(R.left + R.right) / 2, (R.top + R.bottom) / 2};
     ClientToScreen(W, &p);
     return p;
 }
 
 TEST_F(KeysFixture, AnItemsOwnMenuOpensAsAChildOfTheChainAndEndsWithIt) {
-    enum End { kChoose, kPressOutside, kEscape, kLeft };
+    // Ended by a choice in it (0), a press elsewhere (1), Escape or Left;
+    // an outer menu left open takes Down and Enter: Other.
     struct Case {
-        End How;
+        WORD End;
         std::vector<std::string> Clicked;
-        bool OuterOpenAfter;
     };
-    for (const Case& c : {Case{kChoose, {"&Forget"}, false}, Case{kPressOutside, {}, false},
-                          Case{kEscape, {}, true}, Case{kLeft, {}, true}}) {
+    for (const Case& c : {Case{0, {"&Forget"}}, Case{1, {}}, Case{VK_ESCAPE, {"&Other"}}, Case{VK_LEFT, {"&Other"}}}) {
         clicked.clear();
         TPopupMenu2000 outer(form), inner(form);
         outer.Options().Animation = anNone;
-        inner.Options().Animation = anNone;
         TMenuItem2000* item = Add(outer.Items(), "&Recent");
         Add(outer.Items(), "&Other");
         Add(inner.Items(), "&Forget");
         item->SetPopupMenu(&inner);
         TObject* sender = nullptr;
-        bool asChild = false, innerOpen = true, outerOpen = true;
+        bool asChild = false;
         outer.OnPopup = [&](TObject*) {
             RunLater([&] {
-                HWND w = outer.Window()->Handle();
-                SetCursorPos(0, 0);
-                Pump();
-                POINT at = ScreenCentre(w, outer.Window()->ItemRect(0));
+                POINT at = ScreenPoint(outer.Window()->Handle(), outer.Window()->ItemRect(0));
                 SetCursorPos(at.x, at.y);
                 Pump();
                 mouse_event(MOUSEEVENTF_RIGHTDOWN, 0, 0, 0, 0);
@@ -359,21 +354,16 @@ TEST_F(KeysFixture, AnItemsOwnMenuOpensAsAChildOfTheChainAndEndsWithIt) {
         inner.OnPopup = [&](TObject* S) {
             sender = S;
             RunLater([&] {
-                TPopupMenu2000Form* deepest = outer.GetDeepestForm();
-                asChild = deepest && deepest != outer.Window() && deepest->Items() == inner.Items();
-                TPopupMenu2000Form* shown = asChild ? deepest : inner.Window();
-                if (!shown) return;
-                if (c.How == kChoose) ClickAt(ScreenCentre(shown->Handle(), shown->ItemRect(0)));
-                else if (c.How == kPressOutside) ClickAt(ScreenCentre(edit->Handle(), RECT{0, 0, 20, 20}));
-                else Tap(c.How == kEscape ? VK_ESCAPE : VK_LEFT);
+                TPopupMenu2000Form* shown = outer.GetDeepestForm();
+                asChild = shown != outer.Window() && shown->Items() == inner.Items();
+                if (!asChild) shown = inner.Window();
+                if (c.End == 0) ClickAt(ScreenPoint(shown->Handle(), shown->ItemRect(0)));
+                else if (c.End == 1) ClickAt(ScreenPoint(edit->Handle(), RECT{0, 0, 20, 20}));
+                else Tap(c.End);
                 Pump(5);
-                innerOpen = shown->IsOpen();
-                outerOpen = outer.IsFormOpen();
-                // The outer menu, still open, has the keys again.
-                if (outerOpen && !innerOpen) {
-                    Tap(VK_DOWN);
-                    Tap(VK_RETURN);
-                }
+                if (shown->IsOpen() || !outer.IsFormOpen()) return;
+                Tap(VK_DOWN);
+                Tap(VK_RETURN);
             });
         };
         g_outermost = &outer;
@@ -381,22 +371,16 @@ TEST_F(KeysFixture, AnItemsOwnMenuOpensAsAChildOfTheChainAndEndsWithIt) {
         outer.Popup(200, 150);
         KillTimer(nullptr, dog);
         g_outermost = nullptr;
-        EXPECT_EQ(sender, item) << c.How;
-        EXPECT_TRUE(asChild) << c.How;
-        EXPECT_FALSE(innerOpen) << c.How;
-        EXPECT_EQ(outerOpen, c.OuterOpenAfter) << c.How;
-        std::vector<std::string> want = c.Clicked;
-        if (c.OuterOpenAfter) want.push_back("&Other");
-        EXPECT_EQ(clicked, want) << c.How;
-        EXPECT_FALSE(outer.IsFormOpen()) << c.How;
+        EXPECT_EQ(sender, item) << c.End;
+        EXPECT_TRUE(asChild) << c.End;
+        EXPECT_EQ(clicked, c.Clicked) << c.End;
     }
 }
 
 TEST_F(KeysFixture, F1ShowsAPopUpHelpWhereTheFormHasAHelpButton) {
     std::vector<UINT> asked;
     Application->SetHelpFile("bramble.hlp");
-    Application->HelpDispatcher = [&](UINT Command, ULONG_PTR Data) {
-        EXPECT_EQ(Data, 7u);
+    Application->HelpDispatcher = [&](UINT Command, ULONG_PTR) {
         asked.push_back(Command);
         return true;
     };
@@ -404,24 +388,19 @@ TEST_F(KeysFixture, F1ShowsAPopUpHelpWhereTheFormHasAHelpButton) {
     own.Options().Animation = anNone;
     Add(own.Items(), "&Help me")->SetHelpContext(7);
     file->SetHelpContext(7);
-    for (bool button : {false, true}) {
-        if (button) {
+    for (UINT want : {HELP_CONTEXT, HELP_CONTEXTPOPUP}) {
+        if (want == HELP_CONTEXTPOPUP) {
             form->SetBorderStyle(bsDialog);
             form->SetBorderIcons({biSystemMenu, biHelp});
-            Pump();
         }
-        UINT want = button ? HELP_CONTEXTPOPUP : HELP_CONTEXT;
-        HWND w = form->Handle();
         // From the popup, and from the bar in its menu mode.
         ASSERT_FALSE(own.TrackPopup(200, 150));
-        PostTo(w, WM_KEYDOWN, VK_DOWN);
-        PostTo(w, WM_KEYDOWN, VK_F1);
-        Pump();
-        PostTo(w, WM_SYSKEYDOWN, VK_MENU);
-        PostTo(w, WM_SYSKEYUP, VK_MENU);
-        PostTo(w, WM_KEYDOWN, VK_F1);
-        Pump();
-        EXPECT_EQ(asked, (std::vector<UINT>{want, want})) << button;
+        for (auto [msg, key] : {std::pair{WM_KEYDOWN, VK_DOWN}, {WM_KEYDOWN, VK_F1}, {WM_SYSKEYDOWN, VK_MENU},
+                                {WM_SYSKEYUP, VK_MENU}, {WM_KEYDOWN, VK_F1}}) {
+            PostTo(form->Handle(), msg, key);
+            Pump();
+        }
+        EXPECT_EQ(asked, (std::vector<UINT>{want, want}));
         asked.clear();
     }
     Application->HelpDispatcher = nullptr;
@@ -434,12 +413,10 @@ TEST_F(KeysFixture, AMenuOpenedWhileAnotherProgramIsActiveBringsThisOneForward) 
     Pump();
     ASSERT_FALSE(form->Active());
     TPopupMenu2000 own(form);
-    own.Options().Animation = anVSlide;
     Add(own.Items(), "&One");
     ASSERT_FALSE(own.TrackPopup(200, 150));
     EXPECT_EQ(GetForegroundWindow(), Application->Handle());
     CloseActiveMenus(true);
-    Pump();
 }
 
 template <class F>
@@ -452,54 +429,42 @@ struct NcActivateSpy : F {
     }
 };
 
+template <class F>
+F* ShownAt(F* Form, int Top) {
+    Form->AfterConstruction();
+    Form->SetBounds(560, Top, 300, 200);
+    Form->Show();
+    return Form;
+}
+
 TEST_F(KeysFixture, TheActivationAndFocusAMenuIsOfferedGoToItsForm) {
-    auto* owner = new NcActivateSpy<TForm>(nullptr);
-    owner->AfterConstruction();
-    owner->SetBounds(560, 100, 300, 200);
-    owner->Show();
-    auto* frame = new NcActivateSpy<TMDIFrameForm>(nullptr);
-    frame->AfterConstruction();
-    frame->SetBounds(560, 400, 300, 200);
-    frame->Show();
-    auto* doc = new TMDIChildForm(nullptr, frame);
-    doc->AfterConstruction();
-    doc->Show();
+    auto* owner = ShownAt(new NcActivateSpy<TForm>(nullptr), 100);
+    auto* frame = ShownAt(new NcActivateSpy<TMDIFrameForm>(nullptr), 400);
+    auto* doc = ShownAt(new TMDIChildForm(nullptr, frame), 0);
     // Owned by the forms, freed with them.
     auto* own = new TPopupMenu2000(owner);
     auto* docs = new TPopupMenu2000(doc);
     Add(own->Items(), "&One");
     Add(docs->Items(), "&Two");
-    auto activateFixtureForm = [&] {
-        SetForegroundWindow(form->Handle());
-        edit->SetFocus();
-        Pump();
-        ASSERT_EQ(GetActiveWindow(), form->Handle());
-    };
-    activateFixtureForm();
-    // Still sliding in: the focus offered meanwhile goes to the form.
+    // Still sliding in, the menu hands the focus offered to its form, and
+    // so the activation a click offers (it takes none).
     ASSERT_FALSE(own->TrackPopup(600, 150));
-    HWND w = own->Window()->Handle();
-    SendMessage(w, WM_SETFOCUS, 0, 0);
-    EXPECT_EQ(GetActiveWindow(), owner->Handle());
-    activateFixtureForm();
-    EXPECT_EQ(SendMessage(w, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(form->Handle()), MAKELPARAM(HTCLIENT, WM_LBUTTONDOWN)),
-              MA_NOACTIVATE);
-    EXPECT_EQ(GetActiveWindow(), owner->Handle());
-    // Activated all the same, the menu keeps the form's caption active; a
-    // document's goes to its frame.
-    owner->Nc.clear();
-    SendMessage(w, WM_ACTIVATE, WA_ACTIVE, 0);
-    EXPECT_EQ(owner->Nc, std::vector<WPARAM>{TRUE});
+    for (UINT msg : {WM_SETFOCUS, WM_MOUSEACTIVATE}) {
+        SetForegroundWindow(form->Handle());
+        LRESULT r = SendMessage(own->Window()->Handle(), msg, 0, MAKELPARAM(HTCLIENT, WM_LBUTTONDOWN));
+        EXPECT_EQ(GetActiveWindow(), owner->Handle()) << msg;
+        EXPECT_TRUE(msg == WM_SETFOCUS || r == MA_NOACTIVATE);
+    }
+    // Activated all the same, a menu keeps its form's caption active; a
+    // document's, its frame's.
+    for (auto [menu, spy] : {std::pair{own, &owner->Nc}, std::pair{docs, &frame->Nc}}) {
+        ASSERT_FALSE(menu->TrackPopup(600, 150));
+        spy->clear();
+        SendMessage(menu->Window()->Handle(), WM_ACTIVATE, WA_ACTIVE, 0);
+        EXPECT_EQ(*spy, std::vector<WPARAM>{TRUE});
+    }
     CloseActiveMenus(true);
-    ASSERT_FALSE(docs->TrackPopup(600, 450));
-    frame->Nc.clear();
-    SendMessage(docs->Window()->Handle(), WM_ACTIVATE, WA_ACTIVE, 0);
-    EXPECT_EQ(frame->Nc, std::vector<WPARAM>{TRUE});
-    CloseActiveMenus(true);
-    Pump();
-    TCustomForm::Free(doc);
-    TCustomForm::Free(frame);
-    TCustomForm::Free(owner);
+    for (TCustomForm* f : std::initializer_list<TCustomForm*>{doc, frame, owner}) TCustomForm::Free(f);
     Pump();
 }
 

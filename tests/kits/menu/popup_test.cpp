@@ -349,24 +349,19 @@ TEST_F(MenuFixture, AnimatedShowingEndsAtFullSize) {
 }
 
 TEST_F(MenuFixture, SmartAndPopupPlayTheirKindAndLeaveTheWindowSlidingSideways) {
-    struct Case {
-        T_LFM_Animation Set;
-        bool StartsNarrow;  // the unfold grows sideways too
-    };
-    for (Case c : {Case{anSmart, false}, Case{anPopup, true}}) {
-        menu->Options().Animation = c.Set;
-        // The options' kind is taken again at each showing.
-        for (int showing = 0; showing < 2; ++showing) {
-            ASSERT_FALSE(menu->TrackPopup(300, 300));
-            RECT start, end;
-            GetWindowRect(Win()->Handle(), &start);
-            for (int i = 0; i < 200; ++i) Pump(1);
-            GetWindowRect(Win()->Handle(), &end);
-            EXPECT_LT(start.bottom - start.top, end.bottom - end.top) << c.Set << showing;
-            EXPECT_EQ(start.right - start.left < end.right - end.left, c.StartsNarrow) << c.Set << showing;
-            EXPECT_EQ(Win()->Animation(), anHSlide) << c.Set << showing;
-            CloseActiveMenus(true);
-        }
+    // Each showing takes the options' kind again: the smart one grows
+    // downward, the pop-up one sideways too.
+    for (T_LFM_Animation a : {anSmart, anSmart, anPopup, anPopup}) {
+        menu->Options().Animation = a;
+        ASSERT_FALSE(menu->TrackPopup(300, 300));
+        RECT start, end;
+        GetWindowRect(Win()->Handle(), &start);
+        for (int i = 0; i < 200; ++i) Pump(1);
+        GetWindowRect(Win()->Handle(), &end);
+        EXPECT_LT(start.bottom - start.top, end.bottom - end.top) << a;
+        EXPECT_EQ(start.right - start.left < end.right - end.left, a == anPopup) << a;
+        EXPECT_EQ(Win()->Animation(), anHSlide) << a;
+        CloseActiveMenus(true);
     }
 }
 
