@@ -20,8 +20,9 @@ TCustomPopupMenu2000::TCustomPopupMenu2000(TComponent* AOwner) : T_LFM_PopupMenu
 TCustomPopupMenu2000::~TCustomPopupMenu2000() {
     // Shown as an item's own menu inside another chain, it takes that chain
     // down with it.
-    for (TPopupMenu2000Form* f = ActivePopup() ? ActivePopup()->Window() : nullptr; f; f = f->ChildForm())
-        if (f->popup_ == this && f != window_.get()) {
+    TCustomPopupMenu2000* active = ActivePopup();
+    for (TPopupMenu2000Form* f = active && active != this ? active->Window() : nullptr; f; f = f->ChildForm())
+        if (f->popup_ == this) {
             CloseActiveMenus(true);
             break;
         }

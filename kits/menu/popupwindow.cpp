@@ -532,11 +532,9 @@ void TPopupMenu2000Form::OnSubmenuTimer() {
         // An item's own menu stays while its item, or nothing, is selected.
         bool itemMenu = child_ && child_->opener_ && child_->IsOpen() &&
                         (selected_ < 0 || shown_[static_cast<size_t>(selected_)] == child_->opener_);
-        if (itemMenu) {
-        } else if (selected_ >= 0 && HasSubmenu(shown_[static_cast<size_t>(selected_)])) {
-            OpenSubmenu(false);
-        } else if (child_ && child_->IsOpen()) {
-            child_->CloseWindow();
+        if (!itemMenu) {
+            if (selected_ >= 0 && HasSubmenu(shown_[static_cast<size_t>(selected_)])) OpenSubmenu(false);
+            else if (child_ && child_->IsOpen()) child_->CloseWindow();
         }
     }
     HWND fg = GetForegroundWindow();
