@@ -37,7 +37,8 @@ void RegisterClassOnce(WNDPROC Proc) {
 void PlayMenuSound(const char* Event) { sndPlaySoundA(Event, SND_ASYNC | SND_NODEFAULT | SND_NOSTOP); }
 
 // The work area of the monitor that holds the point; the primary work
-// area when the monitor cannot be asked.
+// area when the monitor cannot be asked. Not the whole screen less the task
+// bar: a menu opened on a second monitor would be pulled onto the first.
 menukit::Box WorkAreaAt(int X, int Y) {
     RECT r{};
     MONITORINFO mi{};
@@ -46,12 +47,6 @@ menukit::Box WorkAreaAt(int X, int Y) {
     if (m && GetMonitorInfo(m, &mi)) r = mi.rcWork;
     else SystemParametersInfo(SPI_GETWORKAREA, 0, &r, 0);
     return {r.left, r.top, r.right, r.bottom};
-}
-
-TCustomForm* FormInOwners(TComponent* C) {
-    for (; C; C = C->Owner())
-        if (auto* f = dynamic_cast<TCustomForm*>(C)) return f;
-    return nullptr;
 }
 
 bool AnyFormActive() {
@@ -119,9 +114,18 @@ void TPopupMenu2000Form::Prepare() {
     if (!parent_) animation_ = options_.Animation;
     if (options_.Flags.contains(mfHiddenIsVisible)) expanded_ = true;
     if (own_font_ && font_) DeleteObject(font_);
-    font_ = CreateMenuFont();
+    auto* ownerControl = dynamic_cast<TControl*>(popup_->Owner());
+    if (popup_->SystemFont()) {
+        font_ = CreateMenuFont();
+    } else {
+        // A copy: the control or the popup may change its font while shown.
+        LOGFONTA lf{};
+        TFont& from = popup_->ParentFont() && ownerControl ? ownerControl->Font() : popup_->Font();
+        GetObjectA(from.Handle(), sizeof(lf), &lf);
+        font_ = CreateFontIndirectA(&lf);
+    }
     own_font_ = font_ != GetStockObject(SYSTEM_FONT);
-    if (popup_->SystemFont) {
+    if (popup_->SystemFont()) {
         HDC dc = GetDC(wnd_);
         HGDIOBJ old = SelectObject(dc, font_);
         SIZE s{};
@@ -151,6 +155,14 @@ void TPopupMenu2000Form::Layout() {
         entries.push_back(s);
         all.push_back(it);
     }
+    // Positions past the kit's items are entries of the platform menu.
+    int natives = native_ ? GetMenuItemCount(native_) : 0;
+    for (int i = static_cast<int>(all.size()); i < natives; ++i) {
+        menukit::RowEntry s;
+        s.Kind = ReadNativeMenuEntry(native_, i).Separator ? menukit::RowKind::Separator : menukit::RowKind::Item;
+        entries.push_back(s);
+        all.push_back(nullptr);
+    }
     menukit::RowMetrics m;
     m.ItemHeight = item_height_;
     m.SeparatorHeight = options_.SeparatorHeight;
@@ -163,15 +175,22 @@ void TPopupMenu2000Form::Layout() {
     layout_ = menukit::LayoutRows(entries, m, expanded_);
     expanded_ = layout_.Expanded;
     shown_.clear();
-    for (const menukit::Row& r : layout_.Rows) shown_.push_back(all[static_cast<size_t>(r.Index)]);
+    native_pos_.clear();
+    for (const menukit::Row& r : layout_.Rows) {
+        shown_.push_back(all[static_cast<size_t>(r.Index)]);
+        native_pos_.push_back(shown_.back() ? -1 : r.Index);
+    }
+    full_redraw_ = true;
 
     HDC dc = GetDC(wnd_);
     HGDIOBJ old = SelectObject(dc, font_);
     widest_caption_ = widest_shortcut_ = total_width_ = edit_caption_ = 0;
     bool anyShortCut = false;
     int largest = 0;
-    for (TMenuItem* it : shown_) {
-        if (it->IsLine()) continue;
+    for (size_t row = 0; row < shown_.size(); ++row) {
+        TMenuItem* it = shown_[row];
+        NativeMenuEntry entry = it ? NativeMenuEntry{} : ReadNativeMenuEntry(native_, native_pos_[row]);
+        if (it ? it->IsLine() : entry.Separator) continue;
         if (auto* k = dynamic_cast<TMenuItem2000*>(it); k && k->Control() != ctlNone) {
             largest = std::max(largest, k->ControlOptions().GetWidth(dc) - options_.Margins.Left - options_.Margins.Right);
             if (k->Control() == ctlEditbox)
@@ -179,12 +198,12 @@ void TPopupMenu2000Form::Layout() {
             continue;
         }
         std::string text, sc;
-        menukit::SplitAtTab(it->Caption(), text, sc);
+        menukit::SplitAtTab(it ? it->Caption() : entry.Text, text, sc);
         auto* k = dynamic_cast<TMenuItem2000*>(it);
         if (k && !k->FirstShortCutText().empty()) sc = k->FirstShortCutText();
-        else if (!k && it->ShortCut()) sc = ShortCutToText(it->ShortCut());
+        else if (it && !k && it->ShortCut()) sc = ShortCutToText(it->ShortCut());
         HFONT bold = nullptr;
-        if (it->Default()) {
+        if (it ? it->Default() : entry.Default) {
             LOGFONTA lf{};
             GetObjectA(font_, sizeof(lf), &lf);
             lf.lfWeight = FW_BOLD;
@@ -428,8 +447,27 @@ int TPopupMenu2000Form::ItemAtPos(int X, int Y) const {
 
 bool TPopupMenu2000Form::IsSelectable(int I) const {
     TMenuItem* it = shown_[static_cast<size_t>(I)];
+    if (!it) {
+        NativeMenuEntry e = ReadNativeMenuEntry(native_, native_pos_[static_cast<size_t>(I)]);
+        return !e.Separator && !e.Grayed;
+    }
     if (it->IsLine()) return false;
     return it->Enabled() || !options_.Flags.contains(mfNoHighDisabled);
+}
+
+bool TPopupMenu2000Form::RowEnabled(int I) const {
+    if (TMenuItem* it = shown_[static_cast<size_t>(I)]) return it->Enabled();
+    return ReadNativeMenuEntry(native_, native_pos_[static_cast<size_t>(I)]).Enabled();
+}
+
+bool TPopupMenu2000Form::RowHasSubmenu(int I) const {
+    if (TMenuItem* it = shown_[static_cast<size_t>(I)]) return HasSubmenu(it);
+    return ReadNativeMenuEntry(native_, native_pos_[static_cast<size_t>(I)]).SubMenu != nullptr;
+}
+
+bool TPopupMenu2000Form::RowOpened(int I, const TPopupMenu2000Form& Child) const {
+    if (TMenuItem* it = shown_[static_cast<size_t>(I)]) return it == Child.items_;
+    return Child.native_ && ReadNativeMenuEntry(native_, native_pos_[static_cast<size_t>(I)]).SubMenu == Child.native_;
 }
 
 void TPopupMenu2000Form::SelectItem(int Index, int Step) {
@@ -475,7 +513,7 @@ void TPopupMenu2000Form::EnsureVisible(int I) {
 }
 
 void TPopupMenu2000Form::ShowHint() {
-    if (selected_ < 0) return;
+    if (selected_ < 0 || !shown_[static_cast<size_t>(selected_)]) return;
     TMenuItem* it = shown_[static_cast<size_t>(selected_)];
     auto* k = dynamic_cast<TMenuItem2000*>(it);
     std::string hint = k ? MenuItemHint(k) : it->Hint();
@@ -504,7 +542,8 @@ void TPopupMenu2000Form::OnMouseMove(int X, int Y) {
     if (parent_) {
         // The parent keeps the item that opened this window selected.
         for (int i = 0; i < parent_->ShownCount(); ++i)
-            if (parent_->ShownItem(i) == (opener_ ? opener_ : items_) && parent_->selected_ != i) {
+            if ((opener_ ? parent_->ShownItem(i) == opener_ : parent_->RowOpened(i, *this)) &&
+                parent_->selected_ != i) {
                 parent_->selected_ = i;
                 parent_->Repaint();
             }
@@ -533,7 +572,7 @@ void TPopupMenu2000Form::OnSubmenuTimer() {
         bool itemMenu = child_ && child_->opener_ && child_->IsOpen() &&
                         (selected_ < 0 || shown_[static_cast<size_t>(selected_)] == child_->opener_);
         if (!itemMenu) {
-            if (selected_ >= 0 && HasSubmenu(shown_[static_cast<size_t>(selected_)])) OpenSubmenu(false);
+            if (selected_ >= 0 && RowHasSubmenu(selected_)) OpenSubmenu(false);
             else if (child_ && child_->IsOpen()) child_->CloseWindow();
         }
     }
@@ -551,7 +590,11 @@ bool TPopupMenu2000Form::OpenSubmenu(bool SelectFirst) {
     TMenuItem* item = shown_[static_cast<size_t>(selected_)];
     auto* kit = dynamic_cast<TMenuItem2000*>(item);
     TMenuItem* source = nullptr;
-    if (kit && kit->AttachMenu()) {
+    HMENU sourceMenu = nullptr;
+    if (!item) {
+        NativeMenuEntry e = ReadNativeMenuEntry(native_, native_pos_[static_cast<size_t>(selected_)]);
+        if (e.Enabled()) sourceMenu = e.SubMenu;
+    } else if (kit && kit->AttachMenu()) {
         T_LFM_PopupMenu* attached = kit->AttachMenu();
         attached->SetPopupComponent(kit);
         if (attached->Items()->Count() == 0) popup_->AddEmptyTo(attached->Items());
@@ -559,12 +602,12 @@ bool TPopupMenu2000Form::OpenSubmenu(bool SelectFirst) {
     } else if (item->Count() > 0) {
         source = item;
     }
-    if (child_ && child_->IsOpen() && child_->Items() == source) return true;
+    if (child_ && child_->IsOpen() && child_->Items() == source && child_->NativeMenu() == sourceMenu) return true;
     if (child_ && child_->IsOpen()) child_->CloseWindow();
-    if (!source || !item->Enabled()) return false;
+    if ((!source && !sourceMenu) || (item && !item->Enabled())) return false;
 
     TAliveToken alive = popup_->AliveToken();
-    if (item->OnClick) item->OnClick(item);
+    if (item && item->OnClick) item->OnClick(item);
     if (!alive.Alive() || closing_) return false;
     if (kit && kit->AttachMenu()) {
         if (kit->AttachMenu()->OnPopup) kit->AttachMenu()->OnPopup(kit);
@@ -575,7 +618,7 @@ bool TPopupMenu2000Form::OpenSubmenu(bool SelectFirst) {
         SaveMenuItemState(kit);
     }
     if (!child_ || child_->opener_) child_ = std::make_unique<TPopupMenu2000Form>(popup_, this);
-    child_->SetItems(source);
+    child_->SetItems(source, sourceMenu);
     child_->expanded_ = false;
     RECT wr;
     GetWindowRect(wnd_, &wr);
@@ -596,6 +639,10 @@ void TPopupMenu2000Form::ChooseSelected() {
     }
     if (selected_ < 0) return;
     TMenuItem* item = shown_[static_cast<size_t>(selected_)];
+    if (!item) {
+        ChooseNative(ReadNativeMenuEntry(native_, native_pos_[static_cast<size_t>(selected_)]));
+        return;
+    }
     if (item->IsLine() || !item->Enabled()) return;
     if (HasSubmenu(item)) {
         OpenSubmenu(true);
@@ -651,6 +698,32 @@ void TPopupMenu2000Form::ChooseSelected() {
     RestoreCaret();
 }
 
+void TPopupMenu2000Form::ChooseNative(const NativeMenuEntry& Entry) {
+    if (Entry.Separator || !Entry.Enabled()) return;
+    if (Entry.SubMenu) {
+        OpenSubmenu(true);
+        return;
+    }
+    KillTimer(wnd_, kSubmenuTimer);
+    if (!popup_->CloseQuery()) {
+        Repaint();
+        return;
+    }
+    TCustomPopupMenu2000* popup = popup_;
+    TAliveToken alive = popup->AliveToken();
+    TCustomForm* form = popup->OwnerForm();
+    TAliveToken formAlive = form ? form->AliveToken() : TAliveToken();
+    popup->chose_native_ = true;
+    CloseActiveMenus(true, true);
+    RestoreCaret();
+    // The entry's command goes where the platform's own menu sends it: an
+    // MDI frame passes a system command on to its maximised document.
+    if (form && formAlive.Alive()) SendMessage(form->Handle(), WM_NCACTIVATE, TRUE, 0);
+    PlayMenuSound("MenuCommand");
+    if (alive.Alive() && popup->OnMenuCommand) popup->OnMenuCommand(popup);
+    if (form && formAlive.Alive()) PostMessage(form->Handle(), WM_COMMAND, Entry.Id, 0);
+}
+
 void TPopupMenu2000Form::OnRelease(int X, int Y, bool Right) {
     left_down_ = false;
     if (swallow_release_) {
@@ -702,14 +775,6 @@ void TPopupMenu2000Form::ShowItemPopup(TMenuItem2000* Item) {
     child_->PlaceAndShow(pt.x, pt.y);
 }
 
-TCustomForm* TPopupMenu2000Form::OwnerForm() const {
-    if (TCustomForm* f = FormInOwners(popup_->Owner())) return f;
-    TComponent* opener = popup_->PopupComponent();
-    if (TCustomForm* f = FormInOwners(opener)) return f;
-    auto* c = dynamic_cast<TControl*>(opener);
-    return c ? GetParentForm(c) : nullptr;
-}
-
 void ShowMenuHelp(TCustomForm* Owner, int Context) {
     if (!Application) return;
     // A form with a help button shows its help as pop-ups.
@@ -757,8 +822,7 @@ bool TPopupMenu2000Form::KeyMessage(const MSG& Msg) {
             else SelectItem(selected_ < 0 ? 0 : selected_ + 1, 1);
             return true;
         case VK_RIGHT:
-            if (selected_ >= 0 && shown_[static_cast<size_t>(selected_)]->Enabled() &&
-                HasSubmenu(shown_[static_cast<size_t>(selected_)])) {
+            if (selected_ >= 0 && RowEnabled(selected_) && RowHasSubmenu(selected_)) {
                 OpenSubmenu(true);
                 return true;
             }
@@ -781,10 +845,11 @@ bool TPopupMenu2000Form::KeyMessage(const MSG& Msg) {
             ChooseSelected();
             return true;
         case VK_F1:
-            if (selected_ >= 0 && Application && !Application->HelpFile().empty()) {
+            if (selected_ >= 0 && shown_[static_cast<size_t>(selected_)] && Application &&
+                !Application->HelpFile().empty()) {
                 int context = shown_[static_cast<size_t>(selected_)]->HelpContext();
                 if (context != 0) {
-                    TCustomForm* owner = OwnerForm();
+                    TCustomForm* owner = popup_->OwnerForm();
                     CloseActiveMenus(true);
                     RestoreCaret();
                     ShowMenuHelp(owner, context);
@@ -802,6 +867,20 @@ bool TPopupMenu2000Form::KeyMessage(const MSG& Msg) {
     for (bool firstLetter : {false, true}) {
         for (int i = 0; i < ShownCount(); ++i) {
             TMenuItem* it = shown_[static_cast<size_t>(i)];
+            if (!it) {
+                NativeMenuEntry e = ReadNativeMenuEntry(native_, native_pos_[static_cast<size_t>(i)]);
+                std::string text, sc;
+                menukit::SplitAtTab(e.Text, text, sc);
+                if (e.Separator || !menukit::IsItemAccel(ch, text, firstLetter)) continue;
+                if (e.Grayed) {
+                    MessageBeep(0);
+                    return true;
+                }
+                selected_ = i;
+                Repaint();
+                ChooseSelected();
+                return true;
+            }
             if (it->IsLine() || !it->Enabled()) continue;
             if (menukit::IsItemAccel(ch, it->Caption(), firstLetter)) {
                 selected_ = i;
@@ -828,6 +907,7 @@ void TPopupMenu2000Form::TearOff() {
     TPopupMenu2000Form* w = f.get();
     w->floating_ = true;
     w->items_ = items_;
+    w->native_ = native_;
     w->expanded_ = expanded_;
     std::string caption = popup->Options().Caption;
     if (caption.empty() && items_ && items_ != popup->Items()) caption = menukit::StripAmpersands(items_->Caption());
@@ -879,7 +959,7 @@ LRESULT TPopupMenu2000Form::Handle(UINT Msg, WPARAM W, LPARAM L) {
             return 0;
         case WM_MOUSEACTIVATE: {
             // The menu never takes the activation; its form does.
-            TCustomForm* f = OwnerForm();
+            TCustomForm* f = popup_->OwnerForm();
             HWND top = f && f->HandleAllocated() ? GetAncestor(f->Handle(), GA_ROOT) : nullptr;
             if (top && IsWindowVisible(top) && GetActiveWindow() != top) SetActiveWindow(top);
             return MA_NOACTIVATE;
@@ -888,7 +968,7 @@ LRESULT TPopupMenu2000Form::Handle(UINT Msg, WPARAM W, LPARAM L) {
             if (LOWORD(W) == WA_ACTIVE) {
                 // Activated all the same, the menu keeps its form's caption
                 // drawn active (a document's: its frame's).
-                TCustomForm* f = OwnerForm();
+                TCustomForm* f = popup_->OwnerForm();
                 if (auto* doc = dynamic_cast<TMDIChildForm*>(f); doc && doc->Frame()) f = doc->Frame();
                 if (f && f->HandleAllocated() && IsWindowVisible(f->Handle()))
                     SendMessage(f->Handle(), WM_NCACTIVATE, TRUE, 0);
@@ -898,7 +978,7 @@ LRESULT TPopupMenu2000Form::Handle(UINT Msg, WPARAM W, LPARAM L) {
         case WM_SETFOCUS:
             if (showing_) {
                 // The focus belongs to the form while the menu comes up.
-                TCustomForm* f = OwnerForm();
+                TCustomForm* f = popup_->OwnerForm();
                 if (f && f->HandleAllocated() && f->CanFocus()) f->SetFocus();
                 return 0;
             }
@@ -929,15 +1009,7 @@ LRESULT TPopupMenu2000Form::Handle(UINT Msg, WPARAM W, LPARAM L) {
         case WM_PAINT: {
             PAINTSTRUCT ps;
             HDC dc = BeginPaint(wnd_, &ps);
-            HDC mem = CreateCompatibleDC(dc);
-            HBITMAP bmp = CreateCompatibleBitmap(dc, std::max(1, full_w_), std::max(1, full_h_));
-            HGDIOBJ old = SelectObject(mem, bmp);
-            PaintTo(mem);
-            int sx = opens_left_ ? full_w_ - cur_w_ : 0, sy = opens_up_ ? full_h_ - cur_h_ : 0;
-            BitBlt(dc, 0, 0, cur_w_, cur_h_, mem, sx, sy, SRCCOPY);
-            SelectObject(mem, old);
-            DeleteObject(bmp);
-            DeleteDC(mem);
+            PaintWindow(dc);
             EndPaint(wnd_, &ps);
             return 0;
         }
@@ -965,7 +1037,7 @@ LRESULT TPopupMenu2000Form::Handle(UINT Msg, WPARAM W, LPARAM L) {
             OnMouseMove(static_cast<short>(LOWORD(L)), static_cast<short>(HIWORD(L))); return 0;
         case WM_MOUSELEAVE:
             last_mouse_ = {-1, -1};
-            if (selected_ >= 0 && !HasSubmenu(shown_[static_cast<size_t>(selected_)])) {
+            if (selected_ >= 0 && !RowHasSubmenu(selected_)) {
                 selected_ = kNoItem;
                 Repaint();
                 ShowStatusHint("", popup_->StatusBar(), popup_->StatusBarIndex);
