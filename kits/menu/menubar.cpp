@@ -599,7 +599,7 @@ void TCustomMenuBar2000::ShowSelectedHelp() {
     CloseActiveMenus(true);
     ExitMenuMode();
     RestoreCaret();
-    if (context != 0 && Application && !Application->HelpFile().empty()) Application->HelpContext(context);
+    if (context != 0 && Application && !Application->HelpFile().empty()) ShowMenuHelp(OwnerForm(), context);
 }
 
 bool TCustomMenuBar2000::TryAccelerator(char Key) {

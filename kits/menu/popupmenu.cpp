@@ -18,6 +18,14 @@ namespace bramble {
 TCustomPopupMenu2000::TCustomPopupMenu2000(TComponent* AOwner) : T_LFM_PopupMenu(AOwner) {}
 
 TCustomPopupMenu2000::~TCustomPopupMenu2000() {
+    // Shown as an item's own menu inside another chain, it takes that chain
+    // down with it.
+    TCustomPopupMenu2000* active = ActivePopup();
+    for (TPopupMenu2000Form* f = active && active != this ? active->Window() : nullptr; f; f = f->ChildForm())
+        if (f->popup_ == this) {
+            CloseActiveMenus(true);
+            break;
+        }
     if (ActivePopup() == this) SetActivePopup(nullptr);
     floating_.clear();
     window_.reset();
@@ -184,9 +192,11 @@ void TCustomPopupMenu2000::Popup(int X, int Y) {
     // Nothing here after the command: it may have freed this menu.
 }
 
-void TCustomPopupMenu2000::SetChosen(TMenuItem* Item) {
+void TCustomPopupMenu2000::SetChosen(TMenuItem* Item, TCustomPopupMenu2000* By) {
     chosen_ = Item;
     chosen_alive_ = Item ? Item->AliveToken() : TAliveToken();
+    chosen_by_ = By && By != this ? By : nullptr;
+    chosen_by_alive_ = chosen_by_ ? chosen_by_->AliveToken() : TAliveToken();
 }
 
 bool TCustomPopupMenu2000::CloseQuery() {
@@ -197,10 +207,12 @@ bool TCustomPopupMenu2000::CloseQuery() {
 
 void TCustomPopupMenu2000::RunChosen() {
     TMenuItem* item = chosen_;
+    TCustomPopupMenu2000* by = chosen_by_ && chosen_by_alive_.Alive() ? chosen_by_ : this;
     chosen_ = nullptr;
+    chosen_by_ = nullptr;
     if (!item || !chosen_alive_.Alive()) return;
     TAliveToken alive = item->AliveToken();
-    if (OnMenuCommand) OnMenuCommand(item);
+    if (by->OnMenuCommand) by->OnMenuCommand(item);
     if (!alive.Alive()) return;
     item->Click();
 }

@@ -88,6 +88,7 @@ public:
     bool HasExpandButton() const { return layout_.HasExpandButton; }
     bool OpensLeft() const { return opens_left_; }
     bool OpensUp() const { return opens_up_; }
+    T_LFM_Animation Animation() const { return animation_; }
     int ItemAtPos(int X, int Y) const;
     // The whole window painted into a bitmap-backed context.
     void PaintTo(HDC DC);
@@ -137,8 +138,12 @@ private:
     void ControlChosen(TMenuItem2000* Item);
     // Every end of the window ends an edit unaccepted.
     void EndEditing(bool Accept);
-    // A right click on an item with a menu of its own opens that menu.
+    // A right click on an item with a menu of its own opens that menu as
+    // one more level of the open chain.
     void ShowItemPopup(TMenuItem2000* Item);
+    // The menu whose chain this window belongs to (an item's own menu
+    // opened in it has windows of its own menu).
+    TCustomPopupMenu2000* ChainPopup();
     // No cell stays hot once the window is gone.
     void ControlsClosed();
     // The I-beam over the selected edit item's field; true when set.
@@ -156,7 +161,10 @@ private:
     void DrawFadeStep(HDC DC, int Step);
 
     TCustomPopupMenu2000* popup_;
+    TAliveToken popup_alive_;
     TPopupMenu2000Form* parent_;
+    // The item whose own menu this window shows, or none (a submenu).
+    TMenuItem* opener_ = nullptr;
     std::unique_ptr<TPopupMenu2000Form> child_;
     HWND wnd_ = nullptr;
     TMenuItem* items_ = nullptr;
@@ -267,8 +275,9 @@ public:
     T_LFM_MenuCloseEvent OnMenuClose;
     std::function<void(TObject* Sender, bool& CanClose)> OnCloseQuery;
 
-    // Used by the windows: the item chosen, clicked once all is closed.
-    void SetChosen(TMenuItem* Item);
+    // Used by the windows: the item chosen, clicked once all is closed;
+    // By: the menu it was chosen in, whose OnMenuCommand hears of it.
+    void SetChosen(TMenuItem* Item, TCustomPopupMenu2000* By = nullptr);
     bool CloseQuery();
     // Runs the chosen item's command; nothing is touched afterwards.
     void RunChosen();
@@ -295,7 +304,12 @@ private:
     std::vector<std::unique_ptr<TPopupMenu2000Form>> floating_;
     TMenuItem* chosen_ = nullptr;
     TAliveToken chosen_alive_;
+    TCustomPopupMenu2000* chosen_by_ = nullptr;
+    TAliveToken chosen_by_alive_;
 };
+
+// Help for an item's context: a pop-up where the form shows a help button.
+void ShowMenuHelp(TCustomForm* Owner, int Context);
 
 class TPopupMenu2000 : public TCustomPopupMenu2000 {
 public:

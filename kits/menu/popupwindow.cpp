@@ -12,6 +12,7 @@
 #include "kits/menu/tooltip.h"
 #include "ui/canvasext.h"
 #include "ui/forms.h"
+#include "ui/mdi.h"
 
 namespace bramble {
 
@@ -48,6 +49,12 @@ menukit::Box WorkAreaAt(int X, int Y) {
     return {r.left, r.top, r.right, r.bottom};
 }
 
+bool AnyFormActive() {
+    for (int i = 0; Screen && i < Screen->FormCount(); ++i)
+        if (Screen->Forms(i)->Active()) return true;
+    return false;
+}
+
 bool IsHiddenKitItem(TMenuItem* Item, const T_LFM_Flags& Flags) {
     auto* k = dynamic_cast<TMenuItem2000*>(Item);
     return k && k->Hidden() && !Flags.contains(mfHiddenAsRegular);
@@ -58,7 +65,7 @@ bool IsHiddenKitItem(TMenuItem* Item, const T_LFM_Flags& Flags) {
 // ---- the window ---------------------------------------------------------------------------
 
 TPopupMenu2000Form::TPopupMenu2000Form(TCustomPopupMenu2000* Popup, TPopupMenu2000Form* ParentForm)
-    : popup_(Popup), parent_(ParentForm) {
+    : popup_(Popup), popup_alive_(Popup->AliveToken()), parent_(ParentForm) {
     RegisterClassOnce(&WndProc);
     HWND owner = ParentForm ? ParentForm->Handle() : nullptr;
     wnd_ = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kWindowClass, "", WS_POPUP, 0, 0, 0,
@@ -296,7 +303,10 @@ bool TPopupMenu2000Form::PlaceAndShow(int X, int Y) {
     if (step_x_ < step_y_) step_x_ = step_y_;
     cur_w_ = (anim == anHSlide || anim == anUnfold) ? 0 : full_w_;
     cur_h_ = (anim == anVSlide || anim == anUnfold) ? std::max(0, full_h_ / 3 - step_y_) : full_h_;
-    animation_ = anim;
+    // Smart and pop-up play their own kind once and leave the window with
+    // a sideways slide (a top window takes its options' kind again when
+    // next prepared).
+    animation_ = animation_ == anSmart || animation_ == anPopup ? anHSlide : anim;
 
     ProcessMouseMoveMessages();
     if (closing_) {
@@ -326,6 +336,9 @@ bool TPopupMenu2000Form::PlaceAndShow(int X, int Y) {
         ReleaseDC(wnd_, dc);
     } else {
         SetWindowPos(wnd_, HWND_TOPMOST, x, y, cur_w_, cur_h_, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+        // Opened while another program is active, the menu brings this one
+        // to the front: its keys and outside presses come here then.
+        if (Application && !AnyFormActive()) SetForegroundWindow(Application->Handle());
     }
     PlayMenuSound("MenuPopup");
     if (anim == anNone) FinishShowing();
@@ -388,7 +401,9 @@ void TPopupMenu2000Form::MarkClosing() {
 }
 
 void TPopupMenu2000Form::CloseWindow() {
-    if (child_) child_->CloseWindow();
+    // An item's menu freed meanwhile took its items along; its window was
+    // closed then.
+    if (child_ && child_->popup_alive_.Alive()) child_->CloseWindow();
     EndEditing(false);
     ControlsClosed();
     KillTimer(wnd_, kSubmenuTimer);
@@ -527,7 +542,8 @@ void TPopupMenu2000Form::OnMouseMove(int X, int Y) {
     if (parent_) {
         // The parent keeps the item that opened this window selected.
         for (int i = 0; i < parent_->ShownCount(); ++i)
-            if (parent_->RowOpened(i, *this) && parent_->selected_ != i) {
+            if ((opener_ ? parent_->ShownItem(i) == opener_ : parent_->RowOpened(i, *this)) &&
+                parent_->selected_ != i) {
                 parent_->selected_ = i;
                 parent_->Repaint();
             }
@@ -552,8 +568,13 @@ void TPopupMenu2000Form::OnSubmenuTimer() {
     if (hinted_ != selected_) {
         hinted_ = selected_;
         if (!by_keyboard_) ShowHint();
-        if (selected_ >= 0 && RowHasSubmenu(selected_)) OpenSubmenu(false);
-        else if (child_ && child_->IsOpen()) child_->CloseWindow();
+        // An item's own menu stays while its item, or nothing, is selected.
+        bool itemMenu = child_ && child_->opener_ && child_->IsOpen() &&
+                        (selected_ < 0 || shown_[static_cast<size_t>(selected_)] == child_->opener_);
+        if (!itemMenu) {
+            if (selected_ >= 0 && RowHasSubmenu(selected_)) OpenSubmenu(false);
+            else if (child_ && child_->IsOpen()) child_->CloseWindow();
+        }
     }
     HWND fg = GetForegroundWindow();
     DWORD pid = 0;
@@ -596,7 +617,7 @@ bool TPopupMenu2000Form::OpenSubmenu(bool SelectFirst) {
         kit->SetHidden(false);
         SaveMenuItemState(kit);
     }
-    if (!child_) child_ = std::make_unique<TPopupMenu2000Form>(popup_, this);
+    if (!child_ || child_->opener_) child_ = std::make_unique<TPopupMenu2000Form>(popup_, this);
     child_->SetItems(source, sourceMenu);
     child_->expanded_ = false;
     RECT wr;
@@ -672,7 +693,7 @@ void TPopupMenu2000Form::ChooseSelected() {
         return;
     }
     if (chosen) ControlChosen(chosen);
-    popup_->SetChosen(item);
+    ChainPopup()->SetChosen(item, popup_);
     CloseActiveMenus(true, true);
     RestoreCaret();
 }
@@ -734,29 +755,40 @@ void TPopupMenu2000Form::ShowItemPopup(TMenuItem2000* Item) {
     POINT pt;
     GetCursorPos(&pt);
     menu->SetPopupComponent(Item);
-    if (auto* kit = dynamic_cast<TCustomPopupMenu2000*>(menu)) {
-        // Its windows are its own: the open chain stays as it is, and gets
-        // the keys back once the item's menu has closed.
-        TCustomPopupMenu2000* outer = ActivePopup();
-        TAliveToken alive = popup_->AliveToken();
-        bool shown = !kit->TrackPopup(pt.x, pt.y, Item);
-        MSG m;
-        while (shown && kit->IsFormOpen()) {
-            BOOL got = GetMessageA(&m, nullptr, 0, 0);
-            if (got <= 0) {
-                PostQuitMessage(got == 0 ? static_cast<int>(m.wParam) : 0);
-                break;
-            }
-            TranslateMessage(&m);
-            DispatchMessageA(&m);
-        }
-        if (!alive.Alive()) return;
-        if (ActivePopup() == kit) SetActivePopup(outer && outer->IsFormOpen() ? outer : nullptr);
-        kit->RunChosen();
+    auto* kit = dynamic_cast<TCustomPopupMenu2000*>(menu);
+    TAliveToken alive = popup_->AliveToken(), kitAlive = menu->AliveToken();
+    if (menu->OnPopup) menu->OnPopup(Item);
+    if (!alive.Alive() || !kitAlive.Alive() || closing_) return;
+    if (!kit) {
+        // The platform's own menu runs its own loop.
+        menu->Popup(pt.x, pt.y);
         return;
     }
-    if (menu->OnPopup) menu->OnPopup(Item);
-    menu->Popup(pt.x, pt.y);
+    // One level more of this chain, so that a choice in it or a press
+    // elsewhere ends the whole chain, and Escape comes back here.
+    if (child_ && child_->IsOpen()) child_->CloseWindow();
+    if (kit->Items()->Count() == 0) popup_->AddEmptyTo(kit->Items());
+    kit->ResetExpansion();
+    child_ = std::make_unique<TPopupMenu2000Form>(kit, this);
+    child_->opener_ = Item;
+    child_->SetItems(kit->Items());
+    child_->PlaceAndShow(pt.x, pt.y);
+}
+
+void ShowMenuHelp(TCustomForm* Owner, int Context) {
+    if (!Application) return;
+    // A form with a help button shows its help as pop-ups.
+    HWND w = Owner && Owner->HandleAllocated() ? Owner->Handle() : nullptr;
+    if (w && (GetWindowLongPtrA(w, GWL_EXSTYLE) & WS_EX_CONTEXTHELP))
+        Application->HelpCommand(HELP_CONTEXTPOPUP, static_cast<ULONG_PTR>(Context));
+    else
+        Application->HelpContext(Context);
+}
+
+TCustomPopupMenu2000* TPopupMenu2000Form::ChainPopup() {
+    TPopupMenu2000Form* top = this;
+    while (top->parent_) top = top->parent_;
+    return top->popup_;
 }
 
 bool TPopupMenu2000Form::KeyMessage(const MSG& Msg) {
@@ -768,7 +800,7 @@ bool TPopupMenu2000Form::KeyMessage(const MSG& Msg) {
         (Msg.message == WM_KEYDOWN && key == VK_F10)) {
         // The key's release comes to the bar with nothing open: told now,
         // it does not go into menu mode then.
-        if (popup_->Bar) popup_->Bar->SetAltConsumed(true);
+        if (ChainPopup()->Bar) ChainPopup()->Bar->SetAltConsumed(true);
         CloseActiveMenus(true);
         RestoreCaret();
         return true;
@@ -817,9 +849,10 @@ bool TPopupMenu2000Form::KeyMessage(const MSG& Msg) {
                 !Application->HelpFile().empty()) {
                 int context = shown_[static_cast<size_t>(selected_)]->HelpContext();
                 if (context != 0) {
+                    TCustomForm* owner = popup_->OwnerForm();
                     CloseActiveMenus(true);
                     RestoreCaret();
-                    Application->HelpContext(context);
+                    ShowMenuHelp(owner, context);
                 }
             }
             return true;
@@ -924,7 +957,32 @@ LRESULT TPopupMenu2000Form::Handle(UINT Msg, WPARAM W, LPARAM L) {
             if (L) FadeOut();
             CloseWindow();
             return 0;
-        case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
+        case WM_MOUSEACTIVATE: {
+            // The menu never takes the activation; its form does.
+            TCustomForm* f = popup_->OwnerForm();
+            HWND top = f && f->HandleAllocated() ? GetAncestor(f->Handle(), GA_ROOT) : nullptr;
+            if (top && IsWindowVisible(top) && GetActiveWindow() != top) SetActiveWindow(top);
+            return MA_NOACTIVATE;
+        }
+        case WM_ACTIVATE:
+            if (LOWORD(W) == WA_ACTIVE) {
+                // Activated all the same, the menu keeps its form's caption
+                // drawn active (a document's: its frame's).
+                TCustomForm* f = popup_->OwnerForm();
+                if (auto* doc = dynamic_cast<TMDIChildForm*>(f); doc && doc->Frame()) f = doc->Frame();
+                if (f && f->HandleAllocated() && IsWindowVisible(f->Handle()))
+                    SendMessage(f->Handle(), WM_NCACTIVATE, TRUE, 0);
+                return 0;
+            }
+            break;
+        case WM_SETFOCUS:
+            if (showing_) {
+                // The focus belongs to the form while the menu comes up.
+                TCustomForm* f = popup_->OwnerForm();
+                if (f && f->HandleAllocated() && f->CanFocus()) f->SetFocus();
+                return 0;
+            }
+            break;
         case WM_CLOSE:
             if (floating_) {
                 // Released from the message loop, never inside this handler.

@@ -7,6 +7,7 @@
 #include "kits/menu/menubar.h"
 #include "kits/menu/menustate.h"
 #include "kits/menu/popupmenu.h"
+#include "ui/mdi.h"
 #include "ui/forms.h"
 #include "ui/stdctrls.h"
 #include "ui/ui_support.h"
@@ -310,37 +311,160 @@ TEST_F(KeysFixture, AKitPopupsShortCutsFireFromItsControl) {
     edit->SetPopupMenu(nullptr);
 }
 
-TEST_F(KeysFixture, ARightClickOnAnItemWithItsOwnMenuOpensIt) {
-    TPopupMenu2000 outer(form), inner(form);
-    outer.Options().Animation = anNone;
-    inner.Options().Animation = anNone;
-    TMenuItem2000* item = Add(outer.Items(), "&Recent");
-    Add(outer.Items(), "&Other");
-    Add(inner.Items(), "&Forget");
-    item->SetPopupMenu(&inner);
-    TObject* sender = nullptr;
-    bool outerOpen = false;
-    inner.OnPopup = [&](TObject* S) {
-        sender = S;
-        RunLater([&] {
-            HWND w = inner.Window()->Handle();
-            PostMessage(w, WM_KEYDOWN, VK_DOWN, 1);
-            PostMessage(w, WM_KEYDOWN, VK_RETURN, 1);
-        });
-    };
-    ASSERT_FALSE(outer.TrackPopup(200, 150));
-    RECT r = outer.Window()->ItemRect(0);
-    LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-    UINT_PTR dog = SetTimer(nullptr, 0, 4000, Watchdog);
-    PostMessage(outer.Window()->Handle(), WM_RBUTTONDOWN, MK_RBUTTON, at);
-    PostMessage(outer.Window()->Handle(), WM_RBUTTONUP, 0, at);
-    Pump(10);
-    outerOpen = outer.IsFormOpen();
-    KillTimer(nullptr, dog);
-    EXPECT_EQ(sender, item);
-    EXPECT_EQ(clicked, (std::vector<std::string>{"&Forget"}));
-    EXPECT_TRUE(outerOpen);
+// Closes the open menus each time it fires, also an outer menu that a
+// fault left open without being the active one.
+TCustomPopupMenu2000* g_outermost = nullptr;
+void CALLBACK RepeatingWatchdog(HWND, UINT, UINT_PTR, DWORD) {
+    if (!IsActivePopupOpen() && g_outermost && g_outermost->IsFormOpen()) SetActivePopup(g_outermost);
     CloseActiveMenus(true);
+}
+
+POINT ScreenPoint(HWND W, RECT R) {
+    POINT p{(R.left + R.right) / 2, (R.top + R.bottom) / 2};
+    ClientToScreen(W, &p);
+    return p;
+}
+
+TEST_F(KeysFixture, AnItemsOwnMenuOpensAsAChildOfTheChainAndEndsWithIt) {
+    // Ended by a choice in it (0), a press elsewhere (1), Escape or Left;
+    // an outer menu left open takes Down and Enter: Other.
+    struct Case {
+        WORD End;
+        std::vector<std::string> Clicked;
+    };
+    for (const Case& c : {Case{0, {"&Forget"}}, Case{1, {}}, Case{VK_ESCAPE, {"&Other"}}, Case{VK_LEFT, {"&Other"}}}) {
+        clicked.clear();
+        TPopupMenu2000 outer(form), inner(form);
+        outer.Options().Animation = anNone;
+        TMenuItem2000* item = Add(outer.Items(), "&Recent");
+        Add(outer.Items(), "&Other");
+        Add(inner.Items(), "&Forget");
+        item->SetPopupMenu(&inner);
+        TObject* sender = nullptr;
+        bool asChild = false;
+        outer.OnPopup = [&](TObject*) {
+            RunLater([&] {
+                POINT at = ScreenPoint(outer.Window()->Handle(), outer.Window()->ItemRect(0));
+                SetCursorPos(at.x, at.y);
+                Pump();
+                mouse_event(MOUSEEVENTF_RIGHTDOWN, 0, 0, 0, 0);
+                mouse_event(MOUSEEVENTF_RIGHTUP, 0, 0, 0, 0);
+            });
+        };
+        inner.OnPopup = [&](TObject* S) {
+            sender = S;
+            RunLater([&] {
+                TPopupMenu2000Form* shown = outer.GetDeepestForm();
+                asChild = shown != outer.Window() && shown->Items() == inner.Items();
+                if (!asChild) shown = inner.Window();
+                if (c.End == 0) ClickAt(ScreenPoint(shown->Handle(), shown->ItemRect(0)));
+                else if (c.End == 1) ClickAt(ScreenPoint(edit->Handle(), RECT{0, 0, 20, 20}));
+                else Tap(c.End);
+                Pump(5);
+                if (shown->IsOpen() || !outer.IsFormOpen()) return;
+                Tap(VK_DOWN);
+                Tap(VK_RETURN);
+            });
+        };
+        g_outermost = &outer;
+        UINT_PTR dog = SetTimer(nullptr, 0, 3000, RepeatingWatchdog);
+        outer.Popup(200, 150);
+        KillTimer(nullptr, dog);
+        g_outermost = nullptr;
+        EXPECT_EQ(sender, item) << c.End;
+        EXPECT_TRUE(asChild) << c.End;
+        EXPECT_EQ(clicked, c.Clicked) << c.End;
+    }
+}
+
+TEST_F(KeysFixture, F1ShowsAPopUpHelpWhereTheFormHasAHelpButton) {
+    std::vector<UINT> asked;
+    Application->SetHelpFile("bramble.hlp");
+    Application->HelpDispatcher = [&](UINT Command, ULONG_PTR) {
+        asked.push_back(Command);
+        return true;
+    };
+    TPopupMenu2000 own(form);
+    own.Options().Animation = anNone;
+    Add(own.Items(), "&Help me")->SetHelpContext(7);
+    file->SetHelpContext(7);
+    for (UINT want : {HELP_CONTEXT, HELP_CONTEXTPOPUP}) {
+        if (want == HELP_CONTEXTPOPUP) {
+            form->SetBorderStyle(bsDialog);
+            form->SetBorderIcons({biSystemMenu, biHelp});
+        }
+        // From the popup, and from the bar in its menu mode.
+        ASSERT_FALSE(own.TrackPopup(200, 150));
+        for (auto [msg, key] : {std::pair{WM_KEYDOWN, VK_DOWN}, {WM_KEYDOWN, VK_F1}, {WM_SYSKEYDOWN, VK_MENU},
+                                {WM_SYSKEYUP, VK_MENU}, {WM_KEYDOWN, VK_F1}}) {
+            PostTo(form->Handle(), msg, key);
+            Pump();
+        }
+        EXPECT_EQ(asked, (std::vector<UINT>{want, want}));
+        asked.clear();
+    }
+    Application->HelpDispatcher = nullptr;
+    Application->SetHelpFile("");
+}
+
+TEST_F(KeysFixture, AMenuOpenedWhileAnotherProgramIsActiveBringsThisOneForward) {
+    test::OtherProgramWindow other;
+    SetForegroundWindow(other.Handle());
+    Pump();
+    ASSERT_FALSE(form->Active());
+    TPopupMenu2000 own(form);
+    Add(own.Items(), "&One");
+    ASSERT_FALSE(own.TrackPopup(200, 150));
+    EXPECT_EQ(GetForegroundWindow(), Application->Handle());
+    CloseActiveMenus(true);
+}
+
+template <class F>
+struct NcActivateSpy : F {
+    using F::F;
+    std::vector<WPARAM> Nc;
+    void WndProc(TMessage& M) override {
+        if (M.Msg == WM_NCACTIVATE) Nc.push_back(M.WParam);
+        F::WndProc(M);
+    }
+};
+
+template <class F>
+F* ShownAt(F* Form, int Top) {
+    Form->AfterConstruction();
+    Form->SetBounds(560, Top, 300, 200);
+    Form->Show();
+    return Form;
+}
+
+TEST_F(KeysFixture, TheActivationAndFocusAMenuIsOfferedGoToItsForm) {
+    auto* owner = ShownAt(new NcActivateSpy<TForm>(nullptr), 100);
+    auto* frame = ShownAt(new NcActivateSpy<TMDIFrameForm>(nullptr), 400);
+    auto* doc = ShownAt(new TMDIChildForm(nullptr, frame), 0);
+    // Owned by the forms, freed with them.
+    auto* own = new TPopupMenu2000(owner);
+    auto* docs = new TPopupMenu2000(doc);
+    Add(own->Items(), "&One");
+    Add(docs->Items(), "&Two");
+    // Still sliding in, the menu hands the focus offered to its form, and
+    // so the activation a click offers (it takes none).
+    ASSERT_FALSE(own->TrackPopup(600, 150));
+    for (UINT msg : {WM_SETFOCUS, WM_MOUSEACTIVATE}) {
+        SetForegroundWindow(form->Handle());
+        LRESULT r = SendMessage(own->Window()->Handle(), msg, 0, MAKELPARAM(HTCLIENT, WM_LBUTTONDOWN));
+        EXPECT_EQ(GetActiveWindow(), owner->Handle()) << msg;
+        EXPECT_TRUE(msg == WM_SETFOCUS || r == MA_NOACTIVATE);
+    }
+    // Activated all the same, a menu keeps its form's caption active; a
+    // document's, its frame's.
+    for (auto [menu, spy] : {std::pair{own, &owner->Nc}, std::pair{docs, &frame->Nc}}) {
+        ASSERT_FALSE(menu->TrackPopup(600, 150));
+        spy->clear();
+        SendMessage(menu->Window()->Handle(), WM_ACTIVATE, WA_ACTIVE, 0);
+        EXPECT_EQ(*spy, std::vector<WPARAM>{TRUE});
+    }
+    CloseActiveMenus(true);
+    for (TCustomForm* f : std::initializer_list<TCustomForm*>{doc, frame, owner}) TCustomForm::Free(f);
     Pump();
 }
 

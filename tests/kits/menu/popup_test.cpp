@@ -348,6 +348,23 @@ TEST_F(MenuFixture, AnimatedShowingEndsAtFullSize) {
     }
 }
 
+TEST_F(MenuFixture, SmartAndPopupPlayTheirKindAndLeaveTheWindowSlidingSideways) {
+    // Each showing takes the options' kind again: the smart one grows
+    // downward, the pop-up one sideways too.
+    for (T_LFM_Animation a : {anSmart, anSmart, anPopup, anPopup}) {
+        menu->Options().Animation = a;
+        ASSERT_FALSE(menu->TrackPopup(300, 300));
+        RECT start, end;
+        GetWindowRect(Win()->Handle(), &start);
+        for (int i = 0; i < 200; ++i) Pump(1);
+        GetWindowRect(Win()->Handle(), &end);
+        EXPECT_LT(start.bottom - start.top, end.bottom - end.top) << a;
+        EXPECT_EQ(start.right - start.left < end.right - end.left, a == anPopup) << a;
+        EXPECT_EQ(Win()->Animation(), anHSlide) << a;
+        CloseActiveMenus(true);
+    }
+}
+
 TEST_F(MenuFixture, ScreenshotOfAnOpenMenuAndSubmenu) {
     menu->Options().Title.Visible = true;
     menu->Options().Title.Text = "Bramble";
