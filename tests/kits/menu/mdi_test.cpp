@@ -114,6 +114,35 @@ TEST_F(MDIFixture, TheActiveDocumentsItemsReplaceTheirGroupsInGroupOrder) {
     EXPECT_EQ(Tops(), (std::vector<std::string>{"&File", "&Edit", "&Window", "&Help"}));
 }
 
+// Only the shown menus answer keys: a document behind the active one keeps
+// its shortcuts to itself.
+TEST_F(MDIFixture, ADocumentsShortCutFiresOnlyWhileItsMenuIsShown) {
+    std::vector<std::string> fired;
+    auto withKey = [&](TMDIChildForm* C, const char* Name) {
+        auto* m = static_cast<TMainMenu2000*>(C->Menu());
+        auto* it = static_cast<TMenuItem2000*>(m->Items()->Items(0)->Items(0));
+        it->SetShortCutList("Ctrl+K");
+        it->OnClick = [&fired, Name](TObject*) { fired.push_back(Name); };
+    };
+    TMDIChildForm* a = Child({{"&Tools", 3}});
+    TMDIChildForm* b = Child({{"T&able", 3}});
+    withKey(a, "a");
+    withKey(b, "b");
+    BYTE keys[256], saved[256];
+    GetKeyboardState(saved);
+    std::copy(std::begin(saved), std::end(saved), keys);
+    keys[VK_CONTROL] = keys[VK_LCONTROL] = 0x80;
+    for (auto [active, expect] : {std::pair{b, "b"}, std::pair{a, "a"}}) {
+        Activate(active);
+        fired.clear();
+        SetKeyboardState(keys);
+        PostMessage(frame->Handle(), WM_KEYDOWN, 'K', 1);
+        Pump();
+        SetKeyboardState(saved);
+        EXPECT_EQ(fired, std::vector<std::string>{expect});
+    }
+}
+
 TEST_F(MDIFixture, CaptionButtonsOnlyWithAMaximisedDocumentAndTheirCommands) {
     TMDIChildForm* c = Child({});
     EXPECT_FALSE(bar->IsSystemItem(0));
