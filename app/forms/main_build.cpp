@@ -7,6 +7,7 @@
 #include "app/widgets/dragdrop.h"
 #include "app/widgets/mrulist.h"
 #include "app/widgets/statusbar.h"
+#include "kits/menu/shortcutlist.h"
 #include "engine/readers/readers.h"
 #include "engine/readers/ungzip.h"
 #include "engine/readers/untar.h"
@@ -73,7 +74,8 @@ TMenuItem* NewItem(TComponent* Owner, TMenuItem* Parent, const std::string& Name
     auto* m = new TMenuItem2000(Owner);
     m->SetName(Name);
     m->SetCaption(Caption);
-    m->SetShortCut(Short);
+    if (Short) m->SetShortCut(Short);
+    else m->SetShortCutList(menukit::cNoShortCut);
     if (Parent) Parent->Add(m);
     return m;
 }

@@ -107,10 +107,9 @@ void TMenuItem2000::SetShortCut(TShortCut v) {
 
 void TMenuItem2000::SetShortCutList(const std::string& Text) {
     std::string list;
-    // Loaded texts are kept as they come, but an empty one: the program's
-    // forms give "" for an item that has no shortcut on purpose, which
-    // must not fall back to the standard command's.
-    if (ComponentState().contains(csLoading)) list = Text.empty() ? menukit::cNoShortCut : Text;
+    // Loaded texts are kept as they come, an empty one too: the form says
+    // "none on purpose" with the mark itself.
+    if (ComponentState().contains(csLoading)) list = Text;
     else list = menukit::NormalizeShortCutList(Text, ParseShortCut, FormatShortCut);
     if (list == shortcuts_) return;
     shortcuts_ = list;

@@ -62,14 +62,15 @@ TEST(ItemRules, KitMenusHaveKitRootItems) {
     }
 }
 
-// Loaded texts are not normalised; an empty one is none on purpose.
+// Loaded texts are not normalised, an empty one neither; set later, an
+// empty one is none on purpose.
 TEST(ItemRules, ShortCutTextsKeptAsLoaded) {
     struct Case {
         const char* Text;
         bool Loading;
         const char* Stored;
     } cases[] = {
-        {"", true, "\x01"},
+        {"", true, ""},
         {"\x01", true, "\x01"},
         {"ctrl+o", true, "ctrl+o"},
         {"", false, "\x01"},
