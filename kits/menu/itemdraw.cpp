@@ -275,7 +275,13 @@ void DrawSeparatorLine(const ItemDrawContext& C, const ItemDrawState& S) {
     if (o.Colors.LineShadow != clNone) Line(C.DC, l, y + 1, r, y + 1, ColorToRGB(o.Colors.LineShadow));
 }
 
-void DrawMenuItem(const ItemDrawContext& C, TMenuItem* Item, const ItemDrawState& S) {
+void DrawMenuItem(const ItemDrawContext& C, TMenuItem* Item, const ItemDrawState& Given) {
+    // Drawn as the item's action stands now, not as when the caller looked.
+    ItemDrawState S = Given;
+    if (UpdateItemAction(Item)) {
+        S.Disabled = !Item->Enabled();
+        S.Checked = Item->Checked();
+    }
     if (Item->IsLine()) {
         DrawSeparatorLine(C, S);
         return;
