@@ -378,8 +378,8 @@ void TMenuItem::ActionChange(TBasicAction* Sender, bool CheckDefaults) {
     if (!CheckDefaults || !checked_) SetChecked(a->Checked());
     if (!CheckDefaults || enabled_) SetEnabled(a->Enabled());
     if (!CheckDefaults || help_context_ == 0) SetHelpContext(a->HelpContext());
-    // This class's own hint and shortcut: a kit's item keeps its own
-    // rules for the values it is given directly.
+    // Past any override: an override's rules are for values given to the
+    // item itself, not for those it takes from its action.
     if (!CheckDefaults || hint_.empty()) TMenuItem::SetHint(a->Hint());
     if (!CheckDefaults || image_index_ < 0) SetImageIndex(a->ImageIndex());
     if (!CheckDefaults || shortcut_ == 0) TMenuItem::SetShortCut(a->ShortCut());

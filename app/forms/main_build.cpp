@@ -7,7 +7,6 @@
 #include "app/widgets/dragdrop.h"
 #include "app/widgets/mrulist.h"
 #include "app/widgets/statusbar.h"
-#include "kits/menu/shortcutlist.h"
 #include "engine/readers/readers.h"
 #include "engine/readers/ungzip.h"
 #include "engine/readers/untar.h"
@@ -19,6 +18,7 @@
 #include "engine/writers/tar.h"
 #include "engine/writers/uuencode.h"
 #include "engine/writers/zip.h"
+#include "kits/menu/shortcutlist.h"
 
 namespace bramble {
 
