@@ -200,6 +200,9 @@ public:
     virtual void Update();
     virtual void Repaint();
     void Refresh() { Repaint(); }
+    // The palette a palette display should realise for the control; 0 for
+    // none.
+    virtual HPALETTE GetPalette() { return nullptr; }
     void BringToFront();
     void SendToBack();
 

@@ -480,6 +480,57 @@ TBitmap::TBitmap(int AWidth, int AHeight) { SetSize(AWidth, AHeight); }
 TBitmap::~TBitmap() {
     canvas_.reset();
     if (handle_) DeleteObject(handle_);
+    if (palette_) DeleteObject(palette_);
+}
+
+// A palette of the given colours; 0 for none.
+static HPALETTE NewPalette(const std::vector<PALETTEENTRY>& Entries) {
+    if (Entries.empty()) return nullptr;
+    std::vector<uint8_t> buf(sizeof(LOGPALETTE) + Entries.size() * sizeof(PALETTEENTRY));
+    auto* lp = reinterpret_cast<LOGPALETTE*>(buf.data());
+    lp->palVersion = 0x300;
+    lp->palNumEntries = static_cast<WORD>(Entries.size());
+    std::memcpy(lp->palPalEntry, Entries.data(), Entries.size() * sizeof(PALETTEENTRY));
+    return CreatePalette(lp);
+}
+
+HPALETTE CopyPalette(HPALETTE Palette) {
+    WORD count = 0;
+    if (!Palette || !GetObjectA(Palette, sizeof count, &count)) return nullptr;
+    std::vector<PALETTEENTRY> entries(count);
+    if (count) GetPaletteEntries(Palette, 0, count, entries.data());
+    return NewPalette(entries);
+}
+
+// The colour table of a DIB section of 256 colours or fewer as a palette;
+// 0 for any other bitmap.
+static HPALETTE PaletteOfDIB(HBITMAP h) {
+    DIBSECTION ds{};
+    if (GetObjectA(h, sizeof ds, &ds) != sizeof ds || ds.dsBmih.biBitCount > 8) return nullptr;
+    RGBQUAD table[256];
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, h);
+    const UINT count = GetDIBColorTable(dc, 0, 256, table);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    std::vector<PALETTEENTRY> entries;
+    for (UINT i = 0; i < count; ++i) entries.push_back({table[i].rgbRed, table[i].rgbGreen, table[i].rgbBlue, 0});
+    return NewPalette(entries);
+}
+
+void TBitmap::SetPalette(HPALETTE Value) {
+    if (Value == palette_) return;
+    if (palette_) DeleteObject(palette_);
+    palette_ = Value;
+    Changed();
+}
+
+void TBitmap::Clear() {
+    if (palette_) {
+        DeleteObject(palette_);
+        palette_ = nullptr;
+    }
+    SetSize(0, 0);
 }
 
 void TBitmap::FreeContext() {
@@ -574,6 +625,8 @@ void TBitmap::AdoptPicture(HBITMAP h) {
     TPixelFormat f = info.bmBitsPixel == 1 ? pf1bit : info.bmBitsPixel == 32 ? pf32bit : pf24bit;
     Recreate(info.bmWidth, std::abs(info.bmHeight), f, h);
     transparent_color_ = clDefault;
+    if (palette_) DeleteObject(palette_);
+    palette_ = PaletteOfDIB(h);
     Changed();
 }
 
@@ -595,6 +648,8 @@ void TBitmap::Assign(const TBitmap& o) {
     }
     transparent_color_ = o.transparent_color_;
     transparent_ = o.transparent_;
+    if (palette_) DeleteObject(palette_);
+    palette_ = CopyPalette(o.palette_);
     Changed();
 }
 

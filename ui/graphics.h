@@ -314,12 +314,18 @@ public:
     bool Transparent() const { return transparent_; }
     void SetTransparent(bool v) { transparent_ = v; }
 
+    // The colours a picture of 256 colours or fewer came with, for palette
+    // displays; 0 when it had none. The bitmap owns it: SetPalette takes
+    // the handle over and frees the one it had.
+    HPALETTE Palette() const { return palette_; }
+    void SetPalette(HPALETTE Value);
+
     void LoadFromResourceName(HINSTANCE Instance, const std::string& ResName);
     void LoadFromResourceID(HINSTANCE Instance, int ResID);
     void LoadFromFile(const std::string& FileName);
     void SaveToFile(const std::string& FileName);
-    // Drops the picture.
-    void Clear() { SetSize(0, 0); }
+    // Drops the picture and its palette.
+    void Clear();
 
     // Raw access to the bits (bottom-up rows, 4-byte aligned), for tests and
     // fast loops; flushes pending drawing first.
@@ -340,7 +346,11 @@ private:
     std::unique_ptr<TBitmapCanvas> canvas_;
     TColor transparent_color_ = clDefault;
     bool transparent_ = false;
+    HPALETTE palette_ = nullptr;
 };
+
+// A palette of its own with Palette's colours; 0 for none.
+HPALETTE CopyPalette(HPALETTE Palette);
 
 class TIcon : public TGraphicsObject {
 public:

@@ -1,6 +1,7 @@
 #include "kits/menu/itemdraw.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "kits/menu/commandcache.h"
 #include "kits/menu/menutext.h"
@@ -251,7 +252,7 @@ void PrepareItemArea(const ItemDrawContext& C, const ItemDrawState& S) {
     RECT r{C.Cols.ItemLeft, C.Top, C.Cols.ItemRight, C.Top + C.Height};
     bool highlight = S.Selected && !(S.Disabled && C.Flags.contains(mfNoHighDisabled));
     if (highlight) {
-        Fill(C.DC, r, ColorToRGB(o.Colors.Highlight));
+        if (!S.Background) Fill(C.DC, r, ColorToRGB(o.Colors.Highlight));
     } else if (S.Hidden) {
         FillDitheredRect(C.DC, r);
         if (!S.HiddenAbove && o.Colors.Line != clNone)
@@ -275,29 +276,33 @@ void DrawSeparatorLine(const ItemDrawContext& C, const ItemDrawState& S) {
     if (o.Colors.LineShadow != clNone) Line(C.DC, l, y + 1, r, y + 1, ColorToRGB(o.Colors.LineShadow));
 }
 
-void DrawMenuItem(const ItemDrawContext& C, TMenuItem* Item, const ItemDrawState& Given) {
-    // Drawn as the item's action stands now, not as when the caller looked.
-    ItemDrawState S = Given;
-    if (UpdateItemAction(Item)) {
-        S.Disabled = !Item->Enabled();
-        S.Checked = Item->Checked();
-    }
-    if (Item->IsLine()) {
-        DrawSeparatorLine(C, S);
-        return;
-    }
-    const T_LFM_BaseOptions& o = *C.Options;
-    auto* kit = dynamic_cast<TMenuItem2000*>(Item);
-    std::string caption = Item->Caption(), shortcut;
-    if (kit) shortcut = kit->FirstShortCutText();
-    else if (Item->ShortCut()) shortcut = ShortCutToText(Item->ShortCut());
-    std::string tabText, tabShortCut;
-    menukit::SplitAtTab(caption, tabText, tabShortCut);
-    caption = tabText;
-    if (shortcut.empty()) shortcut = tabShortCut;
+namespace {
 
+// What one row shows, whatever kind of item it comes from.
+struct ItemFace {
+    std::string Caption, ShortCut;
+    bool KitCaption = false;  // breaks at backslash-n too
+    bool HasGlyph = false;
+    std::function<void(int X, int Y)> Glyph;
+    HBITMAP CheckBitmap = nullptr;  // a platform entry's own mark for its state
+};
+
+void DrawCheckBitmap(HDC dc, const RECT& r, HBITMAP bitmap) {
+    BITMAP bm{};
+    if (!GetObjectA(bitmap, sizeof(bm), &bm)) return;
+    HDC mem = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(mem, bitmap);
+    int x = (r.left + r.right - bm.bmWidth) / 2, y = (r.top + r.bottom - bm.bmHeight) / 2;
+    BitBlt(dc, x, y, bm.bmWidth, bm.bmHeight, mem, 0, 0, SRCAND);
+    SelectObject(mem, old);
+    DeleteDC(mem);
+}
+
+void DrawItemFace(const ItemDrawContext& C, const ItemDrawState& S, const ItemFace& F) {
+    const T_LFM_BaseOptions& o = *C.Options;
     PrepareItemArea(C, S);
     bool highlight = S.Selected && !(S.Disabled && C.Flags.contains(mfNoHighDisabled));
+    COLORREF markColor = ColorToRGB(highlight ? o.Colors.HighlightText : o.Colors.MenuText);
 
     // Glyph column.
     RECT bmp{C.Cols.BitmapX, C.Top, C.Cols.BitmapX + C.Cols.BitmapWidth, C.Top + C.Height};
@@ -305,54 +310,24 @@ void DrawMenuItem(const ItemDrawContext& C, TMenuItem* Item, const ItemDrawState
     bool splitCheck = C.Flags.contains(mfShowCheckMark);
     if (splitCheck) {
         int mid = (bmp.left + bmp.right) / 2;
-        if (S.Checked) DrawCheckMark(C.DC, {bmp.left, bmp.top, mid, bmp.bottom}, S.Radio,
-                                     ColorToRGB(highlight ? o.Colors.HighlightText : o.Colors.MenuText));
+        if (S.Checked) DrawCheckMark(C.DC, {bmp.left, bmp.top, mid, bmp.bottom}, S.Radio, markColor);
         glyphArea.left = mid;
     }
     int gx = glyphArea.left + std::max<int>(1, (glyphArea.right - glyphArea.left - 16) / 2);
     int gy = C.Top + std::max(1, (C.Height - 16) / 2);
-    bool drewGlyph = false;
-    const auto& cache = menukit::CommandCache::Instance();
-    bool enabled = !S.Disabled;
     // No glyph column (a bar item without a picture): nothing goes there.
     bool column = C.Cols.BitmapWidth > 0;
-    if (!column) {
-    } else if (C.Images && Item->ImageIndex() >= 0) {
-        TCanvas canvas;
-        canvas.SetHandle(C.DC);
-        C.Images->Draw(canvas, gx, gy, Item->ImageIndex(), enabled);
-        canvas.SetHandle(nullptr);
-        drewGlyph = true;
-    } else if (kit && kit->DefaultIndex() >= 0) {
-        int cell = cache.CellOfIndex(kit->DefaultIndex(), false);
-        if (cell >= 0) {
-            DrawCacheGlyph(C.DC, gx, gy, cell, enabled, o.Colors.DisabledShadow, o.Colors.DisabledText);
-            drewGlyph = true;
-        }
-    } else if (Item->HasBitmap()) {
-        TBitmap& b = Item->Bitmap();
-        int n = kit ? kit->NumGlyphs() : 1;
-        if (enabled) {
-            DrawTransparentGlyph(C.DC, gx, gy, b, n, 0);
-        } else {
-            HDC src = b.Canvas().Handle();
-            int w = n > 1 ? b.Width() / n : b.Width();
-            DrawDisabledGlyph(C.DC, gx, gy, src, w, b.Height(), GetPixel(src, 0, b.Height() - 1),
-                              o.Colors.DisabledShadow, o.Colors.DisabledText);
-        }
-        drewGlyph = true;
-    } else if (kit) {
-        int cell = cache.CellOfCaption(Item->Caption());
-        if (cell >= 0 && cache.Entry(cell).HasGlyph) {
-            DrawCacheGlyph(C.DC, gx, gy, cell, enabled, o.Colors.DisabledShadow, o.Colors.DisabledText);
-            drewGlyph = true;
-        }
-    }
-    if (!drewGlyph && S.Checked && !splitCheck && column) {
-        DrawCheckMark(C.DC, glyphArea, S.Radio, ColorToRGB(highlight ? o.Colors.HighlightText : o.Colors.MenuText));
-    } else if (drewGlyph && S.Checked && !splitCheck && !C.Flags.contains(mfNoBitmapRect)) {
-        RECT f{gx - 1, gy - 1, gx + 17, gy + 17};
-        DrawEdge(C.DC, &f, BDR_SUNKENOUTER, BF_RECT);
+    bool glyph = column && F.HasGlyph;
+    bool framed = glyph && S.Checked && !splitCheck && !C.Flags.contains(mfNoBitmapRect);
+    RECT frame{gx - 1, gy - 1, gx + 17, gy + 17};
+    // A checked glyph sits on a checker, as a pressed tool button does.
+    if (framed && !S.Selected) FillDitheredRect(C.DC, frame);
+    if (glyph) F.Glyph(gx, gy);
+    if (framed) {
+        DrawEdge(C.DC, &frame, BDR_SUNKENOUTER, BF_RECT);
+    } else if (!glyph && column && !splitCheck) {
+        if (F.CheckBitmap) DrawCheckBitmap(C.DC, glyphArea, F.CheckBitmap);
+        else if (S.Checked) DrawCheckMark(C.DC, glyphArea, S.Radio, markColor);
     }
 
     // Text columns.
@@ -376,8 +351,9 @@ void DrawMenuItem(const ItemDrawContext& C, TMenuItem* Item, const ItemDrawState
     }
     bool rtl = o.Alignment == T_LFM_Alignment::taRightToLeft;
     UINT scAlign = (rtl || C.Flags.contains(mfStandardAlign)) ? DT_LEFT : DT_RIGHT;
-    std::vector<std::string> lines = C.SingleLine ? std::vector<std::string>{caption}
-                                                  : menukit::CaptionLines(caption, kit != nullptr);
+    std::vector<std::string> lines = C.SingleLine ? std::vector<std::string>{F.Caption}
+                                                  : menukit::CaptionLines(F.Caption, F.KitCaption);
+    const std::string& shortcut = F.ShortCut;
     RECT cap{C.Cols.CaptionX, C.Top, C.Cols.CaptionX + C.Cols.CaptionWidth, C.Top + C.Height};
     RECT sc{C.Cols.ShortCutX, C.Top, C.Cols.ShortCutX + C.Cols.ShortCutWidth, C.Top + C.Height};
     auto text = [&](int dx, COLORREF color) {
@@ -397,10 +373,111 @@ void DrawMenuItem(const ItemDrawContext& C, TMenuItem* Item, const ItemDrawState
         text(0, ColorToRGB(highlight ? o.Colors.HighlightText : S.Disabled ? o.Colors.DisabledText : o.Colors.MenuText));
     }
     if (S.Submenu)
-        DrawArrow(C.DC, C.Cols.ArrowX, C.Cols.ArrowX + C.Cols.ArrowWidth, C.Top, C.Top + C.Height, rtl,
-                  ColorToRGB(highlight ? o.Colors.HighlightText : o.Colors.MenuText));
+        DrawArrow(C.DC, C.Cols.ArrowX, C.Cols.ArrowX + C.Cols.ArrowWidth, C.Top, C.Top + C.Height, rtl, markColor);
     if (oldFont) SelectObject(C.DC, oldFont);
     if (bold) DeleteObject(bold);
+}
+
+}  // namespace
+
+void DrawMenuItem(const ItemDrawContext& C, TMenuItem* Item, const ItemDrawState& Given) {
+    // Drawn as the item's action stands now, not as when the caller looked.
+    ItemDrawState S = Given;
+    if (UpdateItemAction(Item)) {
+        S.Disabled = !Item->Enabled();
+        S.Checked = Item->Checked();
+    }
+    if (Item->IsLine()) {
+        DrawSeparatorLine(C, S);
+        return;
+    }
+    const T_LFM_BaseOptions& o = *C.Options;
+    auto* kit = dynamic_cast<TMenuItem2000*>(Item);
+    std::string caption = Item->Caption(), shortcut;
+    if (kit) shortcut = kit->FirstShortCutText();
+    else if (Item->ShortCut()) shortcut = ShortCutToText(Item->ShortCut());
+    ItemFace face;
+    std::string tabShortCut;
+    menukit::SplitAtTab(caption, face.Caption, tabShortCut);
+    face.ShortCut = shortcut.empty() ? tabShortCut : shortcut;
+    face.KitCaption = kit != nullptr;
+
+    const auto& cache = menukit::CommandCache::Instance();
+    bool enabled = !S.Disabled;
+    int cell = -1;
+    if (C.Images && Item->ImageIndex() >= 0) {
+        face.Glyph = [&](int x, int y) {
+            TCanvas canvas;
+            canvas.SetHandle(C.DC);
+            C.Images->Draw(canvas, x, y, Item->ImageIndex(), enabled);
+            canvas.SetHandle(nullptr);
+        };
+    } else if (kit && kit->DefaultIndex() >= 0) {
+        cell = cache.CellOfIndex(kit->DefaultIndex(), false);
+    } else if (Item->HasBitmap()) {
+        face.Glyph = [&](int x, int y) {
+            TBitmap& b = Item->Bitmap();
+            int n = kit ? kit->NumGlyphs() : 1;
+            if (enabled) {
+                DrawTransparentGlyph(C.DC, x, y, b, n, 0);
+                return;
+            }
+            HDC src = b.Canvas().Handle();
+            int w = n > 1 ? b.Width() / n : b.Width();
+            DrawDisabledGlyph(C.DC, x, y, src, w, b.Height(), GetPixel(src, 0, b.Height() - 1), o.Colors.DisabledShadow,
+                              o.Colors.DisabledText);
+        };
+    } else if (kit) {
+        cell = cache.CellOfCaption(Item->Caption());
+        if (cell >= 0 && !cache.Entry(cell).HasGlyph) cell = -1;
+    }
+    if (cell >= 0)
+        face.Glyph = [&](int x, int y) {
+            DrawCacheGlyph(C.DC, x, y, cell, enabled, o.Colors.DisabledShadow, o.Colors.DisabledText);
+        };
+    face.HasGlyph = static_cast<bool>(face.Glyph);
+    DrawItemFace(C, S, face);
+}
+
+NativeMenuEntry ReadNativeMenuEntry(HMENU Handle, int Position) {
+    NativeMenuEntry e;
+    char text[256] = {};
+    MENUITEMINFOA mi{};
+    mi.cbSize = sizeof(mi);
+    mi.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_SUBMENU | MIIM_CHECKMARKS | MIIM_STRING;
+    mi.dwTypeData = text;
+    mi.cch = sizeof(text) - 1;
+    if (!Handle || Position < 0 || !GetMenuItemInfoA(Handle, static_cast<UINT>(Position), TRUE, &mi)) return e;
+    e.Id = mi.wID;
+    e.SubMenu = mi.hSubMenu;
+    e.Separator = (mi.fType & MFT_SEPARATOR) != 0;
+    e.Radio = (mi.fType & MFT_RADIOCHECK) != 0;
+    e.Grayed = (mi.fState & MF_GRAYED) != 0;
+    e.Disabled = (mi.fState & MF_DISABLED) != 0;
+    e.Checked = (mi.fState & MFS_CHECKED) != 0;
+    e.Default = (mi.fState & MFS_DEFAULT) != 0;
+    e.CheckedBitmap = mi.hbmpChecked;
+    e.UncheckedBitmap = mi.hbmpUnchecked;
+    if (!e.Separator) e.Text = text;
+    return e;
+}
+
+void DrawNativeMenuItem(const ItemDrawContext& C, HMENU Handle, int Position, const ItemDrawState& S) {
+    NativeMenuEntry e = ReadNativeMenuEntry(Handle, Position);
+    ItemDrawState s = S;
+    s.Checked = e.Checked;
+    s.Radio = e.Radio;
+    s.Default = e.Default;
+    s.Disabled = !e.Enabled();
+    s.Submenu = e.SubMenu != nullptr;
+    if (e.Separator) {
+        DrawSeparatorLine(C, s);
+        return;
+    }
+    ItemFace face;
+    menukit::SplitAtTab(e.Text, face.Caption, face.ShortCut);
+    face.CheckBitmap = e.Checked ? e.CheckedBitmap : e.UncheckedBitmap;
+    DrawItemFace(C, s, face);
 }
 
 }  // namespace bramble

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "kits/menu/geometry.h"
 #include "kits/menu/menuitem2000.h"
 #include "kits/menu/menuoptions.h"
@@ -14,6 +16,9 @@ namespace bramble {
 struct ItemDrawState {
     bool Selected = false, Disabled = false, Hidden = false, HiddenAbove = false, HiddenBelow = false,
          Default = false, Submenu = false, Checked = false, Radio = false, Pressed = false;
+    // A picture lies behind the rows: the selected one shows it inverted
+    // instead of the highlight colour.
+    bool Background = false;
 };
 
 struct ItemDrawContext {
@@ -31,6 +36,21 @@ struct ItemDrawContext {
 };
 
 void DrawMenuItem(const ItemDrawContext& C, TMenuItem* Item, const ItemDrawState& S);
+
+// One entry of a platform menu handle, as the platform reports it.
+struct NativeMenuEntry {
+    UINT Id = 0;
+    HMENU SubMenu = nullptr;
+    bool Separator = false, Grayed = false, Disabled = false, Checked = false, Default = false, Radio = false;
+    HBITMAP CheckedBitmap = nullptr, UncheckedBitmap = nullptr;
+    std::string Text;  // the caption, a tab before the shortcut
+    bool Enabled() const { return !Grayed && !Disabled; }
+};
+// An empty entry when there is no such position.
+NativeMenuEntry ReadNativeMenuEntry(HMENU Handle, int Position);
+// A platform entry drawn as a kit item: its states come from the entry,
+// the selection and the pressed state from S.
+void DrawNativeMenuItem(const ItemDrawContext& C, HMENU Handle, int Position, const ItemDrawState& S);
 // The row's background: highlight, dithered for a shown hidden item, or
 // the menu colour.
 void PrepareItemArea(const ItemDrawContext& C, const ItemDrawState& S);

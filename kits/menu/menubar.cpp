@@ -23,6 +23,24 @@ bool HasHiddenBelow(TMenuItem* Item) {
     return false;
 }
 
+// A window's system menu with the states the platform gives it when it
+// opens it itself.
+HMENU PrepareSystemMenu(HWND Window) {
+    HMENU sys = GetSystemMenu(Window, FALSE);
+    if (!sys) return nullptr;
+    LONG_PTR style = GetWindowLongPtrA(Window, GWL_STYLE);
+    bool iconic = IsIconic(Window), zoomed = IsZoomed(Window);
+    auto state = [&](UINT command, bool enabled) {
+        EnableMenuItem(sys, command, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+    };
+    state(SC_RESTORE, iconic || zoomed);
+    state(SC_MOVE, !iconic && !zoomed);
+    state(SC_SIZE, !iconic && !zoomed && (style & WS_THICKFRAME));
+    state(SC_MINIMIZE, !iconic && (style & WS_MINIMIZEBOX));
+    state(SC_MAXIMIZE, !zoomed && (style & WS_MAXIMIZEBOX));
+    return sys;
+}
+
 // Ctrl or Alt down, a function key, or one of the editing keys.
 bool LooksLikeShortCut(WPARAM Key) {
     if (GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0) return true;
@@ -52,6 +70,7 @@ TCustomMenuBar2000::TCustomMenuBar2000(TComponent* AOwner) : TCustomControl(AOwn
     SetParentFont(false);
     MenuBars().push_back(this);
     sys_item_ = std::make_unique<TMenuItem2000>(nullptr);
+    TakeOptions();
     // Keys reach the bar through the kit's message hook; document and
     // activation changes through the other two.
     InstallGetMessageHook();
@@ -148,8 +167,25 @@ void TCustomMenuBar2000::Loaded() {
     if (!menu_ && form && form->Menu()) SetMenu(form->Menu());
     // Only the bar shows the menu.
     if (form && menu_ && form->Menu() == menu_) form->SetMenu(nullptr);
+    TakeOptions();
     UpdateItems(true);
 }
+
+void TCustomMenuBar2000::TakeOptions() {
+    work_.Assign(options_);
+    // Captions centred in their items; right to left keeps its own order.
+    if (work_.Alignment != T_LFM_Alignment::taRightToLeft) work_.Alignment = T_LFM_Alignment::taCenter;
+    work_.Margins.Left = work_.Margins.Top = work_.Margins.Right = work_.Margins.Bottom = 0;
+}
+
+void TCustomMenuBar2000::Repaint() {
+    if (ComponentState().contains(csLoading) || ComponentState().contains(csDestroying)) return;
+    TakeOptions();
+    UpdateItems(true);
+    TCustomControl::Update();
+}
+
+void TCustomMenuBar2000::Update() { Repaint(); }
 
 std::vector<TMenuItem*> TCustomMenuBar2000::TopItems() const {
     std::vector<TMenuItem*> items;
@@ -250,11 +286,8 @@ void TCustomMenuBar2000::Relayout() {
         h = std::max<int>(rects_.back().Rect.bottom, buttons ? y + height : 0);
         if (buttons) w = std::max<int>(w, ownRow ? buttonsWidth : rects_.back().Rect.right + buttonsWidth);
     }
-    int content = w;
     if (StretchToParent && Parent()) w = std::max(w, Parent()->ClientWidth());
-    // Right to left: the items sit at the bar's right end.
-    if (options_.Alignment == T_LFM_Alignment::taRightToLeft && w > content)
-        for (TopRect& r : rects_) OffsetRect(&r.Rect, w - content, 0);
+    if (work_.Alignment == T_LFM_Alignment::taRightToLeft) PlaceRightToLeft(w);
     if (selected_ >= TopCount()) selected_ = -1;
     SetBounds(Left(), Top(), w, h);
 }
@@ -343,17 +376,13 @@ void TCustomMenuBar2000::Paint() {
         PaintParentImage();
         BitBlt(dc, 0, 0, w, h, parent_image_->Canvas().Handle(), 0, 0, SRCCOPY);
     } else {
-        HBRUSH bg = CreateSolidBrush(ColorToRGB(options_.Colors.Menu));
+        HBRUSH bg = CreateSolidBrush(ColorToRGB(work_.Colors.Menu));
         FillRect(dc, &all, bg);
         DeleteObject(bg);
     }
-    // The bar's own look: centred captions, no margins; grey while its
-    // form is not active.
+    // Grey captions while the form is not active.
     T_LFM_Options look;
-    look.Assign(options_);
-    look.Alignment = options_.Alignment == T_LFM_Alignment::taRightToLeft ? T_LFM_Alignment::taRightToLeft
-                                                                          : T_LFM_Alignment::taCenter;
-    look.Margins.Left = look.Margins.Top = look.Margins.Right = look.Margins.Bottom = 0;
+    look.Assign(work_);
     if (!FormActive()) look.Colors.MenuText = look.Colors.DisabledText;
     PaintMDIParts(dc);
     for (int i = 0; i < TopCount(); ++i) PaintTopItem(dc, i, look);
@@ -455,9 +484,15 @@ void TCustomMenuBar2000::DropDown(int Index, bool SelectFirst) {
         if (!alive.Alive()) return;
         auto* kit = dynamic_cast<TMenuItem2000*>(item);
         TMenuItem* source = nullptr;
+        HMENU native = nullptr;
         if (item == sys_item_.get()) {
-            TCustomForm* child = MaximizedChild();
-            source = child ? FillSystemMenu(child) : nullptr;
+            // The document's own system menu: its commands reach it through
+            // the frame, which hands system commands to a maximised child.
+            if (TCustomForm* child = MaximizedChild()) {
+                native = PrepareSystemMenu(child->Handle());
+                sys_item_->Clear();
+                source = native ? sys_item_.get() : nullptr;
+            }
         } else if (kit && kit->AttachMenu()) source = kit->AttachMenu()->Items();
         else if (item->Count() > 0) source = item;
         if (!source) {
@@ -470,8 +505,9 @@ void TCustomMenuBar2000::DropDown(int Index, bool SelectFirst) {
         bool expanded = popup_->Options().Flags.contains(mfHiddenIsVisible);
         popup_->Options().Assign(options_);
         if (expanded) popup_->Options().Flags.insert(mfHiddenIsVisible);
-        popup_->ShowHint = ShowHint();
-        popup_->SystemFont = system_font_;
+        popup_->SetShowHint(ShowHint());
+        popup_->SetSystemFont(system_font_);
+        popup_->SetFont(Font());
         popup_->Ctl3D = ctl3d_;
         popup_->SetStatusBar(StatusBar);
         popup_->StatusBarIndex = StatusBarIndex;
@@ -481,6 +517,7 @@ void TCustomMenuBar2000::DropDown(int Index, bool SelectFirst) {
         popup_->SetImages(menu_ ? menu_->Images() : nullptr);
         popup_->SetPopupComponent(this);
         popup_->SetAttachedItem(source);
+        popup_->SetNativeMenu(native);
         popup_->SelectFirstOnShow = SelectFirst;
         Invalidate();
         // Resting on the item shows its hidden items after a while.
@@ -495,6 +532,7 @@ void TCustomMenuBar2000::DropDown(int Index, bool SelectFirst) {
         popup_->UpAnchor = top.y;
         popup_->Popup(p.x, p.y);
         if (!alive.Alive()) return;
+        popup_->SetNativeMenu(nullptr);
         KillTimer(TWinControl::Handle(), kHiddenTimer);
         open_ = -1;
         next = switch_to_;

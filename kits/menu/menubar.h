@@ -88,6 +88,10 @@ public:
 
     void Loaded() override;
     void UpdateItems(bool Rebuild);
+    // Options reach the bar's look and layout here (and when loaded), not
+    // with every change of a single colour or margin.
+    void Repaint() override;
+    void Update() override;
     // The menu mode: 0 none, 1 hot tracking, 2 active.
     int MenuMode() const { return mode_; }
     int SelectedIndex() const { return selected_; }
@@ -140,6 +144,7 @@ private:
     void ShowSelectedHelp();
     HFONT BarFont();
     void FreeBarFont();
+    void TakeOptions();
     void PaintParentImage();
     void PaintTopItem(HDC DC, int Index, const T_LFM_Options& Work);
     int GlyphWidth(TMenuItem* Item) const;
@@ -151,6 +156,9 @@ private:
     int CaptionButtonAt(int X, int Y) const;
     bool CaptionButtonAvailable(int Button) const;
     void PaintMDIParts(HDC DC);
+    // Right to left: every row ends at the bar's right edge, the document's
+    // icon last in its row, its caption buttons at the left end.
+    void PlaceRightToLeft(int Width);
     TMenuItem* FillSystemMenu(TCustomForm* Child);
     void ShowChildSystemMenu();
     // A document change; false when the bar's form is no frame.
@@ -158,6 +166,7 @@ private:
 
     TMenu* menu_ = nullptr;
     T_LFM_Options options_;
+    T_LFM_Options work_;  // what the bar draws with: Options, centred, no margins
     std::unique_ptr<TCustomPopupMenu2000> popup_;
     std::vector<TopRect> rects_;
     int mode_ = 0;

@@ -166,7 +166,30 @@ RECT TCustomMenuBar2000::CaptionButtonRect(int Button) const {
     RECT r{Width() - 1 - bs, Height() - 2 - bs, Width() - 1, Height() - 2};
     if (Button <= 2) OffsetRect(&r, -(bs + 2), 0);
     if (Button == 1) OffsetRect(&r, -bs, 0);
+    // Mirrored: the document's icon holds the right end.
+    if (work_.Alignment == T_LFM_Alignment::taRightToLeft)
+        r = RECT{Width() - r.right, r.top, Width() - r.left, r.bottom};
     return r;
+}
+
+void TCustomMenuBar2000::PlaceRightToLeft(int Width) {
+    if (!rects_.empty() && IsSystemItem(0)) {
+        RECT& icon = rects_[0].Rect;
+        int w = icon.right - icon.left, end = icon.left;
+        for (size_t i = 1; i < rects_.size(); ++i)
+            if (rects_[i].Rect.top == icon.top) {
+                OffsetRect(&rects_[i].Rect, -w, 0);
+                end = std::max<int>(end, rects_[i].Rect.right);
+            }
+        OffsetRect(&icon, end - icon.left, 0);
+    }
+    for (size_t i = 0; i < rects_.size();) {
+        size_t row = i;
+        int right = 0;
+        for (; i < rects_.size() && rects_[i].Rect.top == rects_[row].Rect.top; ++i)
+            right = std::max<int>(right, rects_[i].Rect.right);
+        for (size_t j = row; j < i; ++j) OffsetRect(&rects_[j].Rect, Width - right, 0);
+    }
 }
 
 int TCustomMenuBar2000::CaptionButtonAt(int X, int Y) const {
@@ -208,7 +231,7 @@ void TCustomMenuBar2000::PaintMDIParts(HDC DC) {
     bool haveMarlett = lstrcmpiA(faceName, "Marlett") == 0;
     int oldMode = SetBkMode(DC, TRANSPARENT);
     COLORREF oldColor = GetTextColor(DC);
-    HBRUSH face = CreateSolidBrush(ColorToRGB(options_.Colors.Menu));
+    HBRUSH face = CreateSolidBrush(ColorToRGB(work_.Colors.Menu));
     for (int b = 1; b <= 3; ++b) {
         RECT r = CaptionButtonRect(b);
         bool down = pressed_ == b && pressed_over_ == b;

@@ -142,7 +142,7 @@ bool TPopupMenu2000Form::PaintControl(const ItemDrawContext& C, const ItemDrawSt
 
 void TPopupMenu2000Form::BuildToolTips() {
     tips_.reset();
-    if (!popup_->ShowHint || popup_->StatusBar()) return;
+    if (!popup_->ShowHint() || popup_->StatusBar()) return;
     tips_ = std::make_unique<T_LFM_ToolTipWindow>(wnd_);
     int width = full_w_;
     if (options_.Draggable && !floating_) {
@@ -151,7 +151,7 @@ void TPopupMenu2000Form::BuildToolTips() {
     }
     for (int i = 0; i < ShownCount(); ++i) {
         TMenuItem* it = shown_[static_cast<size_t>(i)];
-        if (it->IsLine()) continue;
+        if (!it || it->IsLine()) continue;
         RECT r = ItemRect(i);
         auto* k = dynamic_cast<TMenuItem2000*>(it);
         if (k && k->Control() == ctlButtonArray && !k->ButtonArray().Bitmap().Empty()) {

@@ -31,6 +31,29 @@ void TCustomPopupMenu2000::Loaded() {
 
 bool TCustomPopupMenu2000::IsShortCut(TShortCut Value) { return KeyMatchesShortCut(Value, Items()); }
 
+void TCustomPopupMenu2000::SetParentFont(bool v) {
+    parent_font_ = v;
+    if (v) system_font_ = false;
+}
+
+void TCustomPopupMenu2000::SetSystemFont(bool v) {
+    system_font_ = v;
+    if (v) parent_font_ = false;
+}
+
+void TCustomPopupMenu2000::SetShowHint(bool v) {
+    if (v == show_hint_) return;
+    show_hint_ = v;
+    parent_show_hint_ = false;
+}
+
+void TCustomPopupMenu2000::SetParentShowHint(bool v) {
+    parent_show_hint_ = v;
+    if (!v) return;
+    auto* owner = dynamic_cast<TControl*>(Owner());
+    show_hint_ = owner && owner->ShowHint();
+}
+
 void TCustomPopupMenu2000::SetStatusBar(TStatusBar* v) {
     if (status_bar_) status_bar_->RemoveFreeNotification(this);
     status_bar_ = v;
@@ -46,7 +69,21 @@ void TCustomPopupMenu2000::Notification(TComponent* AComponent, TOperation Opera
         if (e == AComponent) e = nullptr;
 }
 
-TMenuItem* TCustomPopupMenu2000::GetMenuSource() { return attached_ ? attached_ : Items(); }
+TMenuItem* TCustomPopupMenu2000::GetMenuSource(HMENU& Native) {
+    Native = native_;
+    return attached_ ? attached_ : Items();
+}
+
+TCustomForm* TCustomPopupMenu2000::OwnerForm() const {
+    if (auto* c = dynamic_cast<TControl*>(PopupComponent()))
+        if (TCustomForm* f = GetParentForm(c)) return f;
+    for (TComponent* o = Owner(); o; o = o->Owner()) {
+        if (auto* f = dynamic_cast<TCustomForm*>(o)) return f;
+        if (auto* c = dynamic_cast<TControl*>(o))
+            if (TCustomForm* f = GetParentForm(c)) return f;
+    }
+    return nullptr;
+}
 
 void TCustomPopupMenu2000::AddEmptyTo(TMenuItem* Parent) {
     auto* e = new TMenuItem2000(nullptr);
@@ -59,8 +96,9 @@ void TCustomPopupMenu2000::AddEmptyTo(TMenuItem* Parent) {
 }
 
 void TCustomPopupMenu2000::AddEmptyItem() {
-    TMenuItem* source = GetMenuSource();
-    if (source && source->Count() == 0) AddEmptyTo(source);
+    HMENU native = nullptr;
+    TMenuItem* source = GetMenuSource(native);
+    if (source && source->Count() == 0 && !native) AddEmptyTo(source);
 }
 
 void TCustomPopupMenu2000::RemoveEmptyItems() {
@@ -93,6 +131,7 @@ bool TCustomPopupMenu2000::TrackPopup(int X, int Y, TMenuItem* ForItem) {
     RemoveEmptyItems();
     TAliveToken alive = AliveToken();
     chosen_ = nullptr;
+    chose_native_ = false;
     SetActivePopup(this);
     if (ForItem) {
         if (OnPopup) OnPopup(ForItem);
@@ -103,7 +142,9 @@ bool TCustomPopupMenu2000::TrackPopup(int X, int Y, TMenuItem* ForItem) {
     AddEmptyItem();
     if (!window_) window_ = std::make_unique<TPopupMenu2000Form>(this, nullptr);
     if (!Bar) ResetExpansion();
-    window_->SetItems(GetMenuSource());
+    HMENU native = nullptr;
+    TMenuItem* source = GetMenuSource(native);
+    window_->SetItems(source, native);
     window_->UpAnchor = UpAnchor;
     if (!window_->PlaceAndShow(X, Y)) {
         window_->CloseWindow();
@@ -136,7 +177,7 @@ void TCustomPopupMenu2000::Popup(int X, int Y) {
     RestoreCaret();
     RemoveEmptyItems();
     if (shown && OnMenuClose) {
-        OnMenuClose(this, !chosen_ || !chosen_alive_.Alive());
+        OnMenuClose(this, !chose_native_ && (!chosen_ || !chosen_alive_.Alive()));
         if (!alive.Alive()) return;
     }
     RunChosen();

@@ -48,7 +48,12 @@ public:
     TPopupMenu2000Form* ChildForm() const { return child_.get(); }
     TPopupMenu2000Form* ParentForm() const { return parent_; }
     TMenuItem* Items() const { return items_; }
-    void SetItems(TMenuItem* v) { items_ = v; }
+    // Native: a platform menu whose entries past the kit items show too.
+    void SetItems(TMenuItem* v, HMENU Native = nullptr) {
+        items_ = v;
+        native_ = Native;
+    }
+    HMENU NativeMenu() const { return native_; }
 
     // Lays out, places at the screen point and shows; false when showing
     // was cancelled meanwhile.
@@ -76,6 +81,9 @@ public:
     // What the window shows, for tests and the bar.
     int ShownCount() const { return static_cast<int>(shown_.size()); }
     TMenuItem* ShownItem(int I) const { return shown_[static_cast<size_t>(I)]; }
+    // The position of a shown platform entry in NativeMenu(); -1 for an item
+    // (ShownItem is then none).
+    int ShownNativePos(int I) const { return native_pos_[static_cast<size_t>(I)]; }
     RECT ItemRect(int I) const;
     bool HasExpandButton() const { return layout_.HasExpandButton; }
     bool OpensLeft() const { return opens_left_; }
@@ -102,7 +110,20 @@ private:
     int MenuWidth() const;
     int MenuHeight() const;
     bool IsSelectable(int I) const;
+    bool RowEnabled(int I) const;
+    bool RowHasSubmenu(int I) const;
+    // Whether row I is the one that opened Child.
+    bool RowOpened(int I, const TPopupMenu2000Form& Child) const;
+    // A platform entry chosen: its command goes to the owner form.
+    void ChooseNative(const NativeMenuEntry& Entry);
+    // The rows whose selection changed, or everything when the picture is
+    // not current.
     void Repaint();
+    // Paints into DC, all of it or only the rows whose selection changed
+    // since the last painting; the part painted.
+    RECT PaintMenu(HDC DC, bool Full);
+    // WM_PAINT: the whole menu into the work bitmap, then onto the window.
+    void PaintWindow(HDC DC);
     void OnMouseMove(int X, int Y);
     void OnRelease(int X, int Y, bool Right);
     void AnimateStep(DWORD Tick, int Delay);
@@ -144,6 +165,8 @@ private:
     bool own_font_ = false;
     int item_height_ = 19;
     std::vector<TMenuItem*> shown_;
+    HMENU native_ = nullptr;
+    std::vector<int> native_pos_;  // per shown row: its platform position, or -1
     menukit::RowLayout layout_;
     int widest_caption_ = 0, widest_shortcut_ = 0, total_width_ = 0, left_offset_ = 0;
     int selected_ = kNoItem, previous_ = kNoItem;
@@ -171,6 +194,11 @@ private:
     int edit_caption_ = 0;      // widest caption of the edit-box items
     int release_x_ = 0x7FFF;    // where the choosing click was (far right: by key)
     std::unique_ptr<T_LFM_ToolTipWindow> tips_;
+    // The menu as the window shows it, and the background alone, from
+    // which single rows are restored.
+    std::unique_ptr<TBitmap> work_, back_;
+    bool full_redraw_ = true;
+    int painted_selected_ = kNoItem, painted_scroll_ = 0;
 };
 
 class TCustomPopupMenu2000 : public T_LFM_PopupMenu {
@@ -200,14 +228,35 @@ public:
     TStatusBar* StatusBar() const { return status_bar_; }
     void SetStatusBar(TStatusBar* v);
     int StatusBarIndex = 0;
-    bool SystemFont = true;
-    // Tooltips over the items' hints (only without a status bar).
-    bool ShowHint = false;
+    // The window's font: the owner control's (ParentFont), the platform's
+    // menu font (SystemFont), else Font. The two switches exclude each other.
+    TFont& Font() { return font_; }
+    void SetFont(const TFont& v) { font_.Assign(v); }
+    bool ParentFont() const { return parent_font_; }
+    void SetParentFont(bool v);
+    bool SystemFont() const { return system_font_; }
+    void SetSystemFont(bool v);
+    // Font is worth keeping only when neither switch replaces it.
+    bool FontStored() const { return !parent_font_ && !system_font_; }
+    // Tooltips over the items' hints (only without a status bar). A value
+    // of its own gives up ParentShowHint; taking the parent's again reads
+    // the owner control's.
+    bool ShowHint() const { return show_hint_; }
+    void SetShowHint(bool v);
+    bool ParentShowHint() const { return parent_show_hint_; }
+    void SetParentShowHint(bool v);
     bool Ctl3D = true;
 
     // The item whose subitems to show instead of the menu's own (a bar's
     // top item, an attached menu's opener).
     void SetAttachedItem(TMenuItem* v) { attached_ = v; }
+    // A platform menu (CreatePopupMenu, GetSystemMenu) whose entries show
+    // after the items; its choices post WM_COMMAND to the owner form.
+    void SetNativeMenu(HMENU v) { native_ = v; }
+    HMENU NativeMenu() const { return native_; }
+    // The form a platform entry's command goes to: the opener's, else the
+    // menu's owner's.
+    TCustomForm* OwnerForm() const;
     TMenuBarLink* Bar = nullptr;
     // Selects the first item when shown (opened from the keyboard).
     bool SelectFirstOnShow = false;
@@ -225,7 +274,8 @@ public:
     void RunChosen();
 
 protected:
-    virtual TMenuItem* GetMenuSource();
+    // The items to show and the platform menu beside them.
+    virtual TMenuItem* GetMenuSource(HMENU& Native);
     virtual void AddEmptyItem();
     void Notification(TComponent* AComponent, TOperation Operation) override;
 
@@ -234,8 +284,12 @@ private:
     void AddEmptyTo(TMenuItem* Parent);
     void RemoveEmptyItems();
     T_LFM_Options options_;
+    TFont font_;
+    bool parent_font_ = false, system_font_ = true, show_hint_ = false, parent_show_hint_ = false;
     TStatusBar* status_bar_ = nullptr;
     TMenuItem* attached_ = nullptr;
+    HMENU native_ = nullptr;
+    bool chose_native_ = false;
     std::unique_ptr<TPopupMenu2000Form> window_;
     std::vector<TMenuItem2000*> empty_items_;
     std::vector<std::unique_ptr<TPopupMenu2000Form>> floating_;

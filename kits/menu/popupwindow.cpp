@@ -36,7 +36,8 @@ void RegisterClassOnce(WNDPROC Proc) {
 void PlayMenuSound(const char* Event) { sndPlaySoundA(Event, SND_ASYNC | SND_NODEFAULT | SND_NOSTOP); }
 
 // The work area of the monitor that holds the point; the primary work
-// area when the monitor cannot be asked.
+// area when the monitor cannot be asked. Not the whole screen less the task
+// bar: a menu opened on a second monitor would be pulled onto the first.
 menukit::Box WorkAreaAt(int X, int Y) {
     RECT r{};
     MONITORINFO mi{};
@@ -106,9 +107,18 @@ void TPopupMenu2000Form::Prepare() {
     if (!parent_) animation_ = options_.Animation;
     if (options_.Flags.contains(mfHiddenIsVisible)) expanded_ = true;
     if (own_font_ && font_) DeleteObject(font_);
-    font_ = CreateMenuFont();
+    auto* ownerControl = dynamic_cast<TControl*>(popup_->Owner());
+    if (popup_->SystemFont()) {
+        font_ = CreateMenuFont();
+    } else {
+        // A copy: the control or the popup may change its font while shown.
+        LOGFONTA lf{};
+        TFont& from = popup_->ParentFont() && ownerControl ? ownerControl->Font() : popup_->Font();
+        GetObjectA(from.Handle(), sizeof(lf), &lf);
+        font_ = CreateFontIndirectA(&lf);
+    }
     own_font_ = font_ != GetStockObject(SYSTEM_FONT);
-    if (popup_->SystemFont) {
+    if (popup_->SystemFont()) {
         HDC dc = GetDC(wnd_);
         HGDIOBJ old = SelectObject(dc, font_);
         SIZE s{};
@@ -138,6 +148,14 @@ void TPopupMenu2000Form::Layout() {
         entries.push_back(s);
         all.push_back(it);
     }
+    // Positions past the kit's items are entries of the platform menu.
+    int natives = native_ ? GetMenuItemCount(native_) : 0;
+    for (int i = static_cast<int>(all.size()); i < natives; ++i) {
+        menukit::RowEntry s;
+        s.Kind = ReadNativeMenuEntry(native_, i).Separator ? menukit::RowKind::Separator : menukit::RowKind::Item;
+        entries.push_back(s);
+        all.push_back(nullptr);
+    }
     menukit::RowMetrics m;
     m.ItemHeight = item_height_;
     m.SeparatorHeight = options_.SeparatorHeight;
@@ -150,15 +168,22 @@ void TPopupMenu2000Form::Layout() {
     layout_ = menukit::LayoutRows(entries, m, expanded_);
     expanded_ = layout_.Expanded;
     shown_.clear();
-    for (const menukit::Row& r : layout_.Rows) shown_.push_back(all[static_cast<size_t>(r.Index)]);
+    native_pos_.clear();
+    for (const menukit::Row& r : layout_.Rows) {
+        shown_.push_back(all[static_cast<size_t>(r.Index)]);
+        native_pos_.push_back(shown_.back() ? -1 : r.Index);
+    }
+    full_redraw_ = true;
 
     HDC dc = GetDC(wnd_);
     HGDIOBJ old = SelectObject(dc, font_);
     widest_caption_ = widest_shortcut_ = total_width_ = edit_caption_ = 0;
     bool anyShortCut = false;
     int largest = 0;
-    for (TMenuItem* it : shown_) {
-        if (it->IsLine()) continue;
+    for (size_t row = 0; row < shown_.size(); ++row) {
+        TMenuItem* it = shown_[row];
+        NativeMenuEntry entry = it ? NativeMenuEntry{} : ReadNativeMenuEntry(native_, native_pos_[row]);
+        if (it ? it->IsLine() : entry.Separator) continue;
         if (auto* k = dynamic_cast<TMenuItem2000*>(it); k && k->Control() != ctlNone) {
             largest = std::max(largest, k->ControlOptions().GetWidth(dc) - options_.Margins.Left - options_.Margins.Right);
             if (k->Control() == ctlEditbox)
@@ -166,12 +191,12 @@ void TPopupMenu2000Form::Layout() {
             continue;
         }
         std::string text, sc;
-        menukit::SplitAtTab(it->Caption(), text, sc);
+        menukit::SplitAtTab(it ? it->Caption() : entry.Text, text, sc);
         auto* k = dynamic_cast<TMenuItem2000*>(it);
         if (k && !k->FirstShortCutText().empty()) sc = k->FirstShortCutText();
-        else if (!k && it->ShortCut()) sc = ShortCutToText(it->ShortCut());
+        else if (it && !k && it->ShortCut()) sc = ShortCutToText(it->ShortCut());
         HFONT bold = nullptr;
-        if (it->Default()) {
+        if (it ? it->Default() : entry.Default) {
             LOGFONTA lf{};
             GetObjectA(font_, sizeof(lf), &lf);
             lf.lfWeight = FW_BOLD;
@@ -407,8 +432,27 @@ int TPopupMenu2000Form::ItemAtPos(int X, int Y) const {
 
 bool TPopupMenu2000Form::IsSelectable(int I) const {
     TMenuItem* it = shown_[static_cast<size_t>(I)];
+    if (!it) {
+        NativeMenuEntry e = ReadNativeMenuEntry(native_, native_pos_[static_cast<size_t>(I)]);
+        return !e.Separator && !e.Grayed;
+    }
     if (it->IsLine()) return false;
     return it->Enabled() || !options_.Flags.contains(mfNoHighDisabled);
+}
+
+bool TPopupMenu2000Form::RowEnabled(int I) const {
+    if (TMenuItem* it = shown_[static_cast<size_t>(I)]) return it->Enabled();
+    return ReadNativeMenuEntry(native_, native_pos_[static_cast<size_t>(I)]).Enabled();
+}
+
+bool TPopupMenu2000Form::RowHasSubmenu(int I) const {
+    if (TMenuItem* it = shown_[static_cast<size_t>(I)]) return HasSubmenu(it);
+    return ReadNativeMenuEntry(native_, native_pos_[static_cast<size_t>(I)]).SubMenu != nullptr;
+}
+
+bool TPopupMenu2000Form::RowOpened(int I, const TPopupMenu2000Form& Child) const {
+    if (TMenuItem* it = shown_[static_cast<size_t>(I)]) return it == Child.items_;
+    return Child.native_ && ReadNativeMenuEntry(native_, native_pos_[static_cast<size_t>(I)]).SubMenu == Child.native_;
 }
 
 void TPopupMenu2000Form::SelectItem(int Index, int Step) {
@@ -454,7 +498,7 @@ void TPopupMenu2000Form::EnsureVisible(int I) {
 }
 
 void TPopupMenu2000Form::ShowHint() {
-    if (selected_ < 0) return;
+    if (selected_ < 0 || !shown_[static_cast<size_t>(selected_)]) return;
     TMenuItem* it = shown_[static_cast<size_t>(selected_)];
     auto* k = dynamic_cast<TMenuItem2000*>(it);
     std::string hint = k ? MenuItemHint(k) : it->Hint();
@@ -483,7 +527,7 @@ void TPopupMenu2000Form::OnMouseMove(int X, int Y) {
     if (parent_) {
         // The parent keeps the item that opened this window selected.
         for (int i = 0; i < parent_->ShownCount(); ++i)
-            if (parent_->ShownItem(i) == items_ && parent_->selected_ != i) {
+            if (parent_->RowOpened(i, *this) && parent_->selected_ != i) {
                 parent_->selected_ = i;
                 parent_->Repaint();
             }
@@ -508,7 +552,7 @@ void TPopupMenu2000Form::OnSubmenuTimer() {
     if (hinted_ != selected_) {
         hinted_ = selected_;
         if (!by_keyboard_) ShowHint();
-        if (selected_ >= 0 && HasSubmenu(shown_[static_cast<size_t>(selected_)])) OpenSubmenu(false);
+        if (selected_ >= 0 && RowHasSubmenu(selected_)) OpenSubmenu(false);
         else if (child_ && child_->IsOpen()) child_->CloseWindow();
     }
     HWND fg = GetForegroundWindow();
@@ -525,7 +569,11 @@ bool TPopupMenu2000Form::OpenSubmenu(bool SelectFirst) {
     TMenuItem* item = shown_[static_cast<size_t>(selected_)];
     auto* kit = dynamic_cast<TMenuItem2000*>(item);
     TMenuItem* source = nullptr;
-    if (kit && kit->AttachMenu()) {
+    HMENU sourceMenu = nullptr;
+    if (!item) {
+        NativeMenuEntry e = ReadNativeMenuEntry(native_, native_pos_[static_cast<size_t>(selected_)]);
+        if (e.Enabled()) sourceMenu = e.SubMenu;
+    } else if (kit && kit->AttachMenu()) {
         T_LFM_PopupMenu* attached = kit->AttachMenu();
         attached->SetPopupComponent(kit);
         if (attached->Items()->Count() == 0) popup_->AddEmptyTo(attached->Items());
@@ -533,12 +581,12 @@ bool TPopupMenu2000Form::OpenSubmenu(bool SelectFirst) {
     } else if (item->Count() > 0) {
         source = item;
     }
-    if (child_ && child_->IsOpen() && child_->Items() == source) return true;
+    if (child_ && child_->IsOpen() && child_->Items() == source && child_->NativeMenu() == sourceMenu) return true;
     if (child_ && child_->IsOpen()) child_->CloseWindow();
-    if (!source || !item->Enabled()) return false;
+    if ((!source && !sourceMenu) || (item && !item->Enabled())) return false;
 
     TAliveToken alive = popup_->AliveToken();
-    if (item->OnClick) item->OnClick(item);
+    if (item && item->OnClick) item->OnClick(item);
     if (!alive.Alive() || closing_) return false;
     if (kit && kit->AttachMenu()) {
         if (kit->AttachMenu()->OnPopup) kit->AttachMenu()->OnPopup(kit);
@@ -549,7 +597,7 @@ bool TPopupMenu2000Form::OpenSubmenu(bool SelectFirst) {
         SaveMenuItemState(kit);
     }
     if (!child_) child_ = std::make_unique<TPopupMenu2000Form>(popup_, this);
-    child_->SetItems(source);
+    child_->SetItems(source, sourceMenu);
     child_->expanded_ = false;
     RECT wr;
     GetWindowRect(wnd_, &wr);
@@ -570,6 +618,10 @@ void TPopupMenu2000Form::ChooseSelected() {
     }
     if (selected_ < 0) return;
     TMenuItem* item = shown_[static_cast<size_t>(selected_)];
+    if (!item) {
+        ChooseNative(ReadNativeMenuEntry(native_, native_pos_[static_cast<size_t>(selected_)]));
+        return;
+    }
     if (item->IsLine() || !item->Enabled()) return;
     if (HasSubmenu(item)) {
         OpenSubmenu(true);
@@ -623,6 +675,32 @@ void TPopupMenu2000Form::ChooseSelected() {
     popup_->SetChosen(item);
     CloseActiveMenus(true, true);
     RestoreCaret();
+}
+
+void TPopupMenu2000Form::ChooseNative(const NativeMenuEntry& Entry) {
+    if (Entry.Separator || !Entry.Enabled()) return;
+    if (Entry.SubMenu) {
+        OpenSubmenu(true);
+        return;
+    }
+    KillTimer(wnd_, kSubmenuTimer);
+    if (!popup_->CloseQuery()) {
+        Repaint();
+        return;
+    }
+    TCustomPopupMenu2000* popup = popup_;
+    TAliveToken alive = popup->AliveToken();
+    TCustomForm* form = popup->OwnerForm();
+    TAliveToken formAlive = form ? form->AliveToken() : TAliveToken();
+    popup->chose_native_ = true;
+    CloseActiveMenus(true, true);
+    RestoreCaret();
+    // The entry's command goes where the platform's own menu sends it: an
+    // MDI frame passes a system command on to its maximised document.
+    if (form && formAlive.Alive()) SendMessage(form->Handle(), WM_NCACTIVATE, TRUE, 0);
+    PlayMenuSound("MenuCommand");
+    if (alive.Alive() && popup->OnMenuCommand) popup->OnMenuCommand(popup);
+    if (form && formAlive.Alive()) PostMessage(form->Handle(), WM_COMMAND, Entry.Id, 0);
 }
 
 void TPopupMenu2000Form::OnRelease(int X, int Y, bool Right) {
@@ -712,8 +790,7 @@ bool TPopupMenu2000Form::KeyMessage(const MSG& Msg) {
             else SelectItem(selected_ < 0 ? 0 : selected_ + 1, 1);
             return true;
         case VK_RIGHT:
-            if (selected_ >= 0 && shown_[static_cast<size_t>(selected_)]->Enabled() &&
-                HasSubmenu(shown_[static_cast<size_t>(selected_)])) {
+            if (selected_ >= 0 && RowEnabled(selected_) && RowHasSubmenu(selected_)) {
                 OpenSubmenu(true);
                 return true;
             }
@@ -736,7 +813,8 @@ bool TPopupMenu2000Form::KeyMessage(const MSG& Msg) {
             ChooseSelected();
             return true;
         case VK_F1:
-            if (selected_ >= 0 && Application && !Application->HelpFile().empty()) {
+            if (selected_ >= 0 && shown_[static_cast<size_t>(selected_)] && Application &&
+                !Application->HelpFile().empty()) {
                 int context = shown_[static_cast<size_t>(selected_)]->HelpContext();
                 if (context != 0) {
                     CloseActiveMenus(true);
@@ -756,6 +834,20 @@ bool TPopupMenu2000Form::KeyMessage(const MSG& Msg) {
     for (bool firstLetter : {false, true}) {
         for (int i = 0; i < ShownCount(); ++i) {
             TMenuItem* it = shown_[static_cast<size_t>(i)];
+            if (!it) {
+                NativeMenuEntry e = ReadNativeMenuEntry(native_, native_pos_[static_cast<size_t>(i)]);
+                std::string text, sc;
+                menukit::SplitAtTab(e.Text, text, sc);
+                if (e.Separator || !menukit::IsItemAccel(ch, text, firstLetter)) continue;
+                if (e.Grayed) {
+                    MessageBeep(0);
+                    return true;
+                }
+                selected_ = i;
+                Repaint();
+                ChooseSelected();
+                return true;
+            }
             if (it->IsLine() || !it->Enabled()) continue;
             if (menukit::IsItemAccel(ch, it->Caption(), firstLetter)) {
                 selected_ = i;
@@ -782,6 +874,7 @@ void TPopupMenu2000Form::TearOff() {
     TPopupMenu2000Form* w = f.get();
     w->floating_ = true;
     w->items_ = items_;
+    w->native_ = native_;
     w->expanded_ = expanded_;
     std::string caption = popup->Options().Caption;
     if (caption.empty() && items_ && items_ != popup->Items()) caption = menukit::StripAmpersands(items_->Caption());
@@ -858,15 +951,7 @@ LRESULT TPopupMenu2000Form::Handle(UINT Msg, WPARAM W, LPARAM L) {
         case WM_PAINT: {
             PAINTSTRUCT ps;
             HDC dc = BeginPaint(wnd_, &ps);
-            HDC mem = CreateCompatibleDC(dc);
-            HBITMAP bmp = CreateCompatibleBitmap(dc, std::max(1, full_w_), std::max(1, full_h_));
-            HGDIOBJ old = SelectObject(mem, bmp);
-            PaintTo(mem);
-            int sx = opens_left_ ? full_w_ - cur_w_ : 0, sy = opens_up_ ? full_h_ - cur_h_ : 0;
-            BitBlt(dc, 0, 0, cur_w_, cur_h_, mem, sx, sy, SRCCOPY);
-            SelectObject(mem, old);
-            DeleteObject(bmp);
-            DeleteDC(mem);
+            PaintWindow(dc);
             EndPaint(wnd_, &ps);
             return 0;
         }
@@ -894,7 +979,7 @@ LRESULT TPopupMenu2000Form::Handle(UINT Msg, WPARAM W, LPARAM L) {
             OnMouseMove(static_cast<short>(LOWORD(L)), static_cast<short>(HIWORD(L))); return 0;
         case WM_MOUSELEAVE:
             last_mouse_ = {-1, -1};
-            if (selected_ >= 0 && !HasSubmenu(shown_[static_cast<size_t>(selected_)])) {
+            if (selected_ >= 0 && !RowHasSubmenu(selected_)) {
                 selected_ = kNoItem;
                 Repaint();
                 ShowStatusHint("", popup_->StatusBar(), popup_->StatusBarIndex);

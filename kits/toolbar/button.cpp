@@ -681,6 +681,13 @@ void TToolbarButton97::DrawContent(HDC DC) {
     }
 }
 
+void TToolbarButton97::Loaded() {
+    TGraphicControl::Loaded();
+    // The image of the state the button starts in is made with the form,
+    // not in the middle of its first paint.
+    glyph_.Prepare(Enabled() ? tbsUp : tbsDisabled);
+}
+
 void TToolbarButton97::Paint() {
     const int w = Width(), h = Height();
     if (w <= 0 || h <= 0) return;

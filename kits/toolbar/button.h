@@ -115,6 +115,7 @@ public:
     void WndProc(TMessage& Message) override;
 
 protected:
+    void Loaded() override;
     void Paint() override;
     void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
     void MouseMove(TShiftState Shift, int X, int Y) override;

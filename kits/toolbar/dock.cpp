@@ -99,7 +99,7 @@ void TDock97::SetBackground(TBitmap* v) {
     if (v)
         background_.Assign(*v);
     else
-        background_.SetSize(0, 0);
+        background_.Clear();
     BackgroundChanged();
 }
 
@@ -158,6 +158,7 @@ TBitmap& TDock97::TransparentCache() {
     SelectObject(mdc, oldMask);
     DeleteObject(mask);
     DeleteDC(mdc);
+    cache->SetPalette(CopyPalette(background_.Palette()));
     transparent_cache_ = std::move(cache);
     return *transparent_cache_;
 }
@@ -340,11 +341,20 @@ void TDock97::DrawBackground(HDC DC, const RECT& Clip, const RECT* Exclude, cons
     const int saved = SaveDC(DC);
     IntersectClipRect(DC, Clip.left, Clip.top, Clip.right, Clip.bottom);
     if (Exclude) ExcludeClipRect(DC, Exclude->left, Exclude->top, Exclude->right, Exclude->bottom);
-    HDC src = (background_transparent_ ? TransparentCache() : background_).Canvas().Handle();
+    TBitmap& tile = background_transparent_ ? TransparentCache() : background_;
+    // On a palette display the tiles' colours come out right only with
+    // the bitmap's own palette realised.
+    if (HPALETTE pal = tile.Palette()) {
+        SelectPalette(DC, pal, TRUE);
+        RealizePalette(DC);
+    }
+    HDC src = tile.Canvas().Handle();
     for (int x = Draw.left; x < Draw.right; x += bw)
         for (int y = Draw.top; y < Draw.bottom; y += bh) BitBlt(DC, x, y, bw, bh, src, 0, 0, SRCCOPY);
     RestoreDC(DC, saved);
 }
+
+HPALETTE TDock97::GetPalette() { return UsingBackground() ? background_.Palette() : nullptr; }
 
 void TDock97::Paint() {
     if (!UsingBackground()) return;

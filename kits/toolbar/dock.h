@@ -87,6 +87,8 @@ public:
     void InvalidateBackgrounds();
     // Tiles the background over DrawRect, clipped to Clip minus Exclude.
     void DrawBackground(HDC DC, const RECT& Clip, const RECT* Exclude, const RECT& DrawRect);
+    // The background's palette, realised for the dock and its bars.
+    HPALETTE GetPalette() override;
     const std::vector<TCustomToolWindow97*>& DockList() const { return dock_list_; }
     const std::vector<TCustomToolWindow97*>& DockVisibleList() const { return visible_list_; }
     // Whether Bar counts as visible on this dock.

@@ -49,11 +49,12 @@ public:
     SIZE Size();
     // Draws the image of State with its top-left at (X, Y).
     void Draw(HDC DC, int X, int Y, TButtonState97 State);
+    // Makes the image of State now, if it is not made yet.
+    void Prepare(TButtonState97 State);
 
 private:
     bool FromImages();
     void Source(int Cell, TBitmap& Image, TBitmap& Mask);
-    void Prepare(TButtonState97 State);
     void Changed();
     void ImagesChanged();
 

@@ -58,7 +58,8 @@ DockLayout LayoutDock(std::vector<DockBar>& bars, int clientLength, bool limitTo
     if (limitToOneRow)
         for (DockBar& b : bars) b.row = 0;
     RemoveBlankRows(bars);
-    // Compared, never subtracted: positions may be far apart.
+    // Compared, never subtracted: positions may be far apart. Stable, so
+    // bars at one place keep their order and a layout never swaps them.
     std::stable_sort(out.order.begin(), out.order.end(), [&](int a, int b) {
         const DockBar &x = bars[static_cast<size_t>(a)], &y = bars[static_cast<size_t>(b)];
         return x.row != y.row ? x.row < y.row : x.pos < y.pos;

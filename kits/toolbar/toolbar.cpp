@@ -67,13 +67,23 @@ void TCustomSkiffbar::LayoutControls(bool CanMove, TBarOrientation O, TPoint& Ne
 void TCustomSkiffbar::Loaded() {
     if (sort_on_load_) {
         // Controls stored in any order take the order of their positions,
-        // before the first layout moves them.
+        // before the first layout moves them; controls at one place keep
+        // their stored order (a stable sort).
         const bool vertical = DockedTo() && DockedTo()->Orientation() == TBarOrientation::Vertical;
         std::stable_sort(order_list_.begin(), order_list_.end(), [vertical](TControl* a, TControl* b) {
             return vertical ? a->Top() < b->Top() : a->Left() < b->Left();
         });
     }
+    UpdateChildOrder();
     TCustomToolWindow97::Loaded();
+}
+
+void TCustomSkiffbar::UpdateChildOrder() {
+    int tab = 0;
+    for (TControl* c : order_list_) {
+        c->BringToFront();
+        if (auto* w = dynamic_cast<TWinControl*>(c)) w->SetTabOrder(tab++);
+    }
 }
 
 void TCustomSkiffbar::WndProc(TMessage& m) {

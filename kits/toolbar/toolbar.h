@@ -43,6 +43,9 @@ protected:
     void Paint() override;
     void Loaded() override;
     bool ChildControlTransparent(TControl* C) override;
+    // Gives the controls the tab order and the z order of OrderList, so
+    // that the keyboard and the painting follow the layout.
+    virtual void UpdateChildOrder();
     void SizingStart(int Handle) override;
     void SizingMove(tblayout::Box& NewRect, const tblayout::Box& OrigRect) override;
     void SizingFinish(bool Accepted) override;

@@ -143,7 +143,7 @@ TEST_F(ControlsFixture, ButtonsToggleAndReleaseTheirGroup) {
 }
 
 TEST_F(ControlsFixture, ButtonArrayCellsHotCellHintsAndTooltips) {
-    menu->ShowHint = true;
+    menu->SetShowHint(true);
     Open();
     auto& a = colours->ButtonArray();
     POINT p = CellCentre(2);

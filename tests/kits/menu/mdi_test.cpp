@@ -186,6 +186,36 @@ TEST_F(MDIFixture, CaptionButtonsOnlyWithAMaximisedDocumentAndTheirCommands) {
     EXPECT_FALSE(IsWindow(h));
 }
 
+// Right to left the icon holds the bar's right end and the caption buttons
+// its left end, mirrored; painting and presses follow.
+TEST_F(MDIFixture, RightToLeftTheIconAtTheRightEndTheButtonsAtTheLeft) {
+    TMDIChildForm* c = Child({});
+    Maximize(c);
+    bar->Options().Alignment = T_LFM_Alignment::taRightToLeft;
+    bar->Repaint();
+    ASSERT_TRUE(bar->IsSystemItem(0));
+    RECT icon = bar->TopItemRect(0), last = bar->TopItemRect(bar->TopCount() - 1);
+    RECT close = bar->CaptionButtonRect(3), restore = bar->CaptionButtonRect(2), minimise = bar->CaptionButtonRect(1);
+    EXPECT_EQ(icon.right, bar->Width());
+    EXPECT_EQ(last.right, icon.left);
+    EXPECT_EQ(close.left, 1);
+    EXPECT_EQ(restore.left, close.right + 2);
+    EXPECT_EQ(minimise.left, restore.right);
+    ASSERT_LT(minimise.right, bar->TopItemRect(1).left);
+
+    // Painted where it is pressed: the buttons' edges, nothing between them
+    // and the items.
+    TBitmap pic(bar->Width(), bar->Height());
+    bar->Perform(WM_PAINT, reinterpret_cast<WPARAM>(pic.Canvas().Handle()), 0);
+    int marks[2] = {0, 0};
+    for (int x = 0; x < bar->TopItemRect(1).left; ++x)
+        marks[x > minimise.right] += test::PixelAt(pic, x, (close.top + close.bottom) / 2) != ColorToRGB(clMenu);
+    EXPECT_GT(marks[0], 10);
+    EXPECT_EQ(marks[1], 0);
+    Click(minimise);
+    EXPECT_TRUE(IsIconic(c->Handle()));
+}
+
 std::function<void()> g_later;
 VOID CALLBACK FireLater(HWND, UINT, UINT_PTR Id, DWORD) {
     KillTimer(nullptr, Id);
@@ -213,9 +243,15 @@ TEST_F(MDIFixture, TheDocumentsSystemMenuFromTheIconAndFromAltMinus) {
         // Looked at once the drop-down shows, then the entry is chosen.
         g_later = [&] {
             TPopupMenu2000Form* w = bar->DropDownMenu()->Window();
+            // The bar's icon shows the document's own system menu.
+            if (w && k.maximised) {
+                EXPECT_NE(w->NativeMenu(), nullptr);
+            }
             for (int i = 0; w && i < w->ShownCount(); ++i) {
-                shown.push_back(w->ShownItem(i)->Caption());
-                if (shown.back().find("Ma&ximize") == 0) maximizeEnabled = w->ShownItem(i)->Enabled();
+                TMenuItem* it = w->ShownItem(i);
+                NativeMenuEntry e = it ? NativeMenuEntry{} : ReadNativeMenuEntry(w->NativeMenu(), w->ShownNativePos(i));
+                shown.push_back(it ? it->Caption() : e.Text);
+                if (shown.back().find("Ma&ximize") == 0) maximizeEnabled = it ? it->Enabled() : e.Enabled();
             }
             PostMessage(frame->Handle(), WM_KEYDOWN, k.choose, 1);
         };

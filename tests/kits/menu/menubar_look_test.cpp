@@ -114,7 +114,7 @@ TEST_F(LookFixture, TopItemsShowTheirGlyphs) {
         TMenuItem* twin = Add(menu->Items(), "&Tools");
         FillGlyph(item->Bitmap());
         bar->Options().Alignment = c.RightToLeft ? T_LFM_Alignment::taRightToLeft : T_LFM_Alignment::taLeftJustify;
-        bar->UpdateItems(true);
+        bar->Repaint();
         ASSERT_EQ(bar->TopCount(), 4);
         RECT r = bar->TopItemRect(2), t = bar->TopItemRect(3);
         EXPECT_EQ((r.right - r.left) - (t.right - t.left), c.ExtraWidth);
@@ -181,6 +181,35 @@ TEST_F(LookFixture, FontAndSettingsChangesLayOutAgain) {
     ASSERT_GT(bar->Width(), bar->TopItemRect(1).right);
     SendMessage(bar->Handle(), WM_SETTINGCHANGE, 0, 0);
     EXPECT_EQ(bar->Width(), bar->TopItemRect(1).right);
+}
+
+// Options reach the layout and the colours with Repaint or Update.
+TEST_F(LookFixture, RepaintAndUpdateTakeTheOptions) {
+    for (bool update : {false, true}) {
+        bar->Options().Alignment = update ? T_LFM_Alignment::taLeftJustify : T_LFM_Alignment::taRightToLeft;
+        bar->Options().Colors.Menu = update ? clBlue : clRed;
+        EXPECT_EQ(bar->TopItemRect(0).left == 0, !update);  // not yet
+        if (update) bar->Update();
+        else bar->Repaint();
+        EXPECT_EQ(bar->TopItemRect(0).left == 0, update);
+        EXPECT_EQ(test::PixelAt(*Picture(), bar->Width() - 2, 2), ColorToRGB(bar->Options().Colors.Menu));
+    }
+}
+
+// The drop-down measures its items in the bar's own font.
+TEST_F(LookFixture, TheDropDownTakesTheBarsFont) {
+    auto width = [&] {
+        bar->DropDownMenu()->OnPopup = [this](TObject*) { Post(WM_KEYDOWN, VK_ESCAPE); };
+        Post(WM_SYSKEYDOWN, 'F', 1 << 29);
+        Pump(10);
+        bar->ExitMenuMode();
+        RECT r = bar->DropDownMenu()->Window()->ItemRect(0);
+        return r.right - r.left;
+    };
+    int system = width();
+    bar->SetSystemFont(false);
+    bar->Font().SetHeight(-40);
+    EXPECT_GT(width(), system + 30);
 }
 
 // The parent's picture behind the items, the items themselves on it.
@@ -340,6 +369,7 @@ TEST_F(LookFixture, ScreenshotOfTheBarsLooks) {
     bar->Options().Alignment = T_LFM_Alignment::taRightToLeft;
     bar->SetSystemFont(false);
     bar->Font().SetHeight(-18);
+    bar->Repaint();
     Post(WM_SYSKEYDOWN, VK_MENU, 1 << 29);
     Post(WM_SYSKEYUP, VK_MENU, 1 << 29);
     Pump();
@@ -348,6 +378,7 @@ TEST_F(LookFixture, ScreenshotOfTheBarsLooks) {
     bar->SetCtl3D(false);
     bar->Options().Alignment = T_LFM_Alignment::taLeftJustify;
     bar->SetSystemFont(true);
+    bar->Repaint();
     Picture()->SaveToFile(test::ArtifactsDir() + "\\menubar-flat.bmp");
 }
 

@@ -7,28 +7,19 @@
 #include <set>
 #include <string>
 
-#include "kits/toolbar/button.h"
-#include "kits/toolbar/dock.h"
 #include "kits/toolbar/glyphcache.h"
 #include "kits/toolbar/hooks.h"
-#include "kits/toolbar/toolbar.h"
+#include "kits/toolbar/scene.h"
 #include "ui/classes.h"
-#include "ui/ui_support.h"
 
 namespace bramble {
 namespace {
 
 using test::Pump;
 
-struct Form {
-    TForm* f;
-    Form() : f(new TForm(nullptr)) {
-        f->AfterConstruction();
-        f->SetBounds(100, 100, 320, 200);
-        f->SetCaption("Glyph test");
-        f->Show();
-    }
-    ~Form() { TCustomForm::Free(f); }
+// A shown form for buttons placed straight on it.
+struct Form : test::Form {
+    Form() : test::Form("Glyph test") { f->Show(); }
 };
 
 // 16 x 16: fuchsia (left out) around a navy square (3..12) with a white
@@ -208,19 +199,32 @@ TEST(ToolbarButtonGlyph, ButtonsShareOneCachedListPerSize) {
     EXPECT_EQ(GlyphCacheImages(), cached);
 }
 
+TEST(ToolbarButtonGlyph, LoadingPreparesTheImageOfTheStartingState) {
+    SetCursorPos(1270, 1010);  // no button starts hot
+    test::Scene s;
+    const int cached = GlyphCacheImages();
+    TBitmap pic;
+    PaintGlyph(pic);
+    s.bar->BeginLoading();
+    for (bool enabled : {true, false}) {
+        TToolbarButton97* b = test::NewButton(s.bar, "");
+        b->SetGlyph(&pic);
+        b->SetEnabled(enabled);
+    }
+    EXPECT_EQ(GlyphCacheImages(), cached);
+    s.bar->LoadedAll();
+    // The enabled and the embossed disabled image, before any paint.
+    EXPECT_EQ(GlyphCacheImages(), cached + 2);
+    // And they are the ones the paint needs.
+    Pump();
+    s.bar->Repaint();
+    EXPECT_EQ(GlyphCacheImages(), cached + 2);
+}
+
 TEST(ToolbarPrint, OwnedWindowsPrintOnlyWhenAsked) {
-    Form f;
-    auto* dock = new TDock97(f.f);
-    dock->SetPosition(dpTop);
-    dock->SetParent(f.f);
-    auto* bar = new TSkiffbar(f.f);
+    test::Scene f;
+    TSkiffbar* bar = f.bar;
     bar->SetCaption("Floating");
-    bar->SetHideWhenInactive(false);
-    bar->SetDockedTo(dock);
-    auto* b = new TToolbarButton97(bar);
-    b->SetCaption("Go");
-    b->SetBounds(0, 0, 42, 26);
-    b->SetParent(bar);
     POINT at{0, 0};
     ClientToScreen(f.f->Handle(), &at);
     bar->SetFloatingPosition({at.x + 60, at.y + 60});

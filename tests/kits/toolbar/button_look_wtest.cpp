@@ -7,50 +7,23 @@
 #include <string>
 #include <vector>
 
-#include "kits/toolbar/button.h"
-#include "kits/toolbar/toolbar.h"
-#include "ui/ui_support.h"
+#include "kits/toolbar/scene.h"
 
 namespace bramble {
 namespace {
 
 using test::Pump;
 
-struct Form {
-    TForm* f;
-    Form() : f(new TForm(nullptr)) {
-        f->AfterConstruction();
-        f->SetBounds(100, 100, 640, 420);
-        f->SetCaption("Button test");
-    }
-    ~Form() { TCustomForm::Free(f); }
-};
-
-struct Bar {
-    Form form;
-    TDock97* dock;
-    TSkiffbar* bar;
+// The scene's bar with a second button; both keep their hot border while
+// the test program is not the active one.
+struct Bar : test::Scene {
     TToolbarButton97* a;
     TToolbarButton97* b;
     Bar() {
-        dock = new TDock97(form.f);
-        dock->SetPosition(dpTop);
-        dock->SetParent(form.f);
-        form.f->Show();
-        bar = new TSkiffbar(form.f);
-        bar->SetHideWhenInactive(false);
-        bar->SetDockedTo(dock);
-        a = NewButton("Open");
-        b = NewButton("Add");
+        a = button;
+        b = test::NewButton(bar, "Add");
+        for (TToolbarButton97* btn : {a, b}) btn->SetShowBorderWhenInactive(true);
         Pump();
-    }
-    TToolbarButton97* NewButton(const std::string& caption) {
-        auto* btn = new TToolbarButton97(bar);
-        btn->SetCaption(caption);
-        btn->SetBounds(0, 0, 42, 26);
-        btn->SetParent(bar);
-        btn->SetShowBorderWhenInactive(true);
-        return btn;
     }
     // Points the cursor at a button and tells its bar, as a real move does.
     void MoveTo(TToolbarButton97* btn) {

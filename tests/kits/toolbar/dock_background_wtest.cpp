@@ -6,9 +6,7 @@
 
 #include <string>
 
-#include "kits/toolbar/button.h"
-#include "kits/toolbar/toolbar.h"
-#include "ui/ui_support.h"
+#include "kits/toolbar/scene.h"
 
 namespace bramble {
 namespace {
@@ -17,31 +15,10 @@ using test::Pump;
 
 constexpr COLORREF kRed = RGB(255, 0, 0), kGreen = RGB(0, 255, 0);
 
-struct Scene {
-    TForm* f;
-    TDock97* dock;
-    TSkiffbar* bar;
-    Scene() {
-        f = new TForm(nullptr);
-        f->AfterConstruction();
-        f->SetBounds(100, 100, 640, 420);
-        dock = new TDock97(f);
-        dock->SetPosition(dpTop);
-        dock->SetParent(f);
-        f->Show();
-        bar = NewBar("Bar");
-        Pump();
-    }
-    ~Scene() { TCustomForm::Free(f); }
+struct Scene : test::Scene {
     TSkiffbar* NewBar(const std::string& name) {
-        auto* t = new TSkiffbar(f);
-        t->SetName(name);
-        t->SetHideWhenInactive(false);
-        t->SetDockedTo(dock);
-        auto* b = new TToolbarButton97(t);
-        b->SetCaption("Open");
-        b->SetBounds(0, 0, 42, 26);
-        b->SetParent(t);
+        TSkiffbar* t = Form::NewBar(dock, name);
+        test::NewButton(t, "Open");
         return t;
     }
     // A pixel of the screen as a window's frame DC shows it.
@@ -72,19 +49,52 @@ void SetTiles(TDock97* d) {
     d->SetBackground(&bmp);
 }
 
+// The same tiles as SetTiles, as a picture of 256 colours whose colour
+// table holds red and green.
+void SetPaletteTiles(TDock97* d) {
+    struct {
+        BITMAPINFOHEADER h;
+        RGBQUAD table[2];
+    } bi{};
+    bi.h = {sizeof(BITMAPINFOHEADER), 8, 8, 1, 8, BI_RGB, 0, 0, 0, 2, 0};
+    bi.table[0] = {0, 0, 255, 0};
+    bi.table[1] = {0, 255, 0, 0};
+    void* bits = nullptr;
+    HBITMAP h = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS, &bits, nullptr, 0);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) static_cast<uint8_t*>(bits)[y * 8 + x] = x < 4 ? 0 : 1;
+    TBitmap bmp;
+    bmp.SetHandle(h);
+    DeleteObject(h);
+    d->SetBackground(&bmp);  // the dock keeps a palette of its own
+}
+
 TEST(ToolbarDockBackground, BarsShareTheTilesAndTheTransparentColourShowsTheDock) {
     struct Case {
         const char* name;
-        bool onToolbars, transparent;
-    } cases[] = {{"shared", true, false}, {"dock only", false, false}, {"transparent", true, true}};
+        bool onToolbars, transparent, table;
+    } cases[] = {{"shared", true, false, false},
+                 {"dock only", false, false, false},
+                 {"transparent", true, true, false},
+                 {"colour table", true, false, true},
+                 {"colour table, transparent", true, true, true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Scene s;
         s.dock->SetColor(clYellow);
         s.dock->SetBackgroundOnToolbars(c.onToolbars);
         s.dock->SetBackgroundTransparent(c.transparent);
-        SetTiles(s.dock);
+        (c.table ? SetPaletteTiles : SetTiles)(s.dock);
         Pump();
+        // The picture's colours are what a palette display realises.
+        if (const HPALETTE pal = s.dock->GetPalette()) {
+            PALETTEENTRY e[2]{};
+            ASSERT_EQ(GetPaletteEntries(pal, 0, 2, e), 2u);
+            EXPECT_EQ(RGB(e[0].peRed, e[0].peGreen, e[0].peBlue), kRed);
+            EXPECT_EQ(RGB(e[1].peRed, e[1].peGreen, e[1].peBlue), kGreen);
+        } else {
+            EXPECT_FALSE(c.table);
+        }
         const COLORREF redShows = c.transparent ? RGB(255, 255, 0) : kRed;
         // The bar's second frame ring, along its top edge.
         RECT br{};
@@ -94,13 +104,17 @@ TEST(ToolbarDockBackground, BarsShareTheTilesAndTheTransparentColourShowsTheDock
                                                : GetSysColor(COLOR_BTNFACE);
             EXPECT_EQ(Scene::At(s.bar->Handle(), x, 1), want) << "frame x " << x;
         }
-        if (c.onToolbars) test::SaveScreenshot(*s.f, std::string("dock-background-") + (c.transparent ? "transparent.bmp" : "shared.bmp"));
+        if (c.onToolbars)
+            test::SaveScreenshot(*s.f, std::string("dock-background-") + (c.table ? "palette-" : "") +
+                                           (c.transparent ? "transparent.bmp" : "shared.bmp"));
         // The dock itself, right of the bar.
         RECT dr{};
         GetWindowRect(s.dock->Handle(), &dr);
         for (int x : {300, 302, 305}) {
             EXPECT_EQ(Scene::At(s.dock->Handle(), x, 5), s.Tile({dr.left + x, dr.top + 5}, redShows)) << "dock x " << x;
         }
+        s.dock->SetBackground(nullptr);
+        EXPECT_EQ(s.dock->GetPalette(), nullptr);
     }
 }
 

@@ -5,39 +5,20 @@
 
 #include <string>
 
-#include "kits/toolbar/button.h"
-#include "kits/toolbar/toolbar.h"
-#include "ui/ui_support.h"
+#include "kits/toolbar/scene.h"
 
 namespace bramble {
 namespace {
 
 using test::Pump;
 
-struct Floater {
-    TForm* f;
-    TSkiffbar* bar;
+struct Floater : test::Scene {
     Floater() {
-        f = new TForm(nullptr);
-        f->AfterConstruction();
-        f->SetBounds(100, 100, 640, 420);
-        auto* dock = new TDock97(f);
-        dock->SetPosition(dpTop);
-        dock->SetParent(f);
-        f->Show();
-        bar = new TSkiffbar(f);
-        bar->SetHideWhenInactive(false);
-        auto* b = new TToolbarButton97(bar);
-        b->SetCaption("Open");
-        b->SetBounds(0, 0, 42, 26);
-        b->SetParent(bar);
-        bar->SetDockedTo(dock);
         bar->SetFloatingPosition({300, 300});
         Pump();
         bar->ToggleDocked();
         Pump();
     }
-    ~Floater() { TCustomForm::Free(f); }
     bool Topmost() const { return (GetWindowLongA(bar->Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
 };
 
@@ -65,8 +46,7 @@ TEST(ToolbarFloatingMode, ClickOnTheFloatingWindowActivatesItsForm) {
         SCOPED_TRACE(activateParent ? "ActivateParent" : "not ActivateParent");
         Floater t;
         t.bar->SetActivateParent(activateParent);
-        TForm* other = new TForm(nullptr);
-        other->AfterConstruction();
+        test::Form other("Other");
         other->SetBounds(700, 100, 200, 200);
         other->Show();
         SetActiveWindow(other->Handle());
@@ -76,7 +56,6 @@ TEST(ToolbarFloatingMode, ClickOnTheFloatingWindowActivatesItsForm) {
                                        MAKELPARAM(HTCLIENT, WM_LBUTTONDOWN));
         EXPECT_EQ(r, MA_NOACTIVATE);
         EXPECT_EQ(GetActiveWindow(), activateParent ? t.f->Handle() : other->Handle());
-        TCustomForm::Free(other);
     }
 }
 

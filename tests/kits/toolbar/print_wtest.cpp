@@ -6,10 +6,8 @@
 
 #include <string>
 
-#include "kits/toolbar/button.h"
 #include "kits/toolbar/hooks.h"
-#include "kits/toolbar/toolbar.h"
-#include "ui/ui_support.h"
+#include "kits/toolbar/scene.h"
 
 namespace bramble {
 namespace {
@@ -39,26 +37,12 @@ struct MemoryDC {
 };
 
 TEST(ToolbarPrint, ClientPaintingLeavesTheCallersDCAsItWas) {
-    TForm* f = new TForm(nullptr);
-    f->AfterConstruction();
-    f->SetBounds(100, 100, 640, 420);
-    auto* dock = new TDock97(f);
-    dock->SetPosition(dpTop);
-    dock->SetParent(f);
-    f->Show();
-    auto* bar = new TSkiffbar(f);
-    bar->SetHideWhenInactive(false);
-    bar->SetDockedTo(dock);
-    auto* b = new TToolbarButton97(bar);
-    b->SetCaption("Open");
-    b->SetBounds(0, 0, 42, 26);
-    b->SetParent(bar);
-    Pump();
+    test::Scene s;
     struct Case {
         const char* name;
         HWND wnd;
         bool drawsClient;  // the dock's face is its background, erased apart
-    } cases[] = {{"dock", dock->Handle(), false}, {"bar", bar->Handle(), true}};
+    } cases[] = {{"dock", s.dock->Handle(), false}, {"bar", s.bar->Handle(), true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         MemoryDC m(200, 60);
@@ -84,14 +68,13 @@ TEST(ToolbarPrint, ClientPaintingLeavesTheCallersDCAsItWas) {
         DeleteObject(font);
     }
     // Hidden and asked to check: nothing drawn, and still answered.
-    bar->Hide();
+    s.bar->Hide();
     Pump();
     MemoryDC m(200, 60);
-    EXPECT_EQ(SendMessageA(bar->Handle(), WM_PRINT, reinterpret_cast<WPARAM>(m.dc),
+    EXPECT_EQ(SendMessageA(s.bar->Handle(), WM_PRINT, reinterpret_cast<WPARAM>(m.dc),
                            PRF_CHECKVISIBLE | PRF_CLIENT | PRF_NONCLIENT | PRF_ERASEBKGND),
               1);
     EXPECT_EQ(GetPixel(m.dc, 5, 5), RGB(0, 0, 255));
-    TCustomForm::Free(f);
 }
 
 }  // namespace

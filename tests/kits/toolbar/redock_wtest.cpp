@@ -7,10 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "kits/toolbar/button.h"
-#include "kits/toolbar/toolbar.h"
+#include "kits/toolbar/scene.h"
 #include "ui/stdctrls.h"
-#include "ui/ui_support.h"
 
 namespace bramble {
 namespace {
@@ -39,26 +37,14 @@ void Drag(TCustomToolWindow97* w, POINT to) {
 TEST(ToolbarRedock, FloatedAndDockedAgainTheFormTakesActivationAndKeys) {
     for (TDockPosition pos : {dpTop, dpBottom}) {
         SCOPED_TRACE(pos == dpTop ? "top" : "bottom");
-        TForm* f = new TForm(nullptr);
-        f->AfterConstruction();
-        f->SetBounds(100, 100, 640, 420);
-        auto* dock = new TDock97(f);
-        dock->SetPosition(pos);
-        dock->SetParent(f);
-        auto* edit = new TEdit(f);
+        test::Form f;
+        TDock97* dock = f.NewDock(pos);
+        auto* edit = new TEdit(f.f);
         edit->SetBounds(200, 200, 120, 24);
-        edit->SetParent(f);
+        edit->SetParent(f.f);
         f->Show();
-        auto* t = new TSkiffbar(f);
-        t->SetCaption("Toolbar");
-        t->SetHideWhenInactive(false);
-        t->SetDockedTo(dock);
-        for (const char* c : {"New", "Open"}) {
-            auto* b = new TToolbarButton97(t);
-            b->SetCaption(c);
-            b->SetBounds(0, 0, 42, 26);
-            b->SetParent(t);
-        }
+        TSkiffbar* t = f.NewBar(dock, "Toolbar");
+        for (const char* c : {"New", "Open"}) test::NewButton(t, c);
         Pump();
         SetCursorPos(1270, 1010);
         Drag(t, {400, 350});
@@ -86,25 +72,12 @@ TEST(ToolbarRedock, FloatedAndDockedAgainTheFormTakesActivationAndKeys) {
         Pump();
         EXPECT_EQ(GetActiveWindow(), f->Handle());
         EXPECT_EQ(GetFocus(), edit->Handle());
-        TCustomForm::Free(f);
     }
 }
 
 TEST(ToolbarRedock, ParentChangeEventsComeInOrderWithOneMoveAtTheEnd) {
-    TForm* f = new TForm(nullptr);
-    f->AfterConstruction();
-    f->SetBounds(100, 100, 640, 420);
-    auto* dock = new TDock97(f);
-    dock->SetPosition(dpTop);
-    dock->SetParent(f);
-    f->Show();
-    auto* t = new TSkiffbar(f);
-    t->SetHideWhenInactive(false);
-    t->SetDockedTo(dock);
-    auto* b = new TToolbarButton97(t);
-    b->SetCaption("Open");
-    b->SetBounds(0, 0, 42, 26);
-    b->SetParent(t);
+    test::Scene s;
+    TSkiffbar* t = s.bar;
     t->SetFloatingPosition({300, 300});
     Pump();
     std::vector<std::string> ev;
@@ -135,7 +108,6 @@ TEST(ToolbarRedock, ParentChangeEventsComeInOrderWithOneMoveAtTheEnd) {
         EXPECT_EQ(ev, c.want);
         EXPECT_TRUE(hiddenThen);
     }
-    TCustomForm::Free(f);
 }
 
 }  // namespace

@@ -7,42 +7,17 @@
 #include <string>
 #include <vector>
 
-#include "kits/toolbar/button.h"
 #include "kits/toolbar/hooks.h"
-#include "kits/toolbar/toolbar.h"
+#include "kits/toolbar/scene.h"
 #include "ui/stdctrls.h"
-#include "ui/ui_support.h"
 
 namespace bramble {
 namespace {
 
 using test::Pump;
 
-struct Form {
-    TForm* f;
-    Form() : f(new TForm(nullptr)) {
-        f->AfterConstruction();
-        f->SetBounds(100, 100, 640, 420);
-        f->SetCaption("Toolbar test");
-    }
-    ~Form() { TCustomForm::Free(f); }
-    TForm* operator->() const { return f; }
-};
-
-TDock97* NewDock(TForm* f, TDockPosition p) {
-    auto* d = new TDock97(f);
-    d->SetPosition(p);
-    d->SetParent(f);
-    return d;
-}
-
-TToolbarButton97* NewButton(TWinControl* bar, const std::string& caption, int w = 42, int h = 26) {
-    auto* b = new TToolbarButton97(bar);
-    b->SetCaption(caption);
-    b->SetBounds(0, 0, w, h);
-    b->SetParent(bar);
-    return b;
-}
+using test::Form;
+using test::NewButton;
 
 TToolbarSep97* NewSep(TWinControl* bar) {
     auto* s = new TToolbarSep97(bar);
@@ -51,12 +26,9 @@ TToolbarSep97* NewSep(TWinControl* bar) {
 }
 
 // A toolbar of six 42 x 26 buttons in three groups.
-TSkiffbar* NewToolbar(TForm* f, TDock97* dock, const std::string& name = "Toolbar") {
-    auto* t = new TSkiffbar(f);
-    t->SetName(name == "Toolbar" ? "Skiffbar1" : name);
+TSkiffbar* NewToolbar(Form& f, TDock97* dock, const std::string& name = "Toolbar") {
+    TSkiffbar* t = f.NewBar(dock, name == "Toolbar" ? "Skiffbar1" : name);
     t->SetCaption(name);
-    t->SetHideWhenInactive(false);
-    t->SetDockedTo(dock);
     for (const char* c : {"New", "Open"}) NewButton(t, c);
     NewSep(t);
     for (const char* c : {"Add", "Delete"}) NewButton(t, c);
@@ -156,16 +128,16 @@ TEST(ToolbarHooks, CountsUndoExactlyAndDispatchSurvivesChanges) {
 
 TEST(ToolbarDock, ThicknessRowsAndRefusals) {
     Form f;
-    TDock97* top = NewDock(f.f, dpTop);
-    TDock97* bottom = NewDock(f.f, dpBottom);
+    TDock97* top = f.NewDock(dpTop);
+    TDock97* bottom = f.NewDock(dpBottom);
     f->Show();
     Pump();
     EXPECT_EQ(top->Height(), 0);
     bottom->SetFixAlign(true);
     EXPECT_EQ(bottom->Height(), 1);
 
-    TSkiffbar* a = NewToolbar(f.f, top, "A");
-    TSkiffbar* b = NewToolbar(f.f, top, "B");
+    TSkiffbar* a = NewToolbar(f, top, "A");
+    TSkiffbar* b = NewToolbar(f, top, "B");
     b->SetDockRow(5);
     Pump();
     // Two rows of 26-px buttons: each row 26 + 4.
@@ -208,9 +180,9 @@ TEST(ToolbarDock, ThicknessRowsAndRefusals) {
 
 TEST(ToolbarFloating, WrapsAtFloatRightXWithEtchedLines) {
     Form f;
-    TDock97* top = NewDock(f.f, dpTop);
+    TDock97* top = f.NewDock(dpTop);
     f->Show();
-    TSkiffbar* t = NewToolbar(f.f, top);
+    TSkiffbar* t = NewToolbar(f, top);
     t->SetFloatingPosition({300, 300});
     t->SetDockedTo(nullptr);
     Pump();
@@ -237,10 +209,10 @@ TEST(ToolbarFloating, WrapsAtFloatRightXWithEtchedLines) {
 
 TEST(ToolbarDrag, FloatsRedocksHonoursCtrlEscapeAndNoFloat) {
     Form f;
-    TDock97* top = NewDock(f.f, dpTop);
-    TDock97* bottom = NewDock(f.f, dpBottom);
+    TDock97* top = f.NewDock(dpTop);
+    TDock97* bottom = f.NewDock(dpBottom);
     f->Show();
-    TSkiffbar* t = NewToolbar(f.f, top);
+    TSkiffbar* t = NewToolbar(f, top);
     Pump();
     SetCursorPos(1270, 1010);
     // Dragged into the middle of the form: floats where the outline was.
@@ -266,7 +238,7 @@ TEST(ToolbarDrag, FloatsRedocksHonoursCtrlEscapeAndNoFloat) {
     EXPECT_EQ(top->Height(), 0);
     // And back to the top one, in a new row before the first when dropped
     // at its leading edge.
-    TSkiffbar* other = NewToolbar(f.f, top, "Other");
+    TSkiffbar* other = NewToolbar(f, top, "Other");
     Pump();
     RECT tr = WindowRect(top);
     Drag(t, {tr.left + 200, tr.top - 10});
@@ -288,9 +260,9 @@ void CALLBACK FreeVictim(HWND, UINT, UINT_PTR id, DWORD) {
 
 TEST(ToolbarDrag, WindowFreedInsideItsLoopEndsTheLoop) {
     Form f;
-    TDock97* top = NewDock(f.f, dpTop);
+    TDock97* top = f.NewDock(dpTop);
     f->Show();
-    g_victim = NewToolbar(f.f, top);
+    g_victim = NewToolbar(f, top);
     Pump();
     HWND h = g_victim->Handle();
     RECT r = WindowRect(g_victim);
@@ -310,9 +282,9 @@ TEST(ToolbarDrag, WindowFreedInsideItsLoopEndsTheLoop) {
 
 TEST(ToolbarSizing, FloatingResizeSnapsToWrappedSizesEscapeKeeps) {
     Form f;
-    TDock97* top = NewDock(f.f, dpTop);
+    TDock97* top = f.NewDock(dpTop);
     f->Show();
-    TSkiffbar* t = NewToolbar(f.f, top);
+    TSkiffbar* t = NewToolbar(f, top);
     t->SetFloatingPosition({200, 300});
     t->SetDockedTo(nullptr);
     Pump();
@@ -343,7 +315,7 @@ TEST(ToolbarSizing, FloatingResizeSnapsToWrappedSizesEscapeKeeps) {
 
 TEST(ToolWindow, ClientAreaMinimumAndCloseButton) {
     Form f;
-    TDock97* bottom = NewDock(f.f, dpBottom);
+    TDock97* bottom = f.NewDock(dpBottom);
     f->Show();
     auto* w = new TToolWindow97(f.f);
     w->SetCaption("Messages");
@@ -383,7 +355,7 @@ TEST(ToolWindow, ClientAreaMinimumAndCloseButton) {
 
 TEST(ToolbarButton, GroupsClampsAndComboWidth) {
     Form f;
-    TDock97* top = NewDock(f.f, dpTop);
+    TDock97* top = f.NewDock(dpTop);
     f->Show();
     auto* bar = new TSkiffbar(f.f);
     bar->SetDockedTo(top);
@@ -424,9 +396,9 @@ TEST(ToolbarButton, GroupsClampsAndComboWidth) {
 
 TEST(ToolbarButton, DropdownPurgeDropsPressesOnTheButtonOnly) {
     Form f;
-    TDock97* top = NewDock(f.f, dpTop);
+    TDock97* top = f.NewDock(dpTop);
     f->Show();
-    TSkiffbar* bar = NewToolbar(f.f, top);
+    TSkiffbar* bar = NewToolbar(f, top);
     Pump();
     auto* open = static_cast<TToolbarButton97*>(bar->Controls(1));
     auto* add = static_cast<TToolbarButton97*>(bar->Controls(3));
@@ -466,14 +438,14 @@ TEST(ToolbarButton, DropdownPurgeDropsPressesOnTheButtonOnly) {
 TEST(ToolbarScreens, DockedAndFloatingWrapped) {
     Form f;
     f->SetBounds(20, 20, 640, 420);
-    TDock97* top = NewDock(f.f, dpTop);
-    TDock97* bottom = NewDock(f.f, dpBottom);
-    TDock97* left = NewDock(f.f, dpLeft);
+    TDock97* top = f.NewDock(dpTop);
+    TDock97* bottom = f.NewDock(dpBottom);
+    TDock97* left = f.NewDock(dpLeft);
     f->Show();
-    TSkiffbar* side = NewToolbar(f.f, left, "Side");
-    TSkiffbar* menu = NewToolbar(f.f, top, "Menu Bar");
+    TSkiffbar* side = NewToolbar(f, left, "Side");
+    TSkiffbar* menu = NewToolbar(f, top, "Menu Bar");
     menu->SetCloseButton(false);
-    TSkiffbar* docked = NewToolbar(f.f, top, "Toolbar");
+    TSkiffbar* docked = NewToolbar(f, top, "Toolbar");
     docked->SetDockRow(1);
     auto* msgs = new TToolWindow97(f.f);
     msgs->SetCaption("Messages");
@@ -490,7 +462,7 @@ TEST(ToolbarScreens, DockedAndFloatingWrapped) {
     static_cast<TToolbarButton97*>(docked->Controls(4))->SetEnabled(false);
     static_cast<TToolbarButton97*>(docked->Controls(4))->SetGlyph(&glyph);
     static_cast<TToolbarButton97*>(docked->Controls(4))->SetWidth(60);
-    auto* floating = NewToolbar(f.f, top, "Floating");
+    auto* floating = NewToolbar(f, top, "Floating");
     floating->SetFloatingPosition({700, 100});
     floating->SetDockedTo(nullptr);
     floating->SetFloatRightX(4 + 4 * 42 + 6 + 4);
@@ -537,9 +509,9 @@ void CALLBACK CheckAndAnswer(HWND, UINT, UINT_PTR id, DWORD) {
 
 TEST(ToolbarFloating, QuestionsDisableFloatingWindows) {
     Form f;
-    TDock97* top = NewDock(f.f, dpTop);
+    TDock97* top = f.NewDock(dpTop);
     f->Show();
-    TSkiffbar* t = NewToolbar(f.f, top);
+    TSkiffbar* t = NewToolbar(f, top);
     t->SetFloatingPosition({500, 500});
     t->SetDockedTo(nullptr);
     Pump();
@@ -583,11 +555,11 @@ TEST(ToolbarPlacement, RoundTripThroughTheRegistryAndDistrust) {
     reg.DeleteKey(kPlacementKey);
     {
         Form f;
-        TDock97* top = NewDock(f.f, dpTop);
-        TDock97* bottom = NewDock(f.f, dpBottom);
+        TDock97* top = f.NewDock(dpTop);
+        TDock97* bottom = f.NewDock(dpBottom);
         f->Show();
-        TSkiffbar* menu = NewToolbar(f.f, top, "MainMenu981");
-        TSkiffbar* bar = NewToolbar(f.f, top);
+        TSkiffbar* menu = NewToolbar(f, top, "MainMenu981");
+        TSkiffbar* bar = NewToolbar(f, top);
         auto* msgs = new TToolWindow97(f.f);
         msgs->SetName("MsgToolWindow");
         msgs->SetDockableTo({dpTop, dpBottom});
@@ -611,11 +583,11 @@ TEST(ToolbarPlacement, RoundTripThroughTheRegistryAndDistrust) {
     {
         // A restart: made docked on the top dock, then restored.
         Form f;
-        TDock97* top = NewDock(f.f, dpTop);
-        TDock97* bottom = NewDock(f.f, dpBottom);
+        TDock97* top = f.NewDock(dpTop);
+        TDock97* bottom = f.NewDock(dpBottom);
         f->Show();
-        TSkiffbar* menu = NewToolbar(f.f, top, "MainMenu981");
-        TSkiffbar* bar = NewToolbar(f.f, top);
+        TSkiffbar* menu = NewToolbar(f, top, "MainMenu981");
+        TSkiffbar* bar = NewToolbar(f, top);
         auto* msgs = new TToolWindow97(f.f);
         msgs->SetName("MsgToolWindow");
         msgs->SetDockableTo({dpTop, dpBottom});
@@ -675,9 +647,9 @@ namespace {
 
 TEST(ToolbarButton, FollowsItsActionAndRunsIt) {
     Form f;
-    TDock97* top = NewDock(f.f, dpTop);
+    TDock97* top = f.NewDock(dpTop);
     f->Show();
-    TSkiffbar* bar = NewToolbar(f.f, top);
+    TSkiffbar* bar = NewToolbar(f, top);
     auto* del = static_cast<TToolbarButton97*>(bar->Controls(4));
     auto* view = static_cast<TToolbarButton97*>(bar->Controls(6));
     auto* action = new TAction(f.f);
@@ -727,9 +699,9 @@ namespace {
 
 TEST(ToolbarButton, OneHotBorderAtATime) {
     Form f;
-    TDock97* top = NewDock(f.f, dpTop);
+    TDock97* top = f.NewDock(dpTop);
     f->Show();
-    TSkiffbar* bar = NewToolbar(f.f, top);
+    TSkiffbar* bar = NewToolbar(f, top);
     Pump();
     auto* a = static_cast<TToolbarButton97*>(bar->Controls(0));
     auto* b = static_cast<TToolbarButton97*>(bar->Controls(1));
@@ -768,10 +740,10 @@ namespace {
 
 TEST(ToolbarDrag, FixedDockWindowsAndParentsRefused) {
     Form f;
-    TDock97* top = NewDock(f.f, dpTop);
-    TDock97* bottom = NewDock(f.f, dpBottom);
+    TDock97* top = f.NewDock(dpTop);
+    TDock97* bottom = f.NewDock(dpBottom);
     f->Show();
-    TSkiffbar* t = NewToolbar(f.f, top);
+    TSkiffbar* t = NewToolbar(f, top);
     Pump();
     SetCursorPos(1270, 1010);
     t->SetDockMode(dmCannotFloatOrChangeDocks);
@@ -796,9 +768,9 @@ TEST(ToolbarDrag, FixedDockWindowsAndParentsRefused) {
 
 TEST(ToolbarButton, RepeatingClicksWhileHeld) {
     Form f;
-    TDock97* top = NewDock(f.f, dpTop);
+    TDock97* top = f.NewDock(dpTop);
     f->Show();
-    TSkiffbar* bar = NewToolbar(f.f, top);
+    TSkiffbar* bar = NewToolbar(f, top);
     Pump();
     auto* b = static_cast<TToolbarButton97*>(bar->Controls(0));
     b->SetRepeating(true);
@@ -836,10 +808,10 @@ TEST(ToolbarDock, FreedDockBeforeItsBars) {
     // pointing at freed objects.
     for (bool dockFirst : {true, false}) {
         Form f;
-        TDock97* top = NewDock(f.f, dpTop);
+        TDock97* top = f.NewDock(dpTop);
         f->Show();
-        TSkiffbar* a = NewToolbar(f.f, top);
-        TSkiffbar* b = NewToolbar(f.f, top, "B");
+        TSkiffbar* a = NewToolbar(f, top);
+        TSkiffbar* b = NewToolbar(f, top, "B");
         b->SetFloatingPosition({300, 300});
         b->SetDockedTo(nullptr);  // floating, still registered on its last dock
         Pump();
@@ -863,7 +835,7 @@ namespace {
 
 TEST(ToolWindow, ResizeStopsAtMinimumAndInactiveApplicationHidesFloaters) {
     Form f;
-    TDock97* top = NewDock(f.f, dpTop);
+    TDock97* top = f.NewDock(dpTop);
     f->Show();
     auto* w = new TToolWindow97(f.f);
     w->SetCaption("Messages");
@@ -914,8 +886,8 @@ namespace {
 
 TEST(ToolbarDrag, RequestDockCanRefuseAndDocksReportBars) {
     Form f;
-    TDock97* top = NewDock(f.f, dpTop);
-    TDock97* bottom = NewDock(f.f, dpBottom);
+    TDock97* top = f.NewDock(dpTop);
+    TDock97* bottom = f.NewDock(dpBottom);
     f->Show();
     std::vector<std::string> events;
     bottom->OnInsertRemoveBar = [&](TObject*, bool in, TCustomToolWindow97* b) {
@@ -927,7 +899,7 @@ TEST(ToolbarDrag, RequestDockCanRefuseAndDocksReportBars) {
         ++asked;
         a = accept;
     };
-    TSkiffbar* t = NewToolbar(f.f, top);
+    TSkiffbar* t = NewToolbar(f, top);
     Pump();
     SetCursorPos(1270, 1010);
     RECT fr = WindowRect(f.f), bd = WindowRect(bottom);
