@@ -127,6 +127,8 @@ void TBasicActionLink::SetAction(TBasicAction* v) {
 
 bool TBasicActionLink::Execute() { return action_ && action_->Execute(); }
 
+bool TBasicActionLink::Update() { return action_ && action_->Update(); }
+
 void UpdateActions() {
     std::vector<TBasicAction*> list = AllActions();
     for (TBasicAction* a : list) {

@@ -111,6 +111,9 @@ public:
     void SetAction(TBasicAction* v);
     // Runs the action; false when there is none or it has no handler.
     bool Execute();
+    // Lets the action update itself; false when there is none or it has
+    // no OnUpdate.
+    bool Update();
 
 private:
     friend class TBasicAction;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "ui/actions.h"
 #include "ui/forms.h"
 
 namespace bramble {
@@ -345,7 +346,44 @@ void TMenuItem::Click() {
     if (!enabled_) return;
     TAliveToken alive = AliveToken();
     if (auto_check_) SetChecked(radio_item_ ? true : !checked_);
-    if (alive.Alive() && OnClick) OnClick(this);
+    if (!alive.Alive()) return;
+    if (OnClick) OnClick(this);
+    else if (action_link_ && !ComponentState().contains(csDesigning)) action_link_->Execute();
+}
+
+TBasicAction* TMenuItem::Action() const { return action_link_ ? action_link_->Action() : nullptr; }
+
+void TMenuItem::SetAction(TBasicAction* v) {
+    if (v == Action()) return;
+    if (!v) {
+        action_link_.reset();
+        return;
+    }
+    if (!action_link_)
+        action_link_ = std::make_unique<TBasicActionLink>(
+            [this](TBasicAction* a) { ActionChange(a, linking_ && a->ComponentState().contains(csLoading)); });
+    linking_ = true;
+    action_link_->SetAction(v);
+    linking_ = false;
+}
+
+void TMenuItem::InitiateAction() {
+    if (action_link_) action_link_->Update();
+}
+
+void TMenuItem::ActionChange(TBasicAction* Sender, bool CheckDefaults) {
+    auto* a = dynamic_cast<TAction*>(Sender);
+    if (!a) return;
+    if (!CheckDefaults || caption_.empty()) SetCaption(a->Caption());
+    if (!CheckDefaults || !checked_) SetChecked(a->Checked());
+    if (!CheckDefaults || enabled_) SetEnabled(a->Enabled());
+    if (!CheckDefaults || help_context_ == 0) SetHelpContext(a->HelpContext());
+    // Past any override: an override's rules are for values given to the
+    // item itself, not for those it takes from its action.
+    if (!CheckDefaults || hint_.empty()) TMenuItem::SetHint(a->Hint());
+    if (!CheckDefaults || image_index_ < 0) SetImageIndex(a->ImageIndex());
+    if (!CheckDefaults || shortcut_ == 0) TMenuItem::SetShortCut(a->ShortCut());
+    if (!CheckDefaults || visible_) SetVisible(a->Visible());
 }
 
 // ---- TMenu -----------------------------------------------------------------------------------

@@ -34,6 +34,8 @@ char GetHotkey(const std::string& Text);
 inline constexpr const char* cLineCaption = "-";
 
 class TMenu;
+class TBasicAction;
+class TBasicActionLink;
 
 class TMenuItem : public TComponent {
 public:
@@ -92,12 +94,23 @@ public:
     // The submenu of an item with children, made from the model.
     HMENU Handle();
 
+    // The action the item follows: its caption, checked and enabled state,
+    // help context, hint, image, shortcut and visibility come to the item
+    // whenever they change; a click runs the action unless the item has an
+    // OnClick of its own. Unlinking leaves the item as it is.
+    TBasicAction* Action() const;
+    virtual void SetAction(TBasicAction* v);
+
     virtual void Click();
-    virtual void InitiateAction() {}
+    // Lets the action update itself (its OnUpdate), and so the item.
+    virtual void InitiateAction();
 
     TNotifyEvent OnClick;
 
 protected:
+    // The action's properties given to the item; CheckDefaults (an action
+    // linked while it loads) gives only those the item has not set.
+    virtual void ActionChange(TBasicAction* Sender, bool CheckDefaults);
     // Tells the menu that shows the item; Rebuild when the structure changed.
     void MenuChanged(bool Rebuild);
     void Notification(TComponent* AComponent, TOperation Operation) override;
@@ -114,6 +127,8 @@ private:
     int image_index_ = -1;
     int help_context_ = 0;
     std::unique_ptr<TBitmap> bitmap_;
+    std::unique_ptr<TBasicActionLink> action_link_;
+    bool linking_ = false;
     std::vector<TMenuItem*> items_;
     TMenuItem* parent_ = nullptr;
     TMenu* menu_ = nullptr;  // set on the root item only

@@ -18,6 +18,7 @@
 #include "engine/writers/tar.h"
 #include "engine/writers/uuencode.h"
 #include "engine/writers/zip.h"
+#include "kits/menu/shortcutlist.h"
 
 namespace bramble {
 
@@ -73,7 +74,8 @@ TMenuItem* NewItem(TComponent* Owner, TMenuItem* Parent, const std::string& Name
     auto* m = new TMenuItem2000(Owner);
     m->SetName(Name);
     m->SetCaption(Caption);
-    m->SetShortCut(Short);
+    if (Short) m->SetShortCut(Short);
+    else m->SetShortCutList(menukit::cNoShortCut);
     if (Parent) Parent->Add(m);
     return m;
 }

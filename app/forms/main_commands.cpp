@@ -142,7 +142,7 @@ bool TfrmMain::IsShortCut(WORD Key, TShiftState Shift) {
     const TShortCut sc = ShortCut(Key, Shift);
     // The menu bar routes the menu's shortcuts while the window is active;
     // a key that reaches the form all the same is looked up here.
-    if (sc && MainMenu1->IsShortCutKey(sc)) return true;
+    if (sc && MainMenu1->IsShortCut(sc)) return true;
     TMenuItem* item = sc == ShortCut('A', {ssShift})   ? mnuAddFiles1
                       : sc == ShortCut('E', {ssShift}) ? mnuExtract1
                                                        : nullptr;

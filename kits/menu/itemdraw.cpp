@@ -380,7 +380,13 @@ void DrawItemFace(const ItemDrawContext& C, const ItemDrawState& S, const ItemFa
 
 }  // namespace
 
-void DrawMenuItem(const ItemDrawContext& C, TMenuItem* Item, const ItemDrawState& S) {
+void DrawMenuItem(const ItemDrawContext& C, TMenuItem* Item, const ItemDrawState& Given) {
+    // Drawn as the item's action stands now, not as when the caller looked.
+    ItemDrawState S = Given;
+    if (UpdateItemAction(Item)) {
+        S.Disabled = !Item->Enabled();
+        S.Checked = Item->Checked();
+    }
     if (Item->IsLine()) {
         DrawSeparatorLine(C, S);
         return;

@@ -575,9 +575,15 @@ std::vector<TMenu*> TCustomMenuBar2000::ShortCutMenus() const {
     std::vector<TMenu*> menus;
     if (!menu_) return menus;
     menus.push_back(menu_);
-    if (auto* main = dynamic_cast<TCustomMainMenu2000*>(menu_))
-        for (TCustomMainMenu2000* m : main->MergeList())
-            if (m != menu_) menus.push_back(m);
+    auto* main = dynamic_cast<TCustomMainMenu2000*>(menu_);
+    if (!main) return menus;
+    // Only the menus the bar shows: a document behind the active one keeps
+    // its keys, as it keeps its items off the bar.
+    for (int i = 0; i < main->GetMergedCount(); ++i) {
+        TMenuItem* it = main->GetMergedItem(i);
+        TMenu* m = it ? it->GetParentMenu() : nullptr;
+        if (m && std::find(menus.begin(), menus.end(), m) == menus.end()) menus.push_back(m);
+    }
     return menus;
 }
 

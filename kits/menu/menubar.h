@@ -23,7 +23,7 @@ public:
     // main menu.
     void Loaded() override;
     // A key of the form: fires the item whose shortcut list holds it.
-    bool IsShortCutKey(TShortCut Key) { return KeyMatchesShortCut(Key, Items()); }
+    bool IsShortCut(TShortCut Value) override { return KeyMatchesShortCut(Value, Items()); }
 
     // Merging with the menus of document forms: the active document's top
     // items replace this menu's items of the same group index, and the

@@ -105,19 +105,27 @@ void TMenuItem2000::SetShortCut(TShortCut v) {
     else SetShortCutList(ShortCutToText(v));
 }
 
+void TMenuItem2000::SetAction(TBasicAction* v) {
+    if (v == Action()) return;
+    TMenuItem::SetAction(v);
+    NotifyItemChanged(lfmRebuild);
+}
+
 void TMenuItem2000::SetShortCutList(const std::string& Text) {
     std::string list;
-    // Loaded texts are kept as they come, but an empty one: the program's
-    // forms give "" for an item that has no shortcut on purpose, which
-    // must not fall back to the standard command's.
-    if (ComponentState().contains(csLoading)) list = Text.empty() ? menukit::cNoShortCut : Text;
+    // Loaded texts are kept as they come, an empty one too: the form says
+    // "none on purpose" with the mark itself.
+    if (ComponentState().contains(csLoading)) list = Text;
     else list = menukit::NormalizeShortCutList(Text, ParseShortCut, FormatShortCut);
+    // The list speaks for the item from now on, not an action's key.
+    TMenuItem::SetShortCut(0);
     if (list == shortcuts_) return;
     shortcuts_ = list;
     NotifyItemChanged(lfmRebuild);
 }
 
 std::string TMenuItem2000::ShortCutList() const {
+    if (ShortCut() != 0) return ShortCutToText(ShortCut());
     if (shortcuts_ == menukit::cNoShortCut) return {};
     if (!shortcuts_.empty()) return shortcuts_;
     if (auto* e = CacheEntry(Caption())) return e->ShortCut;
@@ -205,6 +213,15 @@ TShortCut ShortCutOfKey(WPARAM Key, LPARAM KeyData) {
     if (GetKeyState(VK_CONTROL) < 0) v |= scCtrl;
     if (KeyData & (1 << 29)) v |= scAlt;
     return v;
+}
+
+bool UpdateItemAction(TMenuItem* Item) {
+    auto* k = dynamic_cast<TMenuItem2000*>(Item);
+    if (!k || !k->Action() || k->ComponentState().contains(csDesigning)) return false;
+    // The item's own action only: its subitems are drawn, and updated,
+    // when their menu opens.
+    k->TMenuItem::InitiateAction();
+    return true;
 }
 
 bool HasSubmenu(TMenuItem* Item) {

@@ -43,9 +43,11 @@ public:
     void SetHint(const std::string& v) override;
     // A class-library shortcut value: kept as the list's text.
     void SetShortCut(TShortCut v) override;
+    // The action's values reach the bar like the item's own.
+    void SetAction(TBasicAction* v) override;
 
-    // The ";"-list; the standard command's when the item has none, empty
-    // when it was set to none on purpose.
+    // The ";"-list: the single shortcut an action gave, else the list, else
+    // the standard command's; empty when set to none on purpose.
     std::string ShortCutList() const;
     // Raises Exception "Invalid shortcut: '...'" for a bad piece and keeps
     // the old list.
@@ -123,6 +125,10 @@ TShortCut ShortCutOfKey(WPARAM Key, LPARAM KeyData);
 // open menus, brings the items on the way up to date and clicks each
 // enabled one, stopping at a disabled one. True when an item matched.
 bool KeyMatchesShortCut(TShortCut Key, TMenuItem* Root);
+
+// Lets a kit item's own action update the item before it is drawn (not
+// at design time); true when the item has an action.
+bool UpdateItemAction(TMenuItem* Item);
 
 // Whether the item has subitems or an attached menu.
 bool HasSubmenu(TMenuItem* Item);

@@ -108,18 +108,9 @@ LRESULT CALLBACK GetMessageHook(int Code, WPARAM W, LPARAM L) {
             if (IsFloatingMenuWindow(m.hwnd)) return;
             for (TMenuBarLink* b : MenuBars())
                 if (b->OwnsWindow(m.hwnd)) return;
-            if (!IsActivePopupOpen()) {
-                // A bar left in menu mode by Alt or F10 would go on eating
-                // every key the clicked control should get.
-                bool any = false;
-                for (TMenuBarLink* b : MenuBars()) any = any || b->InMenuMode();
-                if (!any) return;
-                CloseActiveMenus(true);
-                for (TMenuBarLink* b : MenuBars()) b->ClearPressed();
-                RestoreCaret();
-                return;
-            }
-            bool opener = PressOnOpener(m);
+            // Also with no menu open: a bar left pressed or in menu mode, or
+            // a caret the menus hid, must not outlive a press elsewhere.
+            bool opener = IsActivePopupOpen() && PressOnOpener(m);
             CloseActiveMenus(true);
             for (TMenuBarLink* b : MenuBars()) b->ClearPressed();
             RestoreCaret();

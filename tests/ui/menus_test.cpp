@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "ui/actions.h"
 #include "ui/forms.h"
 #include "ui/menus.h"
 #include "ui/stdctrls.h"
@@ -110,6 +111,42 @@ TEST(Menus, ItemsFormATreeWithRadioGroupsAndIndexChecks) {
     EXPECT_TRUE(menu.IsShortCut(TextToShortCut("Ctrl+L")));
     EXPECT_TRUE(menu.DispatchCommand(list->Command()));
     EXPECT_EQ(clicks, 2);
+}
+
+TEST(Menus, AnItemFollowsItsActionAndRunsIt) {
+    TMenu menu(nullptr);
+    auto* action = new TAction(nullptr);
+    action->SetCaption("&Run");
+    action->SetShortCut(ShortCut('R', {ssCtrl}));
+    int runs = 0, own = 0;
+    action->OnExecute = [&](TObject*) { ++runs; };
+    auto* item = new TMenuItem(&menu);
+    menu.Items()->Add(item);
+    item->SetAction(action);
+    EXPECT_EQ(item->Caption(), "&Run");
+    // The action's own update reaches the item.
+    action->OnUpdate = [&](TObject*) { action->SetEnabled(false); };
+    item->InitiateAction();
+    EXPECT_FALSE(item->Enabled());
+    action->OnUpdate = nullptr;
+    action->SetEnabled(true);
+    EXPECT_TRUE(menu.IsShortCut(ShortCut('R', {ssCtrl})));
+    // The item's own handler goes first.
+    item->OnClick = [&](TObject*) { ++own; };
+    item->Click();
+    EXPECT_EQ(runs * 10 + own, 11);
+    // A freed action leaves the item as it was.
+    delete action;
+    EXPECT_EQ(item->Action(), nullptr);
+    EXPECT_EQ(item->Caption(), "&Run");
+    // Linked while the action loads: what the item has set stays.
+    TAction loading(nullptr);
+    loading.BeginLoading();
+    loading.SetCaption("&Other");
+    TMenuItem mine(nullptr);
+    mine.SetCaption("&Mine");
+    mine.SetAction(&loading);
+    EXPECT_EQ(mine.Caption(), "&Mine");
 }
 
 TEST(Menus, ItemChangesReachTheBuiltMenuInPlace) {

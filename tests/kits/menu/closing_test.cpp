@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
+
 #include "kits/menu/menubar.h"
 #include "kits/menu/menustate.h"
 #include "ui/forms.h"
@@ -91,6 +93,32 @@ TEST_F(CloseFixture, TheBarGivesItsOnMenuCloseToItsDropDown) {
     PostMessage(form->Handle(), WM_SYSKEYDOWN, 'F', 1 << 29);
     Pump(10);
     EXPECT_EQ(events, (std::vector<std::string>{"click &File", "bar chosen", "click &Open"}));
+}
+
+// A bar as the hook sees it, neither open nor in menu mode.
+struct QuietBar : TMenuBarLink {
+    int cleared = 0, exited = 0;
+    TMenu* BarMenu() const override { return nullptr; }
+    HWND BarHandle() override { return nullptr; }
+    bool AcceptsKeys() override { return false; }
+    bool BarKeyMessage(const MSG&) override { return false; }
+    void ExitMenuMode() override { ++exited; }
+    bool OwnsWindow(HWND) override { return false; }
+    void ClearPressed() override { ++cleared; }
+};
+
+TEST_F(CloseFixture, APressElsewhereClearsTheBarsWithNoMenuOpen) {
+    QuietBar bar;
+    InstallGetMessageHook();
+    MenuBars().push_back(&bar);
+    PostMessage(form->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    PostMessage(form->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    Pump();
+    auto& bars = MenuBars();
+    bars.erase(std::find(bars.begin(), bars.end(), &bar));
+    RemoveGetMessageHook();
+    EXPECT_EQ(bar.cleared, 1);
+    EXPECT_EQ(bar.exited, 1);
 }
 
 DWORD g_chosen_at = 0;

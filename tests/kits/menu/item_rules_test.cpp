@@ -7,8 +7,10 @@
 #include <functional>
 
 #include "kits/menu/itemcontrols.h"
+#include "kits/menu/itemdraw.h"
 #include "kits/menu/menubar.h"
 #include "kits/menu/popupmenu.h"
+#include "ui/actions.h"
 #include "ui/ui_support.h"
 
 namespace bramble {
@@ -62,14 +64,15 @@ TEST(ItemRules, KitMenusHaveKitRootItems) {
     }
 }
 
-// Loaded texts are not normalised; an empty one is none on purpose.
+// Loaded texts are not normalised, an empty one neither; set later, an
+// empty one is none on purpose.
 TEST(ItemRules, ShortCutTextsKeptAsLoaded) {
     struct Case {
         const char* Text;
         bool Loading;
         const char* Stored;
     } cases[] = {
-        {"", true, "\x01"},
+        {"", true, ""},
         {"\x01", true, "\x01"},
         {"ctrl+o", true, "ctrl+o"},
         {"", false, "\x01"},
@@ -126,6 +129,34 @@ TEST(ItemRules, TitleGradientEnds) {
             EXPECT_LE(GetRValue(last), 1);  // each step adds (0 - 0 + 1) / 256
         }
         EXPECT_NE(At(b, w + 20, 50), first);  // outside the band
+    }
+}
+
+// The caller saw the item enabled; its action, asked at drawing, says not.
+TEST(ItemRules, AnItemIsDrawnAsItsActionStandsWhenDrawn) {
+    TAction action(nullptr);
+    action.SetCaption("Run");
+    bool enabled = true;
+    action.OnUpdate = [&](TObject*) { action.SetEnabled(enabled); };
+    TMenuItem2000 item(nullptr);
+    item.SetAction(&action);
+    T_LFM_Options o;
+    o.Colors.DisabledText = clRed;
+    for (bool now : {true, false}) {
+        SCOPED_TRACE(now);
+        enabled = now;
+        TBitmap b(120, 20);
+        ItemDrawContext c;
+        c.DC = b.Canvas().Handle();
+        c.Options = &o;
+        c.Cols = {0, 120, 24, 90, 114, 0, 0, 0, 114, 6};
+        c.Height = 20;
+        ItemDrawState s;  // enabled when looked at
+        DrawMenuItem(c, &item, s);
+        int red = 0;  // the disabled text's colour
+        for (int y = 0; y < 20; ++y)
+            for (int x = 24; x < 114; ++x) red += At(b, x, y) == RGB(255, 0, 0);
+        EXPECT_EQ(red > 0, !now);
     }
 }
 

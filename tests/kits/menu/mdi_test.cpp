@@ -114,6 +114,31 @@ TEST_F(MDIFixture, TheActiveDocumentsItemsReplaceTheirGroupsInGroupOrder) {
     EXPECT_EQ(Tops(), (std::vector<std::string>{"&File", "&Edit", "&Window", "&Help"}));
 }
 
+// Only the shown menus answer keys: a document behind the active one keeps
+// its shortcuts to itself.
+TEST_F(MDIFixture, ADocumentsShortCutFiresOnlyWhileItsMenuIsShown) {
+    std::vector<TMenuItem*> fired;
+    TMDIChildForm* docs[] = {Child({{"&Tools", 3}}), Child({{"T&able", 3}})};
+    for (TMDIChildForm* c : docs) {
+        auto* it = static_cast<TMenuItem2000*>(c->Menu()->Items()->Items(0)->Items(0));
+        it->SetShortCutList("Ctrl+K");
+        it->OnClick = [&fired, it](TObject*) { fired.push_back(it); };
+    }
+    BYTE keys[256], saved[256];
+    GetKeyboardState(saved);
+    std::copy(std::begin(saved), std::end(saved), keys);
+    keys[VK_CONTROL] = keys[VK_LCONTROL] = 0x80;
+    for (TMDIChildForm* c : {docs[1], docs[0]}) {
+        Activate(c);
+        fired.clear();
+        SetKeyboardState(keys);
+        PostMessage(frame->Handle(), WM_KEYDOWN, 'K', 1);
+        Pump();
+        SetKeyboardState(saved);
+        EXPECT_EQ(fired, std::vector<TMenuItem*>{c->Menu()->Items()->Items(0)->Items(0)});
+    }
+}
+
 TEST_F(MDIFixture, CaptionButtonsOnlyWithAMaximisedDocumentAndTheirCommands) {
     TMDIChildForm* c = Child({});
     EXPECT_FALSE(bar->IsSystemItem(0));

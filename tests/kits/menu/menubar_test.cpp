@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "kits/menu/menubar.h"
+#include "ui/actions.h"
 #include "ui/forms.h"
 #include "ui/ui_support.h"
 
@@ -169,6 +170,33 @@ TEST_F(BarFixture, ShortCutsOnlyWhileTheFormIsActiveAndItemsEnabled) {
     Post(WM_KEYDOWN, VK_F3);
     Pump();
     EXPECT_EQ(clicked, std::vector<std::string>{"&File"});
+}
+
+TEST_F(BarFixture, AnItemsActionTellsTheBarAndItsKeyRunsIt) {
+    auto* same = new TAction(form);
+    same->SetCaption("&Help");  // nothing else of the item changes
+    help->SetAction(same);
+    MSG m{};
+    ASSERT_TRUE(PeekMessage(&m, bar->Handle(), LFM_MENUCHANGED, LFM_MENUCHANGED, PM_REMOVE));
+    EXPECT_EQ(m.wParam, lfmRebuild);
+    auto* run = new TAction(form);
+    run->SetShortCut(ShortCut(VK_F9, {}));
+    run->OnExecute = [this](TObject*) { clicked.push_back("run"); };
+    TMenuItem2000* about = static_cast<TMenuItem2000*>(help->Items(0));
+    about->OnClick = nullptr;
+    about->SetAction(run);
+    EXPECT_EQ(about->ShortCutList(), "F9");
+    Post(WM_KEYDOWN, VK_F9);
+    Pump();
+    EXPECT_EQ(clicked, (std::vector<std::string>{"&Help", "run"}));
+}
+
+// The form's own shortcut lookup (when no bar took its menu) fires kit items.
+TEST_F(BarFixture, TheFormsShortCutLookupFiresKitItems) {
+    form->SetMenu(menu);
+    EXPECT_TRUE(form->IsShortCut(VK_F3, {}));
+    EXPECT_FALSE(form->IsShortCut(VK_F4, {}));
+    EXPECT_EQ(clicked, (std::vector<std::string>{"&File", "&Open..."}));
 }
 
 // Posts a message once the current showing has settled: what is posted
