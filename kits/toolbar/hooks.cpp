@@ -118,6 +118,8 @@ void UnregisterHookCallback(THookProc Proc) {
     if (!g_list) return;
     auto it = std::find_if(g_list->begin(), g_list->end(), [&](const Registration& r) { return r.proc == Proc; });
     if (it != g_list->end()) {
+        // Only the kinds this registration added come back off: a kind
+        // another registration still needs keeps its hook.
         uint8_t kinds = it->kindsAdded.back();
         it->kindsAdded.pop_back();
         if (--it->count <= 0) g_list->erase(it);
