@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "kits/menu/menu_form.h"
 #include "kits/menu/menubar.h"
 #include "kits/menu/menustate.h"
 #include "ui/forms.h"
@@ -16,8 +17,7 @@ namespace {
 
 using test::Pump;
 
-struct CloseFixture : ::testing::Test {
-    TForm* form = nullptr;
+struct CloseFixture : test::MenuFormTest {
     TPopupMenu2000* menu = nullptr;
     std::vector<std::string> events;
 
@@ -30,11 +30,7 @@ struct CloseFixture : ::testing::Test {
     }
 
     void SetUp() override {
-        form = new TForm(nullptr);
-        form->AfterConstruction();
-        form->SetBounds(100, 100, 400, 300);
-        form->Show();
-        SetForegroundWindow(form->Handle());
+        NewShownForm(400, 300);
         SetActiveWindow(form->Handle());
         menu = new TPopupMenu2000(form);
         menu->Options().Animation = anNone;
@@ -47,12 +43,6 @@ struct CloseFixture : ::testing::Test {
         Pump();
     }
 
-    void TearDown() override {
-        CloseActiveMenus(true);
-        Pump();
-        TCustomForm::Free(form);
-        Pump();
-    }
 };
 
 TEST_F(CloseFixture, MenuCloseFiresOnceWithCancelledBeforeTheCommand) {

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "kits/menu/itemcontrols.h"
+#include "kits/menu/menu_form.h"
 #include "kits/menu/menustate.h"
 #include "kits/menu/popupmenu.h"
 #include "kits/menu/tooltip.h"
@@ -21,8 +22,7 @@ using test::Pump;
 
 const COLORREF kCells[4] = {RGB(200, 0, 0), RGB(0, 160, 0), RGB(0, 0, 200), RGB(220, 200, 0)};
 
-struct ControlsFixture : ::testing::Test {
-    TForm* form = nullptr;
+struct ControlsFixture : test::MenuFormTest {
     TPopupMenu2000* menu = nullptr;
     TMenuItem2000 *bold = nullptr, *italic = nullptr, *colours = nullptr, *find = nullptr, *logo = nullptr,
                   *plain = nullptr;
@@ -38,11 +38,7 @@ struct ControlsFixture : ::testing::Test {
     }
 
     void SetUp() override {
-        form = new TForm(nullptr);
-        form->AfterConstruction();
-        form->SetBounds(100, 100, 400, 300);
-        form->Show();
-        SetForegroundWindow(form->Handle());
+        NewShownForm(400, 300);
         menu = new TPopupMenu2000(form);
         menu->Options().Animation = anNone;
         plain = Add("&Plain", ctlNone);
@@ -79,12 +75,6 @@ struct ControlsFixture : ::testing::Test {
         Pump();
     }
 
-    void TearDown() override {
-        CloseActiveMenus(true);
-        Pump();
-        TCustomForm::Free(form);
-        Pump();
-    }
 
     TPopupMenu2000Form* Win() { return menu->Window(); }
     int Row(TMenuItem* Item) {

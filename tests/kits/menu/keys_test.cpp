@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "kits/menu/menu_form.h"
 #include "kits/menu/menubar.h"
 #include "kits/menu/menustate.h"
 #include "kits/menu/popupmenu.h"
@@ -31,8 +32,7 @@ void ClickAt(POINT P) {
     mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
 }
 
-struct KeysFixture : ::testing::Test {
-    TForm* form = nullptr;
+struct KeysFixture : test::MenuFormTest {
     TMainMenu2000* menu = nullptr;
     TMenuBar2000* bar = nullptr;
     TMenuItem2000 *file = nullptr, *view = nullptr, *uue = nullptr;
@@ -49,9 +49,7 @@ struct KeysFixture : ::testing::Test {
 
     void SetUp() override {
         SetStateSaving(false);
-        form = new TForm(nullptr);
-        form->AfterConstruction();
-        form->SetBounds(100, 100, 420, 300);
+        NewForm(420, 300);
         menu = new TMainMenu2000(form);
         file = Add(menu->Items(), "&File");
         Add(file, "&Open...");
@@ -79,10 +77,7 @@ struct KeysFixture : ::testing::Test {
     }
 
     void TearDown() override {
-        CloseActiveMenus(true);
-        Pump();
-        TCustomForm::Free(form);
-        Pump();
+        MenuFormTest::TearDown();
         SetStateSaving(true);
     }
 

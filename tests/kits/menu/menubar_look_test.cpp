@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "kits/menu/menu_form.h"
 #include "kits/menu/menubar.h"
 #include "ui/forms.h"
 #include "ui/ui_support.h"
@@ -37,8 +38,7 @@ void FillGlyph(TBitmap& B) {
     SetPixel(dc, 0, 15, RGB(255, 255, 255));
 }
 
-struct LookFixture : ::testing::Test {
-    TForm* form = nullptr;
+struct LookFixture : test::MenuFormTest {
     TMainMenu2000* menu = nullptr;
     CountingBar* bar = nullptr;
     std::vector<std::string> clicked;
@@ -53,9 +53,7 @@ struct LookFixture : ::testing::Test {
     }
 
     void SetUp() override {
-        form = new TForm(nullptr);
-        form->AfterConstruction();
-        form->SetBounds(100, 100, 420, 300);
+        NewForm(420, 300);
         menu = new TMainMenu2000(form);
         Add(Add(menu->Items(), "&File"), "&New");
         Add(Add(menu->Items(), "&View"), "&Icons");
@@ -70,11 +68,6 @@ struct LookFixture : ::testing::Test {
         clicked.clear();
     }
 
-    void TearDown() override {
-        CloseActiveMenus(true);
-        TCustomForm::Free(form);
-        Pump();
-    }
 
     // The bar as its own paint draws it.
     std::unique_ptr<TBitmap> Picture() {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "kits/menu/menu_form.h"
 #include "kits/menu/menubar.h"
 #include "ui/actions.h"
 #include "ui/forms.h"
@@ -14,8 +15,7 @@ namespace {
 
 using test::Pump;
 
-struct BarFixture : ::testing::Test {
-    TForm* form = nullptr;
+struct BarFixture : test::MenuFormTest {
     TMainMenu2000* menu = nullptr;
     TMenuBar2000* bar = nullptr;
     TMenuItem2000 *file = nullptr, *open = nullptr, *view = nullptr, *help = nullptr;
@@ -30,9 +30,7 @@ struct BarFixture : ::testing::Test {
     }
 
     void SetUp() override {
-        form = new TForm(nullptr);
-        form->AfterConstruction();
-        form->SetBounds(100, 100, 420, 300);
+        NewForm(420, 300);
         menu = new TMainMenu2000(form);
         menu->SetName("MainMenu1");
         file = Add(menu->Items(), "&File");
@@ -58,11 +56,6 @@ struct BarFixture : ::testing::Test {
         clicked.clear();
     }
 
-    void TearDown() override {
-        CloseActiveMenus(true);
-        TCustomForm::Free(form);
-        Pump();
-    }
 
     void Post(UINT Msg, WPARAM Key, LPARAM Data = 1) { PostMessage(form->Handle(), Msg, Key, Data); }
 };

@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "kits/menu/menu_form.h"
 #include "kits/menu/menustate.h"
 #include "kits/menu/popupmenu.h"
 #include "ui/forms.h"
@@ -18,17 +19,12 @@ using test::Pump;
 
 constexpr COLORREF kMark = RGB(255, 0, 255);
 
-struct PopupLookFixture : ::testing::Test {
-    TForm* form = nullptr;
+struct PopupLookFixture : test::MenuFormTest {
     TPopupMenu2000* menu = nullptr;
     TMenuItem2000* items[5] = {};
 
     void SetUp() override {
-        form = new TForm(nullptr);
-        form->AfterConstruction();
-        form->SetBounds(100, 100, 400, 300);
-        form->Show();
-        SetForegroundWindow(form->Handle());
+        NewShownForm(400, 300);
         menu = new TPopupMenu2000(form);
         menu->Options().Animation = anNone;
         const char* captions[] = {"&Open", "&Save", "&Print", "&Close", "E&xit"};
@@ -37,12 +33,6 @@ struct PopupLookFixture : ::testing::Test {
             items[i]->SetCaption(captions[i]);
             menu->Items()->Add(items[i]);
         }
-        Pump();
-    }
-    void TearDown() override {
-        CloseActiveMenus(true);
-        Pump();
-        TCustomForm::Free(form);
         Pump();
     }
     TPopupMenu2000Form* Win() { return menu->Window(); }

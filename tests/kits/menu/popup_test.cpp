@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "kits/menu/menu_form.h"
 #include "kits/menu/menustate.h"
 #include "kits/menu/popupmenu.h"
 #include "ui/comctrls.h"
@@ -18,8 +19,7 @@ namespace {
 
 using test::Pump;
 
-struct MenuFixture : ::testing::Test {
-    TForm* form = nullptr;
+struct MenuFixture : test::MenuFormTest {
     TPopupMenu2000* menu = nullptr;
     TMenuItem2000 *open = nullptr, *save = nullptr, *uue = nullptr, *view = nullptr, *icons = nullptr,
                   *details = nullptr, *exitItem = nullptr, *disabled = nullptr;
@@ -36,11 +36,7 @@ struct MenuFixture : ::testing::Test {
 
     void SetUp() override {
         SetStateSaving(true);
-        form = new TForm(nullptr);
-        form->AfterConstruction();
-        form->SetBounds(100, 100, 400, 300);
-        form->Show();
-        SetForegroundWindow(form->Handle());
+        NewShownForm(400, 300);
         menu = new TPopupMenu2000(form);
         menu->SetName("TestMenu");
         menu->Options().Animation = anNone;
@@ -64,12 +60,6 @@ struct MenuFixture : ::testing::Test {
         Pump();
     }
 
-    void TearDown() override {
-        CloseActiveMenus(true);
-        Pump();
-        TCustomForm::Free(form);
-        Pump();
-    }
 
     void Key(WPARAM Vk) { PostMessage(form->Handle(), WM_KEYDOWN, Vk, 1); }
     TPopupMenu2000Form* Win() { return menu->Window(); }
